@@ -1,0 +1,33 @@
+#pragma once
+// What the core needs from whatever shows the job: the window, the command line or a test.
+// The window repaints each control as soon as it is set; the command line prints what it wants of it.
+
+#include <QString>
+
+#include "platform/errors.h"
+
+namespace vexilo::app {
+
+// The controls that the job writes while it runs.
+enum class Control {
+    Label2,  // caption of the counter
+    Text1,   // the counter
+    Text4,   // remaining seconds
+    Text5,   // percentage
+    Label5,  // completion message
+};
+
+enum class Pointer { Default = 0, Busy = 11 };
+
+class Display {
+  public:
+    virtual ~Display() = default;
+    virtual void setText(Control control, const QString& text) = 0;
+    virtual void setProgress(int value) = 0;            // the progress bar, 0 to 100
+    virtual void setFinishedVisible(bool visible) = 0;  // Label1, "Proceso Finalizado."
+    virtual void setPointer(Pointer pointer) = 0;
+    // A message that lets the job go on once the user has read it (OK button only).
+    virtual void message(const QString& text, platform::Icon icon = platform::Icon::None) = 0;
+};
+
+}  // namespace vexilo::app

@@ -1,0 +1,170 @@
+#pragma once
+// The database engine layer: a small object model of engine, workspace, database, table definitions,
+// fields and recordsets, over QtSql. SQLite (QSQLITE) is the embedded default engine.
+//
+// What callers rely on:
+// - table and field names are matched without regard to case;
+// - RecordCount() right after opening is 0 for an empty result and at least 1 otherwise;
+// - rows of a query without ordering come in the table's stored (insertion) order; ordered queries sort;
+// - Null (a null QVariant) is distinct from the empty text, in reading and in writing;
+// - Update() writes at once and a later recordset of the same run sees the change (inside an open
+//   transaction too: the same connection reads its own writes);
+// - TableDefName(0 .. TableDefsCount() - 1) lists every user table once, in a stable order (creation order);
+// - a text field created with a size refuses a longer value with an EngineError.
+// Every engine failure is thrown as platform::EngineError (number and description).
+//
+// The SQL dialect (identifier quoting, row identity, type names) lives only in this folder
+// (see dialect.h), so that a server engine can be added without touching any other folder.
+// Table names coming from the catalog never change a statement: identifiers are always quoted.
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace vexilo::platform {
+
+// Field type codes, as the table-creating steps give them.
+enum FieldType : int { dbInteger = 3, dbLong = 4, dbDate = 8, dbText = 10 };
+// Recordset kinds: a read-only snapshot or an updatable dynaset.
+enum RecordsetType : int { dbOpenDynaset = 2, dbOpenSnapshot = 4 };
+
+// Opaque identity of a stored row (SQLite's rowid). Stable for the life of the row.
+using RowId = qint64;
+
+// One column assignment for the fast write paths.
+using FieldValues = std::vector<std::pair<QString, QVariant>>;
+
+struct FieldDef {
+    QString name;
+    int type = dbText;
+    int size = 0;  // text fields: maximum characters; 0 means the engine's default (unbounded on SQLite)
+};
+
+// A detached table definition: built with CreateField/Append, created by Database::AppendTableDef.
+class TableDef {
+  public:
+    explicit TableDef(QString name) : m_name(std::move(name)) {}
+    const QString& Name() const { return m_name; }
+    static FieldDef CreateField(const QString& name, int type, int size = 0) { return {name, type, size}; }
+    void Append(const FieldDef& field) { m_fields.push_back(field); }
+    const std::vector<FieldDef>& Fields() const { return m_fields; }
+
+  private:
+    QString m_name;
+    std::vector<FieldDef> m_fields;
+};
+
+// The source of a recordset. The job's queries are few and fixed in shape; they are described here
+// rather than as SQL text so that the table name is always a quoted identifier, never SQL.
+// text() gives the query as the system writes it ("Select T.* from T;"), for messages and logs.
+class Query {
+  public:
+    enum class Filter { None, MslinkEquals, MslinkBelow };
+
+    static Query table(const QString& t);                   // the table itself, as a recordset source
+    static Query all(const QString& t);                     // Select T.* from T;
+    static Query mslinkEquals(const QString& t, qint64 n);  // SELECT * FROM T WHERE mslink=N;
+    static Query numbering(const QString& t);  // SELECT * FROM T WHERE mslink < 60000 ORDER BY mslink;
+
+    const QString& tableName() const { return m_table; }
+    Filter filter() const { return m_filter; }
+    qint64 value() const { return m_value; }
+    bool orderByMslink() const { return m_orderByMslink; }
+    QString text() const;
+
+  private:
+    QString m_table;
+    Filter m_filter = Filter::None;
+    qint64 m_value = 0;
+    bool m_orderByMslink = false;
+    bool m_isTable = false;
+};
+
+class Database;
+
+// A recordset over one table. Rows are read when first needed (RecordCount, a move, a value), so a
+// recordset opened only to AddNew costs nothing. Field names are matched without regard to case.
+class Recordset {
+  public:
+    virtual ~Recordset() = default;
+    virtual int RecordCount() = 0;
+    virtual bool Eof() = 0;
+    virtual void MoveFirst() = 0;
+    virtual void MoveNext() = 0;
+    virtual void MoveLast() = 0;
+    virtual void Edit() = 0;    // dynaset only: start changing the current row
+    virtual void AddNew() = 0;  // dynaset only: start a new row
+    virtual void Update() = 0;  // store the edited or new row at once
+    virtual void Close() = 0;
+    virtual int FieldCount() = 0;
+    virtual QString FieldName(int i) = 0;
+    // Value of a field of the current row (or of the row being edited); a null QVariant is Null.
+    // An unknown field name is an EngineError.
+    virtual QVariant Value(const QString& field) = 0;
+    virtual void SetValue(const QString& field, const QVariant& value) = 0;
+    virtual RowId CurrentRowId() = 0;
+};
+
+class Database {
+  public:
+    virtual ~Database() = default;
+    virtual const QString& path() const = 0;
+
+    virtual int TableDefsCount() = 0;
+    virtual QString TableDefName(int i) = 0;  // 0-based, creation order
+    static TableDef CreateTableDef(const QString& name) { return TableDef(name); }
+    virtual void AppendTableDef(const TableDef& def) = 0;  // creates the table
+    virtual void AppendField(const QString& table,
+                             const FieldDef& field) = 0;  // TableDefs(table).Fields.Append
+    // Column names of a table in their stored order (without reading any row).
+    virtual std::vector<QString> FieldNames(const QString& table) = 0;
+
+    virtual std::unique_ptr<Recordset> OpenRecordset(const Query& source, RecordsetType type) = 0;
+
+    // Fast write paths for the run's caches: same effect as AddNew/Edit + Update on a dynaset.
+    virtual RowId InsertRow(const QString& table, const FieldValues& values) = 0;
+    virtual void UpdateRow(const QString& table, RowId row, const FieldValues& values) = 0;
+    // Every row of a table in stored order, with its identity, reading only the named columns
+    // (an absent column reads as Null). For the run's in-memory indexes.
+    struct Row {
+        RowId id;
+        std::vector<QVariant> values;
+    };
+    virtual std::vector<Row> ReadRows(const QString& table, const std::vector<QString>& columns) = 0;
+
+    // Grouping of writes: nothing else changes meaning (a write is visible to later reads at once).
+    virtual void BeginTrans() = 0;
+    virtual void CommitTrans() = 0;
+    virtual bool InTransaction() const = 0;
+
+    virtual void Close() = 0;  // commits an open transaction, then closes
+};
+
+class Workspace {
+  public:
+    virtual ~Workspace() = default;
+    // Opens an existing database: shared, read and write. A path that does not exist, or a file that
+    // is not a database of the engine, is an EngineError; no file is ever created.
+    virtual std::unique_ptr<Database> OpenDatabase(const QString& path) = 0;
+};
+
+// The engine, created on first use and kept for the program's life.
+class DBEngine {
+  public:
+    static DBEngine& instance();
+    Workspace& Workspaces(int index);  // only the default workspace, index 0
+
+  private:
+    DBEngine();
+    std::unique_ptr<Workspace> m_default;
+};
+
+// Creates a new, empty database file of the embedded engine (tools and tests only; the job itself
+// never creates a database). Refuses an existing path.
+std::unique_ptr<Database> CreateDatabase(const QString& path);
+
+}  // namespace vexilo::platform

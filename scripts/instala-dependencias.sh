@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project builds and tests with, when they are missing.
+# Run as root (CI and the README's commands do); a second call finds everything and returns at once.
+set -euo pipefail
+
+PAQUETES=(
+  build-essential cmake pkg-config clang-format
+  qt6-base-dev libqt6sql6-sqlite libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  mdbtools-dev libglib2.0-dev
+)
+
+faltan=()
+for p in "${PAQUETES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    faltan+=("$p")
+  fi
+done
+
+if [ ${#faltan[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${faltan[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "These packages are missing and installing them needs root: ${faltan[*]}" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${faltan[@]}"

@@ -1,0 +1,16 @@
+#pragma once
+// Progress display of a pass: the bar, the percentage and the remaining time.
+
+#include <cstdint>
+
+#include "app/runstate.h"
+
+namespace vexilo::app {
+
+void BarraDeProgreso(RunState& f, double valorp);
+void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg);
+// The calling rule shared by both passes: after each element, with the input length lo and the 1-based
+// position pos of the next unread byte, display when the rounded percentage changed.
+void informaProgreso(RunState& f, std::int64_t lo, std::int64_t pos);
+
+}  // namespace vexilo::app

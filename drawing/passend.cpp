@@ -1,0 +1,16 @@
+#include "drawing/passend.h"
+
+namespace vexilo::drawing {
+
+void terminaPasada(app::RunState& f, BinReader& file1) {
+    file1.close();
+    f.r.reset();
+    if (f.Bd) {
+        f.Bd->Close();
+        f.Bd.reset();
+    }
+    f.display->setText(app::Control::Label2, QStringLiteral("Textos Procesados : "));
+    f.display->setText(app::Control::Text1, QString::number(f.TextosProcesados));
+}
+
+}  // namespace vexilo::drawing

@@ -1,0 +1,41 @@
+#pragma once
+// A Display for tests: remembers everything the job showed, in order.
+
+#include <QString>
+#include <map>
+#include <vector>
+
+#include "app/display.h"
+
+namespace vexilo::testing {
+
+class RecordingDisplay : public app::Display {
+  public:
+    struct Message {
+        QString text;
+        platform::Icon icon;
+    };
+
+    void setText(app::Control control, const QString& text) override {
+        texts[control] = text;
+        ++textWrites[control];
+    }
+    void setProgress(int value) override { progress.push_back(value); }
+    void setFinishedVisible(bool visible) override { finishedVisible = visible; }
+    void setPointer(app::Pointer p) override { pointers.push_back(p); }
+    void message(const QString& text, platform::Icon icon) override { messages.push_back({text, icon}); }
+
+    QString text(app::Control c) const {
+        auto it = texts.find(c);
+        return it == texts.end() ? QString() : it->second;
+    }
+
+    std::map<app::Control, QString> texts;
+    std::map<app::Control, int> textWrites;
+    std::vector<int> progress;
+    std::vector<app::Pointer> pointers;
+    std::vector<Message> messages;
+    bool finishedVisible = false;
+};
+
+}  // namespace vexilo::testing

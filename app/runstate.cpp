@@ -1,5 +1,7 @@
 #include "app/runstate.h"
 
+#include "catalog/attributeindex.h"
+
 namespace vexilo::app {
 
 RunState::RunState() = default;

@@ -1,0 +1,214 @@
+#include "catalog/attributeindex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vexilo::catalog {
+
+namespace {
+
+constexpr int kMslink = 0;
+constexpr int kTmapa = 1;
+constexpr int kTcomplet = 2;
+constexpr int kTfeature = 3;
+
+QString trimSpaces(const QString& s) {
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && s[begin] == QLatin1Char(' ')) {
+        ++begin;
+    }
+    while (end > begin && s[end - 1] == QLatin1Char(' ')) {
+        --end;
+    }
+    return s.mid(begin, end - begin);
+}
+
+// The record number as a whole number; Null, a fraction or a non-number gives nothing.
+std::optional<std::int64_t> wholeNumber(const QVariant& v) {
+    if (v.isNull()) {
+        return std::nullopt;
+    }
+    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+        const double d = v.toDouble();
+        if (std::trunc(d) != d || std::abs(d) > 9.0e15) {
+            return std::nullopt;
+        }
+        return static_cast<std::int64_t>(d);
+    }
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    return ok ? std::optional<std::int64_t>(n) : std::nullopt;
+}
+
+bool fitsInt32(std::int64_t n) {
+    return n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max();
+}
+
+// The record's text: tmapa, or tcomplet when tmapa is Null or "". Null when there is none.
+QVariant recordText(const std::vector<QVariant>& values) {
+    const QVariant& tmapa = values[kTmapa];
+    if (tmapa.isNull() || tmapa.toString().isEmpty()) {
+        return values[kTcomplet];
+    }
+    return tmapa;
+}
+
+}  // namespace
+
+QString claveDeTexto(const QString& texto) { return trimSpaces(texto).toUpper(); }
+
+std::optional<QString> textoDeCodigo(const QVariant& tfeature) {
+    if (tfeature.isNull()) {
+        return std::nullopt;
+    }
+    return tfeature.toString();
+}
+
+std::optional<std::int64_t> numeroDeRegistro(const QVariant& mslink) { return wholeNumber(mslink); }
+
+void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
+    m_ids.clear();
+    m_mslinks.clear();
+    m_byText.clear();
+    m_byMslink.clear();
+    m_ids.reserve(rows.size());
+    m_mslinks.reserve(rows.size());
+    for (const auto& row : rows) {
+        const auto pos = static_cast<Pos>(m_ids.size());
+        m_ids.push_back(row.id);
+        const std::optional<std::int64_t> mslink = wholeNumber(row.values[kMslink]);
+        m_mslinks.push_back(mslink ? *mslink : kNoMslink);
+        if (!mslink) {
+            continue;
+        }
+        addMslink(*mslink, pos);
+        const QVariant text = recordText(row.values);
+        if (text.isNull() || !fitsInt32(*mslink)) {
+            continue;
+        }
+        ByText& entry = m_byText[claveDeTexto(text.toString())];
+        const std::optional<QString> code = textoDeCodigo(row.values[kTfeature]);
+        if (code) {
+            entry.byCode[*code].push_back(pos);  // rows come in natural order: already sorted
+        } else {
+            entry.unclaimed.push_back(pos);
+        }
+    }
+}
+
+std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave, const QString& codigo) const {
+    const auto entry = m_byText.constFind(clave);
+    if (entry == m_byText.constEnd()) {
+        return std::nullopt;
+    }
+    std::optional<Pos> best;
+    bool unclaimed = false;
+    if (entry->nextUnclaimed < entry->unclaimed.size()) {
+        best = entry->unclaimed[entry->nextUnclaimed];
+        unclaimed = true;
+    }
+    const auto owned = entry->byCode.constFind(codigo);
+    if (owned != entry->byCode.constEnd() && !owned->empty() && (!best || owned->front() < *best)) {
+        best = owned->front();
+        unclaimed = false;
+    }
+    if (!best) {
+        return std::nullopt;
+    }
+    // Records in the text index always carry a 32-bit number (see load and added).
+    return Found{*best, m_ids[*best], static_cast<std::int32_t>(m_mslinks[*best]), unclaimed};
+}
+
+void AttributeIndex::claimed(const QString& clave, Pos pos, const QString& stored) {
+    ByText& entry = m_byText[clave];
+    // A claim always takes the first unclaimed record holding the text: no unclaimed record before it
+    // can be eligible, since every unclaimed record is.
+    Q_ASSERT(entry.nextUnclaimed < entry.unclaimed.size() && entry.unclaimed[entry.nextUnclaimed] == pos);
+    ++entry.nextUnclaimed;
+    if (entry.nextUnclaimed == entry.unclaimed.size()) {
+        entry.unclaimed.clear();
+        entry.nextUnclaimed = 0;
+    }
+    insertSorted(entry.byCode[stored], pos);
+}
+
+bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& clave,
+                           const QString& stored) {
+    if (!m_ids.empty() && id <= m_ids.back()) {
+        return false;
+    }
+    const auto pos = static_cast<Pos>(m_ids.size());
+    m_ids.push_back(id);
+    m_mslinks.push_back(mslink);
+    addMslink(mslink, pos);
+    if (clave) {
+        m_byText[*clave].byCode[stored].push_back(pos);  // the last position: still sorted
+    }
+    return true;
+}
+
+std::optional<platform::RowId> AttributeIndex::firstWithMslink(std::int64_t n) const {
+    const auto it = m_byMslink.find(n);
+    if (it == m_byMslink.end()) {
+        return std::nullopt;
+    }
+    return m_ids[it->second.front()];
+}
+
+void AttributeIndex::renumbered(std::int64_t from, std::int64_t to) {
+    const auto it = m_byMslink.find(from);
+    if (it == m_byMslink.end() || from == to) {
+        return;
+    }
+    const Pos pos = it->second.front();
+    it->second.erase(it->second.begin());
+    if (it->second.empty()) {
+        m_byMslink.erase(it);
+    }
+    m_mslinks[pos] = to;
+    addMslink(to, pos);
+}
+
+std::optional<std::int64_t> AttributeIndex::highestBelowLimit() const {
+    auto it = m_byMslink.lower_bound(kNumberingLimit);
+    if (it == m_byMslink.begin()) {
+        return std::nullopt;
+    }
+    return std::prev(it)->first;
+}
+
+void AttributeIndex::insertSorted(std::vector<Pos>& v, Pos pos) {
+    v.insert(std::upper_bound(v.begin(), v.end(), pos), pos);
+}
+
+void AttributeIndex::addMslink(std::int64_t n, Pos pos) { insertSorted(m_byMslink[n], pos); }
+
+AttributeIndex& AttributeIndexes::table(const QString& tabla) {
+    auto& slot = m_tables[tabla.toUpper()];
+    if (!slot) {
+        slot = std::make_unique<AttributeIndex>();
+        slot->load(m_db->ReadRows(tabla, kIndexColumns));
+    }
+    return *slot;
+}
+
+AttributeIndex& AttributeIndexes::reload(const QString& tabla) {
+    m_tables.erase(tabla.toUpper());
+    return table(tabla);
+}
+
+std::optional<QString> AttributeIndexes::knownReadBack(const QString& tabla, const QString& codigo) const {
+    const auto it = m_readBack.constFind(tabla.toUpper() + QLatin1Char('\n') + codigo);
+    if (it == m_readBack.constEnd()) {
+        return std::nullopt;
+    }
+    return *it;
+}
+
+void AttributeIndexes::rememberReadBack(const QString& tabla, const QString& codigo, const QString& stored) {
+    m_readBack.insert(tabla.toUpper() + QLatin1Char('\n') + codigo, stored);
+}
+
+}  // namespace vexilo::catalog

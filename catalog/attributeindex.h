@@ -1,0 +1,121 @@
+#pragma once
+// In-memory index of one attribute table, so that the assignment pass does not read the whole table for
+// every text element. It answers exactly what a scan of the table in its natural (stored) order would:
+//
+// - the first record holding a text whose Tfeature is Null (free to claim) or equal to a code;
+// - the first record carrying a record number (the one a renumbering changes);
+// - the highest record number below 60000 (the numbering rule of new records).
+//
+// The index holds no text or code values beyond what it needs to answer these questions, and it is kept
+// in step with every write of the run by the writer (claims, additions, renumberings): it never reads the
+// database again on its own. Only the writer writes attribute tables during a run.
+//
+// A record "holds" a text when its tmapa (or its tcomplet, when tmapa is Null or "") is not Null and,
+// trimmed of spaces and upper-cased, equals the text's key. A record whose text column is Null, or whose
+// mslink is Null or not a whole number, holds no text: it is never found by text, and a record without a
+// whole mslink takes no part in numbering or renumbering either.
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/dao.h"
+
+namespace vexilo::catalog {
+
+// Columns the index is loaded from, in this order (Database::ReadRows).
+inline const std::vector<QString> kIndexColumns = {QStringLiteral("mslink"), QStringLiteral("tmapa"),
+                                                   QStringLiteral("tcomplet"), QStringLiteral("tfeature")};
+
+// Record numbers given by the numbering rule stay below this; records at or above it are never counted.
+constexpr std::int64_t kNumberingLimit = 60000;
+
+// The comparison key of a text: trimmed of spaces (code 32 only) and upper-cased.
+QString claveDeTexto(const QString& texto);
+// The text of a record's Tfeature as a scan reads it (Null stays std::nullopt).
+std::optional<QString> textoDeCodigo(const QVariant& tfeature);
+// A record number as a whole number; Null, a fraction or a non-number gives std::nullopt.
+std::optional<std::int64_t> numeroDeRegistro(const QVariant& mslink);
+
+class AttributeIndex {
+  public:
+    using Pos = std::uint32_t;  // position of a record in natural order
+
+    struct Found {
+        Pos pos;
+        platform::RowId id;
+        std::int32_t mslink;
+        bool unclaimed;  // Tfeature is Null: the caller claims it before taking it
+    };
+
+    // Builds the index from every row of the table in stored order, columns as kIndexColumns.
+    void load(const std::vector<platform::Database::Row>& rows);
+
+    // The first record in natural order holding `clave` whose Tfeature is Null or reads as `codigo`.
+    std::optional<Found> first(const QString& clave, const QString& codigo) const;
+    // After a claim of the record at `pos` (found unclaimed for `clave`): its Tfeature now reads `stored`.
+    void claimed(const QString& clave, Pos pos, const QString& stored);
+
+    // A record added at the end of the table. `clave` is std::nullopt for a record that holds no text.
+    // Returns false when the new row does not come last in natural order (the caller reloads).
+    bool added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& clave,
+               const QString& stored);
+
+    // The first record in natural order whose mslink is `n`.
+    std::optional<platform::RowId> firstWithMslink(std::int64_t n) const;
+    // The first record numbered `from` now carries `to`.
+    void renumbered(std::int64_t from, std::int64_t to);
+
+    // The highest record number below kNumberingLimit, if any record has one.
+    std::optional<std::int64_t> highestBelowLimit() const;
+
+    std::size_t size() const { return m_ids.size(); }
+
+  private:
+    // Records holding one text: the unclaimed ones in natural order (consumed from the front: a claim
+    // always takes the first of them) and the claimed ones by the text of their Tfeature.
+    struct ByText {
+        std::vector<Pos> unclaimed;
+        std::size_t nextUnclaimed = 0;
+        QHash<QString, std::vector<Pos>> byCode;  // each sorted by position
+    };
+
+    static void insertSorted(std::vector<Pos>& v, Pos pos);
+    void addMslink(std::int64_t n, Pos pos);
+
+    static constexpr std::int64_t kNoMslink = std::numeric_limits<std::int64_t>::min();
+
+    std::vector<platform::RowId> m_ids;                   // by position
+    std::vector<std::int64_t> m_mslinks;                  // by position; kNoMslink when not a whole number
+    QHash<QString, ByText> m_byText;                      // by text key
+    std::map<std::int64_t, std::vector<Pos>> m_byMslink;  // each sorted by position; no empty entries
+};
+
+// The run's indexes, one per attribute table, built on first use from the open database.
+class AttributeIndexes {
+  public:
+    explicit AttributeIndexes(platform::Database* db) : m_db(db) {}
+    platform::Database* database() const { return m_db; }
+
+    // The index of `tabla` (name matched without regard to case), loaded on first use.
+    AttributeIndex& table(const QString& tabla);
+    // Throws away a table's index and reads it again (for the rare write the index cannot follow).
+    AttributeIndex& reload(const QString& tabla);
+
+    // What a Tfeature written as `codigo` reads back as, remembered per table and code once learnt.
+    std::optional<QString> knownReadBack(const QString& tabla, const QString& codigo) const;
+    void rememberReadBack(const QString& tabla, const QString& codigo, const QString& stored);
+
+  private:
+    platform::Database* m_db;
+    std::map<QString, std::unique_ptr<AttributeIndex>> m_tables;  // by upper-cased name
+    QHash<QString, QString> m_readBack;                           // "TABLE\ncode" -> stored text
+};
+
+}  // namespace vexilo::catalog

@@ -1,0 +1,180 @@
+#include "catalog/recordwriter.h"
+
+#include <QRegularExpression>
+#include <limits>
+
+#include "catalog/attributeindex.h"
+#include "drawing/normalisation.h"
+#include "platform/errors.h"
+
+namespace vexilo::catalog {
+
+namespace {
+
+using platform::EngineError;
+
+AttributeIndexes& indexes(app::RunState& f) {
+    // The indexes belong to the database they were read from: a new database means a new run.
+    if (!f.indicesAtributos || f.indicesAtributos->database() != f.Bd.get()) {
+        f.indicesAtributos = std::make_unique<AttributeIndexes>(f.Bd.get());
+    }
+    return *f.indicesAtributos;
+}
+
+// Runs a write and, when the engine refuses it, says which table (and which text) it was about.
+template <typename Write>
+auto write(const QString& tabla, const QString& detalle, Write&& w) {
+    try {
+        return w();
+    } catch (const EngineError& e) {
+        QString description = e.description() + QStringLiteral(" (tabla %1").arg(tabla);
+        if (!detalle.isEmpty()) {
+            description += QStringLiteral(", ") + detalle;
+        }
+        throw EngineError(e.number(), description + QLatin1Char(')'));
+    }
+}
+
+// A code that every column type gives back exactly as written: a plain decimal number within 32 bits,
+// without sign, leading zeros or blanks ("-" is allowed). Text, integer and real columns all read it
+// back in this form; any other code is stored in the column's own way and has to be read back.
+bool readsBackAsWritten(const QString& codigo) {
+    static const QRegularExpression plain(QStringLiteral("^-?(0|[1-9][0-9]{0,9})$"));
+    if (!plain.match(codigo).hasMatch()) {
+        return false;
+    }
+    bool ok = false;
+    codigo.toInt(&ok);
+    return ok && codigo != QLatin1String("-0");
+}
+
+// What the Tfeature of the record `id` (numbered `mslink`) reads as after `codigo` was written into it.
+QString readBack(app::RunState& f, const QString& tabla, const QString& codigo, platform::RowId id,
+                 std::int32_t mslink) {
+    if (readsBackAsWritten(codigo)) {
+        return codigo;
+    }
+    AttributeIndexes& idx = indexes(f);
+    if (auto known = idx.knownReadBack(tabla, codigo)) {
+        return *known;
+    }
+    auto rs = f.Bd->OpenRecordset(platform::Query::mslinkEquals(tabla, mslink), platform::dbOpenSnapshot);
+    std::optional<QString> stored;
+    if (rs->RecordCount() > 0) {
+        rs->MoveFirst();
+        while (!rs->Eof() && !stored) {
+            if (rs->CurrentRowId() == id) {
+                stored = rs->Value(QStringLiteral("Tfeature")).toString();
+            }
+            rs->MoveNext();
+        }
+    }
+    rs->Close();
+    if (!stored) {
+        throw platform::RunError(platform::errnum::kFileAccess,
+                                 QStringLiteral("No se pudo releer el registro %1 de la tabla %2").arg(mslink).arg(tabla));
+    }
+    idx.rememberReadBack(tabla, codigo, *stored);
+    return *stored;
+}
+
+std::int32_t codeAsNumber(const QString& codigo) {
+    bool ok = false;
+    const int n = codigo.trimmed().toInt(&ok);
+    if (!ok) {
+        throw platform::RunError(platform::errnum::kConversion,
+                                 QStringLiteral("El código \"%1\" no es un número entero").arg(codigo));
+    }
+    return n;
+}
+
+std::int32_t nextNumber(app::RunState& f, AttributeIndex& idx, const QString& NombreTabla,
+                        const QString& texto) {
+    if (f.MantenerAsignaciones && f.RegistroGrafico != 0) {
+        return f.RegistroGrafico;
+    }
+    const std::optional<std::int64_t> highest = idx.highestBelowLimit();
+    const std::int64_t n = highest ? *highest + 1 : 1;
+    if (n >= kNumberingLimit) {
+        // Numbers from 60000 up are never counted by the rule, so handing one out would repeat it for
+        // every later record: stop rather than create duplicates.
+        throw platform::Stop(QStringLiteral("La tabla %1 no tiene números de registro libres por debajo de "
+                                            "60000: no se puede añadir el texto \"%2\".")
+                                 .arg(NombreTabla, texto));
+    }
+    if (n < std::numeric_limits<std::int32_t>::min()) {
+        throw platform::RunError(platform::errnum::kConversion,
+                                 QStringLiteral("Número de registro fuera de rango en la tabla %1").arg(NombreTabla));
+    }
+    return static_cast<std::int32_t>(n);
+}
+
+}  // namespace
+
+void busca_en_su_tabla(app::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
+                       std::int32_t& registro) {
+    drawing::limpia_texto(codigoKora);
+    drawing::limpia_texto(texto);
+    registro = 0;
+    AttributeIndex& idx = indexes(f).table(NombreTabla);
+    const QString clave = claveDeTexto(texto);
+    // Each round either takes a record or claims one that then belongs to another code (its Tfeature
+    // reads back otherwise than written), so the loop ends when the records holding the text run out.
+    while (const std::optional<AttributeIndex::Found> found = idx.first(clave, codigoKora)) {
+        if (!found->unclaimed) {
+            registro = found->mslink;
+            return;
+        }
+        write(NombreTabla, QString(), [&] {
+            f.Bd->UpdateRow(NombreTabla, found->id, {{QStringLiteral("Tfeature"), codigoKora}});
+        });
+        const QString stored = readBack(f, NombreTabla, codigoKora, found->id, found->mslink);
+        idx.claimed(clave, found->pos, stored);
+        if (stored == codigoKora) {
+            registro = found->mslink;
+            return;
+        }
+    }
+}
+
+void AnadeNuevoRegistro(app::RunState& f, QString& codigo, const QString& NombreTabla, const QString& texto,
+                        std::int32_t& registro) {
+    drawing::limpia_texto(codigo);
+    AttributeIndexes& all = indexes(f);
+    AttributeIndex& idx = all.table(NombreTabla);
+    const std::int32_t n = nextNumber(f, idx, NombreTabla, texto);
+    const std::int32_t code = codeAsNumber(codigo);
+    const platform::RowId id = write(NombreTabla, QStringLiteral("texto \"%1\"").arg(texto), [&] {
+        return f.Bd->InsertRow(NombreTabla, {{QStringLiteral("mslink"), n},
+                                             {QStringLiteral("tmapa"), texto},
+                                             {QStringLiteral("Tfeature"), code}});
+    });
+    // tcomplet is left Null, so a record with an empty tmapa holds no text.
+    std::optional<QString> clave;
+    if (!texto.isEmpty()) {
+        clave = claveDeTexto(texto);
+    }
+    if (!idx.added(id, n, clave, QString::number(code))) {
+        all.reload(NombreTabla);
+    }
+    registro = n;
+}
+
+void ModificaRegistro(app::RunState& f, const QString& NombreTabla, std::int32_t& registro,
+                      std::int32_t registro_grafico_igual_tabla) {
+    AttributeIndex& idx = indexes(f).table(NombreTabla);
+    const std::optional<platform::RowId> id = idx.firstWithMslink(registro);
+    if (!id) {
+        throw platform::Stop(QStringLiteral("No se puede renumerar el registro %1 de la tabla %2: ya no "
+                                            "existe ningún registro con ese número.")
+                                 .arg(registro)
+                                 .arg(NombreTabla));
+    }
+    write(NombreTabla, QStringLiteral("registro %1").arg(registro), [&] {
+        f.Bd->UpdateRow(NombreTabla, *id, {{QStringLiteral("mslink"), registro_grafico_igual_tabla}});
+    });
+    idx.renumbered(registro, registro_grafico_igual_tabla);
+    registro = registro_grafico_igual_tabla;
+}
+
+}  // namespace vexilo::catalog

@@ -1,6 +1,10 @@
 #include "app/runstate.h"
 
+<<<<<<< HEAD
 #include "catalog/attributeindex.h"
+=======
+#include "catalog/textreader.h"
+>>>>>>> main
 
 namespace vexilo::app {
 

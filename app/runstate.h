@@ -16,6 +16,7 @@
 
 namespace vexilo::catalog {
 class AttributeIndexes;
+class TextosBdD;
 }
 
 namespace vexilo::app {
@@ -60,6 +61,7 @@ struct RunState {
     // Per-run caches: add members here as std::unique_ptr of forward-declared types, and include their
     // headers in runstate.cpp so the destructor sees them complete.
     std::unique_ptr<catalog::AttributeIndexes> indicesAtributos;  // attribute tables, built on first use
+    std::unique_ptr<catalog::TextosBdD> textosBdD;  // attribute texts read by the rewrite pass
 };
 
 }  // namespace vexilo::app

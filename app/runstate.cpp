@@ -1,10 +1,7 @@
 #include "app/runstate.h"
 
-<<<<<<< HEAD
 #include "catalog/attributeindex.h"
-=======
 #include "catalog/textreader.h"
->>>>>>> main
 
 namespace vexilo::app {
 

@@ -1,18 +1,193 @@
 #include "drawing/assignmentpass.h"
 
+#include <QElapsedTimer>
+#include <algorithm>
+#include <limits>
+
 #include "app/progress.h"
+#include "catalog/attributeindex.h"
+#include "catalog/catalogcache.h"
+#include "catalog/recordwriter.h"
+#include "drawing/codepage.h"
+#include "drawing/normalisation.h"
 #include "drawing/passend.h"
 #include "drawing/walk.h"
+#include "schema/runlog.h"
 
 namespace vexilo::drawing {
 
-// Until the pass's own treatment is built, text elements are written unchanged.
+namespace {
+
+// The database writes of the pass (claims, new records, renumberings, log rows) are grouped in
+// transactions so that the engine does not sync the disk once per row. A group is committed after
+// kTextsPerGroup text elements with a table or kMillisecondsPerGroup, whichever comes first, and at the
+// end of the pass (closing Bd commits). The run driver closes Bd on every stop and error as well, so
+// whatever was written before a stop stays. A process killed from outside (or a power cut) loses at
+// most the group not yet committed: the database is left as it was at the last commit, consistent, and
+// a new run over the same drawing redoes the lost assignments.
+constexpr int kTextsPerGroup = 20000;
+constexpr qint64 kMillisecondsPerGroup = 2000;
+
+class WriteGroups {
+  public:
+    explicit WriteGroups(platform::Database* db) : m_db(db) {
+        if (m_db && !m_db->InTransaction()) {
+            m_db->BeginTrans();
+        }
+        m_clock.start();
+    }
+    // After each text element that wrote to the database.
+    void written() {
+        if (!m_db || (++m_texts < kTextsPerGroup && m_clock.elapsed() < kMillisecondsPerGroup)) {
+            return;
+        }
+        m_db->CommitTrans();
+        m_db->BeginTrans();
+        m_texts = 0;
+        m_clock.restart();
+    }
+
+  private:
+    platform::Database* m_db;
+    int m_texts = 0;
+    QElapsedTimer m_clock;
+};
+
+QString readCode(const CabeceraElemento& h) {
+    return codepage::decode(reinterpret_cast<const std::uint8_t*>(h.codigo.data()), h.codigo.size());
+}
+
+// Stores a code into the 7-character field: cut, or padded on the right with spaces.
+void storeCode(CabeceraElemento& h, const QString& codigo) {
+    const QByteArray bytes = codepage::encode(codigo);
+    std::fill(h.codigo.begin(), h.codigo.end(), ' ');
+    std::copy_n(bytes.constData(), std::min<qsizetype>(bytes.size(), layout::kCodigoSize), h.codigo.begin());
+}
+
+QString readText(const Elemento& e) {
+    QString texto;
+    texto.reserve(static_cast<qsizetype>(e.trozos.size() * layout::kChunkSize));
+    for (const Record12& trozo : e.trozos) {
+        texto += codepage::decode(trozo.data(), trozo.size());
+    }
+    return texto;
+}
+
+enum class Decision { Keep, Append, Relink, Renumber };
+
+Decision decide(bool alreadyLinked, bool hasLinkForTable, bool keepGraphicAssignments) {
+    if (alreadyLinked) {
+        return Decision::Keep;
+    }
+    if (!hasLinkForTable) {
+        return Decision::Append;
+    }
+    return keepGraphicAssignments ? Decision::Renumber : Decision::Relink;
+}
+
+// One more link (entity number, record, six spaces) after the element's own. The count field is 8 bits
+// and a link's entity number 16 bits: an element that cannot take the link keeps its links as they are
+// and is counted in the run report.
+void appendLink(app::RunState& f, Elemento& e, std::int32_t registro) {
+    if (e.enlaces.size() >= static_cast<std::size_t>(layout::kMaxLinks)) {
+        ++f.report.enlacesLlenos;
+        return;
+    }
+    if (f.EntitynumActual > std::numeric_limits<std::int16_t>::max() ||
+        f.EntitynumActual < std::numeric_limits<std::int16_t>::min()) {
+        ++f.report.entitynumFueraDeRango;
+        return;
+    }
+    EnlaceAtributo link;
+    link.entitynum = static_cast<std::int16_t>(f.EntitynumActual);
+    link.mslink = registro;
+    link.reservado.fill(' ');
+    e.enlaces.push_back(link);
+    e.cabecera.numEnlaces = static_cast<std::uint8_t>(e.enlaces.size());
+}
+
+// Ties a text element whose table has an entity number to the record that holds its text, and makes
+// its links and that record agree.
+void assign(app::RunState& f, Elemento& e, QString& codigo, QString& texto) {
+    ++f.TextosProcesados;
+    std::int32_t registro = 0;
+    catalog::busca_en_su_tabla(f, codigo, f.NombreTablaActual, texto, registro);
+
+    f.RegistroGrafico = 0;
+    bool hasLinkForTable = false;
+    for (const EnlaceAtributo& link : e.enlaces) {
+        if (link.entitynum == f.EntitynumActual) {
+            hasLinkForTable = true;
+            f.RegistroGrafico = link.mslink;  // the last such link wins
+        }
+    }
+    if (registro == 0) {
+        catalog::AnadeNuevoRegistro(f, codigo, f.NombreTablaActual, texto, registro);
+    }
+    schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBin, texto, f.RegistroGrafico);
+
+    const bool alreadyLinked = std::any_of(e.enlaces.begin(), e.enlaces.end(), [&](const EnlaceAtributo& l) {
+        return l.entitynum == f.EntitynumActual && l.mslink == registro;
+    });
+    const Decision decision = decide(alreadyLinked, hasLinkForTable, f.MantenerAsignaciones);
+    f.CorregirEnlace = decision == Decision::Relink;
+    f.CorregirRegistro = decision == Decision::Renumber;
+    switch (decision) {
+        case Decision::Keep:
+            break;
+        case Decision::Append:
+            appendLink(f, e, registro);
+            break;
+        case Decision::Relink:
+            for (EnlaceAtributo& link : e.enlaces) {
+                if (link.entitynum == f.EntitynumActual) {
+                    link.mslink = registro;
+                }
+            }
+            break;
+        case Decision::Renumber:
+            catalog::ModificaRegistro(f, f.NombreTablaActual, registro, f.RegistroGrafico);
+            break;
+    }
+    schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBinSalida, texto, registro);
+}
+
+// The pass's treatment of one carried text element; the walk writes it afterwards.
+void treatText(app::RunState& f, Elemento& e, WriteGroups& groups) {
+    // The code travels as one text between the lookups: every lookup cleans it (limpia_texto) and the
+    // field only ever holds what fits in 7 characters, so storing it back after each call would change
+    // nothing that the next call sees.
+    QString codigo = readCode(e.cabecera);
+    f.NombreTablaActual.clear();
+    catalog::busca_Feature(f, codigo, f.NombreTablaActual);
+    f.EntitynumActual = 0;
+    if (!f.NombreTablaActual.isEmpty()) {
+        catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
+    }
+    QString texto = readText(e);
+    limpia_texto(texto);
+    quitablancos(texto);
+    f.CorregirEnlace = false;
+    f.CorregirRegistro = false;
+    if (f.EntitynumActual > 0) {
+        assign(f, e, codigo, texto);
+        groups.written();
+    }
+    completa_codigo(codigo);
+    storeCode(e.cabecera, codigo);
+}
+
+}  // namespace
+
 void LeoBinEntrada(app::RunState& f, BinReader& file1, BinWriter& file3) {
     f.TextosProcesados = 0;
+    f.indicesAtributos.reset();  // each run reads the attribute tables afresh
+    WriteGroups groups(f.Bd.get());
     recorre(
-        file1, file3, [](Elemento&) {},
+        file1, file3, [&f, &groups](Elemento& e) { treatText(f, e, groups); },
         [&f](std::int64_t lo, std::int64_t pos) { app::informaProgreso(f, lo, pos); });
     terminaPasada(f, file1);
+    f.indicesAtributos.reset();
 }
 
 }  // namespace vexilo::drawing

@@ -100,8 +100,9 @@ class AttributeIndex {
 // The run's indexes, one per attribute table, built on first use from the open database.
 class AttributeIndexes {
   public:
-    explicit AttributeIndexes(platform::Database* db) : m_db(db) {}
-    platform::Database* database() const { return m_db; }
+    explicit AttributeIndexes(platform::Database* db) : m_db(db), m_path(db ? db->path() : QString()) {}
+    // Whether these indexes were read from `db` (the same object on the same file).
+    bool readFrom(const platform::Database* db) const { return db == m_db && db && db->path() == m_path; }
 
     // The index of `tabla` (name matched without regard to case), loaded on first use.
     AttributeIndex& table(const QString& tabla);
@@ -114,6 +115,7 @@ class AttributeIndexes {
 
   private:
     platform::Database* m_db;
+    QString m_path;
     std::map<QString, std::unique_ptr<AttributeIndex>> m_tables;  // by upper-cased name
     QHash<QString, QString> m_readBack;                           // "TABLE\ncode" -> stored text
 };

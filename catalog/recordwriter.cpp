@@ -14,8 +14,11 @@ namespace {
 using platform::EngineError;
 
 AttributeIndexes& indexes(app::RunState& f) {
+    if (!f.Bd) {
+        throw platform::RunError(platform::errnum::kFileAccess, QStringLiteral("La base de datos no está abierta"));
+    }
     // The indexes belong to the database they were read from: a new database means a new run.
-    if (!f.indicesAtributos || f.indicesAtributos->database() != f.Bd.get()) {
+    if (!f.indicesAtributos || !f.indicesAtributos->readFrom(f.Bd.get())) {
         f.indicesAtributos = std::make_unique<AttributeIndexes>(f.Bd.get());
     }
     return *f.indicesAtributos;

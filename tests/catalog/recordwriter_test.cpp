@@ -1,0 +1,264 @@
+// The attribute record writer: which record a text finds or claims, how new records are numbered, how
+// records are renumbered, and the faults it refuses. Every case runs on a real database file.
+
+#include "catalog/recordwriter.h"
+
+#include <gtest/gtest.h>
+
+#include "catalog/attributeindex.h"
+#include "tests/support/catalogfixture.h"
+
+namespace vexilo::catalog {
+namespace {
+
+using testing::CatalogRun;
+using testing::CatalogTables;
+
+const QString kTabla = QStringLiteral("PARCELA");
+
+// One attribute record as stored: mslink, tmapa, tcomplet, tfeature (a null QVariant is Null).
+struct Rec {
+    QVariant mslink;
+    QVariant tmapa;
+    QVariant tcomplet;
+    QVariant tfeature;
+};
+
+bool operator==(const Rec& a, const Rec& b) {
+    auto same = [](const QVariant& x, const QVariant& y) {
+        return x.isNull() == y.isNull() && (x.isNull() || x.toString() == y.toString());
+    };
+    return same(a.mslink, b.mslink) && same(a.tmapa, b.tmapa) && same(a.tcomplet, b.tcomplet) &&
+           same(a.tfeature, b.tfeature);
+}
+
+void PrintTo(const Rec& r, std::ostream* os) {
+    auto show = [](const QVariant& v) { return v.isNull() ? std::string("Null") : v.toString().toStdString(); };
+    *os << "{" << show(r.mslink) << ", " << show(r.tmapa) << ", " << show(r.tcomplet) << ", " << show(r.tfeature)
+        << "}";
+}
+
+const QVariant N;  // Null
+
+CatalogTables oneTable(bool textCodes = false) {
+    CatalogTables t;
+    t.msCatalog = {{kTabla, 5}};
+    t.feature = {{123, kTabla}};
+    if (!textCodes) {
+        t.attributeTables = {kTabla};
+    }
+    return t;
+}
+
+class RecordWriter : public ::testing::Test {
+  protected:
+    explicit RecordWriter(bool textCodes = false) : run(oneTable(textCodes)) {
+        if (textCodes) {
+            // A user's table whose tfeature holds text: codes read back exactly as written.
+            auto fields = testing::attributeTableFields();
+            fields[3].type = platform::dbText;
+            testing::makeTable(*run.f.Bd, kTabla, fields);
+        }
+    }
+
+    void store(const std::vector<Rec>& recs) {
+        for (const Rec& r : recs) {
+            run.f.Bd->InsertRow(kTabla, {{"mslink", r.mslink}, {"tmapa", r.tmapa}, {"tcomplet", r.tcomplet},
+                                         {"tfeature", r.tfeature}});
+        }
+    }
+    std::vector<Rec> stored() {
+        std::vector<Rec> out;
+        for (const auto& row : run.f.Bd->ReadRows(kTabla, kIndexColumns)) {
+            out.push_back({row.values[0], row.values[1], row.values[2], row.values[3]});
+        }
+        return out;
+    }
+    std::int32_t busca(QString codigo, QString texto) {
+        std::int32_t registro = -1;
+        busca_en_su_tabla(run.f, codigo, kTabla, texto, registro);
+        return registro;
+    }
+    std::int32_t anade(QString codigo, const QString& texto) {
+        std::int32_t registro = -1;
+        AnadeNuevoRegistro(run.f, codigo, kTabla, texto, registro);
+        return registro;
+    }
+    std::int32_t modifica(std::int32_t registro, std::int32_t nuevo) {
+        ModificaRegistro(run.f, kTabla, registro, nuevo);
+        return registro;
+    }
+
+    CatalogRun run;
+};
+
+class RecordWriterTextCodes : public RecordWriter {
+  protected:
+    RecordWriterTextCodes() : RecordWriter(true) {}
+};
+
+TEST_F(RecordWriter, SearchTakesFirstRecordHoldingTheTextForTheCodeInNaturalOrder) {
+    store({
+        {1, "OTRO", N, 123},
+        {2, "Calle Mayor", N, 999},  // holds the text but belongs to another code: passed over
+        {3, N, "  calle MAYOR ", 123},  // tmapa Null: compared through tcomplet, trimmed, any case
+        {4, "CALLE MAYOR", N, 123},     // later: never reached
+    });
+    const QChar nul(u'\0');
+    EXPECT_EQ(busca(QStringLiteral(" 123") + nul, QStringLiteral("  Calle Mayor") + nul + QStringLiteral("xx")), 3);
+    store({{5, "", "Plaza", 123}});  // an empty tmapa is compared through tcomplet too
+    EXPECT_EQ(busca("123", "PLAZA"), 5);
+    EXPECT_EQ(busca("123", "Nada"), 0);
+}
+
+TEST_F(RecordWriter, SearchClaimsTheFirstUnclaimedRecordAndLaterSearchesSeeTheClaim) {
+    store({{7, "Rio", N, N}, {8, "RIO", N, 123}});
+    const std::vector<Rec> before = stored();
+    EXPECT_EQ(busca("123", "rio"), 7);  // claimed before the record that already belongs to the code
+    const std::vector<Rec> after = stored();
+    EXPECT_EQ(after[0], (Rec{7, "Rio", N, 123}));
+    EXPECT_EQ(after[1], before[1]);
+
+    // The claim is seen at once: another code no longer finds the record, the owner finds it unchanged.
+    EXPECT_EQ(busca("124", "Rio"), 0);
+    EXPECT_EQ(busca("123", "Rio"), 7);
+    EXPECT_EQ(stored(), after);
+}
+
+TEST_F(RecordWriter, RecordsWithoutTextOrNumberNeverMatch) {
+    // tmapa Null or "" with tcomplet Null holds no text; a record without mslink cannot be taken.
+    store({{1, N, N, N}, {2, "", N, N}, {N, "X", N, N}, {4, "X", N, 123}});
+    EXPECT_EQ(busca("123", "X"), 4);
+    EXPECT_EQ(busca("123", ""), 0);
+    const std::vector<Rec> recs = stored();
+    EXPECT_TRUE(recs[0].tfeature.isNull());
+    EXPECT_TRUE(recs[1].tfeature.isNull());
+    EXPECT_TRUE(recs[2].tfeature.isNull());
+}
+
+TEST_F(RecordWriter, EmptyTableFindsNothingAndNumbersFromOne) {
+    EXPECT_EQ(busca("123", "Algo"), 0);
+    EXPECT_TRUE(stored().empty());
+    EXPECT_EQ(anade("123", "Algo"), 1);
+    EXPECT_EQ(stored(), (std::vector<Rec>{{1, "Algo", N, 123}}));
+}
+
+TEST_F(RecordWriter, NumericCodeColumnClaimsButDoesNotTakeACodeWithLeadingZeros) {
+    store({{1, "Sol", N, N}, {2, "Sol", N, N}, {3, "Sol", N, 123}});
+    // Each claim stores 123, which reads back without the zero, so the scan goes on over every record.
+    EXPECT_EQ(busca("0123", "Sol"), 0);
+    EXPECT_EQ(stored()[0].tfeature.toInt(), 123);
+    EXPECT_EQ(stored()[1].tfeature.toInt(), 123);
+    // The records now belong to 123 in the index as in the table.
+    EXPECT_EQ(busca("123", "Sol"), 1);
+}
+
+TEST_F(RecordWriterTextCodes, TextCodeColumnTakesACodeWithLeadingZeros) {
+    store({{1, "Sol", N, N}, {2, "Sol", N, N}});
+    EXPECT_EQ(busca("0123", "Sol"), 1);
+    EXPECT_EQ(stored()[0].tfeature.toString(), "0123");
+    EXPECT_TRUE(stored()[1].tfeature.isNull());
+    EXPECT_EQ(busca("123", "Sol"), 2);  // "0123" is not "123" in a text column
+}
+
+TEST_F(RecordWriter, NumberingSkipsRecordsFrom60000AndNeverReusesGaps) {
+    store({{1, "a", N, 1}, {2, "b", N, 1}, {60001, "c", N, 1}, {5, "d", N, 1}});
+    EXPECT_EQ(anade("123", "Nuevo"), 6);
+    EXPECT_EQ(anade("123", "Otro"), 7);  // the addition is seen by the next one
+    EXPECT_EQ(stored().back(), (Rec{7, "Otro", N, 123}));
+}
+
+TEST_F(RecordWriter, NumberingWithOnlyHighNumbersStartsAtOne) {
+    store({{60000, "a", N, 1}, {70000, "b", N, 1}});
+    EXPECT_EQ(anade("123", "Nuevo"), 1);
+}
+
+TEST_F(RecordWriter, KeepingGraphicAssignmentsTakesTheElementsNumber) {
+    store({{1, "a", N, 1}, {2, "b", N, 1}});
+    run.f.MantenerAsignaciones = true;
+    run.f.RegistroGrafico = 1234;
+    EXPECT_EQ(anade("0123", "Nuevo"), 1234);
+    EXPECT_EQ(stored().back(), (Rec{1234, "Nuevo", N, 123}));  // the code stored as a number
+    run.f.RegistroGrafico = 0;
+    EXPECT_EQ(anade("123", "Otro"), 3);
+    run.f.MantenerAsignaciones = false;
+    run.f.RegistroGrafico = 1234;
+    EXPECT_EQ(anade("123", "Tercero"), 4);
+}
+
+TEST_F(RecordWriter, NumberingFollowsRenumberingsOfTheHighestRecord) {
+    store({{1, "a", N, 1}, {2, "b", N, 1}, {5, "c", N, 1}});
+    EXPECT_EQ(modifica(5, 70000), 70000);  // the highest leaves the range
+    EXPECT_EQ(anade("123", "x"), 3);
+    EXPECT_EQ(modifica(3, 40), 40);  // a record moves up within the range
+    EXPECT_EQ(anade("123", "y"), 41);
+    EXPECT_EQ(modifica(70000, 50), 50);  // and one comes back into it
+    EXPECT_EQ(anade("123", "z"), 51);
+}
+
+TEST_F(RecordWriter, RenumberingChangesTheFirstRecordWithTheNumber) {
+    store({{6, "a", N, 1}, {6, "b", N, 1}});
+    EXPECT_EQ(modifica(6, 1234), 1234);
+    const std::vector<Rec> recs = stored();
+    EXPECT_EQ(recs[0].mslink.toInt(), 1234);
+    EXPECT_EQ(recs[1].mslink.toInt(), 6);
+    EXPECT_EQ(modifica(6, 1235), 1235);  // the duplicate is next
+    EXPECT_EQ(stored()[1].mslink.toInt(), 1235);
+    // The renumbered record is still found by its text, under its new number.
+    EXPECT_EQ(busca("1", "a"), 1234);
+}
+
+TEST_F(RecordWriter, RenumberingANumberNoRecordHoldsStopsNamingTableAndNumber) {
+    store({{6, "a", N, 1}});
+    EXPECT_EQ(modifica(6, 7), 7);
+    try {
+        modifica(6, 8);
+        FAIL() << "expected a stop";
+    } catch (const platform::Stop& stop) {
+        EXPECT_TRUE(stop.message().contains(kTabla));
+        EXPECT_TRUE(stop.message().contains(QStringLiteral(" 6 ")));
+    }
+    EXPECT_EQ(stored()[0].mslink.toInt(), 7);
+}
+
+TEST_F(RecordWriter, NumberingThatWouldReach60000StopsWithoutAddingARecord) {
+    store({{59998, "a", N, 1}});
+    EXPECT_EQ(anade("123", "b"), 59999);
+    try {
+        anade("123", "c");
+        FAIL() << "expected a stop";
+    } catch (const platform::Stop& stop) {
+        EXPECT_TRUE(stop.message().contains(kTabla));
+        EXPECT_TRUE(stop.message().contains(QStringLiteral("60000")));
+    }
+    EXPECT_EQ(stored().size(), 2u);
+    // The element's own number is still accepted.
+    run.f.MantenerAsignaciones = true;
+    run.f.RegistroGrafico = 70001;
+    EXPECT_EQ(anade("123", "c"), 70001);
+}
+
+TEST_F(RecordWriter, TextLongerThanTheColumnIsAnEngineErrorNamingTableAndText) {
+    const QString largo(101, QLatin1Char('x'));
+    try {
+        anade("123", largo);
+        FAIL() << "expected an engine error";
+    } catch (const platform::EngineError& e) {
+        EXPECT_TRUE(e.description().contains(kTabla)) << e.description().toStdString();
+        EXPECT_TRUE(e.description().contains(largo));
+    }
+    EXPECT_TRUE(stored().empty());
+    EXPECT_EQ(anade("123", QString(100, QLatin1Char('x'))), 1);  // the column's own size is accepted
+}
+
+TEST_F(RecordWriter, ANewDatabaseIsReadAfresh) {
+    store({{1, "a", N, N}});
+    EXPECT_EQ(busca("123", "a"), 1);
+    CatalogTables t = oneTable();
+    run.switchTo(t, "otra.db");
+    store({{9, "a", N, N}});
+    EXPECT_EQ(busca("123", "a"), 9);
+}
+
+}  // namespace
+}  // namespace vexilo::catalog

@@ -8,7 +8,7 @@
 #include "catalog/attributeindex.h"
 #include "catalog/catalogcache.h"
 #include "catalog/recordwriter.h"
-#include "drawing/codepage.h"
+#include "drawing/elementtext.h"
 #include "drawing/normalisation.h"
 #include "drawing/passend.h"
 #include "drawing/walk.h"
@@ -52,26 +52,6 @@ class WriteGroups {
     int m_texts = 0;
     QElapsedTimer m_clock;
 };
-
-QString readCode(const CabeceraElemento& h) {
-    return codepage::decode(reinterpret_cast<const std::uint8_t*>(h.codigo.data()), h.codigo.size());
-}
-
-// Stores a code into the 7-character field: cut, or padded on the right with spaces.
-void storeCode(CabeceraElemento& h, const QString& codigo) {
-    const QByteArray bytes = codepage::encode(codigo);
-    std::fill(h.codigo.begin(), h.codigo.end(), ' ');
-    std::copy_n(bytes.constData(), std::min<qsizetype>(bytes.size(), layout::kCodigoSize), h.codigo.begin());
-}
-
-QString readText(const Elemento& e) {
-    QString texto;
-    texto.reserve(static_cast<qsizetype>(e.trozos.size() * layout::kChunkSize));
-    for (const Record12& trozo : e.trozos) {
-        texto += codepage::decode(trozo.data(), trozo.size());
-    }
-    return texto;
-}
 
 enum class Decision { Keep, Append, Relink, Renumber };
 
@@ -157,14 +137,14 @@ void treatText(app::RunState& f, Elemento& e, WriteGroups& groups) {
     // The code travels as one text between the lookups: every lookup cleans it (limpia_texto) and the
     // field only ever holds what fits in 7 characters, so storing it back after each call would change
     // nothing that the next call sees.
-    QString codigo = readCode(e.cabecera);
+    QString codigo = codigoComoTexto(e.cabecera);
     f.NombreTablaActual.clear();
     catalog::busca_Feature(f, codigo, f.NombreTablaActual);
     f.EntitynumActual = 0;
     if (!f.NombreTablaActual.isEmpty()) {
         catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
     }
-    QString texto = readText(e);
+    QString texto = textoDeTrozos(e);
     limpia_texto(texto);
     quitablancos(texto);
     f.CorregirEnlace = false;
@@ -174,7 +154,7 @@ void treatText(app::RunState& f, Elemento& e, WriteGroups& groups) {
         groups.written();
     }
     completa_codigo(codigo);
-    storeCode(e.cabecera, codigo);
+    guardaCodigo(e.cabecera, codigo);
 }
 
 }  // namespace

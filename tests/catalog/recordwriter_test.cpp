@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "catalog/attributeindex.h"
+#include "tests/support/attributerecords.h"
 #include "tests/support/catalogfixture.h"
 
 namespace vexilo::catalog {
@@ -13,30 +13,9 @@ namespace {
 
 using testing::CatalogRun;
 using testing::CatalogTables;
+using testing::Rec;
 
 const QString kTabla = QStringLiteral("PARCELA");
-
-// One attribute record as stored: mslink, tmapa, tcomplet, tfeature (a null QVariant is Null).
-struct Rec {
-    QVariant mslink;
-    QVariant tmapa;
-    QVariant tcomplet;
-    QVariant tfeature;
-};
-
-bool operator==(const Rec& a, const Rec& b) {
-    auto same = [](const QVariant& x, const QVariant& y) {
-        return x.isNull() == y.isNull() && (x.isNull() || x.toString() == y.toString());
-    };
-    return same(a.mslink, b.mslink) && same(a.tmapa, b.tmapa) && same(a.tcomplet, b.tcomplet) &&
-           same(a.tfeature, b.tfeature);
-}
-
-void PrintTo(const Rec& r, std::ostream* os) {
-    auto show = [](const QVariant& v) { return v.isNull() ? std::string("Null") : v.toString().toStdString(); };
-    *os << "{" << show(r.mslink) << ", " << show(r.tmapa) << ", " << show(r.tcomplet) << ", " << show(r.tfeature)
-        << "}";
-}
 
 const QVariant N;  // Null
 
@@ -61,19 +40,8 @@ class RecordWriter : public ::testing::Test {
         }
     }
 
-    void store(const std::vector<Rec>& recs) {
-        for (const Rec& r : recs) {
-            run.f.Bd->InsertRow(kTabla, {{"mslink", r.mslink}, {"tmapa", r.tmapa}, {"tcomplet", r.tcomplet},
-                                         {"tfeature", r.tfeature}});
-        }
-    }
-    std::vector<Rec> stored() {
-        std::vector<Rec> out;
-        for (const auto& row : run.f.Bd->ReadRows(kTabla, kIndexColumns)) {
-            out.push_back({row.values[0], row.values[1], row.values[2], row.values[3]});
-        }
-        return out;
-    }
+    void store(const std::vector<Rec>& recs) { testing::storeRecords(*run.f.Bd, kTabla, recs); }
+    std::vector<Rec> stored() { return testing::readRecords(*run.f.Bd, kTabla); }
     std::int32_t busca(QString codigo, QString texto) {
         std::int32_t registro = -1;
         busca_en_su_tabla(run.f, codigo, kTabla, texto, registro);
@@ -103,10 +71,10 @@ TEST_F(RecordWriter, SearchTakesFirstRecordHoldingTheTextForTheCodeInNaturalOrde
         {2, "Calle Mayor", N, 999},  // holds the text but belongs to another code: passed over
         {3, N, "  calle MAYOR ", 123},  // tmapa Null: compared through tcomplet, trimmed, any case
         {4, "CALLE MAYOR", N, 123},     // later: never reached
+        {5, "", "Plaza", 123},          // an empty tmapa is compared through tcomplet too
     });
     const QChar nul(u'\0');
     EXPECT_EQ(busca(QStringLiteral(" 123") + nul, QStringLiteral("  Calle Mayor") + nul + QStringLiteral("xx")), 3);
-    store({{5, "", "Plaza", 123}});  // an empty tmapa is compared through tcomplet too
     EXPECT_EQ(busca("123", "PLAZA"), 5);
     EXPECT_EQ(busca("123", "Nada"), 0);
 }
@@ -179,11 +147,11 @@ TEST_F(RecordWriter, KeepingGraphicAssignmentsTakesTheElementsNumber) {
     run.f.RegistroGrafico = 1234;
     EXPECT_EQ(anade("0123", "Nuevo"), 1234);
     EXPECT_EQ(stored().back(), (Rec{1234, "Nuevo", N, 123}));  // the code stored as a number
-    run.f.RegistroGrafico = 0;
-    EXPECT_EQ(anade("123", "Otro"), 3);
+    run.f.RegistroGrafico = 0;  // no number of its own: the rule, which now sees 1234
+    EXPECT_EQ(anade("123", "Otro"), 1235);
     run.f.MantenerAsignaciones = false;
-    run.f.RegistroGrafico = 1234;
-    EXPECT_EQ(anade("123", "Tercero"), 4);
+    run.f.RegistroGrafico = 99;
+    EXPECT_EQ(anade("123", "Tercero"), 1236);
 }
 
 TEST_F(RecordWriter, NumberingFollowsRenumberingsOfTheHighestRecord) {

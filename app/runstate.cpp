@@ -1,5 +1,7 @@
 #include "app/runstate.h"
 
+#include "catalog/textreader.h"
+
 namespace vexilo::app {
 
 RunState::RunState() = default;

@@ -14,6 +14,10 @@
 #include "catalog/records.h"
 #include "platform/dao.h"
 
+namespace vexilo::catalog {
+class TextosBdD;
+}
+
 namespace vexilo::app {
 
 struct RunState {
@@ -55,6 +59,7 @@ struct RunState {
 
     // Per-run caches: add members here as std::unique_ptr of forward-declared types, and include their
     // headers in runstate.cpp so the destructor sees them complete.
+    std::unique_ptr<catalog::TextosBdD> textosBdD;  // attribute texts read by the rewrite pass
 };
 
 }  // namespace vexilo::app

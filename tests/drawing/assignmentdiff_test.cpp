@@ -254,7 +254,7 @@ Sample randomSample(std::uint32_t seed) {
     Sample s;
     s.mantener = chance(50);
     for (std::size_t t = 0; t < kTablas.size(); ++t) {
-        std::vector<Rec> recs(std::uniform_int_distribution<int>(0, 10)(rng));
+        std::vector<Rec> recs(std::uniform_int_distribution<int>(0, 14)(rng));
         for (Rec& r : recs) {
             r = {pick(numeros), pick(textos), chance(40) ? pick(textos) : QVariant(), pick(codigos)};
         }
@@ -265,7 +265,7 @@ Sample randomSample(std::uint32_t seed) {
                                                    "Nuevo", "Otro", ""};
     const std::vector<std::int16_t> entities = {5, 7, 9, 1};
     const std::vector<std::int32_t> targets = {1, 2, 3, 4, 5, 6, 8, 100, 1234};
-    const int count = std::uniform_int_distribution<int>(1, 25)(rng);
+    const int count = std::uniform_int_distribution<int>(1, 60)(rng);
     for (int i = 0; i < count; ++i) {
         const auto seedByte = static_cast<std::uint8_t>(i * 7 + 1);
         if (chance(10)) {
@@ -289,10 +289,12 @@ struct Side {
         // TEXTOS keeps its codes as text, so a code written with leading zeros reads back as written.
         auto fields = testing::attributeTableFields();
         fields[3].type = platform::dbText;
+        run.f.Bd->BeginTrans();
         testing::makeTable(*run.f.Bd, "TEXTOS", fields);
         for (std::size_t t = 0; t < kTablas.size(); ++t) {
             testing::storeRecords(*run.f.Bd, kTablas[t], s.records[t]);
         }
+        run.f.Bd->CommitTrans();
         run.check();
         run.f.MantenerAsignaciones = s.mantener;
         run.f.NombreBin = run.dir.filePath("mapa.bin");
@@ -302,8 +304,17 @@ struct Side {
     bool stopped = false;
 };
 
+// The log with the two drawing paths (each side has its own folder) named by their role.
+std::vector<testing::LogRow> logOf(platform::Database& db, const app::RunState& f) {
+    std::vector<testing::LogRow> rows = testing::readLog(db);
+    for (auto& r : rows) {
+        r.fichero = r.fichero == f.NombreBin ? "entrada" : r.fichero == f.NombreBinSalida ? "salida" : r.fichero;
+    }
+    return rows;
+}
+
 TEST(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
-    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed);
         const Sample s = randomSample(seed);
         const Bytes input = testing::concat(s.elements);
@@ -324,11 +335,13 @@ TEST(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
 
         Side plain(s);
         Bytes expected;
+        plain.run.f.Bd->BeginTrans();  // grouping changes nothing but the number of disk syncs
         try {
             refPass(plain.run.f, input, expected);
         } catch (const platform::Stop&) {
             plain.stopped = true;
         }
+        plain.run.f.Bd->CommitTrans();
 
         EXPECT_EQ(indexed.stopped, plain.stopped);
         EXPECT_EQ(testing::readFile(indexed.run.f.NombreBinSalida), expected);
@@ -338,7 +351,7 @@ TEST(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
         for (const QString& tabla : kTablas) {
             EXPECT_EQ(testing::readRecords(*db, tabla), testing::readRecords(*plain.run.f.Bd, tabla)) << tabla.toStdString();
         }
-        EXPECT_EQ(testing::readLog(*db), testing::readLog(*plain.run.f.Bd));
+        EXPECT_EQ(logOf(*db, indexed.run.f), logOf(*plain.run.f.Bd, plain.run.f));
     }
 }
 

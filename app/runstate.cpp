@@ -1,6 +1,7 @@
 #include "app/runstate.h"
 
 #include "catalog/catalogindex.h"
+#include "catalog/textreader.h"
 #include "schema/runlogkeys.h"
 
 namespace vexilo::app {
@@ -9,6 +10,7 @@ RunState::RunState() = default;
 RunState::~RunState() = default;
 
 void RunState::resetRunCaches() {
+    textosBdD.reset();
     msCatalogIndex.reset();
     featureIndex.reset();
     runLogKeys.reset();

@@ -98,7 +98,7 @@ void cargaMsCatalog(app::RunState& f) {
         if (!entitynum) {
             valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("entitynum"), v[1]);
         }
-        tablas[i + 1].tablename = trimSpaces(v[0].toString());
+        tablas[i + 1].tablename = drawing::recortaEspacios(v[0].toString());
         tablas[i + 1].entitynum = static_cast<std::int32_t>(*entitynum);
     }
     f.TablasMsCatalog = std::move(tablas);
@@ -130,7 +130,7 @@ void cargaFeature(app::RunState& f) {
             valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("ftype"), v[2]);
         }
         RegFeature& e = elementos[i + 1];
-        e.tablename = trimSpaces(v[0].toString());
+        e.tablename = drawing::recortaEspacios(v[0].toString());
         e.mslink = static_cast<std::int32_t>(*mslink);
         e.ftype = static_cast<std::int16_t>(*ftype);
         e.no_asignar = false;

@@ -2,19 +2,9 @@
 
 #include <cmath>
 
-namespace vexilo::catalog {
+#include "drawing/normalisation.h"
 
-QString trimSpaces(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' ')) {
-        ++begin;
-    }
-    while (end > begin && text.at(end - 1) == QLatin1Char(' ')) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
-}
+namespace vexilo::catalog {
 
 std::optional<std::int64_t> parseWhole(const QString& text, std::int64_t min, std::int64_t max) {
     qsizetype i = 0;
@@ -80,7 +70,7 @@ std::optional<std::int64_t> wholeFromValue(const QVariant& value, std::int64_t m
             return static_cast<std::int64_t>(d);
         }
         case QMetaType::QString:
-            return parseWhole(trimSpaces(value.toString()), min, max);
+            return parseWhole(drawing::recortaEspacios(value.toString()), min, max);
         default:
             return std::nullopt;
     }

@@ -10,9 +10,6 @@
 
 namespace vexilo::catalog {
 
-// Removes leading and trailing spaces (character 32 only; tabs are kept).
-QString trimSpaces(const QString& text);
-
 // A whole decimal number: an optional sign and one or more ASCII digits, nothing else. Empty text,
 // inner blanks, decimals and values outside [min, max] give nothing.
 std::optional<std::int64_t> parseWhole(const QString& text, std::int64_t min, std::int64_t max);

@@ -1,0 +1,57 @@
+#pragma once
+// Reading the text of an attribute record for the text rewrite pass.
+//
+// The pass only reads the database, so each attribute table's texts are read once per run, on first
+// use, and every later question about that table is answered from memory. The answers are those of a
+// query "SELECT * FROM T WHERE mslink=N;" taken record by record, with the open cases settled so:
+// - no record holds the number: RegistroInexistente, TextoEnBdD untouched;
+// - several records share the number: the first in the table's stored order is read;
+// - the record's tmapa and tcomplet are both Null: SinTexto, TextoEnBdD untouched.
+
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <unordered_map>
+
+#include "app/runstate.h"
+
+namespace vexilo::catalog {
+
+enum class ResultadoTexto {
+    Encontrado,           // TextoEnBdD holds the record's text
+    RegistroInexistente,  // no record of the table holds that mslink
+    SinTexto,             // the record's tmapa and tcomplet are both Null
+};
+
+// The texts of the attribute tables read so far in this run, by upper-cased table name.
+class TextosBdD {
+  public:
+    // A record's text as the reader returns it; `nulo` when tmapa and tcomplet are both Null.
+    struct Texto {
+        QString texto;
+        bool nulo = false;
+    };
+    using Tabla = std::unordered_map<std::int32_t, Texto>;
+
+    explicit TextosBdD(const platform::Database* bd) : m_bd(bd) {}
+    const platform::Database* database() const { return m_bd; }
+    // The texts of a table, read from bd on the first call for that table. Engine errors (a table that
+    // does not exist) propagate; a table lacking mslink, tmapa or tcomplet is an EngineError too.
+    const Tabla& tabla(platform::Database& bd, const QString& NombreTabla);
+    int tablasLeidas() const { return static_cast<int>(m_tablas.size()); }
+
+  private:
+    const platform::Database* m_bd;
+    QHash<QString, Tabla> m_tablas;
+};
+
+// Sets TextoEnBdD to the text of the record numbered `registro` in NombreTabla: its tmapa, or its
+// tcomplet when tmapa is Null, without surrounding spaces. An empty tmapa yields the empty text.
+// On any other result than Encontrado TextoEnBdD keeps its value. Reads through f.Bd, which must be open.
+ResultadoTexto ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
+                               QString& TextoEnBdD);
+
+// Forgets every table read so far (a new run, or another database).
+void olvidaTextosBdD(app::RunState& f);
+
+}  // namespace vexilo::catalog

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QTime>
 
+#include "platform/services.h"
 #include "schema/runlogkeys.h"
 
 namespace vexilo::schema {
@@ -10,16 +11,6 @@ namespace vexilo::schema {
 namespace {
 
 const QString kControlProceso = QStringLiteral("CONTROLPROCESO");
-
-std::function<QDateTime()>& relojDelRegistro() {
-    static std::function<QDateTime()> reloj;
-    return reloj;
-}
-
-QDateTime ahora() {
-    const auto& reloj = relojDelRegistro();
-    return reloj ? reloj() : QDateTime::currentDateTime();
-}
 
 // The key set of this job for this database, read on first use.
 RunLogKeys& clavesDelRegistro(app::RunState& f) {
@@ -30,10 +21,6 @@ RunLogKeys& clavesDelRegistro(app::RunState& f) {
 }
 
 }  // namespace
-
-void setRunLogClock(std::function<QDateTime()> clock) {
-    relojDelRegistro() = std::move(clock);
-}
 
 void creaTablaControlProceso(app::RunState& f) {
     using platform::TableDef;
@@ -59,7 +46,7 @@ void AnadeAControlProceso(app::RunState& f, const QString& NombreTabla, std::int
     // The moment of the logging is split as a date/time field holds it: Fecha is the day at midnight,
     // Hora the time of day on day zero (30 December 1899). Whole seconds, like the engine's text form
     // 'YYYY-MM-DD HH:MM:SS' in which both are stored.
-    const QDateTime momento = ahora();
+    const QDateTime momento = platform::services().clock().now();
     const QTime hora = momento.time();
     const QDateTime fecha(momento.date(), QTime(0, 0));
     const QDateTime horaDelDia(QDate(1899, 12, 30), QTime(hora.hour(), hora.minute(), hora.second()));

@@ -2,10 +2,8 @@
 // The run log CONTROLPROCESO: which attribute record received which text from which drawing file,
 // and when. Rows are only ever added.
 
-#include <QDateTime>
 #include <QString>
 #include <cstdint>
-#include <functional>
 
 #include "app/runstate.h"
 
@@ -19,14 +17,11 @@ void creaTablaControlProceso(app::RunState& f);
 // Adds a row unless one with the same table, mslink and file is there already (table and file compared
 // without regard to case, mslink numerically; a stored Null never matches). The first row keeps its
 // text, RegistroATR, date and time. Fecha holds today's date at midnight, Hora the time of day on
-// 30 December 1899 (the engine stores both as 'YYYY-MM-DD HH:MM:SS' text). The duplicate test runs
-// against a key set read once per job (RunState::runLogKeys). An engine error (a value too long for
-// its field) propagates and adds no row.
+// 30 December 1899 (the engine stores both as 'YYYY-MM-DD HH:MM:SS' text), from the services' clock. The
+// duplicate test runs against a key set read once per job (RunState::runLogKeys). An engine error (a value
+// too long for its field) propagates and adds no row.
 void AnadeAControlProceso(app::RunState& f, const QString& NombreTabla, std::int32_t registro,
                           const QString& fich_entrada, const QString& texto_en_mapa,
                           std::int32_t registro_grafico_igual_tabla);
-
-// The clock the log reads: local date and time. Tests set their own; an empty function restores it.
-void setRunLogClock(std::function<QDateTime()> clock);
 
 }  // namespace vexilo::schema

@@ -17,7 +17,8 @@ using testing::CatalogTables;
 CatalogTables sample() {
     CatalogTables t;
     t.msCatalog = {{"  PARCELA  ", 7}, {"Edificio", 9}, {"OTRA", 9}, {"VACIA", 0}, {"VACIA", 5}};
-    t.feature = {{123, "CENTRO", 4}, {123, " PARCELA ", 1}, {123, "SEGUNDA", 1}, {50, "", 1}, {50, "TARDIA", 2}};
+    t.feature = {
+        {123, "CENTRO", 4}, {123, " PARCELA ", 1}, {123, "SEGUNDA", 1}, {50, "", 1}, {50, "TARDIA", 2}};
     return t;
 }
 
@@ -130,8 +131,8 @@ TEST(CatalogLookup, IndexesAgreeWithTheScansOnGeneratedCatalogs) {
         f.NumElementosFeature = pick(12);
         f.ElementosFeature.assign(static_cast<std::size_t>(f.NumElementosFeature) + 1, {});
         for (std::int32_t i = 1; i <= f.NumElementosFeature; ++i) {
-            f.ElementosFeature[static_cast<std::size_t>(i)] = {names[pick(6)], pick(4),
-                                                               static_cast<std::int16_t>(pick(6)), pick(4) == 0};
+            f.ElementosFeature[static_cast<std::size_t>(i)] = {
+                names[pick(6)], pick(4), static_cast<std::int16_t>(pick(6)), pick(4) == 0};
         }
         for (std::int32_t key = 0; key < 4; ++key) {
             QString expected;

@@ -4,6 +4,7 @@
 
 #include "schema/runlog.h"
 #include "tests/support/catalogfixture.h"
+#include "tests/support/testservices.h"
 
 namespace vexilo::schema {
 namespace {
@@ -14,16 +15,16 @@ using testing::CatalogTables;
 class RunLog : public ::testing::Test {
   protected:
     void SetUp() override {
-        setRunLogClock([this] { return now; });
+        services.clockSeam.dateTime = QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26, 535));
     }
-    void TearDown() override { setRunLogClock({}); }
 
     std::vector<platform::Database::Row> rows(CatalogRun& r) {
-        return r.f.Bd->ReadRows("controlproceso",
-                                {"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa", "Fecha", "Hora"});
+        return r.f.Bd->ReadRows("controlproceso", {"NombreTabla", "mslink", "RegistroATR", "NombreFichero",
+                                                   "TMapa", "Fecha", "Hora"});
     }
 
-    QDateTime now{QDate(2026, 3, 14), QTime(15, 9, 26, 535)};
+    testing::TestServices services;
+    platform::ScopedServices scoped{services};
     CatalogRun run;
 };
 
@@ -34,13 +35,14 @@ TEST_F(RunLog, CreatedTableHasTheSevenFieldsInOrder) {
     bare.f.NumeroTablas = 2;
     creaTablaControlProceso(bare.f);
     EXPECT_EQ(bare.f.NumeroTablas, 4);
-    EXPECT_EQ(bare.f.Bd->FieldNames("CONTROLPROCESO"), (std::vector<QString>{"NombreTabla", "mslink", "RegistroATR",
-                                                                           "NombreFichero", "TMapa", "Fecha", "Hora"}));
+    EXPECT_EQ(bare.f.Bd->FieldNames("CONTROLPROCESO"),
+              (std::vector<QString>{"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa", "Fecha",
+                                    "Hora"}));
 }
 
 TEST_F(RunLog, SameTableRecordAndFileIsLoggedOnceWithTheFirstTextAndMoment) {
     AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a.bin", "Mayor", 0);
-    now = now.addSecs(3600);
+    services.clockSeam.dateTime = services.clockSeam.dateTime.addSecs(3600);
     AnadeAControlProceso(run.f, "calle", 12, "c:/MAPAS/A.BIN", "Menor", 5);  // case does not matter
     AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a_s.bin", "Mayor", 12);
     run.f.resetRunCaches();  // a later job reads the log back from the table
@@ -61,9 +63,12 @@ TEST_F(RunLog, SameTableRecordAndFileIsLoggedOnceWithTheFirstTextAndMoment) {
 }
 
 TEST_F(RunLog, StoredRowsWithNullNeverMatch) {
-    run.f.Bd->InsertRow("CONTROLPROCESO", {{"NombreTabla", "CALLE"}, {"mslink", QVariant()}, {"NombreFichero", "a"}});
-    run.f.Bd->InsertRow("CONTROLPROCESO", {{"NombreTabla", QVariant()}, {"mslink", 1}, {"NombreFichero", "a"}});
-    run.f.Bd->InsertRow("CONTROLPROCESO", {{"NombreTabla", "CALLE"}, {"mslink", 1}, {"NombreFichero", QVariant()}});
+    run.f.Bd->InsertRow("CONTROLPROCESO",
+                        {{"NombreTabla", "CALLE"}, {"mslink", QVariant()}, {"NombreFichero", "a"}});
+    run.f.Bd->InsertRow("CONTROLPROCESO",
+                        {{"NombreTabla", QVariant()}, {"mslink", 1}, {"NombreFichero", "a"}});
+    run.f.Bd->InsertRow("CONTROLPROCESO",
+                        {{"NombreTabla", "CALLE"}, {"mslink", 1}, {"NombreFichero", QVariant()}});
     run.f.Bd->InsertRow("CONTROLPROCESO", {{"NombreTabla", "CALLE"}, {"mslink", 2}, {"NombreFichero", "a"}});
     AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
     AnadeAControlProceso(run.f, "CALLE", 2, "A", "t", 0);

@@ -12,7 +12,9 @@ namespace {
 using testing::CatalogRun;
 using testing::CatalogTables;
 
-std::vector<QString> fieldsOf(CatalogRun& run, const QString& table) { return run.f.Bd->FieldNames(table); }
+std::vector<QString> fieldsOf(CatalogRun& run, const QString& table) {
+    return run.f.Bd->FieldNames(table);
+}
 
 QString stopMessage(CatalogRun& run) {
     try {
@@ -44,19 +46,24 @@ TEST(MainTables, NamesInAnyCaseAreFoundAndAMissingLogIsCreated) {
     CatalogTables t;
     t.withMsCatalog = t.withFeature = t.controlProceso = false;
     CatalogRun run(t);
-    testing::makeTable(*run.f.Bd, "MSCATALOG", {{"TableName", platform::dbText, 0}, {"EntityNum", platform::dbLong, 0}},
+    testing::makeTable(*run.f.Bd, "MSCATALOG",
+                       {{"TableName", platform::dbText, 0}, {"EntityNum", platform::dbLong, 0}},
                        {{"parcela", 3}});
-    testing::makeTable(*run.f.Bd, "feature", {{"MSLINK", platform::dbLong, 0}, {"FTYPE", platform::dbInteger, 0},
-                                              {"TABLENAME", platform::dbText, 0}});
+    testing::makeTable(*run.f.Bd, "feature",
+                       {{"MSLINK", platform::dbLong, 0},
+                        {"FTYPE", platform::dbInteger, 0},
+                        {"TABLENAME", platform::dbText, 0}});
     run.check();
     EXPECT_EQ(run.f.NumTablasMsCatalog, 1);
     EXPECT_EQ(run.f.NumeroTablas, 5);
     EXPECT_EQ(run.f.NumeroTablas, run.f.Bd->TableDefsCount());
-    EXPECT_EQ(fieldsOf(run, "CONTROLPROCESO"), (std::vector<QString>{"NombreTabla", "mslink", "RegistroATR",
-                                                                     "NombreFichero", "TMapa", "Fecha", "Hora"}));
+    EXPECT_EQ(fieldsOf(run, "CONTROLPROCESO"),
+              (std::vector<QString>{"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa", "Fecha",
+                                    "Hora"}));
     // The catalog's mixed-case table is created under its upper-cased name with the five fields.
     EXPECT_EQ(run.tableNames().back(), "PARCELA");
-    EXPECT_EQ(fieldsOf(run, "parcela"), (std::vector<QString>{"MsLink", "tcomplet", "tmapa", "tfeature", "clasific"}));
+    EXPECT_EQ(fieldsOf(run, "parcela"),
+              (std::vector<QString>{"MsLink", "tcomplet", "tmapa", "tfeature", "clasific"}));
     EXPECT_TRUE(run.display.messages.empty());
 }
 
@@ -101,8 +108,10 @@ TEST(FieldCheck, MissingTfeatureIsAddedSilently) {
     CatalogTables t;
     t.msCatalog = {{"CALLE", 1}};
     CatalogRun run(t);
-    testing::makeTable(*run.f.Bd, "CALLE", {{"mslink", platform::dbLong, 0}, {"TMAPA", platform::dbText, 100},
-                                            {"TComplet", platform::dbText, 0}},
+    testing::makeTable(*run.f.Bd, "CALLE",
+                       {{"mslink", platform::dbLong, 0},
+                        {"TMAPA", platform::dbText, 100},
+                        {"TComplet", platform::dbText, 0}},
                        {{1, "a", "b"}});
     run.check();
     EXPECT_EQ(fieldsOf(run, "CALLE").back(), "tfeature");

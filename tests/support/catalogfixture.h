@@ -45,7 +45,8 @@ struct CatalogTables {
 };
 
 // A table with these fields, then these rows (values in field order).
-inline void makeTable(platform::Database& db, const QString& name, const std::vector<platform::FieldDef>& fields,
+inline void makeTable(platform::Database& db, const QString& name,
+                      const std::vector<platform::FieldDef>& fields,
                       const std::vector<std::vector<QVariant>>& rows = {}) {
     platform::TableDef def(name);
     for (const auto& field : fields) {
@@ -77,7 +78,8 @@ inline void writeCatalogTables(platform::Database& db, const CatalogTables& t) {
         for (const auto& r : t.msCatalog) {
             rows.push_back({r.tablename, r.entitynum});
         }
-        makeTable(db, "MsCatalog", {FieldDef{"tablename", platform::dbText, 0}, FieldDef{"entitynum", whole, 0}}, rows);
+        makeTable(db, "MsCatalog",
+                  {FieldDef{"tablename", platform::dbText, 0}, FieldDef{"entitynum", whole, 0}}, rows);
     }
     if (t.withFeature) {
         std::vector<std::vector<QVariant>> rows;
@@ -85,7 +87,8 @@ inline void writeCatalogTables(platform::Database& db, const CatalogTables& t) {
             rows.push_back({r.mslink, r.ftype, r.tablename});
         }
         makeTable(db, "Feature",
-                  {FieldDef{"mslink", whole, 0}, FieldDef{"ftype", small, 0}, FieldDef{"tablename", platform::dbText, 0}},
+                  {FieldDef{"mslink", whole, 0}, FieldDef{"ftype", small, 0},
+                   FieldDef{"tablename", platform::dbText, 0}},
                   rows);
     }
     if (t.noAsignar) {
@@ -101,9 +104,9 @@ inline void writeCatalogTables(platform::Database& db, const CatalogTables& t) {
     if (t.controlProceso) {
         makeTable(db, "CONTROLPROCESO",
                   {FieldDef{"NombreTabla", platform::dbText, 255}, FieldDef{"mslink", platform::dbLong, 0},
-                   FieldDef{"RegistroATR", platform::dbLong, 0}, FieldDef{"NombreFichero", platform::dbText, 255},
-                   FieldDef{"TMapa", platform::dbText, 100}, FieldDef{"Fecha", platform::dbDate, 0},
-                   FieldDef{"Hora", platform::dbDate, 0}});
+                   FieldDef{"RegistroATR", platform::dbLong, 0},
+                   FieldDef{"NombreFichero", platform::dbText, 255}, FieldDef{"TMapa", platform::dbText, 100},
+                   FieldDef{"Fecha", platform::dbDate, 0}, FieldDef{"Hora", platform::dbDate, 0}});
     }
 }
 

@@ -28,13 +28,13 @@ Connection& SqlRecordset::connection() {
 QString SqlRecordset::selectSql(bool oneRow) {
     Connection& c = connection();
     const SqlDialect& d = c.dialect();
-    QString sql = QLatin1String("SELECT ") + d.rowIdentity();
+    QString sql = QLatin1String("SELECT ") + d.rowIdentity(m_fields);
     for (const FieldDef& f : m_fields) {
         sql += QLatin1String(", ") + d.quoteIdentifier(f.name);
     }
     sql += QLatin1String(" FROM ") + d.quoteIdentifier(m_table);
     if (oneRow) {
-        return sql + QLatin1String(" WHERE ") + d.rowIdentity() + QLatin1String(" = ?");
+        return sql + QLatin1String(" WHERE ") + d.rowIdentity(m_fields) + QLatin1String(" = ?");
     }
     const QString mslink =
         m_source.filter() == Query::Filter::None
@@ -52,9 +52,9 @@ QString SqlRecordset::selectSql(bool oneRow) {
     }
     // Without an ordering of its own a query lists rows in the order they were stored.
     if (m_source.orderByMslink()) {
-        sql += QLatin1String(" ORDER BY ") + mslink + QLatin1String(", ") + d.rowIdentity();
+        sql += QLatin1String(" ORDER BY ") + mslink + QLatin1String(", ") + d.rowIdentity(m_fields);
     } else {
-        sql += QLatin1String(" ORDER BY ") + d.rowIdentity();
+        sql += QLatin1String(" ORDER BY ") + d.rowIdentity(m_fields);
     }
     return sql;
 }

@@ -168,19 +168,32 @@ void SqlRecordset::Update() {
     const Editing editing = m_editing;
     m_editing = Editing::None;  // a refused write ends the edit, as nothing was stored
     if (editing == Editing::AddNew) {
-        insertRow(c, m_table, columns, values);
-        return;  // the current row stays where it was
+        const RowId id = insertRow(c, m_table, columns, values);
+        // Rows already read get the new one at their end; the current row stays where it was.
+        if (m_loaded) {
+            const std::size_t current = m_position;
+            m_rows.push_back(reread(id));
+            m_position = current;
+        }
+        return;
     }
     const RowId id = m_rows[m_position].id;
     updateRow(c, m_table, id, columns, values);
-    // Reread the row: the engine may have converted what was given (a number given as text).
+    // The engine may have converted what was given (a number given as text): show what was stored.
+    m_rows[m_position] = reread(id);
+}
+
+Database::Row SqlRecordset::reread(RowId id) {
+    Connection& c = connection();
     QSqlQuery& query = c.prepared(selectSql(true), m_table);
     query.bindValue(0, id);
     c.run(query, m_table);
+    Database::Row row{id, std::vector<QVariant>(m_fields.size())};
     if (query.next()) {
-        m_rows[m_position] = readRow(query);
+        row = readRow(query);
     }
-    query.finish();
+    c.finishReading(query, m_table);
+    return row;
 }
 
 void SqlRecordset::Close() {

@@ -1,7 +1,8 @@
 #include "catalog/attributeindex.h"
 
+#include "catalog/conversion.h"
+
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace vexilo::catalog {
@@ -13,33 +14,9 @@ constexpr int kTmapa = 1;
 constexpr int kTcomplet = 2;
 constexpr int kTfeature = 3;
 
-QString trimSpaces(const QString& s) {
-    qsizetype begin = 0;
-    qsizetype end = s.size();
-    while (begin < end && s[begin] == QLatin1Char(' ')) {
-        ++begin;
-    }
-    while (end > begin && s[end - 1] == QLatin1Char(' ')) {
-        --end;
-    }
-    return s.mid(begin, end - begin);
-}
-
 // The record number as a whole number; Null, a fraction or a non-number gives nothing.
 std::optional<std::int64_t> wholeNumber(const QVariant& v) {
-    if (v.isNull()) {
-        return std::nullopt;
-    }
-    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
-        const double d = v.toDouble();
-        if (std::trunc(d) != d || std::abs(d) > 9.0e15) {
-            return std::nullopt;
-        }
-        return static_cast<std::int64_t>(d);
-    }
-    bool ok = false;
-    const qlonglong n = v.toLongLong(&ok);
-    return ok ? std::optional<std::int64_t>(n) : std::nullopt;
+    return wholeFromValue(v, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
 }
 
 bool fitsInt32(std::int64_t n) {

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "catalog/attributeindex.h"
+#include "catalog/conversion.h"
 #include "drawing/normalisation.h"
 #include "platform/errors.h"
 
@@ -82,13 +83,13 @@ QString readBack(app::RunState& f, const QString& tabla, const QString& codigo, 
 }
 
 std::int32_t codeAsNumber(const QString& codigo) {
-    bool ok = false;
-    const int n = codigo.trimmed().toInt(&ok);
-    if (!ok) {
+    const std::optional<std::int64_t> n = parseWhole(codigo, std::numeric_limits<std::int32_t>::min(),
+                                                     std::numeric_limits<std::int32_t>::max());
+    if (!n) {
         throw platform::RunError(platform::errnum::kConversion,
                                  QStringLiteral("El código \"%1\" no es un número entero").arg(codigo));
     }
-    return n;
+    return static_cast<std::int32_t>(*n);
 }
 
 std::int32_t nextNumber(app::RunState& f, AttributeIndex& idx, const QString& NombreTabla,

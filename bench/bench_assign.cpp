@@ -61,7 +61,9 @@ QString copiaDeTrabajo(const QString& original) {
 }
 
 // Linux: writing 5 to clear_refs resets the peak resident size that VmHWM reports.
-void reiniciaPicoMemoria() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void reiniciaPicoMemoria() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 double picoMemoriaMb() {
     std::ifstream status("/proc/self/status");
@@ -104,8 +106,12 @@ void asigna(benchmark::State& state, app::Modo modo) {
     state.SetBytesProcessed(state.iterations() * QFileInfo(r.drawing).size());
 }
 
-void BM_AsignaNo(benchmark::State& state) { asigna(state, app::Modo::No); }
-void BM_AsignaSi(benchmark::State& state) { asigna(state, app::Modo::Si); }
+void BM_AsignaNo(benchmark::State& state) {
+    asigna(state, app::Modo::No);
+}
+void BM_AsignaSi(benchmark::State& state) {
+    asigna(state, app::Modo::Si);
+}
 
 BENCHMARK(BM_AsignaNo)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_AsignaSi)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -1,6 +1,7 @@
 #include "catalog/attributeindex.h"
 
 #include "catalog/conversion.h"
+#include "drawing/normalisation.h"
 
 #include <algorithm>
 #include <limits>
@@ -16,7 +17,8 @@ constexpr int kTfeature = 3;
 
 // The record number as a whole number; Null, a fraction or a non-number gives nothing.
 std::optional<std::int64_t> wholeNumber(const QVariant& v) {
-    return wholeFromValue(v, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
+    return wholeFromValue(v, std::numeric_limits<std::int64_t>::min(),
+                          std::numeric_limits<std::int64_t>::max());
 }
 
 bool fitsInt32(std::int64_t n) {
@@ -34,7 +36,9 @@ QVariant recordText(const std::vector<QVariant>& values) {
 
 }  // namespace
 
-QString claveDeTexto(const QString& texto) { return trimSpaces(texto).toUpper(); }
+QString claveDeTexto(const QString& texto) {
+    return drawing::recortaEspacios(texto).toUpper();
+}
 
 std::optional<QString> textoDeCodigo(const QVariant& tfeature) {
     if (tfeature.isNull()) {
@@ -43,7 +47,9 @@ std::optional<QString> textoDeCodigo(const QVariant& tfeature) {
     return tfeature.toString();
 }
 
-std::optional<std::int64_t> numeroDeRegistro(const QVariant& mslink) { return wholeNumber(mslink); }
+std::optional<std::int64_t> numeroDeRegistro(const QVariant& mslink) {
+    return wholeNumber(mslink);
+}
 
 void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
     m_ids.clear();
@@ -75,7 +81,8 @@ void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
     }
 }
 
-std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave, const QString& codigo) const {
+std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave,
+                                                           const QString& codigo) const {
     const auto entry = m_byText.constFind(clave);
     if (entry == m_byText.constEnd()) {
         return std::nullopt;
@@ -160,7 +167,9 @@ void AttributeIndex::insertSorted(std::vector<Pos>& v, Pos pos) {
     v.insert(std::upper_bound(v.begin(), v.end(), pos), pos);
 }
 
-void AttributeIndex::addMslink(std::int64_t n, Pos pos) { insertSorted(m_byMslink[n], pos); }
+void AttributeIndex::addMslink(std::int64_t n, Pos pos) {
+    insertSorted(m_byMslink[n], pos);
+}
 
 AttributeIndex& AttributeIndexes::table(const QString& tabla) {
     auto& slot = m_tables[tabla.toUpper()];

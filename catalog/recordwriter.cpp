@@ -16,7 +16,8 @@ using platform::EngineError;
 
 AttributeIndexes& indexes(app::RunState& f) {
     if (!f.Bd) {
-        throw platform::RunError(platform::errnum::kFileAccess, QStringLiteral("La base de datos no está abierta"));
+        throw platform::RunError(platform::errnum::kFileAccess,
+                                 QStringLiteral("La base de datos no está abierta"));
     }
     // The indexes belong to the database they were read from: a new database means a new run.
     if (!f.indicesAtributos || !f.indicesAtributos->readFrom(f.Bd.get())) {
@@ -75,8 +76,9 @@ QString readBack(app::RunState& f, const QString& tabla, const QString& codigo, 
     }
     rs->Close();
     if (!stored) {
-        throw platform::RunError(platform::errnum::kFileAccess,
-                                 QStringLiteral("No se pudo releer el registro %1 de la tabla %2").arg(mslink).arg(tabla));
+        throw platform::RunError(
+            platform::errnum::kFileAccess,
+            QStringLiteral("No se pudo releer el registro %1 de la tabla %2").arg(mslink).arg(tabla));
     }
     idx.rememberReadBack(tabla, codigo, *stored);
     return *stored;
@@ -107,8 +109,9 @@ std::int32_t nextNumber(app::RunState& f, AttributeIndex& idx, const QString& No
                                  .arg(NombreTabla, texto));
     }
     if (n < std::numeric_limits<std::int32_t>::min()) {
-        throw platform::RunError(platform::errnum::kConversion,
-                                 QStringLiteral("Número de registro fuera de rango en la tabla %1").arg(NombreTabla));
+        throw platform::RunError(
+            platform::errnum::kConversion,
+            QStringLiteral("Número de registro fuera de rango en la tabla %1").arg(NombreTabla));
     }
     return static_cast<std::int32_t>(n);
 }

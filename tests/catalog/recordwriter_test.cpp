@@ -68,13 +68,14 @@ class RecordWriterTextCodes : public RecordWriter {
 TEST_F(RecordWriter, SearchTakesFirstRecordHoldingTheTextForTheCodeInNaturalOrder) {
     store({
         {1, "OTRO", N, 123},
-        {2, "Calle Mayor", N, 999},  // holds the text but belongs to another code: passed over
+        {2, "Calle Mayor", N, 999},     // holds the text but belongs to another code: passed over
         {3, N, "  calle MAYOR ", 123},  // tmapa Null: compared through tcomplet, trimmed, any case
         {4, "CALLE MAYOR", N, 123},     // later: never reached
         {5, "", "Plaza", 123},          // an empty tmapa is compared through tcomplet too
     });
     const QChar nul(u'\0');
-    EXPECT_EQ(busca(QStringLiteral(" 123") + nul, QStringLiteral("  Calle Mayor") + nul + QStringLiteral("xx")), 3);
+    EXPECT_EQ(
+        busca(QStringLiteral(" 123") + nul, QStringLiteral("  Calle Mayor") + nul + QStringLiteral("xx")), 3);
     EXPECT_EQ(busca("123", "PLAZA"), 5);
     EXPECT_EQ(busca("123", "Nada"), 0);
 }

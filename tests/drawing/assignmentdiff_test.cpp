@@ -42,7 +42,8 @@ QString trimSpaces(const QString& s) {
     return out;
 }
 
-void refBusca(app::RunState& f, QString& codigoKora, const QString& tabla, QString& texto, std::int32_t& registro) {
+void refBusca(app::RunState& f, QString& codigoKora, const QString& tabla, QString& texto,
+              std::int32_t& registro) {
     limpia_texto(codigoKora);
     limpia_texto(texto);
     auto rs = f.Bd->OpenRecordset(Query::all(tabla), dbOpenDynaset);
@@ -71,7 +72,8 @@ void refBusca(app::RunState& f, QString& codigoKora, const QString& tabla, QStri
     rs->Close();
 }
 
-void refAnade(app::RunState& f, QString& codigo, const QString& tabla, const QString& texto, std::int32_t& registro) {
+void refAnade(app::RunState& f, QString& codigo, const QString& tabla, const QString& texto,
+              std::int32_t& registro) {
     limpia_texto(codigo);
     auto rs = f.Bd->OpenRecordset(Query::numbering(tabla), dbOpenSnapshot);
     std::int32_t n = 0;
@@ -245,10 +247,12 @@ struct Sample {
 
 Sample randomSample(std::uint32_t seed) {
     std::mt19937 rng(seed);
-    auto pick = [&rng](const auto& v) { return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)]; };
+    auto pick = [&rng](const auto& v) {
+        return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)];
+    };
     auto chance = [&rng](int percent) { return std::uniform_int_distribution<int>(0, 99)(rng) < percent; };
-    const std::vector<QVariant> textos = {"Rio", "RIO", " rio ", "Sol", "Mar", "mar  ", "Calle  Mayor", "calle mayor",
-                                          "", QVariant()};
+    const std::vector<QVariant> textos = {"Rio",   "RIO",          " rio ",       "Sol", "Mar",
+                                          "mar  ", "Calle  Mayor", "calle mayor", "",    QVariant()};
     const std::vector<QVariant> codigos = {QVariant(), QVariant(), 123, 124, 456, 789, "0789", 7};
     const std::vector<QVariant> numeros = {1, 2, 3, 4, 5, 6, 7, 8, 60001, 60000, 59997, QVariant()};
     Sample s;
@@ -261,8 +265,8 @@ Sample randomSample(std::uint32_t seed) {
         s.records.push_back(recs);
     }
     const std::vector<std::string> elementCodes = {"123", "0123", "124", "456", "789", "0789", "999", " 123"};
-    const std::vector<std::string> elementTexts = {"Rio", "rio", "  RIO ", "Sol", "mar", "Calle Mayor", "Calle  Mayor",
-                                                   "Nuevo", "Otro", ""};
+    const std::vector<std::string> elementTexts = {"Rio",         "rio",          "  RIO ", "Sol",  "mar",
+                                                   "Calle Mayor", "Calle  Mayor", "Nuevo",  "Otro", ""};
     const std::vector<std::int16_t> entities = {5, 7, 9, 1};
     const std::vector<std::int32_t> targets = {1, 2, 3, 4, 5, 6, 8, 100, 1234};
     const int count = std::uniform_int_distribution<int>(1, 60)(rng);
@@ -308,7 +312,9 @@ struct Side {
 std::vector<testing::LogRow> logOf(platform::Database& db, const app::RunState& f) {
     std::vector<testing::LogRow> rows = testing::readLog(db);
     for (auto& r : rows) {
-        r.fichero = r.fichero == f.NombreBin ? "entrada" : r.fichero == f.NombreBinSalida ? "salida" : r.fichero;
+        r.fichero = r.fichero == f.NombreBin         ? "entrada"
+                    : r.fichero == f.NombreBinSalida ? "salida"
+                                                     : r.fichero;
     }
     return rows;
 }
@@ -349,7 +355,8 @@ TEST(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
         EXPECT_EQ(indexed.run.f.report.enlacesLlenos, plain.run.f.report.enlacesLlenos);
         auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(indexed.run.path);
         for (const QString& tabla : kTablas) {
-            EXPECT_EQ(testing::readRecords(*db, tabla), testing::readRecords(*plain.run.f.Bd, tabla)) << tabla.toStdString();
+            EXPECT_EQ(testing::readRecords(*db, tabla), testing::readRecords(*plain.run.f.Bd, tabla))
+                << tabla.toStdString();
         }
         EXPECT_EQ(logOf(*db, indexed.run.f), logOf(*plain.run.f.Bd, plain.run.f));
     }

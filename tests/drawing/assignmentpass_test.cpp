@@ -59,7 +59,9 @@ class AssignmentPass : public ::testing::Test {
         run.f.NombreBinSalida = run.dir.filePath("mapa_s.bin");
     }
 
-    void records(const QString& table, const std::vector<Rec>& recs) { testing::storeRecords(*run.f.Bd, table, recs); }
+    void records(const QString& table, const std::vector<Rec>& recs) {
+        testing::storeRecords(*run.f.Bd, table, recs);
+    }
 
     // Runs the pass over the elements; the output is read back into `out` (also after a stop, which
     // is rethrown once the files and the database are closed as the run driver closes them).
@@ -134,7 +136,8 @@ TEST_P(Decision, LinksRecordAndLogAgreeAfterTheElement) {
     EXPECT_EQ(out[1].bloque, in[1].bloque);
 
     EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{2, "Otra", N, 123}, {c.recordAfter, "Hola", N, 123}}));
-    EXPECT_EQ(log(), (std::vector<LogRow>{entrada(3, c.registroGrafico, "hola"), salida(c.recordAfter, "hola")}));
+    EXPECT_EQ(log(),
+              (std::vector<LogRow>{entrada(3, c.registroGrafico, "hola"), salida(c.recordAfter, "hola")}));
     EXPECT_EQ(run.f.TextosProcesados, 1);
     EXPECT_EQ(run.f.CorregirEnlace, c.corregirEnlace);
     EXPECT_EQ(run.f.CorregirRegistro, c.corregirRegistro);
@@ -149,9 +152,16 @@ INSTANTIATE_TEST_SUITE_P(
         DecisionCase{"AppendSi", true, {{7, 50}}, {{7, 50}, {5, 3}}, 3, 0, false, false},
         // Two links for the table, neither to the record: rewritten both, or the record takes the
         // number of the last of them.
-        DecisionCase{"RelinkNo", false, {{5, 900}, {7, 50}, {5, 901}}, {{5, 3}, {7, 50}, {5, 3}}, 3, 901, true, false},
-        DecisionCase{"RenumberSi", true, {{5, 900}, {7, 50}, {5, 901}}, {{5, 900}, {7, 50}, {5, 901}}, 901, 901,
-                     false, true}),
+        DecisionCase{
+            "RelinkNo", false, {{5, 900}, {7, 50}, {5, 901}}, {{5, 3}, {7, 50}, {5, 3}}, 3, 901, true, false},
+        DecisionCase{"RenumberSi",
+                     true,
+                     {{5, 900}, {7, 50}, {5, 901}},
+                     {{5, 900}, {7, 50}, {5, 901}},
+                     901,
+                     901,
+                     false,
+                     true}),
     [](const ::testing::TestParamInfo<DecisionCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AssignmentPass, NewRecordTakesTheElementsNumberOnlyWithSi) {

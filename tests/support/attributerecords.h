@@ -24,11 +24,13 @@ inline bool sameValue(const QVariant& x, const QVariant& y) {
 }
 
 inline bool operator==(const Rec& a, const Rec& b) {
-    return sameValue(a.mslink, b.mslink) && sameValue(a.tmapa, b.tmapa) && sameValue(a.tcomplet, b.tcomplet) &&
-           sameValue(a.tfeature, b.tfeature);
+    return sameValue(a.mslink, b.mslink) && sameValue(a.tmapa, b.tmapa) &&
+           sameValue(a.tcomplet, b.tcomplet) && sameValue(a.tfeature, b.tfeature);
 }
 
-inline std::string showValue(const QVariant& v) { return v.isNull() ? std::string("Null") : v.toString().toStdString(); }
+inline std::string showValue(const QVariant& v) {
+    return v.isNull() ? std::string("Null") : v.toString().toStdString();
+}
 
 inline void PrintTo(const Rec& r, std::ostream* os) {
     *os << "{" << showValue(r.mslink) << ", " << showValue(r.tmapa) << ", " << showValue(r.tcomplet) << ", "
@@ -37,7 +39,9 @@ inline void PrintTo(const Rec& r, std::ostream* os) {
 
 inline void storeRecords(platform::Database& db, const QString& table, const std::vector<Rec>& recs) {
     for (const Rec& r : recs) {
-        db.InsertRow(table, {{"mslink", r.mslink}, {"tmapa", r.tmapa}, {"tcomplet", r.tcomplet}, {"tfeature", r.tfeature}});
+        db.InsertRow(
+            table,
+            {{"mslink", r.mslink}, {"tmapa", r.tmapa}, {"tcomplet", r.tcomplet}, {"tfeature", r.tfeature}});
     }
 }
 
@@ -66,7 +70,8 @@ inline void PrintTo(const LogRow& r, std::ostream* os) {
 
 inline std::vector<LogRow> readLog(platform::Database& db) {
     std::vector<LogRow> out;
-    for (const auto& row : db.ReadRows("CONTROLPROCESO", {"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa"})) {
+    for (const auto& row :
+         db.ReadRows("CONTROLPROCESO", {"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa"})) {
         out.push_back({row.values[0].toString(), row.values[1].toLongLong(), row.values[2].toLongLong(),
                        row.values[3].toString(), row.values[4].toString()});
     }

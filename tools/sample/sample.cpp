@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "drawing/binfile.h"
+#include "drawing/codepage.h"
 #include "platform/dao.h"
 
 namespace vexilo::sample {
@@ -207,7 +208,7 @@ Record12 registroAzar(Azar& azar) {
 
 // The code as the file may hold it: NUL-padded, space-padded, or preceded by spaces.
 void ponCodigo(drawing::CabeceraElemento& h, const QString& codigo, Azar& azar) {
-    QByteArray b = codigo.toLatin1();
+    QByteArray b = drawing::codepage::encode(codigo);
     int p = azar.percent();
     if (p >= 80 && b.size() <= 5) {
         b.prepend("  ");
@@ -219,7 +220,7 @@ void ponCodigo(drawing::CabeceraElemento& h, const QString& codigo, Azar& azar) 
 
 // The text cut into 12-byte chunks; the last one padded with NUL bytes, or with spaces now and then.
 std::vector<Record12> trocea(const QString& texto, Azar& azar) {
-    QByteArray b = texto.toLatin1();  // the sample only uses characters that Latin-1 and 1252 share
+    QByteArray b = drawing::codepage::encode(texto);
     std::vector<Record12> trozos;
     char relleno = azar.percent() < 20 ? ' ' : '\0';
     for (qsizetype i = 0; i < b.size(); i += 12) {

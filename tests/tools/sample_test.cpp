@@ -44,7 +44,9 @@ QStringList volcadoBd(const QString& ruta) {
     return filas;
 }
 
-QString codigoDe(const ParsedElement& e) { return QString::fromLatin1(e.codigo.c_str()).trimmed(); }
+QString codigoDe(const ParsedElement& e) {
+    return QString::fromLatin1(e.codigo.c_str()).trimmed();
+}
 
 class Muestra : public ::testing::Test {
   protected:
@@ -170,7 +172,8 @@ TEST_F(Muestra, EveryLinkOfATextNamesACatalogTableOrTheIgnoredEntityNumber) {
 TEST_F(Muestra, TheDatabaseHoldsCatalogsExclusionsAndTextsInEveryForm) {
     const QStringList filas = volcadoBd(s_r->database);
     auto cuenta = [&filas](const QString& prefijo) {
-        return std::count_if(filas.begin(), filas.end(), [&](const QString& f) { return f.startsWith(prefijo); });
+        return std::count_if(filas.begin(), filas.end(),
+                             [&](const QString& f) { return f.startsWith(prefijo); });
     };
     EXPECT_EQ(cuenta(QStringLiteral("Feature|")), 3 * 4 + 2);
     EXPECT_GT(cuenta(QStringLiteral("Feature|104|PARCELAS|4")), 0);  // a centroid

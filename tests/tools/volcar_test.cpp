@@ -16,9 +16,12 @@ class Volcar : public ::testing::Test {
   protected:
     // T at 0 (96 bytes), C at 96 (72), dropped T at 168 (60), C at 228 (48).
     std::vector<ElementBuilder> elementos() const {
-        return {ElementBuilder::t().codigoNul("123").textoUnicode(QStringLiteral("PEÑA ALTA")).enlace(5, 17).enlace(1, 99),
-                ElementBuilder::c().registros(2).seed(2),
-                ElementBuilder::tipo('T', ' ').texto("X").seed(3),
+        return {ElementBuilder::t()
+                    .codigoNul("123")
+                    .textoUnicode(QStringLiteral("PEÑA ALTA"))
+                    .enlace(5, 17)
+                    .enlace(1, 99),
+                ElementBuilder::c().registros(2).seed(2), ElementBuilder::tipo('T', ' ').texto("X").seed(3),
                 ElementBuilder::c().seed(4)};
     }
     QString escribe(const char* nombre, const Bytes& b) const {
@@ -48,8 +51,8 @@ TEST_F(Volcar, ListsEveryElementWithItsOffsetCodeTextLinksAndTheTotals) {
 }
 
 TEST_F(Volcar, JsonCarriesTheSameFacts) {
-    const SalidaCli s =
-        ejecutaCli({QStringLiteral("volcar"), escribe("hoja.bin", concat(elementos())), QStringLiteral("--json")});
+    const SalidaCli s = ejecutaCli(
+        {QStringLiteral("volcar"), escribe("hoja.bin", concat(elementos())), QStringLiteral("--json")});
     ASSERT_EQ(s.estado, 0) << s.errores.toStdString();
     QJsonParseError error;
     const QJsonObject doc = QJsonDocument::fromJson(s.salida.toUtf8(), &error).object();
@@ -80,7 +83,8 @@ TEST_F(Volcar, ADamagedFileIsListedUpToTheDamageThenItsOffsetAndReason) {
     // Cut inside its second element: listed up to the first, damage at 96.
     Bytes corto = concat(std::vector<ElementBuilder>{elementos()[0], elementos()[1]});
     corto.resize(corto.size() - 5);
-    const SalidaCli c = ejecutaCli({QStringLiteral("volcar"), escribe("corta.bin", corto), QStringLiteral("--json")});
+    const SalidaCli c =
+        ejecutaCli({QStringLiteral("volcar"), escribe("corta.bin", corto), QStringLiteral("--json")});
     EXPECT_EQ(c.estado, 1);
     const QJsonObject doc = QJsonDocument::fromJson(c.salida.toUtf8()).object();
     EXPECT_EQ(doc[QStringLiteral("elementos")].toArray().size(), 1);

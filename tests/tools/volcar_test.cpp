@@ -14,7 +14,7 @@ namespace {
 
 class Volcar : public ::testing::Test {
   protected:
-    // T at 0 (96 bytes), C at 96 (72), dropped T at 168 (60), C at 228 (48).
+    // T at 0 (96 bytes), C at 96 (72), dropped T at 168 (72), C at 240 (48).
     std::vector<ElementBuilder> elementos() const {
         return {ElementBuilder::t()
                     .codigoNul("123")
@@ -43,8 +43,8 @@ TEST_F(Volcar, ListsEveryElementWithItsOffsetCodeTextLinksAndTheTotals) {
     EXPECT_TRUE(lineas[0].contains(QStringLiteral("96 bytes")));
     EXPECT_TRUE(lineas[1].trimmed().startsWith(QStringLiteral("96  C  lleva")));
     EXPECT_TRUE(lineas[2].trimmed().startsWith(QStringLiteral("168  T  descartado")));
-    EXPECT_TRUE(lineas[2].contains(QStringLiteral("60 bytes")));
-    EXPECT_TRUE(lineas[3].trimmed().startsWith(QStringLiteral("228  C")));
+    EXPECT_TRUE(lineas[2].contains(QStringLiteral("72 bytes")));
+    EXPECT_TRUE(lineas[3].trimmed().startsWith(QStringLiteral("240  C")));
     EXPECT_TRUE(s.salida.contains(QStringLiteral("C llevados : 2")));
     EXPECT_TRUE(s.salida.contains(QStringLiteral("T llevados : 1")));
     EXPECT_TRUE(s.salida.contains(QStringLiteral("T descartados : 1")));
@@ -64,10 +64,10 @@ TEST_F(Volcar, JsonCarriesTheSameFacts) {
     EXPECT_EQ(t[QStringLiteral("tamano")].toInt(), 96);
     EXPECT_EQ(t[QStringLiteral("enlaces")].toArray()[0].toObject()[QStringLiteral("mslink")].toInt(), 17);
     EXPECT_FALSE(el[2].toObject()[QStringLiteral("llevado")].toBool());
-    EXPECT_EQ(el[3].toObject()[QStringLiteral("desplazamiento")].toInt(), 228);
+    EXPECT_EQ(el[3].toObject()[QStringLiteral("desplazamiento")].toInt(), 240);
     const QJsonObject tot = doc[QStringLiteral("totales")].toObject();
     EXPECT_EQ(tot[QStringLiteral("llevados")].toObject()[QStringLiteral("C")].toInt(), 2);
-    EXPECT_EQ(tot[QStringLiteral("bytes")].toInt(), 276);
+    EXPECT_EQ(tot[QStringLiteral("bytes")].toInt(), 288);
     EXPECT_FALSE(doc.contains(QStringLiteral("error")));
 }
 
@@ -77,7 +77,7 @@ TEST_F(Volcar, ADamagedFileIsListedUpToTheDamageThenItsOffsetAndReason) {
     const SalidaCli s = ejecutaCli({QStringLiteral("volcar"), escribe("mala.bin", concat(e))});
     EXPECT_EQ(s.estado, 1);
     EXPECT_TRUE(s.salida.contains(QStringLiteral("texto \"PEÑA ALTA\"")));
-    EXPECT_FALSE(s.salida.contains(QStringLiteral("  228  ")));
+    EXPECT_FALSE(s.salida.contains(QStringLiteral("  240  ")));
     EXPECT_TRUE(s.errores.contains(QStringLiteral("desplazamiento 168"))) << s.errores.toStdString();
 
     // Cut inside its second element: listed up to the first, damage at 96.

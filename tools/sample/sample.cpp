@@ -267,11 +267,11 @@ struct Texto {
     QString codigo;
     QString texto;
     int tabla = 0;          // table whose entity number the links use
-    std::int64_t registro;  // record holding the text; 0 for a text not yet in the table
+    std::int64_t registro = 0;  // record holding the text; 0 for a text not yet in the table
     bool especial = false;  // code that the assignment pass leaves alone
 };
 
-Texto eligeTexto(Contexto& c, std::int64_t j) {
+Texto eligeTexto(Contexto& c) {
     Texto t;
     t.tabla = static_cast<int>(c.azar.below(c.tablas));
     int p = c.azar.percent();
@@ -306,7 +306,6 @@ Texto eligeTexto(Contexto& c, std::int64_t j) {
     if (c.azar.percent() < 15) {
         t.texto = desfigura(t.texto, c.azar);
     }
-    (void)j;
     return t;
 }
 
@@ -345,7 +344,7 @@ std::vector<EnlaceAtributo> eligeEnlaces(Contexto& c, const Texto& t, std::int64
 }
 
 void elementoTexto(Contexto& c, std::int64_t j, drawing::Elemento& el) {
-    Texto t = eligeTexto(c, j);
+    Texto t = eligeTexto(c);
     std::vector<EnlaceAtributo> enlaces = eligeEnlaces(c, t, j);
     const bool conMuchos = c.o.texts >= 50;
     if (conMuchos && j == c.o.texts / 2) {
@@ -392,9 +391,9 @@ void escribeDibujo(const QString& ruta, Contexto& c, Result& r) {
     drawing::BinWriter out(ruta);
     drawing::Elemento el;
     std::int64_t quedanTextos = c.o.texts;
-    std::int64_t quedanDescartados =
-        std::max<std::int64_t>(c.o.elements / 20, c.o.elements > c.o.texts ? 1 : 0);
-    quedanDescartados = std::min(quedanDescartados, c.o.elements - c.o.texts);
+    // A twentieth of the elements are dropped: at least one whenever the texts leave room for it.
+    const std::int64_t sitio = c.o.elements - c.o.texts;
+    std::int64_t quedanDescartados = std::min(sitio, std::max<std::int64_t>(c.o.elements / 20, 1));
     r.dropped = quedanDescartados;
     std::int64_t j = 0;
     for (std::int64_t quedan = c.o.elements; quedan > 0; --quedan) {

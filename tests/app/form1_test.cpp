@@ -15,7 +15,7 @@
 #include <functional>
 
 #include "app/modulo_config.h"
-#include "app/bddprueba.h"
+#include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/testservices.h"
 
@@ -40,7 +40,7 @@ class BusyHookServices : public TestServices {
 class Form1Test : public ::testing::Test {
   protected:
     Form1Test() {
-        testing::creaBdDValida(path("particular.sqlite"));
+        testing::createCatalogDatabase(path("particular.sqlite"));
         testing::writeFile(path("mapa.bin"), testing::concat({ElementBuilder::c().registros(1),
                                                               ElementBuilder::t().texto("PLAZA").seed(5)}));
     }

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 
 #include "app/fileselection.h"
-#include "app/bddprueba.h"
+#include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/recordingdisplay.h"
 #include "support/testservices.h"
@@ -31,7 +31,7 @@ class RunDriverTest : public ::testing::Test {
     RunDriverTest() {
         f.display = &display;
         services.clockSeam.seconds = 43210.4;
-        testing::creaBdDValida(path("particular.sqlite"));
+        testing::createCatalogDatabase(path("particular.sqlite"));
         testing::writeFile(path("mapa.bin"), dibujo());
     }
 

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "app/modulo_config.h"
+#include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/testservices.h"
 
@@ -39,7 +40,7 @@ class BusyHookServices : public TestServices {
 class Form1Test : public ::testing::Test {
   protected:
     Form1Test() {
-        platform::CreateDatabase(path("particular.sqlite"))->Close();
+        testing::createCatalogDatabase(path("particular.sqlite"));
         testing::writeFile(path("mapa.bin"), testing::concat({ElementBuilder::c().registros(1),
                                                               ElementBuilder::t().texto("PLAZA").seed(5)}));
     }

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "app/fileselection.h"
+#include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/recordingdisplay.h"
 #include "support/testservices.h"
@@ -30,7 +31,7 @@ class RunDriverTest : public ::testing::Test {
     RunDriverTest() {
         f.display = &display;
         services.clockSeam.seconds = 43210.4;
-        platform::CreateDatabase(path("particular.sqlite"))->Close();
+        testing::createCatalogDatabase(path("particular.sqlite"));
         testing::writeFile(path("mapa.bin"), dibujo());
     }
 

@@ -110,6 +110,14 @@ inline void writeCatalogTables(platform::Database& db, const CatalogTables& t) {
     }
 }
 
+// A new database file holding the given tables (by default the empty catalog tables, an empty
+// NoAsignar and CONTROLPROCESO: a database that passes the schema checks without a message).
+inline void createCatalogDatabase(const QString& path, const CatalogTables& tables = {}) {
+    auto db = platform::CreateDatabase(path);
+    writeCatalogTables(*db, tables);
+    db->Close();
+}
+
 // A run state with a recording display, its database open on a new file holding the given tables.
 class CatalogRun {
   public:

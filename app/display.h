@@ -8,13 +8,16 @@
 
 namespace vexilo::app {
 
-// The controls that the job writes while it runs.
+// The controls that the job and the file choice write.
 enum class Control {
     Label2,  // caption of the counter
     Text1,   // the counter
     Text4,   // remaining seconds
     Text5,   // percentage
     Label5,  // completion message
+    Text2,   // path of the chosen database
+    Text3,   // path of the input drawing file
+    Label8,  // path of the output drawing file
 };
 
 enum class Pointer { Default = 0, Busy = 11 };

@@ -7,6 +7,9 @@
 
 namespace vexilo::app {
 
+// The time of day in whole seconds since midnight (nearest second, a tie to the even one): HoraInicio.
+std::int32_t horaEnSegundos();
+
 void BarraDeProgreso(RunState& f, double valorp);
 void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg);
 // The calling rule shared by both passes: after each element, with the input length lo and the 1-based

@@ -1,0 +1,84 @@
+#include "app/fileselection.h"
+
+#include <algorithm>
+
+#include "app/modulo_config.h"
+#include "app/progress.h"
+#include "platform/services.h"
+
+namespace vexilo::app {
+
+namespace {
+
+// The first filter stays selected; the embedded engine's files are offered beside it.
+const QString kFiltroBdD =
+    QStringLiteral("BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db");
+const QString kTituloBdD = QStringLiteral("Seleccinar BdD Access a tratar");
+const QString kFiltroBin = QStringLiteral("Bin Kora (*.bin)|*.bin");
+const QString kTituloBin = QStringLiteral("Seleccinar Fichero Bin (Kora) a tratar");
+
+platform::OpenFileResult eligeFichero(const char* clave, const QString& filtro, const QString& titulo) {
+    QString carpeta;
+    LeeConfiguracion(QLatin1String(clave), carpeta);
+    return platform::services().showOpen({carpeta, filtro, 1, titulo});
+}
+
+void limpiaZonaDeEstado(RunState& f) {
+    f.display->setText(Control::Text1, QStringLiteral("0"));
+    f.display->setText(Control::Label5, QString());
+    f.display->setFinishedVisible(false);
+    f.display->setText(Control::Text5, QString());
+    f.display->setText(Control::Text4, QString());
+    BarraDeProgreso(f, 0.0);
+}
+
+}  // namespace
+
+QString carpetaDe(const QString& nombreCompleto, const QString& nombreSimple) {
+    const qsizetype pos =
+        nombreSimple.isEmpty() ? -1 : nombreCompleto.indexOf(nombreSimple, 0, Qt::CaseSensitive);
+    return pos < 0 ? QString() : nombreCompleto.left(pos);
+}
+
+QString baseDeSalida(const QString& nombreBin) {
+    return nombreBin.left(std::max<qsizetype>(0, nombreBin.size() - 4));
+}
+
+QString nombreDeSalida(const QString& nombreBin) {
+    return baseDeSalida(nombreBin) + QStringLiteral("_s.bin");
+}
+
+void Command2_Click(RunState& f) {
+    limpiaZonaDeEstado(f);
+    const auto elegido = eligeFichero(kUltimoDirectorio, kFiltroBdD, kTituloBdD);
+    if (elegido.fileName.isEmpty()) {
+        return;  // cancelled: the previous choice stands as it was
+    }
+    f.NombreBdD = elegido.fileName;
+    f.DirectorioBdD = carpetaDe(f.NombreBdD, elegido.fileTitle);
+    f.display->setText(Control::Text2, f.NombreBdD);
+}
+
+void Command3_Click(RunState& f) {
+    const auto elegido = eligeFichero(kUltimoDirectorioBin, kFiltroBin, kTituloBin);
+    if (elegido.fileName.isEmpty()) {
+        return;  // cancelled: nothing is derived again and nothing is deleted
+    }
+    f.NombreBin = elegido.fileName;
+    f.DirectorioBin = carpetaDe(f.NombreBin, elegido.fileTitle);
+    f.NombreBinBase = baseDeSalida(f.NombreBin);
+    f.NombreBinSalida = f.NombreBinBase + QStringLiteral("_s.bin");
+    auto& servicios = platform::services();
+    if (servicios.fileExists(f.NombreBinSalida)) {
+        servicios.deleteFile(f.NombreBinSalida);
+    }
+    f.display->setText(Control::Text3, f.NombreBin);
+    f.display->setText(Control::Label8, f.NombreBinSalida);
+}
+
+void Form_Unload(RunState& f) {
+    GuardaConfiguracion(QLatin1String(kUltimoDirectorio), f.DirectorioBdD);
+    GuardaConfiguracion(QLatin1String(kUltimoDirectorioBin), f.DirectorioBin);
+}
+
+}  // namespace vexilo::app

@@ -1,0 +1,19 @@
+#pragma once
+// Modulo_Config: the remembered folders, one named setting at a time, in the per-user settings store of
+// the installed services (application "Vexilo", section "Setting").
+
+#include <QString>
+
+namespace vexilo::app {
+
+inline constexpr char kAplicacion[] = "Vexilo";
+inline constexpr char kSeccion[] = "Setting";
+inline constexpr char kUltimoDirectorio[] = "UltimoDirectorio";        // folder of the database
+inline constexpr char kUltimoDirectorioBin[] = "UltimoDirectorioBin";  // folder of the drawing file
+
+// valor receives the stored text, or the empty text when the key has never been written.
+void LeeConfiguracion(const QString& clave, QString& valor);
+// Stores valor under clave, creating or replacing it. A store that cannot be written is a RunError.
+void GuardaConfiguracion(const QString& clave, const QString& valor);
+
+}  // namespace vexilo::app

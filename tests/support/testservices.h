@@ -1,0 +1,86 @@
+#pragma once
+// Window services for tests: dialogs answered from a queue ("the next file name is ..."), messages,
+// pointer changes and the end of the process recorded instead of shown, a clock the test sets, and a
+// settings store in an INI file of its own (never the user's settings). Files are deleted for real
+// unless the test asks the next deletion to fail.
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace vexilo::testing {
+
+class TestClock : public platform::Clock {
+  public:
+    double secondsSinceMidnight() override { return seconds; }
+    QDateTime now() override { return dateTime; }
+
+    double seconds = 36000.0;  // ten in the morning
+    QDateTime dateTime{QDate(2024, 3, 15), QTime(10, 0)};
+};
+
+class TestServices : public platform::Services {
+  public:
+    struct Message {
+        QString text;
+        platform::Icon icon;
+    };
+
+    TestServices() : m_settings(m_settingsFile) {}
+
+    // The next dialog answers with this file; its bare name is the file title unless given.
+    void nextFile(const QString& path, std::optional<QString> title = std::nullopt) {
+        m_answers.push_back({path, title ? *title : path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)});
+    }
+    // The next dialog is cancelled.
+    void nextCancel() { m_answers.push_back({}); }
+    // The next deletion fails with this error.
+    void failNextDelete(int number, const QString& description) { m_deleteFailure = {number, description}; }
+
+    platform::OpenFileResult showOpen(const platform::OpenFileRequest& request) override {
+        dialogs.push_back(request);
+        if (m_answers.empty()) {
+            return {};  // nobody said what to answer: the user cancels
+        }
+        auto answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    void messageBox(const QString& text, platform::Icon icon) override { messages.push_back({text, icon}); }
+    void setMousePointer(platform::MousePointer pointer) override { pointers.push_back(pointer); }
+    void terminar(int code) override { exitCode = code; }
+    platform::SettingsStore& settings() override { return m_settings; }
+    platform::Clock& clock() override { return clockSeam; }
+    void deleteFile(const QString& path) override {
+        deletions.push_back(path);
+        if (m_deleteFailure) {
+            auto failure = *m_deleteFailure;
+            m_deleteFailure.reset();
+            throw platform::RunError(failure.first, failure.second);
+        }
+        platform::Services::deleteFile(path);
+    }
+
+    const QString& settingsFile() const { return m_settingsFile; }
+    QString dirPath() const { return m_dir.path(); }
+
+    std::vector<platform::OpenFileRequest> dialogs;
+    std::vector<Message> messages;
+    std::vector<platform::MousePointer> pointers;
+    std::vector<QString> deletions;
+    std::optional<int> exitCode;
+    TestClock clockSeam;
+
+  private:
+    QTemporaryDir m_dir;
+    QString m_settingsFile = m_dir.filePath(QStringLiteral("settings.ini"));
+    platform::QSettingsStore m_settings;
+    std::deque<platform::OpenFileResult> m_answers;
+    std::optional<std::pair<int, QString>> m_deleteFailure;
+};
+
+}  // namespace vexilo::testing

@@ -1,0 +1,59 @@
+#pragma once
+// Copies every user table of an Access database (Jet 3, Jet 4 or ACE) into a new SQLite database, so
+// that the job can run on the users' real databases. Read through mdbtools' libmdb.
+//
+// What is kept: table and column names as the file spells them; column kinds (whole numbers as
+// INTEGER, reals and currency as REAL, texts as VARCHAR(size in characters), memo as TEXT, dates as
+// DATETIME, yes/no as BOOLEAN 1/0, OLE and binary as BLOB); Null as Null, apart from an empty text,
+// which libmdb cannot tell apart from Null in a bound text and which is therefore checked in the row
+// itself; texts as Unicode; rows in the file's order. Every table's imported row count is checked
+// against the count the file declares.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace vexilo::importacion {
+
+// A failure of the import, with a message in Spanish for the user. Nothing is left at the destination
+// when it is thrown (an existing destination replaced with `forzar` stays as it was).
+class ErrorImportacion : public std::runtime_error {
+  public:
+    explicit ErrorImportacion(const QString& mensaje)
+        : std::runtime_error(mensaje.toStdString()), m_mensaje(mensaje) {}
+    const QString& mensaje() const { return m_mensaje; }
+
+  private:
+    QString m_mensaje;
+};
+
+struct TablaImportada {
+    QString nombre;
+    std::int64_t filas = 0;
+};
+
+struct Resultado {
+    std::vector<TablaImportada> tablas;  // in the file's catalog order
+    QStringList avisos;                  // what libmdb printed while reading; the import succeeded anyway
+};
+
+// True when the file starts like an Access database: "Standard Jet DB" or "Standard ACE DB" from byte 4.
+// The name of the file plays no part. A file that cannot be read is not one.
+bool esBaseDeDatosAccess(const QString& ruta);
+
+// Imports `origen` into a new SQLite database `destino`. Refuses an existing destination unless
+// `forzar`; the new database is written beside it under a temporary name and only then takes its
+// name, so a failed import never leaves a half-written file nor loses the old one.
+// Throws ErrorImportacion for: a missing or unreadable source, a source that is not an Access
+// database, an existing destination without `forzar`, a table whose row count differs from the one
+// the file declares, a memo longer than the reader takes, a destination that cannot be written.
+Resultado importaAccess(const QString& origen, const QString& destino, bool forzar);
+
+// An Access date: days since 30 December 1899, the fraction being the time of day. Days before that
+// date are negative while the fraction stays positive (-1.25 is 29 December 1899, 06:00).
+QDateTime fechaAccess(double valor);
+
+}  // namespace vexilo::importacion

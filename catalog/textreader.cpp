@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "drawing/normalisation.h"
+
 namespace vexilo::catalog {
 
 namespace {
@@ -9,19 +11,6 @@ namespace {
 const QString kMslink = QStringLiteral("mslink");
 const QString kTmapa = QStringLiteral("tmapa");
 const QString kTcomplet = QStringLiteral("tcomplet");
-
-// Removes the spaces (code 32 only) at both ends; tabs and other blanks are kept, as the record holds them.
-QString sinEspaciosExtremos(const QString& s) {
-    qsizetype inicio = 0;
-    qsizetype fin = s.size();
-    while (inicio < fin && s.at(inicio) == QLatin1Char(' ')) {
-        ++inicio;
-    }
-    while (fin > inicio && s.at(fin - 1) == QLatin1Char(' ')) {
-        --fin;
-    }
-    return s.mid(inicio, fin - inicio);
-}
 
 // The record number a stored mslink value answers to, if a query "mslink=N" with a 32-bit N can match it.
 bool numeroDeRegistro(const QVariant& v, std::int32_t& numero) {
@@ -73,7 +62,7 @@ const TextosBdD::Tabla& TextosBdD::tabla(platform::Database& bd, const QString& 
         Texto t;
         t.nulo = valor.isNull();
         if (!t.nulo) {
-            t.texto = sinEspaciosExtremos(valor.toString());
+            t.texto = drawing::recortaEspacios(valor.toString());
         }
         textos.emplace(numero, std::move(t));
     }

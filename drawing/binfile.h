@@ -4,6 +4,7 @@
 // elements costs a few large system calls, not one per record.
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -12,8 +13,12 @@
 
 namespace vexilo::drawing {
 
-// A damaged drawing file. The user sees exactly "Fichero Corrupto" with the critical icon; the offset and
-// the reason are for the dump tool and the tests.
+// Size of the read and write buffers. The largest element (32767 body records, 255 links) is under
+// 400 KB, so one element always fits; a smaller buffer given to the constructors grows when needed.
+constexpr std::size_t kBinBufferSize = std::size_t{1} << 20;
+
+// A damaged drawing file. The user sees exactly "Fichero Corrupto" with the critical icon; the offset of
+// the element and the reason are for the dump tool and the tests.
 class CorruptFile : public platform::Stop {
   public:
     CorruptFile(std::int64_t offset, const QString& reason);
@@ -28,17 +33,24 @@ class CorruptFile : public platform::Stop {
 // Input drawing file (file number 1).
 class BinReader {
   public:
-    // Opens for reading; a file that cannot be opened is a platform::RunError.
-    explicit BinReader(const QString& path);
+    // Opens for reading; a missing file or one that cannot be opened is a platform::RunError.
+    explicit BinReader(const QString& path, std::size_t bufferSize = kBinBufferSize);
     ~BinReader();
+    BinReader(const BinReader&) = delete;
+    BinReader& operator=(const BinReader&) = delete;
+
     std::int64_t length() const;    // taken once when the file is opened
     std::int64_t position() const;  // offset of the next unread byte
     // True while at least two unread bytes remain: a single trailing byte is neither read nor copied.
     bool more() const;
-    // Reads the next element whole. Returns false for a dropped element (second tipo character not "="),
-    // which is skipped by its counts and leaves only e.cabecera and e.offset meaningful. Throws CorruptFile
-    // for a carried element of another class than C or T, a negative numRegistros, a T element with
-    // numRegistros 0, or a file that ends inside the element.
+    // Reads the next element whole into e (its vectors are reused, not reallocated).
+    // Returns false for a dropped element (second tipo character not "="), which is skipped by its
+    // counts and leaves only e.cabecera and e.offset meaningful; a dropped element whose counts run past
+    // the end of the file moves the position to the end, so the walk ends there.
+    // Throws CorruptFile (at the element's offset) for: a header cut short by the end of the file, a
+    // negative numRegistros (any element), a carried element of another class than C or T (the test is
+    // exact: c and t are other classes), a T element with numRegistros 0, and a carried element that
+    // the file ends inside. A failed read of the file itself is a platform::RunError.
     bool readElement(Elemento& e);
     void close();
 
@@ -48,15 +60,23 @@ class BinReader {
 };
 
 // Output drawing file (file number 3). Opening truncates: an old, longer output never leaves stale bytes.
+// Elements written before a failure are flushed when the writer is closed or destroyed, so the output
+// keeps what was written before a corrupt element stopped the walk.
 class BinWriter {
   public:
-    explicit BinWriter(const QString& path);  // platform::RunError when it cannot be created
-    ~BinWriter();
-    // Writes header, block, body records, chunks and links in that order. numEnlaces and numRegistros
-    // are written from the header as given: the caller keeps them equal to what the element holds.
+    // platform::RunError (with the file's name) when the file cannot be created.
+    explicit BinWriter(const QString& path, std::size_t bufferSize = kBinBufferSize);
+    ~BinWriter();  // flushes what is left, quietly: close() is where write failures are reported
+    BinWriter(const BinWriter&) = delete;
+    BinWriter& operator=(const BinWriter&) = delete;
+
+    // Writes header, block, body records (cuerpo, then trozos) and links in that order, the header
+    // counts as given. Counts that disagree with what the element holds would leave a file that no
+    // longer walks, so they are refused (platform::RunError, nothing written).
+    // A failed write is a platform::RunError naming the file.
     void write(const Elemento& e);
-    std::int64_t position() const;  // bytes written so far
-    void close();                   // flushes; a failed write or flush is a platform::RunError
+    std::int64_t position() const;  // bytes written so far, buffered ones included
+    void close();                   // flushes and closes; a failed write or flush is a platform::RunError
 
   private:
     struct Impl;

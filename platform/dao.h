@@ -27,6 +27,20 @@
 
 namespace vexilo::platform {
 
+// Numbers of the engine layer's own failures (an error the SQL engine reports carries the engine's
+// native code instead).
+namespace errnum {
+constexpr int kNoCurrentRecord = 3021;    // a move, value or edit with no current row
+constexpr int kUpdateWithoutEdit = 3020;  // SetValue or Update with no Edit or AddNew
+constexpr int kNotUpdatable = 3027;       // Edit, AddNew or SetValue on a snapshot
+constexpr int kNoTransaction = 3034;      // CommitTrans with no BeginTrans
+constexpr int kTableNotFound = 3078;      // a table that the database does not have
+constexpr int kDatabaseExists = 3204;     // CreateDatabase of an existing path
+constexpr int kFieldNotFound = 3265;      // a field that the table does not have
+constexpr int kObjectClosed = 3420;       // a recordset or database used after Close
+constexpr int kEngineFailure = 3146;      // an engine failure that came with no number of its own
+}  // namespace errnum
+
 // Field type codes, as the table-creating steps give them.
 enum FieldType : int { dbInteger = 3, dbLong = 4, dbDate = 8, dbText = 10 };
 // Recordset kinds: a read-only snapshot or an updatable dynaset.

@@ -51,6 +51,7 @@ namespace errnum {
 constexpr int kFileNotFound = 53;        // a file that does not exist
 constexpr int kFileAccess = 75;          // a file that cannot be opened, read or written
 constexpr int kConversion = 13;          // a value that cannot be converted
+constexpr int kInternal = 51;            // a fault of our own: an invariant of the program broken
 constexpr int kDatabaseNotFound = 3024;  // a database path that does not exist
 constexpr int kNotADatabase = 3343;      // a file that is not a database of the engine
 }  // namespace errnum

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include "drawing/elementtext.h"
+#include "drawing/normalisation.h"
 #include "tests/support/elementbuilder.h"
+#include "tests/support/walkharness.h"
 
 namespace vexilo::testing {
 namespace {
@@ -55,6 +60,24 @@ TEST(ExampleElement, TestDecoderReadsItsFieldsBack) {
     EXPECT_EQ(parsed[1].offset, 84u);
     EXPECT_EQ(parsed[1].size, 48u + 24u);
     EXPECT_EQ(parsed[1].cuerpo[1], ElementBuilder::c().seed(50).registroDefault(1));
+}
+
+TEST(ExampleElement, RoundTripThroughReaderAndWriterKeepsEveryByte) {
+    QTemporaryDir dir;
+    const ElementBuilder e = holaElement().seed(0xA0);
+    drawing::Elemento seen;
+    const WalkOutcome r = runWalk(e.bytes(), dir.path(), [&seen](drawing::Elemento& el) { seen = el; });
+    ASSERT_FALSE(r.corruptAt);
+    expectHolaLayout(r.output, e);
+    EXPECT_EQ(r.output, e.bytes());
+    // And the fields as the passes get them.
+    QString codigo = drawing::codigoComoTexto(seen.cabecera);
+    drawing::limpia_texto(codigo);
+    EXPECT_EQ(codigo, QStringLiteral("123"));
+    EXPECT_EQ(drawing::textoDeTrozos(seen), QStringLiteral("HOLA") + QString(8, QChar(0)));
+    ASSERT_EQ(seen.enlaces.size(), 1u);
+    EXPECT_EQ(seen.enlaces[0].entitynum, 5);
+    EXPECT_EQ(seen.enlaces[0].mslink, 17);
 }
 
 }  // namespace

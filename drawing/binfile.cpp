@@ -1,0 +1,305 @@
+#include "drawing/binfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "drawing/fields.h"
+
+namespace vexilo::drawing {
+
+using platform::RunError;
+namespace errnum = platform::errnum;
+
+CorruptFile::CorruptFile(std::int64_t offset, const QString& reason)
+    : platform::Stop(QStringLiteral("Fichero Corrupto"), platform::Icon::Critical),
+      m_offset(offset),
+      m_reason(reason) {}
+
+void ficheroCorrupto(std::int64_t offset, const char* reason) {
+    throw CorruptFile(offset, QString::fromUtf8(reason));
+}
+
+namespace {
+
+QString nombre(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+std::size_t elementSize(const CabeceraElemento& h) {
+    return layout::kFixedPartSize +
+           layout::kRecordSize * (static_cast<std::size_t>(h.numRegistros) + h.numEnlaces);
+}
+
+void readHeader(FieldReader& in, CabeceraElemento& h) {
+    in.raw(h.tipo);
+    in.raw(h.codigo);
+    h.numEnlaces = in.u8();
+    h.numRegistros = in.i16();
+}
+
+void readRecords(FieldReader& in, std::vector<Record12>& records, std::size_t n) {
+    records.resize(n);
+    for (Record12& r : records) {
+        in.raw(r);
+    }
+}
+
+void readLinks(FieldReader& in, std::vector<EnlaceAtributo>& links, std::size_t n) {
+    links.resize(n);
+    for (EnlaceAtributo& l : links) {
+        l.entitynum = in.i16();
+        l.mslink = in.i32();
+        in.raw(l.reservado);
+    }
+}
+
+}  // namespace
+
+// ---- reader ----
+
+struct BinReader::Impl {
+    QString path;
+    QFile file;
+    std::int64_t length = 0;
+    std::vector<std::uint8_t> buf;
+    std::size_t begin = 0;       // next unread byte in buf
+    std::size_t end = 0;         // bytes of buf holding file data
+    std::int64_t bufOffset = 0;  // file offset of buf[0]
+
+    std::int64_t position() const { return bufOffset + static_cast<std::int64_t>(begin); }
+    std::size_t available() const { return end - begin; }
+    const std::uint8_t* current() const { return buf.data() + begin; }
+
+    // Makes n bytes from the current position available in the buffer; false when the file ends first.
+    bool ensure(std::size_t n) {
+        if (available() >= n) {
+            return true;
+        }
+        std::memmove(buf.data(), buf.data() + begin, available());
+        bufOffset += static_cast<std::int64_t>(begin);
+        end -= begin;
+        begin = 0;
+        if (buf.size() < n) {
+            buf.resize(n);
+        }
+        while (end < n) {
+            const qint64 got =
+                file.read(reinterpret_cast<char*>(buf.data() + end), static_cast<qint64>(buf.size() - end));
+            if (got < 0) {
+                throw RunError(errnum::kFileAccess, QStringLiteral("No se puede leer el fichero %1: %2")
+                                                        .arg(nombre(path), file.errorString()));
+            }
+            if (got == 0) {
+                break;
+            }
+            end += static_cast<std::size_t>(got);
+        }
+        return end >= n;
+    }
+
+    // Moves n bytes forward; a skip past the end of the file stops at the end.
+    void skip(std::size_t n) {
+        if (available() >= n) {
+            begin += n;
+            return;
+        }
+        const std::int64_t target = std::min(position() + static_cast<std::int64_t>(n), length);
+        if (!file.seek(target)) {
+            throw RunError(
+                errnum::kFileAccess,
+                QStringLiteral("No se puede leer el fichero %1: %2").arg(nombre(path), file.errorString()));
+        }
+        bufOffset = target;
+        begin = end = 0;
+    }
+};
+
+BinReader::BinReader(const QString& path, std::size_t bufferSize) : m_impl(std::make_unique<Impl>()) {
+    Impl& m = *m_impl;
+    m.path = path;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        throw RunError(errnum::kFileNotFound,
+                       QStringLiteral("No se encuentra el fichero %1").arg(nombre(path)));
+    }
+    m.file.setFileName(path);
+    if (!info.isFile() || !m.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        throw RunError(
+            errnum::kFileAccess,
+            QStringLiteral("No se puede abrir el fichero %1: %2").arg(nombre(path), m.file.errorString()));
+    }
+    m.length = m.file.size();
+    m.buf.resize(std::max<std::size_t>(bufferSize, layout::kHeaderSize));
+}
+
+BinReader::~BinReader() = default;
+
+std::int64_t BinReader::length() const {
+    return m_impl->length;
+}
+std::int64_t BinReader::position() const {
+    return m_impl->position();
+}
+bool BinReader::more() const {
+    return position() + 1 < length();
+}
+
+bool BinReader::readElement(Elemento& e) {
+    Impl& m = *m_impl;
+    const std::int64_t offset = m.position();
+    e.offset = offset;
+    if (!m.ensure(layout::kHeaderSize)) {
+        ficheroCorrupto(offset, "el fichero termina dentro de la cabecera de un elemento");
+    }
+    FieldReader header(m.current(), m.current() + layout::kHeaderSize, offset);
+    readHeader(header, e.cabecera);
+    const CabeceraElemento& h = e.cabecera;
+    // A negative count would move the walk backwards, even over a dropped element.
+    if (h.numRegistros < 0) {
+        ficheroCorrupto(offset, "numRegistros negativo");
+    }
+    const std::size_t size = elementSize(h);
+    if (!h.carried()) {
+        m.skip(size);
+        return false;
+    }
+    const char clase = h.elementClass();
+    if (clase != layout::kClassC && clase != layout::kClassT) {
+        ficheroCorrupto(offset, "elemento de clase distinta de C y T");
+    }
+    if (clase == layout::kClassT && h.numRegistros == 0) {
+        ficheroCorrupto(offset, "elemento de texto sin registro de cuerpo");
+    }
+    if (!m.ensure(size)) {
+        ficheroCorrupto(offset, "el fichero termina dentro del elemento");
+    }
+    FieldReader in(m.current(), m.current() + size, offset);
+    in.skip(layout::kHeaderSize);
+    in.raw(e.bloque);
+    const auto registros = static_cast<std::size_t>(h.numRegistros);
+    if (clase == layout::kClassC) {
+        readRecords(in, e.cuerpo, registros);
+        e.trozos.clear();
+    } else {
+        readRecords(in, e.cuerpo, 1);
+        readRecords(in, e.trozos, registros - 1);
+    }
+    readLinks(in, e.enlaces, h.numEnlaces);
+    m.begin += size;
+    return true;
+}
+
+void BinReader::close() {
+    m_impl->file.close();
+}
+
+// ---- writer ----
+
+struct BinWriter::Impl {
+    QString path;
+    QFile file;
+    std::vector<std::uint8_t> buf;
+    std::size_t used = 0;
+    std::int64_t flushed = 0;
+
+    void flush() {
+        if (used == 0) {
+            return;
+        }
+        const qint64 n = static_cast<qint64>(used);
+        const qint64 written = file.write(reinterpret_cast<const char*>(buf.data()), n);
+        used = 0;  // a failed flush is reported once, not again on close or destruction
+        if (written != n) {
+            throw RunError(errnum::kFileAccess, QStringLiteral("No se puede escribir el fichero %1: %2")
+                                                    .arg(nombre(path), file.errorString()));
+        }
+        flushed += n;
+    }
+};
+
+BinWriter::BinWriter(const QString& path, std::size_t bufferSize) : m_impl(std::make_unique<Impl>()) {
+    Impl& m = *m_impl;
+    m.path = path;
+    m.file.setFileName(path);
+    if (!m.file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        throw RunError(
+            errnum::kFileAccess,
+            QStringLiteral("No se puede crear el fichero %1: %2").arg(nombre(path), m.file.errorString()));
+    }
+    m.buf.resize(std::max<std::size_t>(bufferSize, layout::kFixedPartSize));
+}
+
+BinWriter::~BinWriter() {
+    try {
+        m_impl->flush();
+    } catch (const RunError&) {
+        // Destruction happens while another failure is on its way up; close() reports write failures.
+    }
+}
+
+void BinWriter::write(const Elemento& e) {
+    Impl& m = *m_impl;
+    const CabeceraElemento& h = e.cabecera;
+    if (h.numRegistros < 0 || static_cast<std::size_t>(h.numRegistros) != e.cuerpo.size() + e.trozos.size() ||
+        h.numEnlaces != e.enlaces.size()) {
+        throw RunError(
+            errnum::kInternal,
+            QStringLiteral("Error interno: las cuentas del elemento no coinciden con su contenido al "
+                           "escribir el fichero %1")
+                .arg(nombre(m.path)));
+    }
+    const std::size_t size = elementSize(h);
+    if (m.buf.size() - m.used < size) {
+        m.flush();
+        if (m.buf.size() < size) {
+            m.buf.resize(size);
+        }
+    }
+    FieldWriter out(m.buf.data() + m.used, m.buf.data() + m.used + size);
+    out.raw(h.tipo);
+    out.raw(h.codigo);
+    out.u8(h.numEnlaces);
+    out.i16(h.numRegistros);
+    out.raw(e.bloque);
+    for (const Record12& r : e.cuerpo) {
+        out.raw(r);
+    }
+    for (const Record12& r : e.trozos) {
+        out.raw(r);
+    }
+    for (const EnlaceAtributo& l : e.enlaces) {
+        out.i16(l.entitynum);
+        out.i32(l.mslink);
+        out.raw(l.reservado);
+    }
+    m.used += size;
+}
+
+std::int64_t BinWriter::position() const {
+    return m_impl->flushed + static_cast<std::int64_t>(m_impl->used);
+}
+
+void BinWriter::close() {
+    Impl& m = *m_impl;
+    if (!m.file.isOpen()) {
+        return;
+    }
+    try {
+        m.flush();
+    } catch (const RunError&) {
+        m.file.close();
+        throw;
+    }
+    m.file.unsetError();
+    m.file.close();
+    if (m.file.error() != QFileDevice::NoError) {
+        throw RunError(errnum::kFileAccess, QStringLiteral("No se puede escribir el fichero %1: %2")
+                                                .arg(nombre(m.path), m.file.errorString()));
+    }
+}
+
+}  // namespace vexilo::drawing

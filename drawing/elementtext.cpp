@@ -1,0 +1,45 @@
+#include "drawing/elementtext.h"
+
+#include <algorithm>
+
+#include "drawing/codepage.h"
+
+namespace vexilo::drawing {
+
+namespace {
+
+// Copies the encoded text into a fixed-width field, cut or padded with spaces.
+template <typename T, std::size_t N>
+void fill(std::array<T, N>& field, const QString& text) {
+    const QByteArray bytes = codepage::encode(text);
+    const std::size_t n = std::min<std::size_t>(N, static_cast<std::size_t>(bytes.size()));
+    std::fill(field.begin(), field.end(), static_cast<T>(' '));
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), n, field.begin());
+}
+
+}  // namespace
+
+QString textoDeTrozos(const Elemento& e) {
+    QString texto;
+    texto.reserve(static_cast<qsizetype>(e.trozos.size() * layout::kChunkSize));
+    for (const Record12& trozo : e.trozos) {
+        texto += codepage::decode(trozo.data(), trozo.size());
+    }
+    return texto;
+}
+
+QString codigoComoTexto(const CabeceraElemento& h) {
+    return codepage::decode(reinterpret_cast<const std::uint8_t*>(h.codigo.data()), h.codigo.size());
+}
+
+void guardaCodigo(CabeceraElemento& h, const QString& codigo) {
+    fill(h.codigo, codigo);
+}
+
+Record12 trozoDeTexto(const QString& texto) {
+    Record12 trozo{};
+    fill(trozo, texto);
+    return trozo;
+}
+
+}  // namespace vexilo::drawing

@@ -1,0 +1,216 @@
+#include "platform/connection.h"
+
+#include <QSqlError>
+
+namespace vexilo::platform {
+
+namespace {
+const QString kCheckFailed = QStringLiteral("CHECK constraint failed: ");
+}
+
+void throwEngineError(int number, const QString& description) {
+    throw EngineError(number, description);
+}
+
+void throwStatementError(const QSqlError& error, const QString& table) {
+    bool numbered = false;
+    int number = error.nativeErrorCode().toInt(&numbered);
+    if (!numbered || number == 0) {
+        number = errnum::kEngineFailure;
+    }
+    const QString engineText = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    // A refused value names its column: every check the layer writes is named after its column.
+    if (engineText.startsWith(kCheckFailed)) {
+        const QString field = engineText.mid(kCheckFailed.size());
+        throwEngineError(
+            number,
+            QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2'.").arg(field, table));
+    }
+    throwEngineError(
+        number,
+        QStringLiteral("Error del motor de base de datos en la tabla '%1': %2").arg(table, engineText));
+}
+
+Connection::Connection(QString connectionName, QString path, const SqlDialect& dialect)
+    : m_name(std::move(connectionName)), m_path(std::move(path)), m_dialect(dialect) {}
+
+Connection::~Connection() {
+    try {
+        close();
+    } catch (...) {
+        // A destructor cannot report: an uncommitted transaction is rolled back by the engine when the
+        // connection goes. Close() called explicitly reports such failures.
+        m_open = false;
+        releaseStatements();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+}
+
+QSqlDatabase Connection::handle() const {
+    return QSqlDatabase::database(m_name, false);
+}
+
+void Connection::requireOpen() const {
+    if (!m_open) {
+        throwEngineError(errnum::kObjectClosed,
+                         QStringLiteral("La base de datos '%1' ya está cerrada.").arg(m_path));
+    }
+}
+
+QSqlQuery& Connection::prepared(const QString& sql, const QString& table) {
+    requireOpen();
+    auto found = m_statements.find(sql);
+    if (found != m_statements.end()) {
+        return *found->second;
+    }
+    auto query = std::make_unique<QSqlQuery>(handle());
+    query->setForwardOnly(true);
+    if (!query->prepare(sql)) {
+        throwStatementError(query->lastError(), table);
+    }
+    return *m_statements.emplace(sql, std::move(query)).first->second;
+}
+
+void Connection::run(QSqlQuery& query, const QString& table) {
+    if (!query.exec()) {
+        const QSqlError error = query.lastError();
+        query.finish();
+        throwStatementError(error, table);
+    }
+}
+
+void Connection::finishReading(QSqlQuery& query, const QString& table) {
+    const QSqlError error = query.lastError();
+    query.finish();
+    if (error.isValid()) {
+        throwStatementError(error, table);
+    }
+}
+
+void Connection::runOnce(const QString& sql, const QString& table) {
+    requireOpen();
+    QSqlQuery query(handle());
+    if (!query.exec(sql)) {
+        throwStatementError(query.lastError(), table);
+    }
+}
+
+const std::vector<QString>& Connection::tables(bool reread) {
+    requireOpen();
+    if (m_tablesRead && !reread) {
+        return m_tables;
+    }
+    QSqlQuery& query = prepared(m_dialect.listTablesSql(), QStringLiteral("sqlite_master"));
+    run(query, QStringLiteral("sqlite_master"));
+    m_tables.clear();
+    while (query.next()) {
+        m_tables.push_back(query.value(0).toString());
+    }
+    finishReading(query, QStringLiteral("sqlite_master"));
+    m_tablesRead = true;
+    return m_tables;
+}
+
+QString Connection::resolveTable(const QString& name) {
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const QString& t : tables(pass == 1)) {
+            if (t.compare(name, Qt::CaseInsensitive) == 0) {
+                return t;
+            }
+        }
+    }
+    throwEngineError(
+        errnum::kTableNotFound,
+        QStringLiteral("No se encuentra la tabla '%1' en la base de datos '%2'.").arg(name, m_path));
+}
+
+const std::vector<FieldDef>& Connection::columns(const QString& storedTable) {
+    auto found = m_columns.find(storedTable);
+    if (found != m_columns.end()) {
+        return found->second;
+    }
+    QSqlQuery& query = prepared(m_dialect.listColumnsSql(), storedTable);
+    query.bindValue(0, storedTable);
+    run(query, storedTable);
+    std::vector<FieldDef> fields;
+    while (query.next()) {
+        fields.push_back(m_dialect.describeColumn(query.value(0).toString(), query.value(1).toString()));
+    }
+    finishReading(query, storedTable);
+    return m_columns.emplace(storedTable, std::move(fields)).first->second;
+}
+
+int Connection::columnIndex(const QString& storedTable, const QString& name) {
+    const std::vector<FieldDef>& fields = columns(storedTable);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int Connection::requireColumn(const QString& storedTable, const QString& name) {
+    const int index = columnIndex(storedTable, name);
+    if (index < 0) {
+        throwEngineError(errnum::kFieldNotFound,
+                         QStringLiteral("No existe el campo '%1' en la tabla '%2'.").arg(name, storedTable));
+    }
+    return index;
+}
+
+void Connection::forgetSchema() {
+    m_tablesRead = false;
+    m_tables.clear();
+    m_columns.clear();
+}
+
+void Connection::begin() {
+    requireOpen();
+    if (m_depth == 0) {
+        runOnce(m_dialect.beginTransactionSql(), m_path);
+    }
+    ++m_depth;
+}
+
+void Connection::commit() {
+    requireOpen();
+    if (m_depth == 0) {
+        throwEngineError(
+            errnum::kNoTransaction,
+            QStringLiteral("No hay ninguna transacción abierta en la base de datos '%1'.").arg(m_path));
+    }
+    if (m_depth == 1) {
+        // Statements still stepping would keep the transaction from committing.
+        for (auto& entry : m_statements) {
+            entry.second->finish();
+        }
+        runOnce(m_dialect.commitSql(), m_path);
+    }
+    --m_depth;
+}
+
+void Connection::close() {
+    if (!m_open) {
+        return;
+    }
+    if (m_depth > 0) {
+        m_depth = 1;
+        commit();
+    }
+    m_open = false;
+    releaseStatements();
+    {
+        QSqlDatabase db = handle();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+void Connection::releaseStatements() {
+    // Every QSqlQuery on the connection must be gone before the connection is removed.
+    m_statements.clear();
+    forgetSchema();
+}
+
+}  // namespace vexilo::platform

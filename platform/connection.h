@@ -1,0 +1,82 @@
+#pragma once
+// One open database connection, shared by a Database and the recordsets opened on it: the QtSql
+// connection (under a name of its own), the prepared statements kept per SQL text, the names of the
+// tables and their columns, and the transaction depth. Internal to the engine layer.
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/dao.h"
+#include "platform/dialect.h"
+
+namespace vexilo::platform {
+
+class Connection {
+  public:
+    // Takes an already opened QtSql connection by its name; removes it on close.
+    Connection(QString connectionName, QString path, const SqlDialect& dialect);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const QString& path() const { return m_path; }
+    const SqlDialect& dialect() const { return m_dialect; }
+    bool isOpen() const { return m_open; }
+    // Throws kObjectClosed once the connection is closed.
+    void requireOpen() const;
+
+    // A prepared statement for this SQL text, kept for the connection's life. The caller binds, runs
+    // it through run() and must finish() it before the next use of the same text. `table` names the
+    // statement's table in error messages.
+    QSqlQuery& prepared(const QString& sql, const QString& table);
+    void run(QSqlQuery& query, const QString& table);
+    // After the rows of a run query were read: a read that stopped on an error throws (and the
+    // statement is finished either way).
+    void finishReading(QSqlQuery& query, const QString& table);
+    // Runs a statement once (definitions, pragmas): not kept.
+    void runOnce(const QString& sql, const QString& table);
+
+    // User tables in creation order; reread after a table is added here or when asked.
+    const std::vector<QString>& tables(bool reread = false);
+    // The stored name of a table named in any case; kTableNotFound when there is none.
+    QString resolveTable(const QString& name);
+    // The columns of a table (by its stored name) in stored order, with their types and sizes.
+    const std::vector<FieldDef>& columns(const QString& storedTable);
+    // Index of a column named in any case, or -1.
+    int columnIndex(const QString& storedTable, const QString& name);
+    // Index of a column named in any case; kFieldNotFound when there is none.
+    int requireColumn(const QString& storedTable, const QString& name);
+    void forgetSchema();
+
+    void begin();
+    void commit();
+    bool inTransaction() const { return m_depth > 0; }
+    // Commits an open transaction, drops every statement and removes the QtSql connection.
+    void close();
+
+    QSqlDatabase handle() const;
+
+  private:
+    void releaseStatements();
+
+    QString m_name;
+    QString m_path;
+    const SqlDialect& m_dialect;
+    bool m_open = true;
+    int m_depth = 0;
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
+    std::vector<QString> m_tables;
+    bool m_tablesRead = false;
+    std::unordered_map<QString, std::vector<FieldDef>> m_columns;  // by stored table name
+};
+
+// The exception for a failed statement: the engine's native number when it gave one, and a Spanish
+// description that names the table.
+[[noreturn]] void throwStatementError(const QSqlError& error, const QString& table);
+[[noreturn]] void throwEngineError(int number, const QString& description);
+
+}  // namespace vexilo::platform

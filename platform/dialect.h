@@ -1,0 +1,58 @@
+#pragma once
+// The SQL dialect of one engine: everything in the engine layer's statements that differs between SQL
+// engines. The recordsets, the fast paths and the table definitions are written once, over QtSql, in
+// terms of this seam; adding a server engine means adding a dialect (and its opening rules) here,
+// without touching any other folder.
+
+#include <QString>
+#include <QVariant>
+
+#include "platform/dao.h"
+
+namespace vexilo::platform {
+
+class SqlDialect {
+  public:
+    virtual ~SqlDialect() = default;
+
+    // The QtSql driver that speaks this dialect.
+    virtual QString driverName() const = 0;
+
+    // An identifier as it must appear in a statement, so that no name, whatever it holds (quotes,
+    // semicolons, SQL), can change the statement's meaning.
+    virtual QString quoteIdentifier(const QString& name) const = 0;
+
+    // The column definition for a new table or an added column: the quoted name, the type for the
+    // field's type code and size, and the constraints that hold a stored value to that type's range
+    // or size (an engine that does not enforce them by itself gets them as checks).
+    virtual QString columnDefinition(const FieldDef& field) const = 0;
+
+    // The field type code (and text size, 0 when unbounded) of a column declared with this type text,
+    // also for tables that other programs created.
+    virtual FieldDef describeColumn(const QString& name, const QString& declaredType) const = 0;
+
+    // The expression that names a row's identity in SELECT lists and WHERE clauses.
+    virtual QString rowIdentity() const = 0;
+
+    // Statement listing the user tables (one column, the name) in creation order, without the
+    // engine's own tables.
+    virtual QString listTablesSql() const = 0;
+    // Statement listing a table's columns (name, declared type) in their stored order; the table
+    // name is its one bound value.
+    virtual QString listColumnsSql() const = 0;
+
+    virtual QString beginTransactionSql() const = 0;
+    virtual QString commitSql() const = 0;
+
+    // A value as it is bound for a column of this type (dates become the engine's date form; a null
+    // QVariant stays Null, an empty text stays an empty text).
+    virtual QVariant toStored(const QVariant& value, int fieldType) const = 0;
+    // A stored value as callers see it (a date column's text becomes a QDateTime; Null becomes a
+    // null QVariant).
+    virtual QVariant fromStored(const QVariant& stored, int fieldType) const = 0;
+};
+
+// The embedded engine's dialect.
+const SqlDialect& sqliteDialect();
+
+}  // namespace vexilo::platform

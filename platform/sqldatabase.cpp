@@ -1,0 +1,200 @@
+#include "platform/sqldatabase.h"
+
+#include "platform/sqlrecordset.h"
+
+namespace vexilo::platform {
+
+namespace {
+
+// Column indexes and values for a list of (name, value) pairs, names matched without regard to case.
+void resolveValues(Connection& c, const QString& storedTable, const FieldValues& given,
+                   std::vector<int>& columns, std::vector<QVariant>& values) {
+    columns.reserve(given.size());
+    values.reserve(given.size());
+    for (const auto& [name, value] : given) {
+        columns.push_back(c.requireColumn(storedTable, name));
+        values.push_back(value);
+    }
+}
+
+void bindValues(Connection& c, QSqlQuery& query, const QString& storedTable, const std::vector<int>& columns,
+                const std::vector<QVariant>& values) {
+    const std::vector<FieldDef>& fields = c.columns(storedTable);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const FieldDef& f = fields[static_cast<std::size_t>(columns[i])];
+        query.bindValue(static_cast<int>(i), c.dialect().toStored(values[i], f.type));
+    }
+}
+
+}  // namespace
+
+RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
+                const std::vector<QVariant>& values) {
+    const SqlDialect& d = c.dialect();
+    const std::vector<FieldDef>& fields = c.columns(storedTable);
+    QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
+    if (columns.empty()) {
+        sql += QLatin1String(" DEFAULT VALUES");
+    } else {
+        QString names;
+        QString marks;
+        for (int column : columns) {
+            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
+                     d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name);
+            marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
+        }
+        sql += QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
+    }
+    QSqlQuery& query = c.prepared(sql, storedTable);
+    bindValues(c, query, storedTable, columns, values);
+    c.run(query, storedTable);
+    const RowId id = query.lastInsertId().toLongLong();
+    query.finish();
+    return id;
+}
+
+void updateRow(Connection& c, const QString& storedTable, RowId row, const std::vector<int>& columns,
+               const std::vector<QVariant>& values) {
+    if (columns.empty()) {
+        return;  // nothing changed: nothing to write
+    }
+    const SqlDialect& d = c.dialect();
+    const std::vector<FieldDef>& fields = c.columns(storedTable);
+    QString sets;
+    for (int column : columns) {
+        sets += (sets.isEmpty() ? QString() : QStringLiteral(", ")) +
+                d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) + QLatin1String(" = ?");
+    }
+    const QString sql = QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") +
+                        sets + QLatin1String(" WHERE ") + d.rowIdentity() + QLatin1String(" = ?");
+    QSqlQuery& query = c.prepared(sql, storedTable);
+    bindValues(c, query, storedTable, columns, values);
+    query.bindValue(static_cast<int>(columns.size()), row);
+    c.run(query, storedTable);
+    query.finish();
+}
+
+SqlDatabase::SqlDatabase(std::shared_ptr<Connection> connection) : m_connection(std::move(connection)) {}
+
+SqlDatabase::~SqlDatabase() = default;  // the connection commits and closes itself
+
+int SqlDatabase::TableDefsCount() {
+    // The count is where a listing starts: read the tables again, as another program may have added one.
+    return static_cast<int>(m_connection->tables(true).size());
+}
+
+QString SqlDatabase::TableDefName(int i) {
+    const std::vector<QString>& names = m_connection->tables();
+    if (i < 0 || i >= static_cast<int>(names.size())) {
+        throwEngineError(
+            errnum::kTableNotFound,
+            QStringLiteral("No existe la definición de tabla número %1 en la base de datos '%2'.")
+                .arg(QString::number(i), path()));
+    }
+    return names[static_cast<std::size_t>(i)];
+}
+
+void SqlDatabase::AppendTableDef(const TableDef& def) {
+    const SqlDialect& d = m_connection->dialect();
+    QString columns;
+    for (const FieldDef& f : def.Fields()) {
+        columns += (columns.isEmpty() ? QString() : QStringLiteral(", ")) + d.columnDefinition(f);
+    }
+    if (columns.isEmpty()) {
+        throwEngineError(
+            errnum::kEngineFailure,
+            QStringLiteral("La tabla '%1' no tiene ningún campo y no se puede crear.").arg(def.Name()));
+    }
+    m_connection->runOnce(QLatin1String("CREATE TABLE ") + d.quoteIdentifier(def.Name()) +
+                              QLatin1String(" (") + columns + QLatin1Char(')'),
+                          def.Name());
+    m_connection->forgetSchema();
+}
+
+void SqlDatabase::AppendField(const QString& table, const FieldDef& field) {
+    const QString stored = m_connection->resolveTable(table);
+    const SqlDialect& d = m_connection->dialect();
+    m_connection->runOnce(QLatin1String("ALTER TABLE ") + d.quoteIdentifier(stored) +
+                              QLatin1String(" ADD COLUMN ") + d.columnDefinition(field),
+                          stored);
+    m_connection->forgetSchema();
+}
+
+std::vector<QString> SqlDatabase::FieldNames(const QString& table) {
+    std::vector<QString> names;
+    for (const FieldDef& f : m_connection->columns(m_connection->resolveTable(table))) {
+        names.push_back(f.name);
+    }
+    return names;
+}
+
+std::unique_ptr<Recordset> SqlDatabase::OpenRecordset(const Query& source, RecordsetType type) {
+    m_connection->requireOpen();
+    return std::make_unique<SqlRecordset>(m_connection, source, type);
+}
+
+RowId SqlDatabase::InsertRow(const QString& table, const FieldValues& values) {
+    const QString stored = m_connection->resolveTable(table);
+    std::vector<int> columns;
+    std::vector<QVariant> given;
+    resolveValues(*m_connection, stored, values, columns, given);
+    return insertRow(*m_connection, stored, columns, given);
+}
+
+void SqlDatabase::UpdateRow(const QString& table, RowId row, const FieldValues& values) {
+    const QString stored = m_connection->resolveTable(table);
+    std::vector<int> columns;
+    std::vector<QVariant> given;
+    resolveValues(*m_connection, stored, values, columns, given);
+    updateRow(*m_connection, stored, row, columns, given);
+}
+
+std::vector<Database::Row> SqlDatabase::ReadRows(const QString& table, const std::vector<QString>& columns) {
+    Connection& c = *m_connection;
+    const QString stored = c.resolveTable(table);
+    const SqlDialect& d = c.dialect();
+    const std::vector<FieldDef>& fields = c.columns(stored);
+    std::vector<int> types;
+    QString sql = QLatin1String("SELECT ") + d.rowIdentity();
+    for (const QString& name : columns) {
+        const int index = c.columnIndex(stored, name);
+        // An absent column reads as Null in every row.
+        sql += QLatin1String(", ") + (index < 0
+                                          ? QStringLiteral("NULL")
+                                          : d.quoteIdentifier(fields[static_cast<std::size_t>(index)].name));
+        types.push_back(index < 0 ? dbText : fields[static_cast<std::size_t>(index)].type);
+    }
+    sql +=
+        QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") + d.rowIdentity();
+    QSqlQuery& query = c.prepared(sql, stored);
+    c.run(query, stored);
+    std::vector<Row> rows;
+    while (query.next()) {
+        Row row{query.value(0).toLongLong(), {}};
+        row.values.reserve(columns.size());
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            row.values.push_back(d.fromStored(query.value(static_cast<int>(i) + 1), types[i]));
+        }
+        rows.push_back(std::move(row));
+    }
+    c.finishReading(query, stored);
+    return rows;
+}
+
+void SqlDatabase::BeginTrans() {
+    m_connection->begin();
+}
+
+void SqlDatabase::CommitTrans() {
+    m_connection->commit();
+}
+
+bool SqlDatabase::InTransaction() const {
+    return m_connection->inTransaction();
+}
+
+void SqlDatabase::Close() {
+    m_connection->close();
+}
+
+}  // namespace vexilo::platform

@@ -1,0 +1,47 @@
+#pragma once
+// The Database of the engine layer over a QtSql connection. Internal: callers see platform::Database.
+
+#include <memory>
+
+#include "platform/connection.h"
+#include "platform/dao.h"
+
+namespace vexilo::platform {
+
+class SqlDatabase final : public Database {
+  public:
+    explicit SqlDatabase(std::shared_ptr<Connection> connection);
+    ~SqlDatabase() override;
+
+    const QString& path() const override { return m_connection->path(); }
+
+    int TableDefsCount() override;
+    QString TableDefName(int i) override;
+    void AppendTableDef(const TableDef& def) override;
+    void AppendField(const QString& table, const FieldDef& field) override;
+    std::vector<QString> FieldNames(const QString& table) override;
+
+    std::unique_ptr<Recordset> OpenRecordset(const Query& source, RecordsetType type) override;
+
+    RowId InsertRow(const QString& table, const FieldValues& values) override;
+    void UpdateRow(const QString& table, RowId row, const FieldValues& values) override;
+    std::vector<Row> ReadRows(const QString& table, const std::vector<QString>& columns) override;
+
+    void BeginTrans() override;
+    void CommitTrans() override;
+    bool InTransaction() const override;
+
+    void Close() override;
+
+  private:
+    std::shared_ptr<Connection> m_connection;
+};
+
+// Shared by the fast paths and the recordsets: one row written by its identity, or a new row.
+// `columns` are indexes into the table's columns, `values` the callers' values for them.
+RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
+                const std::vector<QVariant>& values);
+void updateRow(Connection& c, const QString& storedTable, RowId row, const std::vector<int>& columns,
+               const std::vector<QVariant>& values);
+
+}  // namespace vexilo::platform

@@ -1,0 +1,148 @@
+// The SQLite dialect.
+//
+// SQLite stores any value in any column and does not enforce declared sizes, so the limits that the
+// callers rely on (a text of at most N characters, a 16-bit or a 32-bit whole number) are written into
+// the table as CHECK constraints, named after their column so that a refusal says which field it was.
+//
+// Dates are stored as ISO-8601 text 'YYYY-MM-DD HH:MM:SS', SQLite's own date form: its date functions
+// read it, it sorts chronologically as text, and other programs see a readable value. A time of day
+// with no date is stored on the day zero of the date-and-time type, 1899-12-30.
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+#include "platform/dialect.h"
+
+namespace vexilo::platform {
+namespace {
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString kDayOnlyFormat = QStringLiteral("yyyy-MM-dd");
+constexpr int kZeroYear = 1899;
+constexpr int kZeroMonth = 12;
+constexpr int kZeroDay = 30;
+
+// Identifiers are joined by concatenation, never through QString::arg, whose markers a name could hold.
+QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) {
+    return QLatin1String("CHECK (") + column + QLatin1String(" IS NULL OR (typeof(") + column +
+           QLatin1String(") = 'integer' AND ") + column + QLatin1String(" BETWEEN ") +
+           QString::number(lowest) + QLatin1String(" AND ") + QString::number(highest) + QLatin1String("))");
+}
+
+class SqliteDialect final : public SqlDialect {
+  public:
+    QString driverName() const override { return QStringLiteral("QSQLITE"); }
+
+    QString quoteIdentifier(const QString& name) const override {
+        QString doubled = name;
+        doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        return QLatin1Char('"') + doubled + QLatin1Char('"');
+    }
+
+    QString columnDefinition(const FieldDef& field) const override {
+        const QString column = quoteIdentifier(field.name);
+        const QString constraint = QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ');
+        switch (field.type) {
+            case dbInteger:
+                return column + QLatin1String(" SMALLINT") + constraint +
+                       integerRangeCheck(column, -32768, 32767);
+            case dbLong:
+                return column + QLatin1String(" INTEGER") + constraint +
+                       integerRangeCheck(column, -2147483648LL, 2147483647LL);
+            case dbDate:
+                return column + QLatin1String(" DATETIME");
+            default:
+                if (field.size > 0) {
+                    const QString size = QString::number(field.size);
+                    return column + QLatin1String(" VARCHAR(") + size + QLatin1Char(')') + constraint +
+                           QLatin1String("CHECK (length(") + column + QLatin1String(") <= ") + size +
+                           QLatin1Char(')');
+                }
+                return column + QLatin1String(" TEXT");
+        }
+    }
+
+    FieldDef describeColumn(const QString& name, const QString& declaredType) const override {
+        const QString t = declaredType.toUpper();
+        if (t.contains(QLatin1String("DATE")) || t.contains(QLatin1String("TIME"))) {
+            return {name, dbDate, 0};
+        }
+        if (t.contains(QLatin1String("SMALLINT")) || t.contains(QLatin1String("TINYINT"))) {
+            return {name, dbInteger, 0};
+        }
+        if (t.contains(QLatin1String("INT"))) {
+            return {name, dbLong, 0};
+        }
+        static const QRegularExpression sized(QStringLiteral("\\(\\s*(\\d+)\\s*\\)"));
+        const QRegularExpressionMatch m = sized.match(t);
+        return {name, dbText, m.hasMatch() ? m.captured(1).toInt() : 0};
+    }
+
+    QString rowIdentity() const override { return QStringLiteral("rowid"); }
+
+    QString listTablesSql() const override {
+        // sqlite_master keeps one row per table, numbered as the tables were created.
+        return QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+            "ORDER BY rowid");
+    }
+
+    QString listColumnsSql() const override {
+        return QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid");
+    }
+
+    // IMMEDIATE takes the write lock at once, so two writers never deadlock upgrading a read lock.
+    QString beginTransactionSql() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+    QString commitSql() const override { return QStringLiteral("COMMIT"); }
+
+    QVariant toStored(const QVariant& value, int fieldType) const override {
+        (void)fieldType;  // SQLite converts numbers and texts by the column's affinity
+        if (!value.isValid() || value.isNull()) {
+            return QVariant();
+        }
+        switch (value.metaType().id()) {
+            case QMetaType::QDateTime:
+                return value.toDateTime().toString(kDateFormat);
+            case QMetaType::QDate:
+                return QDateTime(value.toDate(), QTime(0, 0)).toString(kDateFormat);
+            case QMetaType::QTime:
+                return QDateTime(QDate(kZeroYear, kZeroMonth, kZeroDay), value.toTime())
+                    .toString(kDateFormat);
+            case QMetaType::QString:
+                // The driver binds a null QString as Null; the caller gave a text, so an empty one.
+                if (value.toString().isEmpty()) {
+                    return QVariant(QStringLiteral(""));
+                }
+                return value;
+            default:
+                return value;
+        }
+    }
+
+    QVariant fromStored(const QVariant& stored, int fieldType) const override {
+        if (!stored.isValid() || stored.isNull()) {
+            return QVariant();
+        }
+        if (fieldType == dbDate && stored.metaType().id() == QMetaType::QString) {
+            const QString text = stored.toString();
+            QDateTime moment = QDateTime::fromString(text, kDateFormat);
+            if (!moment.isValid()) {
+                const QDate day = QDate::fromString(text, kDayOnlyFormat);
+                if (day.isValid()) {
+                    moment = QDateTime(day, QTime(0, 0));
+                }
+            }
+            return moment.isValid() ? QVariant(moment) : stored;
+        }
+        return stored;
+    }
+};
+
+}  // namespace
+
+const SqlDialect& sqliteDialect() {
+    static const SqliteDialect dialect;
+    return dialect;
+}
+
+}  // namespace vexilo::platform

@@ -1,0 +1,128 @@
+// The reader and writer on their own: opening, truncating, failing to write, refusing bad counts.
+
+#include "drawing/binfile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "tests/support/elementbuilder.h"
+
+namespace vexilo::drawing {
+namespace {
+
+using testing::ElementBuilder;
+
+Elemento elementoC(int registros) {
+    Elemento e;
+    e.cabecera.tipo = {'C', '='};
+    e.cuerpo.resize(static_cast<std::size_t>(registros));
+    e.cabecera.numRegistros = static_cast<std::int16_t>(registros);
+    return e;
+}
+
+TEST(BinWriter, OpeningTruncatesALongerExistingFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("salida_s.bin"));
+    testing::writeFile(path, testing::Bytes(5000, 0xEE));
+    BinWriter out(path);
+    out.write(elementoC(1));
+    out.close();
+    EXPECT_EQ(QFileInfo(path).size(), 60);
+}
+
+TEST(BinWriter, DiskFullIsARunErrorNamingTheFile) {
+    if (!QFileInfo::exists(QStringLiteral("/dev/full"))) {
+        GTEST_SKIP() << "no /dev/full on this system";
+    }
+    BinWriter out(QStringLiteral("/dev/full"), 64);
+    try {
+        for (int i = 0; i < 10; ++i) {
+            out.write(elementoC(2));  // fills the small buffer, so a flush happens here or on close
+        }
+        out.close();
+        FAIL() << "a write to a full disk was reported as success";
+    } catch (const platform::RunError& e) {
+        EXPECT_EQ(e.number(), platform::errnum::kFileAccess);
+        EXPECT_TRUE(e.description().contains(QStringLiteral("/dev/full"))) << qPrintable(e.description());
+        EXPECT_TRUE(e.description().startsWith(QStringLiteral("No se puede escribir el fichero")));
+    }
+    EXPECT_NO_THROW(out.close()) << "a failure is reported once";
+}
+
+TEST(BinWriter, UnwritablePathIsARunErrorNamingTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("no/existe/salida_s.bin"));
+    try {
+        BinWriter out(path);
+        FAIL() << "created a file in a folder that does not exist";
+    } catch (const platform::RunError& e) {
+        EXPECT_EQ(e.number(), platform::errnum::kFileAccess);
+        EXPECT_TRUE(e.description().contains(QDir::toNativeSeparators(path))) << qPrintable(e.description());
+    }
+}
+
+TEST(BinWriter, CountsThatDisagreeWithTheContentAreRefused) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.bin"));
+    BinWriter out(path);
+    Elemento e = elementoC(2);
+    e.cabecera.numRegistros = 3;
+    EXPECT_THROW(out.write(e), platform::RunError);
+    e = elementoC(0);
+    e.enlaces.resize(1);  // numEnlaces still 0
+    EXPECT_THROW(out.write(e), platform::RunError);
+    e.cabecera.numEnlaces = 1;
+    out.write(e);
+    out.close();
+    EXPECT_EQ(QFileInfo(path).size(), 60) << "only the consistent element was written";
+}
+
+TEST(BinWriter, ElementsWrittenBeforeAFailureReachTheFileWhenTheWriterGoesAway) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.bin"));
+    {
+        BinWriter out(path);
+        out.write(elementoC(1));
+        EXPECT_EQ(out.position(), 60);
+    }
+    EXPECT_EQ(testing::readFile(path), ElementBuilder::c()
+                                           .registros(std::vector<testing::Rec12>(1, testing::Rec12{}))
+                                           .bloque({})
+                                           .codigo(std::string(7, '\0'))
+                                           .bytes());
+}
+
+TEST(BinReader, MissingFileAndFolderAreRunErrors) {
+    QTemporaryDir dir;
+    try {
+        BinReader in(dir.filePath(QStringLiteral("no_existe.bin")));
+        FAIL();
+    } catch (const platform::RunError& e) {
+        EXPECT_EQ(e.number(), platform::errnum::kFileNotFound);
+        EXPECT_TRUE(e.description().contains(QStringLiteral("no_existe.bin")));
+    }
+    EXPECT_THROW(BinReader in(dir.path()), platform::RunError);
+}
+
+TEST(BinReader, CorruptFileShowsTheFixedMessageWithTheCriticalIcon) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("e.bin"));
+    testing::writeFile(path, ElementBuilder::tipo('c', '=').bytes());
+    BinReader in(path);
+    Elemento e;
+    try {
+        in.readElement(e);
+        FAIL();
+    } catch (const CorruptFile& c) {
+        EXPECT_EQ(c.message(), QStringLiteral("Fichero Corrupto"));
+        EXPECT_EQ(c.icon(), platform::Icon::Critical);
+        EXPECT_EQ(c.offset(), 0);
+        EXPECT_FALSE(c.reason().isEmpty());
+    }
+}
+
+}  // namespace
+}  // namespace vexilo::drawing

@@ -1,0 +1,82 @@
+// The fast paths of the run's caches and the grouping of writes in transactions.
+
+#include "enginetest.h"
+
+namespace vexilo::testing {
+namespace {
+
+using platform::dbOpenSnapshot;
+using platform::EngineError;
+using platform::Query;
+namespace errnum = platform::errnum;
+
+class FastPaths : public EngineTest {
+  protected:
+    void SetUp() override {
+        createAttributeTable("PARCELAS");
+        file.insertRows("PARCELAS", {{5, QVariant(), "cinco", QVariant(), QVariant()}});
+        db = open();
+    }
+    std::unique_ptr<platform::Database> db;
+};
+
+TEST_F(FastPaths, InsertUpdateAndReadAgreeOnRowIdentity) {
+    const platform::RowId first = db->InsertRow("parcelas", {{"MSLINK", 6}, {"tmapa", "seis"}});
+    const platform::RowId second = db->InsertRow("PARCELAS", {{"mslink", 7}, {"tmapa", ""}});
+    EXPECT_NE(first, second);
+    db->UpdateRow("Parcelas", first, {{"tfeature", 100}, {"tmapa", QVariant()}});
+    const auto rows = db->ReadRows("PARCELAS", {"tmapa", "mslink", "no_existe", "TFEATURE"});
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].id, first);
+    EXPECT_EQ(rows[2].id, second);
+    EXPECT_EQ(rows[0].values[0].toString(), "cinco");
+    EXPECT_TRUE(rows[1].values[0].isNull());  // set to Null
+    EXPECT_EQ(rows[1].values[3].toInt(), 100);
+    EXPECT_FALSE(rows[2].values[0].isNull());  // an empty text
+    for (const auto& row : rows) {
+        EXPECT_TRUE(row.values[2].isNull());  // an absent column reads as Null
+    }
+    // The same identity reaches the row through a recordset.
+    auto r = db->OpenRecordset(Query::mslinkEquals("PARCELAS", 7), dbOpenSnapshot);
+    EXPECT_EQ(r->CurrentRowId(), second);
+}
+
+TEST_F(FastPaths, UnknownFieldOrTableIsAnEngineErrorAndWritesNothing) {
+    EngineError e = engineErrorOf([&] { db->InsertRow("PARCELAS", {{"mslink", 1}, {"nada", 1}}); });
+    EXPECT_EQ(e.number(), errnum::kFieldNotFound);
+    EXPECT_TRUE(e.description().contains("PARCELAS"));
+    e = engineErrorOf([&] { db->ReadRows("NO_EXISTE", {"mslink"}); });
+    EXPECT_EQ(e.number(), errnum::kTableNotFound);
+    EXPECT_TRUE(e.description().contains("NO_EXISTE"));
+    EXPECT_EQ(file.rows("PARCELAS").size(), 1u);
+}
+
+TEST_F(FastPaths, TransactionsGroupWritesAndCloseCommitsAnOpenOne) {
+    EXPECT_FALSE(db->InTransaction());
+    db->BeginTrans();
+    db->BeginTrans();  // nested: only the outer commit ends the transaction
+    EXPECT_TRUE(db->InTransaction());
+    for (int i = 0; i < 1000; ++i) {
+        db->InsertRow("PARCELAS", {{"mslink", 100 + i}});
+    }
+    db->CommitTrans();
+    EXPECT_TRUE(db->InTransaction());
+    EXPECT_EQ(db->ReadRows("PARCELAS", {"mslink"}).size(), 1001u);  // own writes are visible
+    db->Close();
+    EXPECT_EQ(file.rows("PARCELAS").size(), 1001u);
+    EXPECT_EQ(engineErrorOf([&] { db->InsertRow("PARCELAS", {}); }).number(), errnum::kObjectClosed);
+}
+
+TEST_F(FastPaths, CommitWithoutBeginIsRefused) {
+    EXPECT_EQ(engineErrorOf([&] { db->CommitTrans(); }).number(), errnum::kNoTransaction);
+}
+
+TEST_F(FastPaths, DestroyingAnOpenDatabaseCommitsItsTransaction) {
+    db->BeginTrans();
+    db->InsertRow("PARCELAS", {{"mslink", 8}});
+    db.reset();
+    EXPECT_EQ(file.rows("PARCELAS").size(), 2u);
+}
+
+}  // namespace
+}  // namespace vexilo::testing

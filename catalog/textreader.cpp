@@ -45,11 +45,20 @@ void exigeColumnas(platform::Database& bd, const QString& NombreTabla) {
 }  // namespace
 
 const TextosBdD::Tabla& TextosBdD::tabla(platform::Database& bd, const QString& NombreTabla) {
-    const QString clave = NombreTabla.toUpper();  // the engine matches table names without regard to case
-    auto it = m_tablas.constFind(clave);
-    if (it != m_tablas.cend()) {
-        return *it;
+    if (m_ultima != nullptr && NombreTabla == m_ultimoNombre) {
+        return *m_ultima;
     }
+    const QString clave = NombreTabla.toUpper();  // the engine matches table names without regard to case
+    auto it = m_tablas.find(clave);
+    if (it == m_tablas.end()) {
+        it = m_tablas.emplace(clave, lee(bd, NombreTabla)).first;
+    }
+    m_ultimoNombre = NombreTabla;
+    m_ultima = &it->second;
+    return it->second;
+}
+
+TextosBdD::Tabla TextosBdD::lee(platform::Database& bd, const QString& NombreTabla) {
     exigeColumnas(bd, NombreTabla);
     Tabla textos;
     for (const platform::Database::Row& fila : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
@@ -66,7 +75,7 @@ const TextosBdD::Tabla& TextosBdD::tabla(platform::Database& bd, const QString& 
         }
         textos.emplace(numero, std::move(t));
     }
-    return *m_tablas.insert(clave, std::move(textos));
+    return textos;
 }
 
 ResultadoTexto ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,

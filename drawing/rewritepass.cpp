@@ -7,7 +7,7 @@
 #include "app/progress.h"
 #include "catalog/catalogcache.h"
 #include "catalog/textreader.h"
-#include "drawing/codepage.h"
+#include "drawing/elementtext.h"
 #include "drawing/normalisation.h"
 #include "drawing/passend.h"
 #include "drawing/walk.h"
@@ -19,27 +19,6 @@ namespace {
 // Links of these entity numbers carry no attribute record and are passed over.
 bool enlacePasado(std::int16_t entitynum) {
     return entitynum == 1 || entitynum == 32765 || entitynum == 32766 || entitynum == 32767;
-}
-
-// The element's text as read: its chunks joined in file order (limpia_texto then cuts it at the first NUL).
-QString textoDelElemento(const Elemento& e) {
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(e.trozos.size() * layout::kChunkSize);
-    for (const Record12& trozo : e.trozos) {
-        bytes.insert(bytes.end(), trozo.begin(), trozo.end());
-    }
-    return codepage::decode(bytes.data(), bytes.size());
-}
-
-// A piece stored into a chunk: cut to 12 bytes, or padded on the right with spaces.
-Record12 trozoDe(const QString& pieza) {
-    const QByteArray bytes = codepage::encode(pieza);
-    Record12 trozo;
-    trozo.fill(' ');
-    for (std::size_t i = 0; i < trozo.size() && i < static_cast<std::size_t>(bytes.size()); ++i) {
-        trozo[i] = static_cast<std::uint8_t>(bytes[static_cast<qsizetype>(i)]);
-    }
-    return trozo;
 }
 
 // Upper-case comparison, character by character, so that no letter's upper form changes the length.
@@ -80,7 +59,7 @@ void poneTexto(app::RunState& f, Elemento& e, const QString& tabla, std::int32_t
     e.trozos.clear();
     e.trozos.reserve(static_cast<std::size_t>(f.numtrozos));
     for (std::int32_t i = 1; i <= f.numtrozos; ++i) {
-        e.trozos.push_back(trozoDe(trozos[static_cast<std::size_t>(i)]));
+        e.trozos.push_back(trozoDeTexto(trozos[static_cast<std::size_t>(i)]));
     }
     e.cabecera.numRegistros = static_cast<std::int16_t>(f.numtrozos + 1);
 }
@@ -94,7 +73,7 @@ void cambiaTexto(app::RunState& f, Elemento& e) {
     bool sinTexto = false;
     QString tabla;
     std::int32_t registroDecisivo = 0;
-    QString texto = textoDelElemento(e);
+    QString texto = textoDeTrozos(e);
     limpia_texto(texto);
     quitablancos(texto);
     for (const EnlaceAtributo& enlace : e.enlaces) {

@@ -15,8 +15,13 @@
 #include "platform/dao.h"
 
 namespace vexilo::catalog {
+class MsCatalogIndex;
+class FeatureIndex;
 class TextosBdD;
-}
+}  // namespace vexilo::catalog
+namespace vexilo::schema {
+class RunLogKeys;
+}  // namespace vexilo::schema
 
 namespace vexilo::app {
 
@@ -59,7 +64,13 @@ struct RunState {
 
     // Per-run caches: add members here as std::unique_ptr of forward-declared types, and include their
     // headers in runstate.cpp so the destructor sees them complete.
-    std::unique_ptr<catalog::TextosBdD> textosBdD;  // attribute texts read by the rewrite pass
+    std::unique_ptr<catalog::TextosBdD> textosBdD;            // attribute texts read by the rewrite pass
+    std::unique_ptr<catalog::MsCatalogIndex> msCatalogIndex;  // lookups by name and by entity number
+    std::unique_ptr<catalog::FeatureIndex> featureIndex;      // lookups by feature code
+    std::unique_ptr<schema::RunLogKeys> runLogKeys;           // identities of the CONTROLPROCESO rows
+    // Drops every per-run cache, so that nothing read from an earlier job or database is used again.
+    // The schema check calls it first thing in every job; a new cache member belongs here too.
+    void resetRunCaches();
 };
 
 }  // namespace vexilo::app

@@ -126,8 +126,11 @@ BinReader::BinReader(const QString& path, std::size_t bufferSize) : m_impl(std::
         throw RunError(errnum::kFileNotFound,
                        QStringLiteral("No se encuentra el fichero %1").arg(nombre(path)));
     }
+    if (!info.isFile()) {
+        throw RunError(errnum::kFileAccess, QStringLiteral("%1 no es un fichero").arg(nombre(path)));
+    }
     m.file.setFileName(path);
-    if (!info.isFile() || !m.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!m.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         throw RunError(
             errnum::kFileAccess,
             QStringLiteral("No se puede abrir el fichero %1: %2").arg(nombre(path), m.file.errorString()));

@@ -10,8 +10,18 @@
 // - Update() writes at once and a later recordset of the same run sees the change (inside an open
 //   transaction too: the same connection reads its own writes);
 // - TableDefName(0 .. TableDefsCount() - 1) lists every user table once, in a stable order (creation order);
-// - a text field created with a size refuses a longer value with an EngineError.
-// Every engine failure is thrown as platform::EngineError (number and description).
+// - a text field created with a size refuses a longer value with an EngineError (also a sized text
+//   column of a file made elsewhere); a dbInteger field refuses what is not a whole number in 16 bits,
+//   a dbLong field what is not one in 32 bits (a number given as text is stored as the number);
+// - a dbDate field holds 'YYYY-MM-DD HH:MM:SS' text and reads back as a QDateTime; a QDate is stored
+//   at midnight, a QTime on 1899-12-30 (the day zero of the date-and-time type).
+// Every engine failure is thrown as platform::EngineError: the SQL engine's native number when it
+// gave one, else one of errnum below; the description (Spanish) names the table or the file.
+//
+// Cost: outside a transaction every write is committed and waits for the disk (about a millisecond
+// or more each); a step that writes many rows groups them in BeginTrans/CommitTrans.
+// Lifetimes: a Recordset may outlive its Database (the run state keeps one in `r`); it then refuses
+// every call with kObjectClosed, and Close() on it is always safe.
 //
 // The SQL dialect (identifier quoting, row identity, type names) lives only in this folder
 // (see dialect.h), so that a server engine can be added without touching any other folder.
@@ -39,6 +49,7 @@ constexpr int kDatabaseExists = 3204;     // CreateDatabase of an existing path
 constexpr int kFieldNotFound = 3265;      // a field that the table does not have
 constexpr int kObjectClosed = 3420;       // a recordset or database used after Close
 constexpr int kEngineFailure = 3146;      // an engine failure that came with no number of its own
+constexpr int kValueRefused = 275;  // a value the field cannot hold (SQLite's number for a failed check)
 }  // namespace errnum
 
 // Field type codes, as the table-creating steps give them.

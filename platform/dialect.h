@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <vector>
 
 #include "platform/dao.h"
 
@@ -31,8 +32,9 @@ class SqlDialect {
     // also for tables that other programs created.
     virtual FieldDef describeColumn(const QString& name, const QString& declaredType) const = 0;
 
-    // The expression that names a row's identity in SELECT lists and WHERE clauses.
-    virtual QString rowIdentity() const = 0;
+    // The expression that names a row's identity in SELECT lists and WHERE clauses, for a table with
+    // these columns (a column may take the identity's usual name).
+    virtual QString rowIdentity(const std::vector<FieldDef>& columns) const = 0;
 
     // Statement listing the user tables (one column, the name) in creation order, without the
     // engine's own tables.

@@ -17,11 +17,24 @@ void resolveValues(Connection& c, const QString& storedTable, const FieldValues&
     }
 }
 
+// A text longer than its field's declared size is refused here too, so that a table that another
+// program created without a check behaves like one this layer created.
+void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString& storedTable) {
+    if (f.type == dbText && f.size > 0 && !value.isNull() && value.toString().size() > f.size) {
+        throwEngineError(
+            errnum::kValueRefused,
+            QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': admite como "
+                           "máximo %3 caracteres.")
+                .arg(f.name, storedTable, QString::number(f.size)));
+    }
+}
+
 void bindValues(Connection& c, QSqlQuery& query, const QString& storedTable, const std::vector<int>& columns,
                 const std::vector<QVariant>& values) {
     const std::vector<FieldDef>& fields = c.columns(storedTable);
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const FieldDef& f = fields[static_cast<std::size_t>(columns[i])];
+        refuseOversizedText(f, values[i], storedTable);
         query.bindValue(static_cast<int>(i), c.dialect().toStored(values[i], f.type));
     }
 }
@@ -66,7 +79,7 @@ void updateRow(Connection& c, const QString& storedTable, RowId row, const std::
                 d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) + QLatin1String(" = ?");
     }
     const QString sql = QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") +
-                        sets + QLatin1String(" WHERE ") + d.rowIdentity() + QLatin1String(" = ?");
+                        sets + QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
     QSqlQuery& query = c.prepared(sql, storedTable);
     bindValues(c, query, storedTable, columns, values);
     query.bindValue(static_cast<int>(columns.size()), row);
@@ -155,7 +168,7 @@ std::vector<Database::Row> SqlDatabase::ReadRows(const QString& table, const std
     const SqlDialect& d = c.dialect();
     const std::vector<FieldDef>& fields = c.columns(stored);
     std::vector<int> types;
-    QString sql = QLatin1String("SELECT ") + d.rowIdentity();
+    QString sql = QLatin1String("SELECT ") + d.rowIdentity(fields);
     for (const QString& name : columns) {
         const int index = c.columnIndex(stored, name);
         // An absent column reads as Null in every row.
@@ -164,8 +177,8 @@ std::vector<Database::Row> SqlDatabase::ReadRows(const QString& table, const std
                                           : d.quoteIdentifier(fields[static_cast<std::size_t>(index)].name));
         types.push_back(index < 0 ? dbText : fields[static_cast<std::size_t>(index)].type);
     }
-    sql +=
-        QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") + d.rowIdentity();
+    sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") +
+           d.rowIdentity(fields);
     QSqlQuery& query = c.prepared(sql, stored);
     c.run(query, stored);
     std::vector<Row> rows;

@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "platform/dialect.h"
 
@@ -78,7 +79,19 @@ class SqliteDialect final : public SqlDialect {
         return {name, dbText, m.hasMatch() ? m.captured(1).toInt() : 0};
     }
 
-    QString rowIdentity() const override { return QStringLiteral("rowid"); }
+    QString rowIdentity(const std::vector<FieldDef>& columns) const override {
+        // SQLite answers to three names for the rowid; a column of that name hides only that one.
+        for (const char* alias : {"rowid", "_rowid_", "oid"}) {
+            const QString name = QString::fromLatin1(alias);
+            const bool hidden = std::any_of(columns.begin(), columns.end(), [&](const FieldDef& f) {
+                return f.name.compare(name, Qt::CaseInsensitive) == 0;
+            });
+            if (!hidden) {
+                return name;
+            }
+        }
+        return QStringLiteral("rowid");  // all three hidden: the statement fails and says so
+    }
 
     QString listTablesSql() const override {
         // sqlite_master keeps one row per table, numbered as the tables were created.

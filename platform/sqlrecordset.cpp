@@ -28,13 +28,13 @@ Connection& SqlRecordset::connection() {
 QString SqlRecordset::selectSql(bool oneRow) {
     Connection& c = connection();
     const SqlDialect& d = c.dialect();
-    QString sql = QLatin1String("SELECT ") + d.rowIdentity();
+    QString sql = QLatin1String("SELECT ") + d.rowIdentity(m_fields);
     for (const FieldDef& f : m_fields) {
         sql += QLatin1String(", ") + d.quoteIdentifier(f.name);
     }
     sql += QLatin1String(" FROM ") + d.quoteIdentifier(m_table);
     if (oneRow) {
-        return sql + QLatin1String(" WHERE ") + d.rowIdentity() + QLatin1String(" = ?");
+        return sql + QLatin1String(" WHERE ") + d.rowIdentity(m_fields) + QLatin1String(" = ?");
     }
     const QString mslink =
         m_source.filter() == Query::Filter::None
@@ -52,9 +52,9 @@ QString SqlRecordset::selectSql(bool oneRow) {
     }
     // Without an ordering of its own a query lists rows in the order they were stored.
     if (m_source.orderByMslink()) {
-        sql += QLatin1String(" ORDER BY ") + mslink + QLatin1String(", ") + d.rowIdentity();
+        sql += QLatin1String(" ORDER BY ") + mslink + QLatin1String(", ") + d.rowIdentity(m_fields);
     } else {
-        sql += QLatin1String(" ORDER BY ") + d.rowIdentity();
+        sql += QLatin1String(" ORDER BY ") + d.rowIdentity(m_fields);
     }
     return sql;
 }
@@ -168,19 +168,32 @@ void SqlRecordset::Update() {
     const Editing editing = m_editing;
     m_editing = Editing::None;  // a refused write ends the edit, as nothing was stored
     if (editing == Editing::AddNew) {
-        insertRow(c, m_table, columns, values);
-        return;  // the current row stays where it was
+        const RowId id = insertRow(c, m_table, columns, values);
+        // Rows already read get the new one at their end; the current row stays where it was.
+        if (m_loaded) {
+            const std::size_t current = m_position;
+            m_rows.push_back(reread(id));
+            m_position = current;
+        }
+        return;
     }
     const RowId id = m_rows[m_position].id;
     updateRow(c, m_table, id, columns, values);
-    // Reread the row: the engine may have converted what was given (a number given as text).
+    // The engine may have converted what was given (a number given as text): show what was stored.
+    m_rows[m_position] = reread(id);
+}
+
+Database::Row SqlRecordset::reread(RowId id) {
+    Connection& c = connection();
     QSqlQuery& query = c.prepared(selectSql(true), m_table);
     query.bindValue(0, id);
     c.run(query, m_table);
+    Database::Row row{id, std::vector<QVariant>(m_fields.size())};
     if (query.next()) {
-        m_rows[m_position] = readRow(query);
+        row = readRow(query);
     }
-    query.finish();
+    c.finishReading(query, m_table);
+    return row;
 }
 
 void SqlRecordset::Close() {

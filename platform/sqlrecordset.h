@@ -41,6 +41,7 @@ class SqlRecordset final : public Recordset {
     void load();
     QString selectSql(bool oneRow);
     Database::Row readRow(QSqlQuery& query);
+    Database::Row reread(RowId id);
     void requireCurrent();
     void requireUpdatable(const char* operation);
     int fieldIndex(const QString& field);

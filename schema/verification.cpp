@@ -1,12 +1,137 @@
 #include "schema/verification.h"
 
+#include "catalog/catalogcache.h"
+#include "catalog/exclusion.h"
+#include "schema/runlog.h"
+#include "schema/tablecreation.h"
+
 namespace vexilo::schema {
 
-// Not built yet: the run goes straight to the pass.
-void Chequea_tablas_principales(app::RunState&) {}
-void chequea_resto_tablas(app::RunState&) {}
-void chequea_estructura_de_tablas(app::RunState&) {}
-void Chequea_si_existe_una_tabla_y_si_no_se_crea(app::RunState&, const QString&) {}
-void chequea_si_existen_los_tres_campos_principales(app::RunState&, const QString&) {}
+namespace {
+
+// A condition the checks cannot repair: the pointer goes back to the default and the job ends with the
+// message (an empty message ends it silently, after messages already shown).
+[[noreturn]] void termina(app::RunState& f, const QString& mensaje) {
+    f.display->setPointer(app::Pointer::Default);
+    throw platform::Stop(mensaje);
+}
+
+bool tieneEspacio(const QString& nombre) {
+    return nombre.contains(QLatin1Char(' '));
+}
+
+// Whether a field of this name (compared upper-cased) is among the table's fields.
+bool tieneCampo(const std::vector<QString>& campos, const QString& buscado) {
+    const QString buscadoMayusculas = buscado.toUpper();
+    for (const QString& campo : campos) {
+        if (campo.toUpper() == buscadoMayusculas) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void buscaTabla(app::RunState& f, const QString& NombreTabla) {
+    const QString buscado = NombreTabla.toUpper();
+    f.TablaEncontrada = false;
+    for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {
+        if (f.Bd->TableDefName(i).toUpper() == buscado) {
+            f.TablaEncontrada = true;
+            return;
+        }
+    }
+}
+
+void Chequea_tablas_principales(app::RunState& f) {
+    // A new job: nothing cached from an earlier job or database is used again.
+    f.resetRunCaches();
+
+    f.NumeroTablas = f.Bd->TableDefsCount();
+    buscaTabla(f, QStringLiteral("MsCatalog"));
+    if (!f.TablaEncontrada) {
+        termina(f, QStringLiteral("No existe la tabla MsCatalog"));
+    }
+    catalog::cargaMsCatalog(f);
+
+    buscaTabla(f, QStringLiteral("Feature"));
+    if (!f.TablaEncontrada) {
+        termina(f, QStringLiteral("No existe la tabla Feature"));
+    }
+    catalog::cargaFeature(f);
+    catalog::MarcaNoAsignar(f);
+
+    buscaTabla(f, QStringLiteral("CONTROLPROCESO"));
+    if (!f.TablaEncontrada) {
+        creaTablaControlProceso(f);
+    }
+}
+
+void chequea_resto_tablas(app::RunState& f) {
+    for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
+        f.NombreTablaActual = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
+        if (tieneEspacio(f.NombreTablaActual)) {
+            termina(f, QStringLiteral("Nombre de tabla con espacios en la tabla MsCatalog:\r") +
+                           f.NombreTablaActual);
+        }
+        Chequea_si_existe_una_tabla_y_si_no_se_crea(f, f.NombreTablaActual);
+    }
+}
+
+void Chequea_si_existe_una_tabla_y_si_no_se_crea(app::RunState& f, const QString& NombreTabla) {
+    const QString buscado = NombreTabla.toUpper();
+    f.TablaEncontrada = false;
+    // Every database table met before the match is tested for spaces, listed in the catalog or not.
+    for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {
+        const QString nombre = f.Bd->TableDefName(i);
+        if (tieneEspacio(nombre)) {
+            termina(f, QStringLiteral("Nombre de tabla con espacios :\r") + nombre);
+        }
+        if (nombre.toUpper() == buscado) {
+            f.TablaEncontrada = true;
+            break;
+        }
+    }
+    if (!f.TablaEncontrada) {
+        CreaTabla(f, NombreTabla);
+    }
+}
+
+void chequea_estructura_de_tablas(app::RunState& f) {
+    for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
+        f.NombreTablaActual = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
+        // The catalog's own tables and CATEGORY hold no attribute texts.
+        if (f.NombreTablaActual == QLatin1String("MSCATALOG") ||
+            f.NombreTablaActual == QLatin1String("FEATURE") ||
+            f.NombreTablaActual == QLatin1String("CATEGORY")) {
+            continue;
+        }
+        chequea_si_existen_los_tres_campos_principales(f, f.NombreTablaActual);
+    }
+}
+
+void chequea_si_existen_los_tres_campos_principales(app::RunState& f, const QString& NombreTabla) {
+    const std::vector<QString> campos = f.Bd->FieldNames(NombreTabla);
+    const bool tmapa = tieneCampo(campos, QStringLiteral("tmapa"));
+    const bool tcomplet = tieneCampo(campos, QStringLiteral("tcomplet"));
+    const bool tfeature = tieneCampo(campos, QStringLiteral("tfeature"));
+    if (!tmapa) {
+        f.display->message(QStringLiteral("No existe el campo TMAPA en la tabla: ") + NombreTabla,
+                           platform::Icon::None);
+    }
+    if (!tcomplet) {
+        f.display->message(QStringLiteral("No existe el campo TCOMPLET en la tabla: ") + NombreTabla,
+                           platform::Icon::None);
+    }
+    // Added at once, even when the job ends just below: the repair stays in the database.
+    if (!tfeature) {
+        f.Bd->AppendField(NombreTabla,
+                          platform::TableDef::CreateField(QStringLiteral("tfeature"), platform::dbLong));
+    }
+    if (!tmapa || !tcomplet) {
+        termina(f, QString());
+    }
+}
 
 }  // namespace vexilo::schema

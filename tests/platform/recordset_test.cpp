@@ -157,6 +157,9 @@ TEST_F(Recordsets, AddNewStoresOnlyTheFieldsSetAndLeavesTheCurrentRow) {
     r->SetValue("tmapa", "nuevo");
     r->Update();
     EXPECT_EQ(r->Value("mslink").toInt(), 10);
+    EXPECT_EQ(r->RecordCount(), 6);  // the rows already read get the new one at their end
+    r->MoveLast();
+    EXPECT_EQ(r->Value("mslink").toInt(), 50);
     const DbRow added = file.rows("PARCELAS").back();
     EXPECT_EQ(added[0].toInt(), 50);
     EXPECT_TRUE(added[1].isNull());

@@ -1,6 +1,8 @@
 // Table definitions: listing, creating tables and fields, and the limits that created fields enforce.
 
 #include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include "enginetest.h"
 
@@ -11,6 +13,7 @@ using platform::Database;
 using platform::dbDate;
 using platform::dbInteger;
 using platform::dbLong;
+using platform::dbOpenDynaset;
 using platform::dbOpenSnapshot;
 using platform::dbText;
 using platform::EngineError;
@@ -104,13 +107,64 @@ TEST_F(Schema, CreatedFieldsRefuseValuesTheirTypeCannotHold) {
         SCOPED_TRACE(c.field);
         db->InsertRow("LIMITES", {{c.field, c.accepted}});
         const EngineError e = engineErrorOf([&] { db->InsertRow("LIMITES", {{c.field, c.refused}}); });
-        EXPECT_NE(e.number(), 0);
+        EXPECT_EQ(e.number(), errnum::kValueRefused);
         EXPECT_TRUE(e.description().contains(c.field)) << e.description().toStdString();
         EXPECT_TRUE(e.description().contains("LIMITES"));
     }
     EXPECT_EQ(file.rows("LIMITES").size(), cases.size());  // nothing refused was stored
     // Null fits every type.
     db->InsertRow("LIMITES", {{"corto", QVariant()}, {"entero", QVariant()}, {"largo", QVariant()}});
+}
+
+// The limits live in the file, so another program writing to it meets them too; and a sized text
+// column of a file made elsewhere, without checks, is held to its size by the layer.
+TEST_F(Schema, TextSizesHoldForFilesAndWritersOfAnyOrigin) {
+    TableDef def = Database::CreateTableDef("HECHA");
+    def.Append(TableDef::CreateField("tmapa", dbText, 4));
+    db->AppendTableDef(def);
+    file.createTable("AJENA", {{"tmapa", "VARCHAR(4)"}});
+    EXPECT_EQ(engineErrorOf([&] {
+                  db->InsertRow("ajena", {{"tmapa", "cinco"}});
+              }).number(),
+              errnum::kValueRefused);
+    db->InsertRow("ajena", {{"tmapa", "ñÑñÑ"}});  // characters, not bytes
+    db->Close();
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "schema-other-writer");
+        other.setDatabaseName(file.path());
+        ASSERT_TRUE(other.open());
+        QSqlQuery q(other);
+        EXPECT_FALSE(q.exec("INSERT INTO HECHA (tmapa) VALUES ('cinco')"));
+        EXPECT_TRUE(q.exec("INSERT INTO HECHA (tmapa) VALUES ('cuat')"));
+    }
+    QSqlDatabase::removeDatabase("schema-other-writer");
+}
+
+// SQLite matches identifiers in any case only for ASCII letters; the layer matches every letter.
+TEST_F(Schema, NamesWithAccentedLettersMatchInAnyCase) {
+    file.createTable("Señales", {{"Año", "INTEGER"}, {"mslink", "INTEGER"}});
+    file.insertRows("Señales", {{1990, 1}});
+    db->AppendField("SEÑALES", TableDef::CreateField("Situación", dbText, 10));
+    db->InsertRow("señales", {{"AÑO", 2000}, {"SITUACIÓN", "sur"}});
+    auto r = db->OpenRecordset(Query::all("SEÑALES"), dbOpenSnapshot);
+    EXPECT_EQ(r->Value("año").toInt(), 1990);
+    r->MoveNext();
+    EXPECT_EQ(r->Value("situación").toString(), "sur");
+}
+
+// A column may be called like the engine's row identity; rows are still told apart and kept in order.
+TEST_F(Schema, ColumnNamedLikeTheRowIdentityDoesNotConfuseRows) {
+    file.createTable("RARA", {{"rowid", "TEXT"}, {"mslink", "INTEGER"}});
+    file.insertRows("RARA", {{"b", 1}, {"a", 1}});
+    auto r = db->OpenRecordset(Query::mslinkEquals("RARA", 1), dbOpenDynaset);
+    r->MoveNext();
+    r->Edit();
+    r->SetValue("mslink", 2);
+    r->Update();
+    const std::vector<DbRow> rows = file.rows("RARA");
+    EXPECT_EQ(rows[0][0].toString(), "b");
+    EXPECT_EQ(rows[0][1].toInt(), 1);
+    EXPECT_EQ(rows[1][1].toInt(), 2);
 }
 
 TEST_F(Schema, DatesAreStoredAsIsoTextAndReadBackAsDateTimes) {

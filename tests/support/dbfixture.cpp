@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
 #include <atomic>
 #include <functional>
 
@@ -92,10 +93,23 @@ void TestDatabase::insertRows(const QString& table, const std::vector<DbRow>& ro
 }
 
 std::vector<DbRow> TestDatabase::rows(const QString& table) const {
+    // The rowid goes by three names; a column may hide one of them.
+    QString identity = QStringLiteral("rowid");
+    const std::vector<Column> cols = columns(table);
+    for (const char* alias : {"rowid", "_rowid_", "oid"}) {
+        const bool hidden = std::any_of(cols.begin(), cols.end(), [&](const Column& c) {
+            return c.name.compare(QLatin1String(alias), Qt::CaseInsensitive) == 0;
+        });
+        if (!hidden) {
+            identity = QLatin1String(alias);
+            break;
+        }
+    }
     std::vector<DbRow> result;
     withConnection(m_path, [&](QSqlDatabase& db) {
         QSqlQuery q(db);
-        if (!run(q, QLatin1String("SELECT * FROM ") + quote(table) + QLatin1String(" ORDER BY rowid"))) {
+        if (!run(q,
+                 QLatin1String("SELECT * FROM ") + quote(table) + QLatin1String(" ORDER BY ") + identity)) {
             return;
         }
         while (q.next()) {

@@ -1,0 +1,55 @@
+#pragma once
+// Form1: the one window. It only wires the controls to the core: file choice, the run driver and the
+// remembered folders live in app/, the desktop's services behind platform::services().
+
+#include <QWidget>
+
+#include "app/display.h"
+#include "app/rundriver.h"
+#include "app/runstate.h"
+
+class QCloseEvent;
+class QRect;
+
+namespace vexilo::app::gui {
+
+class Form1 : public QWidget, private Display {
+    Q_OBJECT
+
+  public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    RunState& estado() { return m_f; }
+    bool ocupado() const { return m_ocupado; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void creaControles();
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    // Runs a handler of the core; a failure is shown with its number and description and ends the program.
+    template <typename F>
+    void protegido(F&& handler);
+    void terminaCon(const RunOutcome& outcome);
+    // Input that arrived while the window was busy is thrown away, never handled afterwards.
+    void descartaEntradaPendiente();
+    QRect twips(int left, int top, int width, int height) const;
+
+    // Display
+    void setText(Control control, const QString& text) override;
+    void setProgress(int value) override;
+    void setFinishedVisible(bool visible) override;
+    void setPointer(Pointer pointer) override;
+    void message(const QString& text, platform::Icon icon) override;
+
+    RunState m_f;
+    bool m_ocupado = false;
+};
+
+}  // namespace vexilo::app::gui

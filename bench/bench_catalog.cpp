@@ -1,0 +1,142 @@
+// Per-call cost of the catalog lookups and of the run log's duplicate test, with catalogs and logs of
+// 10 and 1,000,000 rows. Both are answered from structures built once per run, so the cost per call
+// should not grow with the tables.
+//
+//   build/bench/bench_catalog --benchmark_counters_tabular=true
+
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+
+#include "app/runstate.h"
+#include "catalog/catalogcache.h"
+#include "schema/runlog.h"
+
+namespace {
+
+using namespace vexilo;
+
+class SilentDisplay : public app::Display {
+  public:
+    void setText(app::Control, const QString&) override {}
+    void setProgress(int) override {}
+    void setFinishedVisible(bool) override {}
+    void setPointer(app::Pointer) override {}
+    void message(const QString&, platform::Icon) override {}
+};
+
+// A catalog of n tables and n features filled in memory, as the loads leave it.
+void fillCatalog(app::RunState& f, std::int32_t n) {
+    f.TablasMsCatalog.assign(static_cast<std::size_t>(n) + 1, {});
+    f.ElementosFeature.assign(static_cast<std::size_t>(n) + 1, {});
+    for (std::int32_t i = 1; i <= n; ++i) {
+        f.TablasMsCatalog[static_cast<std::size_t>(i)] = {QStringLiteral("TABLA%1").arg(i), i};
+        f.ElementosFeature[static_cast<std::size_t>(i)] = {QStringLiteral("TABLA%1").arg(i), i,
+                                                           static_cast<std::int16_t>(i % 5), false};
+    }
+    f.NumTablasMsCatalog = n;
+    f.NumElementosFeature = n;
+}
+
+void BM_busca_Feature(benchmark::State& state) {
+    app::RunState f;
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    fillCatalog(f, n);
+    QString codigo = QStringLiteral("1");
+    QString nombre;
+    catalog::busca_Feature(f, codigo, nombre);  // builds the index outside the measured loop
+    std::int32_t i = 0;
+    for (auto _ : state) {
+        codigo = QString::number(1 + (i++ * 7919) % n);
+        nombre.clear();
+        catalog::busca_Feature(f, codigo, nombre);
+        benchmark::DoNotOptimize(nombre);
+    }
+}
+
+void BM_busca_entitynum(benchmark::State& state) {
+    app::RunState f;
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    fillCatalog(f, n);
+    std::vector<QString> names;
+    for (std::int32_t i = 1; i <= std::min(n, 1000); ++i) {
+        names.push_back(QStringLiteral("TABLA%1").arg(n - i + 1));  // the last tables: worst case for a scan
+    }
+    std::int32_t warm = 0;
+    catalog::busca_entitynum(f, names[0], warm);  // builds the index outside the measured loop
+    std::size_t k = 0;
+    for (auto _ : state) {
+        std::int32_t entitynum = 0;
+        catalog::busca_entitynum(f, names[k++ % names.size()], entitynum);
+        benchmark::DoNotOptimize(entitynum);
+    }
+}
+
+void BM_busca_NombreTabla(benchmark::State& state) {
+    app::RunState f;
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    fillCatalog(f, n);
+    QString warm;
+    catalog::busca_NombreTabla(f, 1, warm);  // builds the index outside the measured loop
+    std::int32_t i = 0;
+    for (auto _ : state) {
+        QString nombre;
+        catalog::busca_NombreTabla(f, n - (i++ % std::min(n, 1000)), nombre);
+        benchmark::DoNotOptimize(nombre);
+    }
+}
+
+// A database whose CONTROLPROCESO already holds n rows, logged from another drawing.
+struct LogDatabase {
+    explicit LogDatabase(std::int64_t n) {
+        f.display = &display;
+        f.Bd = platform::CreateDatabase(dir.filePath(QStringLiteral("log.db")));
+        schema::creaTablaControlProceso(f);
+        f.Bd->BeginTrans();
+        for (std::int64_t i = 0; i < n; ++i) {
+            f.Bd->InsertRow(QStringLiteral("CONTROLPROCESO"),
+                            {{QStringLiteral("NombreTabla"), QStringLiteral("CALLE")},
+                             {QStringLiteral("mslink"), static_cast<int>(i)},
+                             {QStringLiteral("NombreFichero"), QStringLiteral("C:/mapas/viejo.bin")},
+                             {QStringLiteral("tmapa"), QStringLiteral("texto")}});
+        }
+        f.Bd->CommitTrans();
+    }
+    ~LogDatabase() { f.Bd->Close(); }
+    QTemporaryDir dir;
+    SilentDisplay display;
+    app::RunState f;
+};
+
+// A call that finds its row already logged: the common case of a run over an already processed map.
+void BM_AnadeAControlProceso_duplicate(benchmark::State& state) {
+    LogDatabase db(state.range(0));
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    schema::AnadeAControlProceso(db.f, "CALLE", 0, "C:/mapas/viejo.bin", "texto", 0);  // reads the keys
+    std::int32_t i = 0;
+    for (auto _ : state) {
+        schema::AnadeAControlProceso(db.f, "calle", i++ % n, "c:/MAPAS/viejo.bin", "texto", 0);
+    }
+}
+
+// A call that adds its row (inside one transaction, as a pass groups its writes).
+void BM_AnadeAControlProceso_new(benchmark::State& state) {
+    LogDatabase db(state.range(0));
+    schema::AnadeAControlProceso(db.f, "CALLE", -1, "C:/mapas/nuevo.bin", "texto", 0);
+    db.f.Bd->BeginTrans();
+    std::int32_t i = 0;
+    for (auto _ : state) {
+        schema::AnadeAControlProceso(db.f, "CALLE", i++, "C:/mapas/nuevo.bin", "texto", 0);
+    }
+    db.f.Bd->CommitTrans();
+}
+
+BENCHMARK(BM_busca_Feature)->Arg(10)->Arg(1000000);
+BENCHMARK(BM_busca_entitynum)->Arg(10)->Arg(1000000);
+BENCHMARK(BM_busca_NombreTabla)->Arg(10)->Arg(1000000);
+BENCHMARK(BM_AnadeAControlProceso_duplicate)->Arg(10)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnadeAControlProceso_new)->Arg(10)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

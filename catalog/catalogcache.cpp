@@ -1,0 +1,176 @@
+#include "catalog/catalogcache.h"
+
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "catalog/catalogindex.h"
+#include "catalog/conversion.h"
+#include "drawing/normalisation.h"
+
+namespace vexilo::catalog {
+
+namespace {
+
+constexpr std::int64_t kMin32 = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kMin16 = std::numeric_limits<std::int16_t>::min();
+constexpr std::int64_t kMax16 = std::numeric_limits<std::int16_t>::max();
+
+// Reads a catalog table's rows for the named columns. A column the table lacks would read as Null in
+// every row; when there are rows to load that is reported as the missing field itself.
+std::vector<platform::Database::Row> leeCatalogo(app::RunState& f, const QString& tabla,
+                                                 const QString& nombreVisible,
+                                                 const std::vector<QString>& requeridas,
+                                                 const std::vector<QString>& opcionales) {
+    std::vector<QString> columnas = requeridas;
+    columnas.insert(columnas.end(), opcionales.begin(), opcionales.end());
+    std::vector<platform::Database::Row> filas = f.Bd->ReadRows(tabla, columnas);
+    if (filas.empty()) {
+        return filas;
+    }
+    const std::vector<QString> campos = f.Bd->FieldNames(tabla);
+    for (const QString& requerida : requeridas) {
+        bool existe = false;
+        for (const QString& campo : campos) {
+            existe = existe || campo.compare(requerida, Qt::CaseInsensitive) == 0;
+        }
+        if (!existe) {
+            f.display->setPointer(app::Pointer::Default);
+            throw platform::Stop(
+                QStringLiteral("No existe el campo %1 en la tabla %2").arg(requerida, nombreVisible));
+        }
+    }
+    return filas;
+}
+
+// The stop for a row that does not convert: the whole load is refused.
+[[noreturn]] void valorNoValido(app::RunState& f, const QString& tabla, std::size_t fila,
+                                const std::optional<std::int64_t>& mslink, const QString& campo,
+                                const QVariant& valor) {
+    QString donde = QStringLiteral("Fila %1").arg(fila);
+    if (mslink) {
+        donde += QStringLiteral(" (mslink %1)").arg(*mslink);
+    }
+    f.display->setPointer(app::Pointer::Default);
+    throw platform::Stop(QStringLiteral("Valor no válido en la tabla %1\r%2, campo %3: %4")
+                             .arg(tabla, donde, campo, describeValue(valor)));
+}
+
+void muestraCuenta(app::RunState& f, const QString& rotulo, std::int32_t cuenta) {
+    f.display->setText(app::Control::Label2, rotulo);
+    f.display->setText(app::Control::Text1, QString::number(cuenta));
+}
+
+const MsCatalogIndex& indiceMsCatalog(app::RunState& f) {
+    if (!f.msCatalogIndex || f.msCatalogIndex->count() != f.NumTablasMsCatalog) {
+        f.msCatalogIndex = std::make_unique<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog);
+    }
+    return *f.msCatalogIndex;
+}
+
+const FeatureIndex& indiceFeature(app::RunState& f) {
+    if (!f.featureIndex || f.featureIndex->count() != f.NumElementosFeature) {
+        f.featureIndex = std::make_unique<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature);
+    }
+    return *f.featureIndex;
+}
+
+}  // namespace
+
+void cargaMsCatalog(app::RunState& f) {
+    // Nothing of an earlier load stays usable while this one is read.
+    f.NumTablasMsCatalog = 0;
+    f.msCatalogIndex.reset();
+    const QString tabla = QStringLiteral("MsCatalog");
+    const auto filas =
+        leeCatalogo(f, QStringLiteral("mscatalog"), tabla,
+                    {QStringLiteral("tablename"), QStringLiteral("entitynum")}, {QStringLiteral("mslink")});
+
+    std::vector<RegMsCatalog> tablas(filas.size() + 1);
+    for (std::size_t i = 0; i < filas.size(); ++i) {
+        const std::vector<QVariant>& v = filas[i].values;
+        const auto mslink = wholeFromValue(v[2], kMin32, kMax32);
+        if (v[0].isNull()) {
+            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("tablename"), v[0]);
+        }
+        const auto entitynum = wholeFromValue(v[1], kMin32, kMax32);
+        if (!entitynum) {
+            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("entitynum"), v[1]);
+        }
+        tablas[i + 1].tablename = drawing::recortaEspacios(v[0].toString());
+        tablas[i + 1].entitynum = static_cast<std::int32_t>(*entitynum);
+    }
+    f.TablasMsCatalog = std::move(tablas);
+    f.NumTablasMsCatalog = static_cast<std::int32_t>(filas.size());
+    f.msCatalogIndex = std::make_unique<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog);
+    muestraCuenta(f, QStringLiteral("Tablas en MsCatalog : "), f.NumTablasMsCatalog);
+}
+
+void cargaFeature(app::RunState& f) {
+    f.NumElementosFeature = 0;
+    f.featureIndex.reset();
+    const QString tabla = QStringLiteral("Feature");
+    const auto filas =
+        leeCatalogo(f, QStringLiteral("feature"), tabla,
+                    {QStringLiteral("tablename"), QStringLiteral("mslink"), QStringLiteral("ftype")}, {});
+
+    std::vector<RegFeature> elementos(filas.size() + 1);
+    for (std::size_t i = 0; i < filas.size(); ++i) {
+        const std::vector<QVariant>& v = filas[i].values;
+        const auto mslink = wholeFromValue(v[1], kMin32, kMax32);
+        if (v[0].isNull()) {
+            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("tablename"), v[0]);
+        }
+        if (!mslink) {
+            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("mslink"), v[1]);
+        }
+        const auto ftype = wholeFromValue(v[2], kMin16, kMax16);
+        if (!ftype) {
+            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("ftype"), v[2]);
+        }
+        RegFeature& e = elementos[i + 1];
+        e.tablename = drawing::recortaEspacios(v[0].toString());
+        e.mslink = static_cast<std::int32_t>(*mslink);
+        e.ftype = static_cast<std::int16_t>(*ftype);
+        e.no_asignar = false;
+    }
+    f.ElementosFeature = std::move(elementos);
+    f.NumElementosFeature = static_cast<std::int32_t>(filas.size());
+    // Built here for the flags as loaded; the exclusion marking rebuilds it after setting flags.
+    f.featureIndex = std::make_unique<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature);
+    muestraCuenta(f, QStringLiteral("Elementos en Tabla Feature : "), f.NumElementosFeature);
+}
+
+void busca_Feature(app::RunState& f, QString& codigo, QString& NombreTabla) {
+    drawing::limpia_texto(codigo);
+    if (!NombreTabla.isEmpty()) {
+        return;
+    }
+    const FeatureIndex& indice = indiceFeature(f);
+    if (!indice.hasCandidate()) {
+        return;  // no entry gets as far as reading the code
+    }
+    const auto code = parseWhole(codigo, kMin32, kMax32);
+    if (!code) {
+        ++f.report.codigoNoNumerico;
+        return;
+    }
+    NombreTabla = indice.nombreTabla(static_cast<std::int32_t>(*code));
+}
+
+void busca_entitynum(app::RunState& f, const QString& NombreTabla, std::int32_t& entitynum) {
+    if (entitynum != 0) {
+        return;
+    }
+    entitynum = indiceMsCatalog(f).entitynum(NombreTabla);
+}
+
+void busca_NombreTabla(app::RunState& f, std::int32_t entitynum, QString& NombreTabla) {
+    if (!NombreTabla.isEmpty()) {
+        return;
+    }
+    NombreTabla = indiceMsCatalog(f).nombreTabla(entitynum);
+}
+
+}  // namespace vexilo::catalog

@@ -1,0 +1,157 @@
+#include "app/rundriver.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "app/fileselection.h"
+#include "support/catalogfixture.h"
+#include "support/elementbuilder.h"
+#include "support/recordingdisplay.h"
+#include "support/testservices.h"
+
+namespace vexilo::app {
+namespace {
+
+using testing::Bytes;
+using testing::ElementBuilder;
+using testing::RecordingDisplay;
+using testing::TestServices;
+
+Bytes dibujo() {
+    return testing::concat(
+        {ElementBuilder::c().registros(2).seed(3), ElementBuilder::t().texto("CALLE MAYOR").seed(9),
+         ElementBuilder::tipo('C', ' ').registros(1).seed(20), ElementBuilder::c().seed(30)});
+}
+
+class RunDriverTest : public ::testing::Test {
+  protected:
+    RunDriverTest() {
+        f.display = &display;
+        services.clockSeam.seconds = 43210.4;
+        testing::createCatalogDatabase(path("particular.sqlite"));
+        testing::writeFile(path("mapa.bin"), dibujo());
+    }
+
+    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    void eligeTodo() {
+        f.NombreBdD = path("particular.sqlite");
+        f.NombreBin = path("mapa.bin");
+        f.NombreBinSalida = nombreDeSalida(f.NombreBin);
+    }
+
+    QTemporaryDir dir;
+    TestServices services;
+    platform::ScopedServices installed{services};
+    RecordingDisplay display;
+    RunState f;
+};
+
+TEST_F(RunDriverTest, MissingNameIgnoresThePressButStillNotesTheMode) {
+    for (int missing = 0; missing < 3; ++missing) {
+        SCOPED_TRACE(missing);
+        eligeTodo();
+        QString* names[] = {&f.NombreBdD, &f.NombreBin, &f.NombreBinSalida};
+        names[missing]->clear();
+        f.MantenerAsignaciones = false;
+        EXPECT_EQ(Command1_Click(f, Modo::Si).kind, RunOutcome::Kind::Ignored);
+        EXPECT_TRUE(f.MantenerAsignaciones);
+        EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
+        EXPECT_TRUE(display.pointers.empty());
+        EXPECT_TRUE(display.messages.empty());
+        EXPECT_TRUE(display.texts.empty());
+    }
+}
+
+TEST_F(RunDriverTest, RunWritesTheOutputAndShowsTheCompletion) {
+    eligeTodo();
+    const RunOutcome outcome = Command1_Click(f, Modo::No);
+    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Finished) << outcome.description.toStdString();
+
+    const auto out = testing::parseFile(path("mapa_s.bin"));
+    ASSERT_EQ(out.size(), 3u);  // the element not marked as carried is dropped
+    EXPECT_EQ(out[1].texto(), "CALLE MAYOR");
+    EXPECT_EQ(display.text(Control::Label5),
+              QStringLiteral("Creado el fichero : ") + QChar(13) + path("mapa_s.bin"));
+    EXPECT_FALSE(display.text(Control::Label5).contains(QChar(10)));
+    EXPECT_TRUE(display.finishedVisible);
+    EXPECT_EQ(display.pointers, (std::vector<Pointer>{Pointer::Busy, Pointer::Default}));
+    EXPECT_EQ(display.progress.back(), 100);
+    EXPECT_EQ(f.HoraInicio, 43210);
+    EXPECT_FALSE(f.Bd);
+    EXPECT_TRUE(display.messages.empty());
+}
+
+TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
+    eligeTodo();
+    const std::pair<Modo, bool> cases[] = {
+        {Modo::Si, true}, {Modo::No, false}, {Modo::ModificarTexto, false}};
+    for (auto [modo, mantener] : cases) {
+        EXPECT_EQ(Command1_Click(f, modo).kind, RunOutcome::Kind::Finished);
+        EXPECT_EQ(f.MantenerAsignaciones, mantener);
+    }
+}
+
+TEST_F(RunDriverTest, OldLongerOutputLeavesNoStaleBytes) {
+    eligeTodo();
+    const Bytes once = dibujo();
+    Bytes longer = once;
+    longer.insert(longer.end(), once.begin(), once.end());
+    testing::writeFile(path("mapa_s.bin"), longer);
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
+    EXPECT_LT(QFileInfo(path("mapa_s.bin")).size(), static_cast<qint64>(dibujo().size()));
+}
+
+TEST_F(RunDriverTest, SecondRunUsesTheSameNamesAndKeepsTheFinishedLabelShown) {
+    eligeTodo();
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    display.finishedVisible = true;
+    const auto label5Writes = display.textWrites[Control::Label5];
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    EXPECT_EQ(display.textWrites[Control::Label5], label5Writes + 1);  // written once, at the end
+    EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
+}
+
+TEST_F(RunDriverTest, DamagedDrawingStopsWithTheCriticalMessageAndClosesEverything) {
+    Bytes cut = dibujo();
+    cut.resize(cut.size() - 5);  // ends inside the last element
+    testing::writeFile(path("mapa.bin"), cut);
+    eligeTodo();
+    const RunOutcome outcome = Command1_Click(f, Modo::No);
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::Stopped);
+    EXPECT_EQ(outcome.message, QStringLiteral("Fichero Corrupto"));
+    EXPECT_EQ(outcome.icon, platform::Icon::Critical);
+    EXPECT_FALSE(f.Bd);
+    EXPECT_FALSE(f.r);
+    EXPECT_FALSE(display.finishedVisible);
+    // The elements written before the damage stay in the output, flushed by the close.
+    EXPECT_GT(QFileInfo(path("mapa_s.bin")).size(), 0);
+}
+
+TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAfterBothFilesAreOpened) {
+    eligeTodo();
+    f.NombreBdD = path("no-existe.sqlite");
+    const RunOutcome outcome = Command1_Click(f, Modo::No);
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::Failed);
+    EXPECT_NE(outcome.number, 0);
+    EXPECT_FALSE(outcome.description.isEmpty());
+    EXPECT_FALSE(QFile::exists(path("no-existe.sqlite")));
+    EXPECT_TRUE(QFile::exists(path("mapa_s.bin")));
+    EXPECT_EQ(QFileInfo(path("mapa_s.bin")).size(), 0);
+}
+
+TEST_F(RunDriverTest, InputThatCannotBeOpenedFailsBeforeTheOutputIsCreated) {
+    eligeTodo();
+    f.NombreBin = path("no-existe.bin");
+    const RunOutcome outcome = Command1_Click(f, Modo::No);
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::Failed);
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
+    EXPECT_EQ(textoDeError(3024, QStringLiteral("No se encuentra")),
+              QStringLiteral("Error 3024") + QChar(13) + QStringLiteral("No se encuentra"));
+}
+
+}  // namespace
+}  // namespace vexilo::app

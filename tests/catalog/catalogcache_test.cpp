@@ -1,0 +1,226 @@
+// The catalog loads and the three lookups, on real database files.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "catalog/catalogcache.h"
+#include "catalog/exclusion.h"
+#include "tests/support/catalogfixture.h"
+
+namespace vexilo::catalog {
+namespace {
+
+using testing::CatalogRun;
+using testing::CatalogTables;
+
+CatalogTables sample() {
+    CatalogTables t;
+    t.msCatalog = {{"  PARCELA  ", 7}, {"Edificio", 9}, {"OTRA", 9}, {"VACIA", 0}, {"VACIA", 5}};
+    t.feature = {
+        {123, "CENTRO", 4}, {123, " PARCELA ", 1}, {123, "SEGUNDA", 1}, {50, "", 1}, {50, "TARDIA", 2}};
+    return t;
+}
+
+QString feature(app::RunState& f, QString codigo) {
+    QString nombre;
+    busca_Feature(f, codigo, nombre);
+    return nombre;
+}
+
+TEST(CatalogLoad, CachesTrimmedRowsInOrderAndShowsTheCounts) {
+    CatalogRun run(sample());
+    cargaMsCatalog(run.f);
+    EXPECT_EQ(run.display.text(app::Control::Label2), "Tablas en MsCatalog : ");
+    EXPECT_EQ(run.display.text(app::Control::Text1), "5");
+    ASSERT_EQ(run.f.NumTablasMsCatalog, 5);
+    EXPECT_EQ(run.f.TablasMsCatalog[1].tablename, "PARCELA");
+    EXPECT_EQ(run.f.TablasMsCatalog[3].entitynum, 9);
+
+    cargaFeature(run.f);
+    EXPECT_EQ(run.display.text(app::Control::Label2), "Elementos en Tabla Feature : ");
+    EXPECT_EQ(run.display.text(app::Control::Text1), "5");
+    EXPECT_EQ(run.f.ElementosFeature[2].tablename, "PARCELA");
+    EXPECT_EQ(run.f.ElementosFeature[1].ftype, 4);
+}
+
+TEST(CatalogLoad, EmptyMsCatalogShowsZeroAndFindsNothing) {
+    CatalogRun run;
+    cargaMsCatalog(run.f);
+    EXPECT_EQ(run.display.text(app::Control::Text1), "0");
+    std::int32_t entitynum = 0;
+    busca_entitynum(run.f, "", entitynum);
+    QString nombre;
+    busca_NombreTabla(run.f, 0, nombre);
+    EXPECT_EQ(entitynum, 0);
+    EXPECT_EQ(nombre, "");
+}
+
+TEST(CatalogLookup, FirstEligibleEntryInLoadOrderWins) {
+    CatalogRun run(sample());
+    cargaMsCatalog(run.f);
+    cargaFeature(run.f);
+    // The centroid is passed over; of two plain rows the first wins; leading zeros read numerically.
+    EXPECT_EQ(feature(run.f, "123"), "PARCELA");
+    EXPECT_EQ(feature(run.f, QString("0000123") + QChar(0) + QChar(0)), "PARCELA");
+    // A matching entry with an empty name leaves the output empty, so the scan goes on.
+    EXPECT_EQ(feature(run.f, "50"), "TARDIA");
+    EXPECT_EQ(feature(run.f, "51"), "");
+
+    std::int32_t entitynum = 0;
+    busca_entitynum(run.f, "Edificio", entitynum);
+    EXPECT_EQ(entitynum, 9);
+    entitynum = 0;
+    busca_entitynum(run.f, "EDIFICIO", entitynum);  // the name match is case-sensitive
+    EXPECT_EQ(entitynum, 0);
+    busca_entitynum(run.f, "VACIA", entitynum);  // entity number 0 lets the later row answer
+    EXPECT_EQ(entitynum, 5);
+
+    QString nombre;
+    busca_NombreTabla(run.f, 9, nombre);
+    EXPECT_EQ(nombre, "Edificio");
+}
+
+TEST(CatalogLookup, AFilledOutputIsReturnedUnchangedButTheCodeIsStillCleaned) {
+    CatalogRun run(sample());
+    cargaMsCatalog(run.f);
+    cargaFeature(run.f);
+    QString codigo = QString("  123") + QChar(0) + "x";
+    QString nombre = "YA";
+    busca_Feature(run.f, codigo, nombre);
+    EXPECT_EQ(codigo, "123");
+    EXPECT_EQ(nombre, "YA");
+    std::int32_t entitynum = 3;
+    busca_entitynum(run.f, "PARCELA", entitynum);
+    EXPECT_EQ(entitynum, 3);
+    busca_NombreTabla(run.f, 7, nombre);
+    EXPECT_EQ(nombre, "YA");
+}
+
+TEST(CatalogLookup, CodeThatIsNoWholeNumberDesignatesNoFeatureAndIsCounted) {
+    CatalogRun run(sample());
+    cargaFeature(run.f);
+    for (const QString codigo : {"", "12a", "1 2", "2147483648", "-2147483649", "1.0"}) {
+        EXPECT_EQ(feature(run.f, codigo), "") << codigo.toStdString();
+    }
+    EXPECT_EQ(run.f.report.codigoNoNumerico, 6);
+    EXPECT_EQ(feature(run.f, "+123"), "PARCELA");
+
+    // Without any candidate entry the code is never read, so nothing is counted.
+    CatalogTables soloCentroides;
+    soloCentroides.feature = {{1, "C", 4}};
+    CatalogRun other(soloCentroides);
+    cargaFeature(other.f);
+    EXPECT_EQ(feature(other.f, "abc"), "");
+    EXPECT_EQ(other.f.report.codigoNoNumerico, 0);
+}
+
+// The indexes must answer exactly what the first-match scans answer, on catalogs full of duplicates,
+// centroids, excluded entries, empty names and zero entity numbers.
+TEST(CatalogLookup, IndexesAgreeWithTheScansOnGeneratedCatalogs) {
+    std::mt19937 gen(4);
+    auto pick = [&gen](int n) { return static_cast<int>(gen() % static_cast<unsigned>(n)); };
+    const QString names[] = {"", "A", "a", "B", " B", "C"};
+    for (int round = 0; round < 50; ++round) {
+        app::RunState f;
+        f.NumTablasMsCatalog = pick(12);
+        f.TablasMsCatalog.assign(static_cast<std::size_t>(f.NumTablasMsCatalog) + 1, {});
+        for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
+            f.TablasMsCatalog[static_cast<std::size_t>(i)] = {names[pick(6)], pick(4)};
+        }
+        f.NumElementosFeature = pick(12);
+        f.ElementosFeature.assign(static_cast<std::size_t>(f.NumElementosFeature) + 1, {});
+        for (std::int32_t i = 1; i <= f.NumElementosFeature; ++i) {
+            f.ElementosFeature[static_cast<std::size_t>(i)] = {
+                names[pick(6)], pick(4), static_cast<std::int16_t>(pick(6)), pick(4) == 0};
+        }
+        for (std::int32_t key = 0; key < 4; ++key) {
+            QString expected;
+            for (std::int32_t i = 1; expected.isEmpty() && i <= f.NumElementosFeature; ++i) {
+                const auto& e = f.ElementosFeature[static_cast<std::size_t>(i)];
+                if (e.ftype != 4 && !e.no_asignar && e.mslink == key) {
+                    expected = e.tablename.trimmed();
+                }
+            }
+            EXPECT_EQ(feature(f, QString::number(key)), expected);
+            QString nombre;
+            expected.clear();
+            for (std::int32_t i = 1; expected.isEmpty() && i <= f.NumTablasMsCatalog; ++i) {
+                if (f.TablasMsCatalog[static_cast<std::size_t>(i)].entitynum == key) {
+                    expected = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename;
+                }
+            }
+            busca_NombreTabla(f, key, nombre);
+            EXPECT_EQ(nombre, expected);
+        }
+        for (const QString& name : names) {
+            std::int32_t expected = 0;
+            for (std::int32_t i = 1; expected == 0 && i <= f.NumTablasMsCatalog; ++i) {
+                if (f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.trimmed() == name) {
+                    expected = f.TablasMsCatalog[static_cast<std::size_t>(i)].entitynum;
+                }
+            }
+            std::int32_t entitynum = 0;
+            busca_entitynum(f, name, entitynum);
+            EXPECT_EQ(entitynum, expected) << name.toStdString();
+        }
+    }
+}
+
+TEST(CatalogLoad, SecondRunWithFewerFeatureRowsNeverSeesTheFirstDatabase) {
+    CatalogTables first;
+    first.feature = {{1, "UNO"}, {2, "DOS"}, {3, "TRES"}};
+    CatalogRun run(first, "first.db");
+    cargaFeature(run.f);
+    EXPECT_EQ(feature(run.f, "3"), "TRES");
+
+    CatalogTables second;
+    second.feature = {{1, "OTRO"}};
+    run.switchTo(second, "second.db");
+    cargaFeature(run.f);
+    EXPECT_EQ(run.display.text(app::Control::Text1), "1");
+    EXPECT_EQ(feature(run.f, "1"), "OTRO");
+    EXPECT_EQ(feature(run.f, "3"), "");
+}
+
+// A catalog that does not convert is refused as a whole, naming the table, the row and the field.
+TEST(CatalogLoad, RowsThatDoNotConvertStopTheJobWithNothingLoaded) {
+    struct Case {
+        bool msCatalog;
+        testing::MsCatalogRow ms;
+        testing::FeatureRow fe;
+        QString message;
+    };
+    const Case cases[] = {
+        {true, {QVariant(), 1}, {}, "tabla MsCatalog\rFila 2, campo tablename: nulo"},
+        {true, {"T", "doce"}, {}, "tabla MsCatalog\rFila 2, campo entitynum: \"doce\""},
+        {true, {"T", QVariant()}, {}, "tabla MsCatalog\rFila 2, campo entitynum: nulo"},
+        {true, {"T", "2147483648"}, {}, "tabla MsCatalog\rFila 2, campo entitynum: \"2147483648\""},
+        {false, {}, {8, QVariant(), 1}, "tabla Feature\rFila 2 (mslink 8), campo tablename: nulo"},
+        {false, {}, {"x", "T", 1}, "tabla Feature\rFila 2, campo mslink: \"x\""},
+        {false, {}, {8, "T", "40000"}, "tabla Feature\rFila 2 (mslink 8), campo ftype: \"40000\""},
+        {false, {}, {8, "T", QVariant()}, "tabla Feature\rFila 2 (mslink 8), campo ftype: nulo"},
+    };
+    for (const Case& c : cases) {
+        CatalogTables t;
+        t.numbersAsText = true;
+        t.msCatalog = {{"BUENA", "12"}};  // a numeric text converts
+        t.feature = {{" 5 ", "BUENA", "1"}};
+        (c.msCatalog ? t.msCatalog.push_back(c.ms) : t.feature.push_back(c.fe));
+        CatalogRun run(t);
+        try {
+            c.msCatalog ? cargaMsCatalog(run.f) : cargaFeature(run.f);
+            ADD_FAILURE() << "no stop for " << c.message.toStdString();
+        } catch (const platform::Stop& stop) {
+            EXPECT_EQ(stop.message(), "Valor no válido en la " + c.message);
+        }
+        EXPECT_EQ(run.f.NumTablasMsCatalog, 0);
+        EXPECT_EQ(run.f.NumElementosFeature, 0);
+        EXPECT_EQ(run.display.pointers.back(), app::Pointer::Default);
+        c.msCatalog ? cargaFeature(run.f) : cargaMsCatalog(run.f);  // the other table loads fine
+        EXPECT_EQ(run.display.text(app::Control::Text1), "1");
+    }
+}
+
+}  // namespace
+}  // namespace vexilo::catalog

@@ -1,0 +1,102 @@
+// Marking the Feature entries listed in NoAsignar.
+
+#include <gtest/gtest.h>
+
+#include "catalog/catalogcache.h"
+#include "catalog/exclusion.h"
+#include "tests/support/catalogfixture.h"
+
+namespace vexilo::catalog {
+namespace {
+
+using testing::CatalogRun;
+using testing::CatalogTables;
+
+const QString kSinNoAsignar =
+    "No existe la tabla NoAsignar\rSe asignarán todos los elementos que se encuentren en la tabla FEATURE, "
+    "excepto los centroides (ftype=4)";
+
+CatalogTables features() {
+    CatalogTables t;
+    t.feature = {{10, "A"}, {20, "B"}, {20, "C"}, {30, "D", 4}};
+    return t;
+}
+
+std::vector<bool> flags(const app::RunState& f) {
+    std::vector<bool> out;
+    for (std::int32_t i = 1; i <= f.NumElementosFeature; ++i) {
+        out.push_back(f.ElementosFeature[static_cast<std::size_t>(i)].no_asignar);
+    }
+    return out;
+}
+
+QString lookup(app::RunState& f, QString codigo) {
+    QString nombre;
+    busca_Feature(f, codigo, nombre);
+    return nombre;
+}
+
+void load(CatalogRun& run) {
+    run.f.NumeroTablas = run.f.Bd->TableDefsCount();
+    cargaFeature(run.f);
+    MarcaNoAsignar(run.f);
+}
+
+TEST(Exclusion, ListedCodesMarkEveryEntryThatCarriesThem) {
+    CatalogTables t = features();
+    t.noAsignar = std::vector<QVariant>{20, 99, QVariant()};  // 99: no such feature; Null marks nothing
+    CatalogRun run(t);
+    load(run);
+    EXPECT_EQ(flags(run.f), (std::vector<bool>{false, true, true, false}));
+    EXPECT_EQ(lookup(run.f, "20"), "");
+    EXPECT_EQ(lookup(run.f, "10"), "A");
+    EXPECT_TRUE(run.display.messages.empty());
+}
+
+TEST(Exclusion, TableIsFoundWhateverTheCaseOfItsName) {
+    CatalogTables t = features();
+    t.noAsignar.reset();
+    CatalogRun run(t);
+    testing::makeTable(*run.f.Bd, "noasignar", {{"MSLINK", platform::dbLong, 0}}, {{10}});
+    load(run);
+    EXPECT_TRUE(run.f.TablaEncontrada);
+    EXPECT_EQ(flags(run.f), (std::vector<bool>{true, false, false, false}));
+}
+
+TEST(Exclusion, EmptyTableMarksNothingSilently) {
+    CatalogRun run(features());
+    load(run);
+    EXPECT_EQ(flags(run.f), (std::vector<bool>(4, false)));
+    EXPECT_TRUE(run.display.messages.empty());
+}
+
+TEST(Exclusion, MissingTableIsToldOnceAndTheJobGoesOnWithOnlyCentroidsPassedOver) {
+    CatalogTables t = features();
+    t.noAsignar = std::vector<QVariant>{10};
+    CatalogRun run(t, "first.db");
+    load(run);
+    ASSERT_EQ(flags(run.f)[0], true);
+
+    CatalogTables sin = features();
+    sin.noAsignar.reset();
+    run.switchTo(sin, "second.db");
+    load(run);
+    ASSERT_EQ(run.display.messages.size(), 1u);
+    EXPECT_EQ(run.display.messages[0].text, kSinNoAsignar);
+    EXPECT_EQ(run.display.messages[0].icon, platform::Icon::None);
+    EXPECT_EQ(run.display.pointers, std::vector<app::Pointer>{app::Pointer::Default});
+    EXPECT_EQ(flags(run.f), (std::vector<bool>(4, false)));  // the earlier marks are gone
+    EXPECT_EQ(lookup(run.f, "10"), "A");
+    EXPECT_EQ(lookup(run.f, "30"), "");
+}
+
+TEST(Exclusion, TableWithoutMslinkIsAnEngineError) {
+    CatalogTables t = features();
+    t.noAsignar.reset();
+    CatalogRun run(t);
+    testing::makeTable(*run.f.Bd, "NoAsignar", {{"codigo", platform::dbLong, 0}}, {{10}});
+    EXPECT_THROW(load(run), platform::EngineError);
+}
+
+}  // namespace
+}  // namespace vexilo::catalog

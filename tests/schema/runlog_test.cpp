@@ -1,0 +1,94 @@
+// The run log: one row per table, record and file, with the moment of the first logging.
+
+#include <gtest/gtest.h>
+
+#include "schema/runlog.h"
+#include "tests/support/catalogfixture.h"
+#include "tests/support/testservices.h"
+
+namespace vexilo::schema {
+namespace {
+
+using testing::CatalogRun;
+using testing::CatalogTables;
+
+class RunLog : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        services.clockSeam.dateTime = QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26, 535));
+    }
+
+    std::vector<platform::Database::Row> rows(CatalogRun& r) {
+        return r.f.Bd->ReadRows("controlproceso", {"NombreTabla", "mslink", "RegistroATR", "NombreFichero",
+                                                   "TMapa", "Fecha", "Hora"});
+    }
+
+    testing::TestServices services;
+    platform::ScopedServices scoped{services};
+    CatalogRun run;
+};
+
+TEST_F(RunLog, CreatedTableHasTheSevenFieldsInOrder) {
+    CatalogTables t;
+    t.controlProceso = false;
+    CatalogRun bare(t);
+    bare.f.NumeroTablas = 2;
+    creaTablaControlProceso(bare.f);
+    EXPECT_EQ(bare.f.NumeroTablas, 4);
+    EXPECT_EQ(bare.f.Bd->FieldNames("CONTROLPROCESO"),
+              (std::vector<QString>{"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa", "Fecha",
+                                    "Hora"}));
+}
+
+TEST_F(RunLog, SameTableRecordAndFileIsLoggedOnceWithTheFirstTextAndMoment) {
+    AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a.bin", "Mayor", 0);
+    services.clockSeam.dateTime = services.clockSeam.dateTime.addSecs(3600);
+    AnadeAControlProceso(run.f, "calle", 12, "c:/MAPAS/A.BIN", "Menor", 5);  // case does not matter
+    AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a_s.bin", "Mayor", 12);
+    run.f.resetRunCaches();  // a later job reads the log back from the table
+    AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a.bin", "Otro", 7);
+
+    const auto logged = rows(run);
+    ASSERT_EQ(logged.size(), 2u);
+    const auto& first = logged[0].values;
+    EXPECT_EQ(first[0], "CALLE");
+    EXPECT_EQ(first[1].toInt(), 12);
+    EXPECT_EQ(first[2].toInt(), 0);
+    EXPECT_EQ(first[4], "Mayor");
+    // Fecha is the day at midnight, Hora the time of day on day zero: together the first moment.
+    EXPECT_EQ(first[5].toDateTime(), QDateTime(QDate(2026, 3, 14), QTime(0, 0)));
+    EXPECT_EQ(first[6].toDateTime(), QDateTime(QDate(1899, 12, 30), QTime(15, 9, 26)));
+    EXPECT_EQ(logged[1].values[3], "C:/mapas/a_s.bin");
+    EXPECT_EQ(logged[1].values[6].toDateTime().time(), QTime(16, 9, 26));
+}
+
+TEST_F(RunLog, StoredRowsWithNullNeverMatch) {
+    run.f.Bd->InsertRow("CONTROLPROCESO",
+                        {{"NombreTabla", "CALLE"}, {"mslink", QVariant()}, {"NombreFichero", "a"}});
+    run.f.Bd->InsertRow("CONTROLPROCESO",
+                        {{"NombreTabla", QVariant()}, {"mslink", 1}, {"NombreFichero", "a"}});
+    run.f.Bd->InsertRow("CONTROLPROCESO",
+                        {{"NombreTabla", "CALLE"}, {"mslink", 1}, {"NombreFichero", QVariant()}});
+    run.f.Bd->InsertRow("CONTROLPROCESO", {{"NombreTabla", "CALLE"}, {"mslink", 2}, {"NombreFichero", "a"}});
+    AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
+    AnadeAControlProceso(run.f, "CALLE", 2, "A", "t", 0);
+    EXPECT_EQ(rows(run).size(), 5u);
+}
+
+TEST_F(RunLog, KeysDoNotLeakFromOneDatabaseToTheNext) {
+    AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
+    run.switchTo({}, "other.db");
+    AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
+    EXPECT_EQ(rows(run).size(), 1u);
+}
+
+TEST_F(RunLog, RefusedRowIsNotRemembered) {
+    const QString tooLong(101, QLatin1Char('x'));
+    EXPECT_THROW(AnadeAControlProceso(run.f, "CALLE", 1, "a", tooLong, 0), platform::EngineError);
+    EXPECT_TRUE(rows(run).empty());
+    AnadeAControlProceso(run.f, "CALLE", 1, "a", "corto", 0);
+    EXPECT_EQ(rows(run).size(), 1u);
+}
+
+}  // namespace
+}  // namespace vexilo::schema

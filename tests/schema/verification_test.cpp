@@ -1,0 +1,165 @@
+// The checks that precede every job, and the repairs they make, on real database files.
+
+#include <gtest/gtest.h>
+
+#include "schema/tablecreation.h"
+#include "schema/verification.h"
+#include "tests/support/catalogfixture.h"
+
+namespace vexilo::schema {
+namespace {
+
+using testing::CatalogRun;
+using testing::CatalogTables;
+
+std::vector<QString> fieldsOf(CatalogRun& run, const QString& table) {
+    return run.f.Bd->FieldNames(table);
+}
+
+QString stopMessage(CatalogRun& run) {
+    try {
+        run.check();
+    } catch (const platform::Stop& stop) {
+        EXPECT_EQ(run.display.pointers.back(), app::Pointer::Default);
+        return stop.message();
+    }
+    ADD_FAILURE() << "the checks did not stop";
+    return {};
+}
+
+TEST(MainTables, MissingCatalogTableStopsBeforeAnythingIsCreated) {
+    CatalogTables t;
+    t.withMsCatalog = false;
+    t.controlProceso = false;
+    CatalogRun run(t);
+    EXPECT_EQ(stopMessage(run), "No existe la tabla MsCatalog");
+    EXPECT_EQ(run.tableNames(), (std::vector<QString>{"Feature", "NoAsignar"}));
+    EXPECT_EQ(run.f.NumElementosFeature, 0);
+
+    CatalogTables sinFeature;
+    sinFeature.withFeature = false;
+    CatalogRun other(sinFeature);
+    EXPECT_EQ(stopMessage(other), "No existe la tabla Feature");
+}
+
+TEST(MainTables, NamesInAnyCaseAreFoundAndAMissingLogIsCreated) {
+    CatalogTables t;
+    t.withMsCatalog = t.withFeature = t.controlProceso = false;
+    CatalogRun run(t);
+    testing::makeTable(*run.f.Bd, "MSCATALOG",
+                       {{"TableName", platform::dbText, 0}, {"EntityNum", platform::dbLong, 0}},
+                       {{"parcela", 3}});
+    testing::makeTable(*run.f.Bd, "feature",
+                       {{"MSLINK", platform::dbLong, 0},
+                        {"FTYPE", platform::dbInteger, 0},
+                        {"TABLENAME", platform::dbText, 0}});
+    run.check();
+    EXPECT_EQ(run.f.NumTablasMsCatalog, 1);
+    EXPECT_EQ(run.f.NumeroTablas, 5);
+    EXPECT_EQ(run.f.NumeroTablas, run.f.Bd->TableDefsCount());
+    EXPECT_EQ(fieldsOf(run, "CONTROLPROCESO"),
+              (std::vector<QString>{"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa", "Fecha",
+                                    "Hora"}));
+    // The catalog's mixed-case table is created under its upper-cased name with the five fields.
+    EXPECT_EQ(run.tableNames().back(), "PARCELA");
+    EXPECT_EQ(fieldsOf(run, "parcela"),
+              (std::vector<QString>{"MsLink", "tcomplet", "tmapa", "tfeature", "clasific"}));
+    EXPECT_TRUE(run.display.messages.empty());
+}
+
+TEST(AttributeTables, ListedTwiceCreatedOnceAndEmptyCatalogCreatesNothing) {
+    CatalogTables t;
+    t.msCatalog = {{"Calle", 1}, {"CALLE", 2}, {"Portal", 3}};
+    t.attributeTables = {"portal"};
+    CatalogRun run(t);
+    run.check();
+    const auto names = run.tableNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "CALLE"), 1);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "PORTAL"), 0);  // "portal" was found as it is
+
+    CatalogRun empty;
+    const int before = empty.f.Bd->TableDefsCount();
+    empty.check();
+    EXPECT_EQ(empty.f.Bd->TableDefsCount(), before);
+}
+
+TEST(AttributeTables, NamesWithSpacesStopTheJob) {
+    CatalogTables t;
+    t.msCatalog = {{"  BIEN  ", 1}, {"mal nombre", 2}};  // surrounding spaces are trimmed at load
+    CatalogRun run(t);
+    EXPECT_EQ(stopMessage(run), "Nombre de tabla con espacios en la tabla MsCatalog:\rMAL NOMBRE");
+
+    // A database table with a space is refused when met before the match, listed or not...
+    CatalogTables before;
+    before.msCatalog = {{"CALLE", 1}};
+    CatalogRun early(before);
+    testing::makeTable(*early.f.Bd, "tabla vieja", testing::attributeTableFields());
+    testing::makeTable(*early.f.Bd, "CALLE", testing::attributeTableFields());
+    EXPECT_EQ(stopMessage(early), "Nombre de tabla con espacios :\rtabla vieja");
+
+    // ...but not when the listed table comes first.
+    before.attributeTables = {"CALLE"};
+    CatalogRun late(before);
+    testing::makeTable(*late.f.Bd, "tabla vieja", testing::attributeTableFields());
+    EXPECT_NO_THROW(late.check());
+}
+
+TEST(FieldCheck, MissingTfeatureIsAddedSilently) {
+    CatalogTables t;
+    t.msCatalog = {{"CALLE", 1}};
+    CatalogRun run(t);
+    testing::makeTable(*run.f.Bd, "CALLE",
+                       {{"mslink", platform::dbLong, 0},
+                        {"TMAPA", platform::dbText, 100},
+                        {"TComplet", platform::dbText, 0}},
+                       {{1, "a", "b"}});
+    run.check();
+    EXPECT_EQ(fieldsOf(run, "CALLE").back(), "tfeature");
+    EXPECT_TRUE(run.display.messages.empty());
+}
+
+TEST(FieldCheck, MissingTextFieldsAreBothToldThenTfeatureAddedThenTheJobEndsSilently) {
+    CatalogTables t;
+    t.msCatalog = {{"calle", 1}, {"OTRA", 2}};
+    CatalogRun run(t);
+    testing::makeTable(*run.f.Bd, "CALLE", {{"mslink", platform::dbLong, 0}});
+    run.display.setPointer(app::Pointer::Busy);
+    EXPECT_EQ(stopMessage(run), "");
+    ASSERT_EQ(run.display.messages.size(), 2u);
+    EXPECT_EQ(run.display.messages[0].text, "No existe el campo TMAPA en la tabla: CALLE");
+    EXPECT_EQ(run.display.messages[1].text, "No existe el campo TCOMPLET en la tabla: CALLE");
+    EXPECT_EQ(fieldsOf(run, "CALLE"), (std::vector<QString>{"mslink", "tfeature"}));
+    EXPECT_EQ(fieldsOf(run, "OTRA").size(), 5u);  // created by the earlier check, never verified
+}
+
+TEST(FieldCheck, CatalogTablesAndCategoryAreNeverVerified) {
+    CatalogTables t;
+    t.msCatalog = {{"category", 1}, {"MsCatalog", 2}, {"FEATURE", 3}};
+    CatalogRun run(t);
+    testing::makeTable(*run.f.Bd, "Category", {{"codigo", platform::dbLong, 0}});
+    run.check();
+    EXPECT_TRUE(run.display.messages.empty());
+    EXPECT_EQ(fieldsOf(run, "CATEGORY").size(), 1u);
+
+    CatalogTables missing;
+    missing.msCatalog = {{"Category", 1}};
+    CatalogRun created(missing);
+    created.check();
+    EXPECT_EQ(created.tableNames().back(), "CATEGORY");
+}
+
+TEST(TableCreation, NameIsKeptExactlyAndNeverReadAsSql) {
+    CatalogRun run;
+    run.f.NumeroTablas = run.f.Bd->TableDefsCount();
+    const QString hostile = "X\";DROP/**/TABLE/**/Feature;--";
+    CreaTabla(run.f, hostile);
+    EXPECT_EQ(run.f.NumeroTablas, run.f.Bd->TableDefsCount());
+    EXPECT_EQ(run.tableNames().back(), hostile);
+    EXPECT_EQ(fieldsOf(run, "FEATURE").size(), 3u);
+    buscaTabla(run.f, hostile.toLower());
+    EXPECT_TRUE(run.f.TablaEncontrada);
+    EXPECT_THROW(CreaTabla(run.f, "feature"), platform::EngineError);  // the name is taken
+}
+
+}  // namespace
+}  // namespace vexilo::schema

@@ -1,0 +1,168 @@
+#pragma once
+// Catalog databases for tests: MsCatalog, Feature, NoAsignar, attribute tables and CONTROLPROCESO in
+// one call, on a real database file of the embedded engine, and a run state opened on it.
+//
+//   CatalogTables t;
+//   t.msCatalog = {{"PARCELA", 7}};
+//   t.feature = {{123, "PARCELA"}};
+//   t.attributeTables = {"PARCELA"};
+//   CatalogRun run(t);          // run.f.Bd is open, run.f.display records everything
+//   run.check();                // the three schema checks, as the run driver calls them
+
+#include <QTemporaryDir>
+#include <QVariant>
+#include <optional>
+#include <vector>
+
+#include "app/runstate.h"
+#include "platform/dao.h"
+#include "schema/verification.h"
+#include "tests/support/recordingdisplay.h"
+
+namespace vexilo::testing {
+
+// Values as stored: a QVariant so that a test can store Null (QVariant()) or a text in any column.
+struct MsCatalogRow {
+    QVariant tablename;
+    QVariant entitynum;
+};
+struct FeatureRow {
+    QVariant mslink;
+    QVariant tablename;
+    QVariant ftype = 1;
+};
+
+struct CatalogTables {
+    std::vector<MsCatalogRow> msCatalog;
+    std::vector<FeatureRow> feature;
+    std::optional<std::vector<QVariant>> noAsignar = std::vector<QVariant>{};  // nullopt: no NoAsignar table
+    std::vector<QString> attributeTables;  // with the five standard fields, empty
+    bool controlProceso = true;            // CONTROLPROCESO with its seven fields, empty
+    // Catalog number columns created as text, so that a test can store a value no number column takes.
+    bool numbersAsText = false;
+    bool withMsCatalog = true;
+    bool withFeature = true;
+};
+
+// A table with these fields, then these rows (values in field order).
+inline void makeTable(platform::Database& db, const QString& name,
+                      const std::vector<platform::FieldDef>& fields,
+                      const std::vector<std::vector<QVariant>>& rows = {}) {
+    platform::TableDef def(name);
+    for (const auto& field : fields) {
+        def.Append(field);
+    }
+    db.AppendTableDef(def);
+    for (const auto& row : rows) {
+        platform::FieldValues values;
+        for (std::size_t i = 0; i < fields.size() && i < row.size(); ++i) {
+            values.emplace_back(fields[i].name, row[i]);
+        }
+        db.InsertRow(name, values);
+    }
+}
+
+inline std::vector<platform::FieldDef> attributeTableFields() {
+    using platform::FieldDef;
+    return {FieldDef{"MsLink", platform::dbLong, 0}, FieldDef{"tcomplet", platform::dbText, 0},
+            FieldDef{"tmapa", platform::dbText, 100}, FieldDef{"tfeature", platform::dbLong, 0},
+            FieldDef{"clasific", platform::dbInteger, 0}};
+}
+
+inline void writeCatalogTables(platform::Database& db, const CatalogTables& t) {
+    using platform::FieldDef;
+    const int whole = t.numbersAsText ? platform::dbText : platform::dbLong;
+    const int small = t.numbersAsText ? platform::dbText : platform::dbInteger;
+    if (t.withMsCatalog) {
+        std::vector<std::vector<QVariant>> rows;
+        for (const auto& r : t.msCatalog) {
+            rows.push_back({r.tablename, r.entitynum});
+        }
+        makeTable(db, "MsCatalog",
+                  {FieldDef{"tablename", platform::dbText, 0}, FieldDef{"entitynum", whole, 0}}, rows);
+    }
+    if (t.withFeature) {
+        std::vector<std::vector<QVariant>> rows;
+        for (const auto& r : t.feature) {
+            rows.push_back({r.mslink, r.ftype, r.tablename});
+        }
+        makeTable(db, "Feature",
+                  {FieldDef{"mslink", whole, 0}, FieldDef{"ftype", small, 0},
+                   FieldDef{"tablename", platform::dbText, 0}},
+                  rows);
+    }
+    if (t.noAsignar) {
+        std::vector<std::vector<QVariant>> rows;
+        for (const auto& v : *t.noAsignar) {
+            rows.push_back({v});
+        }
+        makeTable(db, "NoAsignar", {FieldDef{"mslink", whole, 0}}, rows);
+    }
+    for (const QString& name : t.attributeTables) {
+        makeTable(db, name, attributeTableFields());
+    }
+    if (t.controlProceso) {
+        makeTable(db, "CONTROLPROCESO",
+                  {FieldDef{"NombreTabla", platform::dbText, 255}, FieldDef{"mslink", platform::dbLong, 0},
+                   FieldDef{"RegistroATR", platform::dbLong, 0},
+                   FieldDef{"NombreFichero", platform::dbText, 255}, FieldDef{"TMapa", platform::dbText, 100},
+                   FieldDef{"Fecha", platform::dbDate, 0}, FieldDef{"Hora", platform::dbDate, 0}});
+    }
+}
+
+// A new database file holding the given tables (by default the empty catalog tables, an empty
+// NoAsignar and CONTROLPROCESO: a database that passes the schema checks without a message).
+inline void createCatalogDatabase(const QString& path, const CatalogTables& tables = {}) {
+    auto db = platform::CreateDatabase(path);
+    writeCatalogTables(*db, tables);
+    db->Close();
+}
+
+// A run state with a recording display, its database open on a new file holding the given tables.
+class CatalogRun {
+  public:
+    explicit CatalogRun(const CatalogTables& tables = {}, const QString& fileName = "catalog.db") {
+        path = dir.filePath(fileName);
+        f.display = &display;
+        f.Bd = platform::CreateDatabase(path);
+        writeCatalogTables(*f.Bd, tables);
+    }
+    ~CatalogRun() { close(); }
+    CatalogRun(const CatalogRun&) = delete;
+    CatalogRun& operator=(const CatalogRun&) = delete;
+
+    // The three checks in the run driver's order.
+    void check() {
+        schema::Chequea_tablas_principales(f);
+        schema::chequea_resto_tablas(f);
+        schema::chequea_estructura_de_tablas(f);
+    }
+    // Opens another database in the same run state, as the window does for its next job.
+    void switchTo(const CatalogTables& tables, const QString& fileName) {
+        close();
+        path = dir.filePath(fileName);
+        f.Bd = platform::CreateDatabase(path);
+        writeCatalogTables(*f.Bd, tables);
+    }
+    void close() {
+        f.r.reset();
+        if (f.Bd) {
+            f.Bd->Close();
+            f.Bd.reset();
+        }
+    }
+    std::vector<QString> tableNames() {
+        std::vector<QString> names;
+        for (int i = 0; i < f.Bd->TableDefsCount(); ++i) {
+            names.push_back(f.Bd->TableDefName(i));
+        }
+        return names;
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    RecordingDisplay display;
+    app::RunState f;
+};
+
+}  // namespace vexilo::testing

@@ -1,0 +1,14 @@
+// The window: opens Form1 with the desktop's services.
+#include <QApplication>
+
+#include "app/gui/form1.h"
+#include "app/gui/windowservices.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    vexilo::app::gui::WindowServices services;
+    vexilo::platform::ScopedServices installed(services);
+    vexilo::app::gui::Form1 window;
+    window.show();
+    return QApplication::exec();
+}

@@ -15,10 +15,14 @@ QString qtFilter(const QString& filter, int filterIndex, QString* selected) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // Qt takes the patterns from the parentheses of the description.
-        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        // Qt takes the patterns from the parentheses that end the description; add them when missing.
+        if (parts[i].trimmed().endsWith(QLatin1Char(')'))) {
+            filters << parts[i];
+        } else {
+            QString patterns = parts[i + 1];
+            patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+            filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        }
     }
     if (selected && filterIndex >= 1 && filterIndex <= filters.size()) {
         *selected = filters[filterIndex - 1];

@@ -50,6 +50,13 @@ void WindowServices::messageBox(const QString& text, platform::Icon icon) {
     box.exec();
 }
 
+bool WindowServices::question(const QString& text) {
+    QString shown = text;
+    shown.replace(QChar(13), QChar(10));
+    return QMessageBox::question(QApplication::activeWindow(), QStringLiteral("Vexilo"), shown,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 void WindowServices::setMousePointer(platform::MousePointer pointer) {
     const bool busy = pointer == platform::MousePointer::Busy;
     if (busy && !m_busy) {

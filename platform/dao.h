@@ -183,9 +183,15 @@ class DBEngine {
     static DBEngine& instance();
     Workspace& Workspaces(int index);  // only the default workspace, index 0
 
+    // How long a statement waits for another program's lock on the file before it fails as busy
+    // (5 seconds unless changed). Applies to databases opened or created afterwards.
+    int busyTimeoutMs() const { return m_busyTimeoutMs; }
+    void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+
   private:
     DBEngine();
     std::unique_ptr<Workspace> m_default;
+    int m_busyTimeoutMs = 5000;
 };
 
 // Creates a new, empty database file of the embedded engine (tools and tests only; the job itself

@@ -26,9 +26,9 @@ namespace {
 constexpr char kSqliteHeader[] = "SQLite format 3";  // and its terminating NUL
 constexpr qint64 kSqliteHeaderSize = sizeof(kSqliteHeader);
 static_assert(kSqliteHeaderSize == 16);
-
-// How long a statement waits for another program's lock before it fails as busy.
-constexpr int kBusyTimeoutMs = 5000;
+// SQLite's primary result codes for a file that is not, or no longer, a database.
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADb = 26;
 
 QString newConnectionName() {
     static std::atomic<quint64> counter{0};
@@ -55,7 +55,8 @@ std::shared_ptr<Connection> openFile(const QString& path, const QString& mode, i
         QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
         uri.setQuery(QStringLiteral("mode=") + mode);
         db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                                 .arg(DBEngine::instance().busyTimeoutMs()));
         if (!db.open()) {
             const QSqlError error = db.lastError();
             db = QSqlDatabase();
@@ -68,13 +69,20 @@ std::shared_ptr<Connection> openFile(const QString& path, const QString& mode, i
     }
     auto connection = std::make_shared<Connection>(name, path, dialect);
     // Reading the schema proves that the file is a database the engine can use (not damaged, not
-    // encrypted); its failure closes the connection again.
+    // encrypted); its failure closes the connection again. A file locked by another program is a
+    // database all the same, and says so.
     try {
         connection->tables(true);
     } catch (const EngineError& e) {
-        throwEngineError(errnum::kNotADatabase,
-                         QStringLiteral("El fichero '%1' no es una base de datos que se pueda usar: %2")
-                             .arg(path, e.description()));
+        const int primary = e.number() & 0xff;
+        if (primary == kSqliteNotADb || primary == kSqliteCorrupt) {
+            throwEngineError(errnum::kNotADatabase,
+                             QStringLiteral("El fichero '%1' no es una base de datos que se pueda usar: %2")
+                                 .arg(path, e.description()));
+        }
+        throwEngineError(
+            e.number(),
+            QStringLiteral("No se puede abrir la base de datos '%1': %2").arg(path, e.description()));
     }
     return connection;
 }

@@ -140,6 +140,12 @@ class SqliteDialect final : public SqlDialect {
             const QString text = stored.toString();
             QDateTime moment = QDateTime::fromString(text, kDateFormat);
             if (!moment.isValid()) {
+                // Other programs write the same form with a 'T' or with fractions of a second.
+                QString iso = text;
+                moment =
+                    QDateTime::fromString(iso.replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODateWithMs);
+            }
+            if (!moment.isValid()) {
                 const QDate day = QDate::fromString(text, kDayOnlyFormat);
                 if (day.isValid()) {
                     moment = QDateTime(day, QTime(0, 0));

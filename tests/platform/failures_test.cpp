@@ -44,8 +44,14 @@ TEST_F(Failures, UnknownTablesAndFieldsAreNamed) {
     EXPECT_TRUE(e.description().contains("PARCELAS"));
 }
 
-TEST_F(Failures, TableLockedByAnotherProgramFailsAsBusyAfterWaiting) {
-    // Another connection holds the write lock: the write waits, then fails with the engine's number.
+TEST_F(Failures, DatabaseLockedByAnotherProgramFailsAsBusyAfterWaiting) {
+    struct ShortWait {
+        int usual = platform::DBEngine::instance().busyTimeoutMs();
+        ShortWait() { platform::DBEngine::instance().setBusyTimeoutMs(100); }
+        ~ShortWait() { platform::DBEngine::instance().setBusyTimeoutMs(usual); }
+    } shortWait;
+    db = open();  // with the short wait
+    // Another connection holds the exclusive lock: writing and opening wait, then fail as busy.
     QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "failures-locker");
     other.setDatabaseName(file.path());
     ASSERT_TRUE(other.open());
@@ -55,6 +61,9 @@ TEST_F(Failures, TableLockedByAnotherProgramFailsAsBusyAfterWaiting) {
         const EngineError e = engineErrorOf([&] { db->InsertRow("PARCELAS", {{"mslink", 2}}); });
         EXPECT_EQ(e.number() & 0xff, 5);  // SQLITE_BUSY
         EXPECT_TRUE(e.description().contains("PARCELAS"));
+        const EngineError atOpening = engineErrorOf([&] { open(); });
+        EXPECT_EQ(atOpening.number() & 0xff, 5);  // a locked database, not a damaged one
+        EXPECT_TRUE(atOpening.description().contains(file.path()));
         lock.exec("ROLLBACK");
     }
     other.close();

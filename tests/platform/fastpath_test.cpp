@@ -1,5 +1,7 @@
 // The fast paths of the run's caches and the grouping of writes in transactions.
 
+#include <QSqlDatabase>
+
 #include "enginetest.h"
 
 namespace vexilo::testing {
@@ -63,6 +65,7 @@ TEST_F(FastPaths, TransactionsGroupWritesAndCloseCommitsAnOpenOne) {
     EXPECT_TRUE(db->InTransaction());
     EXPECT_EQ(db->ReadRows("PARCELAS", {"mslink"}).size(), 1001u);  // own writes are visible
     db->Close();
+    EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());  // its connection is removed, not leaked
     EXPECT_EQ(file.rows("PARCELAS").size(), 1001u);
     EXPECT_EQ(engineErrorOf([&] { db->InsertRow("PARCELAS", {}); }).number(), errnum::kObjectClosed);
 }

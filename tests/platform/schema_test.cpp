@@ -175,6 +175,7 @@ TEST_F(Schema, DatesAreStoredAsIsoTextAndReadBackAsDateTimes) {
     const QDateTime moment(QDate(2026, 12, 7), QTime(4, 5, 6));
     db->InsertRow("CONTROLPROCESO", {{"Fecha", moment.date()}, {"Hora", moment.time()}});
     db->InsertRow("CONTROLPROCESO", {{"Fecha", moment}, {"Hora", "no es una fecha"}});
+    file.insertRows("CONTROLPROCESO", {{"2026-12-07T04:05:06.500", "2026-12-07"}});  // written elsewhere
     const std::vector<DbRow> stored = file.rows("CONTROLPROCESO");
     EXPECT_EQ(stored[0][0].toString(), "2026-12-07 00:00:00");
     EXPECT_EQ(stored[0][1].toString(), "1899-12-30 04:05:06");
@@ -185,6 +186,9 @@ TEST_F(Schema, DatesAreStoredAsIsoTextAndReadBackAsDateTimes) {
     r->MoveNext();
     EXPECT_EQ(r->Value("Fecha").toDateTime(), moment);
     EXPECT_EQ(r->Value("Hora").toString(), "no es una fecha");  // not a date text: the raw value
+    r->MoveNext();
+    EXPECT_EQ(r->Value("Fecha").toDateTime(), moment.addMSecs(500));
+    EXPECT_EQ(r->Value("Hora").toDateTime(), moment.date().startOfDay());
 }
 
 }  // namespace

@@ -17,8 +17,18 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The sample into ./demo, then the job on it in the default mode and in the rewrite mode on the output.
+# No window is opened: it runs on a machine without a display.
+CLI = $(BUILD)/tools/vexilo-cli
 demo: build
-	$(BUILD)/tools/vexilo
+	rm -rf demo
+	$(CLI) demo demo
+	@echo
+	@echo "== procesar, modo por defecto (Mantener Asignaciones gráficas: No)"
+	$(CLI) procesar --bdd demo/muestra.sqlite --bin demo/muestra.bin
+	@echo
+	@echo "== procesar, modo texto (Modificar Texto en Bin) sobre la salida"
+	$(CLI) procesar --bdd demo/muestra.sqlite --bin demo/muestra_s.bin --modo texto
 
 asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXILO_SANITIZE=ON > /dev/null

@@ -60,6 +60,10 @@ void QSettingsStore::write(const QString& application, const QString& section, c
     }
 }
 
+bool Services::question(const QString&) {
+    return false;
+}
+
 bool Services::fileExists(const QString& path) {
     QFileInfo info(path);
     return info.isFile() && !info.isHidden();

@@ -76,6 +76,9 @@ class Services {
     virtual OpenFileResult showOpen(const OpenFileRequest& request) = 0;
     // A message box with the OK button only. A line break inside the text is a single carriage return.
     virtual void messageBox(const QString& text, Icon icon) = 0;
+    // A message box with the buttons Yes and No; true for Yes. Without a window nobody can answer, so
+    // the default is No.
+    virtual bool question(const QString& text);
     virtual void setMousePointer(MousePointer pointer) = 0;
     // Ends the process at once with this exit code: nothing else runs, no close handler. Test
     // implementations record the code and return, so callers return right after calling it.

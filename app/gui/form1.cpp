@@ -13,6 +13,7 @@
 #include "app/fileselection.h"
 #include "app/progress.h"
 #include "platform/services.h"
+#include "tools/import/ofrecimiento.h"
 
 namespace vexilo::app::gui {
 
@@ -227,7 +228,16 @@ void Form1::Command1_Click() {
 
 void Form1::Command2_Click() {
     if (!m_ocupado) {
-        protegido([this] { app::Command2_Click(m_f); });
+        protegido([this] {
+            const QString antes = m_f.NombreBdD;
+            app::Command2_Click(m_f);
+            if (m_f.NombreBdD != antes) {
+                // The job works on SQLite databases: an Access file is offered for import and its copy used.
+                const QString usada = importacion::ofreceImportarAccess(m_f.NombreBdD);
+                m_f.NombreBdD = usada.isEmpty() ? antes : usada;  // declined: the earlier choice stays
+                setText(Control::Text2, m_f.NombreBdD);
+            }
+        });
     }
 }
 

@@ -15,10 +15,14 @@ QString qtFilter(const QString& filter, int filterIndex, QString* selected) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // Qt takes the patterns from the parentheses of the description.
-        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        // Qt takes the patterns from the parentheses that end the description; add them when missing.
+        if (parts[i].trimmed().endsWith(QLatin1Char(')'))) {
+            filters << parts[i];
+        } else {
+            QString patterns = parts[i + 1];
+            patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+            filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        }
     }
     if (selected && filterIndex >= 1 && filterIndex <= filters.size()) {
         *selected = filters[filterIndex - 1];
@@ -44,6 +48,13 @@ void WindowServices::messageBox(const QString& text, platform::Icon icon) {
     QMessageBox box(icon == platform::Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
                     QStringLiteral("Vexilo"), shown, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
+}
+
+bool WindowServices::question(const QString& text) {
+    QString shown = text;
+    shown.replace(QChar(13), QChar(10));
+    return QMessageBox::question(QApplication::activeWindow(), QStringLiteral("Vexilo"), shown,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 void WindowServices::setMousePointer(platform::MousePointer pointer) {

@@ -10,6 +10,7 @@ class WindowServices : public platform::Services {
   public:
     platform::OpenFileResult showOpen(const platform::OpenFileRequest& request) override;
     void messageBox(const QString& text, platform::Icon icon) override;
+    bool question(const QString& text) override;
     void setMousePointer(platform::MousePointer pointer) override;
     void terminar(int code) override;
     platform::SettingsStore& settings() override { return m_settings; }

@@ -38,6 +38,8 @@ class TestServices : public platform::Services {
     }
     // The next dialog is cancelled.
     void nextCancel() { m_answers.push_back({}); }
+    // The next yes/no question is answered with this (unanswered questions get No).
+    void nextQuestionAnswer(bool yes) { m_questionAnswers.push_back(yes); }
     // The next deletion fails with this error.
     void failNextDelete(int number, const QString& description) { m_deleteFailure = {number, description}; }
 
@@ -51,6 +53,15 @@ class TestServices : public platform::Services {
         return answer;
     }
     void messageBox(const QString& text, platform::Icon icon) override { messages.push_back({text, icon}); }
+    bool question(const QString& text) override {
+        questions.push_back(text);
+        if (m_questionAnswers.empty()) {
+            return false;
+        }
+        const bool yes = m_questionAnswers.front();
+        m_questionAnswers.pop_front();
+        return yes;
+    }
     void setMousePointer(platform::MousePointer pointer) override { pointers.push_back(pointer); }
     void terminar(int code) override { exitCode = code; }
     platform::SettingsStore& settings() override { return m_settings; }
@@ -70,6 +81,7 @@ class TestServices : public platform::Services {
 
     std::vector<platform::OpenFileRequest> dialogs;
     std::vector<Message> messages;
+    std::vector<QString> questions;
     std::vector<platform::MousePointer> pointers;
     std::vector<QString> deletions;
     std::optional<int> exitCode;
@@ -80,6 +92,7 @@ class TestServices : public platform::Services {
     QString m_settingsFile = m_dir.filePath(QStringLiteral("settings.ini"));
     platform::QSettingsStore m_settings;
     std::deque<platform::OpenFileResult> m_answers;
+    std::deque<bool> m_questionAnswers;
     std::optional<std::pair<int, QString>> m_deleteFailure;
 };
 

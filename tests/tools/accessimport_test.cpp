@@ -12,6 +12,8 @@
 #include <QUuid>
 #include <map>
 
+#include "platform/dao.h"
+
 namespace vexilo::importacion {
 namespace {
 
@@ -46,6 +48,8 @@ class Sqlite {
         auto f = filas(sql);
         return f.empty() ? QVariant() : f.front().value(0);
     }
+
+    const QString& nombre() const { return m_nombre; }
 
   private:
     QString m_nombre;
@@ -103,7 +107,7 @@ TEST_F(Nwind, ColumnKindsAndTextSizesAreKept) {
     EXPECT_EQ(productos["ProductID"], "INTEGER");
     EXPECT_EQ(productos["ProductName"], "VARCHAR(40)");
     EXPECT_EQ(productos["UnitPrice"], "REAL");  // currency
-    EXPECT_EQ(productos["UnitsInStock"], "INTEGER");
+    EXPECT_EQ(productos["UnitsInStock"], "SMALLINT");
     EXPECT_EQ(productos["Discontinued"], "BOOLEAN");
     auto empleados = tipos(QStringLiteral("Employees"));
     EXPECT_EQ(empleados["BirthDate"], "DATETIME");
@@ -111,6 +115,14 @@ TEST_F(Nwind, ColumnKindsAndTextSizesAreKept) {
     EXPECT_EQ(empleados["Photo"], "BLOB");  // OLE
     EXPECT_EQ(empleados["Extension"], "VARCHAR(4)");
     EXPECT_EQ(tipos(QStringLiteral("Order Details"))["Discount"], "REAL");  // single
+
+    // The sizes bind as they do in Access: a longer text or a wider number is refused.
+    QSqlDatabase::database(db.nombre()).transaction();
+    QSqlQuery q(QSqlDatabase::database(db.nombre()));
+    EXPECT_FALSE(q.exec(QStringLiteral("UPDATE Customers SET CustomerID='ABCDEF' WHERE CustomerID='BOLID'")));
+    EXPECT_FALSE(q.exec(QStringLiteral("UPDATE Products SET UnitsInStock=40000 WHERE ProductID=1")));
+    EXPECT_TRUE(q.exec(QStringLiteral("UPDATE Customers SET CustomerID='ABCDE' WHERE CustomerID='BOLID'")));
+    QSqlDatabase::database(db.nombre()).rollback();
 }
 
 TEST_F(Nwind, ValuesNullsDatesAndAccentedTextsReadBackAsInTheFile) {
@@ -131,10 +143,11 @@ TEST_F(Nwind, ValuesNullsDatesAndAccentedTextsReadBackAsInTheFile) {
     EXPECT_EQ(db.valor(QStringLiteral("SELECT count(*) FROM Orders WHERE ShippedDate IS NULL")).toInt(), 21);
     EXPECT_EQ(db.valor(QStringLiteral("SELECT count(*) FROM Employees WHERE ReportsTo IS NULL")).toInt(), 1);
 
-    EXPECT_EQ(db.valor(QStringLiteral("SELECT BirthDate FROM Employees WHERE EmployeeID=4")).toDateTime(),
-              QDateTime(QDate(1937, 9, 19), QTime(0, 0)));
-    EXPECT_EQ(db.valor(QStringLiteral("SELECT OrderDate FROM Orders WHERE OrderID=10248")).toDateTime(),
-              QDateTime(QDate(1994, 8, 4), QTime(0, 0)));
+    // Dates in the form the engine layer stores them.
+    EXPECT_EQ(db.valor(QStringLiteral("SELECT BirthDate FROM Employees WHERE EmployeeID=4")).toString(),
+              QStringLiteral("1937-09-19 00:00:00"));
+    EXPECT_EQ(db.valor(QStringLiteral("SELECT OrderDate FROM Orders WHERE OrderID=10248")).toString(),
+              QStringLiteral("1994-08-04 00:00:00"));
 
     EXPECT_DOUBLE_EQ(db.valor(QStringLiteral("SELECT UnitPrice FROM Products WHERE ProductID=5")).toDouble(),
                      21.35);
@@ -163,6 +176,17 @@ TEST_F(Nwind, MemosAndPicturesAreWholeAndRowsKeepTheFileOrder) {
     EXPECT_EQ(primeras[0][1].toInt(), 11);
     EXPECT_EQ(primeras[1][1].toInt(), 42);
     EXPECT_EQ(primeras[2][1].toInt(), 72);
+}
+
+TEST_F(Nwind, TheEngineLayerOpensTheImportedDatabaseAndReadsItsTables) {
+    auto bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(s_destino);
+    EXPECT_EQ(bd->TableDefsCount(), 8);
+    auto rs = bd->OpenRecordset(platform::Query::all(QStringLiteral("shippers")), platform::dbOpenSnapshot);
+    ASSERT_GE(rs->RecordCount(), 1);
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value(QStringLiteral("companyname")).toString(), QStringLiteral("Speedy Express"));
+    rs->Close();
+    bd->Close();
 }
 
 TEST(FechaAccess, DaysCountFromThe30thOfDecember1899AndTheFractionIsTheTimeOfDay) {

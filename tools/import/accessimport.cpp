@@ -81,7 +81,8 @@ Clase claseDe(int tipo) {
 QString tipoSql(const Columna& c, bool jet3) {
     switch (c.clase) {
         case Clase::Entero:
-            return QStringLiteral("INTEGER");
+            // Access's Integer and Byte are 16-bit and 8-bit: declared as the engine declares a 16-bit field.
+            return c.col->col_type == MDB_LONGINT ? QStringLiteral("INTEGER") : QStringLiteral("SMALLINT");
         case Clase::Real:
         case Clase::Moneda:
         case Clase::Numerico:
@@ -171,7 +172,8 @@ QVariant valor(MdbHandle* mdb, Columna& c, const MdbField& f, const QString& tab
             }
             return QVariant(doble(p));
         case Clase::Fecha:
-            return QVariant(fechaAccess(doble(p)));
+            // Stored as the engine layer stores dates, so that the job reads them alike.
+            return QVariant(fechaAccess(doble(p)).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         case Clase::Binario:
             return QVariant(QByteArray(reinterpret_cast<const char*>(p), f.siz));
         case Clase::Ole: {
@@ -222,6 +224,34 @@ QString cita(const QString& nombre) {
     return QChar('"') + n.replace(QChar('"'), QStringLiteral("\"\"")) + QChar('"');
 }
 
+// The limits Access keeps (a text's size, a whole number's width), written as the engine layer writes
+// them for the fields it creates, so a value the Access file would refuse is refused here too.
+QString restriccion(const Columna& c) {
+    const QString col = cita(c.nombre);
+    const QString nombre = QStringLiteral(" CONSTRAINT ") + col + QChar(' ');
+    auto rango = [&](qint64 desde, qint64 hasta) {
+        return nombre + QStringLiteral("CHECK (") + col + QStringLiteral(" IS NULL OR (typeof(") + col +
+               QStringLiteral(") = 'integer' AND ") + col + QStringLiteral(" BETWEEN ") +
+               QString::number(desde) + QStringLiteral(" AND ") + QString::number(hasta) +
+               QStringLiteral("))");
+    };
+    if (c.clase == Clase::Entero) {
+        switch (c.col->col_type) {
+            case MDB_BYTE:
+                return rango(0, 255);
+            case MDB_INT:
+                return rango(-32768, 32767);
+            default:
+                return rango(-2147483648LL, 2147483647LL);
+        }
+    }
+    if (c.clase == Clase::Texto) {
+        const QString tam = c.tipoSql.section(QChar('('), 1).chopped(1);
+        return nombre + QStringLiteral("CHECK (length(") + col + QStringLiteral(") <= ") + tam + QChar(')');
+    }
+    return {};
+}
+
 class Destino {
   public:
     explicit Destino(const QString& ruta) : m_conexion(QUuid::createUuid().toString()) {
@@ -242,7 +272,7 @@ class Destino {
     void creaTabla(const QString& nombre, const std::vector<Columna>& cols) {
         QStringList defs;
         for (const Columna& c : cols) {
-            defs << cita(c.nombre) + QChar(' ') + c.tipoSql;
+            defs << cita(c.nombre) + QChar(' ') + c.tipoSql + restriccion(c);
         }
         ejecuta(QStringLiteral("CREATE TABLE %1 (%2)").arg(cita(nombre), defs.join(QStringLiteral(", "))));
         QStringList marcas;

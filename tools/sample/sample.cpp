@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "drawing/binfile.h"
+#include "drawing/codepage.h"
 #include "platform/dao.h"
 
 namespace vexilo::sample {
@@ -207,7 +208,7 @@ Record12 registroAzar(Azar& azar) {
 
 // The code as the file may hold it: NUL-padded, space-padded, or preceded by spaces.
 void ponCodigo(drawing::CabeceraElemento& h, const QString& codigo, Azar& azar) {
-    QByteArray b = codigo.toLatin1();
+    QByteArray b = drawing::codepage::encode(codigo);
     int p = azar.percent();
     if (p >= 80 && b.size() <= 5) {
         b.prepend("  ");
@@ -219,7 +220,7 @@ void ponCodigo(drawing::CabeceraElemento& h, const QString& codigo, Azar& azar) 
 
 // The text cut into 12-byte chunks; the last one padded with NUL bytes, or with spaces now and then.
 std::vector<Record12> trocea(const QString& texto, Azar& azar) {
-    QByteArray b = texto.toLatin1();  // the sample only uses characters that Latin-1 and 1252 share
+    QByteArray b = drawing::codepage::encode(texto);
     std::vector<Record12> trozos;
     char relleno = azar.percent() < 20 ? ' ' : '\0';
     for (qsizetype i = 0; i < b.size(); i += 12) {
@@ -266,11 +267,11 @@ struct Texto {
     QString codigo;
     QString texto;
     int tabla = 0;          // table whose entity number the links use
-    std::int64_t registro;  // record holding the text; 0 for a text not yet in the table
+    std::int64_t registro = 0;  // record holding the text; 0 for a text not yet in the table
     bool especial = false;  // code that the assignment pass leaves alone
 };
 
-Texto eligeTexto(Contexto& c, std::int64_t j) {
+Texto eligeTexto(Contexto& c) {
     Texto t;
     t.tabla = static_cast<int>(c.azar.below(c.tablas));
     int p = c.azar.percent();
@@ -305,7 +306,6 @@ Texto eligeTexto(Contexto& c, std::int64_t j) {
     if (c.azar.percent() < 15) {
         t.texto = desfigura(t.texto, c.azar);
     }
-    (void)j;
     return t;
 }
 
@@ -344,7 +344,7 @@ std::vector<EnlaceAtributo> eligeEnlaces(Contexto& c, const Texto& t, std::int64
 }
 
 void elementoTexto(Contexto& c, std::int64_t j, drawing::Elemento& el) {
-    Texto t = eligeTexto(c, j);
+    Texto t = eligeTexto(c);
     std::vector<EnlaceAtributo> enlaces = eligeEnlaces(c, t, j);
     const bool conMuchos = c.o.texts >= 50;
     if (conMuchos && j == c.o.texts / 2) {
@@ -391,9 +391,9 @@ void escribeDibujo(const QString& ruta, Contexto& c, Result& r) {
     drawing::BinWriter out(ruta);
     drawing::Elemento el;
     std::int64_t quedanTextos = c.o.texts;
-    std::int64_t quedanDescartados =
-        std::max<std::int64_t>(c.o.elements / 20, c.o.elements > c.o.texts ? 1 : 0);
-    quedanDescartados = std::min(quedanDescartados, c.o.elements - c.o.texts);
+    // A twentieth of the elements are dropped: at least one whenever the texts leave room for it.
+    const std::int64_t sitio = c.o.elements - c.o.texts;
+    std::int64_t quedanDescartados = std::min(sitio, std::max<std::int64_t>(c.o.elements / 20, 1));
     r.dropped = quedanDescartados;
     std::int64_t j = 0;
     for (std::int64_t quedan = c.o.elements; quedan > 0; --quedan) {

@@ -1,0 +1,182 @@
+// vexilo-cli procesar, run as a program on a generated sample, against the window's run driver run in
+// this process on an identical copy: same output bytes, same database rows, same log rows apart from
+// the date and time of logging; then its exit statuses.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include "app/fileselection.h"
+#include "app/rundriver.h"
+#include "support/elementbuilder.h"
+#include "support/recordingdisplay.h"
+#include "support/testservices.h"
+#include "tools/cliproceso.h"
+#include "tools/sample/sample.h"
+
+namespace vexilo::testing {
+namespace {
+
+// Every row of every table, in stored order, with the folder of the sample replaced so that two copies
+// compare equal; the log's Fecha and Hora are left out.
+QStringList filasBd(const QString& ruta, const QString& carpeta) {
+    const QString nombre = QUuid::createUuid().toString();
+    QStringList filas;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
+        db.setDatabaseName(ruta);
+        EXPECT_TRUE(db.open());
+        for (const QString& t : db.tables()) {
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(t)));
+            while (q.next()) {
+                QStringList campos{t};
+                for (int i = 0; i < q.record().count(); ++i) {
+                    const QString campo = q.record().fieldName(i).toUpper();
+                    if (t.toUpper() == QLatin1String("CONTROLPROCESO") &&
+                        (campo == QLatin1String("FECHA") || campo == QLatin1String("HORA"))) {
+                        continue;
+                    }
+                    campos << (q.value(i).isNull() ? QStringLiteral("<null>")
+                                                   : q.value(i).toString().replace(carpeta, QStringLiteral("<dir>")));
+                }
+                filas << campos.join(QChar('|'));
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nombre);
+    return filas;
+}
+
+sample::Options opciones() {
+    sample::Options o;
+    o.elements = 1500;
+    o.texts = 300;
+    o.tables = 3;
+    o.seed = 11;
+    return o;
+}
+
+struct Caso {
+    const char* modo;
+    app::Modo enVentana;
+};
+
+class ProcesarComoVentana : public ::testing::TestWithParam<Caso> {};
+
+TEST_P(ProcesarComoVentana, GivesTheSameOutputDatabaseAndLogAsTheWindowsRunDriver) {
+    QTemporaryDir dirCli, dirVentana;
+    const sample::Result cli = sample::genera(dirCli.path(), opciones());
+    const sample::Result ventana = sample::genera(dirVentana.path(), opciones());
+    // A stale output of the same name is replaced, as when the drawing is chosen in the window.
+    writeFile(app::nombreDeSalida(cli.drawing), Bytes(5000, 0x55));
+
+    const SalidaCli s = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), cli.database,
+                                    QStringLiteral("--bin"), cli.drawing, QStringLiteral("--modo"),
+                                    QString::fromLatin1(GetParam().modo)});
+    ASSERT_EQ(s.estado, 0) << s.errores.toStdString();
+
+    TestServices servicios;
+    platform::ScopedServices alcance(servicios);
+    RecordingDisplay pantalla;
+    app::RunState f;
+    f.display = &pantalla;
+    f.NombreBdD = ventana.database;
+    f.NombreBin = ventana.drawing;
+    f.NombreBinSalida = app::nombreDeSalida(ventana.drawing);
+    const app::RunOutcome r = app::Command1_Click(f, GetParam().enVentana);
+    ASSERT_EQ(r.kind, app::RunOutcome::Kind::Finished) << r.description.toStdString() << r.message.toStdString();
+
+    EXPECT_EQ(readFile(app::nombreDeSalida(cli.drawing)), readFile(f.NombreBinSalida));
+    EXPECT_EQ(filasBd(cli.database, dirCli.path()), filasBd(ventana.database, dirVentana.path()));
+
+    EXPECT_TRUE(s.salida.contains(QStringLiteral("Creado el fichero : ") + app::nombreDeSalida(cli.drawing)))
+        << s.salida.toStdString();
+    EXPECT_TRUE(s.salida.contains(QStringLiteral("Textos Procesados : %1\n").arg(f.TextosProcesados)));
+    EXPECT_TRUE(s.errores.contains(QStringLiteral("0...10...20...30...40...50...60...70...80...90...100 - done.")))
+        << s.errores.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modos, ProcesarComoVentana,
+                         ::testing::Values(Caso{"no", app::Modo::No}, Caso{"si", app::Modo::Si},
+                                           Caso{"texto", app::Modo::ModificarTexto}),
+                         [](const auto& info) { return std::string(info.param.modo); });
+
+class ProcesarEstados : public ::testing::Test {
+  protected:
+    void SetUp() override { m_muestra = sample::genera(m_dir.path(), opciones()); }
+    QString ruta(const char* nombre) const { return m_dir.filePath(QString::fromLatin1(nombre)); }
+    QTemporaryDir m_dir;
+    sample::Result m_muestra;
+};
+
+TEST_F(ProcesarEstados, SeveralDrawingsRunInOrderAndAStopEndsTheRunWithStatusOne) {
+    ASSERT_TRUE(QFile::copy(m_muestra.drawing, ruta("hoja2.bin")));
+    writeFile(ruta("mala.bin"), concat({ElementBuilder::c().bytes(), ElementBuilder::tipo('X', '=').bytes()}));
+    const SalidaCli s = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("-q"), QStringLiteral("--bdd"),
+                                    m_muestra.database, QStringLiteral("--bin"), m_muestra.drawing,
+                                    QStringLiteral("--bin"), ruta("hoja2.bin"), QStringLiteral("--bin"),
+                                    ruta("mala.bin"), QStringLiteral("--bin"), ruta("nunca.bin")});
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_TRUE(QFile::exists(app::nombreDeSalida(m_muestra.drawing)));
+    EXPECT_TRUE(QFile::exists(ruta("hoja2_s.bin")));
+    EXPECT_EQ(s.salida.count(QStringLiteral("Creado el fichero : ")), 2);
+    EXPECT_TRUE(s.errores.contains(QStringLiteral("Fichero Corrupto"))) << s.errores.toStdString();
+    EXPECT_FALSE(s.errores.contains(QStringLiteral("...10")));  // -q: no progress
+    // The elements before the damage are in its output; the drawing after it was never started.
+    EXPECT_EQ(readFile(ruta("mala_s.bin")).size(), ElementBuilder::c().size());
+    EXPECT_FALSE(QFile::exists(ruta("nunca_s.bin")));
+}
+
+TEST_F(ProcesarEstados, AWrongUsageEndsWithTwoAndAFailureWithOne) {
+    const QString bin = m_muestra.drawing;
+    const QString bdd = m_muestra.database;
+    EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bin"), bin}).estado, 2);
+    EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd}).estado, 2);
+    EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd, QStringLiteral("--bdd"), bdd,
+                          QStringLiteral("--bin"), bin})
+                  .estado,
+              2);
+    EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd, QStringLiteral("--bin"), bin,
+                          QStringLiteral("--modo"), QStringLiteral("quizas")})
+                  .estado,
+              2);
+    // A refused command line touches nothing.
+    EXPECT_FALSE(QFile::exists(app::nombreDeSalida(bin)));
+
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VEXILO_SHARED_TESTDATA "/nwind.mdb"), ruta("datos.mdb")));
+    const SalidaCli access = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), ruta("datos.mdb"),
+                                         QStringLiteral("--bin"), bin});
+    EXPECT_EQ(access.estado, 1);
+    EXPECT_TRUE(access.errores.contains(QStringLiteral("vexilo-cli importar"))) << access.errores.toStdString();
+
+    const SalidaCli sinBd = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"),
+                                        ruta("no-existe.sqlite"), QStringLiteral("--bin"), bin});
+    EXPECT_EQ(sinBd.estado, 1);
+    EXPECT_TRUE(sinBd.errores.contains(QStringLiteral("Error "))) << sinBd.errores.toStdString();
+    EXPECT_FALSE(QFile::exists(ruta("no-existe.sqlite")));  // the engine never creates a database
+}
+
+TEST(ImportarCli, ImportsAndRefusesToOverwriteWithoutForzar) {
+    QTemporaryDir dir;
+    const QString destino = dir.filePath(QStringLiteral("nw.sqlite"));
+    const QString origen = QStringLiteral(VEXILO_SHARED_TESTDATA "/nwind.mdb");
+    const SalidaCli s = ejecutaCli({QStringLiteral("importar"), origen, destino});
+    ASSERT_EQ(s.estado, 0) << s.errores.toStdString();
+    EXPECT_TRUE(s.salida.contains(QStringLiteral("Order Details : 2155 filas")));
+    EXPECT_TRUE(s.errores.isEmpty()) << s.errores.toStdString();  // libmdb's own chatter is kept off
+    const SalidaCli otra = ejecutaCli({QStringLiteral("importar"), origen, destino});
+    EXPECT_EQ(otra.estado, 1);
+    EXPECT_TRUE(otra.errores.contains(QStringLiteral("--forzar")));
+    EXPECT_EQ(ejecutaCli({QStringLiteral("importar"), origen, destino, QStringLiteral("--forzar")}).estado, 0);
+    EXPECT_EQ(ejecutaCli({QStringLiteral("importar"), destino, dir.filePath(QStringLiteral("x.sqlite"))}).estado, 1);
+}
+
+}  // namespace
+}  // namespace vexilo::testing

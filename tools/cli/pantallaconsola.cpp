@@ -1,0 +1,65 @@
+#include "tools/cli/pantallaconsola.h"
+
+#include "tools/cli/consola.h"
+
+namespace vexilo::cli {
+
+void PantallaConsola::empiezaTrabajo() {
+    m_enTrabajo = true;
+    m_siguiente = 10;
+    if (!m_silencioso) {
+        errores() << "0";
+        errores().flush();
+        m_lineaAbierta = true;
+    }
+}
+
+void PantallaConsola::terminaTrabajo(bool completo) {
+    if (completo && m_enTrabajo) {
+        marca(100);
+    }
+    cierraLinea();
+    m_enTrabajo = false;
+}
+
+void PantallaConsola::setProgress(int value) {
+    if (m_enTrabajo) {
+        marca(value);
+    }
+}
+
+void PantallaConsola::marca(int hasta) {
+    if (m_silencioso) {
+        return;
+    }
+    bool escrito = false;
+    while (m_siguiente <= hasta && m_siguiente <= 100) {
+        // After a message the marks go on, on a line of their own.
+        errores() << "..." << m_siguiente;
+        m_lineaAbierta = true;
+        escrito = true;
+        if (m_siguiente == 100) {
+            errores() << " - done.\n";
+            m_lineaAbierta = false;
+        }
+        m_siguiente += 10;
+    }
+    if (escrito) {
+        errores().flush();
+    }
+}
+
+void PantallaConsola::cierraLinea() {
+    if (m_lineaAbierta) {
+        errores() << '\n';
+        errores().flush();
+        m_lineaAbierta = false;
+    }
+}
+
+void PantallaConsola::message(const QString& text, platform::Icon) {
+    cierraLinea();
+    escribeError(text);
+}
+
+}  // namespace vexilo::cli

@@ -1,0 +1,34 @@
+#pragma once
+// What the job shows, on a terminal: messages on standard error at once (they never wait for an answer)
+// and the progress of each job as one line "0...10...20...30...40...50...60...70...80...90...100 - done."
+// The counters and labels of the window are not printed: the command line prints its own summary.
+
+#include "app/display.h"
+
+namespace vexilo::cli {
+
+class PantallaConsola : public app::Display {
+  public:
+    explicit PantallaConsola(bool silencioso) : m_silencioso(silencioso) {}
+
+    void empiezaTrabajo();
+    // Completes the line for a job that ended well (the whole input was read); ends it otherwise.
+    void terminaTrabajo(bool completo);
+
+    void setText(app::Control, const QString&) override {}
+    void setProgress(int value) override;
+    void setFinishedVisible(bool) override {}
+    void setPointer(app::Pointer) override {}
+    void message(const QString& text, platform::Icon icon) override;
+
+  private:
+    void marca(int hasta);
+    void cierraLinea();
+
+    bool m_silencioso;
+    bool m_enTrabajo = false;
+    bool m_lineaAbierta = false;
+    int m_siguiente = 10;  // next tenth to print
+};
+
+}  // namespace vexilo::cli

@@ -1,0 +1,131 @@
+// vexilo-cli procesar: the job of "Procesar" without the window, through the same run driver.
+#include "app/fileselection.h"
+#include "app/rundriver.h"
+#include "app/runstate.h"
+#include "platform/services.h"
+#include "tools/cli/argumentos.h"
+#include "tools/cli/consola.h"
+#include "tools/cli/ordenes.h"
+#include "tools/cli/pantallaconsola.h"
+#include "tools/import/accessimport.h"
+#include "tools/import/ofrecimiento.h"
+
+namespace vexilo::cli {
+namespace {
+
+const QString kUso = QStringLiteral(
+    "Uso: vexilo-cli procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto] [-q]\n"
+    "Hace el trabajo de \"Procesar\" sobre cada fichero de dibujo, en orden, con la misma base de datos:\n"
+    "escribe FICHERO_s.bin al lado (borrando uno anterior), actualiza la base de datos y CONTROLPROCESO.\n"
+    "  --modo no      asigna los textos sin mantener las asignaciones gráficas (por defecto)\n"
+    "  --modo si      asigna los textos manteniendo las asignaciones gráficas\n"
+    "  --modo texto   modifica los textos del dibujo con los de la base de datos\n"
+    "  -q             sin la línea de progreso\n"
+    "Los mensajes salen por la salida de errores y no esperan respuesta. Estado de salida: 0 correcto,\n"
+    "1 tras una parada o un error (los ficheros siguientes no se procesan), 2 error de uso.\n");
+
+app::Modo modoDe(const QString& texto) {
+    if (texto == QLatin1String("no")) {
+        return app::Modo::No;
+    }
+    if (texto == QLatin1String("si") || texto == QStringLiteral("sí")) {
+        return app::Modo::Si;
+    }
+    if (texto == QLatin1String("texto")) {
+        return app::Modo::ModificarTexto;
+    }
+    throw ErrorUso(QStringLiteral("--modo espera no, si o texto"));
+}
+
+void resumen(const app::RunState& f) {
+    salida() << "Creado el fichero : " << f.NombreBinSalida << '\n'
+             << "Textos Procesados : " << f.TextosProcesados << '\n';
+    if (!f.report.empty()) {
+        salida() << comoLineas(f.report.texto()) << '\n';
+    }
+    salida().flush();
+}
+
+// One job; false when it stopped or failed (already reported).
+bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin, app::Modo modo) {
+    f.NombreBin = bin;
+    f.NombreBinBase = app::baseDeSalida(bin);
+    f.NombreBinSalida = app::nombreDeSalida(bin);
+    try {
+        // As when the drawing is chosen in the window: an old output of that name goes first.
+        auto& servicios = platform::services();
+        if (servicios.fileExists(f.NombreBinSalida)) {
+            servicios.deleteFile(f.NombreBinSalida);
+        }
+    } catch (const platform::RunError& e) {
+        escribeError(app::textoDeError(e.number(), e.description()));
+        return false;
+    }
+    pantalla.empiezaTrabajo();
+    const app::RunOutcome r = app::Command1_Click(f, modo);
+    pantalla.terminaTrabajo(r.kind == app::RunOutcome::Kind::Finished);
+    switch (r.kind) {
+        case app::RunOutcome::Kind::Finished:
+            resumen(f);
+            return true;
+        case app::RunOutcome::Kind::Stopped:
+            if (!r.message.isEmpty()) {
+                escribeError(r.message);
+            }
+            return false;
+        case app::RunOutcome::Kind::Failed:
+            escribeError(app::textoDeError(r.number, r.description));
+            return false;
+        case app::RunOutcome::Kind::Ignored:
+            break;
+    }
+    escribeError(QStringLiteral("No se ha procesado %1").arg(bin));
+    return false;
+}
+
+}  // namespace
+
+int ordenProcesar(const QStringList& args) {
+    Argumentos a;
+    app::Modo modo = app::Modo::No;
+    try {
+        a = analiza(args, {QStringLiteral("--bdd"), QStringLiteral("--bin"), QStringLiteral("--modo")},
+                    {QStringLiteral("-q")});
+        if (a.ayuda) {
+            salida() << kUso;
+            return kExito;
+        }
+        if (!a.posicionales.isEmpty()) {
+            throw ErrorUso(QStringLiteral("argumento de más: %1").arg(a.posicionales.front()));
+        }
+        if (a.opciones.value(QStringLiteral("--bdd")).size() != 1) {
+            throw ErrorUso(QStringLiteral("hace falta una sola base de datos (--bdd)"));
+        }
+        if (a.opciones.value(QStringLiteral("--bin")).isEmpty()) {
+            throw ErrorUso(QStringLiteral("hace falta al menos un fichero de dibujo (--bin)"));
+        }
+        modo = modoDe(a.opcion(QStringLiteral("--modo"), QStringLiteral("no")));
+    } catch (const ErrorUso& e) {
+        return errorDeUso(e.mensaje(), kUso);
+    }
+
+    const QString bdd = a.opcion(QStringLiteral("--bdd"));
+    if (importacion::esBaseDeDatosAccess(bdd)) {
+        escribeError(QStringLiteral("%1 es una base de datos Access. Impórtela primero:\n"
+                                    "  vexilo-cli importar %1 %2")
+                         .arg(bdd, importacion::rutaImportada(bdd)));
+        return kFallo;
+    }
+    PantallaConsola pantalla(a.banderas.contains(QStringLiteral("-q")));
+    app::RunState f;  // one state for all the jobs, as the window keeps one for its whole life
+    f.display = &pantalla;
+    f.NombreBdD = bdd;
+    for (const QString& bin : a.opciones.value(QStringLiteral("--bin"))) {
+        if (!procesaUno(f, pantalla, bin, modo)) {
+            return kFallo;
+        }
+    }
+    return kExito;
+}
+
+}  // namespace vexilo::cli

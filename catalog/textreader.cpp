@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "drawing/normalisation.h"
+
 namespace vexilo::catalog {
 
 namespace {
@@ -9,19 +11,6 @@ namespace {
 const QString kMslink = QStringLiteral("mslink");
 const QString kTmapa = QStringLiteral("tmapa");
 const QString kTcomplet = QStringLiteral("tcomplet");
-
-// Removes the spaces (code 32 only) at both ends; tabs and other blanks are kept, as the record holds them.
-QString sinEspaciosExtremos(const QString& s) {
-    qsizetype inicio = 0;
-    qsizetype fin = s.size();
-    while (inicio < fin && s.at(inicio) == QLatin1Char(' ')) {
-        ++inicio;
-    }
-    while (fin > inicio && s.at(fin - 1) == QLatin1Char(' ')) {
-        --fin;
-    }
-    return s.mid(inicio, fin - inicio);
-}
 
 // The record number a stored mslink value answers to, if a query "mslink=N" with a 32-bit N can match it.
 bool numeroDeRegistro(const QVariant& v, std::int32_t& numero) {
@@ -56,11 +45,20 @@ void exigeColumnas(platform::Database& bd, const QString& NombreTabla) {
 }  // namespace
 
 const TextosBdD::Tabla& TextosBdD::tabla(platform::Database& bd, const QString& NombreTabla) {
-    const QString clave = NombreTabla.toUpper();  // the engine matches table names without regard to case
-    auto it = m_tablas.constFind(clave);
-    if (it != m_tablas.cend()) {
-        return *it;
+    if (m_ultima != nullptr && NombreTabla == m_ultimoNombre) {
+        return *m_ultima;
     }
+    const QString clave = NombreTabla.toUpper();  // the engine matches table names without regard to case
+    auto it = m_tablas.find(clave);
+    if (it == m_tablas.end()) {
+        it = m_tablas.emplace(clave, lee(bd, NombreTabla)).first;
+    }
+    m_ultimoNombre = NombreTabla;
+    m_ultima = &it->second;
+    return it->second;
+}
+
+TextosBdD::Tabla TextosBdD::lee(platform::Database& bd, const QString& NombreTabla) {
     exigeColumnas(bd, NombreTabla);
     Tabla textos;
     for (const platform::Database::Row& fila : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
@@ -73,11 +71,11 @@ const TextosBdD::Tabla& TextosBdD::tabla(platform::Database& bd, const QString& 
         Texto t;
         t.nulo = valor.isNull();
         if (!t.nulo) {
-            t.texto = sinEspaciosExtremos(valor.toString());
+            t.texto = drawing::recortaEspacios(valor.toString());
         }
         textos.emplace(numero, std::move(t));
     }
-    return *m_tablas.insert(clave, std::move(textos));
+    return textos;
 }
 
 ResultadoTexto ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,

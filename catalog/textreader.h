@@ -8,9 +8,9 @@
 // - several records share the number: the first in the table's stored order is read;
 // - the record's tmapa and tcomplet are both Null: SinTexto, TextoEnBdD untouched.
 
-#include <QHash>
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <unordered_map>
 
 #include "app/runstate.h"
@@ -41,8 +41,13 @@ class TextosBdD {
     int tablasLeidas() const { return static_cast<int>(m_tablas.size()); }
 
   private:
+    static Tabla lee(platform::Database& bd, const QString& NombreTabla);
+
     const platform::Database* m_bd;
-    QHash<QString, Tabla> m_tablas;
+    std::map<QString, Tabla> m_tablas;  // a map's entries stay where they are as others are added
+    // The pass asks about the same table many times in a row: the last answer saves the upper-casing.
+    QString m_ultimoNombre;
+    const Tabla* m_ultima = nullptr;
 };
 
 // Sets TextoEnBdD to the text of the record numbered `registro` in NombreTabla: its tmapa, or its

@@ -1,0 +1,166 @@
+// The attribute text reader: what a record's text is, the records that hold none, and one read per table.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "app/runstate.h"
+#include "catalog/textreader.h"
+#include "platform/dao.h"
+
+namespace vexilo::catalog {
+namespace {
+
+using platform::Database;
+using platform::FieldValues;
+
+// Passes everything to a real database and counts the table reads.
+class CountingDatabase : public Database {
+  public:
+    explicit CountingDatabase(std::unique_ptr<Database> inner) : m_inner(std::move(inner)) {}
+    int readRowsCalls = 0;
+
+    const QString& path() const override { return m_inner->path(); }
+    int TableDefsCount() override { return m_inner->TableDefsCount(); }
+    QString TableDefName(int i) override { return m_inner->TableDefName(i); }
+    void AppendTableDef(const platform::TableDef& def) override { m_inner->AppendTableDef(def); }
+    void AppendField(const QString& t, const platform::FieldDef& fd) override { m_inner->AppendField(t, fd); }
+    std::vector<QString> FieldNames(const QString& t) override { return m_inner->FieldNames(t); }
+    std::unique_ptr<platform::Recordset> OpenRecordset(const platform::Query& q,
+                                                       platform::RecordsetType type) override {
+        return m_inner->OpenRecordset(q, type);
+    }
+    platform::RowId InsertRow(const QString& t, const FieldValues& v) override {
+        return m_inner->InsertRow(t, v);
+    }
+    void UpdateRow(const QString& t, platform::RowId row, const FieldValues& v) override {
+        m_inner->UpdateRow(t, row, v);
+    }
+    std::vector<Row> ReadRows(const QString& t, const std::vector<QString>& columns) override {
+        ++readRowsCalls;
+        return m_inner->ReadRows(t, columns);
+    }
+    void BeginTrans() override { m_inner->BeginTrans(); }
+    void CommitTrans() override { m_inner->CommitTrans(); }
+    bool InTransaction() const override { return m_inner->InTransaction(); }
+    void Close() override { m_inner->Close(); }
+
+  private:
+    std::unique_ptr<Database> m_inner;
+};
+
+const QVariant kNull;
+
+class TextReaderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        auto db = std::make_unique<CountingDatabase>(platform::CreateDatabase(m_dir.filePath("t.db")));
+        m_db = db.get();
+        f.Bd = std::move(db);
+    }
+
+    void creaTabla(const QString& nombre, bool conTmapa = true) {
+        platform::TableDef def(nombre);
+        def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
+        def.Append(platform::TableDef::CreateField("tcomplet", platform::dbText));
+        if (conTmapa) {
+            def.Append(platform::TableDef::CreateField("tmapa", platform::dbText, 100));
+        }
+        f.Bd->AppendTableDef(def);
+    }
+    void registro(const QString& tabla, const QVariant& mslink, const QVariant& tmapa,
+                  const QVariant& tcomplet) {
+        f.Bd->InsertRow(tabla, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
+    }
+    ResultadoTexto lee(std::int32_t n, const QString& tabla, QString& texto) {
+        return ObtengoTextoBdD(f, n, tabla, texto);
+    }
+
+    QTemporaryDir m_dir;
+    CountingDatabase* m_db = nullptr;
+    app::RunState f;
+};
+
+TEST_F(TextReaderTest, RecordTextIsTmapaTrimmedOrTcompletWhenTmapaIsNull) {
+    creaTabla("PARCELAS");
+    struct Caso {
+        QVariant tmapa, tcomplet;
+        QString esperado;
+    };
+    const std::vector<Caso> casos = {
+        {"  Calle  Mayor  ", "otro", "Calle  Mayor"},  // only the ends lose their spaces
+        {"\tRío Ebro ", kNull, "\tRío Ebro"},          // a tab is not a space
+        {kNull, "  Camino Real ", "Camino Real"},      // a Null tmapa falls back to tcomplet
+        {"", "Texto completo", ""},                    // an empty tmapa is the empty text
+        {"   ", "Texto completo", ""},                 // so is one of spaces only
+        {"mIxTo", kNull, "mIxTo"},                     // case as stored
+    };
+    for (std::size_t i = 0; i < casos.size(); ++i) {
+        registro("PARCELAS", static_cast<int>(i + 1), casos[i].tmapa, casos[i].tcomplet);
+    }
+    for (std::size_t i = 0; i < casos.size(); ++i) {
+        QString texto = QStringLiteral("anterior");
+        EXPECT_EQ(lee(static_cast<std::int32_t>(i + 1), "PARCELAS", texto), ResultadoTexto::Encontrado);
+        EXPECT_EQ(texto, casos[i].esperado) << "record " << i + 1;
+    }
+}
+
+TEST_F(TextReaderTest, MissingRecordAndRecordWithoutTextLeaveTheTextAsItWas) {
+    creaTabla("PARCELAS");
+    registro("PARCELAS", 5, kNull, kNull);
+    registro("PARCELAS", kNull, "sin número", kNull);
+    QString texto = QStringLiteral("anterior");
+    EXPECT_EQ(lee(4, "PARCELAS", texto), ResultadoTexto::RegistroInexistente);
+    EXPECT_EQ(lee(0, "PARCELAS", texto),
+              ResultadoTexto::RegistroInexistente);  // a Null mslink matches nothing
+    EXPECT_EQ(lee(5, "PARCELAS", texto), ResultadoTexto::SinTexto);
+    EXPECT_EQ(texto, QStringLiteral("anterior"));
+}
+
+TEST_F(TextReaderTest, SharedNumberReadsTheFirstRecordInStoredOrder) {
+    creaTabla("PARCELAS");
+    registro("PARCELAS", 9, kNull, kNull);  // the first holds no text: it still decides
+    registro("PARCELAS", 9, "segundo", kNull);
+    registro("PARCELAS", 8, "primero", kNull);
+    registro("PARCELAS", 8, "segundo", kNull);
+    QString texto;
+    EXPECT_EQ(lee(8, "PARCELAS", texto), ResultadoTexto::Encontrado);
+    EXPECT_EQ(texto, QStringLiteral("primero"));
+    EXPECT_EQ(lee(9, "PARCELAS", texto), ResultadoTexto::SinTexto);
+}
+
+TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
+    creaTabla("PARCELAS");
+    creaTabla("CALLES");
+    registro("PARCELAS", 1, "uno", kNull);
+    registro("CALLES", 1, "calle", kNull);
+    QString texto;
+    for (int vuelta = 0; vuelta < 3; ++vuelta) {
+        lee(1, "PARCELAS", texto);
+        EXPECT_EQ(texto, QStringLiteral("uno"));
+        lee(1, "parcelas", texto);
+        lee(2, "Parcelas", texto);
+        lee(1, "CALLES", texto);
+        EXPECT_EQ(texto, QStringLiteral("calle"));
+    }
+    EXPECT_EQ(m_db->readRowsCalls, 2);
+
+    // A new run reads the tables again and sees what changed in between.
+    olvidaTextosBdD(f);
+    registro("PARCELAS", 2, "dos", kNull);
+    EXPECT_EQ(lee(2, "PARCELAS", texto), ResultadoTexto::Encontrado);
+    EXPECT_EQ(texto, QStringLiteral("dos"));
+    EXPECT_EQ(m_db->readRowsCalls, 3);
+}
+
+TEST_F(TextReaderTest, TableWithoutTmapaOrMissingTableIsAnEngineError) {
+    creaTabla("SINTMAPA", false);
+    f.Bd->InsertRow("SINTMAPA", {{"mslink", 1}, {"tcomplet", "completo"}});
+    QString texto;
+    EXPECT_THROW(lee(1, "SINTMAPA", texto), platform::EngineError);
+    EXPECT_THROW(lee(1, "NOEXISTE", texto), platform::EngineError);
+}
+
+}  // namespace
+}  // namespace vexilo::catalog

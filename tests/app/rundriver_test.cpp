@@ -94,6 +94,14 @@ TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
     }
 }
 
+TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
+    eligeTodo();
+    f.report.codigoNoNumerico = 4;
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    EXPECT_TRUE(f.report.empty());
+    EXPECT_TRUE(display.messages.empty());
+}
+
 TEST_F(RunDriverTest, OldLongerOutputLeavesNoStaleBytes) {
     eligeTodo();
     const Bytes once = dibujo();

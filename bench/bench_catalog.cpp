@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
+#include <vector>
 
 #include "app/runstate.h"
 #include "catalog/catalogcache.h"
@@ -38,16 +40,30 @@ void fillCatalog(app::RunState& f, std::int32_t n) {
     f.NumElementosFeature = n;
 }
 
+// The keys a run asks for: up to 1000 distinct ones spread evenly over the whole table (a map uses a
+// limited set of codes and tables), so that the measure is the work per call, not the cache footprint.
+std::vector<std::int32_t> keysOver(std::int32_t n) {
+    const std::int32_t count = std::min(n, 1000);
+    std::vector<std::int32_t> keys;
+    for (std::int32_t k = 0; k < count; ++k) {
+        keys.push_back(1 + static_cast<std::int32_t>(static_cast<std::int64_t>(k) * n / count));
+    }
+    return keys;
+}
+
 void BM_busca_Feature(benchmark::State& state) {
     app::RunState f;
-    const auto n = static_cast<std::int32_t>(state.range(0));
-    fillCatalog(f, n);
-    QString codigo = QStringLiteral("1");
+    fillCatalog(f, static_cast<std::int32_t>(state.range(0)));
+    std::vector<QString> codigos;
+    for (std::int32_t key : keysOver(f.NumElementosFeature)) {
+        codigos.push_back(QString::number(key).rightJustified(7, QLatin1Char('0')));
+    }
     QString nombre;
+    QString codigo = codigos[0];
     catalog::busca_Feature(f, codigo, nombre);  // builds the index outside the measured loop
-    std::int32_t i = 0;
+    std::size_t k = 0;
     for (auto _ : state) {
-        codigo = QString::number(1 + (i++ * 7919) % n);
+        codigo = codigos[k++ % codigos.size()];
         nombre.clear();
         catalog::busca_Feature(f, codigo, nombre);
         benchmark::DoNotOptimize(nombre);
@@ -56,11 +72,10 @@ void BM_busca_Feature(benchmark::State& state) {
 
 void BM_busca_entitynum(benchmark::State& state) {
     app::RunState f;
-    const auto n = static_cast<std::int32_t>(state.range(0));
-    fillCatalog(f, n);
+    fillCatalog(f, static_cast<std::int32_t>(state.range(0)));
     std::vector<QString> names;
-    for (std::int32_t i = 1; i <= std::min(n, 1000); ++i) {
-        names.push_back(QStringLiteral("TABLA%1").arg(n - i + 1));  // the last tables: worst case for a scan
+    for (std::int32_t key : keysOver(f.NumTablasMsCatalog)) {
+        names.push_back(QStringLiteral("TABLA%1").arg(key));
     }
     std::int32_t warm = 0;
     catalog::busca_entitynum(f, names[0], warm);  // builds the index outside the measured loop
@@ -74,14 +89,14 @@ void BM_busca_entitynum(benchmark::State& state) {
 
 void BM_busca_NombreTabla(benchmark::State& state) {
     app::RunState f;
-    const auto n = static_cast<std::int32_t>(state.range(0));
-    fillCatalog(f, n);
+    fillCatalog(f, static_cast<std::int32_t>(state.range(0)));
+    const std::vector<std::int32_t> keys = keysOver(f.NumTablasMsCatalog);
     QString warm;
-    catalog::busca_NombreTabla(f, 1, warm);  // builds the index outside the measured loop
-    std::int32_t i = 0;
+    catalog::busca_NombreTabla(f, keys[0], warm);  // builds the index outside the measured loop
+    std::size_t k = 0;
     for (auto _ : state) {
         QString nombre;
-        catalog::busca_NombreTabla(f, n - (i++ % std::min(n, 1000)), nombre);
+        catalog::busca_NombreTabla(f, keys[k++ % keys.size()], nombre);
         benchmark::DoNotOptimize(nombre);
     }
 }
@@ -111,11 +126,12 @@ struct LogDatabase {
 // A call that finds its row already logged: the common case of a run over an already processed map.
 void BM_AnadeAControlProceso_duplicate(benchmark::State& state) {
     LogDatabase db(state.range(0));
-    const auto n = static_cast<std::int32_t>(state.range(0));
+    const std::vector<std::int32_t> keys = keysOver(static_cast<std::int32_t>(state.range(0)));
     schema::AnadeAControlProceso(db.f, "CALLE", 0, "C:/mapas/viejo.bin", "texto", 0);  // reads the keys
-    std::int32_t i = 0;
+    std::size_t k = 0;
     for (auto _ : state) {
-        schema::AnadeAControlProceso(db.f, "calle", i++ % n, "c:/MAPAS/viejo.bin", "texto", 0);
+        schema::AnadeAControlProceso(db.f, "calle", keys[k++ % keys.size()] - 1, "c:/MAPAS/viejo.bin",
+                                     "texto", 0);
     }
 }
 

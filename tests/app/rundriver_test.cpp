@@ -102,6 +102,25 @@ TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
     EXPECT_TRUE(display.messages.empty());
 }
 
+TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion) {
+    QFile::remove(path("particular.sqlite"));
+    testing::CatalogTables tables;
+    tables.msCatalog = {{QStringLiteral("CALLES"), 7}};
+    tables.attributeTables = {QStringLiteral("CALLES")};
+    testing::createCatalogDatabase(path("particular.sqlite"), tables);
+    // Two texts linked to records the table no longer holds.
+    testing::writeFile(path("mapa.bin"),
+                       testing::concat({ElementBuilder::t().texto("UNO").enlace(7, 99).seed(2),
+                                        ElementBuilder::t().texto("DOS").enlace(7, 98).seed(4)}));
+    eligeTodo();
+    ASSERT_EQ(Command1_Click(f, Modo::ModificarTexto).kind, RunOutcome::Kind::Finished);
+    EXPECT_EQ(f.report.registroInexistente, 2);
+    ASSERT_EQ(display.messages.size(), 1u);
+    EXPECT_EQ(display.messages[0].text, f.report.texto());
+    EXPECT_TRUE(display.messages[0].text.contains(QStringLiteral("2")));
+    EXPECT_TRUE(display.finishedVisible);
+}
+
 TEST_F(RunDriverTest, OldLongerOutputLeavesNoStaleBytes) {
     eligeTodo();
     const Bytes once = dibujo();

@@ -265,6 +265,28 @@ TEST_F(Form1Test, DamagedDrawingEndsWithTheCriticalMessageAndSavesNoFolders) {
     EXPECT_EQ(stored("UltimoDirectorioBin"), QStringLiteral("/antes/"));
 }
 
+TEST_F(Form1Test, StopAfterItsOwnMessagesEndsWithoutAnEmptyBox) {
+    QFile::remove(path("particular.sqlite"));
+    testing::CatalogTables tables;
+    tables.msCatalog = {{QStringLiteral("CALLES"), 7}};
+    testing::createCatalogDatabase(path("particular.sqlite"), tables);
+    {
+        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path("particular.sqlite"));
+        testing::makeTable(*db, QStringLiteral("CALLES"),
+                           {platform::FieldDef{QStringLiteral("MsLink"), platform::dbLong, 0},
+                            platform::FieldDef{QStringLiteral("tcomplet"), platform::dbText, 0}});
+        db->Close();
+    }
+    Form1 form;
+    form.show();
+    eligeTodo(form);
+    click(form, "Command1");
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_TRUE(services.messages[0].text.startsWith(QStringLiteral("No existe el campo TMAPA")));
+    EXPECT_EQ(services.exitCode, kSalidaParada);
+    EXPECT_EQ(services.pointers.back(), platform::MousePointer::Default);
+}
+
 TEST_F(Form1Test, FailuresShowNumberAndDescriptionThenEnd) {
     Form1 form;
     testing::writeFile(path("mapa_s.bin"), {1, 2, 3});

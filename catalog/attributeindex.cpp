@@ -74,7 +74,7 @@ void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
         ByText& entry = m_byText[claveDeTexto(text.toString())];
         const std::optional<QString> code = textoDeCodigo(row.values[kTfeature]);
         if (code) {
-            entry.byCode[*code].push_back(pos);  // rows come in natural order: already sorted
+            entry.owned(*code).push_back(pos);  // rows come in natural order: already sorted
         } else {
             entry.unclaimed.push_back(pos);
         }
@@ -93,8 +93,8 @@ std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave,
         best = entry->unclaimed[entry->nextUnclaimed];
         unclaimed = true;
     }
-    const auto owned = entry->byCode.constFind(codigo);
-    if (owned != entry->byCode.constEnd() && !owned->empty() && (!best || owned->front() < *best)) {
+    const std::vector<Pos>* owned = entry->owned(codigo);
+    if (owned && !owned->empty() && (!best || owned->front() < *best)) {
         best = owned->front();
         unclaimed = false;
     }
@@ -115,7 +115,7 @@ void AttributeIndex::claimed(const QString& clave, Pos pos, const QString& store
         entry.unclaimed.clear();
         entry.nextUnclaimed = 0;
     }
-    insertSorted(entry.byCode[stored], pos);
+    insertSorted(entry.owned(stored), pos);
 }
 
 bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& clave,
@@ -128,7 +128,7 @@ bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::o
     m_mslinks.push_back(mslink);
     addMslink(mslink, pos);
     if (clave) {
-        m_byText[*clave].byCode[stored].push_back(pos);  // the last position: still sorted
+        m_byText[*clave].owned(stored).push_back(pos);  // the last position: still sorted
     }
     return true;
 }
@@ -161,6 +161,24 @@ std::optional<std::int64_t> AttributeIndex::highestBelowLimit() const {
         return std::nullopt;
     }
     return std::prev(it)->first;
+}
+
+const std::vector<AttributeIndex::Pos>* AttributeIndex::ByText::owned(const QString& codigo) const {
+    for (const auto& [code, positions] : byCode) {
+        if (code == codigo) {
+            return &positions;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<AttributeIndex::Pos>& AttributeIndex::ByText::owned(const QString& codigo) {
+    for (auto& [code, positions] : byCode) {
+        if (code == codigo) {
+            return positions;
+        }
+    }
+    return byCode.emplace_back(codigo, std::vector<Pos>{}).second;
 }
 
 void AttributeIndex::insertSorted(std::vector<Pos>& v, Pos pos) {

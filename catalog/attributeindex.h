@@ -82,8 +82,12 @@ class AttributeIndex {
     // always takes the first of them) and the claimed ones by the text of their Tfeature.
     struct ByText {
         std::vector<Pos> unclaimed;
-        std::size_t nextUnclaimed = 0;
-        QHash<QString, std::vector<Pos>> byCode;  // each sorted by position
+        std::uint32_t nextUnclaimed = 0;
+        // A text is held by few codes, so a short list beats a hash (and costs far less memory).
+        std::vector<std::pair<QString, std::vector<Pos>>> byCode;  // positions sorted
+
+        const std::vector<Pos>* owned(const QString& codigo) const;
+        std::vector<Pos>& owned(const QString& codigo);  // created empty when missing
     };
 
     static void insertSorted(std::vector<Pos>& v, Pos pos);

@@ -190,15 +190,21 @@ void AttributeIndex::addMslink(std::int64_t n, Pos pos) {
 }
 
 AttributeIndex& AttributeIndexes::table(const QString& tabla) {
+    // Asked for once or twice per text element, nearly always by the same few spellings.
+    if (AttributeIndex* known = m_byName.value(tabla)) {
+        return *known;
+    }
     auto& slot = m_tables[tabla.toUpper()];
     if (!slot) {
         slot = std::make_unique<AttributeIndex>();
         slot->load(m_db->ReadRows(tabla, kIndexColumns));
     }
+    m_byName.insert(tabla, slot.get());
     return *slot;
 }
 
 AttributeIndex& AttributeIndexes::reload(const QString& tabla) {
+    m_byName.clear();
     m_tables.erase(tabla.toUpper());
     return table(tabla);
 }

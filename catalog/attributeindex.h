@@ -121,6 +121,7 @@ class AttributeIndexes {
     platform::Database* m_db;
     QString m_path;
     std::map<QString, std::unique_ptr<AttributeIndex>> m_tables;  // by upper-cased name
+    QHash<QString, AttributeIndex*> m_byName;                     // the same, by the name as asked
     QHash<QString, QString> m_readBack;                           // "TABLE\ncode" -> stored text
 };
 

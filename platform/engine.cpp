@@ -73,6 +73,10 @@ std::shared_ptr<Connection> openFile(const QString& path, const QString& mode, i
     // database all the same, and says so.
     try {
         connection->tables(true);
+        // A page cache of up to 64 MB (SQLite's default is 2 MB): the assignment pass writes into every
+        // attribute table and the log inside one transaction, and a small cache spills dirty pages to
+        // the file and its journal again and again before the commit.
+        connection->runOnce(QStringLiteral("PRAGMA cache_size = -65536"), path);
     } catch (const EngineError& e) {
         const int primary = e.number() & 0xff;
         if (primary == kSqliteNotADb || primary == kSqliteCorrupt) {

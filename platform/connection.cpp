@@ -112,9 +112,15 @@ const std::vector<QString>& Connection::tables(bool reread) {
 }
 
 QString Connection::resolveTable(const QString& name) {
+    requireOpen();
+    auto known = m_resolvedTables.find(name);
+    if (known != m_resolvedTables.end()) {
+        return known->second;
+    }
     for (int pass = 0; pass < 2; ++pass) {
         for (const QString& t : tables(pass == 1)) {
             if (t.compare(name, Qt::CaseInsensitive) == 0) {
+                m_resolvedTables.emplace(name, t);
                 return t;
             }
         }
@@ -141,13 +147,21 @@ const std::vector<FieldDef>& Connection::columns(const QString& storedTable) {
 }
 
 int Connection::columnIndex(const QString& storedTable, const QString& name) {
+    std::unordered_map<QString, int>& known = m_columnIndexes[storedTable];
+    auto found = known.find(name);
+    if (found != known.end()) {
+        return found->second;
+    }
     const std::vector<FieldDef>& fields = columns(storedTable);
+    int index = -1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) {
-            return static_cast<int>(i);
+            index = static_cast<int>(i);
+            break;
         }
     }
-    return -1;
+    known.emplace(name, index);
+    return index;
 }
 
 int Connection::requireColumn(const QString& storedTable, const QString& name) {
@@ -163,6 +177,8 @@ void Connection::forgetSchema() {
     m_tablesRead = false;
     m_tables.clear();
     m_columns.clear();
+    m_resolvedTables.clear();
+    m_columnIndexes.clear();
 }
 
 void Connection::begin() {
@@ -209,6 +225,7 @@ void Connection::close() {
 
 void Connection::releaseStatements() {
     // Every QSqlQuery on the connection must be gone before the connection is removed.
+    m_writes.clear();
     m_statements.clear();
     forgetSchema();
 }

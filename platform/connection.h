@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -52,6 +53,24 @@ class Connection {
     int requireColumn(const QString& storedTable, const QString& name);
     void forgetSchema();
 
+    // The prepared row write (insert or update) of a table and a list of columns, built on first use by
+    // `build` and kept with the statements: the passes write hundreds of thousands of rows of the same
+    // shape, and building and hashing their SQL text each time cost more than the write itself.
+    enum class WriteKind { Insert, Update };
+    template <typename BuildSql>
+    QSqlQuery& preparedWrite(WriteKind kind, const QString& storedTable, const std::vector<int>& columns,
+                             BuildSql build) {
+        WriteShape shape{kind, storedTable, columns};
+        auto found = m_writes.find(shape);
+        if (found != m_writes.end()) {
+            requireOpen();
+            return *found->second;
+        }
+        QSqlQuery& query = prepared(build(), storedTable);
+        m_writes.emplace(std::move(shape), &query);
+        return query;
+    }
+
     void begin();
     void commit();
     bool inTransaction() const { return m_depth > 0; }
@@ -72,6 +91,25 @@ class Connection {
     std::vector<QString> m_tables;
     bool m_tablesRead = false;
     std::unordered_map<QString, std::vector<FieldDef>> m_columns;  // by stored table name
+    std::unordered_map<QString, QString> m_resolvedTables;         // name as asked -> stored name
+    // Column indexes by stored table, then by the name as asked.
+    std::unordered_map<QString, std::unordered_map<QString, int>> m_columnIndexes;
+
+    struct WriteShape {
+        WriteKind kind;
+        QString table;
+        std::vector<int> columns;
+        bool operator<(const WriteShape& o) const {
+            if (kind != o.kind) {
+                return kind < o.kind;
+            }
+            if (columns != o.columns) {
+                return columns < o.columns;
+            }
+            return table < o.table;
+        }
+    };
+    std::map<WriteShape, QSqlQuery*> m_writes;  // points into m_statements
 };
 
 // The exception for a failed statement: the engine's native number when it gave one, and a Spanish

@@ -43,12 +43,13 @@ void bindValues(Connection& c, QSqlQuery& query, const QString& storedTable, con
 
 RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
                 const std::vector<QVariant>& values) {
-    const SqlDialect& d = c.dialect();
-    const std::vector<FieldDef>& fields = c.columns(storedTable);
-    QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
-    if (columns.empty()) {
-        sql += QLatin1String(" DEFAULT VALUES");
-    } else {
+    QSqlQuery& query = c.preparedWrite(Connection::WriteKind::Insert, storedTable, columns, [&] {
+        const SqlDialect& d = c.dialect();
+        const std::vector<FieldDef>& fields = c.columns(storedTable);
+        QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
+        if (columns.empty()) {
+            return sql + QLatin1String(" DEFAULT VALUES");
+        }
         QString names;
         QString marks;
         for (int column : columns) {
@@ -56,9 +57,8 @@ RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int
                      d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name);
             marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
         }
-        sql += QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
-    }
-    QSqlQuery& query = c.prepared(sql, storedTable);
+        return sql + QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
+    });
     bindValues(c, query, storedTable, columns, values);
     c.run(query, storedTable);
     const RowId id = query.lastInsertId().toLongLong();
@@ -71,16 +71,17 @@ void updateRow(Connection& c, const QString& storedTable, RowId row, const std::
     if (columns.empty()) {
         return;  // nothing changed: nothing to write
     }
-    const SqlDialect& d = c.dialect();
-    const std::vector<FieldDef>& fields = c.columns(storedTable);
-    QString sets;
-    for (int column : columns) {
-        sets += (sets.isEmpty() ? QString() : QStringLiteral(", ")) +
-                d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) + QLatin1String(" = ?");
-    }
-    const QString sql = QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") +
-                        sets + QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
-    QSqlQuery& query = c.prepared(sql, storedTable);
+    QSqlQuery& query = c.preparedWrite(Connection::WriteKind::Update, storedTable, columns, [&] {
+        const SqlDialect& d = c.dialect();
+        const std::vector<FieldDef>& fields = c.columns(storedTable);
+        QString sets;
+        for (int column : columns) {
+            sets += (sets.isEmpty() ? QString() : QStringLiteral(", ")) +
+                    d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) + QLatin1String(" = ?");
+        }
+        return QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") + sets +
+               QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
+    });
     bindValues(c, query, storedTable, columns, values);
     query.bindValue(static_cast<int>(columns.size()), row);
     c.run(query, storedTable);

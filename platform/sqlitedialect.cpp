@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/dialect.h"
 
@@ -22,6 +23,18 @@ const QString kDayOnlyFormat = QStringLiteral("yyyy-MM-dd");
 constexpr int kZeroYear = 1899;
 constexpr int kZeroMonth = 12;
 constexpr int kZeroDay = 30;
+
+// The stored text of a date, "YYYY-MM-DD HH:MM:SS". The run log writes two dates per row, so this is
+// built by hand: formatting through QDateTime::toString costs more than the insert itself.
+QString dateText(const QDate& day, const QTime& time) {
+    if (!day.isValid() || !time.isValid() || day.year() < 1 || day.year() > 9999) {
+        return QDateTime(day, time).toString(kDateFormat);
+    }
+    char text[20];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", day.year(), day.month(), day.day(),
+                  time.hour(), time.minute(), time.second());
+    return QString::fromLatin1(text, 19);
+}
 
 // Identifiers are joined by concatenation, never through QString::arg, whose markers a name could hold.
 QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) {
@@ -114,13 +127,14 @@ class SqliteDialect final : public SqlDialect {
             return QVariant();
         }
         switch (value.metaType().id()) {
-            case QMetaType::QDateTime:
-                return value.toDateTime().toString(kDateFormat);
+            case QMetaType::QDateTime: {
+                const QDateTime moment = value.toDateTime();
+                return dateText(moment.date(), moment.time());
+            }
             case QMetaType::QDate:
-                return QDateTime(value.toDate(), QTime(0, 0)).toString(kDateFormat);
+                return dateText(value.toDate(), QTime(0, 0));
             case QMetaType::QTime:
-                return QDateTime(QDate(kZeroYear, kZeroMonth, kZeroDay), value.toTime())
-                    .toString(kDateFormat);
+                return dateText(QDate(kZeroYear, kZeroMonth, kZeroDay), value.toTime());
             case QMetaType::QString:
                 // The driver binds a null QString as Null; the caller gave a text, so an empty one.
                 if (value.toString().isEmpty()) {

@@ -44,15 +44,14 @@ void AnadeAControlProceso(app::RunState& f, const QString& NombreTabla, std::int
     if (claves.contains(NombreTabla, registro, fich_entrada)) {
         return;
     }
-    // The moment of the logging is split as a date/time field holds it: Fecha is the day at midnight,
-    // Hora the time of day on day zero (30 December 1899). Whole seconds, like the engine's text form
-    // 'YYYY-MM-DD HH:MM:SS' in which both are stored. The two values carry the local fields as they
-    // are, marked UTC only so that no daylight-saving rule can move a midnight that the zone skips.
+    // The moment of the logging is split as a date/time field holds it: Fecha is the day (stored at
+    // midnight), Hora the time of day (stored on day zero, 30 December 1899), in whole seconds like the
+    // engine's text form 'YYYY-MM-DD HH:MM:SS' in which both are stored. A QDate and a QTime carry the
+    // local fields as they are, so no time-zone rule can move a midnight that the zone skips.
     const QDateTime momento = platform::services().clock().now();
+    const QDate fecha = momento.date();
     const QTime hora = momento.time();
-    const QDateTime fecha(momento.date(), QTime(0, 0), QTimeZone::utc());
-    const QDateTime horaDelDia(QDate(1899, 12, 30), QTime(hora.hour(), hora.minute(), hora.second()),
-                               QTimeZone::utc());
+    const QTime horaDelDia(hora.hour(), hora.minute(), hora.second());
     f.Bd->InsertRow(kControlProceso, {{QStringLiteral("NombreTabla"), NombreTabla},
                                       {QStringLiteral("mslink"), registro},
                                       {QStringLiteral("RegistroAtr"), registro_grafico_igual_tabla},

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/runstate.h"
+#include "bench/quietdisplay.h"
 #include "catalog/catalogcache.h"
 #include "schema/runlog.h"
 
@@ -18,14 +19,7 @@ namespace {
 
 using namespace vexilo;
 
-class SilentDisplay : public app::Display {
-  public:
-    void setText(app::Control, const QString&) override {}
-    void setProgress(int) override {}
-    void setFinishedVisible(bool) override {}
-    void setPointer(app::Pointer) override {}
-    void message(const QString&, platform::Icon) override {}
-};
+using SilentDisplay = bench::QuietDisplay;
 
 // A catalog of n tables and n features filled in memory, as the loads leave it.
 void fillCatalog(app::RunState& f, std::int32_t n) {

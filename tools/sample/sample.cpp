@@ -315,8 +315,10 @@ std::vector<EnlaceAtributo> eligeEnlaces(Contexto& c, const Texto& t, std::int64
     Azar& a = c.azar;
     const std::int32_t e = entitynumDe(t.tabla);
     auto otro = [&]() { return static_cast<std::int32_t>(1 + a.below(c.registros)); };
-    // A key beyond the table: in the "keep" mode the record takes it.
-    const auto fuera = static_cast<std::int32_t>(c.registros + 1000 + j);
+    // A key beyond the table: in the "keep" mode the record takes it. Keys from 60000 up, which the
+    // numbering of new records never looks at, so a long run in that mode never exhausts the numbers
+    // below 60000.
+    const auto fuera = static_cast<std::int32_t>(60000 + 1000 + j);
     const std::int32_t propio = t.registro > 0 ? static_cast<std::int32_t>(t.registro) : fuera;
     std::vector<EnlaceAtributo> v;
     int p = a.percent();

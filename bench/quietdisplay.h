@@ -1,0 +1,17 @@
+#pragma once
+// A Display that shows nothing, for benchmarks: the job's cost without a window.
+
+#include "app/display.h"
+
+namespace vexilo::bench {
+
+class QuietDisplay : public app::Display {
+  public:
+    void setText(app::Control, const QString&) override {}
+    void setProgress(int) override {}
+    void setFinishedVisible(bool) override {}
+    void setPointer(app::Pointer) override {}
+    void message(const QString&, platform::Icon) override {}
+};
+
+}  // namespace vexilo::bench

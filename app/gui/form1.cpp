@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -137,6 +138,13 @@ void Form1::creaControles() {
 
     auto* frame1 = new QGroupBox(QStringLiteral("Mantener Asignaciones gráficas"), this);
     situa(frame1, "Frame1", twips(10920, 360, 2655, 2055));
+    // In today's default fonts the caption is wider than the frame: a smaller type keeps it whole.
+    QFont letra = frame1->font();
+    while (QFontMetrics(letra).horizontalAdvance(frame1->title()) > frame1->width() - 12 &&
+           letra.pointSizeF() > 6.0) {
+        letra.setPointSizeF(letra.pointSizeF() - 0.5);
+    }
+    frame1->setFont(letra);
     situa(new QRadioButton(QStringLiteral("Sí"), frame1), "Option1", twips(120, 240, 495, 195));
     auto* option2 = new QRadioButton(QStringLiteral("No"), frame1);
     situa(option2, "Option2", twips(120, 600, 615, 255));

@@ -10,6 +10,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <ostream>
 
 #include "app/fileselection.h"
 #include "app/rundriver.h"
@@ -42,8 +43,9 @@ QStringList filasBd(const QString& ruta, const QString& carpeta) {
                         (campo == QLatin1String("FECHA") || campo == QLatin1String("HORA"))) {
                         continue;
                     }
-                    campos << (q.value(i).isNull() ? QStringLiteral("<null>")
-                                                   : q.value(i).toString().replace(carpeta, QStringLiteral("<dir>")));
+                    campos << (q.value(i).isNull()
+                                   ? QStringLiteral("<null>")
+                                   : q.value(i).toString().replace(carpeta, QStringLiteral("<dir>")));
                 }
                 filas << campos.join(QChar('|'));
             }
@@ -68,6 +70,10 @@ struct Caso {
     app::Modo enVentana;
 };
 
+void PrintTo(const Caso& c, std::ostream* os) {
+    *os << "--modo " << c.modo;
+}
+
 class ProcesarComoVentana : public ::testing::TestWithParam<Caso> {};
 
 TEST_P(ProcesarComoVentana, GivesTheSameOutputDatabaseAndLogAsTheWindowsRunDriver) {
@@ -91,7 +97,8 @@ TEST_P(ProcesarComoVentana, GivesTheSameOutputDatabaseAndLogAsTheWindowsRunDrive
     f.NombreBin = ventana.drawing;
     f.NombreBinSalida = app::nombreDeSalida(ventana.drawing);
     const app::RunOutcome r = app::Command1_Click(f, GetParam().enVentana);
-    ASSERT_EQ(r.kind, app::RunOutcome::Kind::Finished) << r.description.toStdString() << r.message.toStdString();
+    ASSERT_EQ(r.kind, app::RunOutcome::Kind::Finished)
+        << r.description.toStdString() << r.message.toStdString();
 
     EXPECT_EQ(readFile(app::nombreDeSalida(cli.drawing)), readFile(f.NombreBinSalida));
     EXPECT_EQ(filasBd(cli.database, dirCli.path()), filasBd(ventana.database, dirVentana.path()));
@@ -99,8 +106,14 @@ TEST_P(ProcesarComoVentana, GivesTheSameOutputDatabaseAndLogAsTheWindowsRunDrive
     EXPECT_TRUE(s.salida.contains(QStringLiteral("Creado el fichero : ") + app::nombreDeSalida(cli.drawing)))
         << s.salida.toStdString();
     EXPECT_TRUE(s.salida.contains(QStringLiteral("Textos Procesados : %1\n").arg(f.TextosProcesados)));
-    EXPECT_TRUE(s.errores.contains(QStringLiteral("0...10...20...30...40...50...60...70...80...90...100 - done.")))
+    EXPECT_TRUE(
+        s.errores.contains(QStringLiteral("0...10...20...30...40...50...60...70...80...90...100 - done.")))
         << s.errores.toStdString();
+    // The sample always has elements the job passes over: their counts are part of the summary on the
+    // standard output, once, and are not repeated among the messages.
+    ASSERT_FALSE(f.report.empty());
+    EXPECT_EQ(s.salida.count(QStringLiteral("Elementos no tratados:")), 1) << s.salida.toStdString();
+    EXPECT_FALSE(s.errores.contains(QStringLiteral("Elementos no tratados:"))) << s.errores.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Modos, ProcesarComoVentana,
@@ -118,7 +131,8 @@ class ProcesarEstados : public ::testing::Test {
 
 TEST_F(ProcesarEstados, SeveralDrawingsRunInOrderAndAStopEndsTheRunWithStatusOne) {
     ASSERT_TRUE(QFile::copy(m_muestra.drawing, ruta("hoja2.bin")));
-    writeFile(ruta("mala.bin"), concat({ElementBuilder::c().bytes(), ElementBuilder::tipo('X', '=').bytes()}));
+    writeFile(ruta("mala.bin"),
+              concat({ElementBuilder::c().bytes(), ElementBuilder::tipo('X', '=').bytes()}));
     const SalidaCli s = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("-q"), QStringLiteral("--bdd"),
                                     m_muestra.database, QStringLiteral("--bin"), m_muestra.drawing,
                                     QStringLiteral("--bin"), ruta("hoja2.bin"), QStringLiteral("--bin"),
@@ -139,22 +153,23 @@ TEST_F(ProcesarEstados, AWrongUsageEndsWithTwoAndAFailureWithOne) {
     const QString bdd = m_muestra.database;
     EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bin"), bin}).estado, 2);
     EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd}).estado, 2);
-    EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd, QStringLiteral("--bdd"), bdd,
-                          QStringLiteral("--bin"), bin})
+    EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd, QStringLiteral("--bdd"),
+                          bdd, QStringLiteral("--bin"), bin})
                   .estado,
               2);
-    EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd, QStringLiteral("--bin"), bin,
-                          QStringLiteral("--modo"), QStringLiteral("quizas")})
+    EXPECT_EQ(ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd, QStringLiteral("--bin"),
+                          bin, QStringLiteral("--modo"), QStringLiteral("quizas")})
                   .estado,
               2);
     // A refused command line touches nothing.
     EXPECT_FALSE(QFile::exists(app::nombreDeSalida(bin)));
 
     ASSERT_TRUE(QFile::copy(QStringLiteral(VEXILO_SHARED_TESTDATA "/nwind.mdb"), ruta("datos.mdb")));
-    const SalidaCli access = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), ruta("datos.mdb"),
-                                         QStringLiteral("--bin"), bin});
+    const SalidaCli access = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"),
+                                         ruta("datos.mdb"), QStringLiteral("--bin"), bin});
     EXPECT_EQ(access.estado, 1);
-    EXPECT_TRUE(access.errores.contains(QStringLiteral("vexilo-cli importar"))) << access.errores.toStdString();
+    EXPECT_TRUE(access.errores.contains(QStringLiteral("vexilo-cli importar")))
+        << access.errores.toStdString();
 
     const SalidaCli sinBd = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"),
                                         ruta("no-existe.sqlite"), QStringLiteral("--bin"), bin});
@@ -174,8 +189,11 @@ TEST(ImportarCli, ImportsAndRefusesToOverwriteWithoutForzar) {
     const SalidaCli otra = ejecutaCli({QStringLiteral("importar"), origen, destino});
     EXPECT_EQ(otra.estado, 1);
     EXPECT_TRUE(otra.errores.contains(QStringLiteral("--forzar")));
-    EXPECT_EQ(ejecutaCli({QStringLiteral("importar"), origen, destino, QStringLiteral("--forzar")}).estado, 0);
-    EXPECT_EQ(ejecutaCli({QStringLiteral("importar"), destino, dir.filePath(QStringLiteral("x.sqlite"))}).estado, 1);
+    EXPECT_EQ(ejecutaCli({QStringLiteral("importar"), origen, destino, QStringLiteral("--forzar")}).estado,
+              0);
+    EXPECT_EQ(
+        ejecutaCli({QStringLiteral("importar"), destino, dir.filePath(QStringLiteral("x.sqlite"))}).estado,
+        1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@ namespace vexilo::cli {
 
 void PantallaConsola::empiezaTrabajo() {
     m_enTrabajo = true;
+    m_terminado = false;
     m_siguiente = 10;
     if (!m_silencioso) {
         errores() << "0";
@@ -58,6 +59,11 @@ void PantallaConsola::cierraLinea() {
 }
 
 void PantallaConsola::message(const QString& text, platform::Icon) {
+    // The only message after "Proceso Finalizado." is the run report, which the summary prints on the
+    // standard output with the other results: it is not repeated here.
+    if (m_terminado) {
+        return;
+    }
     cierraLinea();
     escribeError(text);
 }

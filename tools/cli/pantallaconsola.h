@@ -17,7 +17,7 @@ class PantallaConsola : public app::Display {
 
     void setText(app::Control, const QString&) override {}
     void setProgress(int value) override;
-    void setFinishedVisible(bool) override {}
+    void setFinishedVisible(bool visible) override { m_terminado = visible; }
     void setPointer(app::Pointer) override {}
     void message(const QString& text, platform::Icon icon) override;
 
@@ -28,7 +28,8 @@ class PantallaConsola : public app::Display {
     bool m_silencioso;
     bool m_enTrabajo = false;
     bool m_lineaAbierta = false;
-    int m_siguiente = 10;  // next tenth to print
+    int m_siguiente = 10;      // next tenth to print
+    bool m_terminado = false;  // the job reached "Proceso Finalizado."
 };
 
 }  // namespace vexilo::cli

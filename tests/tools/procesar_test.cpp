@@ -5,15 +5,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
-#include <QUuid>
 #include <ostream>
 
 #include "app/fileselection.h"
 #include "app/rundriver.h"
+#include "support/dbdump.h"
 #include "support/elementbuilder.h"
 #include "support/recordingdisplay.h"
 #include "support/testservices.h"
@@ -22,39 +19,6 @@
 
 namespace vexilo::testing {
 namespace {
-
-// Every row of every table, in stored order, with the folder of the sample replaced so that two copies
-// compare equal; the log's Fecha and Hora are left out.
-QStringList filasBd(const QString& ruta, const QString& carpeta) {
-    const QString nombre = QUuid::createUuid().toString();
-    QStringList filas;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
-        db.setDatabaseName(ruta);
-        EXPECT_TRUE(db.open());
-        for (const QString& t : db.tables()) {
-            QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(t)));
-            while (q.next()) {
-                QStringList campos{t};
-                for (int i = 0; i < q.record().count(); ++i) {
-                    const QString campo = q.record().fieldName(i).toUpper();
-                    if (t.toUpper() == QLatin1String("CONTROLPROCESO") &&
-                        (campo == QLatin1String("FECHA") || campo == QLatin1String("HORA"))) {
-                        continue;
-                    }
-                    campos << (q.value(i).isNull()
-                                   ? QStringLiteral("<null>")
-                                   : q.value(i).toString().replace(carpeta, QStringLiteral("<dir>")));
-                }
-                filas << campos.join(QChar('|'));
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(nombre);
-    return filas;
-}
 
 sample::Options opciones() {
     sample::Options o;
@@ -101,7 +65,8 @@ TEST_P(ProcesarComoVentana, GivesTheSameOutputDatabaseAndLogAsTheWindowsRunDrive
         << r.description.toStdString() << r.message.toStdString();
 
     EXPECT_EQ(readFile(app::nombreDeSalida(cli.drawing)), readFile(f.NombreBinSalida));
-    EXPECT_EQ(filasBd(cli.database, dirCli.path()), filasBd(ventana.database, dirVentana.path()));
+    EXPECT_EQ(testing::rowsOfEveryTable(cli.database, dirCli.path()),
+              testing::rowsOfEveryTable(ventana.database, dirVentana.path()));
 
     EXPECT_TRUE(s.salida.contains(QStringLiteral("Creado el fichero : ") + app::nombreDeSalida(cli.drawing)))
         << s.salida.toStdString();

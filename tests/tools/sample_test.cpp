@@ -1,15 +1,12 @@
 // The sample generator: deterministic, exact in its counts, and covering the situations the passes
 // decide on. The drawing is read back with the test decoder, the database with plain SQL.
 #include "tools/sample/sample.h"
+#include "support/dbdump.h"
 
 #include <gtest/gtest.h>
 
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
-#include <QUuid>
 #include <set>
 
 #include "support/elementbuilder.h"
@@ -18,31 +15,6 @@ namespace vexilo::sample {
 namespace {
 
 using testing::ParsedElement;
-
-// Every row of every table, as text, in stored order: enough to compare two databases.
-QStringList volcadoBd(const QString& ruta) {
-    const QString nombre = QUuid::createUuid().toString();
-    QStringList filas;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
-        db.setDatabaseName(ruta);
-        EXPECT_TRUE(db.open());
-        for (const QString& t : db.tables()) {
-            QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(t)));
-            while (q.next()) {
-                QStringList campos{t};
-                for (int i = 0; i < q.record().count(); ++i) {
-                    campos << (q.value(i).isNull() ? QStringLiteral("<null>") : q.value(i).toString());
-                }
-                filas << campos.join(QChar('|'));
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(nombre);
-    return filas;
-}
 
 QString codigoDe(const ParsedElement& e) {
     return QString::fromLatin1(e.codigo.c_str()).trimmed();
@@ -91,7 +63,7 @@ TEST_F(Muestra, TheSameSeedGivesTheSameFilesAndAnotherSeedAnotherDrawing) {
     o.seed = 7;
     const Result r = genera(otra.path(), o);
     EXPECT_EQ(testing::readFile(r.drawing), testing::readFile(s_r->drawing));
-    EXPECT_EQ(volcadoBd(r.database), volcadoBd(s_r->database));
+    EXPECT_EQ(testing::rowsOfEveryTable(r.database), testing::rowsOfEveryTable(s_r->database));
 
     o.seed = 8;
     const Result r8 = genera(otra.filePath(QStringLiteral("otra")), o);
@@ -156,7 +128,7 @@ TEST_F(Muestra, TextElementsMeetEverySituationOfTheAssignment) {
 TEST_F(Muestra, EveryLinkOfATextNamesACatalogTableOrTheIgnoredEntityNumber) {
     // Otherwise the rewrite mode would stop on the sample.
     std::set<int> catalogo;
-    for (const QString& fila : volcadoBd(s_r->database)) {
+    for (const QString& fila : testing::rowsOfEveryTable(s_r->database)) {
         if (fila.startsWith(QStringLiteral("MsCatalog|"))) {
             catalogo.insert(fila.section(QChar('|'), 2, 2).toInt());
         }
@@ -170,7 +142,7 @@ TEST_F(Muestra, EveryLinkOfATextNamesACatalogTableOrTheIgnoredEntityNumber) {
 }
 
 TEST_F(Muestra, TheDatabaseHoldsCatalogsExclusionsAndTextsInEveryForm) {
-    const QStringList filas = volcadoBd(s_r->database);
+    const QStringList filas = testing::rowsOfEveryTable(s_r->database);
     auto cuenta = [&filas](const QString& prefijo) {
         return std::count_if(filas.begin(), filas.end(),
                              [&](const QString& f) { return f.startsWith(prefijo); });

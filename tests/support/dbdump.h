@@ -1,0 +1,13 @@
+#pragma once
+// Every row of every table of a database file, as text, in stored order: enough to compare two
+// databases. The log's Fecha and Hora are left out (they hold the moment of the run), and a folder
+// given is replaced by "<dir>" so that two copies of a sample in different folders compare equal.
+
+#include <QString>
+#include <QStringList>
+
+namespace vexilo::testing {
+
+QStringList rowsOfEveryTable(const QString& path, const QString& folder = QString());
+
+}  // namespace vexilo::testing

@@ -51,38 +51,27 @@ void ejecuta(RunState& f, Modo modo, Ficheros& fx) {
     }
 }
 
+// Closes one object the job opened and lets it go; a failure while closing is swallowed, so that it
+// cannot hide the failure that ended the job.
+template <typename T, typename Cierre>
+void cierraCallando(std::unique_ptr<T>& objeto, Cierre cierra) noexcept {
+    try {
+        if (objeto) {
+            cierra(*objeto);
+        }
+    } catch (...) {
+    }
+    objeto.reset();
+}
+
 // After a stop or a failure: what the job opened is closed. Whatever the database already stored stays
 // (closing Bd commits), and so do the elements already written to the output. A second failure while
 // closing is not allowed to hide the first.
 void cierraTodo(RunState& f, Ficheros& fx) noexcept {
-    try {
-        if (f.r) {
-            f.r->Close();
-        }
-    } catch (...) {
-    }
-    f.r.reset();
-    try {
-        if (f.Bd) {
-            f.Bd->Close();
-        }
-    } catch (...) {
-    }
-    f.Bd.reset();
-    try {
-        if (fx.fichero3) {
-            fx.fichero3->close();
-        }
-    } catch (...) {
-    }
-    fx.fichero3.reset();
-    try {
-        if (fx.fichero1) {
-            fx.fichero1->close();
-        }
-    } catch (...) {
-    }
-    fx.fichero1.reset();
+    cierraCallando(f.r, [](platform::Recordset& r) { r.Close(); });
+    cierraCallando(f.Bd, [](platform::Database& bd) { bd.Close(); });
+    cierraCallando(fx.fichero3, [](drawing::BinWriter& w) { w.close(); });
+    cierraCallando(fx.fichero1, [](drawing::BinReader& r) { r.close(); });
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ class Form1Importacion : public ::testing::Test {
   protected:
     QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
     QString copiaAccess(const char* name) const {
-        EXPECT_TRUE(QFile::copy(QStringLiteral(VEXILO_SHARED_TESTDATA "/nwind.mdb"), path(name)));
+        EXPECT_TRUE(QFile::copy(QStringLiteral(VEXILO_TESTDATA "/nwind.mdb"), path(name)));
         QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner);
         return path(name);
     }

@@ -17,7 +17,7 @@
 namespace vexilo::importacion {
 namespace {
 
-const QString kNwind = QStringLiteral(VEXILO_SHARED_TESTDATA "/nwind.mdb");
+const QString kNwind = QStringLiteral(VEXILO_TESTDATA "/nwind.mdb");
 
 // Reads the imported SQLite file with plain SQL, independently of the engine layer.
 class Sqlite {

@@ -17,7 +17,7 @@ class Ofrecimiento : public ::testing::Test {
     Ofrecimiento() : m_scope(m_servicios) {}
     QString copiaAccess(const char* nombre) {
         const QString ruta = m_dir.filePath(QString::fromLatin1(nombre));
-        EXPECT_TRUE(QFile::copy(QStringLiteral(VEXILO_SHARED_TESTDATA "/nwind.mdb"), ruta));
+        EXPECT_TRUE(QFile::copy(QStringLiteral(VEXILO_TESTDATA "/nwind.mdb"), ruta));
         QFile::setPermissions(ruta, QFile::ReadOwner | QFile::WriteOwner);
         return ruta;
     }

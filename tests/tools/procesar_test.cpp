@@ -129,7 +129,7 @@ TEST_F(ProcesarEstados, AWrongUsageEndsWithTwoAndAFailureWithOne) {
     // A refused command line touches nothing.
     EXPECT_FALSE(QFile::exists(app::nombreDeSalida(bin)));
 
-    ASSERT_TRUE(QFile::copy(QStringLiteral(VEXILO_SHARED_TESTDATA "/nwind.mdb"), ruta("datos.mdb")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VEXILO_TESTDATA "/nwind.mdb"), ruta("datos.mdb")));
     const SalidaCli access = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"),
                                          ruta("datos.mdb"), QStringLiteral("--bin"), bin});
     EXPECT_EQ(access.estado, 1);
@@ -146,7 +146,7 @@ TEST_F(ProcesarEstados, AWrongUsageEndsWithTwoAndAFailureWithOne) {
 TEST(ImportarCli, ImportsAndRefusesToOverwriteWithoutForzar) {
     QTemporaryDir dir;
     const QString destino = dir.filePath(QStringLiteral("nw.sqlite"));
-    const QString origen = QStringLiteral(VEXILO_SHARED_TESTDATA "/nwind.mdb");
+    const QString origen = QStringLiteral(VEXILO_TESTDATA "/nwind.mdb");
     const SalidaCli s = ejecutaCli({QStringLiteral("importar"), origen, destino});
     ASSERT_EQ(s.estado, 0) << s.errores.toStdString();
     EXPECT_TRUE(s.salida.contains(QStringLiteral("Order Details : 2155 filas")));

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "app/core/progress.h"
 #include "app/modulo_config.h"
-#include "app/progress.h"
 #include "platform/services.h"
 
 namespace vexilo::app {
@@ -66,8 +66,7 @@ void Command3_Click(RunState& f) {
     }
     f.NombreBin = elegido.fileName;
     f.DirectorioBin = carpetaDe(f.NombreBin, elegido.fileTitle);
-    f.NombreBinBase = baseDeSalida(f.NombreBin);
-    f.NombreBinSalida = f.NombreBinBase + QStringLiteral("_s.bin");
+    f.NombreBinSalida = nombreDeSalida(f.NombreBin);
     auto& servicios = platform::services();
     if (servicios.fileExists(f.NombreBinSalida)) {
         servicios.deleteFile(f.NombreBinSalida);

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 
 namespace vexilo::app {
 

@@ -1,12 +1,11 @@
 #include "app/rundriver.h"
 
-#include <exception>
 #include <memory>
 
-#include "app/progress.h"
-#include "drawing/assignmentpass.h"
+#include "app/core/progress.h"
 #include "drawing/binfile.h"
-#include "drawing/rewritepass.h"
+#include "drawing/passes/assignmentpass.h"
+#include "drawing/passes/rewritepass.h"
 #include "platform/dao.h"
 #include "schema/verification.h"
 
@@ -14,38 +13,56 @@ namespace vexilo::app {
 
 namespace {
 
-struct Ficheros {
+struct JobFiles {
     std::unique_ptr<drawing::BinReader> fichero1;
     std::unique_ptr<drawing::BinWriter> fichero3;
 };
 
-void ejecuta(RunState& f, Modo modo, Ficheros& fx) {
-    fx.fichero1 = std::make_unique<drawing::BinReader>(f.NombreBin);
-    f.HoraInicio = horaEnSegundos();
-    fx.fichero3 = std::make_unique<drawing::BinWriter>(f.NombreBinSalida);
-    f.display->setPointer(Pointer::Busy);
+// Every job starts with caches of its own and leaves none behind, however it ends.
+class JobCaches {
+  public:
+    explicit JobCaches(RunState& f) : m_f(f) { m_f.caches = RunCaches{}; }
+    ~JobCaches() { m_f.caches = RunCaches{}; }
+    JobCaches(const JobCaches&) = delete;
+    JobCaches& operator=(const JobCaches&) = delete;
+
+  private:
+    RunState& m_f;
+};
+
+void openDatabase(RunState& f) {
     f.Wrk = &platform::DBEngine::instance().Workspaces(0);
     f.Bd = f.Wrk->OpenDatabase(f.NombreBdD);
+    // The whole job is one transaction: the pass's closing of Bd commits it.
+    f.Bd->BeginTrans();
+}
+
+void runJob(RunState& f, Modo modo, JobFiles& files) {
+    files.fichero1 = std::make_unique<drawing::BinReader>(f.NombreBin);
+    f.HoraInicio = horaEnSegundos();
+    files.fichero3 = std::make_unique<drawing::BinWriter>(f.NombreBinSalida);
+    f.display->setPointer(platform::MousePointer::Busy);
+    openDatabase(f);
 
     schema::Chequea_tablas_principales(f);
     schema::chequea_resto_tablas(f);
     schema::chequea_estructura_de_tablas(f);
 
     if (modo == Modo::ModificarTexto) {
-        drawing::LeoBinCambiaTextoBin(f, *fx.fichero1, *fx.fichero3);
+        drawing::LeoBinCambiaTextoBin(f, *files.fichero1, *files.fichero3);
     } else {
-        drawing::LeoBinEntrada(f, *fx.fichero1, *fx.fichero3);
+        drawing::LeoBinEntrada(f, *files.fichero1, *files.fichero3);
     }
 
     // A failed flush of the output is a failure of the job, never a success.
-    fx.fichero3->close();
-    fx.fichero1->close();
-    fx.fichero3.reset();
-    fx.fichero1.reset();
+    files.fichero3->close();
+    files.fichero1->close();
+    files.fichero3.reset();
+    files.fichero1.reset();
 
     f.display->setText(Control::Label5, mensajeCreado(f.NombreBinSalida));
     f.display->setFinishedVisible(true);
-    f.display->setPointer(Pointer::Default);
+    f.display->setPointer(platform::MousePointer::Default);
     if (!f.report.empty()) {
         f.display->message(f.report.texto());
     }
@@ -53,35 +70,38 @@ void ejecuta(RunState& f, Modo modo, Ficheros& fx) {
 
 // Closes one object the job opened and lets it go; a failure while closing is swallowed, so that it
 // cannot hide the failure that ended the job.
-template <typename T, typename Cierre>
-void cierraCallando(std::unique_ptr<T>& objeto, Cierre cierra) noexcept {
+template <typename T, typename Close>
+void closeQuietly(std::unique_ptr<T>& object, Close close) noexcept {
     try {
-        if (objeto) {
-            cierra(*objeto);
+        if (object) {
+            close(*object);
         }
     } catch (...) {
     }
-    objeto.reset();
+    object.reset();
 }
 
 // After a stop or a failure: what the job opened is closed. Whatever the database already stored stays
-// (closing Bd commits), and so do the elements already written to the output. A second failure while
-// closing is not allowed to hide the first.
-void cierraTodo(RunState& f, Ficheros& fx) noexcept {
-    cierraCallando(f.r, [](platform::Recordset& r) { r.Close(); });
-    cierraCallando(f.Bd, [](platform::Database& bd) { bd.Close(); });
-    cierraCallando(fx.fichero3, [](drawing::BinWriter& w) { w.close(); });
-    cierraCallando(fx.fichero1, [](drawing::BinReader& r) { r.close(); });
+// (closing Bd commits), and so do the elements already written to the output. After a stop the commit
+// is the job's last word and its failure is reported; after a failure nothing may hide the first one.
+void closeAll(RunState& f, JobFiles& files, RunOutcome& outcome) noexcept {
+    closeQuietly(f.r, [](platform::Recordset& r) { r.Close(); });
+    if (outcome.kind == RunOutcome::Kind::Stopped && f.Bd) {
+        const RunOutcome closing = guarded([&f] { f.Bd->Close(); });
+        f.Bd.reset();
+        if (closing.kind == RunOutcome::Kind::Failed) {
+            outcome = closing;
+        }
+    }
+    closeQuietly(f.Bd, [](platform::Database& bd) { bd.Close(); });
+    closeQuietly(files.fichero3, [](drawing::BinWriter& w) { w.close(); });
+    closeQuietly(files.fichero1, [](drawing::BinReader& r) { r.close(); });
 }
 
 }  // namespace
 
 QString mensajeCreado(const QString& nombreBinSalida) {
     return QStringLiteral("Creado el fichero : ") + QChar(13) + nombreBinSalida;
-}
-
-QString textoDeError(int number, const QString& description) {
-    return QStringLiteral("Error %1").arg(number) + QChar(13) + description;
 }
 
 RunOutcome Command1_Click(RunState& f, Modo modo) {
@@ -91,26 +111,12 @@ RunOutcome Command1_Click(RunState& f, Modo modo) {
     }
     f.report = RunReport{};
 
-    Ficheros fx;
-    RunOutcome outcome;
-    try {
-        ejecuta(f, modo, fx);
-        outcome.kind = RunOutcome::Kind::Finished;
-        return outcome;
-    } catch (const platform::Stop& stop) {
-        outcome.kind = RunOutcome::Kind::Stopped;
-        outcome.message = stop.message();
-        outcome.icon = stop.icon();
-    } catch (const platform::RunError& error) {
-        outcome.kind = RunOutcome::Kind::Failed;
-        outcome.number = error.number();
-        outcome.description = error.description();
-    } catch (const std::exception& error) {
-        outcome.kind = RunOutcome::Kind::Failed;
-        outcome.number = kErrorInterno;
-        outcome.description = QString::fromLocal8Bit(error.what());
+    JobCaches caches(f);
+    JobFiles files;
+    RunOutcome outcome = guarded([&] { runJob(f, modo, files); });
+    if (outcome.kind != RunOutcome::Kind::Finished) {
+        closeAll(f, files, outcome);
     }
-    cierraTodo(f, fx);
     return outcome;
 }
 

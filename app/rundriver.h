@@ -1,8 +1,7 @@
 #pragma once
 // The run driver behind "Procesar": one whole job, from opening the files to the completion message,
 // over the run state. It shows nothing itself except through f.display, and ends nothing: it returns an
-// outcome, and the face that called it (the window or the command line) decides what to show and how
-// the program ends.
+// outcome, and the face that called it (the window or the command line) shows it (app/core/outcome.h).
 //
 // For the command line: fill f.NombreBdD, f.NombreBin and f.NombreBinSalida (nombreDeSalida() in
 // app/fileselection.h derives the last), point f.display at a Display of your own, install platform
@@ -10,8 +9,8 @@
 
 #include <QString>
 
-#include "app/runstate.h"
-#include "platform/errors.h"
+#include "app/core/outcome.h"
+#include "app/core/runstate.h"
 
 namespace vexilo::app {
 
@@ -19,38 +18,18 @@ namespace vexilo::app {
 // "Modificar Texto en Bin" the rewrite pass.
 enum class Modo { Si, No, ModificarTexto };
 
-struct RunOutcome {
-    enum class Kind {
-        Ignored,   // a file name is missing: nothing was opened, nothing shown
-        Finished,  // the output is complete and "Proceso Finalizado." is shown
-        Stopped,   // a condition the job tests for: show message (if not empty) with icon, then end
-        Failed,    // any other failure: show number and description, then end
-    };
-    Kind kind = Kind::Ignored;
-    QString message;  // Stopped
-    platform::Icon icon = platform::Icon::None;
-    int number = 0;  // Failed
-    QString description;
-};
-
-// Error number given to a failure that carries none of its own.
-constexpr int kErrorInterno = 51;
-// Exit codes of a program ended by a job: after a stop, after any other failure.
-constexpr int kSalidaParada = 1;
-constexpr int kSalidaError = 2;
-
 // Runs one job. MantenerAsignaciones is set from the mode on every call, before anything else. Without
 // all three names nothing else happens. Otherwise: opens the input and the output (truncated), notes
-// HoraInicio, shows the busy pointer, opens Bd in the default workspace, verifies the schema, runs the
-// pass of the mode, closes both files, writes the completion message to Label5, shows Label1, restores
-// the default pointer, and when the pass passed over elements, shows one message that counts them.
+// HoraInicio, shows the busy pointer, opens Bd in the default workspace with one transaction for the
+// whole job, verifies the schema, runs the pass of the mode, closes both files, writes the completion
+// message to Label5, shows Label1, restores the default pointer, and when the pass passed over
+// elements, shows one message that counts them. The job's caches are made for it and dropped after it.
 // On a stop or a failure the open recordset, Bd (whose writes stay) and both files are closed and the
-// outcome says what happened; the pointer is left as the failing step left it.
+// outcome says what happened; the pointer is left as the failing step left it. A commit refused while
+// Bd is closed after a stop turns the outcome into that failure.
 RunOutcome Command1_Click(RunState& f, Modo modo);
 
 // "Creado el fichero : ", a carriage return, and the output path.
 QString mensajeCreado(const QString& nombreBinSalida);
-// How a failure is shown: "Error", its number, a carriage return, its description.
-QString textoDeError(int number, const QString& description);
 
 }  // namespace vexilo::app

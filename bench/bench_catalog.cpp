@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 #include "bench/quietdisplay.h"
 #include "catalog/catalogcache.h"
 #include "schema/runlog.h"

@@ -14,9 +14,9 @@
 #include <fstream>
 #include <string>
 
+#include "app/core/runstate.h"
 #include "app/fileselection.h"
 #include "app/rundriver.h"
-#include "app/runstate.h"
 #include "bench/quietdisplay.h"
 #include "tools/sample/sample.h"
 

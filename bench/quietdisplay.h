@@ -1,7 +1,7 @@
 #pragma once
 // A Display that shows nothing, for benchmarks: the job's cost without a window.
 
-#include "app/display.h"
+#include "app/core/display.h"
 
 namespace vexilo::bench {
 
@@ -10,7 +10,7 @@ class QuietDisplay : public app::Display {
     void setText(app::Control, const QString&) override {}
     void setProgress(int) override {}
     void setFinishedVisible(bool) override {}
-    void setPointer(app::Pointer) override {}
+    void setPointer(platform::MousePointer) override {}
     void message(const QString&, platform::Icon) override {}
 };
 

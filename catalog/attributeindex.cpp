@@ -47,10 +47,6 @@ std::optional<QString> textoDeCodigo(const QVariant& tfeature) {
     return tfeature.toString();
 }
 
-std::optional<std::int64_t> numeroDeRegistro(const QVariant& mslink) {
-    return wholeNumber(mslink);
-}
-
 void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
     m_ids.clear();
     m_mslinks.clear();
@@ -197,7 +193,7 @@ AttributeIndex& AttributeIndexes::table(const QString& tabla) {
     auto& slot = m_tables[tabla.toUpper()];
     if (!slot) {
         slot = std::make_unique<AttributeIndex>();
-        slot->load(m_db->ReadRows(tabla, kIndexColumns));
+        slot->load(m_db.ReadRows(tabla, kIndexColumns));
     }
     m_byName.insert(tabla, slot.get());
     return *slot;

@@ -40,8 +40,6 @@ constexpr std::int64_t kNumberingLimit = 60000;
 QString claveDeTexto(const QString& texto);
 // The text of a record's Tfeature as a scan reads it (Null stays std::nullopt).
 std::optional<QString> textoDeCodigo(const QVariant& tfeature);
-// A record number as a whole number; Null, a fraction or a non-number gives std::nullopt.
-std::optional<std::int64_t> numeroDeRegistro(const QVariant& mslink);
 
 class AttributeIndex {
   public:
@@ -104,9 +102,7 @@ class AttributeIndex {
 // The run's indexes, one per attribute table, built on first use from the open database.
 class AttributeIndexes {
   public:
-    explicit AttributeIndexes(platform::Database* db) : m_db(db), m_path(db ? db->path() : QString()) {}
-    // Whether these indexes were read from `db` (the same object on the same file).
-    bool readFrom(const platform::Database* db) const { return db == m_db && db && db->path() == m_path; }
+    explicit AttributeIndexes(platform::Database& db) : m_db(db) {}
 
     // The index of `tabla` (name matched without regard to case), loaded on first use.
     AttributeIndex& table(const QString& tabla);
@@ -118,8 +114,7 @@ class AttributeIndexes {
     void rememberReadBack(const QString& tabla, const QString& codigo, const QString& stored);
 
   private:
-    platform::Database* m_db;
-    QString m_path;
+    platform::Database& m_db;
     std::map<QString, std::unique_ptr<AttributeIndex>> m_tables;  // by upper-cased name
     QHash<QString, AttributeIndex*> m_byName;                     // the same, by the name as asked
     QHash<QString, QString> m_readBack;                           // "TABLE\ncode" -> stored text

@@ -6,6 +6,7 @@
 
 #include "catalog/catalogindex.h"
 #include "catalog/conversion.h"
+#include "catalog/tablesearch.h"
 #include "drawing/normalisation.h"
 
 namespace vexilo::catalog {
@@ -31,12 +32,8 @@ std::vector<platform::Database::Row> leeCatalogo(app::RunState& f, const QString
     }
     const std::vector<QString> campos = f.Bd->FieldNames(tabla);
     for (const QString& requerida : requeridas) {
-        bool existe = false;
-        for (const QString& campo : campos) {
-            existe = existe || campo.compare(requerida, Qt::CaseInsensitive) == 0;
-        }
-        if (!existe) {
-            f.display->setPointer(app::Pointer::Default);
+        if (!hasField(campos, requerida)) {
+            f.display->setPointer(platform::MousePointer::Default);
             throw platform::Stop(
                 QStringLiteral("No existe el campo %1 en la tabla %2").arg(requerida, nombreVisible));
         }
@@ -52,7 +49,7 @@ std::vector<platform::Database::Row> leeCatalogo(app::RunState& f, const QString
     if (mslink) {
         donde += QStringLiteral(" (mslink %1)").arg(*mslink);
     }
-    f.display->setPointer(app::Pointer::Default);
+    f.display->setPointer(platform::MousePointer::Default);
     throw platform::Stop(QStringLiteral("Valor no válido en la tabla %1\r%2, campo %3: %4")
                              .arg(tabla, donde, campo, describeValue(valor)));
 }
@@ -62,18 +59,15 @@ void muestraCuenta(app::RunState& f, const QString& rotulo, std::int32_t cuenta)
     f.display->setText(app::Control::Text1, QString::number(cuenta));
 }
 
-const MsCatalogIndex& indiceMsCatalog(app::RunState& f) {
-    if (!f.msCatalogIndex || f.msCatalogIndex->count() != f.NumTablasMsCatalog) {
-        f.msCatalogIndex = std::make_unique<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog);
-    }
-    return *f.msCatalogIndex;
+// Built from the arrays when the job has not loaded them itself (a job always has, at its start).
+const MsCatalogIndex& msCatalogIndex(app::RunState& f) {
+    return f.caches.get<MsCatalogIndex>(
+        [&f] { return std::make_shared<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog); });
 }
 
-const FeatureIndex& indiceFeature(app::RunState& f) {
-    if (!f.featureIndex || f.featureIndex->count() != f.NumElementosFeature) {
-        f.featureIndex = std::make_unique<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature);
-    }
-    return *f.featureIndex;
+const FeatureIndex& featureIndex(app::RunState& f) {
+    return f.caches.get<FeatureIndex>(
+        [&f] { return std::make_shared<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature); });
 }
 
 }  // namespace
@@ -81,7 +75,7 @@ const FeatureIndex& indiceFeature(app::RunState& f) {
 void cargaMsCatalog(app::RunState& f) {
     // Nothing of an earlier load stays usable while this one is read.
     f.NumTablasMsCatalog = 0;
-    f.msCatalogIndex.reset();
+    f.caches.drop<MsCatalogIndex>();
     const QString tabla = QStringLiteral("MsCatalog");
     const auto filas =
         leeCatalogo(f, QStringLiteral("mscatalog"), tabla,
@@ -103,13 +97,13 @@ void cargaMsCatalog(app::RunState& f) {
     }
     f.TablasMsCatalog = std::move(tablas);
     f.NumTablasMsCatalog = static_cast<std::int32_t>(filas.size());
-    f.msCatalogIndex = std::make_unique<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog);
+    f.caches.put(std::make_shared<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog));
     muestraCuenta(f, QStringLiteral("Tablas en MsCatalog : "), f.NumTablasMsCatalog);
 }
 
 void cargaFeature(app::RunState& f) {
     f.NumElementosFeature = 0;
-    f.featureIndex.reset();
+    f.caches.drop<FeatureIndex>();
     const QString tabla = QStringLiteral("Feature");
     const auto filas =
         leeCatalogo(f, QStringLiteral("feature"), tabla,
@@ -138,7 +132,7 @@ void cargaFeature(app::RunState& f) {
     f.ElementosFeature = std::move(elementos);
     f.NumElementosFeature = static_cast<std::int32_t>(filas.size());
     // Built here for the flags as loaded; the exclusion marking rebuilds it after setting flags.
-    f.featureIndex = std::make_unique<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature);
+    f.caches.put(std::make_shared<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature));
     muestraCuenta(f, QStringLiteral("Elementos en Tabla Feature : "), f.NumElementosFeature);
 }
 
@@ -147,7 +141,7 @@ void busca_Feature(app::RunState& f, QString& codigo, QString& NombreTabla) {
     if (!NombreTabla.isEmpty()) {
         return;
     }
-    const FeatureIndex& indice = indiceFeature(f);
+    const FeatureIndex& indice = featureIndex(f);
     if (!indice.hasCandidate()) {
         return;  // no entry gets as far as reading the code
     }
@@ -163,14 +157,14 @@ void busca_entitynum(app::RunState& f, const QString& NombreTabla, std::int32_t&
     if (entitynum != 0) {
         return;
     }
-    entitynum = indiceMsCatalog(f).entitynum(NombreTabla);
+    entitynum = msCatalogIndex(f).entitynum(NombreTabla);
 }
 
 void busca_NombreTabla(app::RunState& f, std::int32_t entitynum, QString& NombreTabla) {
     if (!NombreTabla.isEmpty()) {
         return;
     }
-    NombreTabla = indiceMsCatalog(f).nombreTabla(entitynum);
+    NombreTabla = msCatalogIndex(f).nombreTabla(entitynum);
 }
 
 }  // namespace vexilo::catalog

@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 
 namespace vexilo::catalog {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "catalog/records.h"
+#include "app/core/records.h"
 
 namespace vexilo::catalog {
 

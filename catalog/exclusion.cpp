@@ -5,7 +5,7 @@
 
 #include "catalog/catalogindex.h"
 #include "catalog/conversion.h"
-#include "schema/verification.h"
+#include "catalog/tablesearch.h"
 
 namespace vexilo::catalog {
 
@@ -37,9 +37,9 @@ std::unordered_set<std::int64_t> leeCodigosExcluidos(app::RunState& f) {
 }  // namespace
 
 void MarcaNoAsignar(app::RunState& f) {
-    schema::buscaTabla(f, QStringLiteral("NoAsignar"));
+    buscaTabla(f, QStringLiteral("NoAsignar"));
     if (!f.TablaEncontrada) {
-        f.display->setPointer(app::Pointer::Default);
+        f.display->setPointer(platform::MousePointer::Default);
         f.display->message(
             QStringLiteral("No existe la tabla NoAsignar\rSe asignarán todos los elementos que se "
                            "encuentren en la tabla FEATURE, excepto los centroides (ftype=4)"),
@@ -53,7 +53,7 @@ void MarcaNoAsignar(app::RunState& f) {
             e.no_asignar = true;
         }
     }
-    f.featureIndex = std::make_unique<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature);
+    f.caches.put(std::make_shared<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature));
 }
 
 }  // namespace vexilo::catalog

@@ -19,11 +19,7 @@ AttributeIndexes& indexes(app::RunState& f) {
         throw platform::RunError(platform::errnum::kFileAccess,
                                  QStringLiteral("La base de datos no está abierta"));
     }
-    // The indexes belong to the database they were read from: a new database means a new run.
-    if (!f.indicesAtributos || !f.indicesAtributos->readFrom(f.Bd.get())) {
-        f.indicesAtributos = std::make_unique<AttributeIndexes>(f.Bd.get());
-    }
-    return *f.indicesAtributos;
+    return f.caches.get<AttributeIndexes>([&f] { return std::make_shared<AttributeIndexes>(*f.Bd); });
 }
 
 // Runs a write and, when the engine refuses it, says which table (and which text) it was about.

@@ -1,7 +1,10 @@
 #include "catalog/textreader.h"
 
 #include <limits>
+#include <optional>
 
+#include "catalog/conversion.h"
+#include "catalog/tablesearch.h"
 #include "drawing/normalisation.h"
 
 namespace vexilo::catalog {
@@ -12,18 +15,15 @@ const QString kMslink = QStringLiteral("mslink");
 const QString kTmapa = QStringLiteral("tmapa");
 const QString kTcomplet = QStringLiteral("tcomplet");
 
-// The record number a stored mslink value answers to, if a query "mslink=N" with a 32-bit N can match it.
-bool numeroDeRegistro(const QVariant& v, std::int32_t& numero) {
-    if (v.isNull()) {
-        return false;
+// The record number a stored mslink value answers to, if a query "mslink=N" with a 32-bit N can match
+// it: a whole number (an integral real or a numeric text too), never Null or a fraction.
+std::optional<std::int32_t> recordNumber(const QVariant& v) {
+    const auto n =
+        wholeFromValue(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+    if (!n) {
+        return std::nullopt;
     }
-    bool ok = false;
-    const qlonglong n = v.toLongLong(&ok);
-    if (!ok || n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::int32_t>::max()) {
-        return false;
-    }
-    numero = static_cast<std::int32_t>(n);
-    return true;
+    return static_cast<std::int32_t>(*n);
 }
 
 // The engine reads an absent column as Null; a table without the three columns must not pass for one
@@ -31,11 +31,7 @@ bool numeroDeRegistro(const QVariant& v, std::int32_t& numero) {
 void exigeColumnas(platform::Database& bd, const QString& NombreTabla) {
     const std::vector<QString> campos = bd.FieldNames(NombreTabla);
     for (const QString& buscado : {kMslink, kTmapa, kTcomplet}) {
-        bool hay = false;
-        for (const QString& campo : campos) {
-            hay = hay || campo.compare(buscado, Qt::CaseInsensitive) == 0;
-        }
-        if (!hay) {
+        if (!hasField(campos, buscado)) {
             throw platform::EngineError(
                 3265, QStringLiteral("No existe el campo %1 en la tabla %2.").arg(buscado, NombreTabla));
         }
@@ -62,8 +58,8 @@ TextosBdD::Tabla TextosBdD::lee(platform::Database& bd, const QString& NombreTab
     exigeColumnas(bd, NombreTabla);
     Tabla textos;
     for (const platform::Database::Row& fila : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
-        std::int32_t numero = 0;
-        if (!numeroDeRegistro(fila.values[0], numero) || textos.count(numero) != 0) {
+        const std::optional<std::int32_t> numero = recordNumber(fila.values[0]);
+        if (!numero || textos.count(*numero) != 0) {
             continue;  // a shared number reads as its first record in stored order
         }
         const QVariant& tmapa = fila.values[1];
@@ -73,17 +69,15 @@ TextosBdD::Tabla TextosBdD::lee(platform::Database& bd, const QString& NombreTab
         if (!t.nulo) {
             t.texto = drawing::recortaEspacios(valor.toString());
         }
-        textos.emplace(numero, std::move(t));
+        textos.emplace(*numero, std::move(t));
     }
     return textos;
 }
 
 ResultadoTexto ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
                                QString& TextoEnBdD) {
-    if (!f.textosBdD || f.textosBdD->database() != f.Bd.get()) {
-        f.textosBdD = std::make_unique<TextosBdD>(f.Bd.get());
-    }
-    const TextosBdD::Tabla& textos = f.textosBdD->tabla(*f.Bd, NombreTabla);
+    TextosBdD& cache = f.caches.get<TextosBdD>([] { return std::make_shared<TextosBdD>(); });
+    const TextosBdD::Tabla& textos = cache.tabla(*f.Bd, NombreTabla);
     auto it = textos.find(registro);
     if (it == textos.end()) {
         return ResultadoTexto::RegistroInexistente;
@@ -93,10 +87,6 @@ ResultadoTexto ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QS
     }
     TextoEnBdD = it->second.texto;
     return ResultadoTexto::Encontrado;
-}
-
-void olvidaTextosBdD(app::RunState& f) {
-    f.textosBdD.reset();
 }
 
 }  // namespace vexilo::catalog

@@ -13,7 +13,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 
 namespace vexilo::catalog {
 
@@ -23,7 +23,8 @@ enum class ResultadoTexto {
     SinTexto,             // the record's tmapa and tcomplet are both Null
 };
 
-// The texts of the attribute tables read so far in this run, by upper-cased table name.
+// The texts of the attribute tables read so far in this job, by upper-cased table name (one of the
+// job's caches).
 class TextosBdD {
   public:
     // A record's text as the reader returns it; `nulo` when tmapa and tcomplet are both Null.
@@ -33,17 +34,13 @@ class TextosBdD {
     };
     using Tabla = std::unordered_map<std::int32_t, Texto>;
 
-    explicit TextosBdD(const platform::Database* bd) : m_bd(bd) {}
-    const platform::Database* database() const { return m_bd; }
     // The texts of a table, read from bd on the first call for that table. Engine errors (a table that
     // does not exist) propagate; a table lacking mslink, tmapa or tcomplet is an EngineError too.
     const Tabla& tabla(platform::Database& bd, const QString& NombreTabla);
-    int tablasLeidas() const { return static_cast<int>(m_tablas.size()); }
 
   private:
     static Tabla lee(platform::Database& bd, const QString& NombreTabla);
 
-    const platform::Database* m_bd;
     std::map<QString, Tabla> m_tablas;  // a map's entries stay where they are as others are added
     // The pass asks about the same table many times in a row: the last answer saves the upper-casing.
     QString m_ultimoNombre;
@@ -55,8 +52,5 @@ class TextosBdD {
 // On any other result than Encontrado TextoEnBdD keeps its value. Reads through f.Bd, which must be open.
 ResultadoTexto ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
                                QString& TextoEnBdD);
-
-// Forgets every table read so far (a new run, or another database).
-void olvidaTextosBdD(app::RunState& f);
 
 }  // namespace vexilo::catalog

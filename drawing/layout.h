@@ -26,7 +26,6 @@ constexpr std::size_t kNumRegistrosOffset = 10;
 constexpr std::size_t kBlockSize = 36;
 
 // RegistroElemento / TrozoTexto
-constexpr std::size_t kBodyRecordSize = 12;
 constexpr std::size_t kChunkSize = 12;
 
 // EnlaceAtributo

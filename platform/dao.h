@@ -93,7 +93,8 @@ class Query {
     static Query table(const QString& t);                   // the table itself, as a recordset source
     static Query all(const QString& t);                     // Select T.* from T;
     static Query mslinkEquals(const QString& t, qint64 n);  // SELECT * FROM T WHERE mslink=N;
-    static Query numbering(const QString& t);  // SELECT * FROM T WHERE mslink < 60000 ORDER BY mslink;
+    static Query mslinkBelow(const QString& t,
+                             qint64 limit);  // SELECT * FROM T WHERE mslink < N ORDER BY mslink;
 
     const QString& tableName() const { return m_table; }
     Filter filter() const { return m_filter; }

@@ -2,11 +2,6 @@
 
 namespace vexilo::platform {
 
-namespace {
-// Records at or above this number are kept out of the automatic numbering of new records.
-constexpr qint64 kNumberingLimit = 60000;
-}  // namespace
-
 Query Query::table(const QString& t) {
     Query q;
     q.m_table = t;
@@ -28,11 +23,11 @@ Query Query::mslinkEquals(const QString& t, qint64 n) {
     return q;
 }
 
-Query Query::numbering(const QString& t) {
+Query Query::mslinkBelow(const QString& t, qint64 limit) {
     Query q;
     q.m_table = t;
     q.m_filter = Filter::MslinkBelow;
-    q.m_value = kNumberingLimit;
+    q.m_value = limit;
     q.m_orderByMslink = true;
     return q;
 }

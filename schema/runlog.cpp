@@ -15,10 +15,7 @@ const QString kControlProceso = QStringLiteral("CONTROLPROCESO");
 
 // The key set of this job for this database, read on first use.
 RunLogKeys& clavesDelRegistro(app::RunState& f) {
-    if (!f.runLogKeys || !f.runLogKeys->belongsTo(*f.Bd)) {
-        f.runLogKeys = std::make_unique<RunLogKeys>(*f.Bd);
-    }
-    return *f.runLogKeys;
+    return f.caches.get<RunLogKeys>([&f] { return std::make_shared<RunLogKeys>(*f.Bd); });
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 
 namespace vexilo::schema {
 
@@ -18,7 +18,7 @@ void creaTablaControlProceso(app::RunState& f);
 // without regard to case, mslink numerically; a stored Null never matches). The first row keeps its
 // text, RegistroATR, date and time. Fecha holds today's date at midnight, Hora the time of day on
 // 30 December 1899 (the engine stores both as 'YYYY-MM-DD HH:MM:SS' text), from the services' clock. The
-// duplicate test runs against a key set read once per job (RunState::runLogKeys). An engine error (a value
+// duplicate test runs against a key set read once per job (one of the job's caches). An engine error (a value
 // too long for its field) propagates and adds no row.
 void AnadeAControlProceso(app::RunState& f, const QString& NombreTabla, std::int32_t registro,
                           const QString& fich_entrada, const QString& texto_en_mapa,

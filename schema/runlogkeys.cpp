@@ -7,7 +7,7 @@
 
 namespace vexilo::schema {
 
-RunLogKeys::RunLogKeys(platform::Database& db) : m_db(&db), m_path(db.path()) {
+RunLogKeys::RunLogKeys(platform::Database& db) {
     const auto filas = db.ReadRows(
         QStringLiteral("CONTROLPROCESO"),
         {QStringLiteral("NombreTabla"), QStringLiteral("mslink"), QStringLiteral("NombreFichero")});

@@ -17,8 +17,6 @@ class RunLogKeys {
     // Null (or an mslink that is not a whole number) in any of the three can never match and are left out.
     explicit RunLogKeys(platform::Database& db);
 
-    // Whether these keys were read from db (the same open database object at the same path).
-    bool belongsTo(const platform::Database& db) const { return &db == m_db && db.path() == m_path; }
     bool contains(const QString& tabla, std::int64_t mslink, const QString& fichero) const;
     void insert(const QString& tabla, std::int64_t mslink, const QString& fichero);
     std::size_t size() const { return m_keys.size(); }
@@ -35,8 +33,6 @@ class RunLogKeys {
     };
     static Key makeKey(const QString& tabla, std::int64_t mslink, const QString& fichero);
 
-    const platform::Database* m_db;
-    QString m_path;
     std::unordered_set<Key, KeyHash> m_keys;
 };
 

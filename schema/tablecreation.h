@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 
 namespace vexilo::schema {
 

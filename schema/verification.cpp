@@ -2,6 +2,7 @@
 
 #include "catalog/catalogcache.h"
 #include "catalog/exclusion.h"
+#include "catalog/tablesearch.h"
 #include "schema/runlog.h"
 #include "schema/tablecreation.h"
 
@@ -12,7 +13,7 @@ namespace {
 // A condition the checks cannot repair: the pointer goes back to the default and the job ends with the
 // message (an empty message ends it silently, after messages already shown).
 [[noreturn]] void termina(app::RunState& f, const QString& mensaje) {
-    f.display->setPointer(app::Pointer::Default);
+    f.display->setPointer(platform::MousePointer::Default);
     throw platform::Stop(mensaje);
 }
 
@@ -20,49 +21,24 @@ bool tieneEspacio(const QString& nombre) {
     return nombre.contains(QLatin1Char(' '));
 }
 
-// Whether a field of this name (compared upper-cased) is among the table's fields.
-bool tieneCampo(const std::vector<QString>& campos, const QString& buscado) {
-    const QString buscadoMayusculas = buscado.toUpper();
-    for (const QString& campo : campos) {
-        if (campo.toUpper() == buscadoMayusculas) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
-void buscaTabla(app::RunState& f, const QString& NombreTabla) {
-    const QString buscado = NombreTabla.toUpper();
-    f.TablaEncontrada = false;
-    for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {
-        if (f.Bd->TableDefName(i).toUpper() == buscado) {
-            f.TablaEncontrada = true;
-            return;
-        }
-    }
-}
-
 void Chequea_tablas_principales(app::RunState& f) {
-    // A new job: nothing cached from an earlier job or database is used again.
-    f.resetRunCaches();
-
     f.NumeroTablas = f.Bd->TableDefsCount();
-    buscaTabla(f, QStringLiteral("MsCatalog"));
+    catalog::buscaTabla(f, QStringLiteral("MsCatalog"));
     if (!f.TablaEncontrada) {
         termina(f, QStringLiteral("No existe la tabla MsCatalog"));
     }
     catalog::cargaMsCatalog(f);
 
-    buscaTabla(f, QStringLiteral("Feature"));
+    catalog::buscaTabla(f, QStringLiteral("Feature"));
     if (!f.TablaEncontrada) {
         termina(f, QStringLiteral("No existe la tabla Feature"));
     }
     catalog::cargaFeature(f);
     catalog::MarcaNoAsignar(f);
 
-    buscaTabla(f, QStringLiteral("CONTROLPROCESO"));
+    catalog::buscaTabla(f, QStringLiteral("CONTROLPROCESO"));
     if (!f.TablaEncontrada) {
         creaTablaControlProceso(f);
     }
@@ -113,9 +89,9 @@ void chequea_estructura_de_tablas(app::RunState& f) {
 
 void chequea_si_existen_los_tres_campos_principales(app::RunState& f, const QString& NombreTabla) {
     const std::vector<QString> campos = f.Bd->FieldNames(NombreTabla);
-    const bool tmapa = tieneCampo(campos, QStringLiteral("tmapa"));
-    const bool tcomplet = tieneCampo(campos, QStringLiteral("tcomplet"));
-    const bool tfeature = tieneCampo(campos, QStringLiteral("tfeature"));
+    const bool tmapa = catalog::hasField(campos, QStringLiteral("tmapa"));
+    const bool tcomplet = catalog::hasField(campos, QStringLiteral("tcomplet"));
+    const bool tfeature = catalog::hasField(campos, QStringLiteral("tfeature"));
     if (!tmapa) {
         f.display->message(QStringLiteral("No existe el campo TMAPA en la tabla: ") + NombreTabla,
                            platform::Icon::None);

@@ -32,7 +32,7 @@ namespace vexilo::cli {
 int errorDeUso(const QString& mensaje, const QString& uso) {
     errores() << "vexilo-cli: " << mensaje << "\n\n" << uso;
     errores().flush();
-    return kErrorDeUso;
+    return app::exitstatus::kUsage;
 }
 
 }  // namespace vexilo::cli
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     if (orden == QLatin1String("--help") || orden == QLatin1String("-h") || orden == QLatin1String("ayuda")) {
         salida() << kUso;
         salida().flush();
-        return vexilo::cli::kExito;
+        return vexilo::app::exitstatus::kDone;
     }
     auto it = ordenes.find(orden);
     if (it == ordenes.end()) {

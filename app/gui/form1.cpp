@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/core/progress.h"
 #include "app/fileselection.h"
-#include "app/progress.h"
+#include "app/gui/ofrecimiento.h"
 #include "platform/services.h"
-#include "tools/import/ofrecimiento.h"
 
 namespace vexilo::app::gui {
 
@@ -186,32 +186,20 @@ void Form1::Form_Load() {
 
 template <typename F>
 void Form1::protegido(F&& handler) {
-    try {
-        handler();
-    } catch (const platform::Stop& stop) {
-        terminaCon({RunOutcome::Kind::Stopped, stop.message(), stop.icon(), 0, {}});
-    } catch (const platform::RunError& error) {
-        terminaCon({RunOutcome::Kind::Failed, {}, platform::Icon::None, error.number(), error.description()});
-    } catch (const std::exception& error) {
-        terminaCon({RunOutcome::Kind::Failed,
-                    {},
-                    platform::Icon::None,
-                    kErrorInterno,
-                    QString::fromLocal8Bit(error.what())});
-    }
+    terminaCon(guarded(std::forward<F>(handler)));
 }
 
+// A stop or a failure shows its message and ends the program; anything else leaves the window as it is.
 void Form1::terminaCon(const RunOutcome& outcome) {
-    auto& servicios = platform::services();
-    if (outcome.kind == RunOutcome::Kind::Stopped) {
-        if (!outcome.message.isEmpty()) {
-            servicios.messageBox(outcome.message, outcome.icon);
-        }
-        servicios.terminar(kSalidaParada);
-    } else if (outcome.kind == RunOutcome::Kind::Failed) {
-        servicios.messageBox(textoDeError(outcome.number, outcome.description), platform::Icon::None);
-        servicios.terminar(kSalidaError);
+    if (outcome.kind != RunOutcome::Kind::Stopped && outcome.kind != RunOutcome::Kind::Failed) {
+        return;
     }
+    const Presentation shown = present(outcome);
+    auto& servicios = platform::services();
+    if (!shown.message.isEmpty()) {
+        servicios.messageBox(shown.message, shown.icon);
+    }
+    servicios.terminar(shown.exitStatus);
 }
 
 void Form1::Command1_Click() {
@@ -307,9 +295,8 @@ void Form1::setFinishedVisible(bool visible) {
     }
 }
 
-void Form1::setPointer(Pointer pointer) {
-    platform::services().setMousePointer(pointer == Pointer::Busy ? platform::MousePointer::Busy
-                                                                  : platform::MousePointer::Default);
+void Form1::setPointer(platform::MousePointer pointer) {
+    platform::services().setMousePointer(pointer);
 }
 
 void Form1::message(const QString& text, platform::Icon icon) {

@@ -4,9 +4,9 @@
 
 #include <QWidget>
 
-#include "app/display.h"
+#include "app/core/display.h"
+#include "app/core/runstate.h"
 #include "app/rundriver.h"
-#include "app/runstate.h"
 
 class QCloseEvent;
 class QRect;
@@ -45,7 +45,7 @@ class Form1 : public QWidget, private Display {
     void setText(Control control, const QString& text) override;
     void setProgress(int value) override;
     void setFinishedVisible(bool visible) override;
-    void setPointer(Pointer pointer) override;
+    void setPointer(platform::MousePointer pointer) override;
     void message(const QString& text, platform::Icon icon) override;
 
     RunState m_f;

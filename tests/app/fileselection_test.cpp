@@ -58,7 +58,7 @@ TEST_F(FileSelectionTest, ChoosingTheDrawingDerivesOutputAndFolder) {
         Command3_Click(f);
         EXPECT_EQ(f.NombreBin, QString::fromUtf8(c.chosen));
         EXPECT_EQ(f.NombreBinSalida, QString::fromUtf8(c.output));
-        EXPECT_EQ(f.NombreBinBase + QStringLiteral("_s.bin"), f.NombreBinSalida);
+        EXPECT_EQ(baseDeSalida(f.NombreBin) + QStringLiteral("_s.bin"), f.NombreBinSalida);
         EXPECT_EQ(f.DirectorioBin, QString::fromUtf8(c.folder));
         EXPECT_EQ(display.text(Control::Text3), f.NombreBin);
         EXPECT_EQ(display.text(Control::Label8), f.NombreBinSalida);

@@ -1,5 +1,7 @@
 #include "app/gui/form1.h"
 
+#include "app/core/exitstatus.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -261,7 +263,7 @@ TEST_F(Form1Test, DamagedDrawingEndsWithTheCriticalMessageAndSavesNoFolders) {
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text, QStringLiteral("Fichero Corrupto"));
     EXPECT_EQ(services.messages[0].icon, platform::Icon::Critical);
-    EXPECT_EQ(services.exitCode, kSalidaParada);
+    EXPECT_EQ(services.exitCode, exitstatus::kEnded);
     EXPECT_EQ(stored("UltimoDirectorioBin"), QStringLiteral("/antes/"));
 }
 
@@ -283,7 +285,7 @@ TEST_F(Form1Test, StopAfterItsOwnMessagesEndsWithoutAnEmptyBox) {
     click(form, "Command1");
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_TRUE(services.messages[0].text.startsWith(QStringLiteral("No existe el campo TMAPA")));
-    EXPECT_EQ(services.exitCode, kSalidaParada);
+    EXPECT_EQ(services.exitCode, exitstatus::kEnded);
     EXPECT_EQ(services.pointers.back(), platform::MousePointer::Default);
 }
 
@@ -296,7 +298,7 @@ TEST_F(Form1Test, FailuresShowNumberAndDescriptionThenEnd) {
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text,
               QStringLiteral("Error 70") + QChar(13) + QStringLiteral("Permiso denegado"));
-    EXPECT_EQ(services.exitCode, kSalidaError);
+    EXPECT_EQ(services.exitCode, exitstatus::kEnded);
 
     services.exitCode.reset();
     services.nextFile(path("no-existe.sqlite"));
@@ -304,7 +306,7 @@ TEST_F(Form1Test, FailuresShowNumberAndDescriptionThenEnd) {
     click(form, "Command1");
     ASSERT_EQ(services.messages.size(), 2u);
     EXPECT_TRUE(services.messages[1].text.startsWith(QStringLiteral("Error ")));
-    EXPECT_EQ(services.exitCode, kSalidaError);
+    EXPECT_EQ(services.exitCode, exitstatus::kEnded);
     EXPECT_FALSE(QFile::exists(path("no-existe.sqlite")));
 }
 

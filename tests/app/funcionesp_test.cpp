@@ -1,4 +1,4 @@
-#include "app/funcionesp.h"
+#include "app/core/funcionesp.h"
 
 #include <gtest/gtest.h>
 

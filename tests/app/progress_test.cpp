@@ -1,4 +1,4 @@
-#include "app/progress.h"
+#include "app/core/progress.h"
 
 #include <gtest/gtest.h>
 

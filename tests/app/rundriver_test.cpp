@@ -77,7 +77,8 @@ TEST_F(RunDriverTest, RunWritesTheOutputAndShowsTheCompletion) {
               QStringLiteral("Creado el fichero : ") + QChar(13) + path("mapa_s.bin"));
     EXPECT_FALSE(display.text(Control::Label5).contains(QChar(10)));
     EXPECT_TRUE(display.finishedVisible);
-    EXPECT_EQ(display.pointers, (std::vector<Pointer>{Pointer::Busy, Pointer::Default}));
+    EXPECT_EQ(display.pointers, (std::vector<platform::MousePointer>{platform::MousePointer::Busy,
+                                                                     platform::MousePointer::Default}));
     EXPECT_EQ(display.progress.back(), 100);
     EXPECT_EQ(f.HoraInicio, 43210);
     EXPECT_FALSE(f.Bd);
@@ -140,6 +141,34 @@ TEST_F(RunDriverTest, SecondRunUsesTheSameNamesAndKeepsTheFinishedLabelShown) {
     ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
     EXPECT_EQ(display.textWrites[Control::Label5], label5Writes + 1);  // written once, at the end
     EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
+}
+
+// Two databases with the same attribute table, each holding the text under its own number: each job
+// must link the text to its own database's record, never to what the previous job read.
+TEST_F(RunDriverTest, EachJobReadsItsOwnDatabaseNotTheCachesOfTheLastOne) {
+    testing::CatalogTables t;
+    t.msCatalog = {{"CALLES", 7}};
+    t.feature = {{123, "CALLES"}};
+    t.attributeTables = {"CALLES"};
+    const std::pair<const char*, int> databases[] = {{"a.sqlite", 41}, {"b.sqlite", 42}};
+    for (const auto& [name, mslink] : databases) {
+        testing::createCatalogDatabase(path(name), t);
+        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path(name));
+        db->InsertRow("CALLES", {{"mslink", mslink}, {"tmapa", "CALLE MAYOR"}, {"tfeature", 123}});
+        db->Close();
+    }
+    testing::writeFile(path("mapa.bin"), ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR").bytes());
+    for (const auto& [name, mslink] : databases) {
+        SCOPED_TRACE(name);
+        eligeTodo();
+        f.NombreBdD = path(name);
+        ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+        const auto out = testing::parseFile(path("mapa_s.bin"));
+        ASSERT_EQ(out.size(), 1u);
+        ASSERT_EQ(out[0].enlaces.size(), 1u);
+        EXPECT_EQ(out[0].enlaces[0].entitynum, 7);
+        EXPECT_EQ(out[0].enlaces[0].mslink, mslink);
+    }
 }
 
 TEST_F(RunDriverTest, DamagedDrawingStopsWithTheCriticalMessageAndClosesEverything) {

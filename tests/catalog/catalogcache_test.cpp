@@ -216,7 +216,7 @@ TEST(CatalogLoad, RowsThatDoNotConvertStopTheJobWithNothingLoaded) {
         }
         EXPECT_EQ(run.f.NumTablasMsCatalog, 0);
         EXPECT_EQ(run.f.NumElementosFeature, 0);
-        EXPECT_EQ(run.display.pointers.back(), app::Pointer::Default);
+        EXPECT_EQ(run.display.pointers.back(), platform::MousePointer::Default);
         c.msCatalog ? cargaFeature(run.f) : cargaMsCatalog(run.f);  // the other table loads fine
         EXPECT_EQ(run.display.text(app::Control::Text1), "1");
     }

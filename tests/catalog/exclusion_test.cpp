@@ -84,7 +84,7 @@ TEST(Exclusion, MissingTableIsToldOnceAndTheJobGoesOnWithOnlyCentroidsPassedOver
     ASSERT_EQ(run.display.messages.size(), 1u);
     EXPECT_EQ(run.display.messages[0].text, kSinNoAsignar);
     EXPECT_EQ(run.display.messages[0].icon, platform::Icon::None);
-    EXPECT_EQ(run.display.pointers, std::vector<app::Pointer>{app::Pointer::Default});
+    EXPECT_EQ(run.display.pointers, std::vector<platform::MousePointer>{platform::MousePointer::Default});
     EXPECT_EQ(flags(run.f), (std::vector<bool>(4, false)));  // the earlier marks are gone
     EXPECT_EQ(lookup(run.f, "10"), "A");
     EXPECT_EQ(lookup(run.f, "30"), "");

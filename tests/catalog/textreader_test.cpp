@@ -4,7 +4,7 @@
 
 #include <QTemporaryDir>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 #include "catalog/textreader.h"
 #include "platform/dao.h"
 
@@ -147,7 +147,7 @@ TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
     EXPECT_EQ(m_db->readRowsCalls, 2);
 
     // A new run reads the tables again and sees what changed in between.
-    olvidaTextosBdD(f);
+    f.caches = app::RunCaches{};
     registro("PARCELAS", 2, "dos", kNull);
     EXPECT_EQ(lee(2, "PARCELAS", texto), ResultadoTexto::Encontrado);
     EXPECT_EQ(texto, QStringLiteral("dos"));

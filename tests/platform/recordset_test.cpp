@@ -53,7 +53,7 @@ TEST_F(Recordsets, UnorderedSourcesListRowsInStoredOrder) {
 }
 
 TEST_F(Recordsets, NumberingSortsByMslinkBelowTheLimit) {
-    auto r = db->OpenRecordset(Query::numbering("PARCELAS"), dbOpenSnapshot);
+    auto r = db->OpenRecordset(Query::mslinkBelow("PARCELAS", 60000), dbOpenSnapshot);
     EXPECT_EQ(mslinksOf(*r), (std::vector<qint64>{10, 10, 20, 30}));
     r->MoveLast();
     EXPECT_EQ(r->Value("mslink").toLongLong(), 30);

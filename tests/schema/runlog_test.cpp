@@ -45,7 +45,7 @@ TEST_F(RunLog, SameTableRecordAndFileIsLoggedOnceWithTheFirstTextAndMoment) {
     services.clockSeam.dateTime = services.clockSeam.dateTime.addSecs(3600);
     AnadeAControlProceso(run.f, "calle", 12, "c:/MAPAS/A.BIN", "Menor", 5);  // case does not matter
     AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a_s.bin", "Mayor", 12);
-    run.f.resetRunCaches();  // a later job reads the log back from the table
+    run.f.caches = app::RunCaches{};  // a later job reads the log back from the table
     AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a.bin", "Otro", 7);
 
     const auto logged = rows(run);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "catalog/tablesearch.h"
 #include "schema/tablecreation.h"
 #include "schema/verification.h"
 #include "tests/support/catalogfixture.h"
@@ -20,7 +21,7 @@ QString stopMessage(CatalogRun& run) {
     try {
         run.check();
     } catch (const platform::Stop& stop) {
-        EXPECT_EQ(run.display.pointers.back(), app::Pointer::Default);
+        EXPECT_EQ(run.display.pointers.back(), platform::MousePointer::Default);
         return stop.message();
     }
     ADD_FAILURE() << "the checks did not stop";
@@ -123,7 +124,7 @@ TEST(FieldCheck, MissingTextFieldsAreBothToldThenTfeatureAddedThenTheJobEndsSile
     t.msCatalog = {{"calle", 1}, {"OTRA", 2}};
     CatalogRun run(t);
     testing::makeTable(*run.f.Bd, "CALLE", {{"mslink", platform::dbLong, 0}});
-    run.display.setPointer(app::Pointer::Busy);
+    run.display.setPointer(platform::MousePointer::Busy);
     EXPECT_EQ(stopMessage(run), "");
     ASSERT_EQ(run.display.messages.size(), 2u);
     EXPECT_EQ(run.display.messages[0].text, "No existe el campo TMAPA en la tabla: CALLE");
@@ -156,7 +157,7 @@ TEST(TableCreation, NameIsKeptExactlyAndNeverReadAsSql) {
     EXPECT_EQ(run.f.NumeroTablas, run.f.Bd->TableDefsCount());
     EXPECT_EQ(run.tableNames().back(), hostile);
     EXPECT_EQ(fieldsOf(run, "FEATURE").size(), 3u);
-    buscaTabla(run.f, hostile.toLower());
+    catalog::buscaTabla(run.f, hostile.toLower());
     EXPECT_TRUE(run.f.TablaEncontrada);
     EXPECT_THROW(CreaTabla(run.f, "feature"), platform::EngineError);  // the name is taken
 }

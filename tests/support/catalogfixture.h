@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 #include "platform/dao.h"
 #include "schema/verification.h"
 #include "tests/support/recordingdisplay.h"
@@ -137,9 +137,11 @@ class CatalogRun {
         schema::chequea_resto_tablas(f);
         schema::chequea_estructura_de_tablas(f);
     }
-    // Opens another database in the same run state, as the window does for its next job.
+    // Opens another database in the same run state, as the window does for its next job (which, like
+    // every job, starts with caches of its own).
     void switchTo(const CatalogTables& tables, const QString& fileName) {
         close();
+        f.caches = app::RunCaches{};
         path = dir.filePath(fileName);
         f.Bd = platform::CreateDatabase(path);
         writeCatalogTables(*f.Bd, tables);

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "app/display.h"
+#include "app/core/display.h"
 
 namespace vexilo::testing {
 
@@ -22,7 +22,7 @@ class RecordingDisplay : public app::Display {
     }
     void setProgress(int value) override { progress.push_back(value); }
     void setFinishedVisible(bool visible) override { finishedVisible = visible; }
-    void setPointer(app::Pointer p) override { pointers.push_back(p); }
+    void setPointer(platform::MousePointer p) override { pointers.push_back(p); }
     void message(const QString& text, platform::Icon icon) override { messages.push_back({text, icon}); }
 
     QString text(app::Control c) const {
@@ -33,7 +33,7 @@ class RecordingDisplay : public app::Display {
     std::map<app::Control, QString> texts;
     std::map<app::Control, int> textWrites;
     std::vector<int> progress;
-    std::vector<app::Pointer> pointers;
+    std::vector<platform::MousePointer> pointers;
     std::vector<Message> messages;
     bool finishedVisible = false;
 };

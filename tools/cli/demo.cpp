@@ -31,7 +31,7 @@ int ordenDemo(const QStringList& args) {
                     {});
         if (a.ayuda) {
             salida() << kUso;
-            return kExito;
+            return app::exitstatus::kDone;
         }
         if (a.posicionales.size() != 1) {
             throw ErrorUso(QStringLiteral("hace falta exactamente una carpeta"));
@@ -53,13 +53,13 @@ int ordenDemo(const QStringList& args) {
                  << ")\n"
                  << "Registros de atributos : " << r.records << '\n';
         salida().flush();
-        return kExito;
+        return app::exitstatus::kDone;
     } catch (const platform::RunError& e) {
         escribeError(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()));
     } catch (const std::exception& e) {
         escribeError(QString::fromUtf8(e.what()));
     }
-    return kFallo;
+    return app::exitstatus::kEnded;
 }
 
 }  // namespace vexilo::cli

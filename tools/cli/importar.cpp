@@ -21,7 +21,7 @@ int ordenImportar(const QStringList& args) {
         a = analiza(args, {}, {QStringLiteral("--forzar")});
         if (a.ayuda) {
             salida() << kUso;
-            return kExito;
+            return app::exitstatus::kDone;
         }
         if (a.posicionales.size() != 2) {
             throw ErrorUso(QStringLiteral("hacen falta el origen y el destino"));
@@ -40,10 +40,10 @@ int ordenImportar(const QStringList& args) {
         for (const auto& aviso : r.avisos) {
             escribeError(QStringLiteral("aviso: ") + aviso);
         }
-        return kExito;
+        return app::exitstatus::kDone;
     } catch (const importacion::ErrorImportacion& e) {
         escribeError(e.mensaje());
-        return kFallo;
+        return app::exitstatus::kEnded;
     }
 }
 

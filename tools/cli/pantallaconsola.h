@@ -3,7 +3,7 @@
 // and the progress of each job as one line "0...10...20...30...40...50...60...70...80...90...100 - done."
 // The counters and labels of the window are not printed: the command line prints its own summary.
 
-#include "app/display.h"
+#include "app/core/display.h"
 
 namespace vexilo::cli {
 
@@ -18,7 +18,7 @@ class PantallaConsola : public app::Display {
     void setText(app::Control, const QString&) override {}
     void setProgress(int value) override;
     void setFinishedVisible(bool visible) override { m_terminado = visible; }
-    void setPointer(app::Pointer) override {}
+    void setPointer(platform::MousePointer) override {}
     void message(const QString& text, platform::Icon icon) override;
 
   private:

@@ -1,14 +1,13 @@
 // vexilo-cli procesar: the job of "Procesar" without the window, through the same run driver.
+#include "app/core/runstate.h"
 #include "app/fileselection.h"
 #include "app/rundriver.h"
-#include "app/runstate.h"
 #include "platform/services.h"
 #include "tools/cli/argumentos.h"
 #include "tools/cli/consola.h"
 #include "tools/cli/ordenes.h"
 #include "tools/cli/pantallaconsola.h"
 #include "tools/import/accessimport.h"
-#include "tools/import/ofrecimiento.h"
 
 namespace vexilo::cli {
 namespace {
@@ -49,7 +48,6 @@ void resumen(const app::RunState& f) {
 // One job; false when it stopped or failed (already reported).
 bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin, app::Modo modo) {
     f.NombreBin = bin;
-    f.NombreBinBase = app::baseDeSalida(bin);
     f.NombreBinSalida = app::nombreDeSalida(bin);
     try {
         // As when the drawing is chosen in the window: an old output of that name goes first.
@@ -57,27 +55,23 @@ bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin,
         if (servicios.fileExists(f.NombreBinSalida)) {
             servicios.deleteFile(f.NombreBinSalida);
         }
-    } catch (const platform::RunError& e) {
-        escribeError(app::textoDeError(e.number(), e.description()));
+    } catch (...) {
+        escribeError(app::present(app::currentFailure()).message);
         return false;
     }
     pantalla.empiezaTrabajo();
     const app::RunOutcome r = app::Command1_Click(f, modo);
     pantalla.terminaTrabajo(r.kind == app::RunOutcome::Kind::Finished);
-    switch (r.kind) {
-        case app::RunOutcome::Kind::Finished:
-            resumen(f);
-            return true;
-        case app::RunOutcome::Kind::Stopped:
-            if (!r.message.isEmpty()) {
-                escribeError(r.message);
-            }
-            return false;
-        case app::RunOutcome::Kind::Failed:
-            escribeError(app::textoDeError(r.number, r.description));
-            return false;
-        case app::RunOutcome::Kind::Ignored:
-            break;
+    if (r.kind == app::RunOutcome::Kind::Finished) {
+        resumen(f);
+        return true;
+    }
+    if (r.kind != app::RunOutcome::Kind::Ignored) {
+        const app::Presentation shown = app::present(r);
+        if (!shown.message.isEmpty()) {
+            escribeError(shown.message);
+        }
+        return false;
     }
     escribeError(QStringLiteral("No se ha procesado %1").arg(bin));
     return false;
@@ -93,7 +87,7 @@ int ordenProcesar(const QStringList& args) {
                     {QStringLiteral("-q")});
         if (a.ayuda) {
             salida() << kUso;
-            return kExito;
+            return app::exitstatus::kDone;
         }
         if (!a.posicionales.isEmpty()) {
             throw ErrorUso(QStringLiteral("argumento de más: %1").arg(a.posicionales.front()));
@@ -114,7 +108,7 @@ int ordenProcesar(const QStringList& args) {
         escribeError(QStringLiteral("%1 es una base de datos Access. Impórtela primero:\n"
                                     "  vexilo-cli importar %1 %2")
                          .arg(bdd, importacion::rutaImportada(bdd)));
-        return kFallo;
+        return app::exitstatus::kEnded;
     }
     PantallaConsola pantalla(a.banderas.contains(QStringLiteral("-q")));
     app::RunState f;  // one state for all the jobs, as the window keeps one for its whole life
@@ -122,10 +116,10 @@ int ordenProcesar(const QStringList& args) {
     f.NombreBdD = bdd;
     for (const QString& bin : a.opciones.value(QStringLiteral("--bin"))) {
         if (!procesaUno(f, pantalla, bin, modo)) {
-            return kFallo;
+            return app::exitstatus::kEnded;
         }
     }
-    return kExito;
+    return app::exitstatus::kDone;
 }
 
 }  // namespace vexilo::cli

@@ -427,4 +427,9 @@ Resultado importaAccess(const QString& origen, const QString& destino, bool forz
     return r;
 }
 
+QString rutaImportada(const QString& rutaAccess) {
+    const QFileInfo info(rutaAccess);
+    return QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".sqlite"));
+}
+
 }  // namespace vexilo::importacion

@@ -52,6 +52,9 @@ bool esBaseDeDatosAccess(const QString& ruta);
 // the file declares, a memo longer than the reader takes, a destination that cannot be written.
 Resultado importaAccess(const QString& origen, const QString& destino, bool forzar);
 
+// The SQLite database that an import of `rutaAccess` is offered into: same folder, same name, ".sqlite".
+QString rutaImportada(const QString& rutaAccess);
+
 // An Access date: days since 30 December 1899, the fraction being the time of day. Days before that
 // date are negative while the fraction stays positive (-1.25 is 29 December 1899, 06:00).
 QDateTime fechaAccess(double valor);

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 #include "drawing/binfile.h"
 
 namespace vexilo::drawing {

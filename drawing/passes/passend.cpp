@@ -1,8 +1,8 @@
-#include "drawing/passend.h"
+#include "drawing/passes/passend.h"
 
 namespace vexilo::drawing {
 
-void terminaPasada(app::RunState& f, BinReader& file1) {
+void endPass(app::RunState& f, BinReader& file1) {
     file1.close();
     f.r.reset();
     if (f.Bd) {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "platform/errors.h"
+#include "platform/services.h"
 
 namespace vexilo::app {
 
@@ -20,15 +21,13 @@ enum class Control {
     Label8,  // path of the output drawing file
 };
 
-enum class Pointer { Default = 0, Busy = 11 };
-
 class Display {
   public:
     virtual ~Display() = default;
     virtual void setText(Control control, const QString& text) = 0;
     virtual void setProgress(int value) = 0;            // the progress bar, 0 to 100
     virtual void setFinishedVisible(bool visible) = 0;  // Label1, "Proceso Finalizado."
-    virtual void setPointer(Pointer pointer) = 0;
+    virtual void setPointer(platform::MousePointer pointer) = 0;
     // A message that lets the job go on once the user has read it (OK button only).
     virtual void message(const QString& text, platform::Icon icon = platform::Icon::None) = 0;
 };

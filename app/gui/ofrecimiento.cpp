@@ -1,4 +1,4 @@
-#include "tools/import/ofrecimiento.h"
+#include "app/gui/ofrecimiento.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,11 +33,6 @@ QString importa(const QString& ruta, const QString& destino, bool forzar) {
 }
 
 }  // namespace
-
-QString rutaImportada(const QString& rutaAccess) {
-    const QFileInfo info(rutaAccess);
-    return QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".sqlite"));
-}
 
 QString ofreceImportarAccess(const QString& ruta) {
     if (ruta.isEmpty() || !esBaseDeDatosAccess(ruta)) {

@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 #include "drawing/binfile.h"
-#include "drawing/rewritepass.h"
+#include "drawing/passes/rewritepass.h"
 #include "platform/dao.h"
 #include "tests/support/elementbuilder.h"
 #include "tests/support/recordingdisplay.h"

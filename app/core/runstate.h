@@ -1,34 +1,23 @@
 #pragma once
 // The run state: the window's form-level variables, shared by every step of a job. The window owns one
 // RunState for its whole life; nothing in it is reset between jobs except where a step says so.
-// Per-run caches (catalog indexes, attribute table indexes, the log's key set) hang off it too; each
-// is rebuilt by the run that needs it.
+// What one job caches beside it lives in `caches`, made anew for every job (app/core/runcaches.h).
 
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "app/display.h"
-#include "app/runreport.h"
-#include "catalog/records.h"
+#include "app/core/display.h"
+#include "app/core/records.h"
+#include "app/core/runcaches.h"
+#include "app/core/runreport.h"
 #include "platform/dao.h"
-
-namespace vexilo::catalog {
-class AttributeIndexes;
-class MsCatalogIndex;
-class FeatureIndex;
-class TextosBdD;
-}  // namespace vexilo::catalog
-namespace vexilo::schema {
-class RunLogKeys;
-}  // namespace vexilo::schema
 
 namespace vexilo::app {
 
 struct RunState {
-    RunState();
-    ~RunState();
+    RunState() = default;
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
 
@@ -39,7 +28,6 @@ struct RunState {
     std::unique_ptr<platform::Recordset> r;
     QString TextoEnBdD;
     std::int32_t numtrozos = 0;
-    QString NombreBinBase;
     QString NombreBdD;
     QString NombreBin;
     QString NombreBinSalida;
@@ -63,16 +51,7 @@ struct RunState {
 
     RunReport report;  // elements passed over in the current job, by reason; reset when a job starts
 
-    // Per-run caches: add members here as std::unique_ptr of forward-declared types, and include their
-    // headers in runstate.cpp so the destructor sees them complete.
-    std::unique_ptr<catalog::AttributeIndexes> indicesAtributos;  // attribute tables, built on first use
-    std::unique_ptr<catalog::TextosBdD> textosBdD;                // attribute texts read by the rewrite pass
-    std::unique_ptr<catalog::MsCatalogIndex> msCatalogIndex;      // lookups by name and by entity number
-    std::unique_ptr<catalog::FeatureIndex> featureIndex;          // lookups by feature code
-    std::unique_ptr<schema::RunLogKeys> runLogKeys;               // identities of the CONTROLPROCESO rows
-    // Drops every per-run cache, so that nothing read from an earlier job or database is used again.
-    // The schema check calls it first thing in every job; a new cache member belongs here too.
-    void resetRunCaches();
+    RunCaches caches;  // this job's caches; the run driver gives every job fresh ones
 };
 
 }  // namespace vexilo::app

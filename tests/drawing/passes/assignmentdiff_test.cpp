@@ -8,10 +8,11 @@
 
 #include <random>
 
+#include "catalog/attributeindex.h"
 #include "catalog/catalogcache.h"
-#include "drawing/assignmentpass.h"
 #include "drawing/codepage.h"
 #include "drawing/normalisation.h"
+#include "drawing/passes/assignmentpass.h"
 #include "platform/dao.h"
 #include "schema/runlog.h"
 #include "tests/support/attributerecords.h"
@@ -75,7 +76,7 @@ void refBusca(app::RunState& f, QString& codigoKora, const QString& tabla, QStri
 void refAnade(app::RunState& f, QString& codigo, const QString& tabla, const QString& texto,
               std::int32_t& registro) {
     limpia_texto(codigo);
-    auto rs = f.Bd->OpenRecordset(Query::numbering(tabla), dbOpenSnapshot);
+    auto rs = f.Bd->OpenRecordset(Query::mslinkBelow(tabla, catalog::kNumberingLimit), dbOpenSnapshot);
     std::int32_t n = 0;
     if (f.MantenerAsignaciones && f.RegistroGrafico != 0) {
         n = f.RegistroGrafico;

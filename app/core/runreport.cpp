@@ -1,4 +1,4 @@
-#include "app/runreport.h"
+#include "app/core/runreport.h"
 
 #include <QStringList>
 

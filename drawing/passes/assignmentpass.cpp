@@ -1,57 +1,21 @@
-#include "drawing/assignmentpass.h"
+#include "drawing/passes/assignmentpass.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
 
-#include "app/progress.h"
+#include "app/core/progress.h"
 #include "catalog/attributeindex.h"
 #include "catalog/catalogcache.h"
 #include "catalog/recordwriter.h"
 #include "drawing/elementtext.h"
 #include "drawing/normalisation.h"
-#include "drawing/passend.h"
+#include "drawing/passes/passend.h"
 #include "drawing/walk.h"
 #include "schema/runlog.h"
 
 namespace vexilo::drawing {
 
 namespace {
-
-// The database writes of the pass (claims, new records, renumberings, log rows) are grouped in
-// transactions so that the engine does not sync the disk once per row. A group is committed after
-// kTextsPerGroup text elements with a table or kMillisecondsPerGroup, whichever comes first, and at the
-// end of the pass (closing Bd commits). The run driver closes Bd on every stop and error as well, so
-// whatever was written before a stop stays. A process killed from outside (or a power cut) loses at
-// most the group not yet committed: the database is left as it was at the last commit, consistent, and
-// a new run over the same drawing redoes the lost assignments.
-constexpr int kTextsPerGroup = 20000;
-constexpr qint64 kMillisecondsPerGroup = 2000;
-
-class WriteGroups {
-  public:
-    explicit WriteGroups(platform::Database* db) : m_db(db) {
-        if (m_db && !m_db->InTransaction()) {
-            m_db->BeginTrans();
-        }
-        m_clock.start();
-    }
-    // After each text element that wrote to the database.
-    void written() {
-        if (!m_db || (++m_texts < kTextsPerGroup && m_clock.elapsed() < kMillisecondsPerGroup)) {
-            return;
-        }
-        m_db->CommitTrans();
-        m_db->BeginTrans();
-        m_texts = 0;
-        m_clock.restart();
-    }
-
-  private:
-    platform::Database* m_db;
-    int m_texts = 0;
-    QElapsedTimer m_clock;
-};
 
 enum class Decision { Keep, Append, Relink, Renumber };
 
@@ -133,7 +97,7 @@ void assign(app::RunState& f, Elemento& e, QString& codigo, QString& texto) {
 }
 
 // The pass's treatment of one carried text element; the walk writes it afterwards.
-void treatText(app::RunState& f, Elemento& e, WriteGroups& groups) {
+void treatText(app::RunState& f, Elemento& e) {
     // The code travels as one text between the lookups: every lookup cleans it (limpia_texto) and the
     // field only ever holds what fits in 7 characters, so storing it back after each call would change
     // nothing that the next call sees.
@@ -151,7 +115,6 @@ void treatText(app::RunState& f, Elemento& e, WriteGroups& groups) {
     f.CorregirRegistro = false;
     if (f.EntitynumActual > 0) {
         assign(f, e, codigo, texto);
-        groups.written();
     }
     completa_codigo(codigo);
     guardaCodigo(e.cabecera, codigo);
@@ -161,13 +124,10 @@ void treatText(app::RunState& f, Elemento& e, WriteGroups& groups) {
 
 void LeoBinEntrada(app::RunState& f, BinReader& file1, BinWriter& file3) {
     f.TextosProcesados = 0;
-    f.indicesAtributos.reset();  // each run reads the attribute tables afresh
-    WriteGroups groups(f.Bd.get());
     recorre(
-        file1, file3, [&f, &groups](Elemento& e) { treatText(f, e, groups); },
+        file1, file3, [&f](Elemento& e) { treatText(f, e); },
         [&f](std::int64_t lo, std::int64_t pos) { app::informaProgreso(f, lo, pos); });
-    terminaPasada(f, file1);
-    f.indicesAtributos.reset();
+    endPass(f, file1);
 }
 
 }  // namespace vexilo::drawing

@@ -2,7 +2,7 @@
 // log: the keep / append / relink / renumber decision, new records, claims across elements, the log
 // rows, the elements that cannot take a link, and what stays written after a stop.
 
-#include "drawing/assignmentpass.h"
+#include "drawing/passes/assignmentpass.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
-#include "drawing/rewritepass.h"
+#include "drawing/passes/rewritepass.h"
 
 #include <limits>
 #include <vector>
 
-#include "app/funcionesp.h"
-#include "app/progress.h"
+#include "app/core/funcionesp.h"
+#include "app/core/progress.h"
 #include "catalog/catalogcache.h"
 #include "catalog/textreader.h"
 #include "drawing/elementtext.h"
 #include "drawing/normalisation.h"
-#include "drawing/passend.h"
+#include "drawing/passes/passend.h"
 #include "drawing/walk.h"
 
 namespace vexilo::drawing {
@@ -17,12 +17,12 @@ namespace vexilo::drawing {
 namespace {
 
 // Links of these entity numbers carry no attribute record and are passed over.
-bool enlacePasado(std::int16_t entitynum) {
+bool skippedLink(std::int16_t entitynum) {
     return entitynum == 1 || entitynum == 32765 || entitynum == 32766 || entitynum == 32767;
 }
 
 // Upper-case comparison, character by character, so that no letter's upper form changes the length.
-bool igualesSinMayusculas(const QString& a, const QString& b) {
+bool equalIgnoringCase(const QString& a, const QString& b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -34,13 +34,13 @@ bool igualesSinMayusculas(const QString& a, const QString& b) {
     return true;
 }
 
-QString mensajeAtrNoValido(const EnlaceAtributo& enlace) {
+QString invalidAtrMessage(const EnlaceAtributo& enlace) {
     return QStringLiteral("Hay un texto con ATR no válido :") + QChar(13) +
            QString::number(enlace.entitynum) + QStringLiteral("  ") + QString::number(enlace.mslink);
 }
 
 // Replaces the element's chunks by TextoEnBdD cut into 12-character pieces.
-void poneTexto(app::RunState& f, Elemento& e, const QString& tabla, std::int32_t registro) {
+void putText(app::RunState& f, Elemento& e, const QString& tabla, std::int32_t registro) {
     f.numtrozos = 1;
     std::vector<QString> trozos;
     if (f.TextoEnBdD.size() <= 11) {
@@ -67,7 +67,7 @@ void poneTexto(app::RunState& f, Elemento& e, const QString& tabla, std::int32_t
 // The treatment of one text element: the last qualifying link whose record holds a text decides whether
 // the text is replaced and by what. A link to a missing record, or to a record without any text,
 // contributes nothing: the decision stays as the links before it left it.
-void cambiaTexto(app::RunState& f, Elemento& e) {
+void rewriteText(app::RunState& f, Elemento& e) {
     bool cambiado = false;
     bool inexistente = false;
     bool sinTexto = false;
@@ -77,7 +77,7 @@ void cambiaTexto(app::RunState& f, Elemento& e) {
     limpia_texto(texto);
     quitablancos(texto);
     for (const EnlaceAtributo& enlace : e.enlaces) {
-        if (enlacePasado(enlace.entitynum)) {
+        if (skippedLink(enlace.entitynum)) {
             continue;
         }
         f.EntitynumActual = enlace.entitynum;
@@ -85,11 +85,11 @@ void cambiaTexto(app::RunState& f, Elemento& e) {
         f.NombreTablaActual.clear();
         catalog::busca_NombreTabla(f, f.EntitynumActual, f.NombreTablaActual);
         if (f.NombreTablaActual.isEmpty()) {
-            throw platform::Stop(mensajeAtrNoValido(enlace));
+            throw platform::Stop(invalidAtrMessage(enlace));
         }
         switch (catalog::ObtengoTextoBdD(f, registro, f.NombreTablaActual, f.TextoEnBdD)) {
             case catalog::ResultadoTexto::Encontrado:
-                cambiado = !igualesSinMayusculas(f.TextoEnBdD, texto);
+                cambiado = !equalIgnoringCase(f.TextoEnBdD, texto);
                 tabla = f.NombreTablaActual;
                 registroDecisivo = registro;
                 break;
@@ -105,7 +105,7 @@ void cambiaTexto(app::RunState& f, Elemento& e) {
     f.report.registroSinTexto += sinTexto ? 1 : 0;
     if (cambiado) {
         ++f.TextosProcesados;
-        poneTexto(f, e, tabla, registroDecisivo);
+        putText(f, e, tabla, registroDecisivo);
     }
 }
 
@@ -113,12 +113,10 @@ void cambiaTexto(app::RunState& f, Elemento& e) {
 
 void LeoBinCambiaTextoBin(app::RunState& f, BinReader& file1, BinWriter& file3) {
     f.TextosProcesados = 0;
-    catalog::olvidaTextosBdD(f);  // another run may have read another database, or the same one since changed
     recorre(
-        file1, file3, [&f](Elemento& e) { cambiaTexto(f, e); },
+        file1, file3, [&f](Elemento& e) { rewriteText(f, e); },
         [&f](std::int64_t lo, std::int64_t pos) { app::informaProgreso(f, lo, pos); });
-    terminaPasada(f, file1);
-    catalog::olvidaTextosBdD(f);
+    endPass(f, file1);
 }
 
 }  // namespace vexilo::drawing

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/runstate.h"
+#include "app/core/runstate.h"
 
 namespace vexilo::app {
 

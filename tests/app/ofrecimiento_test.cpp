@@ -1,5 +1,5 @@
 // The window's offer to import an Access database, answered through the test window services.
-#include "tools/import/ofrecimiento.h"
+#include "app/gui/ofrecimiento.h"
 
 #include <gtest/gtest.h>
 

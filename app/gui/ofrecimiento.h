@@ -6,10 +6,9 @@
 
 #include <QString>
 
-namespace vexilo::importacion {
+#include "tools/import/accessimport.h"
 
-// The SQLite database that an import of `rutaAccess` writes: same folder, same name, ".sqlite".
-QString rutaImportada(const QString& rutaAccess);
+namespace vexilo::importacion {
 
 // Called with the database the user has just chosen. Returns the database the job must use:
 // - not an Access file: `ruta` unchanged, nothing asked;

@@ -1,0 +1,19 @@
+#pragma once
+// Finding tables and fields by name in the open database. Names are compared as the job compares them
+// everywhere: both sides upper-cased, nothing trimmed.
+
+#include <QString>
+#include <vector>
+
+#include "app/core/runstate.h"
+
+namespace vexilo::catalog {
+
+// TablaEncontrada tells whether one of the first NumeroTablas table definitions is named NombreTabla.
+// Shared by the schema checks and the exclusion marking.
+void buscaTabla(app::RunState& f, const QString& NombreTabla);
+
+// Whether `campo` is among `campos`.
+bool hasField(const std::vector<QString>& campos, const QString& campo);
+
+}  // namespace vexilo::catalog

@@ -39,7 +39,7 @@ void openDatabase(RunState& f) {
 
 void runJob(RunState& f, Modo modo, JobFiles& files) {
     files.fichero1 = std::make_unique<drawing::BinReader>(f.NombreBin);
-    f.HoraInicio = horaEnSegundos();
+    f.HoraInicio = secondsOfDay();
     files.fichero3 = std::make_unique<drawing::BinWriter>(f.NombreBinSalida);
     f.display->setPointer(platform::MousePointer::Busy);
     openDatabase(f);
@@ -60,11 +60,11 @@ void runJob(RunState& f, Modo modo, JobFiles& files) {
     files.fichero3.reset();
     files.fichero1.reset();
 
-    f.display->setText(Control::Label5, mensajeCreado(f.NombreBinSalida));
+    f.display->setText(Control::Label5, createdMessage(f.NombreBinSalida));
     f.display->setFinishedVisible(true);
     f.display->setPointer(platform::MousePointer::Default);
     if (!f.report.empty()) {
-        f.display->message(f.report.texto());
+        f.display->message(f.report.text());
     }
 }
 
@@ -100,7 +100,7 @@ void closeAll(RunState& f, JobFiles& files, RunOutcome& outcome) noexcept {
 
 }  // namespace
 
-QString mensajeCreado(const QString& nombreBinSalida) {
+QString createdMessage(const QString& nombreBinSalida) {
     return QStringLiteral("Creado el fichero : ") + QChar(13) + nombreBinSalida;
 }
 

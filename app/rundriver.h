@@ -30,6 +30,6 @@ enum class Modo { Si, No, ModificarTexto };
 RunOutcome Command1_Click(RunState& f, Modo modo);
 
 // "Creado el fichero : ", a carriage return, and the output path.
-QString mensajeCreado(const QString& nombreBinSalida);
+QString createdMessage(const QString& nombreBinSalida);
 
 }  // namespace vexilo::app

@@ -36,11 +36,11 @@ QVariant recordText(const std::vector<QVariant>& values) {
 
 }  // namespace
 
-QString claveDeTexto(const QString& texto) {
-    return drawing::recortaEspacios(texto).toUpper();
+QString textKey(const QString& texto) {
+    return drawing::trimSpaces(texto).toUpper();
 }
 
-std::optional<QString> textoDeCodigo(const QVariant& tfeature) {
+std::optional<QString> codeOf(const QVariant& tfeature) {
     if (tfeature.isNull()) {
         return std::nullopt;
     }
@@ -67,8 +67,8 @@ void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
         if (text.isNull() || !fitsInt32(*mslink)) {
             continue;
         }
-        ByText& entry = m_byText[claveDeTexto(text.toString())];
-        const std::optional<QString> code = textoDeCodigo(row.values[kTfeature]);
+        ByText& entry = m_byText[textKey(text.toString())];
+        const std::optional<QString> code = codeOf(row.values[kTfeature]);
         if (code) {
             entry.owned(*code).push_back(pos);  // rows come in natural order: already sorted
         } else {

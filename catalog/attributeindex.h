@@ -37,9 +37,9 @@ inline const std::vector<QString> kIndexColumns = {QStringLiteral("mslink"), QSt
 constexpr std::int64_t kNumberingLimit = 60000;
 
 // The comparison key of a text: trimmed of spaces (code 32 only) and upper-cased.
-QString claveDeTexto(const QString& texto);
+QString textKey(const QString& texto);
 // The text of a record's Tfeature as a scan reads it (Null stays std::nullopt).
-std::optional<QString> textoDeCodigo(const QVariant& tfeature);
+std::optional<QString> codeOf(const QVariant& tfeature);
 
 class AttributeIndex {
   public:

@@ -20,7 +20,7 @@ constexpr std::int64_t kMax16 = std::numeric_limits<std::int16_t>::max();
 
 // Reads a catalog table's rows for the named columns. A column the table lacks would read as Null in
 // every row; when there are rows to load that is reported as the missing field itself.
-std::vector<platform::Database::Row> leeCatalogo(app::RunState& f, const QString& tabla,
+std::vector<platform::Database::Row> readCatalog(app::RunState& f, const QString& tabla,
                                                  const QString& nombreVisible,
                                                  const std::vector<QString>& requeridas,
                                                  const std::vector<QString>& opcionales) {
@@ -42,9 +42,9 @@ std::vector<platform::Database::Row> leeCatalogo(app::RunState& f, const QString
 }
 
 // The stop for a row that does not convert: the whole load is refused.
-[[noreturn]] void valorNoValido(app::RunState& f, const QString& tabla, std::size_t fila,
-                                const std::optional<std::int64_t>& mslink, const QString& campo,
-                                const QVariant& valor) {
+[[noreturn]] void invalidValue(app::RunState& f, const QString& tabla, std::size_t fila,
+                               const std::optional<std::int64_t>& mslink, const QString& campo,
+                               const QVariant& valor) {
     QString donde = QStringLiteral("Fila %1").arg(fila);
     if (mslink) {
         donde += QStringLiteral(" (mslink %1)").arg(*mslink);
@@ -54,7 +54,7 @@ std::vector<platform::Database::Row> leeCatalogo(app::RunState& f, const QString
                              .arg(tabla, donde, campo, describeValue(valor)));
 }
 
-void muestraCuenta(app::RunState& f, const QString& rotulo, std::int32_t cuenta) {
+void showCount(app::RunState& f, const QString& rotulo, std::int32_t cuenta) {
     f.display->setText(app::Control::Label2, rotulo);
     f.display->setText(app::Control::Text1, QString::number(cuenta));
 }
@@ -78,7 +78,7 @@ void cargaMsCatalog(app::RunState& f) {
     f.caches.drop<MsCatalogIndex>();
     const QString tabla = QStringLiteral("MsCatalog");
     const auto filas =
-        leeCatalogo(f, QStringLiteral("mscatalog"), tabla,
+        readCatalog(f, QStringLiteral("mscatalog"), tabla,
                     {QStringLiteral("tablename"), QStringLiteral("entitynum")}, {QStringLiteral("mslink")});
 
     std::vector<RegMsCatalog> tablas(filas.size() + 1);
@@ -86,19 +86,19 @@ void cargaMsCatalog(app::RunState& f) {
         const std::vector<QVariant>& v = filas[i].values;
         const auto mslink = wholeFromValue(v[2], kMin32, kMax32);
         if (v[0].isNull()) {
-            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("tablename"), v[0]);
+            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("tablename"), v[0]);
         }
         const auto entitynum = wholeFromValue(v[1], kMin32, kMax32);
         if (!entitynum) {
-            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("entitynum"), v[1]);
+            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("entitynum"), v[1]);
         }
-        tablas[i + 1].tablename = drawing::recortaEspacios(v[0].toString());
+        tablas[i + 1].tablename = drawing::trimSpaces(v[0].toString());
         tablas[i + 1].entitynum = static_cast<std::int32_t>(*entitynum);
     }
     f.TablasMsCatalog = std::move(tablas);
     f.NumTablasMsCatalog = static_cast<std::int32_t>(filas.size());
     f.caches.put(std::make_shared<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog));
-    muestraCuenta(f, QStringLiteral("Tablas en MsCatalog : "), f.NumTablasMsCatalog);
+    showCount(f, QStringLiteral("Tablas en MsCatalog : "), f.NumTablasMsCatalog);
 }
 
 void cargaFeature(app::RunState& f) {
@@ -106,7 +106,7 @@ void cargaFeature(app::RunState& f) {
     f.caches.drop<FeatureIndex>();
     const QString tabla = QStringLiteral("Feature");
     const auto filas =
-        leeCatalogo(f, QStringLiteral("feature"), tabla,
+        readCatalog(f, QStringLiteral("feature"), tabla,
                     {QStringLiteral("tablename"), QStringLiteral("mslink"), QStringLiteral("ftype")}, {});
 
     std::vector<RegFeature> elementos(filas.size() + 1);
@@ -114,17 +114,17 @@ void cargaFeature(app::RunState& f) {
         const std::vector<QVariant>& v = filas[i].values;
         const auto mslink = wholeFromValue(v[1], kMin32, kMax32);
         if (v[0].isNull()) {
-            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("tablename"), v[0]);
+            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("tablename"), v[0]);
         }
         if (!mslink) {
-            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("mslink"), v[1]);
+            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("mslink"), v[1]);
         }
         const auto ftype = wholeFromValue(v[2], kMin16, kMax16);
         if (!ftype) {
-            valorNoValido(f, tabla, i + 1, mslink, QStringLiteral("ftype"), v[2]);
+            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("ftype"), v[2]);
         }
         RegFeature& e = elementos[i + 1];
-        e.tablename = drawing::recortaEspacios(v[0].toString());
+        e.tablename = drawing::trimSpaces(v[0].toString());
         e.mslink = static_cast<std::int32_t>(*mslink);
         e.ftype = static_cast<std::int16_t>(*ftype);
         e.no_asignar = false;
@@ -133,7 +133,7 @@ void cargaFeature(app::RunState& f) {
     f.NumElementosFeature = static_cast<std::int32_t>(filas.size());
     // Built here for the flags as loaded; the exclusion marking rebuilds it after setting flags.
     f.caches.put(std::make_shared<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature));
-    muestraCuenta(f, QStringLiteral("Elementos en Tabla Feature : "), f.NumElementosFeature);
+    showCount(f, QStringLiteral("Elementos en Tabla Feature : "), f.NumElementosFeature);
 }
 
 void busca_Feature(app::RunState& f, QString& codigo, QString& NombreTabla) {
@@ -147,7 +147,7 @@ void busca_Feature(app::RunState& f, QString& codigo, QString& NombreTabla) {
     }
     const auto code = parseWhole(codigo, kMin32, kMax32);
     if (!code) {
-        ++f.report.codigoNoNumerico;
+        ++f.report.nonNumericCode;
         return;
     }
     NombreTabla = indice.nombreTabla(static_cast<std::int32_t>(*code));

@@ -24,7 +24,7 @@ void cargaFeature(app::RunState& f);
 // Cleans codigo in place (limpia_texto). While NombreTabla is "", gives it the table of the first
 // Feature entry, in load order, that is neither a centroid (ftype 4) nor excluded and whose mslink
 // equals the code read as a decimal number. A code that is not a whole decimal number within 32 bits
-// designates no feature: NombreTabla stays "" and the element is counted in report.codigoNoNumerico
+// designates no feature: NombreTabla stays "" and the element is counted in report.nonNumericCode
 // (only when some entry is a candidate, since the code is read only then).
 void busca_Feature(app::RunState& f, QString& codigo, QString& NombreTabla);
 

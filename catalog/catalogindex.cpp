@@ -14,7 +14,7 @@ MsCatalogIndex::MsCatalogIndex(const std::vector<RegMsCatalog>& tablas, std::int
     m_byEntitynum.reserve(count);
     for (std::int32_t i = 1; i <= count; ++i) {
         const RegMsCatalog& e = tablas[static_cast<std::size_t>(i)];
-        const QString nombre = drawing::recortaEspacios(e.tablename);
+        const QString nombre = drawing::trimSpaces(e.tablename);
         if (e.entitynum != 0 && !m_byName.contains(nombre)) {
             m_byName.insert(nombre, e.entitynum);
         }
@@ -32,7 +32,7 @@ FeatureIndex::FeatureIndex(const std::vector<RegFeature>& elementos, std::int32_
             continue;
         }
         m_hasCandidate = true;
-        const QString nombre = drawing::recortaEspacios(e.tablename);
+        const QString nombre = drawing::trimSpaces(e.tablename);
         if (!nombre.isEmpty() && !m_byCode.contains(e.mslink)) {
             m_byCode.insert(e.mslink, nombre);
         }

@@ -13,7 +13,7 @@ namespace {
 
 // The listed codes, read once: testing each Feature entry against a set flags exactly the entries
 // that a scan of NoAsignar per entry would flag.
-std::unordered_set<std::int64_t> leeCodigosExcluidos(app::RunState& f) {
+std::unordered_set<std::int64_t> readExcludedCodes(app::RunState& f) {
     std::unordered_set<std::int64_t> codigos;
     // Opened as a recordset rather than read by columns so that a table without mslink is the engine's
     // error, as for any other missing field.
@@ -46,7 +46,7 @@ void MarcaNoAsignar(app::RunState& f) {
             platform::Icon::None);
         return;
     }
-    const auto codigos = leeCodigosExcluidos(f);
+    const auto codigos = readExcludedCodes(f);
     for (std::int32_t i = 1; i <= f.NumElementosFeature; ++i) {
         RegFeature& e = f.ElementosFeature[static_cast<std::size_t>(i)];
         if (codigos.count(e.mslink) > 0) {

@@ -120,7 +120,7 @@ void busca_en_su_tabla(app::RunState& f, QString& codigoKora, const QString& Nom
     drawing::limpia_texto(texto);
     registro = 0;
     AttributeIndex& idx = indexes(f).table(NombreTabla);
-    const QString clave = claveDeTexto(texto);
+    const QString clave = textKey(texto);
     // Each round either takes a record or claims one that then belongs to another code (its Tfeature
     // reads back otherwise than written), so the loop ends when the records holding the text run out.
     while (const std::optional<AttributeIndex::Found> found = idx.first(clave, codigoKora)) {
@@ -155,7 +155,7 @@ void AnadeNuevoRegistro(app::RunState& f, QString& codigo, const QString& Nombre
     // tcomplet is left Null, so a record with an empty tmapa holds no text.
     std::optional<QString> clave;
     if (!texto.isEmpty()) {
-        clave = claveDeTexto(texto);
+        clave = textKey(texto);
     }
     if (!idx.added(id, n, clave, QString::number(code))) {
         all.reload(NombreTabla);

@@ -28,7 +28,7 @@ std::optional<std::int32_t> recordNumber(const QVariant& v) {
 
 // The engine reads an absent column as Null; a table without the three columns must not pass for one
 // whose records hold no text, so the columns are checked as a query by name would.
-void exigeColumnas(platform::Database& bd, const QString& NombreTabla) {
+void requireColumns(platform::Database& bd, const QString& NombreTabla) {
     const std::vector<QString> campos = bd.FieldNames(NombreTabla);
     for (const QString& buscado : {kMslink, kTmapa, kTcomplet}) {
         if (!hasField(campos, buscado)) {
@@ -40,7 +40,7 @@ void exigeColumnas(platform::Database& bd, const QString& NombreTabla) {
 
 }  // namespace
 
-const TextosBdD::Tabla& TextosBdD::tabla(platform::Database& bd, const QString& NombreTabla) {
+const AttributeTexts::Tabla& AttributeTexts::tabla(platform::Database& bd, const QString& NombreTabla) {
     if (m_ultima != nullptr && NombreTabla == m_ultimoNombre) {
         return *m_ultima;
     }
@@ -54,8 +54,8 @@ const TextosBdD::Tabla& TextosBdD::tabla(platform::Database& bd, const QString& 
     return it->second;
 }
 
-TextosBdD::Tabla TextosBdD::lee(platform::Database& bd, const QString& NombreTabla) {
-    exigeColumnas(bd, NombreTabla);
+AttributeTexts::Tabla AttributeTexts::lee(platform::Database& bd, const QString& NombreTabla) {
+    requireColumns(bd, NombreTabla);
     Tabla textos;
     for (const platform::Database::Row& fila : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
         const std::optional<std::int32_t> numero = recordNumber(fila.values[0]);
@@ -67,26 +67,26 @@ TextosBdD::Tabla TextosBdD::lee(platform::Database& bd, const QString& NombreTab
         Texto t;
         t.nulo = valor.isNull();
         if (!t.nulo) {
-            t.texto = drawing::recortaEspacios(valor.toString());
+            t.texto = drawing::trimSpaces(valor.toString());
         }
         textos.emplace(*numero, std::move(t));
     }
     return textos;
 }
 
-ResultadoTexto ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
-                               QString& TextoEnBdD) {
-    TextosBdD& cache = f.caches.get<TextosBdD>([] { return std::make_shared<TextosBdD>(); });
-    const TextosBdD::Tabla& textos = cache.tabla(*f.Bd, NombreTabla);
+TextResult ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
+                           QString& TextoEnBdD) {
+    AttributeTexts& cache = f.caches.get<AttributeTexts>([] { return std::make_shared<AttributeTexts>(); });
+    const AttributeTexts::Tabla& textos = cache.tabla(*f.Bd, NombreTabla);
     auto it = textos.find(registro);
     if (it == textos.end()) {
-        return ResultadoTexto::RegistroInexistente;
+        return TextResult::NoSuchRecord;
     }
     if (it->second.nulo) {
-        return ResultadoTexto::SinTexto;
+        return TextResult::NoText;
     }
     TextoEnBdD = it->second.texto;
-    return ResultadoTexto::Encontrado;
+    return TextResult::Found;
 }
 
 }  // namespace vexilo::catalog

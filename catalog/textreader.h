@@ -4,9 +4,9 @@
 // The pass only reads the database, so each attribute table's texts are read once per run, on first
 // use, and every later question about that table is answered from memory. The answers are those of a
 // query "SELECT * FROM T WHERE mslink=N;" taken record by record, with the open cases settled so:
-// - no record holds the number: RegistroInexistente, TextoEnBdD untouched;
+// - no record holds the number: NoSuchRecord, TextoEnBdD untouched;
 // - several records share the number: the first in the table's stored order is read;
-// - the record's tmapa and tcomplet are both Null: SinTexto, TextoEnBdD untouched.
+// - the record's tmapa and tcomplet are both Null: NoText, TextoEnBdD untouched.
 
 #include <QString>
 #include <cstdint>
@@ -17,15 +17,15 @@
 
 namespace vexilo::catalog {
 
-enum class ResultadoTexto {
-    Encontrado,           // TextoEnBdD holds the record's text
-    RegistroInexistente,  // no record of the table holds that mslink
-    SinTexto,             // the record's tmapa and tcomplet are both Null
+enum class TextResult {
+    Found,         // TextoEnBdD holds the record's text
+    NoSuchRecord,  // no record of the table holds that mslink
+    NoText,        // the record's tmapa and tcomplet are both Null
 };
 
 // The texts of the attribute tables read so far in this job, by upper-cased table name (one of the
 // job's caches).
-class TextosBdD {
+class AttributeTexts {
   public:
     // A record's text as the reader returns it; `nulo` when tmapa and tcomplet are both Null.
     struct Texto {
@@ -49,8 +49,8 @@ class TextosBdD {
 
 // Sets TextoEnBdD to the text of the record numbered `registro` in NombreTabla: its tmapa, or its
 // tcomplet when tmapa is Null, without surrounding spaces. An empty tmapa yields the empty text.
-// On any other result than Encontrado TextoEnBdD keeps its value. Reads through f.Bd, which must be open.
-ResultadoTexto ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
-                               QString& TextoEnBdD);
+// On any other result than Found TextoEnBdD keeps its value. Reads through f.Bd, which must be open.
+TextResult ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
+                           QString& TextoEnBdD);
 
 }  // namespace vexilo::catalog

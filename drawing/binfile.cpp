@@ -19,7 +19,7 @@ CorruptFile::CorruptFile(std::int64_t offset, const QString& reason)
       m_offset(offset),
       m_reason(reason) {}
 
-void ficheroCorrupto(std::int64_t offset, const char* reason) {
+void reportCorruption(std::int64_t offset, const char* reason) {
     throw CorruptFile(offset, QString::fromUtf8(reason));
 }
 
@@ -156,14 +156,14 @@ bool BinReader::readElement(Elemento& e) {
     const std::int64_t offset = m.position();
     e.offset = offset;
     if (!m.ensure(layout::kHeaderSize)) {
-        ficheroCorrupto(offset, "el fichero termina dentro de la cabecera de un elemento");
+        reportCorruption(offset, "el fichero termina dentro de la cabecera de un elemento");
     }
     FieldReader header(m.current(), m.current() + layout::kHeaderSize, offset);
     readHeader(header, e.cabecera);
     const CabeceraElemento& h = e.cabecera;
     // A negative count would move the walk backwards, even over a dropped element.
     if (h.numRegistros < 0) {
-        ficheroCorrupto(offset, "numRegistros negativo");
+        reportCorruption(offset, "numRegistros negativo");
     }
     const std::size_t size = elementSize(h);
     if (!h.carried()) {
@@ -172,13 +172,13 @@ bool BinReader::readElement(Elemento& e) {
     }
     const char clase = h.elementClass();
     if (clase != layout::kClassC && clase != layout::kClassT) {
-        ficheroCorrupto(offset, "elemento de clase distinta de C y T");
+        reportCorruption(offset, "elemento de clase distinta de C y T");
     }
     if (clase == layout::kClassT && h.numRegistros == 0) {
-        ficheroCorrupto(offset, "elemento de texto sin registro de cuerpo");
+        reportCorruption(offset, "elemento de texto sin registro de cuerpo");
     }
     if (!m.ensure(size)) {
-        ficheroCorrupto(offset, "el fichero termina dentro del elemento");
+        reportCorruption(offset, "el fichero termina dentro del elemento");
     }
     FieldReader in(m.current(), m.current() + size, offset);
     in.skip(layout::kHeaderSize);

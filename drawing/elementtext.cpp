@@ -19,7 +19,7 @@ void fill(std::array<T, N>& field, const QString& text) {
 
 }  // namespace
 
-QString textoDeTrozos(const Elemento& e) {
+QString chunksText(const Elemento& e) {
     QString texto;
     texto.reserve(static_cast<qsizetype>(e.trozos.size() * layout::kChunkSize));
     for (const Record12& trozo : e.trozos) {
@@ -28,15 +28,15 @@ QString textoDeTrozos(const Elemento& e) {
     return texto;
 }
 
-QString codigoComoTexto(const CabeceraElemento& h) {
+QString codeText(const CabeceraElemento& h) {
     return codepage::decode(reinterpret_cast<const std::uint8_t*>(h.codigo.data()), h.codigo.size());
 }
 
-void guardaCodigo(CabeceraElemento& h, const QString& codigo) {
+void storeCode(CabeceraElemento& h, const QString& codigo) {
     fill(h.codigo, codigo);
 }
 
-Record12 trozoDeTexto(const QString& texto) {
+Record12 textChunk(const QString& texto) {
     Record12 trozo{};
     fill(trozo, texto);
     return trozo;

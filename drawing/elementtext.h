@@ -10,15 +10,15 @@
 namespace vexilo::drawing {
 
 // The element's chunks joined in file order and decoded, NULs included (limpia_texto cuts there).
-QString textoDeTrozos(const Elemento& e);
+QString chunksText(const Elemento& e);
 
 // The 7-character code field as text, padding included.
-QString codigoComoTexto(const CabeceraElemento& h);
+QString codeText(const CabeceraElemento& h);
 
 // Stores a text into the code field: encoded, then cut to 7 or padded with spaces.
-void guardaCodigo(CabeceraElemento& h, const QString& codigo);
+void storeCode(CabeceraElemento& h, const QString& codigo);
 
 // A 12-byte chunk holding a text: encoded, then cut to 12 or padded with spaces.
-Record12 trozoDeTexto(const QString& texto);
+Record12 textChunk(const QString& texto);
 
 }  // namespace vexilo::drawing

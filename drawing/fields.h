@@ -14,7 +14,7 @@
 namespace vexilo::drawing {
 
 // The one place where every corruption of a drawing file is reported (throws CorruptFile).
-[[noreturn]] void ficheroCorrupto(std::int64_t offset, const char* reason);
+[[noreturn]] void reportCorruption(std::int64_t offset, const char* reason);
 
 class FieldReader {
   public:
@@ -45,7 +45,7 @@ class FieldReader {
   private:
     const std::uint8_t* take(std::size_t n) {
         if (remaining() < n) {
-            ficheroCorrupto(m_offset, "campo fuera del elemento");
+            reportCorruption(m_offset, "campo fuera del elemento");
         }
         const std::uint8_t* p = m_p;
         m_p += n;

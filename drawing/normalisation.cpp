@@ -8,7 +8,7 @@ constexpr QChar kNul = QChar(0);
 constexpr qsizetype kCodigoWidth = 7;
 }  // namespace
 
-QString recortaEspacios(const QString& texto) {
+QString trimSpaces(const QString& texto) {
     qsizetype first = 0;
     qsizetype last = texto.size();
     while (first < last && texto.at(first) == kSpace) {
@@ -22,7 +22,7 @@ QString recortaEspacios(const QString& texto) {
 
 void limpia_texto(QString& texto) {
     const qsizetype nul = texto.indexOf(kNul);
-    texto = recortaEspacios(nul < 0 ? texto : texto.left(nul));
+    texto = trimSpaces(nul < 0 ? texto : texto.left(nul));
 }
 
 void quitablancos(QString& texto) {
@@ -36,11 +36,11 @@ void quitablancos(QString& texto) {
         result.append(c);
         previous = c;
     }
-    texto = recortaEspacios(result);
+    texto = trimSpaces(result);
 }
 
 void completa_codigo(QString& texto) {
-    texto = recortaEspacios(texto);
+    texto = trimSpaces(texto);
     while (texto.size() < kCodigoWidth) {
         texto.append(kNul);
     }

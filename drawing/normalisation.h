@@ -19,6 +19,6 @@ void quitablancos(QString& texto);
 void completa_codigo(QString& texto);
 
 // Removes every leading and trailing space (code 32 only): the trimming the three above share.
-QString recortaEspacios(const QString& texto);
+QString trimSpaces(const QString& texto);
 
 }  // namespace vexilo::drawing

@@ -14,7 +14,7 @@ namespace {
 const QString kControlProceso = QStringLiteral("CONTROLPROCESO");
 
 // The key set of this job for this database, read on first use.
-RunLogKeys& clavesDelRegistro(app::RunState& f) {
+RunLogKeys& logKeys(app::RunState& f) {
     return f.caches.get<RunLogKeys>([&f] { return std::make_shared<RunLogKeys>(*f.Bd); });
 }
 
@@ -37,7 +37,7 @@ void creaTablaControlProceso(app::RunState& f) {
 void AnadeAControlProceso(app::RunState& f, const QString& NombreTabla, std::int32_t registro,
                           const QString& fich_entrada, const QString& texto_en_mapa,
                           std::int32_t registro_grafico_igual_tabla) {
-    RunLogKeys& claves = clavesDelRegistro(f);
+    RunLogKeys& claves = logKeys(f);
     if (claves.contains(NombreTabla, registro, fich_entrada)) {
         return;
     }

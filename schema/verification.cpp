@@ -17,7 +17,7 @@ namespace {
     throw platform::Stop(mensaje);
 }
 
-bool tieneEspacio(const QString& nombre) {
+bool hasSpace(const QString& nombre) {
     return nombre.contains(QLatin1Char(' '));
 }
 
@@ -47,7 +47,7 @@ void Chequea_tablas_principales(app::RunState& f) {
 void chequea_resto_tablas(app::RunState& f) {
     for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
         f.NombreTablaActual = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
-        if (tieneEspacio(f.NombreTablaActual)) {
+        if (hasSpace(f.NombreTablaActual)) {
             termina(f, QStringLiteral("Nombre de tabla con espacios en la tabla MsCatalog:\r") +
                            f.NombreTablaActual);
         }
@@ -61,7 +61,7 @@ void Chequea_si_existe_una_tabla_y_si_no_se_crea(app::RunState& f, const QString
     // Every database table met before the match is tested for spaces, listed in the catalog or not.
     for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {
         const QString nombre = f.Bd->TableDefName(i);
-        if (tieneEspacio(nombre)) {
+        if (hasSpace(nombre)) {
             termina(f, QStringLiteral("Nombre de tabla con espacios :\r") + nombre);
         }
         if (nombre.toUpper() == buscado) {

@@ -33,8 +33,7 @@ Presentation present(const RunOutcome& outcome) {
         case RunOutcome::Kind::Stopped:
             return {outcome.message, outcome.icon, exitstatus::kEnded};
         case RunOutcome::Kind::Failed:
-            return {textoDeError(outcome.number, outcome.description), platform::Icon::None,
-                    exitstatus::kEnded};
+            return {errorText(outcome.number, outcome.description), platform::Icon::None, exitstatus::kEnded};
         case RunOutcome::Kind::Ignored:
         case RunOutcome::Kind::Finished:
             break;
@@ -42,7 +41,7 @@ Presentation present(const RunOutcome& outcome) {
     return {{}, platform::Icon::None, exitstatus::kDone};
 }
 
-QString textoDeError(int number, const QString& description) {
+QString errorText(int number, const QString& description) {
     return QStringLiteral("Error %1").arg(number) + QChar(13) + description;
 }
 

@@ -48,6 +48,6 @@ struct Presentation {
 Presentation present(const RunOutcome& outcome);
 
 // How a failure is shown: "Error", its number, a carriage return, its description.
-QString textoDeError(int number, const QString& description);
+QString errorText(int number, const QString& description);
 
 }  // namespace vexilo::app

@@ -18,13 +18,13 @@ double redondea(double v) {
 // Seconds since the job started. A job that runs past midnight sees the time of day start again from 0;
 // taking the difference modulo one day keeps the elapsed time, and so the estimate, from going negative.
 std::int64_t segundosTranscurridos(const RunState& f) {
-    const std::int64_t diferencia = std::int64_t{horaEnSegundos()} - f.HoraInicio;
+    const std::int64_t diferencia = std::int64_t{secondsOfDay()} - f.HoraInicio;
     return ((diferencia % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
 }
 
 }  // namespace
 
-std::int32_t horaEnSegundos() {
+std::int32_t secondsOfDay() {
     return static_cast<std::int32_t>(redondea(platform::services().clock().secondsSinceMidnight()));
 }
 
@@ -49,7 +49,7 @@ void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg) {
     }
 }
 
-void informaProgreso(RunState& f, std::int64_t lo, std::int64_t pos) {
+void reportProgress(RunState& f, std::int64_t lo, std::int64_t pos) {
     if (lo < 1) {
         return;  // an empty input has nothing to report
     }

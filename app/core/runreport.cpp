@@ -4,18 +4,18 @@
 
 namespace vexilo::app {
 
-QString RunReport::texto() const {
+QString RunReport::text() const {
     QStringList lineas;
     auto add = [&lineas](std::int64_t n, const char* motivo) {
         if (n > 0) {
             lineas << QStringLiteral("%1 : %2").arg(QString::fromUtf8(motivo)).arg(n);
         }
     };
-    add(codigoNoNumerico, "Textos con código no numérico");
-    add(enlacesLlenos, "Textos con 255 enlaces, sin enlace nuevo");
-    add(entitynumFueraDeRango, "Textos con entitynum fuera de rango, sin enlace nuevo");
-    add(registroInexistente, "Textos enlazados a un registro inexistente");
-    add(registroSinTexto, "Textos enlazados a un registro sin texto");
+    add(nonNumericCode, "Textos con código no numérico");
+    add(fullLinks, "Textos con 255 enlaces, sin enlace nuevo");
+    add(entitynumOutOfRange, "Textos con entitynum fuera de rango, sin enlace nuevo");
+    add(missingRecord, "Textos enlazados a un registro inexistente");
+    add(recordWithoutText, "Textos enlazados a un registro sin texto");
     if (lineas.isEmpty()) {
         return {};
     }

@@ -34,12 +34,12 @@ Decision decide(bool alreadyLinked, bool hasLinkForTable, bool keepGraphicAssign
 // and is counted in the run report.
 void appendLink(app::RunState& f, Elemento& e, std::int32_t registro) {
     if (e.enlaces.size() >= static_cast<std::size_t>(layout::kMaxLinks)) {
-        ++f.report.enlacesLlenos;
+        ++f.report.fullLinks;
         return;
     }
     if (f.EntitynumActual > std::numeric_limits<std::int16_t>::max() ||
         f.EntitynumActual < std::numeric_limits<std::int16_t>::min()) {
-        ++f.report.entitynumFueraDeRango;
+        ++f.report.entitynumOutOfRange;
         return;
     }
     EnlaceAtributo link;
@@ -101,14 +101,14 @@ void treatText(app::RunState& f, Elemento& e) {
     // The code travels as one text between the lookups: every lookup cleans it (limpia_texto) and the
     // field only ever holds what fits in 7 characters, so storing it back after each call would change
     // nothing that the next call sees.
-    QString codigo = codigoComoTexto(e.cabecera);
+    QString codigo = codeText(e.cabecera);
     f.NombreTablaActual.clear();
     catalog::busca_Feature(f, codigo, f.NombreTablaActual);
     f.EntitynumActual = 0;
     if (!f.NombreTablaActual.isEmpty()) {
         catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
     }
-    QString texto = textoDeTrozos(e);
+    QString texto = chunksText(e);
     limpia_texto(texto);
     quitablancos(texto);
     f.CorregirEnlace = false;
@@ -117,7 +117,7 @@ void treatText(app::RunState& f, Elemento& e) {
         assign(f, e, codigo, texto);
     }
     completa_codigo(codigo);
-    guardaCodigo(e.cabecera, codigo);
+    storeCode(e.cabecera, codigo);
 }
 
 }  // namespace
@@ -126,7 +126,7 @@ void LeoBinEntrada(app::RunState& f, BinReader& file1, BinWriter& file3) {
     f.TextosProcesados = 0;
     recorre(
         file1, file3, [&f](Elemento& e) { treatText(f, e); },
-        [&f](std::int64_t lo, std::int64_t pos) { app::informaProgreso(f, lo, pos); });
+        [&f](std::int64_t lo, std::int64_t pos) { app::reportProgress(f, lo, pos); });
     endPass(f, file1);
 }
 

@@ -59,7 +59,7 @@ void putText(app::RunState& f, Elemento& e, const QString& tabla, std::int32_t r
     e.trozos.clear();
     e.trozos.reserve(static_cast<std::size_t>(f.numtrozos));
     for (std::int32_t i = 1; i <= f.numtrozos; ++i) {
-        e.trozos.push_back(trozoDeTexto(trozos[static_cast<std::size_t>(i)]));
+        e.trozos.push_back(textChunk(trozos[static_cast<std::size_t>(i)]));
     }
     e.cabecera.numRegistros = static_cast<std::int16_t>(f.numtrozos + 1);
 }
@@ -73,7 +73,7 @@ void rewriteText(app::RunState& f, Elemento& e) {
     bool sinTexto = false;
     QString tabla;
     std::int32_t registroDecisivo = 0;
-    QString texto = textoDeTrozos(e);
+    QString texto = chunksText(e);
     limpia_texto(texto);
     quitablancos(texto);
     for (const EnlaceAtributo& enlace : e.enlaces) {
@@ -88,21 +88,21 @@ void rewriteText(app::RunState& f, Elemento& e) {
             throw platform::Stop(invalidAtrMessage(enlace));
         }
         switch (catalog::ObtengoTextoBdD(f, registro, f.NombreTablaActual, f.TextoEnBdD)) {
-            case catalog::ResultadoTexto::Encontrado:
+            case catalog::TextResult::Found:
                 cambiado = !equalIgnoringCase(f.TextoEnBdD, texto);
                 tabla = f.NombreTablaActual;
                 registroDecisivo = registro;
                 break;
-            case catalog::ResultadoTexto::RegistroInexistente:
+            case catalog::TextResult::NoSuchRecord:
                 inexistente = true;
                 break;
-            case catalog::ResultadoTexto::SinTexto:
+            case catalog::TextResult::NoText:
                 sinTexto = true;
                 break;
         }
     }
-    f.report.registroInexistente += inexistente ? 1 : 0;
-    f.report.registroSinTexto += sinTexto ? 1 : 0;
+    f.report.missingRecord += inexistente ? 1 : 0;
+    f.report.recordWithoutText += sinTexto ? 1 : 0;
     if (cambiado) {
         ++f.TextosProcesados;
         putText(f, e, tabla, registroDecisivo);
@@ -115,7 +115,7 @@ void LeoBinCambiaTextoBin(app::RunState& f, BinReader& file1, BinWriter& file3) 
     f.TextosProcesados = 0;
     recorre(
         file1, file3, [&f](Elemento& e) { rewriteText(f, e); },
-        [&f](std::int64_t lo, std::int64_t pos) { app::informaProgreso(f, lo, pos); });
+        [&f](std::int64_t lo, std::int64_t pos) { app::reportProgress(f, lo, pos); });
     endPass(f, file1);
 }
 

@@ -18,7 +18,7 @@ class ProgressTest : public ::testing::Test {
     // Starts a job at the given time of day, as the run driver does.
     void startAt(double seconds) {
         services.clockSeam.seconds = seconds;
-        f.HoraInicio = horaEnSegundos();
+        f.HoraInicio = secondsOfDay();
     }
     int displays() const { return static_cast<int>(display.progress.size()); }
 
@@ -30,7 +30,7 @@ class ProgressTest : public ::testing::Test {
 
 TEST_F(ProgressTest, BarRoundsToNearestWhileText5RoundsDown) {
     startAt(36000);
-    informaProgreso(f, 1000, 426);
+    reportProgress(f, 1000, 426);
     ASSERT_EQ(displays(), 1);
     EXPECT_EQ(display.progress.back(), 43);
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   42 %"));
@@ -44,16 +44,16 @@ TEST_F(ProgressTest, TiesGoToTheEvenNeighbour) {
     EXPECT_EQ(display.progress, (std::vector<int>{42, 44, 0}));
 
     services.clockSeam.seconds = 36000.5;
-    EXPECT_EQ(horaEnSegundos(), 36000);
+    EXPECT_EQ(secondsOfDay(), 36000);
     services.clockSeam.seconds = 36001.5;
-    EXPECT_EQ(horaEnSegundos(), 36002);
+    EXPECT_EQ(secondsOfDay(), 36002);
 }
 
 TEST_F(ProgressTest, FirstJobStaysQuietUntilTheRoundedPercentageReachesOne) {
     startAt(36000);
-    informaProgreso(f, 1000, 5);  // 0.5 rounds to 0, the value PorcentajeAnterior starts with
+    reportProgress(f, 1000, 5);  // 0.5 rounds to 0, the value PorcentajeAnterior starts with
     EXPECT_EQ(displays(), 0);
-    informaProgreso(f, 1000, 6);  // 0.6 rounds to 1
+    reportProgress(f, 1000, 6);  // 0.6 rounds to 1
     EXPECT_EQ(displays(), 1);
 }
 
@@ -105,16 +105,16 @@ TEST_F(ProgressTest, JobRunningPastMidnightNeverShowsNegativeTimes) {
 TEST_F(ProgressTest, TheCallThatFirstReachesRoundedHundredDecidesTheLastTexts) {
     startAt(36000);
     services.clockSeam.seconds = 36050;
-    informaProgreso(f, 1000, 996);  // 99.6 rounds to 100
-    informaProgreso(f, 1000, 1000);
+    reportProgress(f, 1000, 996);  // 99.6 rounds to 100
+    reportProgress(f, 1000, 1000);
     EXPECT_EQ(display.progress, (std::vector<int>{100}));
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   99 %"));
 
     RunState g;
     g.display = &display;
     g.HoraInicio = f.HoraInicio;
-    informaProgreso(g, 1000, 990);
-    informaProgreso(g, 1000, 1001);  // a single trailing byte: the position is lowered to the length
+    reportProgress(g, 1000, 990);
+    reportProgress(g, 1000, 1001);  // a single trailing byte: the position is lowered to the length
     EXPECT_EQ(display.progress.back(), 100);
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   100 %"));
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("0"));
@@ -124,9 +124,9 @@ TEST_F(ProgressTest, LargeFileIsDisplayedAboutAHundredTimes) {
     startAt(36000);
     const std::int64_t lo = 50'000'000;
     for (std::int64_t pos = 1 + 84; pos <= lo + 1; pos += 84) {
-        informaProgreso(f, lo, pos);
+        reportProgress(f, lo, pos);
     }
-    informaProgreso(f, lo, lo + 1);
+    reportProgress(f, lo, lo + 1);
     EXPECT_GE(displays(), 100);
     EXPECT_LE(displays(), 101);
     EXPECT_LE(display.textWrites[Control::Text4], 101);
@@ -135,17 +135,17 @@ TEST_F(ProgressTest, LargeFileIsDisplayedAboutAHundredTimes) {
 
 TEST_F(ProgressTest, PercentageSurvivesIntoTheNextJob) {
     startAt(36000);
-    informaProgreso(f, 100, 100);
+    reportProgress(f, 100, 100);
     ASSERT_EQ(displays(), 1);
     // A later job in the same window: its first element shows at once, even below one percent.
-    informaProgreso(f, 100000, 85);
+    reportProgress(f, 100000, 85);
     EXPECT_EQ(displays(), 2);
     EXPECT_EQ(display.progress.back(), 0);
 }
 
 TEST_F(ProgressTest, EmptyInputShowsNothingAndNeverDividesByZero) {
     startAt(36000);
-    informaProgreso(f, 0, 1);
+    reportProgress(f, 0, 1);
     porcentaje(f, 0, 0);
     porcentaje(f, 10, 0);
     EXPECT_EQ(displays(), 0);

@@ -97,7 +97,7 @@ TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
 
 TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
     eligeTodo();
-    f.report.codigoNoNumerico = 4;
+    f.report.nonNumericCode = 4;
     ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
     EXPECT_TRUE(f.report.empty());
     EXPECT_TRUE(display.messages.empty());
@@ -115,9 +115,9 @@ TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion
                                         ElementBuilder::t().texto("DOS").enlace(7, 98).seed(4)}));
     eligeTodo();
     ASSERT_EQ(Command1_Click(f, Modo::ModificarTexto).kind, RunOutcome::Kind::Finished);
-    EXPECT_EQ(f.report.registroInexistente, 2);
+    EXPECT_EQ(f.report.missingRecord, 2);
     ASSERT_EQ(display.messages.size(), 1u);
-    EXPECT_EQ(display.messages[0].text, f.report.texto());
+    EXPECT_EQ(display.messages[0].text, f.report.text());
     EXPECT_TRUE(display.messages[0].text.contains(QStringLiteral("2")));
     EXPECT_TRUE(display.finishedVisible);
 }
@@ -205,7 +205,7 @@ TEST_F(RunDriverTest, InputThatCannotBeOpenedFailsBeforeTheOutputIsCreated) {
     const RunOutcome outcome = Command1_Click(f, Modo::No);
     EXPECT_EQ(outcome.kind, RunOutcome::Kind::Failed);
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
-    EXPECT_EQ(textoDeError(3024, QStringLiteral("No se encuentra")),
+    EXPECT_EQ(errorText(3024, QStringLiteral("No se encuentra")),
               QStringLiteral("Error 3024") + QChar(13) + QStringLiteral("No se encuentra"));
 }
 

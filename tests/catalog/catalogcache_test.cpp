@@ -103,7 +103,7 @@ TEST(CatalogLookup, CodeThatIsNoWholeNumberDesignatesNoFeatureAndIsCounted) {
     for (const QString codigo : {"", "12a", "1 2", "2147483648", "-2147483649", "1.0"}) {
         EXPECT_EQ(feature(run.f, codigo), "") << codigo.toStdString();
     }
-    EXPECT_EQ(run.f.report.codigoNoNumerico, 6);
+    EXPECT_EQ(run.f.report.nonNumericCode, 6);
     EXPECT_EQ(feature(run.f, "+123"), "PARCELA");
 
     // Without any candidate entry the code is never read, so nothing is counted.
@@ -112,7 +112,7 @@ TEST(CatalogLookup, CodeThatIsNoWholeNumberDesignatesNoFeatureAndIsCounted) {
     CatalogRun other(soloCentroides);
     cargaFeature(other.f);
     EXPECT_EQ(feature(other.f, "abc"), "");
-    EXPECT_EQ(other.f.report.codigoNoNumerico, 0);
+    EXPECT_EQ(other.f.report.nonNumericCode, 0);
 }
 
 // The indexes must answer exactly what the first-match scans answer, on catalogs full of duplicates,

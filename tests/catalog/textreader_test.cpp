@@ -73,7 +73,7 @@ class TextReaderTest : public ::testing::Test {
                   const QVariant& tcomplet) {
         f.Bd->InsertRow(tabla, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
     }
-    ResultadoTexto lee(std::int32_t n, const QString& tabla, QString& texto) {
+    TextResult lee(std::int32_t n, const QString& tabla, QString& texto) {
         return ObtengoTextoBdD(f, n, tabla, texto);
     }
 
@@ -101,7 +101,7 @@ TEST_F(TextReaderTest, RecordTextIsTmapaTrimmedOrTcompletWhenTmapaIsNull) {
     }
     for (std::size_t i = 0; i < casos.size(); ++i) {
         QString texto = QStringLiteral("anterior");
-        EXPECT_EQ(lee(static_cast<std::int32_t>(i + 1), "PARCELAS", texto), ResultadoTexto::Encontrado);
+        EXPECT_EQ(lee(static_cast<std::int32_t>(i + 1), "PARCELAS", texto), TextResult::Found);
         EXPECT_EQ(texto, casos[i].esperado) << "record " << i + 1;
     }
 }
@@ -111,10 +111,10 @@ TEST_F(TextReaderTest, MissingRecordAndRecordWithoutTextLeaveTheTextAsItWas) {
     registro("PARCELAS", 5, kNull, kNull);
     registro("PARCELAS", kNull, "sin número", kNull);
     QString texto = QStringLiteral("anterior");
-    EXPECT_EQ(lee(4, "PARCELAS", texto), ResultadoTexto::RegistroInexistente);
+    EXPECT_EQ(lee(4, "PARCELAS", texto), TextResult::NoSuchRecord);
     EXPECT_EQ(lee(0, "PARCELAS", texto),
-              ResultadoTexto::RegistroInexistente);  // a Null mslink matches nothing
-    EXPECT_EQ(lee(5, "PARCELAS", texto), ResultadoTexto::SinTexto);
+              TextResult::NoSuchRecord);  // a Null mslink matches nothing
+    EXPECT_EQ(lee(5, "PARCELAS", texto), TextResult::NoText);
     EXPECT_EQ(texto, QStringLiteral("anterior"));
 }
 
@@ -125,9 +125,9 @@ TEST_F(TextReaderTest, SharedNumberReadsTheFirstRecordInStoredOrder) {
     registro("PARCELAS", 8, "primero", kNull);
     registro("PARCELAS", 8, "segundo", kNull);
     QString texto;
-    EXPECT_EQ(lee(8, "PARCELAS", texto), ResultadoTexto::Encontrado);
+    EXPECT_EQ(lee(8, "PARCELAS", texto), TextResult::Found);
     EXPECT_EQ(texto, QStringLiteral("primero"));
-    EXPECT_EQ(lee(9, "PARCELAS", texto), ResultadoTexto::SinTexto);
+    EXPECT_EQ(lee(9, "PARCELAS", texto), TextResult::NoText);
 }
 
 TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
@@ -149,7 +149,7 @@ TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
     // A new run reads the tables again and sees what changed in between.
     f.caches = app::RunCaches{};
     registro("PARCELAS", 2, "dos", kNull);
-    EXPECT_EQ(lee(2, "PARCELAS", texto), ResultadoTexto::Encontrado);
+    EXPECT_EQ(lee(2, "PARCELAS", texto), TextResult::Found);
     EXPECT_EQ(texto, QStringLiteral("dos"));
     EXPECT_EQ(m_db->readRowsCalls, 3);
 }

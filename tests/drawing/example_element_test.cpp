@@ -71,10 +71,10 @@ TEST(ExampleElement, RoundTripThroughReaderAndWriterKeepsEveryByte) {
     expectHolaLayout(r.output, e);
     EXPECT_EQ(r.output, e.bytes());
     // And the fields as the passes get them.
-    QString codigo = drawing::codigoComoTexto(seen.cabecera);
+    QString codigo = drawing::codeText(seen.cabecera);
     drawing::limpia_texto(codigo);
     EXPECT_EQ(codigo, QStringLiteral("123"));
-    EXPECT_EQ(drawing::textoDeTrozos(seen), QStringLiteral("HOLA") + QString(8, QChar(0)));
+    EXPECT_EQ(drawing::chunksText(seen), QStringLiteral("HOLA") + QString(8, QChar(0)));
     ASSERT_EQ(seen.enlaces.size(), 1u);
     EXPECT_EQ(seen.enlaces[0].entitynum, 5);
     EXPECT_EQ(seen.enlaces[0].mslink, 17);

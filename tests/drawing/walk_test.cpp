@@ -84,12 +84,12 @@ TEST_F(Walk, ReaderHandsTheElementOverInItsParts) {
     ASSERT_EQ(largo.cuerpo.size(), 1u);
     EXPECT_EQ(largo.cuerpo[0], elements[3].primerRegistroDefault());
     ASSERT_EQ(largo.trozos.size(), 3u);
-    EXPECT_EQ(drawing::textoDeTrozos(largo), QStringLiteral("CALLE DE LA MAYOR ESPERANZA         "));
-    EXPECT_EQ(drawing::codigoComoTexto(largo.cabecera), QStringLiteral("9") + QString(6, QChar(0)));
+    EXPECT_EQ(drawing::chunksText(largo), QStringLiteral("CALLE DE LA MAYOR ESPERANZA         "));
+    EXPECT_EQ(drawing::codeText(largo.cabecera), QStringLiteral("9") + QString(6, QChar(0)));
     EXPECT_EQ(largo.enlaces[2].entitynum, 32767);
     EXPECT_EQ(largo.bloque, elements[3].bloqueDefault());
     EXPECT_TRUE(seen[0].trozos.empty());
-    EXPECT_EQ(drawing::codigoComoTexto(seen[0].cabecera), QStringLiteral("  45   "));
+    EXPECT_EQ(drawing::codeText(seen[0].cabecera), QStringLiteral("  45   "));
 }
 
 TEST_F(Walk, DroppedElementOfAnyClassIsSkippedByItsCounts) {
@@ -244,8 +244,8 @@ TEST_F(Walk, ChangesMadeByThePassShiftTheElementsAfterIt) {
     const auto elements = correctElements();
     const WalkOutcome r = walk(concat(elements), [](drawing::Elemento& e) {
         // What a pass may do: rewrite the code, re-chunk the text, append a link.
-        drawing::guardaCodigo(e.cabecera, QStringLiteral("77"));
-        e.trozos = {drawing::trozoDeTexto(QStringLiteral("ÑANDÚ")), drawing::trozoDeTexto(QString())};
+        drawing::storeCode(e.cabecera, QStringLiteral("77"));
+        e.trozos = {drawing::textChunk(QStringLiteral("ÑANDÚ")), drawing::textChunk(QString())};
         drawing::EnlaceAtributo link;
         link.entitynum = 8;
         link.mslink = 123456;

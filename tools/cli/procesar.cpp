@@ -40,7 +40,7 @@ void resumen(const app::RunState& f) {
     salida() << "Creado el fichero : " << f.NombreBinSalida << '\n'
              << "Textos Procesados : " << f.TextosProcesados << '\n';
     if (!f.report.empty()) {
-        salida() << comoLineas(f.report.texto()) << '\n';
+        salida() << comoLineas(f.report.text()) << '\n';
     }
     salida().flush();
 }

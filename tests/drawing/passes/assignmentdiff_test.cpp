@@ -164,9 +164,9 @@ void refText(app::RunState& f, ParsedElement& e) {
         }
         if (!enlazado && !tiene) {
             if (e.enlaces.size() == 255) {
-                ++f.report.enlacesLlenos;
+                ++f.report.fullLinks;
             } else if (f.EntitynumActual > 32767) {
-                ++f.report.entitynumFueraDeRango;
+                ++f.report.entitynumOutOfRange;
             } else {
                 e.enlaces.push_back({static_cast<std::int16_t>(f.EntitynumActual), registro, {}});
                 e.enlaces.back().reservado.fill(' ');
@@ -353,7 +353,7 @@ TEST(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
         EXPECT_EQ(indexed.stopped, plain.stopped);
         EXPECT_EQ(testing::readFile(indexed.run.f.NombreBinSalida), expected);
         EXPECT_EQ(indexed.run.f.TextosProcesados, plain.run.f.TextosProcesados);
-        EXPECT_EQ(indexed.run.f.report.enlacesLlenos, plain.run.f.report.enlacesLlenos);
+        EXPECT_EQ(indexed.run.f.report.fullLinks, plain.run.f.report.fullLinks);
         auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(indexed.run.path);
         for (const QString& tabla : kTablas) {
             EXPECT_EQ(testing::readRecords(*db, tabla), testing::readRecords(*plain.run.f.Bd, tabla))

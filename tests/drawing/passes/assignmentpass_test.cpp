@@ -224,8 +224,8 @@ TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
     EXPECT_EQ(linksOf(out[0]), linksOf(in[0]));
     EXPECT_EQ(linksOf(out[1]), (Links{{7, 1}}));  // 40000 does not fit in a link's entity number
     EXPECT_EQ(out[1].size, in[1].size);
-    EXPECT_EQ(run.f.report.enlacesLlenos, 1);
-    EXPECT_EQ(run.f.report.entitynumFueraDeRango, 1);
+    EXPECT_EQ(run.f.report.fullLinks, 1);
+    EXPECT_EQ(run.f.report.entitynumOutOfRange, 1);
     // The records are still found or made, and both logged.
     EXPECT_EQ(stored("ANCHA"), (std::vector<Rec>{{1, "Ancho", N, 300}}));
     EXPECT_EQ(log().size(), 4u);

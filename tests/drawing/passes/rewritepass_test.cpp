@@ -255,8 +255,8 @@ TEST_F(RewritePassTest, LinksToRecordsWithoutTextNeverEmptyTheElement) {
     EXPECT_EQ(salida[4].texto(), "viejo");
     EXPECT_EQ(salida[5].numRegistros, 2);
     EXPECT_EQ(salida[5].trozosCrudos(), std::string(12, '\0'));
-    EXPECT_EQ(f.report.registroInexistente, 3);
-    EXPECT_EQ(f.report.registroSinTexto, 2);
+    EXPECT_EQ(f.report.missingRecord, 3);
+    EXPECT_EQ(f.report.recordWithoutText, 2);
     EXPECT_EQ(f.TextosProcesados, 3);
 }
 

@@ -101,13 +101,17 @@ struct BinReader::Impl {
         return end >= n;
     }
 
-    // Moves n bytes forward; a skip past the end of the file stops at the end.
-    void skip(std::size_t n) {
+    // Moves n bytes forward over a dropped element that starts at `offset`. An element running past the
+    // end of the file is damage, like a carried element cut short.
+    void skip(std::size_t n, std::int64_t offset) {
         if (available() >= n) {
             begin += n;
             return;
         }
-        const std::int64_t target = std::min(position() + static_cast<std::int64_t>(n), length);
+        const std::int64_t target = position() + static_cast<std::int64_t>(n);
+        if (target > length) {
+            reportCorruption(offset, "el elemento descartado pasa del final del fichero");
+        }
         if (!file.seek(target)) {
             throw RunError(
                 errnum::kFileAccess,
@@ -167,7 +171,7 @@ bool BinReader::readElement(Elemento& e) {
     }
     const std::size_t size = elementSize(h);
     if (!h.carried()) {
-        m.skip(size);
+        m.skip(size, offset);
         return false;
     }
     const char clase = h.elementClass();

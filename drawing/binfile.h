@@ -45,12 +45,12 @@ class BinReader {
     bool more() const;
     // Reads the next element whole into e (its vectors are reused, not reallocated).
     // Returns false for a dropped element (second tipo character not "="), which is skipped by its
-    // counts and leaves only e.cabecera and e.offset meaningful; a dropped element whose counts run past
-    // the end of the file moves the position to the end, so the walk ends there.
+    // counts and leaves only e.cabecera and e.offset meaningful.
     // Throws CorruptFile (at the element's offset) for: a header cut short by the end of the file, a
     // negative numRegistros (any element), a carried element of another class than C or T (the test is
     // exact: c and t are other classes), a T element with numRegistros 0, and a carried element that
-    // the file ends inside. A failed read of the file itself is a platform::RunError.
+    // the file ends inside, and a dropped element whose counts run past the end of the file. A failed read of
+    // the file itself is a platform::RunError.
     bool readElement(Elemento& e);
     void close();
 

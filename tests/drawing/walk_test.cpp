@@ -231,13 +231,32 @@ TEST_F(Walk, WrongCountOnADroppedElementMisplacesTheWalk) {
     ASSERT_TRUE(r.corruptAt);
     EXPECT_EQ(*r.corruptAt, static_cast<std::int64_t>(first.size() + dropped.size() + 12));
     EXPECT_EQ(r.output, first.bytes());
+}
 
-    // Counts that run past the end of the file: the walk ends there, nothing is written for it.
-    r = walk(concat({first, ElementBuilder::tipo('T', 'x').texto("FIN").numRegistros(500).numEnlaces(9)}));
-    EXPECT_FALSE(r.corruptAt);
-    EXPECT_EQ(r.output, first.bytes());
-    ASSERT_FALSE(r.progress.empty());
-    EXPECT_EQ(r.progress.back().second, r.progress.back().first);
+// A dropped element whose counts run past the end of the file is damage like a carried element cut
+// short: the walk stops there with the corrupt-file stop, never ends quietly as if the file were whole.
+TEST_F(Walk, DroppedElementRunningPastTheEndIsACorruptFile) {
+    const ElementBuilder first = textoHola(1);
+    const ElementBuilder last = textoHola(2);
+    const ElementBuilder wrongCounts[] = {
+        ElementBuilder::tipo('T', 'x').texto("FIN").numRegistros(500).numEnlaces(9),
+        ElementBuilder::tipo('C', ' ').registros(1).numRegistros(32767),
+        ElementBuilder::tipo('C', ' ').registros(1).numEnlaces(255),
+        ElementBuilder::tipo('C', ' ').registros(1).numRegistros(2),  // one record too many, at the end
+    };
+    for (const ElementBuilder& dropped : wrongCounts) {
+        const WalkOutcome r = walk(concat({first, dropped}));
+        ASSERT_TRUE(r.corruptAt);
+        EXPECT_EQ(*r.corruptAt, static_cast<std::int64_t>(first.size()));
+        EXPECT_EQ(r.output, first.bytes());
+    }
+    // Ending exactly at the end of the file, or one trailing byte short of it, is whole.
+    const ElementBuilder exact = ElementBuilder::tipo('C', ' ').registros(1);
+    Bytes trailing = concat({first, exact, last});
+    trailing.push_back(0x7f);
+    const WalkOutcome whole = walk(trailing);
+    EXPECT_FALSE(whole.corruptAt);
+    EXPECT_EQ(whole.output, concat({first, last}));
 }
 
 TEST_F(Walk, ChangesMadeByThePassShiftTheElementsAfterIt) {

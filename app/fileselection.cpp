@@ -1,5 +1,8 @@
 #include "app/fileselection.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 
 #include "app/core/progress.h"
@@ -41,7 +44,28 @@ QString carpetaDe(const QString& nombreCompleto, const QString& nombreSimple) {
 }
 
 QString baseDeSalida(const QString& nombreBin) {
-    return nombreBin.left(std::max<qsizetype>(0, nombreBin.size() - 4));
+    // Only a real extension is cut: a dot and three characters, none of them a folder separator.
+    // Any other name keeps every character, so "sub/ab" never becomes "su" in the parent folder.
+    const qsizetype n = nombreBin.size();
+    const bool extension = n >= 4 && nombreBin.at(n - 4) == QLatin1Char('.') &&
+                           !nombreBin.right(3).contains(QLatin1Char('/')) &&
+                           !nombreBin.right(3).contains(QLatin1Char('\\'));
+    return extension ? nombreBin.left(n - 4) : nombreBin;
+}
+
+void rechazaSalidaSobreEntradas(const QString& salida, const QString& bin, const QString& bdd) {
+    const QString destino = QFileInfo(salida).canonicalFilePath();
+    if (destino.isEmpty()) {
+        return;  // nothing there yet: it cannot be the input or the database
+    }
+    for (const QString& entrada : {bin, bdd}) {
+        if (!entrada.isEmpty() && QFileInfo(entrada).canonicalFilePath() == destino) {
+            throw platform::Stop(
+                QStringLiteral("El fichero de salida %1 es el mismo fichero que %2: no se borra ni se "
+                               "escribe. Cambie el nombre del fichero de dibujo o de la base de datos.")
+                    .arg(QDir::toNativeSeparators(salida), QDir::toNativeSeparators(entrada)));
+        }
+    }
 }
 
 QString nombreDeSalida(const QString& nombreBin) {
@@ -67,6 +91,7 @@ void Command3_Click(RunState& f) {
     f.NombreBin = elegido.fileName;
     f.DirectorioBin = carpetaDe(f.NombreBin, elegido.fileTitle);
     f.NombreBinSalida = nombreDeSalida(f.NombreBin);
+    rechazaSalidaSobreEntradas(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
     auto& servicios = platform::services();
     if (servicios.fileExists(f.NombreBinSalida)) {
         servicios.deleteFile(f.NombreBinSalida);

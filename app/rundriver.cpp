@@ -1,8 +1,14 @@
 #include "app/rundriver.h"
 
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "app/core/progress.h"
+#include "app/fileselection.h"
 #include "drawing/binfile.h"
 #include "drawing/passes/assignmentpass.h"
 #include "drawing/passes/rewritepass.h"
@@ -13,9 +19,35 @@ namespace vexilo::app {
 
 namespace {
 
+// The output is written under a name of its own beside the final one and takes the final name only
+// at the end, after the database has committed: a job that fails, or is killed, never leaves a drawing
+// under the output's name that looks whole.
+QString partialName(const QString& nombreBinSalida) {
+    return nombreBinSalida + QStringLiteral(".parcial");
+}
+
 struct JobFiles {
     std::unique_ptr<drawing::BinReader> fichero1;
     std::unique_ptr<drawing::BinWriter> fichero3;
+    QString partial;  // where file 3 is being written
+
+    // The written output takes its name (replacing an old one at once, never leaving none).
+    void publish(const QString& nombreBinSalida) {
+        if (std::rename(QFile::encodeName(partial).constData(),
+                        QFile::encodeName(nombreBinSalida).constData()) != 0) {
+            throw platform::RunError(platform::errnum::kFileAccess,
+                                     QStringLiteral("No se puede dar su nombre al fichero %1: %2")
+                                         .arg(QDir::toNativeSeparators(nombreBinSalida),
+                                              QString::fromLocal8Bit(std::strerror(errno))));
+        }
+        partial.clear();
+    }
+    void discard() {
+        if (!partial.isEmpty()) {
+            QFile::remove(partial);
+            partial.clear();
+        }
+    }
 };
 
 // Every job starts with caches of its own and leaves none behind, however it ends.
@@ -38,9 +70,11 @@ void openDatabase(RunState& f) {
 }
 
 void runJob(RunState& f, Modo modo, JobFiles& files) {
+    rechazaSalidaSobreEntradas(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
     files.fichero1 = std::make_unique<drawing::BinReader>(f.NombreBin);
     f.HoraInicio = secondsOfDay();
-    files.fichero3 = std::make_unique<drawing::BinWriter>(f.NombreBinSalida);
+    files.partial = partialName(f.NombreBinSalida);
+    files.fichero3 = std::make_unique<drawing::BinWriter>(files.partial);
     f.display->setPointer(platform::MousePointer::Busy);
     openDatabase(f);
 
@@ -54,11 +88,13 @@ void runJob(RunState& f, Modo modo, JobFiles& files) {
         drawing::LeoBinEntrada(f, *files.fichero1, *files.fichero3);
     }
 
-    // A failed flush of the output is a failure of the job, never a success.
+    // The pass has put the output on the disk and committed the database; a failure from here on is a
+    // failure of the job, never a success.
     files.fichero3->close();
     files.fichero1->close();
     files.fichero3.reset();
     files.fichero1.reset();
+    files.publish(f.NombreBinSalida);
 
     f.display->setText(Control::Label5, createdMessage(f.NombreBinSalida));
     f.display->setFinishedVisible(true);
@@ -81,20 +117,45 @@ void closeQuietly(std::unique_ptr<T>& object, Close close) noexcept {
     object.reset();
 }
 
-// After a stop or a failure: what the job opened is closed. Whatever the database already stored stays
-// (closing Bd commits), and so do the elements already written to the output. After a stop the commit
-// is the job's last word and its failure is reported; after a failure nothing may hide the first one.
-void closeAll(RunState& f, JobFiles& files, RunOutcome& outcome) noexcept {
-    closeQuietly(f.r, [](platform::Recordset& r) { r.Close(); });
-    if (outcome.kind == RunOutcome::Kind::Stopped && f.Bd) {
-        const RunOutcome closing = guarded([&f] { f.Bd->Close(); });
+// After an orderly stop the job keeps what it did: the output written so far goes to the disk, the
+// database commits, and the output takes its name. A failure in any of these is the job's failure.
+void keepWhatWasDone(RunState& f, JobFiles& files) {
+    f.r.reset();
+    if (files.fichero3) {
+        files.fichero3->close();
+        files.fichero3.reset();
+    }
+    if (f.Bd) {
+        f.Bd->Close();
         f.Bd.reset();
-        if (closing.kind == RunOutcome::Kind::Failed) {
-            outcome = closing;
+    }
+    if (!files.partial.isEmpty()) {
+        files.publish(f.NombreBinSalida);
+    }
+}
+
+// After a failure nothing of the job stays: the database is left as it was before it, and no output
+// takes the output's name. Nothing that fails here may hide the first failure.
+void undoEverything(RunState& f, JobFiles& files) noexcept {
+    closeQuietly(f.r, [](platform::Recordset& r) { r.Close(); });
+    closeQuietly(f.Bd, [](platform::Database& bd) {
+        bd.Rollback();
+        bd.Close();
+    });
+    closeQuietly(files.fichero3, [](drawing::BinWriter& w) { w.close(); });
+    files.discard();
+}
+
+void closeAll(RunState& f, JobFiles& files, RunOutcome& outcome) noexcept {
+    if (outcome.kind == RunOutcome::Kind::Stopped) {
+        const RunOutcome keeping = guarded([&] { keepWhatWasDone(f, files); });
+        if (keeping.kind == RunOutcome::Kind::Failed) {
+            outcome = keeping;
         }
     }
-    closeQuietly(f.Bd, [](platform::Database& bd) { bd.Close(); });
-    closeQuietly(files.fichero3, [](drawing::BinWriter& w) { w.close(); });
+    if (outcome.kind == RunOutcome::Kind::Failed) {
+        undoEverything(f, files);
+    }
     closeQuietly(files.fichero1, [](drawing::BinReader& r) { r.close(); });
 }
 

@@ -24,9 +24,12 @@ enum class Modo { Si, No, ModificarTexto };
 // whole job, verifies the schema, runs the pass of the mode, closes both files, writes the completion
 // message to Label5, shows Label1, restores the default pointer, and when the pass passed over
 // elements, shows one message that counts them. The job's caches are made for it and dropped after it.
-// On a stop or a failure the open recordset, Bd (whose writes stay) and both files are closed and the
-// outcome says what happened; the pointer is left as the failing step left it. A commit refused while
-// Bd is closed after a stop turns the outcome into that failure.
+// The output is written under a name of its own and takes its name at the very end, after the pass has
+// put it on the disk and committed the database. An output that is the input or the database itself is
+// refused before anything is opened. On a stop, what was done stays: the output written so far goes to
+// the disk, the database commits, the output takes its name (a failure there turns the outcome into
+// that failure). On any failure the database is rolled back to what it was before the job and no
+// output takes the output's name. The pointer is left as the failing step left it.
 RunOutcome Command1_Click(RunState& f, Modo modo);
 
 // "Creado el fichero : ", a carriage return, and the output path.

@@ -4,8 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include <unistd.h>
 
 #include "drawing/fields.h"
 
@@ -27,6 +30,30 @@ namespace {
 
 QString nombre(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+// Why a write failed, in the user's words, from the system's error number.
+QString writeCause(int error, const QFile& file) {
+    switch (error) {
+        case ENOSPC:
+            return QStringLiteral("el disco está lleno");
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return QStringLiteral("no hay permiso para escribir en él");
+        case EIO:
+            return QStringLiteral("error de lectura o escritura del disco");
+        case 0:
+            return file.errorString();
+        default:
+            return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+[[noreturn]] void writeFailed(const QString& path, int error, const QFile& file) {
+    throw RunError(
+        errnum::kFileAccess,
+        QStringLiteral("No se puede escribir el fichero %1: %2").arg(nombre(path), writeCause(error, file)));
 }
 
 std::size_t elementSize(const CabeceraElemento& h) {
@@ -218,13 +245,23 @@ struct BinWriter::Impl {
             return;
         }
         const qint64 n = static_cast<qint64>(used);
+        errno = 0;
         const qint64 written = file.write(reinterpret_cast<const char*>(buf.data()), n);
+        const int error = errno;
         used = 0;  // a failed flush is reported once, not again on close or destruction
         if (written != n) {
-            throw RunError(errnum::kFileAccess, QStringLiteral("No se puede escribir el fichero %1: %2")
-                                                    .arg(nombre(path), file.errorString()));
+            writeFailed(path, error, file);
         }
         flushed += n;
+    }
+
+    // Everything written so far is on the disk, not only in the system's cache.
+    void syncToDisk() {
+        flush();
+        // A device that cannot be synced (EINVAL) holds nothing to wait for.
+        if (::fsync(file.handle()) != 0 && errno != EINVAL) {
+            writeFailed(path, errno, file);
+        }
     }
 };
 
@@ -290,13 +327,17 @@ std::int64_t BinWriter::position() const {
     return m_impl->flushed + static_cast<std::int64_t>(m_impl->used);
 }
 
+void BinWriter::sync() {
+    m_impl->syncToDisk();
+}
+
 void BinWriter::close() {
     Impl& m = *m_impl;
     if (!m.file.isOpen()) {
         return;
     }
     try {
-        m.flush();
+        m.syncToDisk();
     } catch (const RunError&) {
         m.file.close();
         throw;

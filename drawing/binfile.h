@@ -76,7 +76,10 @@ class BinWriter {
     // A failed write is a platform::RunError naming the file.
     void write(const Elemento& e);
     std::int64_t position() const;  // bytes written so far, buffered ones included
-    void close();                   // flushes and closes; a failed write or flush is a platform::RunError
+    // Flushes and waits until the disk holds everything written so far; the file stays open.
+    void sync();
+    // Flushes to the disk and closes; a failed write or flush is a platform::RunError.
+    void close();
 
   private:
     struct Impl;

@@ -12,7 +12,36 @@ void throwEngineError(int number, const QString& description) {
     throw EngineError(number, description);
 }
 
-void throwStatementError(const QSqlError& error, const QString& table) {
+namespace {
+
+// SQLite's primary result codes that say something about the file rather than the statement.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+constexpr int kSqliteReadOnly = 8;
+constexpr int kSqliteFull = 13;
+
+// One sentence naming the file and the cause, for the failures a user can act on; empty otherwise.
+QString fileCause(int primary, const QString& path) {
+    switch (primary) {
+        case kSqliteReadOnly:
+            return QStringLiteral(
+                       "No se puede escribir en la base de datos '%1': el fichero o su carpeta "
+                       "son de solo lectura.")
+                .arg(path);
+        case kSqliteFull:
+            return QStringLiteral("No se puede escribir en la base de datos '%1': el disco está lleno.")
+                .arg(path);
+        case kSqliteBusy:
+        case kSqliteLocked:
+            return QStringLiteral("La base de datos '%1' está bloqueada por otro proceso.").arg(path);
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+void throwStatementError(const QSqlError& error, const QString& table, const QString& path) {
     bool numbered = false;
     int number = error.nativeErrorCode().toInt(&numbered);
     if (!numbered || number == 0) {
@@ -26,9 +55,17 @@ void throwStatementError(const QSqlError& error, const QString& table) {
             number,
             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2'.").arg(field, table));
     }
-    throwEngineError(
-        number,
-        QStringLiteral("Error del motor de base de datos en la tabla '%1': %2").arg(table, engineText));
+    const QString cause = fileCause(number & 0xff, path);
+    if (!cause.isEmpty()) {
+        throwEngineError(number,
+                         table.isEmpty() ? cause : cause + QStringLiteral(" (tabla '%1')").arg(table));
+    }
+    if (table.isEmpty()) {
+        throwEngineError(
+            number, QStringLiteral("Error del motor en la base de datos '%1': %2").arg(path, engineText));
+    }
+    throwEngineError(number, QStringLiteral("Error del motor de base de datos en la tabla '%1' de '%2': %3")
+                                 .arg(table, path, engineText));
 }
 
 Connection::Connection(QString connectionName, QString path, const SqlDialect& dialect)
@@ -66,7 +103,7 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& table) {
     auto query = std::make_unique<QSqlQuery>(handle());
     query->setForwardOnly(true);
     if (!query->prepare(sql)) {
-        throwStatementError(query->lastError(), table);
+        throwStatementError(query->lastError(), table, m_path);
     }
     return *m_statements.emplace(sql, std::move(query)).first->second;
 }
@@ -75,7 +112,7 @@ void Connection::run(QSqlQuery& query, const QString& table) {
     if (!query.exec()) {
         const QSqlError error = query.lastError();
         query.finish();
-        throwStatementError(error, table);
+        throwStatementError(error, table, m_path);
     }
 }
 
@@ -83,7 +120,7 @@ void Connection::finishReading(QSqlQuery& query, const QString& table) {
     const QSqlError error = query.lastError();
     query.finish();
     if (error.isValid()) {
-        throwStatementError(error, table);
+        throwStatementError(error, table, m_path);
     }
 }
 
@@ -91,7 +128,7 @@ void Connection::runOnce(const QString& sql, const QString& table) {
     requireOpen();
     QSqlQuery query(handle());
     if (!query.exec(sql)) {
-        throwStatementError(query.lastError(), table);
+        throwStatementError(query.lastError(), table, m_path);
     }
 }
 
@@ -184,7 +221,7 @@ void Connection::forgetSchema() {
 void Connection::begin() {
     requireOpen();
     if (m_depth == 0) {
-        runOnce(m_dialect.beginTransactionSql(), m_path);
+        runOnce(m_dialect.beginTransactionSql(), QString());
     }
     ++m_depth;
 }
@@ -201,9 +238,22 @@ void Connection::commit() {
         for (auto& entry : m_statements) {
             entry.second->finish();
         }
-        runOnce(m_dialect.commitSql(), m_path);
+        runOnce(m_dialect.commitSql(), QString());
     }
     --m_depth;
+}
+
+void Connection::rollback() {
+    requireOpen();
+    if (m_depth == 0) {
+        return;
+    }
+    for (auto& entry : m_statements) {
+        entry.second->finish();
+    }
+    m_depth = 0;
+    runOnce(m_dialect.rollbackSql(), QString());
+    forgetSchema();  // tables and fields added by the transaction are gone
 }
 
 void Connection::close() {

@@ -38,7 +38,7 @@ class Connection {
     // After the rows of a run query were read: a read that stopped on an error throws (and the
     // statement is finished either way).
     void finishReading(QSqlQuery& query, const QString& table);
-    // Runs a statement once (definitions, pragmas): not kept.
+    // Runs a statement once (definitions, pragmas): not kept. An empty table: one on the database itself.
     void runOnce(const QString& sql, const QString& table);
 
     // User tables in creation order; reread after a table is added here or when asked.
@@ -73,6 +73,8 @@ class Connection {
 
     void begin();
     void commit();
+    // Undoes every write since begin(); nothing happens without an open transaction.
+    void rollback();
     bool inTransaction() const { return m_depth > 0; }
     // Commits an open transaction, drops every statement and removes the QtSql connection.
     void close();
@@ -113,8 +115,8 @@ class Connection {
 };
 
 // The exception for a failed statement: the engine's native number when it gave one, and a Spanish
-// description that names the table.
-[[noreturn]] void throwStatementError(const QSqlError& error, const QString& table);
+// description that names the table (an empty table: a statement on the database itself) and the file.
+[[noreturn]] void throwStatementError(const QSqlError& error, const QString& table, const QString& path);
 [[noreturn]] void throwEngineError(int number, const QString& description);
 
 }  // namespace vexilo::platform

@@ -165,6 +165,8 @@ class Database {
     // Grouping of writes: nothing else changes meaning (a write is visible to later reads at once).
     virtual void BeginTrans() = 0;
     virtual void CommitTrans() = 0;
+    // Undoes every write of the open transaction (the job's, after a failure); nothing without one.
+    virtual void Rollback() = 0;
     virtual bool InTransaction() const = 0;
 
     virtual void Close() = 0;  // commits an open transaction, then closes

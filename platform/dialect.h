@@ -45,6 +45,7 @@ class SqlDialect {
 
     virtual QString beginTransactionSql() const = 0;
     virtual QString commitSql() const = 0;
+    virtual QString rollbackSql() const = 0;
 
     // A value as it is bound for a column of this type (dates become the engine's date form; a null
     // QVariant stays Null, an empty text stays an empty text).

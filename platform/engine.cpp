@@ -76,7 +76,7 @@ std::shared_ptr<Connection> openFile(const QString& path, const QString& mode, i
         // A page cache of up to 64 MB (SQLite's default is 2 MB): the assignment pass writes into every
         // attribute table and the log inside one transaction, and a small cache spills dirty pages to
         // the file and its journal again and again before the commit.
-        connection->runOnce(QStringLiteral("PRAGMA cache_size = -65536"), path);
+        connection->runOnce(QStringLiteral("PRAGMA cache_size = -65536"), QString());
     } catch (const EngineError& e) {
         const int primary = e.number() & 0xff;
         if (primary == kSqliteNotADb || primary == kSqliteCorrupt) {
@@ -137,7 +137,7 @@ std::unique_ptr<Database> CreateDatabase(const QString& path) {
                  QStringLiteral("No se puede crear la base de datos '%1'."));
     // SQLite writes nothing until the first change; write the header now so that the new file is
     // recognised as a database at once.
-    connection->runOnce(QStringLiteral("PRAGMA user_version = 0"), path);
+    connection->runOnce(QStringLiteral("PRAGMA user_version = 0"), QString());
     return std::make_unique<SqlDatabase>(std::move(connection));
 }
 

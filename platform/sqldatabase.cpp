@@ -203,6 +203,10 @@ void SqlDatabase::CommitTrans() {
     m_connection->commit();
 }
 
+void SqlDatabase::Rollback() {
+    m_connection->rollback();
+}
+
 bool SqlDatabase::InTransaction() const {
     return m_connection->inTransaction();
 }

@@ -29,6 +29,7 @@ class SqlDatabase final : public Database {
 
     void BeginTrans() override;
     void CommitTrans() override;
+    void Rollback() override;
     bool InTransaction() const override;
 
     void Close() override;

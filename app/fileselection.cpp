@@ -13,9 +13,11 @@ namespace vexilo::app {
 
 namespace {
 
-// The first filter stays selected; the embedded engine's files are offered beside it.
-const QString kFiltroBdD =
-    QStringLiteral("BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db");
+// The first filter, the one selected, shows every database the job can open, so that a folder of
+// SQLite databases never looks empty; each kind on its own follows.
+const QString kFiltroBdD = QStringLiteral(
+    "BdD Access o SQLite (*.mdb *.sqlite *.db)|*.mdb;*.sqlite;*.db|"
+    "BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db");
 const QString kTituloBdD = QStringLiteral("Seleccinar BdD Access a tratar");
 const QString kFiltroBin = QStringLiteral("Bin Kora (*.bin)|*.bin");
 const QString kTituloBin = QStringLiteral("Seleccinar Fichero Bin (Kora) a tratar");

@@ -3,9 +3,11 @@
 
 #include "app/gui/form1.h"
 #include "app/gui/windowservices.h"
+#include "platform/translations.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    vexilo::platform::installSpanishTranslations(application);
     vexilo::app::gui::WindowServices services;
     vexilo::platform::ScopedServices installed(services);
     vexilo::app::gui::Form1 window;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "platform/translations.h"
 #include "tools/cli/consola.h"
 #include "tools/cli/ordenes.h"
 
@@ -39,6 +40,7 @@ int errorDeUso(const QString& mensaje, const QString& uso) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    vexilo::platform::installSpanishTranslations(app);
     QStringList args = QCoreApplication::arguments().mid(1);
     const std::map<QString, std::function<int(const QStringList&)>> ordenes{
         {QStringLiteral("procesar"), vexilo::cli::ordenProcesar},

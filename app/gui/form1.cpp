@@ -2,9 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -13,7 +11,10 @@
 
 #include "app/core/progress.h"
 #include "app/fileselection.h"
+#include "app/gui/captionframe.h"
+#include "app/gui/fitting.h"
 #include "app/gui/ofrecimiento.h"
+#include "app/gui/pathdisplay.h"
 #include "platform/services.h"
 
 namespace vexilo::app::gui {
@@ -22,6 +23,9 @@ namespace {
 
 // The layout is given in twips: 1440 to the inch, so 15 to the pixel at 96 dpi.
 constexpr double kTwipsPorPulgada = 1440.0;
+// The least room kept between a control that grows to fit its caption and its neighbours or the
+// window's edge: a little less than the smallest gap the layout leaves between two controls.
+constexpr int kHolguraTwips = 60;
 
 QString nombreDe(Control control) {
     switch (control) {
@@ -69,6 +73,9 @@ bool esEntradaDelUsuario(QEvent::Type type) {
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     m_f.display = this;
+    // A window of fixed size offers no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     creaControles();
     Form_Load();
 }
@@ -93,12 +100,16 @@ void Form1::creaControles() {
         w->setGeometry(r);
         return w;
     };
-    auto etiqueta = [&](QWidget* parent, const char* name, const QString& text, QRect r) {
-        return static_cast<QLabel*>(situa(new QLabel(text, parent), name, r));
+    // Labels draw their text from the top of their box.
+    auto etiqueta = [&](QLabel* label, const char* name, QRect r) {
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return static_cast<QLabel*>(situa(label, name, r));
+    };
+    auto rotulo = [&](const char* name, const QString& text, QRect r) {
+        return etiqueta(new QLabel(text, this), name, r);
     };
     // The text boxes only show what the program wrote; the names are taken from the dialogs alone.
-    auto caja = [&](const char* name, const QString& text, QRect r) {
-        auto* edit = new QLineEdit(text, this);
+    auto caja = [&](QLineEdit* edit, const char* name, QRect r) {
         edit->setReadOnly(true);
         return static_cast<QLineEdit*>(situa(edit, name, r));
     };
@@ -125,26 +136,19 @@ void Form1::creaControles() {
     shape2->setFrameShadow(QFrame::Plain);
     situa(shape2, "Shape2", twips(6720, 3360, 6855, 3255));
 
-    etiqueta(this, "Label7", QStringLiteral("Nombre de la BdD Particular :"), twips(480, 360, 4695, 375));
-    caja("Text2", QString(), twips(480, 720, 7815, 375));
+    rotulo("Label7", QStringLiteral("Nombre de la BdD Particular :"), twips(480, 360, 4695, 375));
+    caja(new PathField(this), "Text2", twips(480, 720, 7815, 375));
     auto* command2 = boton("Command2", QStringLiteral("..."), twips(8400, 720, 495, 375));
-    etiqueta(this, "Label6", QStringLiteral("Nombre del fichero BIN a tratar :"),
-             twips(480, 1440, 4695, 375));
-    caja("Text3", QString(), twips(480, 1800, 7815, 375));
+    rotulo("Label6", QStringLiteral("Nombre del fichero BIN a tratar :"), twips(480, 1440, 4695, 375));
+    caja(new PathField(this), "Text3", twips(480, 1800, 7815, 375));
     auto* command3 = boton("Command3", QStringLiteral("..."), twips(8400, 1800, 495, 375));
-    etiqueta(this, "Label9", QStringLiteral("Nombre del fichero BIN de salida :"),
-             twips(480, 2520, 4695, 375));
-    etiqueta(this, "Label8", QString(), twips(480, 3000, 7815, 375));
+    rotulo("Label9", QStringLiteral("Nombre del fichero BIN de salida :"), twips(480, 2520, 4695, 375));
+    etiqueta(new PathLabel(this), "Label8", twips(480, 3000, 7815, 375));
 
-    auto* frame1 = new QGroupBox(QStringLiteral("Mantener Asignaciones gráficas"), this);
+    // The caption starts where the options inside start.
+    auto* frame1 =
+        new CaptionFrame(QStringLiteral("Mantener Asignaciones gráficas"), twips(0, 0, 120, 0).width(), this);
     situa(frame1, "Frame1", twips(10920, 360, 2655, 2055));
-    // In today's default fonts the caption is wider than the frame: a smaller type keeps it whole.
-    QFont letra = frame1->font();
-    while (QFontMetrics(letra).horizontalAdvance(frame1->title()) > frame1->width() - 12 &&
-           letra.pointSizeF() > 6.0) {
-        letra.setPointSizeF(letra.pointSizeF() - 0.5);
-    }
-    frame1->setFont(letra);
     situa(new QRadioButton(QStringLiteral("Sí"), frame1), "Option1", twips(120, 240, 495, 195));
     auto* option2 = new QRadioButton(QStringLiteral("No"), frame1);
     situa(option2, "Option2", twips(120, 600, 615, 255));
@@ -153,25 +157,38 @@ void Form1::creaControles() {
     situa(new QRadioButton(QStringLiteral("Modificar Texto en Bin"), frame1), "Option3",
           twips(120, 1200, 2415, 255));
 
-    etiqueta(this, "Label3", QStringLiteral("Asigna"), twips(9480, 840, 1095, 255));
-    etiqueta(this, "Label4", QStringLiteral("No Asigna"), twips(9480, 1800, 1095, 255));
+    rotulo("Label3", QStringLiteral("Asigna"), twips(9480, 840, 1095, 255));
+    rotulo("Label4", QStringLiteral("No Asigna"), twips(9480, 1800, 1095, 255));
     linea(this, "Line2", 10800, 1440, 9480, 1440);
     linea(this, "Line3", 9360, 360, 9360, 2640);
 
-    etiqueta(this, "Label2", QStringLiteral("Textos Procesados :"), twips(10080, 3480, 2175, 195));
-    caja("Text1", QStringLiteral("0"), twips(12600, 3480, 855, 285));
-    etiqueta(this, "Label5", QString(), twips(6960, 3960, 6615, 315));
-    etiqueta(this, "Label1", QStringLiteral("Proceso Finalizado."), twips(10560, 4560, 3015, 615));
-    caja("Text5", QString(), twips(9960, 5640, 1575, 250));
-    caja("Text4", QString(), twips(11760, 5640, 855, 285));
+    rotulo("Label2", QStringLiteral("Textos Procesados :"), twips(10080, 3480, 2175, 195));
+    caja(new QLineEdit(QStringLiteral("0"), this), "Text1", twips(12600, 3480, 855, 285));
+    etiqueta(new PathLabel(this), "Label5", twips(6960, 3960, 6615, 315));
+    rotulo("Label1", QStringLiteral("Proceso Finalizado."), twips(10560, 4560, 3015, 615));
+    caja(new QLineEdit(this), "Text5", twips(9960, 5640, 1575, 250));
+    caja(new QLineEdit(this), "Text4", twips(11760, 5640, 855, 285));
     auto* bar = new QProgressBar(this);
     bar->setTextVisible(false);
     situa(bar, "ProgressBarCarga", twips(6840, 6240, 6015, 255));
     auto* command1 = boton("Command1", QStringLiteral("Procesar"), twips(480, 5640, 1455, 855));
 
+    ajustaAlTexto(*frame1);
+    ajustaAlTexto(*this);
+    command2->setFocus();  // the first thing to do is to choose the database
+
     connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+}
+
+void Form1::ajustaAlTexto(QWidget& parent) {
+    const int holgura = twips(0, 0, kHolguraTwips, 0).width();
+    for (QObject* child : parent.children()) {
+        if (auto* w = qobject_cast<QWidget*>(child); w && !w->isWindow()) {
+            growToFitCaption(*w, holgura);
+        }
+    }
 }
 
 void Form1::Form_Load() {
@@ -275,10 +292,18 @@ void Form1::setText(Control control, const QString& text) {
         label->setText(text);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(text);
+        edit->setCursorPosition(0);  // with the focus, a long path shows its start, as without
     }
-    if (w) {
-        w->repaint();
+    if (!w) {
+        return;
     }
+    if (qobject_cast<PathLabel*>(w) || qobject_cast<PathField*>(w)) {
+        // Drawn cut when too long: the whole text is one hover away.
+        QString whole = text;
+        w->setToolTip(whole.replace(QChar(13), QChar(10)));
+    }
+    growToFitCaption(*w, twips(0, 0, kHolguraTwips, 0).width());
+    w->repaint();
 }
 
 void Form1::setProgress(int value) {

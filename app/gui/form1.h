@@ -29,6 +29,8 @@ class Form1 : public QWidget, private Display {
 
   private:
     void creaControles();
+    // Grows each control of `parent` whose caption does not fit its layout box into the free room.
+    void ajustaAlTexto(QWidget& parent);
     void Form_Load();
     void Command1_Click();
     void Command2_Click();

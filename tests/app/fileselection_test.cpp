@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "app/gui/windowservices.h"
 #include "app/modulo_config.h"
 #include "support/recordingdisplay.h"
 #include "support/testservices.h"
@@ -74,9 +75,14 @@ TEST_F(FileSelectionTest, DialogsOpenInTheRememberedFolderWithTheirOwnTitlesAndF
     const auto& bdd = services.dialogs[0];
     EXPECT_EQ(bdd.initDir, QStringLiteral("/datos/bdd/"));
     EXPECT_EQ(bdd.title, QStringLiteral("Seleccinar BdD Access a tratar"));
-    EXPECT_TRUE(bdd.filter.startsWith(QStringLiteral("BdD Access (*.mdb)|*.mdb|")));
-    EXPECT_TRUE(bdd.filter.contains(QStringLiteral("*.sqlite")));
+    // The first filter, selected, holds every database the job opens; each kind follows on its own.
+    EXPECT_EQ(bdd.filter,
+              QStringLiteral("BdD Access o SQLite (*.mdb *.sqlite *.db)|*.mdb;*.sqlite;*.db|"
+                             "BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db"));
     EXPECT_EQ(bdd.filterIndex, 1);
+    QString selected;
+    gui::qtFilter(bdd.filter, bdd.filterIndex, &selected);
+    EXPECT_EQ(selected, QStringLiteral("BdD Access o SQLite (*.mdb *.sqlite *.db)"));
     const auto& bin = services.dialogs[1];
     EXPECT_EQ(bin.initDir, QStringLiteral("/datos/bin/"));
     EXPECT_EQ(bin.title, QStringLiteral("Seleccinar Fichero Bin (Kora) a tratar"));

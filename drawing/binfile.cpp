@@ -18,7 +18,8 @@ using platform::RunError;
 namespace errnum = platform::errnum;
 
 CorruptFile::CorruptFile(std::int64_t offset, const QString& reason)
-    : platform::Stop(QStringLiteral("Fichero Corrupto"), platform::Icon::Critical),
+    : platform::Stop(QStringLiteral("Fichero Corrupto"), platform::Icon::Critical,
+                     QStringLiteral("Elemento en el byte %1: %2").arg(offset).arg(reason)),
       m_offset(offset),
       m_reason(reason) {}
 

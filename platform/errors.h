@@ -36,14 +36,18 @@ class EngineError : public RunError {
 
 class Stop : public std::runtime_error {
   public:
-    explicit Stop(const QString& message, Icon icon = Icon::None)
-        : std::runtime_error(message.toStdString()), m_message(message), m_icon(icon) {}
+    explicit Stop(const QString& message, Icon icon = Icon::None, const QString& detail = QString())
+        : std::runtime_error(message.toStdString()), m_message(message), m_icon(icon), m_detail(detail) {}
     const QString& message() const { return m_message; }
     Icon icon() const { return m_icon; }
+    // Where and why, for a face that can show more than the exact message (the command line); the
+    // window shows the message alone.
+    const QString& detail() const { return m_detail; }
 
   private:
     QString m_message;
     Icon m_icon;
+    QString m_detail;
 };
 
 // Error numbers of our own, for failures outside the database engine.

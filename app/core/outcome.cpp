@@ -12,6 +12,7 @@ RunOutcome currentFailure() {
         outcome.kind = RunOutcome::Kind::Stopped;
         outcome.message = stop.message();
         outcome.icon = stop.icon();
+        outcome.detail = stop.detail();
     } catch (const platform::RunError& error) {
         outcome.kind = RunOutcome::Kind::Failed;
         outcome.number = error.number();

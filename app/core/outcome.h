@@ -22,6 +22,7 @@ struct RunOutcome {
     platform::Icon icon = platform::Icon::None;
     int number = 0;  // Failed
     QString description;
+    QString detail;  // Stopped: where and why, when the stop knows (a damaged drawing)
 };
 
 // The outcome of the exception being handled; call it inside a catch block.
@@ -32,7 +33,7 @@ template <typename Step>
 RunOutcome guarded(Step&& step) {
     try {
         step();
-        return RunOutcome{RunOutcome::Kind::Finished, {}, platform::Icon::None, 0, {}};
+        return RunOutcome{RunOutcome::Kind::Finished, {}, platform::Icon::None, 0, {}, {}};
     } catch (...) {
         return currentFailure();
     }

@@ -113,6 +113,48 @@ TEST_F(ProcesarEstados, SeveralDrawingsRunInOrderAndAStopEndsTheRunWithStatusOne
     EXPECT_FALSE(QFile::exists(ruta("nunca_s.bin")));
 }
 
+// The console says where a drawing is damaged and why, on the line after the window's exact message;
+// a dropped element whose counts run past the end is such damage, not a quiet end of the walk.
+TEST_F(ProcesarEstados, DamageIsReportedWithItsOffsetAndReasonAndEndsWithOne) {
+    const ElementBuilder primero = ElementBuilder::c().registros(1);
+    writeFile(ruta("mala.bin"),
+              concat({primero, ElementBuilder::tipo('C', ' ').registros(1).numRegistros(32767)}));
+    const SalidaCli s = ejecutaCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), m_muestra.database,
+                                    QStringLiteral("--bin"), ruta("mala.bin")});
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_TRUE(
+        s.errores.contains(QStringLiteral("Fichero Corrupto\nElemento en el byte %1: ").arg(primero.size())))
+        << s.errores.toStdString();
+    EXPECT_FALSE(s.errores.contains(QStringLiteral("done"))) << s.errores.toStdString();
+    const SalidaCli volcado = ejecutaCli({QStringLiteral("volcar"), ruta("mala.bin")});
+    EXPECT_EQ(volcado.estado, 1);
+}
+
+// Empty names are wrong usage, refused before anything is touched; an output that is the drawing or the
+// database itself is refused before the old output is deleted.
+TEST_F(ProcesarEstados, EmptyNamesAndAnOutputThatIsAnInputTouchNothing) {
+    const QString bin = m_muestra.drawing;
+    const QString salida = app::nombreDeSalida(bin);
+    writeFile(salida, Bytes(10, 0x33));
+    for (const QStringList& args : {QStringList{"procesar", "--bdd=", "--bin", bin},
+                                    QStringList{"procesar", "--bdd", m_muestra.database, "--bin="}}) {
+        const SalidaCli s = ejecutaCli(args);
+        EXPECT_EQ(s.estado, 2) << s.errores.toStdString();
+        EXPECT_FALSE(s.errores.contains(QStringLiteral("QFSFileEngine")));
+        EXPECT_EQ(readFile(salida), Bytes(10, 0x33));
+    }
+
+    const QString bdd = ruta("x_s.bin");
+    ASSERT_TRUE(QFile::copy(m_muestra.database, bdd));
+    ASSERT_TRUE(QFile::copy(bin, ruta("x.bin")));
+    const Bytes antes = readFile(bdd);
+    const SalidaCli s = ejecutaCli(
+        {QStringLiteral("procesar"), QStringLiteral("--bdd"), bdd, QStringLiteral("--bin"), ruta("x.bin")});
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_TRUE(s.errores.contains(QStringLiteral("es el mismo fichero"))) << s.errores.toStdString();
+    EXPECT_EQ(readFile(bdd), antes);
+}
+
 TEST_F(ProcesarEstados, AWrongUsageEndsWithTwoAndAFailureWithOne) {
     const QString bin = m_muestra.drawing;
     const QString bdd = m_muestra.database;

@@ -16,8 +16,14 @@ void PantallaConsola::empiezaTrabajo() {
 }
 
 void PantallaConsola::terminaTrabajo(bool completo) {
+    // "done" is said only of a job that finished: a pass may reach 100 and the job still fail after it.
     if (completo && m_enTrabajo) {
         marca(100);
+        if (!m_silencioso) {
+            errores() << " - done.\n";
+            errores().flush();
+            m_lineaAbierta = false;
+        }
     }
     cierraLinea();
     m_enTrabajo = false;
@@ -39,10 +45,6 @@ void PantallaConsola::marca(int hasta) {
         errores() << "..." << m_siguiente;
         m_lineaAbierta = true;
         escrito = true;
-        if (m_siguiente == 100) {
-            errores() << " - done.\n";
-            m_lineaAbierta = false;
-        }
         m_siguiente += 10;
     }
     if (escrito) {

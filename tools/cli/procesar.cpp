@@ -50,7 +50,9 @@ bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin,
     f.NombreBin = bin;
     f.NombreBinSalida = app::nombreDeSalida(bin);
     try {
-        // As when the drawing is chosen in the window: an old output of that name goes first.
+        // As when the drawing is chosen in the window: an old output of that name goes first, unless
+        // it is the drawing or the database itself.
+        app::rechazaSalidaSobreEntradas(f.NombreBinSalida, bin, f.NombreBdD);
         auto& servicios = platform::services();
         if (servicios.fileExists(f.NombreBinSalida)) {
             servicios.deleteFile(f.NombreBinSalida);
@@ -70,6 +72,9 @@ bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin,
         const app::Presentation shown = app::present(r);
         if (!shown.message.isEmpty()) {
             escribeError(shown.message);
+        }
+        if (!r.detail.isEmpty()) {
+            escribeError(r.detail);  // the console can say where the drawing is damaged, and why
         }
         return false;
     }
@@ -97,6 +102,13 @@ int ordenProcesar(const QStringList& args) {
         }
         if (a.opciones.value(QStringLiteral("--bin")).isEmpty()) {
             throw ErrorUso(QStringLiteral("hace falta al menos un fichero de dibujo (--bin)"));
+        }
+        for (const QString& opcion : {QStringLiteral("--bdd"), QStringLiteral("--bin")}) {
+            for (const QString& valor : a.opciones.value(opcion)) {
+                if (valor.trimmed().isEmpty()) {
+                    throw ErrorUso(QStringLiteral("%1 necesita el nombre de un fichero").arg(opcion));
+                }
+            }
         }
         modo = modoDe(a.opcion(QStringLiteral("--modo"), QStringLiteral("no")));
     } catch (const ErrorUso& e) {

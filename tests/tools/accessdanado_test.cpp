@@ -77,6 +77,15 @@ TEST_F(Danado, AFileCutShortAnywhereEndsWithTheDamagedFileMessageAndNoDestinatio
     }
 }
 
+// libmdb overflows its catalog buffers and then allocates without end when the catalog is read with
+// the large bind size the memos need: the whole sample must fit in a small limit.
+TEST_F(Danado, TheWholeSampleIsReadWithinASmallMemoryLimit) {
+    fijaLimitesLectura({128, 30, 60});
+    const Resultado r = importaAccess(kNwind, ruta(QStringLiteral("entera.sqlite")), false);
+    EXPECT_EQ(r.tablas.size(), 8u);
+    EXPECT_TRUE(r.avisos.isEmpty()) << r.avisos.join(QChar('\n')).toStdString();
+}
+
 TEST_F(Danado, TheCatalogAndTheRowCountsTellWhatWasLost) {
     EXPECT_EQ(falla(cortado(1196032), ruta(QStringLiteral("a.sqlite"))),
               kDanado + QStringLiteral("su catálogo declara 103 objetos pero solo se pueden leer 88."));

@@ -13,7 +13,7 @@
 namespace vexilo::importacion {
 
 struct LimitesLectura {
-    int memoriaMB = 2048;      // address space of the helper; libmdb takes about 1.5 GB for a memo-rich file
+    int memoriaMB = 512;       // address space of the helper: the sample takes under 64 MB
     int cpuSegundos = 600;     // processor time of the helper
     int esperaSegundos = 900;  // time waited for the helper, whatever it does
 };

@@ -318,8 +318,10 @@ void leeTodo(const char* origen, flujo::Escritor& w) {
     if (!mdb) {
         danado("no se puede abrir");
     }
-    mdb_set_bind_size(mdb.get(), kTamMemo);
+    // The catalog is read with libmdb's own bind size: it binds MSysObjects' columns to buffers of
+    // that size, and a larger one overflows them and makes it allocate without end.
     const std::vector<MdbCatalogEntry*> tablas = tablasDeUsuario(mdb.get());
+    mdb_set_bind_size(mdb.get(), kTamMemo);
     w.empieza(flujo::kCatalogo);
     w.u32(static_cast<std::uint32_t>(tablas.size()));
     for (const MdbCatalogEntry* e : tablas) {

@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test demo screenshots asan format clean
+.PHONY: deps configure build test demo screenshots asan fuzz format clean
 
 deps:
 	bash scripts/instala-dependencias.sh
@@ -42,8 +42,28 @@ asan: deps
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# Coverage-guided fuzzing (libFuzzer, clang, AddressSanitizer and UndefinedBehaviorSanitizer) of the
+# drawing walk and of the Access importer's reading, each for FUZZ_SECONDS, from the seeds that
+# vexilo-fuzz-semillas makes. The corpus grows in build-fuzz/corpus/ from one run to the next; a
+# finding stops the run with a non-zero status and leaves its input in build-fuzz/hallazgos/.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = recorrido importacion
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DVEXILO_SANITIZE=ON -DVEXILO_FUZZ=ON > /dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vexilo-fuzz-semillas $(addprefix fuzz-,$(FUZZ_TARGETS))
+	rm -rf $(FUZZ_BUILD)/semillas
+	$(FUZZ_BUILD)/fuzz/vexilo-fuzz-semillas $(FUZZ_BUILD)/semillas tests/data/nwind.mdb
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/hallazgos/$$t; \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 $(FUZZ_BUILD)/fuzz/fuzz-$$t \
+	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/hallazgos/$$t/ $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/semillas/$$t; \
+	done
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-fuzz

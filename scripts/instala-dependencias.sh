@@ -8,6 +8,8 @@ PAQUETES=(
   qt6-base-dev libqt6sql6-sqlite libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   mdbtools-dev libglib2.0-dev
+  # only for `make fuzz`: clang and its libFuzzer runtime
+  clang libclang-rt-14-dev
 )
 
 faltan=()

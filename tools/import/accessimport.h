@@ -1,13 +1,15 @@
 #pragma once
 // Copies every user table of an Access database (Jet 3, Jet 4 or ACE) into a new SQLite database, so
-// that the job can run on the users' real databases. Read through mdbtools' libmdb.
+// that the job can run on the users' real databases. The file is read by mdbtools' libmdb inside a
+// helper program with limits on its memory and time (lectoraccess.h), so that a damaged file ends the
+// import with a message, never with a program that hangs or grows without end.
 //
 // What is kept: table and column names as the file spells them; column kinds (whole numbers as
 // INTEGER, reals and currency as REAL, texts as VARCHAR(size in characters), memo as TEXT, dates as
 // DATETIME, yes/no as BOOLEAN 1/0, OLE and binary as BLOB); Null as Null, apart from an empty text,
 // which libmdb cannot tell apart from Null in a bound text and which is therefore checked in the row
-// itself; texts as Unicode; rows in the file's order. Every table's imported row count is checked
-// against the count the file declares.
+// itself; texts as Unicode; rows in the file's order. Every table the file's catalog lists must be
+// copied whole, with the row count the file declares; anything less is a damaged file.
 
 #include <QDateTime>
 #include <QString>
@@ -48,8 +50,11 @@ bool esBaseDeDatosAccess(const QString& ruta);
 // `forzar`; the new database is written beside it under a temporary name and only then takes its
 // name, so a failed import never leaves a half-written file nor loses the old one.
 // Throws ErrorImportacion for: a missing or unreadable source, a source that is not an Access
-// database, an existing destination without `forzar`, a table whose row count differs from the one
-// the file declares, a memo longer than the reader takes, a destination that cannot be written.
+// database, a destination that is the source itself (by any name or link, even with `forzar`), a
+// destination whose folder does not exist, an existing destination without `forzar`, a damaged file
+// ("El fichero de Access está dañado: ..."; a catalog or a table that cannot be read whole, a read
+// that runs past its limits), a memo longer than the reader takes, a destination that cannot be
+// written, and a helper program that cannot be run.
 Resultado importaAccess(const QString& origen, const QString& destino, bool forzar);
 
 // The SQLite database that an import of `rutaAccess` is offered into: same folder, same name, ".sqlite".

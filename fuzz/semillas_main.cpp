@@ -7,20 +7,7 @@
 
 #include "fuzz/semillas.h"
 
-// libmdb does not free all it allocates before the program ends; the leak report of a sanitizer build
-// would turn every run into a failure, so leaks are not reported here.
-#if defined(__SANITIZE_ADDRESS__)
-#define VEXILO_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VEXILO_ASAN 1
-#endif
-#endif
-#ifdef VEXILO_ASAN
-extern "C" const char* __asan_default_options() {
-    return "detect_leaks=0";
-}
-#endif
+#include "tools/import/noleakreport.h"
 
 namespace {
 

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/core/progress.h"
 #include "catalog/attributeindex.h"
 #include "catalog/catalogcache.h"
 #include "catalog/recordwriter.h"
 #include "drawing/elementtext.h"
 #include "drawing/normalisation.h"
 #include "drawing/passes/passend.h"
-#include "drawing/walk.h"
 #include "schema/runlog.h"
 
 namespace vexilo::drawing {
@@ -123,11 +121,7 @@ void treatText(app::RunState& f, Elemento& e) {
 }  // namespace
 
 void LeoBinEntrada(app::RunState& f, BinReader& file1, BinWriter& file3) {
-    f.TextosProcesados = 0;
-    recorre(
-        file1, file3, [&f](Elemento& e) { treatText(f, e); },
-        [&f](std::int64_t lo, std::int64_t pos) { app::reportProgress(f, lo, pos); });
-    endPass(f, file1, file3);
+    runPass(f, file1, file3, [&f](Elemento& e) { treatText(f, e); });
 }
 
 }  // namespace vexilo::drawing

@@ -1,6 +1,15 @@
 #include "drawing/passes/passend.h"
 
+#include "app/core/progress.h"
+
 namespace vexilo::drawing {
+
+void runPass(app::RunState& f, BinReader& file1, BinWriter& file3, const TextHandler& onText) {
+    f.TextosProcesados = 0;
+    recorre(file1, file3, onText,
+            [&f](std::int64_t lo, std::int64_t pos) { app::reportProgress(f, lo, pos); });
+    endPass(f, file1, file3);
+}
 
 void endPass(app::RunState& f, BinReader& file1, BinWriter& file3) {
     file1.close();

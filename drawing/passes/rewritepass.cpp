@@ -4,13 +4,11 @@
 #include <vector>
 
 #include "app/core/funcionesp.h"
-#include "app/core/progress.h"
 #include "catalog/catalogcache.h"
 #include "catalog/textreader.h"
 #include "drawing/elementtext.h"
 #include "drawing/normalisation.h"
 #include "drawing/passes/passend.h"
-#include "drawing/walk.h"
 
 namespace vexilo::drawing {
 
@@ -112,11 +110,7 @@ void rewriteText(app::RunState& f, Elemento& e) {
 }  // namespace
 
 void LeoBinCambiaTextoBin(app::RunState& f, BinReader& file1, BinWriter& file3) {
-    f.TextosProcesados = 0;
-    recorre(
-        file1, file3, [&f](Elemento& e) { rewriteText(f, e); },
-        [&f](std::int64_t lo, std::int64_t pos) { app::reportProgress(f, lo, pos); });
-    endPass(f, file1, file3);
+    runPass(f, file1, file3, [&f](Elemento& e) { rewriteText(f, e); });
 }
 
 }  // namespace vexilo::drawing

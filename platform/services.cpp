@@ -40,6 +40,10 @@ QDateTime SystemClock::now() {
     return QDateTime::currentDateTime();
 }
 
+qint64 SystemClock::epochSecond() {
+    return QDateTime::currentSecsSinceEpoch();
+}
+
 QString QSettingsStore::read(const QString& application, const QString& section, const QString& key) {
     auto s = openSettings(m_iniFile, application);
     if (s->status() != QSettings::NoError) {

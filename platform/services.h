@@ -36,12 +36,17 @@ class Clock {
     virtual ~Clock() = default;
     virtual double secondsSinceMidnight() = 0;  // with the fraction of a second
     virtual QDateTime now() = 0;
+    // Whole seconds since the epoch, UTC: changes exactly when now() may change its second. Cheap where
+    // now() is not (the local time asks the time-zone rules), so a caller that needs the local time
+    // many times a second can ask now() again only when this changes.
+    virtual qint64 epochSecond() { return now().toSecsSinceEpoch(); }
 };
 
 class SystemClock : public Clock {
   public:
     double secondsSinceMidnight() override;
     QDateTime now() override;
+    qint64 epochSecond() override;
 };
 
 // Per-user text values addressed by application, section and key. An absent key reads as the empty text.

@@ -14,6 +14,34 @@ namespace {
 const QString kControlProceso = QStringLiteral("CONTROLPROCESO");
 
 // The key set of this job for this database, read on first use.
+// The moment of the logging as Fecha and Hora hold it, taken from the clock once per second: a job
+// logs hundreds of thousands of rows, and the local time costs a look at the time-zone rules each time.
+class LogMoment {
+  public:
+    void refresh(platform::Clock& clock) {
+        const qint64 second = clock.epochSecond();
+        if (second == m_second && m_known) {
+            return;
+        }
+        // A QDate and a QTime carry the local fields as they are, so no time-zone rule can move a
+        // midnight that the zone skips. Both are stored in whole seconds.
+        const QDateTime momento = clock.now();
+        const QTime hora = momento.time();
+        m_fecha = momento.date();
+        m_hora = QTime(hora.hour(), hora.minute(), hora.second());
+        m_second = second;
+        m_known = true;
+    }
+    const QDate& fecha() const { return m_fecha; }
+    const QTime& hora() const { return m_hora; }
+
+  private:
+    qint64 m_second = 0;
+    bool m_known = false;
+    QDate m_fecha;
+    QTime m_hora;
+};
+
 RunLogKeys& logKeys(app::RunState& f) {
     return f.caches.get<RunLogKeys>([&f] { return std::make_shared<RunLogKeys>(*f.Bd); });
 }
@@ -41,21 +69,17 @@ void AnadeAControlProceso(app::RunState& f, const QString& NombreTabla, std::int
     if (claves.contains(NombreTabla, registro, fich_entrada)) {
         return;
     }
-    // The moment of the logging is split as a date/time field holds it: Fecha is the day (stored at
-    // midnight), Hora the time of day (stored on day zero, 30 December 1899), in whole seconds like the
-    // engine's text form 'YYYY-MM-DD HH:MM:SS' in which both are stored. A QDate and a QTime carry the
-    // local fields as they are, so no time-zone rule can move a midnight that the zone skips.
-    const QDateTime momento = platform::services().clock().now();
-    const QDate fecha = momento.date();
-    const QTime hora = momento.time();
-    const QTime horaDelDia(hora.hour(), hora.minute(), hora.second());
+    // The moment is split as a date/time field holds it: Fecha is the day (stored at midnight), Hora the
+    // time of day (stored on day zero, 30 December 1899).
+    LogMoment& momento = f.caches.get<LogMoment>([] { return std::make_shared<LogMoment>(); });
+    momento.refresh(platform::services().clock());
     f.Bd->InsertRow(kControlProceso, {{QStringLiteral("NombreTabla"), NombreTabla},
                                       {QStringLiteral("mslink"), registro},
                                       {QStringLiteral("RegistroAtr"), registro_grafico_igual_tabla},
                                       {QStringLiteral("NombreFichero"), fich_entrada},
                                       {QStringLiteral("tmapa"), texto_en_mapa},
-                                      {QStringLiteral("Fecha"), fecha},
-                                      {QStringLiteral("Hora"), horaDelDia}});
+                                      {QStringLiteral("Fecha"), momento.fecha()},
+                                      {QStringLiteral("Hora"), momento.hora()}});
     claves.insert(NombreTabla, registro, fich_entrada);
 }
 

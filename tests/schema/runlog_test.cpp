@@ -82,6 +82,36 @@ TEST_F(RunLog, KeysDoNotLeakFromOneDatabaseToTheNext) {
     EXPECT_EQ(rows(run).size(), 1u);
 }
 
+// A clock whose local time is dear: the log asks it again only when its second changes.
+class CountingClock : public testing::TestClock {
+  public:
+    QDateTime now() override {
+        ++nowCalls;
+        return dateTime;
+    }
+    qint64 epochSecond() override { return second; }
+    int nowCalls = 0;
+    qint64 second = 1000;
+};
+
+TEST_F(RunLog, TheClockIsReadOncePerSecondAndEveryRowCarriesItsOwnSecond) {
+    CountingClock clock;
+    clock.dateTime = QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26));
+    services.clockOverride = &clock;
+    AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
+    AnadeAControlProceso(run.f, "CALLE", 2, "a", "t", 0);
+    clock.dateTime = clock.dateTime.addSecs(1);
+    AnadeAControlProceso(run.f, "CALLE", 3, "a", "t", 0);  // the same second as far as the log can tell
+    clock.second = 1001;
+    AnadeAControlProceso(run.f, "CALLE", 4, "a", "t", 0);
+    services.clockOverride = nullptr;
+    EXPECT_EQ(clock.nowCalls, 2);
+    const auto logged = rows(run);
+    ASSERT_EQ(logged.size(), 4u);
+    EXPECT_EQ(logged[2].values[6].toDateTime().time(), QTime(15, 9, 26));
+    EXPECT_EQ(logged[3].values[6].toDateTime().time(), QTime(15, 9, 27));
+}
+
 TEST_F(RunLog, RefusedRowIsNotRemembered) {
     const QString tooLong(101, QLatin1Char('x'));
     EXPECT_THROW(AnadeAControlProceso(run.f, "CALLE", 1, "a", tooLong, 0), platform::EngineError);

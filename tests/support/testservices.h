@@ -65,7 +65,7 @@ class TestServices : public platform::Services {
     void setMousePointer(platform::MousePointer pointer) override { pointers.push_back(pointer); }
     void terminar(int code) override { exitCode = code; }
     platform::SettingsStore& settings() override { return m_settings; }
-    platform::Clock& clock() override { return clockSeam; }
+    platform::Clock& clock() override { return clockOverride ? *clockOverride : clockSeam; }
     void deleteFile(const QString& path) override {
         deletions.push_back(path);
         if (m_deleteFailure) {
@@ -86,6 +86,7 @@ class TestServices : public platform::Services {
     std::vector<QString> deletions;
     std::optional<int> exitCode;
     TestClock clockSeam;
+    platform::Clock* clockOverride = nullptr;  // a clock of the test's own, when set
 
   private:
     QTemporaryDir m_dir;

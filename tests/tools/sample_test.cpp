@@ -9,7 +9,11 @@
 #include <QTemporaryDir>
 #include <set>
 
+#include "app/fileselection.h"
+#include "app/rundriver.h"
 #include "support/elementbuilder.h"
+#include "support/recordingdisplay.h"
+#include "support/testservices.h"
 
 namespace vexilo::sample {
 namespace {
@@ -169,8 +173,44 @@ TEST(MuestraOpciones, OptionsOutOfRangeAreRefused) {
     o.texts = 11;
     EXPECT_THROW(genera(d.path(), o), std::invalid_argument);
     o.texts = 0;
-    o.tables = 0;
+    for (int tables : {-1, 100}) {
+        o.tables = tables;
+        EXPECT_THROW(genera(d.path(), o), std::invalid_argument);
+    }
+    // Three tables cannot hold 200,000 texts below the record numbers a job hands out.
+    o.elements = 200'000;
+    o.texts = 200'000;
+    o.tables = 3;
     EXPECT_THROW(genera(d.path(), o), std::invalid_argument);
+}
+
+// Any size gives a sample the job can run: without a number of tables, there are as many as keep each
+// one at 20,000 records, so the job never runs out of record numbers below 60000.
+TEST(MuestraOpciones, TablesScaleWithTheTextsSoThatTheJobCanRunOnAnySize) {
+    QTemporaryDir d;
+    Options o;
+    o.elements = 100'000;
+    o.texts = 100'000;
+    const Result r = genera(d.path(), o);
+    std::set<QString> tablas;
+    for (const QString& fila : testing::rowsOfEveryTable(r.database)) {
+        if (fila.startsWith(QStringLiteral("MsCatalog|"))) {
+            tablas.insert(fila.section(QChar('|'), 1, 1));
+        }
+    }
+    EXPECT_EQ(tablas.size(), 6u);  // five tables and the missing one
+    EXPECT_LE(r.records, 5 * kAutoRecordsPerTable);
+
+    testing::TestServices services;
+    platform::ScopedServices scoped(services);
+    testing::RecordingDisplay display;
+    app::RunState f;
+    f.display = &display;
+    f.NombreBdD = r.database;
+    f.NombreBin = r.drawing;
+    f.NombreBinSalida = app::nombreDeSalida(r.drawing);
+    const app::RunOutcome fin = app::Command1_Click(f, app::Modo::No);
+    EXPECT_EQ(fin.kind, app::RunOutcome::Kind::Finished) << fin.message.toStdString();
 }
 
 }  // namespace

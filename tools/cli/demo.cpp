@@ -15,7 +15,8 @@ const QString kUso = QStringLiteral(
     "La misma semilla da siempre los mismos ficheros. Sustituye los de una muestra anterior.\n"
     "  --elementos N   elementos del dibujo (2000)\n"
     "  --textos N      textos entre ellos (la quinta parte)\n"
-    "  --tablas N      tablas de atributos, de 1 a 99 (3)\n"
+    "  --tablas N      tablas de atributos, de 1 a 99 (las necesarias para que ninguna pase de 20000\n"
+    "                  registros, al menos 3: cualquier tamaño da una muestra que el proceso puede tratar)\n"
     "  --registros N   registros por tabla (los necesarios para los textos, al menos 20)\n"
     "  --semilla S     semilla (1)\n");
 
@@ -39,7 +40,7 @@ int ordenDemo(const QStringList& args) {
         constexpr qint64 kMax = 2'000'000'000;
         o.elements = a.numero(QStringLiteral("--elementos"), o.elements, 0, kMax);
         o.texts = a.numero(QStringLiteral("--textos"), 0, 0, o.elements);
-        o.tables = static_cast<int>(a.numero(QStringLiteral("--tablas"), o.tables, 1, 99));
+        o.tables = static_cast<int>(a.numero(QStringLiteral("--tablas"), 0, 1, 99));
         o.recordsPerTable = a.numero(QStringLiteral("--registros"), 0, 0, kMax);
         o.seed = static_cast<std::uint64_t>(a.numero(QStringLiteral("--semilla"), 1, 0, INT64_MAX));
     } catch (const ErrorUso& e) {
@@ -56,6 +57,8 @@ int ordenDemo(const QStringList& args) {
         return app::exitstatus::kDone;
     } catch (const platform::RunError& e) {
         escribeError(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()));
+    } catch (const std::invalid_argument& e) {
+        return errorDeUso(QString::fromUtf8(e.what()), kUso);
     } catch (const std::exception& e) {
         escribeError(QString::fromUtf8(e.what()));
     }

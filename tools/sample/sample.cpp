@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QVariant>
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -266,9 +267,9 @@ QString desfigura(const QString& texto, Azar& azar) {
 struct Texto {
     QString codigo;
     QString texto;
-    int tabla = 0;          // table whose entity number the links use
+    int tabla = 0;              // table whose entity number the links use
     std::int64_t registro = 0;  // record holding the text; 0 for a text not yet in the table
-    bool especial = false;  // code that the assignment pass leaves alone
+    bool especial = false;      // code that the assignment pass leaves alone
 };
 
 Texto eligeTexto(Contexto& c) {
@@ -428,12 +429,20 @@ Result genera(const QString& folder, const Options& options) {
     if (o.elements < 0 || o.texts < 0 || o.texts > o.elements) {
         throw std::invalid_argument("sample: the texts must be between 0 and the number of elements");
     }
+    if (o.tables == 0) {
+        o.tables = static_cast<int>(
+            std::clamp<std::int64_t>((o.texts + kAutoRecordsPerTable - 1) / kAutoRecordsPerTable, 3, 99));
+    }
     if (o.tables < 1 || o.tables > 99) {
         throw std::invalid_argument("sample: between 1 and 99 tables");
     }
     Contexto c{o, 0, o.tables, Azar(o.seed)};
     c.registros = o.recordsPerTable > 0 ? o.recordsPerTable
                                         : std::max<std::int64_t>(20, (o.texts + o.tables - 1) / o.tables);
+    if (o.recordsPerTable == 0 && c.registros > kMaxRecordsPerTable) {
+        throw std::invalid_argument(
+            "los textos necesitarían más de 50000 registros por tabla: use más tablas (--tablas)");
+    }
 
     QDir().mkpath(folder);
     Result r;

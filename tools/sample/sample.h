@@ -33,10 +33,18 @@
 
 namespace vexilo::sample {
 
+// Records per table when the number of tables is chosen for the texts. A job numbers new records below
+// 60000, so tables this size leave every job room to add records.
+constexpr std::int64_t kAutoRecordsPerTable = 20'000;
+// Beyond this many records per table a job soon finds no record number left below 60000.
+constexpr std::int64_t kMaxRecordsPerTable = 50'000;
+
 struct Options {
-    std::int64_t elements = 2000;      // elements in the drawing, all kinds together
-    std::int64_t texts = 0;            // carried T elements among them; 0: a fifth of the elements
-    int tables = 3;                    // attribute tables present in the database (1 to 99)
+    std::int64_t elements = 2000;  // elements in the drawing, all kinds together
+    std::int64_t texts = 0;        // carried T elements among them; 0: a fifth of the elements
+    // Attribute tables present in the database (1 to 99); 0: as many as keep every table at most
+    // kAutoRecordsPerTable records, and at least 3.
+    int tables = 0;
     std::int64_t recordsPerTable = 0;  // records per table; 0: enough for the texts (at least 20)
     std::uint64_t seed = 1;
     QString name = QStringLiteral("muestra");  // base name of the two files
@@ -53,7 +61,8 @@ struct Result {
 
 // Writes the sample into `folder` (created when missing), replacing files of the same names there.
 // Throws platform::RunError when a file cannot be written, std::invalid_argument for options out of
-// range (fewer elements than texts, no table, more than 99 tables).
+// range (fewer elements than texts, more than 99 tables, more than kMaxRecordsPerTable records per
+// table when their number is derived from the texts).
 Result genera(const QString& folder, const Options& options);
 
 }  // namespace vexilo::sample

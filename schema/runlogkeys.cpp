@@ -34,8 +34,16 @@ void RunLogKeys::insert(const QString& tabla, std::int64_t mslink, const QString
     m_keys.insert(makeKey(tabla, mslink, fichero));
 }
 
-RunLogKeys::Key RunLogKeys::makeKey(const QString& tabla, std::int64_t mslink, const QString& fichero) {
-    return Key{tabla.toUpper(), mslink, fichero.toUpper()};
+const QString& RunLogKeys::UpperNames::of(const QString& name) const {
+    auto it = m_upper.constFind(name);
+    if (it == m_upper.constEnd()) {
+        it = m_upper.insert(name, name.toUpper());
+    }
+    return *it;
+}
+
+RunLogKeys::Key RunLogKeys::makeKey(const QString& tabla, std::int64_t mslink, const QString& fichero) const {
+    return Key{m_upper.of(tabla), mslink, m_upper.of(fichero)};
 }
 
 std::size_t RunLogKeys::KeyHash::operator()(const Key& k) const {

@@ -3,6 +3,7 @@
 // read once per job and kept up to date by the job's own inserts, so a call costs the same whether the
 // log holds ten rows or a million.
 
+#include <QHash>
 #include <QString>
 #include <cstdint>
 #include <unordered_set>
@@ -31,8 +32,19 @@ class RunLogKeys {
     struct KeyHash {
         std::size_t operator()(const Key& k) const;
     };
-    static Key makeKey(const QString& tabla, std::int64_t mslink, const QString& fichero);
+    Key makeKey(const QString& tabla, std::int64_t mslink, const QString& fichero) const;
 
+    // A job asks about the same few tables and two files hundreds of thousands of times: each name is
+    // upper-cased once, and every key of that name shares the one upper-cased text.
+    class UpperNames {
+      public:
+        const QString& of(const QString& name) const;
+
+      private:
+        mutable QHash<QString, QString> m_upper;
+    };
+
+    UpperNames m_upper;
     std::unordered_set<Key, KeyHash> m_keys;
 };
 

@@ -69,7 +69,9 @@ void throwStatementError(const QSqlError& error, const QString& table, const QSt
 }
 
 Connection::Connection(QString connectionName, QString path, const SqlDialect& dialect)
-    : m_name(std::move(connectionName)), m_path(std::move(path)), m_dialect(dialect) {}
+    : m_name(std::move(connectionName)), m_path(std::move(path)), m_dialect(dialect) {
+    m_native = m_dialect.nativeWrites(handle(), m_path);
+}
 
 Connection::~Connection() {
     try {
@@ -276,6 +278,7 @@ void Connection::close() {
 void Connection::releaseStatements() {
     // Every QSqlQuery on the connection must be gone before the connection is removed.
     m_writes.clear();
+    m_native.reset();
     m_statements.clear();
     forgetSchema();
 }

@@ -13,6 +13,7 @@
 
 #include "platform/dao.h"
 #include "platform/dialect.h"
+#include "platform/nativewrites.h"
 
 namespace vexilo::platform {
 
@@ -56,19 +57,28 @@ class Connection {
     // The prepared row write (insert or update) of a table and a list of columns, built on first use by
     // `build` and kept with the statements: the passes write hundreds of thousands of rows of the same
     // shape, and building and hashing their SQL text each time cost more than the write itself.
+    // The dialect's own statement runs the write when it has one (nativewrites.h), else a QtSql query.
     enum class WriteKind { Insert, Update };
+    struct PreparedWrite {
+        QSqlQuery* query = nullptr;  // points into m_statements
+        std::unique_ptr<NativeStatement> native;
+    };
     template <typename BuildSql>
-    QSqlQuery& preparedWrite(WriteKind kind, const QString& storedTable, const std::vector<int>& columns,
-                             BuildSql build) {
+    PreparedWrite& preparedWrite(WriteKind kind, const QString& storedTable, const std::vector<int>& columns,
+                                 BuildSql build) {
+        requireOpen();
         WriteShape shape{kind, storedTable, columns};
         auto found = m_writes.find(shape);
         if (found != m_writes.end()) {
-            requireOpen();
-            return *found->second;
+            return found->second;
         }
-        QSqlQuery& query = prepared(build(), storedTable);
-        m_writes.emplace(std::move(shape), &query);
-        return query;
+        PreparedWrite write;
+        if (m_native) {
+            write.native = m_native->prepare(build(), storedTable);
+        } else {
+            write.query = &prepared(build(), storedTable);
+        }
+        return m_writes.emplace(std::move(shape), std::move(write)).first->second;
     }
 
     void begin();
@@ -111,7 +121,8 @@ class Connection {
             return table < o.table;
         }
     };
-    std::map<WriteShape, QSqlQuery*> m_writes;  // points into m_statements
+    std::map<WriteShape, PreparedWrite> m_writes;
+    std::unique_ptr<NativeWrites> m_native;
 };
 
 // The exception for a failed statement: the engine's native number when it gave one, and a Spanish

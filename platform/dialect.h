@@ -6,9 +6,11 @@
 
 #include <QString>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 #include "platform/dao.h"
+#include "platform/nativewrites.h"
 
 namespace vexilo::platform {
 
@@ -53,6 +55,13 @@ class SqlDialect {
     // A stored value as callers see it (a date column's text becomes a QDateTime; Null becomes a
     // null QVariant).
     virtual QVariant fromStored(const QVariant& stored, int fieldType) const = 0;
+
+    // The engine's own statements for the row writes, when it has a faster way than QtSql's; null
+    // otherwise (the writes then go through QtSql queries).
+    virtual std::unique_ptr<NativeWrites> nativeWrites(const QSqlDatabase& /*db*/,
+                                                       const QString& /*path*/) const {
+        return nullptr;
+    }
 };
 
 // The embedded engine's dialect.

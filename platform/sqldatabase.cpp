@@ -29,41 +29,58 @@ void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString
     }
 }
 
-void bindValues(Connection& c, QSqlQuery& query, const QString& storedTable, const std::vector<int>& columns,
-                const std::vector<QVariant>& values) {
+// The values in their stored form, in the order of the statement's marks.
+std::vector<QVariant> storedValues(Connection& c, const QString& storedTable, const std::vector<int>& columns,
+                                   const std::vector<QVariant>& values) {
     const std::vector<FieldDef>& fields = c.columns(storedTable);
+    std::vector<QVariant> stored;
+    stored.reserve(columns.size() + 1);
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const FieldDef& f = fields[static_cast<std::size_t>(columns[i])];
         refuseOversizedText(f, values[i], storedTable);
-        query.bindValue(static_cast<int>(i), c.dialect().toStored(values[i], f.type));
+        stored.push_back(c.dialect().toStored(values[i], f.type));
     }
+    return stored;
+}
+
+// Runs a prepared write; the identity of the added row for an insert.
+RowId runWrite(Connection& c, Connection::PreparedWrite& write, const std::vector<QVariant>& stored,
+               const QString& storedTable) {
+    if (write.native) {
+        return write.native->run(stored);
+    }
+    QSqlQuery& query = *write.query;
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        query.bindValue(static_cast<int>(i), stored[i]);
+    }
+    c.run(query, storedTable);
+    const RowId id = query.lastInsertId().toLongLong();
+    query.finish();
+    return id;
 }
 
 }  // namespace
 
 RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
                 const std::vector<QVariant>& values) {
-    QSqlQuery& query = c.preparedWrite(Connection::WriteKind::Insert, storedTable, columns, [&] {
-        const SqlDialect& d = c.dialect();
-        const std::vector<FieldDef>& fields = c.columns(storedTable);
-        QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
-        if (columns.empty()) {
-            return sql + QLatin1String(" DEFAULT VALUES");
-        }
-        QString names;
-        QString marks;
-        for (int column : columns) {
-            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
-                     d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name);
-            marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
-        }
-        return sql + QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
-    });
-    bindValues(c, query, storedTable, columns, values);
-    c.run(query, storedTable);
-    const RowId id = query.lastInsertId().toLongLong();
-    query.finish();
-    return id;
+    Connection::PreparedWrite& write =
+        c.preparedWrite(Connection::WriteKind::Insert, storedTable, columns, [&] {
+            const SqlDialect& d = c.dialect();
+            const std::vector<FieldDef>& fields = c.columns(storedTable);
+            QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
+            if (columns.empty()) {
+                return sql + QLatin1String(" DEFAULT VALUES");
+            }
+            QString names;
+            QString marks;
+            for (int column : columns) {
+                names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
+                         d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name);
+                marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
+            }
+            return sql + QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
+        });
+    return runWrite(c, write, storedValues(c, storedTable, columns, values), storedTable);
 }
 
 void updateRow(Connection& c, const QString& storedTable, RowId row, const std::vector<int>& columns,
@@ -71,21 +88,22 @@ void updateRow(Connection& c, const QString& storedTable, RowId row, const std::
     if (columns.empty()) {
         return;  // nothing changed: nothing to write
     }
-    QSqlQuery& query = c.preparedWrite(Connection::WriteKind::Update, storedTable, columns, [&] {
-        const SqlDialect& d = c.dialect();
-        const std::vector<FieldDef>& fields = c.columns(storedTable);
-        QString sets;
-        for (int column : columns) {
-            sets += (sets.isEmpty() ? QString() : QStringLiteral(", ")) +
-                    d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) + QLatin1String(" = ?");
-        }
-        return QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") + sets +
-               QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
-    });
-    bindValues(c, query, storedTable, columns, values);
-    query.bindValue(static_cast<int>(columns.size()), row);
-    c.run(query, storedTable);
-    query.finish();
+    Connection::PreparedWrite& write =
+        c.preparedWrite(Connection::WriteKind::Update, storedTable, columns, [&] {
+            const SqlDialect& d = c.dialect();
+            const std::vector<FieldDef>& fields = c.columns(storedTable);
+            QString sets;
+            for (int column : columns) {
+                sets += (sets.isEmpty() ? QString() : QStringLiteral(", ")) +
+                        d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) +
+                        QLatin1String(" = ?");
+            }
+            return QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") + sets +
+                   QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
+        });
+    std::vector<QVariant> stored = storedValues(c, storedTable, columns, values);
+    stored.emplace_back(row);
+    runWrite(c, write, stored, storedTable);
 }
 
 SqlDatabase::SqlDatabase(std::shared_ptr<Connection> connection) : m_connection(std::move(connection)) {}

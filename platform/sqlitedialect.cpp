@@ -121,6 +121,9 @@ class SqliteDialect final : public SqlDialect {
     QString beginTransactionSql() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     QString commitSql() const override { return QStringLiteral("COMMIT"); }
     QString rollbackSql() const override { return QStringLiteral("ROLLBACK"); }
+    std::unique_ptr<NativeWrites> nativeWrites(const QSqlDatabase& db, const QString& path) const override {
+        return sqliteNativeWrites(db, path);
+    }
 
     QVariant toStored(const QVariant& value, int fieldType) const override {
         (void)fieldType;  // SQLite converts numbers and texts by the column's affinity

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PAQUETES=(
   build-essential cmake pkg-config clang-format
-  qt6-base-dev libqt6sql6-sqlite libgl-dev qt6-translations-l10n
+  qt6-base-dev libqt6sql6-sqlite libgl-dev libsqlite3-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   mdbtools-dev libglib2.0-dev
   # only for `make fuzz`: clang and its libFuzzer runtime

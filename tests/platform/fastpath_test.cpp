@@ -43,6 +43,56 @@ TEST_F(FastPaths, InsertUpdateAndReadAgreeOnRowIdentity) {
     EXPECT_EQ(r->CurrentRowId(), second);
 }
 
+// The fast paths write through the engine's own statements: every kind of value must be stored as the
+// recordsets store it, a refused value must fail as any statement fails, and a rollback undoes them.
+TEST_F(FastPaths, FastWritesStoreValuesAsRecordsetsDoAndFailAsStatementsDo) {
+    const std::vector<QVariant> kinds = {QVariant(),
+                                         7,
+                                         qlonglong(1) << 40,
+                                         2.5,
+                                         QStringLiteral("Peña"),
+                                         QStringLiteral(""),
+                                         QByteArray("\x01\x02", 2),
+                                         true};
+    for (const QVariant& v : kinds) {
+        db->InsertRow("PARCELAS", {{"mslink", 1}, {"tcomplet", v}});
+        auto r = db->OpenRecordset(Query::table("PARCELAS"), platform::dbOpenDynaset);
+        r->AddNew();
+        r->SetValue("mslink", 2);
+        r->SetValue("tcomplet", v);
+        r->Update();
+    }
+    const auto rows = db->ReadRows("PARCELAS", {"tcomplet"});
+    ASSERT_EQ(rows.size(), 1 + 2 * kinds.size());
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        SCOPED_TRACE(i);
+        const QVariant& fast = rows[1 + 2 * i].values[0];
+        const QVariant& slow = rows[2 + 2 * i].values[0];
+        EXPECT_EQ(fast.isNull(), slow.isNull());
+        EXPECT_EQ(fast.typeId(), slow.typeId());
+        EXPECT_EQ(fast, slow);
+    }
+
+    platform::TableDef def("CHEQUEOS");
+    def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
+    def.Append(platform::TableDef::CreateField("clasific", platform::dbInteger));
+    db->AppendTableDef(def);
+    const platform::RowId kept = db->InsertRow("CHEQUEOS", {{"mslink", 1}, {"clasific", 2}});
+    db->BeginTrans();
+    db->InsertRow("PARCELAS", {{"mslink", 3}, {"tmapa", "dentro"}});
+    EngineError e = engineErrorOf([&] { db->InsertRow("CHEQUEOS", {{"mslink", 4}, {"clasific", 70000}}); });
+    EXPECT_EQ(e.number(), errnum::kValueRefused);
+    EXPECT_TRUE(e.description().contains("clasific")) << qPrintable(e.description());
+    e = engineErrorOf([&] { db->UpdateRow("CHEQUEOS", kept, {{"mslink", "no es un número"}}); });
+    EXPECT_TRUE(e.description().contains("'mslink'") && e.description().contains("CHEQUEOS"))
+        << qPrintable(e.description());
+    db->Rollback();
+    EXPECT_EQ(db->ReadRows("PARCELAS", {"mslink"}).size(), rows.size());
+    const auto checked = db->ReadRows("CHEQUEOS", {"mslink", "clasific"});
+    ASSERT_EQ(checked.size(), 1u);
+    EXPECT_EQ(checked[0].values[0].toInt(), 1);
+}
+
 TEST_F(FastPaths, UnknownFieldOrTableIsAnEngineErrorAndWritesNothing) {
     EngineError e = engineErrorOf([&] { db->InsertRow("PARCELAS", {{"mslink", 1}, {"nada", 1}}); });
     EXPECT_EQ(e.number(), errnum::kFieldNotFound);

@@ -1,0 +1,131 @@
+#include <sqlite3.h>
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+
+#include "platform/connection.h"
+#include "platform/nativewrites.h"
+
+namespace vexilo::platform {
+
+namespace {
+
+class SqliteStatement final : public NativeStatement {
+  public:
+    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, QString table, QString path)
+        : m_db(db), m_stmt(stmt), m_table(std::move(table)), m_path(std::move(path)) {}
+    ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    RowId run(const std::vector<QVariant>& stored) override {
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            const int rc = bind(static_cast<int>(i) + 1, stored[i]);
+            if (rc != SQLITE_OK) {
+                fail(rc);
+            }
+        }
+        const int rc = sqlite3_step(m_stmt);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+            fail(rc);
+        }
+        sqlite3_reset(m_stmt);  // never left running: a commit must find no statement active
+        return sqlite3_last_insert_rowid(m_db);
+    }
+
+  private:
+    // The same binding as QtSql's SQLite driver gives each kind of value, so that a value is stored
+    // exactly as the recordsets store it.
+    int bind(int index, const QVariant& v) {
+        if (v.isNull()) {
+            return sqlite3_bind_null(m_stmt, index);
+        }
+        switch (v.typeId()) {
+            case QMetaType::QByteArray: {
+                const QByteArray b = v.toByteArray();
+                return sqlite3_bind_blob(m_stmt, index, b.constData(), static_cast<int>(b.size()),
+                                         SQLITE_TRANSIENT);
+            }
+            case QMetaType::Int:
+            case QMetaType::Bool:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+            case QMetaType::Char:
+            case QMetaType::UChar:
+            case QMetaType::SChar:
+                return sqlite3_bind_int(m_stmt, index, v.toInt());
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::Long:
+                return sqlite3_bind_int64(m_stmt, index, v.toLongLong());
+            case QMetaType::Double:
+            case QMetaType::Float:
+                return sqlite3_bind_double(m_stmt, index, v.toDouble());
+            case QMetaType::QString: {
+                const QString& s = *static_cast<const QString*>(v.constData());
+                return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
+                                           SQLITE_TRANSIENT);
+            }
+            default: {
+                const QString s = v.toString();
+                return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
+                                           SQLITE_TRANSIENT);
+            }
+        }
+    }
+
+    [[noreturn]] void fail(int rc) {
+        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
+        const int code = sqlite3_extended_errcode(m_db);
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        throwStatementError(
+            QSqlError(QString(), text, QSqlError::StatementError, QString::number(code != 0 ? code : rc)),
+            m_table, m_path);
+    }
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt;
+    QString m_table;
+    QString m_path;
+};
+
+class SqliteWrites final : public NativeWrites {
+  public:
+    SqliteWrites(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
+
+    std::unique_ptr<NativeStatement> prepare(const QString& sql, const QString& table) override {
+        sqlite3_stmt* stmt = nullptr;
+        const int rc =
+            sqlite3_prepare16_v2(m_db, sql.utf16(), static_cast<int>(sql.size() * 2), &stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            throwStatementError(
+                QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(m_db)), QSqlError::StatementError,
+                          QString::number(sqlite3_extended_errcode(m_db))),
+                table, m_path);
+        }
+        return std::make_unique<SqliteStatement>(m_db, stmt, table, m_path);
+    }
+
+  private:
+    sqlite3* m_db;
+    QString m_path;
+};
+
+}  // namespace
+
+std::unique_ptr<NativeWrites> sqliteNativeWrites(const QSqlDatabase& db, const QString& path) {
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return nullptr;
+    }
+    sqlite3* native = *static_cast<sqlite3* const*>(handle.constData());
+    if (native == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<SqliteWrites>(native, path);
+}
+
+}  // namespace vexilo::platform

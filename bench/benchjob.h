@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <fstream>
@@ -68,6 +69,7 @@ enum class Base { Compartida, Copia };
 inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sample::Result& r, Base base) {
     QuietDisplay display;
     std::int64_t textos = 0;
+    double seconds = 0.0;  // the jobs alone, without preparing their copies
     for (auto _ : state) {
         state.PauseTiming();
         app::RunState f;
@@ -81,7 +83,10 @@ inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sampl
         }
         reiniciaPicoMemoria();
         state.ResumeTiming();
+        QElapsedTimer clock;
+        clock.start();
         const app::RunOutcome fin = app::Command1_Click(f, modo);
+        seconds += clock.nsecsElapsed() / 1e9;
         if (fin.kind != app::RunOutcome::Kind::Finished) {
             state.SkipWithError((fin.message + fin.description).toStdString().c_str());
             return;
@@ -91,6 +96,8 @@ inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sampl
     state.counters["elements"] = static_cast<double>(state.range(0) * 1'000'000);
     state.counters["textos_procesados"] = static_cast<double>(textos);
     state.counters["peak_rss_mb"] = picoMemoriaMb();
+    state.counters["job_s"] =
+        state.iterations() > 0 ? seconds / static_cast<double>(state.iterations()) : 0.0;
     state.SetBytesProcessed(state.iterations() * QFileInfo(r.drawing).size());
 }
 

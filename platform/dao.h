@@ -29,6 +29,8 @@
 
 #include <QString>
 #include <QVariant>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -49,7 +51,9 @@ constexpr int kDatabaseExists = 3204;     // CreateDatabase of an existing path
 constexpr int kFieldNotFound = 3265;      // a field that the table does not have
 constexpr int kObjectClosed = 3420;       // a recordset or database used after Close
 constexpr int kEngineFailure = 3146;      // an engine failure that came with no number of its own
-constexpr int kValueRefused = 275;  // a value the field cannot hold (SQLite's number for a failed check)
+constexpr int kValueRefused = 275;       // a value the field cannot hold (SQLite's number for a failed check)
+constexpr int kHeldByAnother = 3356;     // another process's job kept the database past the wait's limit
+constexpr int kHoldNotSupported = 3251;  // an engine that cannot hold a database for one job
 }  // namespace errnum
 
 // Field type codes, as the table-creating steps give them.
@@ -169,6 +173,13 @@ class Database {
     virtual void Rollback() = 0;
     virtual bool InTransaction() const = 0;
 
+    // Takes the database for this connection alone until it is closed, so that two jobs never run on
+    // it at once: meanwhile no other connection reads or writes it, and this one works as before
+    // (transactions included). Call it before the job's first read. When another process holds it,
+    // calls onWait once and keeps trying until it gets it or `limit` passes; then throws
+    // kHeldByAnother, having written nothing.
+    virtual void HoldForJob(std::chrono::milliseconds limit, const std::function<void()>& onWait) = 0;
+
     virtual void Close() = 0;  // commits an open transaction, then closes
 };
 
@@ -196,6 +207,14 @@ class DBEngine {
     std::unique_ptr<Workspace> m_default;
     int m_busyTimeoutMs = 5000;
 };
+
+// Opens a database for one job and holds it for the job (Database::HoldForJob), within one limit for
+// both: an engine that cannot even open a database while another process holds it is opened again
+// until the holder lets it go. onWait is called once, the first time it has to wait; past the limit,
+// kHeldByAnother. Any other failure to open propagates unchanged.
+std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
+                                             std::chrono::milliseconds limit,
+                                             const std::function<void()>& onWait);
 
 // Creates a new, empty database file of the embedded engine (tools and tests only; the job itself
 // never creates a database). Refuses an existing path.

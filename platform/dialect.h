@@ -14,6 +14,8 @@
 
 namespace vexilo::platform {
 
+class Connection;
+
 class SqlDialect {
   public:
     virtual ~SqlDialect() = default;
@@ -55,6 +57,14 @@ class SqlDialect {
     // A stored value as callers see it (a date column's text becomes a QDateTime; Null becomes a
     // null QVariant).
     virtual QVariant fromStored(const QVariant& stored, int fieldType) const = 0;
+
+    // Tries once, without waiting, to take the database for this connection alone until it closes
+    // (Database::HoldForJob). True when taken; false when another connection holds it. Any other
+    // failure is an EngineError.
+    virtual bool tryHoldForJob(Connection& c) const;
+    // True when an error says that another connection holds the database (the open of a database
+    // that another job holds fails so on an engine whose reads need a lock of their own).
+    virtual bool isHeldElsewhere(const EngineError& /*error*/) const { return false; }
 
     // The engine's own statements for the row writes, when it has a faster way than QtSql's; null
     // otherwise (the writes then go through QtSql queries).

@@ -5,6 +5,7 @@
 
 #include "platform/connection.h"
 #include "platform/dao.h"
+#include "platform/jobhold.h"
 
 namespace vexilo::platform {
 
@@ -31,6 +32,10 @@ class SqlDatabase final : public Database {
     void CommitTrans() override;
     void Rollback() override;
     bool InTransaction() const override;
+
+    void HoldForJob(std::chrono::milliseconds limit, const std::function<void()>& onWait) override;
+    // The hold within a wait that has already begun (the opening's).
+    void holdForJob(JobWait& wait);
 
     void Close() override;
 

@@ -7,16 +7,50 @@
 // Dates are stored as ISO-8601 text 'YYYY-MM-DD HH:MM:SS', SQLite's own date form: its date functions
 // read it, it sorts chronologically as text, and other programs see a readable value. A time of day
 // with no date is stored on the day zero of the date-and-time type, 1899-12-30.
+//
+// A job holds its database file through SQLite's exclusive locking mode: once the connection has taken
+// the file's exclusive lock, it keeps it until it closes, so no other connection, in this process or
+// another, can even read the file meanwhile.
+
+#include <sqlite3.h>
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/connection.h"
 #include "platform/dialect.h"
 
 namespace vexilo::platform {
 namespace {
+
+// SQLite's primary result codes for a file that another connection has locked.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+
+sqlite3* nativeHandle(const Connection& c) {
+    const QSqlDatabase db = c.handle();
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return nullptr;
+    }
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+// The try is one try: a lock that another connection holds fails it at once. The engine's usual busy
+// wait comes back afterwards.
+class NoBusyWaitOn {
+  public:
+    explicit NoBusyWaitOn(sqlite3* db) : m_db(db) { sqlite3_busy_timeout(m_db, 0); }
+    ~NoBusyWaitOn() { sqlite3_busy_timeout(m_db, DBEngine::instance().busyTimeoutMs()); }
+    NoBusyWaitOn(const NoBusyWaitOn&) = delete;
+    NoBusyWaitOn& operator=(const NoBusyWaitOn&) = delete;
+
+  private:
+    sqlite3* m_db;
+};
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QString kDayOnlyFormat = QStringLiteral("yyyy-MM-dd");
@@ -115,6 +149,48 @@ class SqliteDialect final : public SqlDialect {
 
     QString listColumnsSql() const override {
         return QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid");
+    }
+
+    bool isHeldElsewhere(const EngineError& error) const override {
+        const int primary = error.number() & 0xff;
+        return primary == kSqliteBusy || primary == kSqliteLocked;
+    }
+
+    // BEGIN EXCLUSIVE takes the file's exclusive lock, or fails at once when another connection holds
+    // any lock on it; the locking mode, set only once the lock is ours, keeps it past the COMMIT.
+    // Setting the mode before would keep even the partial locks of a failed try, and two jobs trying
+    // together could then lock each other out for good.
+    bool tryHoldForJob(Connection& c) const override {
+        c.requireOpen();
+        sqlite3* db = nativeHandle(c);
+        if (db == nullptr) {
+            return SqlDialect::tryHoldForJob(c);  // not supported without the handle
+        }
+        if (c.inTransaction()) {
+            throwEngineError(errnum::kEngineFailure,
+                             QStringLiteral("La base de datos '%1' no se puede reservar con una transacción "
+                                            "abierta.")
+                                 .arg(c.path()));
+        }
+        {
+            NoBusyWaitOn once(db);
+            try {
+                c.runOnce(QStringLiteral("BEGIN EXCLUSIVE"), QString());
+            } catch (const EngineError& e) {
+                if (isHeldElsewhere(e)) {
+                    return false;
+                }
+                throw;
+            }
+        }
+        try {
+            c.runOnce(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE"), QString());
+            c.runOnce(QStringLiteral("COMMIT"), QString());
+        } catch (...) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        return true;
     }
 
     // IMMEDIATE takes the write lock at once, so two writers never deadlock upgrading a read lock.

@@ -44,6 +44,9 @@ class CountingDatabase : public Database {
     void CommitTrans() override { m_inner->CommitTrans(); }
     void Rollback() override { m_inner->Rollback(); }
     bool InTransaction() const override { return m_inner->InTransaction(); }
+    void HoldForJob(std::chrono::milliseconds limit, const std::function<void()>& onWait) override {
+        m_inner->HoldForJob(limit, onWait);
+    }
     void Close() override { m_inner->Close(); }
 
   private:

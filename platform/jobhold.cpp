@@ -1,0 +1,117 @@
+// Holding a database for one job, on any engine: the retries and the limit. What "held" means is the
+// dialect's (SqlDialect::tryHoldForJob).
+
+#include "platform/jobhold.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "platform/connection.h"
+#include "platform/dao.h"
+#include "platform/databasename.h"
+#include "platform/dialect.h"
+#include "platform/sqldatabase.h"
+
+namespace vexilo::platform {
+
+namespace {
+
+// Between two tries: short enough that the next job starts soon after the first ends.
+constexpr std::chrono::milliseconds kRetryPause{100};
+
+// While a job opens its database, a read that meets another job's lock fails at once instead of
+// waiting the engine's usual busy time: the wait is the job's own, with its notice and its limit.
+class NoBusyWait {
+  public:
+    NoBusyWait() : m_usual(DBEngine::instance().busyTimeoutMs()) { DBEngine::instance().setBusyTimeoutMs(0); }
+    ~NoBusyWait() { DBEngine::instance().setBusyTimeoutMs(m_usual); }
+    NoBusyWait(const NoBusyWait&) = delete;
+    NoBusyWait& operator=(const NoBusyWait&) = delete;
+
+  private:
+    int m_usual;
+};
+
+// Only a database file can refuse the very opening while another job holds it.
+bool openRefusedByHolder(const QString& name, const EngineError& error) {
+    return !isServerDatabase(name) && sqliteDialect().isHeldElsewhere(error);
+}
+
+}  // namespace
+
+JobWait::JobWait(const QString& name, std::chrono::milliseconds limit, std::function<void()> onWait)
+    : m_name(name),
+      m_limit(std::max(limit, std::chrono::milliseconds(0))),
+      m_deadline(Clock::now() + m_limit),
+      m_onWait(std::move(onWait)) {}
+
+std::chrono::milliseconds JobWait::remaining() const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
+    return std::max(left, std::chrono::milliseconds(0));
+}
+
+void JobWait::pause() {
+    if (!m_waited) {
+        m_waited = true;
+        if (m_onWait) {
+            m_onWait();
+        }
+    }
+    const std::chrono::milliseconds left = remaining();
+    if (left.count() == 0) {
+        const qint64 seconds = std::chrono::duration_cast<std::chrono::seconds>(m_limit).count();
+        throwEngineError(errnum::kHeldByAnother,
+                         QStringLiteral("La base de datos '%1' sigue en uso por otro proceso después de "
+                                        "esperar %2 segundos: no se ha hecho nada. Vuelva a intentarlo "
+                                        "cuando el otro proceso termine.")
+                             .arg(shownDatabaseName(m_name), QString::number(seconds)));
+    }
+    std::this_thread::sleep_for(std::min(left, kRetryPause));
+}
+
+bool SqlDialect::tryHoldForJob(Connection& c) const {
+    throwEngineError(
+        errnum::kHoldNotSupported,
+        QStringLiteral("El motor de la base de datos '%1' no permite reservarla para un proceso.")
+            .arg(shownDatabaseName(c.path())));
+}
+
+void SqlDatabase::HoldForJob(std::chrono::milliseconds limit, const std::function<void()>& onWait) {
+    JobWait wait(path(), limit, onWait);
+    holdForJob(wait);
+}
+
+void SqlDatabase::holdForJob(JobWait& wait) {
+    m_connection->requireOpen();
+    while (!m_connection->dialect().tryHoldForJob(*m_connection)) {
+        wait.pause();
+    }
+}
+
+std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
+                                             std::chrono::milliseconds limit,
+                                             const std::function<void()>& onWait) {
+    JobWait wait(name, limit, onWait);
+    for (;;) {
+        std::unique_ptr<Database> db;
+        try {
+            NoBusyWait noBusyWait;
+            db = workspace.OpenDatabase(name);
+        } catch (const EngineError& e) {
+            if (!openRefusedByHolder(name, e)) {
+                throw;
+            }
+            wait.pause();
+            continue;
+        }
+        // The rest of the same wait: one limit for both, and the notice at most once.
+        if (auto* engineDb = dynamic_cast<SqlDatabase*>(db.get())) {
+            engineDb->holdForJob(wait);
+        } else {
+            db->HoldForJob(wait.remaining(), wait.waited() ? std::function<void()>() : onWait);
+        }
+        return db;
+    }
+}
+
+}  // namespace vexilo::platform

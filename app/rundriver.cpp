@@ -1,5 +1,6 @@
 #include "app/rundriver.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include "drawing/passes/assignmentpass.h"
 #include "drawing/passes/rewritepass.h"
 #include "platform/dao.h"
+#include "platform/databasename.h"
 #include "schema/verification.h"
 
 namespace vexilo::app {
@@ -21,9 +23,10 @@ namespace {
 
 // The output is written under a name of its own beside the final one and takes the final name only
 // at the end, after the database has committed: a job that fails, or is killed, never leaves a drawing
-// under the output's name that looks whole.
+// under the output's name that looks whole. The name is this process's own: another job on the same
+// drawing, waiting meanwhile for the database, must not cut short the file this one is writing.
 QString partialName(const QString& nombreBinSalida) {
-    return nombreBinSalida + QStringLiteral(".parcial");
+    return nombreBinSalida + QStringLiteral(".parcial-%1").arg(QCoreApplication::applicationPid());
 }
 
 struct JobFiles {
@@ -62,21 +65,30 @@ class JobCaches {
     RunState& m_f;
 };
 
-void openDatabase(RunState& f) {
+// The database is the job's alone from its first read to its end: two jobs on one database run one
+// after the other, the second on the first one's results.
+void openDatabase(RunState& f, const RunOptions& options) {
     f.Wrk = &platform::DBEngine::instance().Workspaces(0);
-    f.Bd = f.Wrk->OpenDatabase(f.NombreBdD);
+    bool waited = false;
+    f.Bd = platform::OpenDatabaseForJob(*f.Wrk, f.NombreBdD, options.espera, [&] {
+        waited = true;
+        f.display->notice(waitingMessage(f.NombreBdD));
+    });
+    if (waited) {
+        f.display->notice(QString());
+    }
     // The whole job is one transaction: the pass's closing of Bd commits it.
     f.Bd->BeginTrans();
 }
 
-void runJob(RunState& f, Modo modo, JobFiles& files) {
+void runJob(RunState& f, Modo modo, const RunOptions& options, JobFiles& files) {
     rechazaSalidaSobreEntradas(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
     files.fichero1 = std::make_unique<drawing::BinReader>(f.NombreBin);
     f.HoraInicio = secondsOfDay();
     files.partial = partialName(f.NombreBinSalida);
     files.fichero3 = std::make_unique<drawing::BinWriter>(files.partial);
     f.display->setPointer(platform::MousePointer::Busy);
-    openDatabase(f);
+    openDatabase(f, options);
 
     schema::Chequea_tablas_principales(f);
     schema::chequea_resto_tablas(f);
@@ -165,7 +177,12 @@ QString createdMessage(const QString& nombreBinSalida) {
     return QStringLiteral("Creado el fichero : ") + QChar(13) + nombreBinSalida;
 }
 
-RunOutcome Command1_Click(RunState& f, Modo modo) {
+QString waitingMessage(const QString& nombreBdD) {
+    return QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '%1'...")
+        .arg(platform::shownDatabaseName(nombreBdD));
+}
+
+RunOutcome Command1_Click(RunState& f, Modo modo, const RunOptions& options) {
     f.MantenerAsignaciones = modo == Modo::Si;
     if (f.NombreBin.isEmpty() || f.NombreBdD.isEmpty() || f.NombreBinSalida.isEmpty()) {
         return {};
@@ -174,7 +191,7 @@ RunOutcome Command1_Click(RunState& f, Modo modo) {
 
     JobCaches caches(f);
     JobFiles files;
-    RunOutcome outcome = guarded([&] { runJob(f, modo, files); });
+    RunOutcome outcome = guarded([&] { runJob(f, modo, options, files); });
     if (outcome.kind != RunOutcome::Kind::Finished) {
         closeAll(f, files, outcome);
     }

@@ -8,6 +8,7 @@
 // services if the default headless ones do not serve, and call Command1_Click with the mode.
 
 #include <QString>
+#include <chrono>
 
 #include "app/core/outcome.h"
 #include "app/core/runstate.h"
@@ -18,9 +19,17 @@ namespace vexilo::app {
 // "Modificar Texto en Bin" the rewrite pass.
 enum class Modo { Si, No, ModificarTexto };
 
+// What the face that starts a job may choose beyond the window's own controls.
+struct RunOptions {
+    // How long a job waits for another process's job on the same database before it gives up.
+    std::chrono::milliseconds espera = std::chrono::minutes(10);
+};
+
 // Runs one job. MantenerAsignaciones is set from the mode on every call, before anything else. Without
 // all three names nothing else happens. Otherwise: opens the input and the output (truncated), notes
-// HoraInicio, shows the busy pointer, opens Bd in the default workspace with one transaction for the
+// HoraInicio, shows the busy pointer, opens Bd in the default workspace and holds it for the job before
+// its first read (while another process's job holds it, the display's notice says that the job waits,
+// for at most options.espera; past it the job fails with nothing written), with one transaction for the
 // whole job, verifies the schema, runs the pass of the mode, closes both files, writes the completion
 // message to Label5, shows Label1, restores the default pointer, and when the pass passed over
 // elements, shows one message that counts them. The job's caches are made for it and dropped after it.
@@ -30,7 +39,10 @@ enum class Modo { Si, No, ModificarTexto };
 // the disk, the database commits, the output takes its name (a failure there turns the outcome into
 // that failure). On any failure the database is rolled back to what it was before the job and no
 // output takes the output's name. The pointer is left as the failing step left it.
-RunOutcome Command1_Click(RunState& f, Modo modo);
+RunOutcome Command1_Click(RunState& f, Modo modo, const RunOptions& options = {});
+
+// The notice of a job that waits for another process's job on the database `nombreBdD`.
+QString waitingMessage(const QString& nombreBdD);
 
 // "Creado el fichero : ", a carriage return, and the output path.
 QString createdMessage(const QString& nombreBinSalida);

@@ -30,6 +30,9 @@ class Display {
     virtual void setPointer(platform::MousePointer pointer) = 0;
     // A message that lets the job go on once the user has read it (OK button only).
     virtual void message(const QString& text, platform::Icon icon = platform::Icon::None) = 0;
+    // A passing notice that needs no answer (the job waits for another process's job); an empty text
+    // takes it away. The window shows it in its status line, Label5; the command line prints it.
+    virtual void notice(const QString& text) { setText(Control::Label5, text); }
 };
 
 }  // namespace vexilo::app

@@ -37,6 +37,10 @@ class RunDriverTest : public ::testing::Test {
     }
 
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    // A partial output of any job left in the folder.
+    bool hasPartialOutput() const {
+        return !QDir(dir.path()).entryList({QStringLiteral("mapa_s.bin.parcial*")}, QDir::Files).isEmpty();
+    }
     void eligeTodo() {
         f.NombreBdD = path("particular.sqlite");
         f.NombreBin = path("mapa.bin");
@@ -219,7 +223,7 @@ TEST_F(RunDriverTest, FailureHalfwayLeavesTheDatabaseAsBeforeAndNoOutput) {
     ASSERT_EQ(outcome.kind, RunOutcome::Kind::Failed);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 0);
-    EXPECT_FALSE(QFile::exists(path("mapa_s.bin.parcial")));
+    EXPECT_FALSE(hasPartialOutput());
     // The output of an earlier job is not replaced by a half-written one.
     EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
 }
@@ -241,7 +245,7 @@ TEST_F(RunDriverTest, StopKeepsTheWorkDoneBeforeItInBothFiles) {
     const auto out = testing::parseFile(path("mapa_s.bin"));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].enlaces.size(), 1u);
-    EXPECT_FALSE(QFile::exists(path("mapa_s.bin.parcial")));
+    EXPECT_FALSE(hasPartialOutput());
 }
 
 // An output name that leads, through a link, to the drawing or the database is refused before
@@ -257,7 +261,7 @@ TEST_F(RunDriverTest, OutputThatIsTheInputOrTheDatabaseIsRefused) {
         EXPECT_EQ(outcome.kind, RunOutcome::Kind::Stopped);
         EXPECT_TRUE(outcome.message.contains(QStringLiteral("es el mismo fichero")));
         EXPECT_EQ(testing::readFile(path(target)), before);
-        EXPECT_FALSE(QFile::exists(path("mapa_s.bin.parcial")));
+        EXPECT_FALSE(hasPartialOutput());
     }
 }
 
@@ -272,6 +276,68 @@ TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAndLeavesNoOutput) {
     EXPECT_FALSE(QFile::exists(path("no-existe.sqlite")));
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2) << "only the database and the drawing";
+}
+
+// Another process's job on the same database: this job waits for it, says so in the status line, and
+// runs on its results; past the limit it fails with nothing written.
+std::unique_ptr<platform::Database> holdAsAnotherJob(const QString& database) {
+    return platform::OpenDatabaseForJob(platform::DBEngine::instance().Workspaces(0), database,
+                                        std::chrono::seconds(1), {});
+}
+
+TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
+    testing::createCatalogDatabase(path("b.sqlite"), callesCatalog());
+    testing::writeFile(path("mapa.bin"),
+                       testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR")}));
+    eligeTodo();
+    f.NombreBdD = path("b.sqlite");
+    std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
+    other->InsertRow(QStringLiteral("CALLES"), {{QStringLiteral("mslink"), 5},
+                                                {QStringLiteral("tmapa"), QStringLiteral("CALLE MAYOR")}});
+    display.onNotice = [&](const QString& text) {
+        if (!text.isEmpty()) {
+            other->Close();  // the other job ends while this one waits
+        }
+    };
+    const RunOutcome outcome = Command1_Click(f, Modo::No);
+    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Finished) << outcome.description.toStdString();
+    ASSERT_EQ(display.notices.size(), 2u);
+    EXPECT_EQ(display.notices[0],
+              QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '") + f.NombreBdD +
+                  QStringLiteral("'..."));
+    EXPECT_EQ(display.notices[1], QString());  // taken away once the job has the database
+    EXPECT_EQ(display.text(Control::Label5), createdMessage(f.NombreBinSalida));
+    // The text found the record the other job added: no new one.
+    EXPECT_EQ(rowCount(f.NombreBdD, "CALLES"), 1);
+}
+
+TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
+    testing::createCatalogDatabase(path("b.sqlite"), callesCatalog());
+    testing::writeFile(path("mapa.bin"),
+                       testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR")}));
+    eligeTodo();
+    f.NombreBdD = path("b.sqlite");
+    const Bytes oldOutput(100, 0x42);
+    testing::writeFile(path("mapa_s.bin"), oldOutput);
+    std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
+    RunOptions options;
+    options.espera = std::chrono::milliseconds(300);
+    const RunOutcome outcome = Command1_Click(f, Modo::No, options);
+    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Failed);
+    EXPECT_EQ(outcome.number, platform::errnum::kHeldByAnother);
+    EXPECT_TRUE(outcome.description.contains(f.NombreBdD)) << outcome.description.toStdString();
+    EXPECT_EQ(display.notices.size(), 1u);
+    other->Close();
+    EXPECT_EQ(rowCount(f.NombreBdD, "CALLES"), 0);
+    EXPECT_EQ(rowCount(f.NombreBdD, "CONTROLPROCESO"), 0);
+    EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
+    EXPECT_FALSE(hasPartialOutput());
+}
+
+TEST_F(RunDriverTest, AJobThatFindsTheDatabaseFreeGivesNoNotice) {
+    eligeTodo();
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    EXPECT_TRUE(display.notices.empty());
 }
 
 TEST_F(RunDriverTest, InputThatCannotBeOpenedFailsBeforeTheOutputIsCreated) {

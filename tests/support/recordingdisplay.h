@@ -2,6 +2,7 @@
 // A Display for tests: remembers everything the job showed, in order.
 
 #include <QString>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -24,6 +25,13 @@ class RecordingDisplay : public app::Display {
     void setFinishedVisible(bool visible) override { finishedVisible = visible; }
     void setPointer(platform::MousePointer p) override { pointers.push_back(p); }
     void message(const QString& text, platform::Icon icon) override { messages.push_back({text, icon}); }
+    void notice(const QString& text) override {
+        notices.push_back(text);
+        app::Display::notice(text);
+        if (onNotice) {
+            onNotice(text);
+        }
+    }
 
     QString text(app::Control c) const {
         auto it = texts.find(c);
@@ -35,6 +43,8 @@ class RecordingDisplay : public app::Display {
     std::vector<int> progress;
     std::vector<platform::MousePointer> pointers;
     std::vector<Message> messages;
+    std::vector<QString> notices;
+    std::function<void(const QString&)> onNotice;  // a test's own step when the job gives a notice
     bool finishedVisible = false;
 };
 

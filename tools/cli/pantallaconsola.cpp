@@ -70,4 +70,12 @@ void PantallaConsola::message(const QString& text, platform::Icon) {
     escribeError(text);
 }
 
+void PantallaConsola::notice(const QString& text) {
+    if (text.isEmpty()) {
+        return;
+    }
+    cierraLinea();
+    escribeError(text);
+}
+
 }  // namespace vexilo::cli

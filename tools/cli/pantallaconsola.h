@@ -20,6 +20,8 @@ class PantallaConsola : public app::Display {
     void setFinishedVisible(bool visible) override { m_terminado = visible; }
     void setPointer(platform::MousePointer) override {}
     void message(const QString& text, platform::Icon icon) override;
+    // Printed at once, on a line of its own; the empty text that takes a notice away prints nothing.
+    void notice(const QString& text) override;
 
   private:
     void marca(int hasta);

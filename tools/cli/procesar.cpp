@@ -13,12 +13,16 @@ namespace vexilo::cli {
 namespace {
 
 const QString kUso = QStringLiteral(
-    "Uso: vexilo-cli procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto] [-q]\n"
+    "Uso: vexilo-cli procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto]\n"
+    "                         [--espera SEGUNDOS] [-q]\n"
     "Hace el trabajo de \"Procesar\" sobre cada fichero de dibujo, en orden, con la misma base de datos:\n"
     "escribe FICHERO_s.bin al lado (borrando uno anterior), actualiza la base de datos y CONTROLPROCESO.\n"
     "  --modo no      asigna los textos sin mantener las asignaciones gráficas (por defecto)\n"
     "  --modo si      asigna los textos manteniendo las asignaciones gráficas\n"
     "  --modo texto   modifica los textos del dibujo con los de la base de datos\n"
+    "  --espera N     si otro proceso está trabajando con la base de datos, espera a que termine como\n"
+    "                 mucho N segundos (600) y después se trabaja sobre sus resultados; pasado ese\n"
+    "                 tiempo no se hace nada y el estado de salida es 1\n"
     "  -q             sin la línea de progreso\n"
     "Los mensajes salen por la salida de errores y no esperan respuesta. Estado de salida: 0 correcto,\n"
     "1 tras una parada o un error (los ficheros siguientes no se procesan), 2 error de uso.\n");
@@ -46,7 +50,8 @@ void resumen(const app::RunState& f) {
 }
 
 // One job; false when it stopped or failed (already reported).
-bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin, app::Modo modo) {
+bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin, app::Modo modo,
+                const app::RunOptions& opciones) {
     f.NombreBin = bin;
     f.NombreBinSalida = app::nombreDeSalida(bin);
     try {
@@ -62,7 +67,7 @@ bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin,
         return false;
     }
     pantalla.empiezaTrabajo();
-    const app::RunOutcome r = app::Command1_Click(f, modo);
+    const app::RunOutcome r = app::Command1_Click(f, modo, opciones);
     pantalla.terminaTrabajo(r.kind == app::RunOutcome::Kind::Finished);
     if (r.kind == app::RunOutcome::Kind::Finished) {
         resumen(f);
@@ -87,8 +92,11 @@ bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin,
 int ordenProcesar(const QStringList& args) {
     Argumentos a;
     app::Modo modo = app::Modo::No;
+    app::RunOptions opciones;
     try {
-        a = analiza(args, {QStringLiteral("--bdd"), QStringLiteral("--bin"), QStringLiteral("--modo")},
+        a = analiza(args,
+                    {QStringLiteral("--bdd"), QStringLiteral("--bin"), QStringLiteral("--modo"),
+                     QStringLiteral("--espera")},
                     {QStringLiteral("-q")});
         if (a.ayuda) {
             salida() << kUso;
@@ -111,6 +119,9 @@ int ordenProcesar(const QStringList& args) {
             }
         }
         modo = modoDe(a.opcion(QStringLiteral("--modo"), QStringLiteral("no")));
+        constexpr qint64 kUnaSemana = 7 * 24 * 3600;
+        const qint64 defecto = std::chrono::duration_cast<std::chrono::seconds>(opciones.espera).count();
+        opciones.espera = std::chrono::seconds(a.numero(QStringLiteral("--espera"), defecto, 0, kUnaSemana));
     } catch (const ErrorUso& e) {
         return errorDeUso(e.mensaje(), kUso);
     }
@@ -127,7 +138,7 @@ int ordenProcesar(const QStringList& args) {
     f.display = &pantalla;
     f.NombreBdD = bdd;
     for (const QString& bin : a.opciones.value(QStringLiteral("--bin"))) {
-        if (!procesaUno(f, pantalla, bin, modo)) {
+        if (!procesaUno(f, pantalla, bin, modo, opciones)) {
             return app::exitstatus::kEnded;
         }
     }

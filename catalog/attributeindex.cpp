@@ -48,10 +48,8 @@ std::optional<QString> codeOf(const QVariant& tfeature) {
 }
 
 void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
-    m_ids.clear();
-    m_mslinks.clear();
-    m_byText.clear();
-    m_byMslink.clear();
+    Q_ASSERT(m_ids.empty());
+    m_byText.reserve(rows.size());
     m_ids.reserve(rows.size());
     m_mslinks.reserve(rows.size());
     for (const auto& row : rows) {
@@ -67,7 +65,7 @@ void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
         if (text.isNull() || !fitsInt32(*mslink)) {
             continue;
         }
-        ByText& entry = m_byText[textKey(text.toString())];
+        ByText& entry = entryFor(textKey(text.toString()));
         const std::optional<QString> code = codeOf(row.values[kTfeature]);
         if (code) {
             entry.owned(*code).push_back(pos);  // rows come in natural order: already sorted
@@ -79,17 +77,18 @@ void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
 
 std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave,
                                                            const QString& codigo) const {
-    const auto entry = m_byText.constFind(clave);
-    if (entry == m_byText.constEnd()) {
+    const auto found = m_byText.find(view(clave));
+    if (found == m_byText.end()) {
         return std::nullopt;
     }
+    const ByText* entry = &found->second;
     std::optional<Pos> best;
     bool unclaimed = false;
     if (entry->nextUnclaimed < entry->unclaimed.size()) {
         best = entry->unclaimed[entry->nextUnclaimed];
         unclaimed = true;
     }
-    const std::vector<Pos>* owned = entry->owned(codigo);
+    const Positions* owned = entry->owned(codigo);
     if (owned && !owned->empty() && (!best || owned->front() < *best)) {
         best = owned->front();
         unclaimed = false;
@@ -102,7 +101,7 @@ std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave,
 }
 
 void AttributeIndex::claimed(const QString& clave, Pos pos, const QString& stored) {
-    ByText& entry = m_byText[clave];
+    ByText& entry = entryFor(clave);
     // A claim always takes the first unclaimed record holding the text: no unclaimed record before it
     // can be eligible, since every unclaimed record is.
     Q_ASSERT(entry.nextUnclaimed < entry.unclaimed.size() && entry.unclaimed[entry.nextUnclaimed] == pos);
@@ -124,7 +123,7 @@ bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::o
     m_mslinks.push_back(mslink);
     addMslink(mslink, pos);
     if (clave) {
-        m_byText[*clave].owned(stored).push_back(pos);  // the last position: still sorted
+        entryFor(*clave).owned(stored).push_back(pos);  // the last position: still sorted
     }
     return true;
 }
@@ -159,25 +158,33 @@ std::optional<std::int64_t> AttributeIndex::highestBelowLimit() const {
     return std::prev(it)->first;
 }
 
-const std::vector<AttributeIndex::Pos>* AttributeIndex::ByText::owned(const QString& codigo) const {
+AttributeIndex::ByText& AttributeIndex::entryFor(const QString& clave) {
+    const auto found = m_byText.find(view(clave));
+    if (found != m_byText.end()) {
+        return found->second;
+    }
+    return m_byText.try_emplace(Text(view(clave), &m_arena)).first->second;
+}
+
+const AttributeIndex::Positions* AttributeIndex::ByText::owned(const QString& codigo) const {
     for (const auto& [code, positions] : byCode) {
-        if (code == codigo) {
+        if (code == view(codigo)) {
             return &positions;
         }
     }
     return nullptr;
 }
 
-std::vector<AttributeIndex::Pos>& AttributeIndex::ByText::owned(const QString& codigo) {
+AttributeIndex::Positions& AttributeIndex::ByText::owned(const QString& codigo) {
     for (auto& [code, positions] : byCode) {
-        if (code == codigo) {
+        if (code == view(codigo)) {
             return positions;
         }
     }
-    return byCode.emplace_back(codigo, std::vector<Pos>{}).second;
+    return byCode.emplace_back(view(codigo), Positions{}).second;
 }
 
-void AttributeIndex::insertSorted(std::vector<Pos>& v, Pos pos) {
+void AttributeIndex::insertSorted(Positions& v, Pos pos) {
     v.insert(std::upper_bound(v.begin(), v.end(), pos), pos);
 }
 

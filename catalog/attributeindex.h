@@ -22,7 +22,11 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/dao.h"
@@ -52,7 +56,11 @@ class AttributeIndex {
         bool unclaimed;  // Tfeature is Null: the caller claims it before taking it
     };
 
-    // Builds the index from every row of the table in stored order, columns as kIndexColumns.
+    AttributeIndex() = default;
+    AttributeIndex(const AttributeIndex&) = delete;
+    AttributeIndex& operator=(const AttributeIndex&) = delete;
+
+    // Builds the index, once, from every row of the table in stored order, columns as kIndexColumns.
     void load(const std::vector<platform::Database::Row>& rows);
 
     // The first record in natural order holding `clave` whose Tfeature is Null or reads as `codigo`.
@@ -76,27 +84,53 @@ class AttributeIndex {
     std::size_t size() const { return m_ids.size(); }
 
   private:
+    // The index's texts, lists and tree nodes live in one arena, released in a few blocks with the
+    // index: a table of 20,000 records would otherwise be some 100,000 small allocations to make and,
+    // at the job's end, to free one by one.
+    using Text = std::pmr::u16string;
+    using Positions = std::pmr::vector<Pos>;
+    static std::u16string_view view(const QString& s) {
+        return {reinterpret_cast<const char16_t*>(s.constData()), static_cast<std::size_t>(s.size())};
+    }
+
     // Records holding one text: the unclaimed ones in natural order (consumed from the front: a claim
     // always takes the first of them) and the claimed ones by the text of their Tfeature.
     struct ByText {
-        std::vector<Pos> unclaimed;
+        using allocator_type = std::pmr::polymorphic_allocator<>;
+        explicit ByText(const allocator_type& a) : unclaimed(a), byCode(a) {}
+        ByText(ByText&& o, const allocator_type& a)
+            : unclaimed(std::move(o.unclaimed), a),
+              nextUnclaimed(o.nextUnclaimed),
+              byCode(std::move(o.byCode), a) {}
+
+        Positions unclaimed;
         std::uint32_t nextUnclaimed = 0;
         // A text is held by few codes, so a short list beats a hash (and costs far less memory).
-        std::vector<std::pair<QString, std::vector<Pos>>> byCode;  // positions sorted
+        std::pmr::vector<std::pair<Text, Positions>> byCode;  // positions sorted
 
-        const std::vector<Pos>* owned(const QString& codigo) const;
-        std::vector<Pos>& owned(const QString& codigo);  // created empty when missing
+        const Positions* owned(const QString& codigo) const;
+        Positions& owned(const QString& codigo);  // created empty when missing
+    };
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+    };
+    struct TextEqual {
+        using is_transparent = void;
+        bool operator()(std::u16string_view a, std::u16string_view b) const { return a == b; }
     };
 
-    static void insertSorted(std::vector<Pos>& v, Pos pos);
+    ByText& entryFor(const QString& clave);
+    static void insertSorted(Positions& v, Pos pos);
     void addMslink(std::int64_t n, Pos pos);
 
     static constexpr std::int64_t kNoMslink = std::numeric_limits<std::int64_t>::min();
 
-    std::vector<platform::RowId> m_ids;                   // by position
-    std::vector<std::int64_t> m_mslinks;                  // by position; kNoMslink when not a whole number
-    QHash<QString, ByText> m_byText;                      // by text key
-    std::map<std::int64_t, std::vector<Pos>> m_byMslink;  // each sorted by position; no empty entries
+    std::pmr::monotonic_buffer_resource m_arena;  // first: outlives every container below
+    std::vector<platform::RowId> m_ids;           // by position
+    std::vector<std::int64_t> m_mslinks;          // by position; kNoMslink when not a whole number
+    std::pmr::unordered_map<Text, ByText, TextHash, TextEqual> m_byText{&m_arena};  // by text key
+    std::pmr::map<std::int64_t, Positions> m_byMslink{&m_arena};  // each sorted by position; no empty entries
 };
 
 // The run's indexes, one per attribute table, built on first use from the open database.

@@ -212,7 +212,40 @@ int Connection::requireColumn(const QString& storedTable, const QString& name) {
     return index;
 }
 
+const Connection::WriteTarget& Connection::writeTarget(const QString& table, const FieldValues& given) {
+    for (const KnownTarget& known : m_targets) {
+        if (known.matches(table, given)) {
+            return known.target;
+        }
+    }
+    KnownTarget known;
+    known.table = table;
+    known.target.storedTable = resolveTable(table);
+    for (const auto& [name, value] : given) {
+        known.names.push_back(name);
+        known.target.columns.push_back(requireColumn(known.target.storedTable, name));
+    }
+    constexpr std::size_t kKnownTargets = 32;  // a job has a handful; a caller with more just resolves again
+    if (m_targets.size() == kKnownTargets) {
+        m_targets.clear();
+    }
+    return m_targets.emplace_back(std::move(known)).target;
+}
+
+bool Connection::KnownTarget::matches(const QString& t, const FieldValues& given) const {
+    if (given.size() != names.size() || t != table) {
+        return false;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (given[i].first != names[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void Connection::forgetSchema() {
+    m_targets.clear();
     m_tablesRead = false;
     m_tables.clear();
     m_columns.clear();

@@ -54,6 +54,15 @@ class Connection {
     int requireColumn(const QString& storedTable, const QString& name);
     void forgetSchema();
 
+    // The stored table and the column indexes of a write given as (name, value) pairs, names matched
+    // without regard to case. A job writes the same few lists of names hundreds of thousands of times:
+    // each is resolved once and then found by comparing the names as given.
+    struct WriteTarget {
+        QString storedTable;
+        std::vector<int> columns;
+    };
+    const WriteTarget& writeTarget(const QString& table, const FieldValues& given);
+
     // The prepared row write (insert or update) of a table and a list of columns, built on first use by
     // `build` and kept with the statements: the passes write hundreds of thousands of rows of the same
     // shape, and building and hashing their SQL text each time cost more than the write itself.
@@ -122,6 +131,13 @@ class Connection {
         }
     };
     std::map<WriteShape, PreparedWrite> m_writes;
+    struct KnownTarget {
+        QString table;  // as asked
+        std::vector<QString> names;
+        WriteTarget target;
+        bool matches(const QString& t, const FieldValues& given) const;
+    };
+    std::vector<KnownTarget> m_targets;
     std::unique_ptr<NativeWrites> m_native;
 };
 

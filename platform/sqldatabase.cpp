@@ -6,15 +6,14 @@ namespace vexilo::platform {
 
 namespace {
 
-// Column indexes and values for a list of (name, value) pairs, names matched without regard to case.
-void resolveValues(Connection& c, const QString& storedTable, const FieldValues& given,
-                   std::vector<int>& columns, std::vector<QVariant>& values) {
-    columns.reserve(given.size());
+// The values of a list of (name, value) pairs, in its order.
+std::vector<QVariant> valuesOf(const FieldValues& given) {
+    std::vector<QVariant> values;
     values.reserve(given.size());
-    for (const auto& [name, value] : given) {
-        columns.push_back(c.requireColumn(storedTable, name));
-        values.push_back(value);
+    for (const auto& pair : given) {
+        values.push_back(pair.second);
     }
+    return values;
 }
 
 // A text longer than its field's declared size is refused here too, so that a table that another
@@ -166,19 +165,13 @@ std::unique_ptr<Recordset> SqlDatabase::OpenRecordset(const Query& source, Recor
 }
 
 RowId SqlDatabase::InsertRow(const QString& table, const FieldValues& values) {
-    const QString stored = m_connection->resolveTable(table);
-    std::vector<int> columns;
-    std::vector<QVariant> given;
-    resolveValues(*m_connection, stored, values, columns, given);
-    return insertRow(*m_connection, stored, columns, given);
+    const Connection::WriteTarget& target = m_connection->writeTarget(table, values);
+    return insertRow(*m_connection, target.storedTable, target.columns, valuesOf(values));
 }
 
 void SqlDatabase::UpdateRow(const QString& table, RowId row, const FieldValues& values) {
-    const QString stored = m_connection->resolveTable(table);
-    std::vector<int> columns;
-    std::vector<QVariant> given;
-    resolveValues(*m_connection, stored, values, columns, given);
-    updateRow(*m_connection, stored, row, columns, given);
+    const Connection::WriteTarget& target = m_connection->writeTarget(table, values);
+    updateRow(*m_connection, target.storedTable, row, target.columns, valuesOf(values));
 }
 
 std::vector<Database::Row> SqlDatabase::ReadRows(const QString& table, const std::vector<QString>& columns) {

@@ -60,7 +60,7 @@ constexpr int kZeroDay = 30;
 
 // The stored text of a date, "YYYY-MM-DD HH:MM:SS". The run log writes two dates per row, so this is
 // built by hand: formatting through QDateTime::toString costs more than the insert itself.
-QString dateText(const QDate& day, const QTime& time) {
+QString formatDate(const QDate& day, const QTime& time) {
     if (!day.isValid() || !time.isValid() || day.year() < 1 || day.year() > 9999) {
         return QDateTime(day, time).toString(kDateFormat);
     }
@@ -68,6 +68,27 @@ QString dateText(const QDate& day, const QTime& time) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", day.year(), day.month(), day.day(),
                   time.hour(), time.minute(), time.second());
     return QString::fromLatin1(text, 19);
+}
+
+// The same moments come again and again (the log's Fecha and Hora change once a second): the last two
+// texts are kept.
+QString dateText(const QDate& day, const QTime& time) {
+    struct Known {
+        QDate day;
+        QTime time;
+        QString text;
+    };
+    thread_local Known known[2];
+    thread_local int next = 0;
+    for (const Known& k : known) {
+        if (!k.text.isNull() && k.day == day && k.time == time) {
+            return k.text;
+        }
+    }
+    Known& slot = known[next];
+    next = 1 - next;
+    slot = Known{day, time, formatDate(day, time)};
+    return slot.text;
 }
 
 // Identifiers are joined by concatenation, never through QString::arg, whose markers a name could hold.

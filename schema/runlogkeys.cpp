@@ -1,6 +1,6 @@
 #include "schema/runlogkeys.h"
 
-#include <QHash>
+#include <bit>
 #include <limits>
 
 #include "catalog/conversion.h"
@@ -11,7 +11,7 @@ RunLogKeys::RunLogKeys(platform::Database& db) {
     const auto filas = db.ReadRows(
         QStringLiteral("CONTROLPROCESO"),
         {QStringLiteral("NombreTabla"), QStringLiteral("mslink"), QStringLiteral("NombreFichero")});
-    m_keys.reserve(filas.size());
+    m_slots.resize(std::bit_ceil(std::max<std::size_t>(64, filas.size() * 2 + 2)));
     for (const auto& fila : filas) {
         const QVariant& tabla = fila.values[0];
         const QVariant& fichero = fila.values[2];
@@ -22,35 +22,75 @@ RunLogKeys::RunLogKeys(platform::Database& db) {
         if (tabla.isNull() || fichero.isNull() || !mslink) {
             continue;
         }
-        m_keys.insert(makeKey(tabla.toString(), *mslink, fichero.toString()));
+        insert(tabla.toString(), *mslink, fichero.toString());
     }
 }
 
 bool RunLogKeys::contains(const QString& tabla, std::int64_t mslink, const QString& fichero) const {
-    return m_keys.count(makeKey(tabla, mslink, fichero)) > 0;
+    const std::uint32_t pair = pairOf(tabla, fichero, false);
+    if (pair == 0) {
+        return false;
+    }
+    return m_slots[findSlot(Key{mslink, pair})].pair != 0;
 }
 
 void RunLogKeys::insert(const QString& tabla, std::int64_t mslink, const QString& fichero) {
-    m_keys.insert(makeKey(tabla, mslink, fichero));
-}
-
-const QString& RunLogKeys::UpperNames::of(const QString& name) const {
-    auto it = m_upper.constFind(name);
-    if (it == m_upper.constEnd()) {
-        it = m_upper.insert(name, name.toUpper());
+    const Key key{mslink, pairOf(tabla, fichero, true)};
+    Key& slot = m_slots[findSlot(key)];
+    if (slot.pair != 0) {
+        return;
     }
-    return *it;
+    slot = key;
+    if (++m_count * 2 > m_slots.size()) {
+        grow();
+    }
 }
 
-RunLogKeys::Key RunLogKeys::makeKey(const QString& tabla, std::int64_t mslink, const QString& fichero) const {
-    return Key{m_upper.of(tabla), mslink, m_upper.of(fichero)};
+std::uint32_t RunLogKeys::pairOf(const QString& tabla, const QString& fichero, bool create) const {
+    if (m_lastPair != 0 && tabla == m_lastTabla && fichero == m_lastFichero) {
+        return m_lastPair;
+    }
+    const QString name = tabla.toUpper() + QLatin1Char('\n') + fichero.toUpper();
+    std::uint32_t pair = m_pairs.value(name, 0);
+    if (pair == 0) {
+        if (!create) {
+            return 0;
+        }
+        pair = static_cast<std::uint32_t>(m_pairs.size()) + 1;
+        m_pairs.insert(name, pair);
+    }
+    m_lastTabla = tabla;
+    m_lastFichero = fichero;
+    m_lastPair = pair;
+    return pair;
 }
 
-std::size_t RunLogKeys::KeyHash::operator()(const Key& k) const {
-    std::size_t seed = qHash(k.tabla);
-    seed ^= qHash(k.mslink) + 0x9e3779b9 + (seed << 6) + (seed >> 2);
-    seed ^= qHash(k.fichero) + 0x9e3779b9 + (seed << 6) + (seed >> 2);
-    return seed;
+std::size_t RunLogKeys::slotHash(const Key& k) {
+    // A 64-bit mix (from splitmix64) of the mslink and the pair: record numbers are consecutive, and
+    // linear probing needs them spread.
+    std::uint64_t x = static_cast<std::uint64_t>(k.mslink) ^ (static_cast<std::uint64_t>(k.pair) << 40);
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return static_cast<std::size_t>(x ^ (x >> 31));
+}
+
+std::size_t RunLogKeys::findSlot(const Key& k) const {
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t i = slotHash(k) & mask;
+    while (m_slots[i].pair != 0 && !(m_slots[i] == k)) {
+        i = (i + 1) & mask;
+    }
+    return i;
+}
+
+void RunLogKeys::grow() {
+    std::vector<Key> old(m_slots.size() * 2);
+    old.swap(m_slots);
+    for (const Key& k : old) {
+        if (k.pair != 0) {
+            m_slots[findSlot(k)] = k;
+        }
+    }
 }
 
 }  // namespace vexilo::schema

@@ -6,7 +6,7 @@
 #include <QHash>
 #include <QString>
 #include <cstdint>
-#include <unordered_set>
+#include <vector>
 
 #include "platform/dao.h"
 
@@ -20,32 +20,33 @@ class RunLogKeys {
 
     bool contains(const QString& tabla, std::int64_t mslink, const QString& fichero) const;
     void insert(const QString& tabla, std::int64_t mslink, const QString& fichero);
-    std::size_t size() const { return m_keys.size(); }
+    std::size_t size() const { return m_count; }
 
   private:
+    // A key is the number of its (table, file) pair, names compared upper-cased, and the mslink.
     struct Key {
-        QString tabla;  // upper-cased
-        std::int64_t mslink;
-        QString fichero;  // upper-cased
+        std::int64_t mslink = 0;
+        std::uint32_t pair = 0;  // 0: an empty slot
         bool operator==(const Key&) const = default;
     };
-    struct KeyHash {
-        std::size_t operator()(const Key& k) const;
-    };
-    Key makeKey(const QString& tabla, std::int64_t mslink, const QString& fichero) const;
 
-    // A job asks about the same few tables and two files hundreds of thousands of times: each name is
-    // upper-cased once, and every key of that name shares the one upper-cased text.
-    class UpperNames {
-      public:
-        const QString& of(const QString& name) const;
+    // The pair's number; 0 when the pair was never seen (only asked, not inserted).
+    std::uint32_t pairOf(const QString& tabla, const QString& fichero, bool create) const;
+    static std::size_t slotHash(const Key& k);
+    std::size_t findSlot(const Key& k) const;  // the key's slot, or the empty slot where it would go
+    void grow();
 
-      private:
-        mutable QHash<QString, QString> m_upper;
-    };
+    // A job asks about the same few tables and two files hundreds of thousands of times, nearly always
+    // with the pair it asked about last: that one is tried before the lookup of the names.
+    mutable QString m_lastTabla;
+    mutable QString m_lastFichero;
+    mutable std::uint32_t m_lastPair = 0;
+    mutable QHash<QString, std::uint32_t> m_pairs;  // "TABLA\nFICHERO", upper-cased -> number from 1
 
-    UpperNames m_upper;
-    std::unordered_set<Key, KeyHash> m_keys;
+    // Open addressing with linear probing over a power-of-two table kept at most half full: one block of
+    // memory however many keys, and no allocation per key.
+    std::vector<Key> m_slots;
+    std::size_t m_count = 0;
 };
 
 }  // namespace vexilo::schema

@@ -43,6 +43,34 @@ TEST_F(FastPaths, InsertUpdateAndReadAgreeOnRowIdentity) {
     EXPECT_EQ(r->CurrentRowId(), second);
 }
 
+// Writes remember how a list of names resolved: the same names on another table, in another case, or
+// after the schema changed must still reach the right columns, and a table gone with a rollback is gone.
+TEST_F(FastPaths, RememberedWriteTargetsFollowTablesCaseAndSchemaChanges) {
+    file.createTable("OTRA", {{"tmapa", "TEXT"}, {"mslink", "INTEGER"}});
+    db = open();
+    db->InsertRow("PARCELAS", {{"mslink", 6}, {"tmapa", "seis"}});
+    db->InsertRow("OTRA", {{"mslink", 6}, {"tmapa", "seis"}});
+    db->InsertRow("otra", {{"MSLINK", 7}, {"TMAPA", "siete"}});
+    EXPECT_EQ(file.rows("OTRA"), (std::vector<DbRow>{{"seis", 6}, {"siete", 7}}));
+    EXPECT_EQ(file.rows("PARCELAS").back()[2], "seis");  // tmapa
+
+    db->AppendField("OTRA", platform::TableDef::CreateField("nota", platform::dbText, 10));
+    db->InsertRow("OTRA", {{"mslink", 8}, {"tmapa", "ocho"}});
+    db->InsertRow("OTRA", {{"mslink", 9}, {"nota", "n"}});
+    EXPECT_EQ(file.rows("OTRA").back(), (DbRow{QVariant(), 9, "n"}));
+
+    db->BeginTrans();
+    platform::TableDef def = platform::Database::CreateTableDef("NUEVA");
+    def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
+    db->AppendTableDef(def);
+    db->InsertRow("NUEVA", {{"mslink", 1}});
+    db->Rollback();
+    EXPECT_EQ(engineErrorOf([&] {
+                  db->InsertRow("NUEVA", {{"mslink", 1}});
+              }).number(),
+              errnum::kTableNotFound);
+}
+
 // The fast paths write through the engine's own statements: every kind of value must be stored as the
 // recordsets store it, a refused value must fail as any statement fails, and a rollback undoes them.
 TEST_F(FastPaths, FastWritesStoreValuesAsRecordsetsDoAndFailAsStatementsDo) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <tuple>
+
 #include "schema/runlog.h"
 #include "tests/support/catalogfixture.h"
 #include "tests/support/testservices.h"
@@ -118,6 +121,39 @@ TEST_F(RunLog, RefusedRowIsNotRemembered) {
     EXPECT_TRUE(rows(run).empty());
     AnadeAControlProceso(run.f, "CALLE", 1, "a", "corto", 0);
     EXPECT_EQ(rows(run).size(), 1u);
+}
+
+}  // namespace
+}  // namespace vexilo::schema
+
+namespace vexilo::schema {
+namespace {
+
+// Thousands of keys over several tables and files, asked in turn: the key set grows many times and
+// must still find every key, before and after it is read back from the table.
+TEST_F(RunLog, EveryKeyIsFoundAcrossGrowthPairsAndARereading) {
+    const std::vector<std::pair<QString, QString>> pairs = {
+        {"CALLE", "a.bin"}, {"PORTAL", "a.bin"}, {"CALLE", "b.bin"}, {"calle", "A.BIN"}};
+    const std::vector<std::int32_t> numbers = {0, -1, 2147483647, -2147483647 - 1};
+    std::set<std::tuple<QString, std::int32_t, QString>> distinct;  // the oracle: names upper-cased
+    auto logAll = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            const auto& [tabla, fichero] = pairs[static_cast<std::size_t>(i) % pairs.size()];
+            const std::int32_t mslink = i < 4 ? numbers[static_cast<std::size_t>(i)] : i / 3;
+            AnadeAControlProceso(run.f, tabla, mslink, fichero, "t", 0);
+            distinct.emplace(tabla.toUpper(), mslink, fichero.toUpper());
+        }
+    };
+    logAll(3000);
+    const std::size_t logged = rows(run).size();
+    EXPECT_EQ(logged, distinct.size());
+    logAll(3000);
+    EXPECT_EQ(rows(run).size(), logged);
+    run.f.caches = app::RunCaches{};
+    logAll(3000);
+    EXPECT_EQ(rows(run).size(), logged);
+    AnadeAControlProceso(run.f, "PORTAL", 5000, "b.bin", "t", 0);
+    EXPECT_EQ(rows(run).size(), logged + 1);
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ JobWait::JobWait(const QString& name, std::chrono::milliseconds limit, std::func
       m_onWait(std::move(onWait)) {}
 
 std::chrono::milliseconds JobWait::remaining() const {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
+    // Rounded up: a truncated fraction would end the wait before its limit.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_deadline - Clock::now());
     return std::max(left, std::chrono::milliseconds(0));
 }
 

@@ -68,6 +68,10 @@ void throwStatementError(const QSqlError& error, const QString& table, const QSt
                                  .arg(table, path, engineText));
 }
 
+void SqlDialect::raise(const QSqlError& error, const QString& table, const QString& path) const {
+    throwStatementError(error, table, path);
+}
+
 Connection::Connection(QString connectionName, QString path, const SqlDialect& dialect)
     : m_name(std::move(connectionName)), m_path(std::move(path)), m_dialect(dialect) {
     m_native = m_dialect.nativeWrites(handle(), m_path);
@@ -105,16 +109,23 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& table) {
     auto query = std::make_unique<QSqlQuery>(handle());
     query->setForwardOnly(true);
     if (!query->prepare(sql)) {
-        throwStatementError(query->lastError(), table, m_path);
+        m_dialect.raise(query->lastError(), table, m_path);
     }
     return *m_statements.emplace(sql, std::move(query)).first->second;
 }
 
+void Connection::flushWrites() {
+    if (m_native) {
+        m_native->flush();
+    }
+}
+
 void Connection::run(QSqlQuery& query, const QString& table) {
+    flushWrites();
     if (!query.exec()) {
         const QSqlError error = query.lastError();
         query.finish();
-        throwStatementError(error, table, m_path);
+        m_dialect.raise(error, table, m_path);
     }
 }
 
@@ -122,15 +133,16 @@ void Connection::finishReading(QSqlQuery& query, const QString& table) {
     const QSqlError error = query.lastError();
     query.finish();
     if (error.isValid()) {
-        throwStatementError(error, table, m_path);
+        m_dialect.raise(error, table, m_path);
     }
 }
 
 void Connection::runOnce(const QString& sql, const QString& table) {
     requireOpen();
+    flushWrites();
     QSqlQuery query(handle());
     if (!query.exec(sql)) {
-        throwStatementError(query.lastError(), table, m_path);
+        m_dialect.raise(query.lastError(), table, m_path);
     }
 }
 
@@ -285,6 +297,9 @@ void Connection::rollback() {
     }
     for (auto& entry : m_statements) {
         entry.second->finish();
+    }
+    if (m_native) {
+        m_native->discard();  // the rollback would undo them
     }
     m_depth = 0;
     runOnce(m_dialect.rollbackSql(), QString());

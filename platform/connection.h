@@ -83,7 +83,12 @@ class Connection {
         }
         PreparedWrite write;
         if (m_native) {
-            write.native = m_native->prepare(build(), storedTable);
+            RowWrite row{kind == WriteKind::Insert, storedTable, {}};
+            const std::vector<FieldDef>& fields = this->columns(storedTable);
+            for (int column : columns) {
+                row.columns.push_back(fields[static_cast<std::size_t>(column)].name);
+            }
+            write.native = m_native->prepareRow(build(), row);
         } else {
             write.query = &prepared(build(), storedTable);
         }
@@ -102,6 +107,8 @@ class Connection {
 
   private:
     void releaseStatements();
+    // Rows a writer holds go to the database before any other statement runs, so that it reads them.
+    void flushWrites();
 
     QString m_name;
     QString m_path;
@@ -141,8 +148,9 @@ class Connection {
     std::unique_ptr<NativeWrites> m_native;
 };
 
-// The exception for a failed statement: the engine's native number when it gave one, and a Spanish
-// description that names the table (an empty table: a statement on the database itself) and the file.
+// The exception for a failed statement on the embedded engine: the engine's native number when it gave one,
+// and a Spanish description that names the table (an empty table: a statement on the database itself) and the
+// file.
 [[noreturn]] void throwStatementError(const QSqlError& error, const QString& table, const QString& path);
 [[noreturn]] void throwEngineError(int number, const QString& description);
 

@@ -1,6 +1,7 @@
 #pragma once
 // The database engine layer: a small object model of engine, workspace, database, table definitions,
-// fields and recordsets, over QtSql. SQLite (QSQLITE) is the embedded default engine.
+// fields and recordsets, over QtSql. SQLite (QSQLITE) is the embedded default engine; a database named
+// by a server connection URI (databasename.h) is a PostgreSQL database (QPSQL).
 //
 // What callers rely on:
 // - table and field names are matched without regard to case;
@@ -49,15 +50,33 @@ constexpr int kNoTransaction = 3034;      // CommitTrans with no BeginTrans
 constexpr int kTableNotFound = 3078;      // a table that the database does not have
 constexpr int kDatabaseExists = 3204;     // CreateDatabase of an existing path
 constexpr int kFieldNotFound = 3265;      // a field that the table does not have
+constexpr int kFieldExists = 3191;        // a field appended to a table that has one of that name
+constexpr int kTableExists = 3010;        // a table created where one of that name exists
 constexpr int kObjectClosed = 3420;       // a recordset or database used after Close
 constexpr int kEngineFailure = 3146;      // an engine failure that came with no number of its own
 constexpr int kValueRefused = 275;       // a value the field cannot hold (SQLite's number for a failed check)
 constexpr int kHeldByAnother = 3356;     // another process's job kept the database past the wait's limit
 constexpr int kHoldNotSupported = 3251;  // an engine that cannot hold a database for one job
+// Failures of a database server (a database named by a connection URI; see databasename.h).
+constexpr int kLoginRefused = 3029;       // the server refuses the user name or the password
+constexpr int kServerUnreachable = 3151;  // no server answers at the address, or the connection was lost
+constexpr int kDiskFull = 3026;           // the server has no room left to write
+constexpr int kLocked = 3260;             // another session holds a lock the statement needed
 }  // namespace errnum
 
 // Field type codes, as the table-creating steps give them.
 enum FieldType : int { dbInteger = 3, dbLong = 4, dbDate = 8, dbText = 10 };
+// Further codes, only ever reported for columns of tables that other programs made on a server engine
+// (the job never creates them): a yes/no value, floating point numbers, exact decimals, whole numbers of
+// 64 bits and bytes.
+enum OtherFieldType : int {
+    dbBoolean = 1,
+    dbSingle = 6,
+    dbDouble = 7,
+    dbLongBinary = 11,
+    dbBigInt = 16,
+    dbDecimal = 20
+};
 // Recordset kinds: a read-only snapshot or an updatable dynaset.
 enum RecordsetType : int { dbOpenDynaset = 2, dbOpenSnapshot = 4 };
 
@@ -166,6 +185,15 @@ class Database {
     };
     virtual std::vector<Row> ReadRows(const QString& table, const std::vector<QString>& columns) = 0;
 
+    // Stored order on a server engine. The embedded engine numbers rows as it stores them; a server keeps
+    // no such order, so the engine keeps it in a hidden column of its own ("vexilo_orden", an identity
+    // column) that it adds to every table it creates and that is never among a table's fields. A table
+    // that another program created lacks it: every statement that needs the stored order refuses such a
+    // table with an EngineError saying so, until AddNaturalOrder() gives it the column (existing rows
+    // are numbered in the order the server returns them). Nothing is ever added without being asked.
+    virtual bool HasNaturalOrder(const QString& /*table*/) { return true; }
+    virtual void AddNaturalOrder(const QString& /*table*/) {}
+
     // Grouping of writes: nothing else changes meaning (a write is visible to later reads at once).
     virtual void BeginTrans() = 0;
     virtual void CommitTrans() = 0;
@@ -216,8 +244,9 @@ std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString
                                              std::chrono::milliseconds limit,
                                              const std::function<void()>& onWait);
 
-// Creates a new, empty database file of the embedded engine (tools and tests only; the job itself
-// never creates a database). Refuses an existing path.
+// Creates a new, empty database file of the embedded engine, or a new database on the server that a
+// connection URI names (tools and tests only; the job itself never creates a database). Refuses an
+// existing path or database.
 std::unique_ptr<Database> CreateDatabase(const QString& path);
 
 }  // namespace vexilo::platform

@@ -12,6 +12,8 @@
 #include "platform/dao.h"
 #include "platform/nativewrites.h"
 
+class QSqlError;
+
 namespace vexilo::platform {
 
 class Connection;
@@ -66,6 +68,23 @@ class SqlDialect {
     // that another job holds fails so on an engine whose reads need a lock of their own).
     virtual bool isHeldElsewhere(const EngineError& /*error*/) const { return false; }
 
+    // Why a value cannot be stored in a field, checked before any statement runs, so that the refusal
+    // names the field even where the engine's own refusal would not say which one it was; empty when
+    // the engine itself is left to judge.
+    virtual QString refusal(const FieldDef& /*field*/, const QVariant& /*value*/) const { return {}; }
+
+    // Extra column definitions that every table this layer creates gets (empty: none), and the name
+    // of the column among them that keeps the stored order, hidden from a table's fields.
+    virtual QString hiddenColumnsDefinition() const { return {}; }
+    // Statement (one bound value, the stored table name) that gives a row when the table has its
+    // stored-order column; empty when every table has a stored order of its own.
+    virtual QString naturalOrderSql() const { return {}; }
+    // Statement that gives an existing table its stored-order column.
+    virtual QString addNaturalOrderSql(const QString& /*storedTable*/) const { return {}; }
+
+    // Throws the EngineError for a failed statement on `table` (empty: one on the database itself).
+    [[noreturn]] virtual void raise(const QSqlError& error, const QString& table, const QString& path) const;
+
     // The engine's own statements for the row writes, when it has a faster way than QtSql's; null
     // otherwise (the writes then go through QtSql queries).
     virtual std::unique_ptr<NativeWrites> nativeWrites(const QSqlDatabase& /*db*/,
@@ -76,5 +95,7 @@ class SqlDialect {
 
 // The embedded engine's dialect.
 const SqlDialect& sqliteDialect();
+// The server engine's dialect (PostgreSQL, over QtSql's QPSQL driver).
+const SqlDialect& postgresDialect();
 
 }  // namespace vexilo::platform

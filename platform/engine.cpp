@@ -1,4 +1,5 @@
-// The engine, its default workspace and the opening of database files of the embedded engine (SQLite).
+// The engine, its default workspace and the opening of database files of the embedded engine (SQLite);
+// a database named by a server URI is opened by the server engine (pgopening.cpp).
 //
 // Durability: the database keeps the journal mode it has (a new database gets SQLite's default
 // rollback journal) and SQLite's default synchronous=FULL. A killed process loses only the writes of a
@@ -16,6 +17,8 @@
 
 #include "platform/connection.h"
 #include "platform/dao.h"
+#include "platform/databasename.h"
+#include "platform/postgres.h"
 #include "platform/sqldatabase.h"
 
 namespace vexilo::platform {
@@ -94,6 +97,9 @@ std::shared_ptr<Connection> openFile(const QString& path, const QString& mode, i
 class DefaultWorkspace final : public Workspace {
   public:
     std::unique_ptr<Database> OpenDatabase(const QString& path) override {
+        if (isServerDatabase(path)) {
+            return std::make_unique<SqlDatabase>(openServerDatabase(path));
+        }
         const QFileInfo info(path);
         if (path.isEmpty() || !info.exists()) {
             throwEngineError(errnum::kDatabaseNotFound,
@@ -128,6 +134,9 @@ Workspace& DBEngine::Workspaces(int index) {
 }
 
 std::unique_ptr<Database> CreateDatabase(const QString& path) {
+    if (isServerDatabase(path)) {
+        return std::make_unique<SqlDatabase>(createServerDatabase(path));
+    }
     if (path.isEmpty() || QFileInfo::exists(path)) {
         throwEngineError(errnum::kDatabaseExists,
                          QStringLiteral("La base de datos '%1' ya existe.").arg(path));

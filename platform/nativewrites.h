@@ -26,18 +26,39 @@ class NativeStatement {
     virtual RowId run(const std::vector<QVariant>& stored) = 0;
 };
 
+// What a row write does, for a writer that builds statements of its own (batches) rather than run
+// the SQL text it is given: an INSERT of these columns, or an UPDATE of these columns of the row whose
+// identity is the last value.
+struct RowWrite {
+    bool insert = true;
+    QString table;  // stored name
+    std::vector<QString> columns;
+};
+
 class NativeWrites {
   public:
     virtual ~NativeWrites() = default;
     // A statement for this SQL text on `table`; the caller keeps it for the connection's life.
     virtual std::unique_ptr<NativeStatement> prepare(const QString& sql, const QString& table) = 0;
-    // Puts every held row in the database (nothing to do for an engine that writes at once).
+    // The same for a row write whose shape is known.
+    virtual std::unique_ptr<NativeStatement> prepareRow(const QString& sql, const RowWrite& shape) {
+        return prepare(sql, shape.table);
+    }
+    // Puts every held row in the database (nothing to do for an engine that writes at once). A failure
+    // is the EngineError the held row would have given, naming its table; the held rows are dropped.
     virtual void flush() {}
+    // Drops every held row (before a rollback, which would undo them anyway).
+    virtual void discard() {}
 };
 
 // The SQLite writer over the C interface of the very library that QtSql's SQLite driver uses, on the same
 // connection (so transactions, locks and the busy wait are shared). Null when the connection does not
 // give its handle.
 std::unique_ptr<NativeWrites> sqliteNativeWrites(const QSqlDatabase& db, const QString& path);
+
+// The PostgreSQL writer over libpq on the connection's own PGconn: inside a transaction it holds the rows
+// of each statement and sends them as multi-row statements when a read, a commit or a definition
+// needs them; outside one it writes each row at once. Null when the connection does not give its handle.
+std::unique_ptr<NativeWrites> postgresNativeWrites(const QSqlDatabase& db, const QString& path);
 
 }  // namespace vexilo::platform

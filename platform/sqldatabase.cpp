@@ -37,6 +37,12 @@ std::vector<QVariant> storedValues(Connection& c, const QString& storedTable, co
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const FieldDef& f = fields[static_cast<std::size_t>(columns[i])];
         refuseOversizedText(f, values[i], storedTable);
+        const QString why = c.dialect().refusal(f, values[i]);
+        if (!why.isEmpty()) {
+            throwEngineError(errnum::kValueRefused,
+                             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': %3")
+                                 .arg(f.name, storedTable, why));
+        }
         stored.push_back(c.dialect().toStored(values[i], f.type));
     }
     return stored;
@@ -127,6 +133,14 @@ QString SqlDatabase::TableDefName(int i) {
 
 void SqlDatabase::AppendTableDef(const TableDef& def) {
     const SqlDialect& d = m_connection->dialect();
+    // Names match in any case, also where the engine tells "Parcelas" from "PARCELAS".
+    for (const QString& t : m_connection->tables(true)) {
+        if (t.compare(def.Name(), Qt::CaseInsensitive) == 0) {
+            throwEngineError(
+                errnum::kTableExists,
+                QStringLiteral("Ya existe la tabla '%1' en la base de datos '%2'.").arg(t, path()));
+        }
+    }
     QString columns;
     for (const FieldDef& f : def.Fields()) {
         columns += (columns.isEmpty() ? QString() : QStringLiteral(", ")) + d.columnDefinition(f);
@@ -135,6 +149,10 @@ void SqlDatabase::AppendTableDef(const TableDef& def) {
         throwEngineError(
             errnum::kEngineFailure,
             QStringLiteral("La tabla '%1' no tiene ningún campo y no se puede crear.").arg(def.Name()));
+    }
+    const QString hidden = d.hiddenColumnsDefinition();
+    if (!hidden.isEmpty()) {
+        columns += QStringLiteral(", ") + hidden;
     }
     m_connection->runOnce(QLatin1String("CREATE TABLE ") + d.quoteIdentifier(def.Name()) +
                               QLatin1String(" (") + columns + QLatin1Char(')'),
@@ -145,6 +163,10 @@ void SqlDatabase::AppendTableDef(const TableDef& def) {
 void SqlDatabase::AppendField(const QString& table, const FieldDef& field) {
     const QString stored = m_connection->resolveTable(table);
     const SqlDialect& d = m_connection->dialect();
+    if (m_connection->columnIndex(stored, field.name) >= 0) {
+        throwEngineError(errnum::kFieldExists,
+                         QStringLiteral("Ya existe el campo '%1' en la tabla '%2'.").arg(field.name, stored));
+    }
     m_connection->runOnce(QLatin1String("ALTER TABLE ") + d.quoteIdentifier(stored) +
                               QLatin1String(" ADD COLUMN ") + d.columnDefinition(field),
                           stored);
@@ -157,6 +179,30 @@ std::vector<QString> SqlDatabase::FieldNames(const QString& table) {
         names.push_back(f.name);
     }
     return names;
+}
+
+bool SqlDatabase::HasNaturalOrder(const QString& table) {
+    Connection& c = *m_connection;
+    const QString stored = c.resolveTable(table);
+    const QString sql = c.dialect().naturalOrderSql();
+    if (sql.isEmpty()) {
+        return true;
+    }
+    QSqlQuery& query = c.prepared(sql, stored);
+    query.bindValue(0, stored);
+    c.run(query, stored);
+    const bool found = query.next();
+    c.finishReading(query, stored);
+    return found;
+}
+
+void SqlDatabase::AddNaturalOrder(const QString& table) {
+    if (HasNaturalOrder(table)) {
+        return;
+    }
+    const QString stored = m_connection->resolveTable(table);
+    m_connection->runOnce(m_connection->dialect().addNaturalOrderSql(stored), stored);
+    m_connection->forgetSchema();
 }
 
 std::unique_ptr<Recordset> SqlDatabase::OpenRecordset(const Query& source, RecordsetType type) {

@@ -8,6 +8,8 @@ PAQUETES=(
   qt6-base-dev libqt6sql6-sqlite libgl-dev libsqlite3-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   mdbtools-dev libglib2.0-dev
+  # the server engine: QtSql's PostgreSQL driver, libpq, and the server the tests start for themselves
+  postgresql libqt6sql6-psql libpq-dev
   # only for `make fuzz`: clang and its libFuzzer runtime
   clang libclang-rt-14-dev
 )

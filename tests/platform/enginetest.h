@@ -1,6 +1,7 @@
 #pragma once
-// Shared set-up of the engine layer's tests: a temporary database file built with the plain-SQL
-// fixture and opened through the engine's default workspace.
+// Shared set-up of the engine layer's tests: a temporary database built with the plain-SQL fixture
+// and opened through the engine's default workspace. A TEST_F runs on a SQLite file; a TEST_P runs
+// on each engine that bothEngines() lists (a SQLite file, a database on the PostgreSQL test server).
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,15 @@
 
 namespace vexilo::testing {
 
-class EngineTest : public ::testing::Test {
+class EngineTest : public ::testing::TestWithParam<Engine> {
   protected:
+    EngineTest() : file(currentEngine()) {}
+
+    static Engine currentEngine() {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        return info != nullptr && info->value_param() != nullptr ? GetParam() : Engine::Sqlite;
+    }
+
     // An attribute table as the system creates it, in the types the engine layer writes.
     void createAttributeTable(const QString& name) {
         file.createTable(name, {{"MsLink", "INTEGER"},
@@ -42,5 +50,13 @@ class EngineTest : public ::testing::Test {
 
     TestDatabase file;
 };
+
+inline auto bothEngines() {
+    return ::testing::Values(Engine::Sqlite, Engine::Postgres);
+}
+
+inline std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::Postgres ? "PostgreSQL" : "SQLite";
+}
 
 }  // namespace vexilo::testing

@@ -22,7 +22,7 @@ class FastPaths : public EngineTest {
     std::unique_ptr<platform::Database> db;
 };
 
-TEST_F(FastPaths, InsertUpdateAndReadAgreeOnRowIdentity) {
+TEST_P(FastPaths, InsertUpdateAndReadAgreeOnRowIdentity) {
     const platform::RowId first = db->InsertRow("parcelas", {{"MSLINK", 6}, {"tmapa", "seis"}});
     const platform::RowId second = db->InsertRow("PARCELAS", {{"mslink", 7}, {"tmapa", ""}});
     EXPECT_NE(first, second);
@@ -73,7 +73,7 @@ TEST_F(FastPaths, RememberedWriteTargetsFollowTablesCaseAndSchemaChanges) {
 
 // The fast paths write through the engine's own statements: every kind of value must be stored as the
 // recordsets store it, a refused value must fail as any statement fails, and a rollback undoes them.
-TEST_F(FastPaths, FastWritesStoreValuesAsRecordsetsDoAndFailAsStatementsDo) {
+TEST_P(FastPaths, FastWritesStoreValuesAsRecordsetsDoAndFailAsStatementsDo) {
     const std::vector<QVariant> kinds = {QVariant(),
                                          7,
                                          qlonglong(1) << 40,
@@ -121,7 +121,7 @@ TEST_F(FastPaths, FastWritesStoreValuesAsRecordsetsDoAndFailAsStatementsDo) {
     EXPECT_EQ(checked[0].values[0].toInt(), 1);
 }
 
-TEST_F(FastPaths, UnknownFieldOrTableIsAnEngineErrorAndWritesNothing) {
+TEST_P(FastPaths, UnknownFieldOrTableIsAnEngineErrorAndWritesNothing) {
     EngineError e = engineErrorOf([&] { db->InsertRow("PARCELAS", {{"mslink", 1}, {"nada", 1}}); });
     EXPECT_EQ(e.number(), errnum::kFieldNotFound);
     EXPECT_TRUE(e.description().contains("PARCELAS"));
@@ -131,7 +131,7 @@ TEST_F(FastPaths, UnknownFieldOrTableIsAnEngineErrorAndWritesNothing) {
     EXPECT_EQ(file.rows("PARCELAS").size(), 1u);
 }
 
-TEST_F(FastPaths, TransactionsGroupWritesAndCloseCommitsAnOpenOne) {
+TEST_P(FastPaths, TransactionsGroupWritesAndCloseCommitsAnOpenOne) {
     EXPECT_FALSE(db->InTransaction());
     db->BeginTrans();
     db->BeginTrans();  // nested: only the outer commit ends the transaction
@@ -148,16 +148,18 @@ TEST_F(FastPaths, TransactionsGroupWritesAndCloseCommitsAnOpenOne) {
     EXPECT_EQ(engineErrorOf([&] { db->InsertRow("PARCELAS", {}); }).number(), errnum::kObjectClosed);
 }
 
-TEST_F(FastPaths, CommitWithoutBeginIsRefused) {
+TEST_P(FastPaths, CommitWithoutBeginIsRefused) {
     EXPECT_EQ(engineErrorOf([&] { db->CommitTrans(); }).number(), errnum::kNoTransaction);
 }
 
-TEST_F(FastPaths, DestroyingAnOpenDatabaseCommitsItsTransaction) {
+TEST_P(FastPaths, DestroyingAnOpenDatabaseCommitsItsTransaction) {
     db->BeginTrans();
     db->InsertRow("PARCELAS", {{"mslink", 8}});
     db.reset();
     EXPECT_EQ(file.rows("PARCELAS").size(), 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Motores, FastPaths, bothEngines(), engineName);
 
 }  // namespace
 }  // namespace vexilo::testing

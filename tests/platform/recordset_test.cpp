@@ -40,7 +40,7 @@ class Recordsets : public EngineTest {
     std::unique_ptr<platform::Database> db;
 };
 
-TEST_F(Recordsets, UnorderedSourcesListRowsInStoredOrder) {
+TEST_P(Recordsets, UnorderedSourcesListRowsInStoredOrder) {
     const std::vector<qint64> stored = {30, 10, 60001, 20, 10};
     auto all = db->OpenRecordset(Query::all("PARCELAS"), dbOpenSnapshot);
     EXPECT_EQ(mslinksOf(*all), stored);
@@ -52,21 +52,21 @@ TEST_F(Recordsets, UnorderedSourcesListRowsInStoredOrder) {
     EXPECT_EQ(equal->Value("tcomplet").toString(), "otro diez");
 }
 
-TEST_F(Recordsets, NumberingSortsByMslinkBelowTheLimit) {
+TEST_P(Recordsets, NumberingSortsByMslinkBelowTheLimit) {
     auto r = db->OpenRecordset(Query::mslinkBelow("PARCELAS", 60000), dbOpenSnapshot);
     EXPECT_EQ(mslinksOf(*r), (std::vector<qint64>{10, 10, 20, 30}));
     r->MoveLast();
     EXPECT_EQ(r->Value("mslink").toLongLong(), 30);
 }
 
-TEST_F(Recordsets, CountRightAfterOpeningTellsEmptyFromNot) {
+TEST_P(Recordsets, CountRightAfterOpeningTellsEmptyFromNot) {
     EXPECT_EQ(db->OpenRecordset(Query::mslinkEquals("PARCELAS", 99), dbOpenSnapshot)->RecordCount(), 0);
     EXPECT_TRUE(db->OpenRecordset(Query::mslinkEquals("PARCELAS", 99), dbOpenDynaset)->Eof());
     EXPECT_EQ(db->OpenRecordset(Query::mslinkEquals("PARCELAS", 20), dbOpenSnapshot)->RecordCount(), 1);
     EXPECT_EQ(db->OpenRecordset(Query::all("PARCELAS"), dbOpenSnapshot)->RecordCount(), 5);
 }
 
-TEST_F(Recordsets, TableAndFieldNamesMatchInAnyCase) {
+TEST_P(Recordsets, TableAndFieldNamesMatchInAnyCase) {
     auto r = db->OpenRecordset(Query::all("parcelas"), dbOpenDynaset);
     EXPECT_EQ(r->Value("MSLINK").toInt(), 30);
     EXPECT_EQ(r->Value("TMapa").toString(), "30");
@@ -82,7 +82,7 @@ TEST_F(Recordsets, TableAndFieldNamesMatchInAnyCase) {
     EXPECT_TRUE(e.description().contains("PARCELAS"));
 }
 
-TEST_F(Recordsets, NullAndEmptyTextStayApart) {
+TEST_P(Recordsets, NullAndEmptyTextStayApart) {
     auto r = db->OpenRecordset(Query::mslinkEquals("PARCELAS", 10), dbOpenDynaset);
     EXPECT_TRUE(r->Value("tcomplet").isNull());
     EXPECT_FALSE(r->Value("tmapa").isNull());
@@ -98,7 +98,7 @@ TEST_F(Recordsets, NullAndEmptyTextStayApart) {
     EXPECT_TRUE(stored[2].isNull());
 }
 
-TEST_F(Recordsets, UpdateIsVisibleToALaterRecordsetAlsoInsideATransaction) {
+TEST_P(Recordsets, UpdateIsVisibleToALaterRecordsetAlsoInsideATransaction) {
     for (bool inTransaction : {false, true}) {
         SCOPED_TRACE(inTransaction ? "inside a transaction" : "without a transaction");
         if (inTransaction) {
@@ -135,7 +135,7 @@ TEST_F(Recordsets, UpdateIsVisibleToALaterRecordsetAlsoInsideATransaction) {
     }
 }
 
-TEST_F(Recordsets, EditWritesOnlyTheCurrentRowByItsIdentity) {
+TEST_P(Recordsets, EditWritesOnlyTheCurrentRowByItsIdentity) {
     // Two rows share mslink 10: editing the second must leave the first alone.
     auto r = db->OpenRecordset(Query::mslinkEquals("PARCELAS", 10), dbOpenDynaset);
     r->MoveNext();
@@ -148,7 +148,7 @@ TEST_F(Recordsets, EditWritesOnlyTheCurrentRowByItsIdentity) {
     EXPECT_EQ(rows[4][3].toInt(), 123);
 }
 
-TEST_F(Recordsets, AddNewStoresOnlyTheFieldsSetAndLeavesTheCurrentRow) {
+TEST_P(Recordsets, AddNewStoresOnlyTheFieldsSetAndLeavesTheCurrentRow) {
     auto r = db->OpenRecordset(Query::all("PARCELAS"), dbOpenDynaset);
     r->MoveNext();
     r->AddNew();
@@ -166,14 +166,14 @@ TEST_F(Recordsets, AddNewStoresOnlyTheFieldsSetAndLeavesTheCurrentRow) {
     EXPECT_EQ(added[2].toString(), "nuevo");
 }
 
-TEST_F(Recordsets, RowsAreReadWhenFirstNeededNotAtOpening) {
+TEST_P(Recordsets, RowsAreReadWhenFirstNeededNotAtOpening) {
     auto r = db->OpenRecordset(Query::table("PARCELAS"), dbOpenDynaset);
     EXPECT_EQ(r->FieldCount(), 5);  // the field list costs no row
     db->InsertRow("PARCELAS", {{"mslink", 77}});
     EXPECT_EQ(r->RecordCount(), 6);
 }
 
-TEST_F(Recordsets, MisuseIsAnEngineErrorNamingTheTable) {
+TEST_P(Recordsets, MisuseIsAnEngineErrorNamingTheTable) {
     auto snapshot = db->OpenRecordset(Query::all("PARCELAS"), dbOpenSnapshot);
     EXPECT_EQ(engineErrorOf([&] { snapshot->Edit(); }).number(), errnum::kNotUpdatable);
     EXPECT_EQ(engineErrorOf([&] { snapshot->AddNew(); }).number(), errnum::kNotUpdatable);
@@ -190,12 +190,14 @@ TEST_F(Recordsets, MisuseIsAnEngineErrorNamingTheTable) {
     EXPECT_EQ(engineErrorOf([&] { dynaset->Eof(); }).number(), errnum::kObjectClosed);
 }
 
-TEST_F(Recordsets, RecordsetOutlivingItsDatabaseFailsCleanly) {
+TEST_P(Recordsets, RecordsetOutlivingItsDatabaseFailsCleanly) {
     auto r = db->OpenRecordset(Query::all("PARCELAS"), dbOpenDynaset);
     db.reset();
     EXPECT_EQ(engineErrorOf([&] { r->RecordCount(); }).number(), errnum::kObjectClosed);
     r->Close();
 }
+
+INSTANTIATE_TEST_SUITE_P(Motores, Recordsets, bothEngines(), engineName);
 
 }  // namespace
 }  // namespace vexilo::testing

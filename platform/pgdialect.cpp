@@ -10,9 +10,11 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <cmath>
 #include <limits>
 
+#include "platform/connection.h"
 #include "platform/dialect.h"
 #include "platform/postgres.h"
 
@@ -21,6 +23,8 @@ namespace {
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QDate kDayZero(1899, 12, 30);
+// The first key of the advisory lock that a job holds its database by ("VEXI"); the second is 0.
+constexpr int kJobLockKey = 0x56455849;
 
 bool isWholeNumberType(int type) {
     return type == dbInteger || type == dbLong || type == dbBigInt;
@@ -202,6 +206,18 @@ class PostgresDialect final : public SqlDialect {
     [[noreturn]] void raise(const QSqlError& error, const QString& table,
                             const QString& path) const override {
         throwServerError(failureOf(error), table, path);
+    }
+
+    // A session-level advisory lock, one key for every job of this system on the database: kept until
+    // the connection closes, and let go by the server itself when a job's process dies.
+    bool tryHoldForJob(Connection& c) const override {
+        c.requireOpen();
+        QSqlQuery& q =
+            c.prepared(QStringLiteral("SELECT pg_try_advisory_lock(%1, 0)").arg(kJobLockKey), QString());
+        c.run(q, QString());
+        const bool taken = q.next() && q.value(0).toBool();
+        c.finishReading(q, QString());
+        return taken;
     }
 
     std::unique_ptr<NativeWrites> nativeWrites(const QSqlDatabase& db, const QString& path) const override {

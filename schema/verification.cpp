@@ -3,6 +3,7 @@
 #include "catalog/catalogcache.h"
 #include "catalog/exclusion.h"
 #include "catalog/tablesearch.h"
+#include "schema/naturalorder.h"
 #include "schema/runlog.h"
 #include "schema/tablecreation.h"
 
@@ -29,18 +30,26 @@ void Chequea_tablas_principales(app::RunState& f) {
     if (!f.TablaEncontrada) {
         termina(f, QStringLiteral("No existe la tabla MsCatalog"));
     }
+    aseguraOrdenNatural(f, QStringLiteral("MsCatalog"));
     catalog::cargaMsCatalog(f);
 
     catalog::buscaTabla(f, QStringLiteral("Feature"));
     if (!f.TablaEncontrada) {
         termina(f, QStringLiteral("No existe la tabla Feature"));
     }
+    aseguraOrdenNatural(f, QStringLiteral("Feature"));
     catalog::cargaFeature(f);
+    catalog::buscaTabla(f, QStringLiteral("NoAsignar"));
+    if (f.TablaEncontrada) {
+        aseguraOrdenNatural(f, QStringLiteral("NoAsignar"));
+    }
     catalog::MarcaNoAsignar(f);
 
     catalog::buscaTabla(f, QStringLiteral("CONTROLPROCESO"));
     if (!f.TablaEncontrada) {
         creaTablaControlProceso(f);
+    } else {
+        aseguraOrdenNatural(f, QStringLiteral("CONTROLPROCESO"));
     }
 }
 
@@ -71,6 +80,8 @@ void Chequea_si_existe_una_tabla_y_si_no_se_crea(app::RunState& f, const QString
     }
     if (!f.TablaEncontrada) {
         CreaTabla(f, NombreTabla);
+    } else {
+        aseguraOrdenNatural(f, NombreTabla);
     }
 }
 

@@ -248,5 +248,29 @@ TEST_F(OnServer, RefusedBatchNamesItsTableAndLeavesNothingWritten) {
     EXPECT_EQ(server.rows("OTRA").size(), 1u);
 }
 
+// Two jobs on one server database: the second waits, says so once, gives up at its limit, and gets the
+// database as soon as the first closes. The hold is the server's advisory lock of the first session.
+TEST_F(OnServer, AJobHoldsTheDatabaseUntilItClosesAndAnotherWaitsForIt) {
+    using namespace std::chrono_literals;
+    server.createTable("PARCELAS", {{"mslink", "INTEGER"}});
+    server.insertRows("PARCELAS", {{1}});
+    auto& workspace = platform::DBEngine::instance().Workspaces(0);
+    auto first = platform::OpenDatabaseForJob(workspace, server.path(), 0ms, {});
+    int waits = 0;
+    const EngineError e = engineErrorOf(
+        [&] { platform::OpenDatabaseForJob(workspace, server.path(), 300ms, [&] { ++waits; }); });
+    EXPECT_EQ(e.number(), errnum::kHeldByAnother);
+    EXPECT_EQ(waits, 1);
+    auto plain = openServer();  // a database opened but not held does not wait: only jobs hold
+    EXPECT_NO_THROW(plain->ReadRows("PARCELAS", {"mslink"}));
+    plain->Close();
+
+    first->Close();
+    auto second = platform::OpenDatabaseForJob(workspace, server.path(), 0ms, {});
+    second->InsertRow("PARCELAS", {{"mslink", 9}});
+    EXPECT_EQ(mslinks(*second, "PARCELAS").back(), 9);
+    second->Close();
+}
+
 }  // namespace
 }  // namespace vexilo::testing

@@ -6,6 +6,7 @@
 #include "schema/tablecreation.h"
 #include "schema/verification.h"
 #include "tests/support/catalogfixture.h"
+#include "tests/support/dbfixture.h"
 
 namespace vexilo::schema {
 namespace {
@@ -160,6 +161,61 @@ TEST(TableCreation, NameIsKeptExactlyAndNeverReadAsSql) {
     catalog::buscaTabla(run.f, hostile.toLower());
     EXPECT_TRUE(run.f.TablaEncontrada);
     EXPECT_THROW(CreaTabla(run.f, "feature"), platform::EngineError);  // the name is taken
+}
+
+// A server database whose tables another program made: each table the job reads gets its stored-order
+// column before it is read, with a notice naming it, and keeps its rows in the order they had.
+TEST(NaturalOrder, TablesOfAnotherProgramOnAServerGetTheirOrderColumnOnceWithANotice) {
+    testing::TestDatabase server(testing::Engine::Postgres);
+    server.createForeignTable("mscatalog", {{"tablename", "VARCHAR(255)"}, {"entitynum", "INTEGER"}});
+    server.createForeignTable("feature",
+                              {{"mslink", "INTEGER"}, {"ftype", "SMALLINT"}, {"tablename", "VARCHAR(255)"}});
+    server.createForeignTable("noasignar", {{"mslink", "INTEGER"}});
+    server.createForeignTable("parcela", {{"mslink", "INTEGER"},
+                                          {"tcomplet", "TEXT"},
+                                          {"tmapa", "VARCHAR(100)"},
+                                          {"tfeature", "INTEGER"},
+                                          {"clasific", "SMALLINT"}});
+    server.insertRows("mscatalog", {{"parcela", 7}});
+    server.insertRows("feature", {{30, 1, "parcela"}, {10, 1, "parcela"}, {20, 1, "parcela"}});
+    server.insertRows("parcela", {{3, "c", "c", 30, 0}, {1, "a", "a", 10, 0}});
+
+    testing::RecordingDisplay display;
+    app::RunState f;
+    f.display = &display;
+    f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    schema::Chequea_tablas_principales(f);
+    schema::chequea_resto_tablas(f);
+    schema::chequea_estructura_de_tablas(f);
+    ASSERT_EQ(display.notices.size(), 4u);
+    for (const char* table : {"MsCatalog", "Feature", "NoAsignar", "PARCELA"}) {
+        EXPECT_TRUE(f.Bd->HasNaturalOrder(table)) << table;
+        EXPECT_EQ(std::count_if(display.notices.begin(), display.notices.end(),
+                                [&](const QString& n) {
+                                    return n.contains(QStringLiteral("tabla %1 ").arg(table)) &&
+                                           n.contains("vexilo_orden");
+                                }),
+                  1)
+            << table;
+    }
+    EXPECT_EQ(f.NumElementosFeature, 3);
+    EXPECT_EQ(f.ElementosFeature[1].mslink, 30);  // read in the order the rows were stored
+    std::vector<qint64> order;
+    for (const auto& row : f.Bd->ReadRows("parcela", {"mslink"})) {
+        order.push_back(row.values[0].toLongLong());
+    }
+    EXPECT_EQ(order, (std::vector<qint64>{3, 1}));
+    EXPECT_TRUE(display.messages.empty());
+
+    // The next job finds every table in order and says nothing.
+    f.Bd->Close();
+    f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    display.notices.clear();
+    schema::Chequea_tablas_principales(f);
+    schema::chequea_resto_tablas(f);
+    schema::chequea_estructura_de_tablas(f);
+    EXPECT_TRUE(display.notices.empty());
+    f.Bd->Close();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Catalog databases for tests: MsCatalog, Feature, NoAsignar, attribute tables and CONTROLPROCESO in
-// one call, on a real database file of the embedded engine, and a run state opened on it.
+// one call, on a real database file of the embedded engine (or a fresh database of the tests' own
+// server), and a run state opened on it.
 //
 //   CatalogTables t;
 //   t.msCatalog = {{"PARCELA", 7}};
@@ -17,6 +18,8 @@
 #include "app/core/runstate.h"
 #include "platform/dao.h"
 #include "schema/verification.h"
+#include "tests/support/dbfixture.h"
+#include "tests/support/pgcluster.h"
 #include "tests/support/recordingdisplay.h"
 
 namespace vexilo::testing {
@@ -125,6 +128,19 @@ class CatalogRun {
         path = dir.filePath(fileName);
         f.display = &display;
         f.Bd = platform::CreateDatabase(path);
+        writeCatalogTables(*f.Bd, tables);
+    }
+    // On the given engine: the server's database is a fresh one of the tests' cluster.
+    CatalogRun(Engine engine, const CatalogTables& tables) {
+        if (engine == Engine::Sqlite) {
+            path = dir.filePath("catalog.db");
+            f.Bd = platform::CreateDatabase(path);
+        } else {
+            PgCluster* server = PgCluster::instance();
+            path = server ? server->freshDatabase() : QString();
+            f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path);
+        }
+        f.display = &display;
         writeCatalogTables(*f.Bd, tables);
     }
     ~CatalogRun() { close(); }

@@ -290,7 +290,7 @@ Sample randomSample(std::uint32_t seed) {
 
 // One side of the comparison: a database with the sample's records, checked as a run checks it.
 struct Side {
-    explicit Side(const Sample& s) : run(catalog()) {
+    Side(const Sample& s, testing::Engine engine) : run(engine, catalog()) {
         // TEXTOS keeps its codes as text, so a code written with leading zeros reads back as written.
         auto fields = testing::attributeTableFields();
         fields[3].type = platform::dbText;
@@ -320,46 +320,92 @@ std::vector<testing::LogRow> logOf(platform::Database& db, const app::RunState& 
     return rows;
 }
 
-TEST(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
+// What a side leaves: the output drawing, the counts, every attribute record and the log.
+struct Outcome {
+    bool stopped = false;
+    Bytes output;
+    std::int64_t textos = 0;
+    std::int64_t fullLinks = 0;
+    std::vector<std::vector<Rec>> records;
+    std::vector<testing::LogRow> log;
+};
+
+Outcome outcomeOf(Side& side, const Bytes& output) {
+    Outcome o{side.stopped, output, side.run.f.TextosProcesados, side.run.f.report.fullLinks, {}, {}};
+    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(side.run.path);
+    for (const QString& tabla : kTablas) {
+        o.records.push_back(testing::readRecords(*db, tabla));
+    }
+    o.log = logOf(*db, side.run.f);
+    db->Close();
+    return o;
+}
+
+void expectSame(const Outcome& a, const Outcome& b) {
+    EXPECT_EQ(a.stopped, b.stopped);
+    EXPECT_EQ(a.output, b.output);
+    EXPECT_EQ(a.textos, b.textos);
+    EXPECT_EQ(a.fullLinks, b.fullLinks);
+    for (std::size_t t = 0; t < kTablas.size(); ++t) {
+        EXPECT_EQ(a.records[t], b.records[t]) << kTablas[t].toStdString();
+    }
+    EXPECT_EQ(a.log, b.log);
+}
+
+Outcome runIndexed(const Sample& s, testing::Engine engine) {
+    const Bytes input = testing::concat(s.elements);
+    Side indexed(s, engine);
+    testing::writeFile(indexed.run.f.NombreBin, input);
+    {
+        BinReader file1(indexed.run.f.NombreBin);
+        BinWriter file3(indexed.run.f.NombreBinSalida);
+        try {
+            LeoBinEntrada(indexed.run.f, file1, file3);
+        } catch (const platform::Stop&) {
+            indexed.stopped = true;
+        }
+        file3.close();
+    }
+    indexed.run.close();
+    return outcomeOf(indexed, testing::readFile(indexed.run.f.NombreBinSalida));
+}
+
+Outcome runPlain(const Sample& s, testing::Engine engine) {
+    Side plain(s, engine);
+    Bytes expected;
+    plain.run.f.Bd->BeginTrans();  // grouping changes nothing but the number of disk syncs
+    try {
+        refPass(plain.run.f, testing::concat(s.elements), expected);
+    } catch (const platform::Stop&) {
+        plain.stopped = true;
+    }
+    plain.run.f.Bd->CommitTrans();
+    plain.run.close();
+    return outcomeOf(plain, expected);
+}
+
+class AssignmentAgainstPlainScan : public ::testing::TestWithParam<testing::Engine> {};
+
+TEST_P(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
     for (std::uint32_t seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed);
         const Sample s = randomSample(seed);
-        const Bytes input = testing::concat(s.elements);
+        expectSame(runIndexed(s, GetParam()), runPlain(s, GetParam()));
+    }
+}
 
-        Side indexed(s);
-        testing::writeFile(indexed.run.f.NombreBin, input);
-        {
-            BinReader file1(indexed.run.f.NombreBin);
-            BinWriter file3(indexed.run.f.NombreBinSalida);
-            try {
-                LeoBinEntrada(indexed.run.f, file1, file3);
-            } catch (const platform::Stop&) {
-                indexed.stopped = true;
-            }
-            file3.close();
-        }
-        indexed.run.close();
+INSTANTIATE_TEST_SUITE_P(Motores, AssignmentAgainstPlainScan,
+                         ::testing::Values(testing::Engine::Sqlite, testing::Engine::Postgres),
+                         [](const auto& info) {
+                             return info.param == testing::Engine::Sqlite ? "SQLite" : "PostgreSQL";
+                         });
 
-        Side plain(s);
-        Bytes expected;
-        plain.run.f.Bd->BeginTrans();  // grouping changes nothing but the number of disk syncs
-        try {
-            refPass(plain.run.f, input, expected);
-        } catch (const platform::Stop&) {
-            plain.stopped = true;
-        }
-        plain.run.f.Bd->CommitTrans();
-
-        EXPECT_EQ(indexed.stopped, plain.stopped);
-        EXPECT_EQ(testing::readFile(indexed.run.f.NombreBinSalida), expected);
-        EXPECT_EQ(indexed.run.f.TextosProcesados, plain.run.f.TextosProcesados);
-        EXPECT_EQ(indexed.run.f.report.fullLinks, plain.run.f.report.fullLinks);
-        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(indexed.run.path);
-        for (const QString& tabla : kTablas) {
-            EXPECT_EQ(testing::readRecords(*db, tabla), testing::readRecords(*plain.run.f.Bd, tabla))
-                << tabla.toStdString();
-        }
-        EXPECT_EQ(logOf(*db, indexed.run.f), logOf(*plain.run.f.Bd, plain.run.f));
+// The server gives the same drawing, records and log as the embedded engine.
+TEST(AssignmentOnBothEngines, TheServerLeavesWhatTheEmbeddedEngineLeaves) {
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        const Sample s = randomSample(seed);
+        expectSame(runIndexed(s, testing::Engine::Postgres), runIndexed(s, testing::Engine::Sqlite));
     }
 }
 

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "app/core/runstate.h"
@@ -66,7 +67,12 @@ inline double picoMemoriaMb() {
 
 enum class Base { Compartida, Copia };
 
-inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sample::Result& r, Base base) {
+// The database one job of the benchmark runs on, made ready with the clock stopped (empty: it could
+// not be made).
+using PreparaBase = std::function<QString()>;
+
+inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sample::Result& r,
+                            const PreparaBase& prepara) {
     QuietDisplay display;
     std::int64_t textos = 0;
     double seconds = 0.0;  // the jobs alone, without preparing their copies
@@ -74,11 +80,11 @@ inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sampl
         state.PauseTiming();
         app::RunState f;
         f.display = &display;
-        f.NombreBdD = base == Base::Copia ? copiaDeTrabajo(r.database) : r.database;
+        f.NombreBdD = prepara();
         f.NombreBin = r.drawing;
         f.NombreBinSalida = app::nombreDeSalida(r.drawing);
         if (f.NombreBdD.isEmpty()) {
-            state.SkipWithError("no se pudo copiar la base de datos");
+            state.SkipWithError("no se pudo preparar la base de datos");
             return;
         }
         reiniciaPicoMemoria();
@@ -99,6 +105,11 @@ inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sampl
     state.counters["job_s"] =
         state.iterations() > 0 ? seconds / static_cast<double>(state.iterations()) : 0.0;
     state.SetBytesProcessed(state.iterations() * QFileInfo(r.drawing).size());
+}
+
+inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sample::Result& r, Base base) {
+    trabajoCompleto(state, modo, r,
+                    [&] { return base == Base::Copia ? copiaDeTrabajo(r.database) : r.database; });
 }
 
 }  // namespace vexilo::bench

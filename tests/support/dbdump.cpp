@@ -1,10 +1,8 @@
 #include "dbdump.h"
 
 #include <gtest/gtest.h>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QUuid>
+
+#include "platform/dao.h"
 
 namespace vexilo::testing {
 
@@ -17,34 +15,35 @@ bool isLogMoment(const QString& table, const QString& field) {
 
 }  // namespace
 
+// Read through the engine layer, so that a file and a server database dump alike.
 QStringList rowsOfEveryTable(const QString& path, const QString& folder) {
-    const QString name = QUuid::createUuid().toString();
     QStringList rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
-        for (const QString& t : db.tables()) {
-            QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(t)));
-            while (q.next()) {
-                QStringList fields{t};
-                for (int i = 0; i < q.record().count(); ++i) {
-                    if (isLogMoment(t, q.record().fieldName(i))) {
-                        continue;
-                    }
-                    QString value = q.value(i).isNull() ? QStringLiteral("<null>") : q.value(i).toString();
+    try {
+        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path);
+        for (int t = 0; t < db->TableDefsCount(); ++t) {
+            const QString table = db->TableDefName(t);
+            std::vector<QString> fields;
+            for (const QString& f : db->FieldNames(table)) {
+                if (!isLogMoment(table, f)) {
+                    fields.push_back(f);
+                }
+            }
+            for (const auto& row : db->ReadRows(table, fields)) {
+                QStringList values{table};
+                for (const QVariant& v : row.values) {
+                    QString value = v.isNull() ? QStringLiteral("<null>") : v.toString();
                     if (!folder.isEmpty()) {
                         value.replace(folder, QStringLiteral("<dir>"));
                     }
-                    fields << value;
+                    values << value;
                 }
-                rows << fields.join(QChar('|'));
+                rows << values.join(QChar('|'));
             }
         }
-        db.close();
+        db->Close();
+    } catch (const platform::EngineError& e) {
+        ADD_FAILURE() << "cannot dump " << path.toStdString() << ": " << e.description().toStdString();
     }
-    QSqlDatabase::removeDatabase(name);
     return rows;
 }
 

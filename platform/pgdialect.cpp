@@ -15,14 +15,15 @@
 #include <limits>
 
 #include "platform/connection.h"
+#include "platform/datetext.h"
 #include "platform/dialect.h"
 #include "platform/postgres.h"
 
 namespace vexilo::platform {
 namespace {
 
-const QString kDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-const QDate kDayZero(1899, 12, 30);
+const QString& kDateFormat = kStoredDateFormat;
+const QDate& kDayZero = kDayOfTimes;
 // The first key of the advisory lock that a job holds its database by ("VEXI"); the second is 0.
 constexpr int kJobLockKey = 0x56455849;
 
@@ -81,6 +82,21 @@ QDateTime dateOf(const QVariant& value) {
             return QDateTime(kDayZero, value.toTime());
         default:
             return dateOfText(value.toString());
+    }
+}
+
+// Whether a value reads as a date, without building a QDateTime for the values that are dates already
+// (that would ask the system for its time zone).
+bool isDate(const QVariant& value) {
+    switch (value.typeId()) {
+        case QMetaType::QDateTime:
+            return value.toDateTime().isValid();
+        case QMetaType::QDate:
+            return value.toDate().isValid();
+        case QMetaType::QTime:
+            return value.toTime().isValid();
+        default:
+            return dateOfText(value.toString()).isValid();
     }
 }
 
@@ -241,7 +257,7 @@ class PostgresDialect final : public SqlDialect {
             }
             return {};
         }
-        if (field.type == dbDate && !dateOf(value).isValid()) {
+        if (field.type == dbDate && !isDate(value)) {
             return QStringLiteral("no es una fecha.");
         }
         return {};
@@ -256,6 +272,10 @@ class PostgresDialect final : public SqlDialect {
             return n ? QVariant(*n) : value;
         }
         if (fieldType == dbDate) {
+            const QString known = storedDateTextOf(value);
+            if (!known.isNull()) {
+                return known;
+            }
             const QDateTime moment = dateOf(value);
             return moment.isValid() ? QVariant(moment.toString(kDateFormat)) : value;
         }

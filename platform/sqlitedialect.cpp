@@ -21,6 +21,7 @@
 #include <cstdio>
 
 #include "platform/connection.h"
+#include "platform/datetext.h"
 #include "platform/dialect.h"
 
 namespace vexilo::platform {
@@ -52,44 +53,8 @@ class NoBusyWaitOn {
     sqlite3* m_db;
 };
 
-const QString kDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString& kDateFormat = kStoredDateFormat;
 const QString kDayOnlyFormat = QStringLiteral("yyyy-MM-dd");
-constexpr int kZeroYear = 1899;
-constexpr int kZeroMonth = 12;
-constexpr int kZeroDay = 30;
-
-// The stored text of a date, "YYYY-MM-DD HH:MM:SS". The run log writes two dates per row, so this is
-// built by hand: formatting through QDateTime::toString costs more than the insert itself.
-QString formatDate(const QDate& day, const QTime& time) {
-    if (!day.isValid() || !time.isValid() || day.year() < 1 || day.year() > 9999) {
-        return QDateTime(day, time).toString(kDateFormat);
-    }
-    char text[20];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", day.year(), day.month(), day.day(),
-                  time.hour(), time.minute(), time.second());
-    return QString::fromLatin1(text, 19);
-}
-
-// The same moments come again and again (the log's Fecha and Hora change once a second): the last two
-// texts are kept.
-QString dateText(const QDate& day, const QTime& time) {
-    struct Known {
-        QDate day;
-        QTime time;
-        QString text;
-    };
-    thread_local Known known[2];
-    thread_local int next = 0;
-    for (const Known& k : known) {
-        if (!k.text.isNull() && k.day == day && k.time == time) {
-            return k.text;
-        }
-    }
-    Known& slot = known[next];
-    next = 1 - next;
-    slot = Known{day, time, formatDate(day, time)};
-    return slot.text;
-}
 
 // Identifiers are joined by concatenation, never through QString::arg, whose markers a name could hold.
 QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) {
@@ -228,14 +193,10 @@ class SqliteDialect final : public SqlDialect {
             return QVariant();
         }
         switch (value.metaType().id()) {
-            case QMetaType::QDateTime: {
-                const QDateTime moment = value.toDateTime();
-                return dateText(moment.date(), moment.time());
-            }
+            case QMetaType::QDateTime:
             case QMetaType::QDate:
-                return dateText(value.toDate(), QTime(0, 0));
             case QMetaType::QTime:
-                return dateText(QDate(kZeroYear, kZeroMonth, kZeroDay), value.toTime());
+                return storedDateTextOf(value);
             case QMetaType::QString:
                 // The driver binds a null QString as Null; the caller gave a text, so an empty one.
                 if (value.toString().isEmpty()) {

@@ -248,6 +248,41 @@ TEST_F(OnServer, RefusedBatchNamesItsTableAndLeavesNothingWritten) {
     EXPECT_EQ(server.rows("OTRA").size(), 1u);
 }
 
+// Held rows reach the server with every text as given (the characters a bulk copy escapes, the empty
+// text apart from Null), and held updates of one row keep the last value of each column, whether one
+// statement or two set it.
+TEST_F(OnServer, HeldRowsKeepEveryCharacterAndTheLastValueOfEachColumn) {
+    server.createTable("TEXTOS", {{"mslink", "INTEGER"}, {"tmapa", "TEXT"}, {"tfeature", "INTEGER"}});
+    const std::vector<QString> texts = {"tab\there", "line\nnext", "back\\slash \\N",
+                                        "cr\rend",   "",           "ñandú €"};
+    auto db = openServer();
+    db->BeginTrans();
+    std::vector<platform::RowId> ids;
+    for (int i = 0; i < static_cast<int>(texts.size()); ++i) {
+        ids.push_back(
+            db->InsertRow("TEXTOS", {{"mslink", i}, {"tmapa", texts[static_cast<std::size_t>(i)]}}));
+    }
+    const platform::RowId nulo = db->InsertRow("TEXTOS", {{"mslink", 99}, {"tmapa", QVariant()}});
+    db->UpdateRow("TEXTOS", ids[0], {{"tfeature", 1}});
+    db->UpdateRow("TEXTOS", ids[0], {{"tmapa", "primero"}, {"tfeature", 2}});
+    db->UpdateRow("TEXTOS", ids[0], {{"tfeature", 3}});
+    db->UpdateRow("TEXTOS", ids[1], {{"tmapa", "solo"}});
+    db->UpdateRow("TEXTOS", ids[1], {{"tfeature", 4}});
+    db->CommitTrans();
+    const auto rows = server.rows("TEXTOS");
+    ASSERT_EQ(rows.size(), texts.size() + 1);
+    EXPECT_EQ(rows[0][1].toString(), "primero");
+    EXPECT_EQ(rows[0][2].toInt(), 3);
+    EXPECT_EQ(rows[1][1].toString(), "solo");
+    EXPECT_EQ(rows[1][2].toInt(), 4);
+    for (std::size_t i = 2; i < texts.size(); ++i) {
+        EXPECT_EQ(rows[i][1].toString(), texts[i]) << i;
+        EXPECT_FALSE(rows[i][1].isNull()) << i;
+    }
+    EXPECT_TRUE(rows.back()[1].isNull());
+    EXPECT_NE(nulo, 0);
+}
+
 // Two jobs on one server database: the second waits, says so once, gives up at its limit, and gets the
 // database as soon as the first closes. The hold is the server's advisory lock of the first session.
 TEST_F(OnServer, AJobHoldsTheDatabaseUntilItClosesAndAnotherWaitsForIt) {

@@ -1,0 +1,23 @@
+#pragma once
+// The stored text of a date, "YYYY-MM-DD HH:MM:SS", as both engines keep dates. Internal to the engine
+// layer.
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+namespace vexilo::platform {
+
+inline const QString kStoredDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+// The day that a time alone is stored on.
+inline const QDate kDayOfTimes(1899, 12, 30);
+
+// Built by hand and the last two kept: the run log writes two dates per row, the same moments again and
+// again (they change once a second), and going through QDateTime would ask the system for the local
+// time zone each time.
+QString storedDateText(const QDate& day, const QTime& time);
+
+// The stored text of a date value given as a QDateTime, QDate or QTime; a null QString for any other.
+QString storedDateTextOf(const QVariant& value);
+
+}  // namespace vexilo::platform

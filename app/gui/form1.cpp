@@ -204,7 +204,7 @@ void Form1::Form_Load() {
     bar->setFixedHeight(twips(0, 0, 0, 255).height());
     bar->setRange(0, 100);
     bar->setVisible(true);
-    app::recuperaBdDServidor(m_f);
+    protegido([this] { app::recuperaBdDServidor(m_f); });
 }
 
 template <typename F>

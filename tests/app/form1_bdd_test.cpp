@@ -187,19 +187,6 @@ TEST_F(Form1Bdd, ARefusedNameChangesNothingSaysWhyAndStopsTheRun) {
     EXPECT_FALSE(m_services.exitCode);
 }
 
-TEST_F(Form1Bdd, ATypedAccessFileIsOfferedForImportAsAChosenOneIs) {
-    const QString access = path("finca.mdb");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(VEXILO_TESTDATA "/nwind.mdb"), access));
-    QFile::setPermissions(access, QFile::ReadOwner | QFile::WriteOwner);
-    Form1 form;
-    form.show();
-    m_services.nextQuestionAnswer(true);
-    typeAndEnter(form, access);
-    EXPECT_EQ(m_services.questions.size(), 1u);
-    EXPECT_EQ(form.estado().NombreBdD, path("finca.sqlite"));
-    EXPECT_EQ(box(form)->text(), path("finca.sqlite"));
-}
-
 // On the test server: one user must give a password (PgCluster::passwordUser()).
 class Form1BddOnServer : public Form1Bdd {
   protected:

@@ -7,6 +7,8 @@
 
 #include "app/core/progress.h"
 #include "app/modulo_config.h"
+#include "platform/databasename.h"
+#include "platform/postgres.h"
 #include "platform/services.h"
 
 namespace vexilo::app {
@@ -56,12 +58,14 @@ QString baseDeSalida(const QString& nombreBin) {
 }
 
 void rechazaSalidaSobreEntradas(const QString& salida, const QString& bin, const QString& bdd) {
-    const QString destino = QFileInfo(salida).canonicalFilePath();
+    const QString destino =
+        platform::isServerDatabase(salida) ? QString() : QFileInfo(salida).canonicalFilePath();
     if (destino.isEmpty()) {
         return;  // nothing there yet: it cannot be the input or the database
     }
     for (const QString& entrada : {bin, bdd}) {
-        if (!entrada.isEmpty() && QFileInfo(entrada).canonicalFilePath() == destino) {
+        if (!entrada.isEmpty() && !platform::isServerDatabase(entrada) &&
+            QFileInfo(entrada).canonicalFilePath() == destino) {
             throw platform::Stop(
                 QStringLiteral("El fichero de salida %1 es el mismo fichero que %2: no se borra ni se "
                                "escribe. Cambie el nombre del fichero de dibujo o de la base de datos.")
@@ -105,6 +109,55 @@ void Command3_Click(RunState& f) {
 void Form_Unload(RunState& f) {
     GuardaConfiguracion(QLatin1String(kUltimoDirectorio), f.DirectorioBdD);
     GuardaConfiguracion(QLatin1String(kUltimoDirectorioBin), f.DirectorioBin);
+    const bool servidor = platform::isServerDatabase(f.NombreBdD);
+    GuardaConfiguracion(QLatin1String(kUltimaBdDServidor),
+                        servidor ? platform::shownDatabaseName(f.NombreBdD) : QString());
+}
+
+QString nombreDeBdDEscrito(const QString& escrito) {
+    const QString nombre = escrito.trimmed();
+    if (nombre.isEmpty() || platform::isServerDatabase(nombre)) {
+        return nombre;
+    }
+    return QFileInfo(nombre).absoluteFilePath();
+}
+
+QString rechazoDeBdDEscrita(const QString& nombre) {
+    if (platform::isServerDatabase(nombre)) {
+        try {
+            platform::parseServerUri(nombre);
+        } catch (const platform::RunError& e) {
+            return e.description();
+        }
+        return {};
+    }
+    const QFileInfo info(nombre);
+    const QString mostrado = QDir::toNativeSeparators(nombre);
+    if (!info.exists()) {
+        return QStringLiteral("No existe el fichero de base de datos '%1'.").arg(mostrado);
+    }
+    if (!info.isFile()) {
+        return QStringLiteral("'%1' es una carpeta, no un fichero de base de datos.").arg(mostrado);
+    }
+    return {};
+}
+
+void eligeBdDEscrita(RunState& f, const QString& nombre) {
+    limpiaZonaDeEstado(f);
+    f.NombreBdD = nombre;
+    if (!platform::isServerDatabase(nombre)) {
+        f.DirectorioBdD = carpetaDe(nombre, QFileInfo(nombre).fileName());
+    }
+    f.display->setText(Control::Text2, platform::shownDatabaseName(nombre));
+}
+
+void recuperaBdDServidor(RunState& f) {
+    QString recordada;
+    LeeConfiguracion(QLatin1String(kUltimaBdDServidor), recordada);
+    if (platform::isServerDatabase(recordada)) {
+        f.NombreBdD = recordada;
+        f.display->setText(Control::Text2, platform::shownDatabaseName(recordada));
+    }
 }
 
 }  // namespace vexilo::app

@@ -1,7 +1,9 @@
 #pragma once
 // Choosing the database and the input drawing file, and remembering their folders from one use of the
-// program to the next. The dialogs, the settings store and the file deletion go through the installed
-// platform services; what is shown goes through f.display.
+// program to the next. The database may also be typed into its box: a file path, or a server URI
+// (platform/databasename.h) whose password is kept for the run only, never shown nor stored. The dialogs, the
+// settings store and the file deletion go through the installed platform services; what is shown goes through
+// f.display.
 
 #include <QString>
 
@@ -20,7 +22,8 @@ QString baseDeSalida(const QString& nombreBin);
 QString nombreDeSalida(const QString& nombreBin);
 
 // Refuses (platform::Stop, before anything is deleted or written) an output that is, after resolving
-// links, the same file as the input drawing or the database. Empty names are not compared.
+// links, the same file as the input drawing or the database. Empty names and server URIs are not
+// compared.
 void rechazaSalidaSobreEntradas(const QString& salida, const QString& bin, const QString& bdd);
 
 // "..." of the database: clears the status area, then asks for the database starting in the folder used
@@ -31,7 +34,24 @@ void Command2_Click(RunState& f);
 // input or the database itself is refused and kept). A cancel keeps the previous choice and never deletes
 // anything.
 void Command3_Click(RunState& f);
-// Saves both folders, also when empty because nothing of that kind was chosen.
+// Saves both folders, also when empty because nothing of that kind was chosen, and the server
+// database in use without its password (the empty text when the database is a file or none).
 void Form_Unload(RunState& f);
+
+// A database name as typed or pasted into its box: surrounding blanks dropped, a path made absolute
+// against the working folder, a URI left as it is. Blanks alone give the empty text.
+QString nombreDeBdDEscrito(const QString& escrito);
+// Why a typed name (as nombreDeBdDEscrito gives it) cannot be the database, or the empty text when it
+// can: a server URI that cannot be read (the reason shows it without its password), a path with no
+// file behind it, a folder.
+QString rechazoDeBdDEscrita(const QString& nombre);
+// Takes a typed name that rechazoDeBdDEscrita accepts, as a choice in the dialog would be taken: clears
+// the status area, sets NombreBdD (a URI whole, password included, for the run) and shows it in Text2
+// without its password. A path also gives its folder to DirectorioBdD; a URI leaves the folder of the
+// last file chosen, where the dialog still opens.
+void eligeBdDEscrita(RunState& f, const QString& nombre);
+// At load: the server database remembered at the last close becomes the database again, shown in
+// Text2. A stored value that is not a server URI is ignored.
+void recuperaBdDServidor(RunState& f);
 
 }  // namespace vexilo::app

@@ -1,6 +1,6 @@
 #pragma once
-// Modulo_Config: the remembered folders, one named setting at a time, in the per-user settings store of
-// the installed services (application "Vexilo", section "Setting").
+// Modulo_Config: the remembered folders (and a server database), one named setting at a time, in the per-user
+// settings store of the installed services (application "Vexilo", section "Setting").
 
 #include <QString>
 
@@ -10,6 +10,8 @@ inline constexpr char kAplicacion[] = "Vexilo";
 inline constexpr char kSeccion[] = "Setting";
 inline constexpr char kUltimoDirectorio[] = "UltimoDirectorio";        // folder of the database
 inline constexpr char kUltimoDirectorioBin[] = "UltimoDirectorioBin";  // folder of the drawing file
+// The server database of the last use, without its password; empty when that was a file or none.
+inline constexpr char kUltimaBdDServidor[] = "UltimaBdDServidor";
 
 // valor receives the stored text, or the empty text when the key has never been written.
 void LeeConfiguracion(const QString& clave, QString& valor);

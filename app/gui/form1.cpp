@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "app/core/progress.h"
 #include "app/fileselection.h"
@@ -15,6 +16,7 @@
 #include "app/gui/fitting.h"
 #include "app/gui/ofrecimiento.h"
 #include "app/gui/pathdisplay.h"
+#include "platform/databasename.h"
 #include "platform/services.h"
 
 namespace vexilo::app::gui {
@@ -108,7 +110,8 @@ void Form1::creaControles() {
     auto rotulo = [&](const char* name, const QString& text, QRect r) {
         return etiqueta(new QLabel(text, this), name, r);
     };
-    // The text boxes only show what the program wrote; the names are taken from the dialogs alone.
+    // The text boxes only show what the program wrote; the names are taken from the dialogs, and the
+    // database's also from its own box, where a path or a server URI may be typed.
     auto caja = [&](QLineEdit* edit, const char* name, QRect r) {
         edit->setReadOnly(true);
         return static_cast<QLineEdit*>(situa(edit, name, r));
@@ -137,7 +140,8 @@ void Form1::creaControles() {
     situa(shape2, "Shape2", twips(6720, 3360, 6855, 3255));
 
     rotulo("Label7", QStringLiteral("Nombre de la BdD Particular :"), twips(480, 360, 4695, 375));
-    caja(new PathField(this), "Text2", twips(480, 720, 7815, 375));
+    auto* text2 = caja(new PathField(this), "Text2", twips(480, 720, 7815, 375));
+    text2->setReadOnly(false);
     auto* command2 = boton("Command2", QStringLiteral("..."), twips(8400, 720, 495, 375));
     rotulo("Label6", QStringLiteral("Nombre del fichero BIN a tratar :"), twips(480, 1440, 4695, 375));
     caja(new PathField(this), "Text3", twips(480, 1800, 7815, 375));
@@ -180,6 +184,7 @@ void Form1::creaControles() {
     connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(text2, &QLineEdit::editingFinished, this, &Form1::typedDatabaseFinished);
 }
 
 void Form1::ajustaAlTexto(QWidget& parent) {
@@ -199,6 +204,7 @@ void Form1::Form_Load() {
     bar->setFixedHeight(twips(0, 0, 0, 255).height());
     bar->setRange(0, 100);
     bar->setVisible(true);
+    protegido([this] { app::recuperaBdDServidor(m_f); });
 }
 
 template <typename F>
@@ -220,7 +226,7 @@ void Form1::terminaCon(const RunOutcome& outcome) {
 }
 
 void Form1::Command1_Click() {
-    if (m_ocupado) {
+    if (m_ocupado || !takeTypedDatabase()) {
         return;
     }
     Modo modo = Modo::No;
@@ -244,14 +250,62 @@ void Form1::Command2_Click() {
         protegido([this] {
             const QString antes = m_f.NombreBdD;
             app::Command2_Click(m_f);
-            if (m_f.NombreBdD != antes) {
-                // The job works on SQLite databases: an Access file is offered for import and its copy used.
-                const QString usada = importacion::ofreceImportarAccess(m_f.NombreBdD);
-                m_f.NombreBdD = usada.isEmpty() ? antes : usada;  // declined: the earlier choice stays
-                setText(Control::Text2, m_f.NombreBdD);
-            }
+            offerAccessImport(antes);
         });
     }
+}
+
+void Form1::offerAccessImport(const QString& before) {
+    if (m_f.NombreBdD == before || platform::isServerDatabase(m_f.NombreBdD)) {
+        return;
+    }
+    // The job works on SQLite databases: an Access file is offered for import and its copy used.
+    const QString usada = importacion::ofreceImportarAccess(m_f.NombreBdD);
+    m_f.NombreBdD = usada.isEmpty() ? before : usada;  // declined: the earlier choice stays
+    setText(Control::Text2, m_f.NombreBdD);
+}
+
+bool Form1::takeTypedDatabase() {
+    auto* box = findChild<QLineEdit*>(QStringLiteral("Text2"));
+    const QString shown = platform::shownDatabaseName(m_f.NombreBdD);
+    const QString typed = nombreDeBdDEscrito(box->text());
+    if (typed.isEmpty() || typed == shown) {
+        if (box->text() != shown) {
+            setText(Control::Text2, shown);  // nothing new: the box shows the database in use again
+        }
+        return true;
+    }
+    if (m_takingDatabase) {
+        return false;
+    }
+    m_takingDatabase = true;
+    ++m_databaseTakes;
+    bool taken = false;
+    protegido([&] {
+        const QString rechazo = rechazoDeBdDEscrita(typed);
+        if (!rechazo.isEmpty()) {
+            // What was typed stays to be corrected, a password excepted.
+            setText(Control::Text2, platform::shownDatabaseName(typed));
+            message(rechazo, platform::Icon::None);
+            return;
+        }
+        const QString antes = m_f.NombreBdD;
+        eligeBdDEscrita(m_f, typed);
+        offerAccessImport(antes);
+        taken = true;
+    });
+    ++m_databaseTakes;  // an edit ended by the message above is not a new one
+    m_takingDatabase = false;
+    return taken;
+}
+
+void Form1::typedDatabaseFinished() {
+    const unsigned takes = m_databaseTakes;
+    QTimer::singleShot(0, this, [this, takes] {
+        if (!m_ocupado && takes == m_databaseTakes) {
+            takeTypedDatabase();
+        }
+    });
 }
 
 void Form1::Command3_Click() {
@@ -286,7 +340,9 @@ void Form1::descartaEntradaPendiente() {
     QCoreApplication::processEvents();
 }
 
-void Form1::setText(Control control, const QString& text) {
+void Form1::setText(Control control, const QString& given) {
+    // Whatever the core passes, the database box never shows a password.
+    const QString text = control == Control::Text2 ? platform::shownDatabaseName(given) : given;
     QWidget* w = findChild<QWidget*>(nombreDe(control));
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);

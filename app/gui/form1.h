@@ -35,6 +35,15 @@ class Form1 : public QWidget, private Display {
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    // The database box: a name typed or pasted into it is taken when its editing ends (Return, or the
+    // focus leaving it), and before a run. Returns false, after saying why, while the box holds a name
+    // that cannot be the database; then no run starts.
+    bool takeTypedDatabase();
+    // The end of an edit is handled once the event that ended it is over: a press on "Procesar" that
+    // took the focus takes the name itself first, and the later call then finds nothing new.
+    void typedDatabaseFinished();
+    // After the database changed from `before`: an Access file is offered for import and its copy used.
+    void offerAccessImport(const QString& before);
     // Runs a handler of the core; a failure is shown with its number and description and ends the program.
     template <typename F>
     void protegido(F&& handler);
@@ -52,6 +61,8 @@ class Form1 : public QWidget, private Display {
 
     RunState m_f;
     bool m_ocupado = false;
+    bool m_takingDatabase = false;  // a typed name is being taken (its messages move the focus)
+    unsigned m_databaseTakes = 0;   // counts the takes, so that a deferred one sees it came late
 };
 
 }  // namespace vexilo::app::gui

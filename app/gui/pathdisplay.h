@@ -24,8 +24,9 @@ class PathLabel : public QLabel {
     void paintEvent(QPaintEvent* event) override;
 };
 
-// A read-only text box for a path. With the focus it behaves as any text box (select, scroll, copy the
-// whole path); without it, a path that does not fit is drawn cut in its middle.
+// A text box for a path (read-only unless the window lets a name be typed into it). With the focus it
+// behaves as any text box (select, scroll, copy or edit the whole path); without it, a path that does
+// not fit is drawn cut in its middle.
 class PathField : public QLineEdit {
     Q_OBJECT
 

@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test demo screenshots asan fuzz format clean
+.PHONY: deps configure build test demo demo-pg screenshots asan fuzz format clean
 
 deps:
 	bash scripts/instala-dependencias.sh
@@ -29,6 +29,11 @@ demo: build
 	@echo
 	@echo "== procesar, modo texto (Modificar Texto en Bin) sobre la salida"
 	$(CLI) procesar --bdd demo/muestra.sqlite --bin demo/muestra_s.bin --modo texto
+
+# The same demo with the database on a PostgreSQL server: a throwaway cluster started for it and stopped
+# at the end, or the database that VEXILO_PG names (postgresql://..., missing or without tables).
+demo-pg: build
+	bash scripts/demo-pg.sh $(CLI) demo-pg
 
 # The window rendered at rest, halfway through a job and at its end, at the default scale and at 150 %:
 # $(BUILD)/screenshots/{reposo,durante,final}.png and $(BUILD)/screenshots/150/. No display needed.

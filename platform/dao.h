@@ -171,6 +171,19 @@ class Database {
                              const FieldDef& field) = 0;  // TableDefs(table).Fields.Append
     // Column names of a table in their stored order (without reading any row).
     virtual std::vector<QString> FieldNames(const QString& table) = 0;
+    // The columns of a table in their stored order, with the type code and text size the engine reads
+    // from their declared types (also for tables that other programs made). An engine that keeps no
+    // types gives every column as unbounded text.
+    virtual std::vector<FieldDef> Fields(const QString& table) {
+        std::vector<FieldDef> fields;
+        for (const QString& name : FieldNames(table)) {
+            fields.push_back({name, dbText, 0});
+        }
+        return fields;
+    }
+    // Removes a table and its rows (TableDefs.Delete). Inside a transaction, Rollback() brings it back.
+    // A table the database does not have is kTableNotFound.
+    virtual void DeleteTableDef(const QString& table);
 
     virtual std::unique_ptr<Recordset> OpenRecordset(const Query& source, RecordsetType type) = 0;
 

@@ -133,6 +133,12 @@ Workspace& DBEngine::Workspaces(int index) {
     return *m_default;
 }
 
+void Database::DeleteTableDef(const QString& table) {
+    throwEngineError(
+        errnum::kEngineFailure,
+        QStringLiteral("La tabla '%1' no se puede borrar en la base de datos '%2'.").arg(table, path()));
+}
+
 std::unique_ptr<Database> CreateDatabase(const QString& path) {
     if (isServerDatabase(path)) {
         return std::make_unique<SqlDatabase>(createServerDatabase(path));

@@ -181,6 +181,17 @@ std::vector<QString> SqlDatabase::FieldNames(const QString& table) {
     return names;
 }
 
+std::vector<FieldDef> SqlDatabase::Fields(const QString& table) {
+    return m_connection->columns(m_connection->resolveTable(table));
+}
+
+void SqlDatabase::DeleteTableDef(const QString& table) {
+    const QString stored = m_connection->resolveTable(table);
+    m_connection->runOnce(QLatin1String("DROP TABLE ") + m_connection->dialect().quoteIdentifier(stored),
+                          stored);
+    m_connection->forgetSchema();
+}
+
 bool SqlDatabase::HasNaturalOrder(const QString& table) {
     Connection& c = *m_connection;
     const QString stored = c.resolveTable(table);

@@ -21,6 +21,8 @@ class SqlDatabase final : public Database {
     void AppendTableDef(const TableDef& def) override;
     void AppendField(const QString& table, const FieldDef& field) override;
     std::vector<QString> FieldNames(const QString& table) override;
+    std::vector<FieldDef> Fields(const QString& table) override;
+    void DeleteTableDef(const QString& table) override;
     bool HasNaturalOrder(const QString& table) override;
     void AddNaturalOrder(const QString& table) override;
 

@@ -85,6 +85,16 @@ class SqliteDialect final : public SqlDialect {
                        integerRangeCheck(column, -2147483648LL, 2147483647LL);
             case dbDate:
                 return column + QLatin1String(" DATETIME");
+            case dbBigInt:
+                return column + QLatin1String(" BIGINT");
+            case dbBoolean:
+                return column + QLatin1String(" BOOLEAN");
+            case dbSingle:
+            case dbDouble:
+            case dbDecimal:
+                return column + QLatin1String(" REAL");
+            case dbLongBinary:
+                return column + QLatin1String(" BLOB");
             default:
                 if (field.size > 0) {
                     const QString size = QString::number(field.size);
@@ -106,6 +116,17 @@ class SqliteDialect final : public SqlDialect {
         }
         if (t.contains(QLatin1String("INT"))) {
             return {name, dbLong, 0};
+        }
+        // The kinds an imported database declares besides those this layer creates for the job.
+        if (t.contains(QLatin1String("BOOL"))) {
+            return {name, dbBoolean, 0};
+        }
+        if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
+            t.contains(QLatin1String("DOUB"))) {
+            return {name, dbDouble, 0};
+        }
+        if (t.contains(QLatin1String("BLOB"))) {
+            return {name, dbLongBinary, 0};
         }
         static const QRegularExpression sized(QStringLiteral("\\(\\s*(\\d+)\\s*\\)"));
         const QRegularExpressionMatch m = sized.match(t);

@@ -20,10 +20,11 @@ const QString kUso = QStringLiteral(
     "           el trabajo de \"Procesar\": un fichero de salida FICHERO_s.bin por cada --bin\n"
     "  volcar FICHERO [--json]\n"
     "           lista los elementos de un fichero de dibujo\n"
-    "  demo CARPETA [--elementos N] [--semilla S]\n"
+    "  demo CARPETA [--elementos N] [--semilla S] [--bdd BD]\n"
     "           escribe una muestra (base de datos y dibujo) en CARPETA\n"
-    "  importar ORIGEN.mdb DESTINO.sqlite [--forzar]\n"
-    "           copia una base de datos Access a una base de datos SQLite nueva\n"
+    "  importar ORIGEN DESTINO [--forzar]\n"
+    "           copia una base de datos (Access, SQLite o postgresql://...) a un fichero SQLite nuevo\n"
+    "           o a una base de datos PostgreSQL\n"
     "Estado de salida: 0 correcto, 1 parada o error, 2 error de uso.\n");
 
 }  // namespace

@@ -198,9 +198,20 @@ TEST(ImportarCli, ImportsAndRefusesToOverwriteWithoutForzar) {
     EXPECT_TRUE(otra.errores.contains(QStringLiteral("--forzar")));
     EXPECT_EQ(ejecutaCli({QStringLiteral("importar"), origen, destino, QStringLiteral("--forzar")}).estado,
               0);
+    // A SQLite source is imported too; a file that is no database of any kind is refused.
     EXPECT_EQ(
         ejecutaCli({QStringLiteral("importar"), destino, dir.filePath(QStringLiteral("x.sqlite"))}).estado,
-        1);
+        0);
+    QFile texto(dir.filePath(QStringLiteral("notas.txt")));
+    ASSERT_TRUE(texto.open(QIODevice::WriteOnly));
+    texto.write("no es una base de datos\n");
+    texto.close();
+    const SalidaCli mala =
+        ejecutaCli({QStringLiteral("importar"), texto.fileName(), dir.filePath(QStringLiteral("y.sqlite"))});
+    EXPECT_EQ(mala.estado, 1);
+    EXPECT_TRUE(mala.errores.contains(QStringLiteral("no es una base de datos")))
+        << mala.errores.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("y.sqlite"))));
 }
 
 }  // namespace

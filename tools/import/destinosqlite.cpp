@@ -117,6 +117,14 @@ void DestinoSqlite::fila(const std::vector<QVariant>& valores) {
     }
 }
 
+std::int64_t DestinoSqlite::filasGuardadas(const QString& tabla) {
+    QSqlQuery q(QSqlDatabase::database(m_conexion, false));
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM ") + cita(tabla)) || !q.next()) {
+        fallo(q.lastError().text());
+    }
+    return q.value(0).toLongLong();
+}
+
 void DestinoSqlite::termina() {
     m_insercion.reset();
     if (!QSqlDatabase::database(m_conexion, false).commit()) {

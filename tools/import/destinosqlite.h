@@ -14,7 +14,7 @@ class QSqlQuery;
 
 namespace vexilo::importacion {
 
-class DestinoSqlite : public Receptor {
+class DestinoSqlite : public Destino {
   public:
     // Creates the database at `ruta` (":memory:" for one in memory). ErrorImportacion naming `nombre`,
     // the file the user asked for, when it cannot be created.
@@ -26,8 +26,9 @@ class DestinoSqlite : public Receptor {
     void empiezaTabla(const TablaFlujo& t) override;
     void fila(const std::vector<QVariant>& valores) override;
     void terminaTabla() override {}
+    std::int64_t filasGuardadas(const QString& tabla) override;
     // Commits everything; ErrorImportacion when the commit fails.
-    void termina();
+    void termina() override;
 
   private:
     void ejecuta(const QString& sql);

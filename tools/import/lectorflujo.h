@@ -38,6 +38,16 @@ class Receptor {
     virtual void terminaTabla() = 0;
 };
 
+// A receptor that stores what it receives and is then asked how many rows each table holds, so that
+// an import is checked before it is published.
+class Destino : public Receptor {
+  public:
+    // The rows that `tabla` holds now, counted by the destination itself.
+    virtual std::int64_t filasGuardadas(const QString& tabla) = 0;
+    // Makes everything written lasting; ErrorImportacion when it cannot.
+    virtual void termina() = 0;
+};
+
 // Throws the error of a damaged Access file: "El fichero de Access está dañado: " and `detalle`.
 // Every fault found in the file or in its stream goes through here.
 [[noreturn]] void ficheroDanado(const QString& detalle);

@@ -6,11 +6,13 @@
 #include <QVariant>
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <stdexcept>
 
 #include "drawing/binfile.h"
 #include "drawing/codepage.h"
 #include "platform/dao.h"
+#include "platform/databasename.h"
 
 namespace vexilo::sample {
 namespace {
@@ -174,8 +176,33 @@ FieldValues registro(Contexto& c, int tabla, std::int64_t k) {
             {QStringLiteral("clasific"), static_cast<int>(k % 5)}};
 }
 
+// A new database for the sample: a file is created anew; a server database is created or, when it
+// exists, taken only while it holds no table.
+std::unique_ptr<platform::Database> bdNueva(const QString& nombre) {
+    if (!platform::isServerDatabase(nombre)) {
+        QFile::remove(nombre);
+        return platform::CreateDatabase(nombre);
+    }
+    try {
+        return platform::CreateDatabase(nombre);
+    } catch (const platform::EngineError& e) {
+        if (e.number() != platform::errnum::kDatabaseExists) {
+            throw;
+        }
+    }
+    auto bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(nombre);
+    if (bd->TableDefsCount() > 0) {
+        throw platform::RunError(
+            platform::errnum::kTableExists,
+            QStringLiteral("La base de datos '%1' ya tiene tablas: la muestra se escribe en "
+                           "una base de datos vacía.")
+                .arg(platform::shownDatabaseName(nombre)));
+    }
+    return bd;
+}
+
 std::int64_t escribeBaseDeDatos(const QString& ruta, Contexto& c) {
-    auto bd = platform::CreateDatabase(ruta);
+    auto bd = bdNueva(ruta);
     creaCatalogos(*bd, c);
     std::int64_t total = 0;
     for (int i = 0; i < c.tablas; ++i) {
@@ -446,11 +473,11 @@ Result genera(const QString& folder, const Options& options) {
 
     QDir().mkpath(folder);
     Result r;
-    r.database = QDir(folder).filePath(o.name + QStringLiteral(".sqlite"));
+    r.database =
+        o.database.isEmpty() ? QDir(folder).filePath(o.name + QStringLiteral(".sqlite")) : o.database;
     r.drawing = QDir(folder).filePath(o.name + QStringLiteral(".bin"));
-    QFile::remove(r.database);
+    r.records = escribeBaseDeDatos(r.database, c);  // a refused database leaves the folder as it was
     QFile::remove(r.drawing);
-    r.records = escribeBaseDeDatos(r.database, c);
     escribeDibujo(r.drawing, c, r);
     r.elements = o.elements;
     r.texts = o.texts;

@@ -48,10 +48,14 @@ struct Options {
     std::int64_t recordsPerTable = 0;  // records per table; 0: enough for the texts (at least 20)
     std::uint64_t seed = 1;
     QString name = QStringLiteral("muestra");  // base name of the two files
+    // Where the database goes instead of <folder>/<name>.sqlite: another file (replaced), or a server
+    // database named by a connection URI, created when the server lacks it; a server database that
+    // already holds tables is refused, so that no one's tables are ever replaced by the sample.
+    QString database;
 };
 
 struct Result {
-    QString database;  // <folder>/<name>.sqlite
+    QString database;  // <folder>/<name>.sqlite, or Options::database when given
     QString drawing;   // <folder>/<name>.bin
     std::int64_t elements = 0;
     std::int64_t texts = 0;    // carried T elements

@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test demo demo-pg screenshots asan fuzz format clean
+.PHONY: deps configure build test demo demo-pg bench-pg screenshots asan fuzz format clean
 
 deps:
 	bash scripts/instala-dependencias.sh
@@ -34,6 +34,12 @@ demo: build
 # at the end, or the database that VEXILO_PG names (postgresql://..., missing or without tables).
 demo-pg: build
 	bash scripts/demo-pg.sh $(CLI) demo-pg
+
+# The job on a PostgreSQL server beside the same job on SQLite, 1,000,000 elements, the three modes
+# (a throwaway cluster, or the server that VEXILO_PG names). Takes a few minutes the first time: the
+# samples are generated and kept in the temporary folder.
+bench-pg: build
+	bash scripts/bench-pg.sh $(BUILD)/bench/bench_server
 
 # The window rendered at rest, halfway through a job and at its end, at the default scale and at 150 %:
 # $(BUILD)/screenshots/{reposo,durante,final}.png and $(BUILD)/screenshots/150/. No display needed.

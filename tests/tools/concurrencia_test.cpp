@@ -1,7 +1,6 @@
 // Jobs of two processes on one database: they never collide. Two vexilo-cli procesar started together
 // end as if one had run after the other; a job that finds the database held past its limit ends with a
-// clear message and leaves everything as it was. The database is named by a string, so that the same
-// cases can run on any engine.
+// clear message and leaves everything as it was. Both on a database file and on a server database.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,8 +13,11 @@
 
 #include "app/fileselection.h"
 #include "platform/dao.h"
+#include "platform/databasename.h"
 #include "support/dbdump.h"
+#include "support/dbfixture.h"
 #include "support/elementbuilder.h"
+#include "support/pgcluster.h"
 #include "tools/cliproceso.h"
 #include "tools/sample/sample.h"
 
@@ -37,10 +39,16 @@ QStringList procesar(const QString& bdd, const QString& bin) {
             QStringLiteral("--bin"),    bin};
 }
 
-// Two copies of the sample's drawing under two names, so that the log tells the two jobs apart.
+// Two copies of the sample's drawing under two names, so that the log tells the two jobs apart; the
+// sample's database on the given engine.
 struct DosHojas {
-    explicit DosHojas(const QString& carpeta) {
-        const sample::Result r = sample::genera(carpeta, opciones());
+    DosHojas(const QString& carpeta, Engine motor) {
+        sample::Options o = opciones();
+        if (motor == Engine::Postgres) {
+            PgCluster* servidor = PgCluster::instance();
+            o.database = servidor ? servidor->freshDatabase() : QString();
+        }
+        const sample::Result r = sample::genera(carpeta, o);
         bdd = r.database;
         h1 = QDir(carpeta).filePath(QStringLiteral("h1.bin"));
         h2 = QDir(carpeta).filePath(QStringLiteral("h2.bin"));
@@ -51,9 +59,9 @@ struct DosHojas {
 };
 
 // The state after the two jobs, one after the other, in this order.
-QStringList unoTrasOtro(const QString& primero, const QString& segundo) {
+QStringList unoTrasOtro(const QString& primero, const QString& segundo, Engine motor) {
     QTemporaryDir dir;
-    DosHojas hojas(dir.path());
+    DosHojas hojas(dir.path(), motor);
     const QString a = QDir(dir.path()).filePath(primero);
     const QString b = QDir(dir.path()).filePath(segundo);
     EXPECT_EQ(ejecutaCli(procesar(hojas.bdd, a)).estado, 0);
@@ -99,9 +107,11 @@ QString leeErroresHasta(QProcess& p, const QString& texto) {
     return leido;
 }
 
-TEST(Concurrencia, TwoJobsStartedTogetherEndAsOneAfterTheOther) {
+class Concurrencia : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(Concurrencia, TwoJobsStartedTogetherEndAsOneAfterTheOther) {
     QTemporaryDir dir;
-    DosHojas hojas(dir.path());
+    DosHojas hojas(dir.path(), GetParam());
     // A holder keeps both jobs waiting, so that they meet for sure and go for the database together.
     QProcess retenedor;
     retenedor.start(QStringLiteral(VEXILO_TEST_HOLD), {hojas.bdd});
@@ -128,16 +138,18 @@ TEST(Concurrencia, TwoJobsStartedTogetherEndAsOneAfterTheOther) {
     const QStringList estado = rowsOfEveryTable(hojas.bdd, dir.path());
     EXPECT_TRUE(estado.join('\n').contains(QStringLiteral("<dir>/h1.bin")));
     EXPECT_TRUE(estado.join('\n').contains(QStringLiteral("<dir>/h2.bin")));
-    const QStringList h1PrimeroH2Despues = unoTrasOtro(QStringLiteral("h1.bin"), QStringLiteral("h2.bin"));
-    const QStringList h2PrimeroH1Despues = unoTrasOtro(QStringLiteral("h2.bin"), QStringLiteral("h1.bin"));
+    const QStringList h1PrimeroH2Despues =
+        unoTrasOtro(QStringLiteral("h1.bin"), QStringLiteral("h2.bin"), GetParam());
+    const QStringList h2PrimeroH1Despues =
+        unoTrasOtro(QStringLiteral("h2.bin"), QStringLiteral("h1.bin"), GetParam());
     EXPECT_TRUE(estado == h1PrimeroH2Despues || estado == h2PrimeroH1Despues);
     EXPECT_TRUE(QFile::exists(app::nombreDeSalida(hojas.h1)));
     EXPECT_TRUE(QFile::exists(app::nombreDeSalida(hojas.h2)));
 }
 
-TEST(Concurrencia, AJobThatWaitsPastItsLimitSaysSoAndTouchesNothing) {
+TEST_P(Concurrencia, AJobThatWaitsPastItsLimitSaysSoAndTouchesNothing) {
     QTemporaryDir dir;
-    DosHojas hojas(dir.path());
+    DosHojas hojas(dir.path(), GetParam());
     const QStringList antes = rowsOfEveryTable(hojas.bdd, dir.path());
     const Bytes dibujo = readFile(hojas.h1);
 
@@ -156,7 +168,7 @@ TEST(Concurrencia, AJobThatWaitsPastItsLimitSaysSoAndTouchesNothing) {
     EXPECT_EQ(s.estado, 1);
     EXPECT_TRUE(
         s.errores.contains(QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '") +
-                           hojas.bdd + QStringLiteral("'...")))
+                           platform::shownDatabaseName(hojas.bdd) + QStringLiteral("'...")))
         << s.errores.toStdString();
     EXPECT_TRUE(s.errores.contains(QStringLiteral("Error %1").arg(platform::errnum::kHeldByAnother)))
         << s.errores.toStdString();
@@ -169,7 +181,12 @@ TEST(Concurrencia, AJobThatWaitsPastItsLimitSaysSoAndTouchesNothing) {
     EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.parcial*")}, QDir::Files).isEmpty());
 }
 
-TEST(Concurrencia, EsperaMustBeAWholeNumberOfSeconds) {
+INSTANTIATE_TEST_SUITE_P(Motores, Concurrencia, ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const auto& info) {
+                             return info.param == Engine::Sqlite ? "SQLite" : "PostgreSQL";
+                         });
+
+TEST(ConcurrenciaUso, EsperaMustBeAWholeNumberOfSeconds) {
     const SalidaCli s = ejecutaCli(
         {QStringLiteral("procesar"), QStringLiteral("--bdd"), QStringLiteral("x.sqlite"),
          QStringLiteral("--bin"), QStringLiteral("x.bin"), QStringLiteral("--espera"), QStringLiteral("-3")});

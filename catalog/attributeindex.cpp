@@ -77,11 +77,10 @@ void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
 
 std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave,
                                                            const QString& codigo) const {
-    const auto found = m_byText.find(view(clave));
-    if (found == m_byText.end()) {
+    const ByText* entry = m_byText.find(view(clave));
+    if (entry == nullptr) {
         return std::nullopt;
     }
-    const ByText* entry = &found->second;
     std::optional<Pos> best;
     bool unclaimed = false;
     if (entry->nextUnclaimed < entry->unclaimed.size()) {
@@ -159,11 +158,7 @@ std::optional<std::int64_t> AttributeIndex::highestBelowLimit() const {
 }
 
 AttributeIndex::ByText& AttributeIndex::entryFor(const QString& clave) {
-    const auto found = m_byText.find(view(clave));
-    if (found != m_byText.end()) {
-        return found->second;
-    }
-    return m_byText.try_emplace(Text(view(clave), &m_arena)).first->second;
+    return m_byText.findOrAdd(view(clave));
 }
 
 const AttributeIndex::Positions* AttributeIndex::ByText::owned(const QString& codigo) const {

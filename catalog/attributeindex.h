@@ -26,9 +26,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "catalog/texttable.h"
 #include "platform/dao.h"
 
 namespace vexilo::catalog {
@@ -98,10 +98,6 @@ class AttributeIndex {
     struct ByText {
         using allocator_type = std::pmr::polymorphic_allocator<>;
         explicit ByText(const allocator_type& a) : unclaimed(a), byCode(a) {}
-        ByText(ByText&& o, const allocator_type& a)
-            : unclaimed(std::move(o.unclaimed), a),
-              nextUnclaimed(o.nextUnclaimed),
-              byCode(std::move(o.byCode), a) {}
 
         Positions unclaimed;
         std::uint32_t nextUnclaimed = 0;
@@ -111,15 +107,6 @@ class AttributeIndex {
         const Positions* owned(const QString& codigo) const;
         Positions& owned(const QString& codigo);  // created empty when missing
     };
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
-    };
-    struct TextEqual {
-        using is_transparent = void;
-        bool operator()(std::u16string_view a, std::u16string_view b) const { return a == b; }
-    };
-
     ByText& entryFor(const QString& clave);
     static void insertSorted(Positions& v, Pos pos);
     void addMslink(std::int64_t n, Pos pos);
@@ -129,7 +116,7 @@ class AttributeIndex {
     std::pmr::monotonic_buffer_resource m_arena;  // first: outlives every container below
     std::vector<platform::RowId> m_ids;           // by position
     std::vector<std::int64_t> m_mslinks;          // by position; kNoMslink when not a whole number
-    std::pmr::unordered_map<Text, ByText, TextHash, TextEqual> m_byText{&m_arena};  // by text key
+    TextTable<ByText> m_byText{&m_arena};         // by text key
     std::pmr::map<std::int64_t, Positions> m_byMslink{&m_arena};  // each sorted by position; no empty entries
 };
 

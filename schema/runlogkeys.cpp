@@ -1,9 +1,9 @@
 #include "schema/runlogkeys.h"
 
-#include <bit>
 #include <limits>
 
 #include "catalog/conversion.h"
+#include "catalog/openaddressing.h"
 
 namespace vexilo::schema {
 
@@ -11,7 +11,7 @@ RunLogKeys::RunLogKeys(platform::Database& db) {
     const auto filas = db.ReadRows(
         QStringLiteral("CONTROLPROCESO"),
         {QStringLiteral("NombreTabla"), QStringLiteral("mslink"), QStringLiteral("NombreFichero")});
-    m_slots.resize(std::bit_ceil(std::max<std::size_t>(64, filas.size() * 2 + 2)));
+    m_slots.resize(catalog::openaddressing::capacityFor(filas.size()));
     for (const auto& fila : filas) {
         const QVariant& tabla = fila.values[0];
         const QVariant& fichero = fila.values[2];
@@ -41,14 +41,16 @@ void RunLogKeys::insert(const QString& tabla, std::int64_t mslink, const QString
         return;
     }
     slot = key;
-    if (++m_count * 2 > m_slots.size()) {
+    if (catalog::openaddressing::mustGrow(++m_count, m_slots.size())) {
         grow();
     }
 }
 
 std::uint32_t RunLogKeys::pairOf(const QString& tabla, const QString& fichero, bool create) const {
-    if (m_lastPair != 0 && tabla == m_lastTabla && fichero == m_lastFichero) {
-        return m_lastPair;
+    for (const KnownPair& known : m_known) {
+        if (known.pair != 0 && tabla == known.tabla && fichero == known.fichero) {
+            return known.pair;
+        }
     }
     const QString name = tabla.toUpper() + QLatin1Char('\n') + fichero.toUpper();
     std::uint32_t pair = m_pairs.value(name, 0);
@@ -59,28 +61,19 @@ std::uint32_t RunLogKeys::pairOf(const QString& tabla, const QString& fichero, b
         pair = static_cast<std::uint32_t>(m_pairs.size()) + 1;
         m_pairs.insert(name, pair);
     }
-    m_lastTabla = tabla;
-    m_lastFichero = fichero;
-    m_lastPair = pair;
+    m_known[m_nextKnown] = KnownPair{tabla, fichero, pair};
+    m_nextKnown = (m_nextKnown + 1) % m_known.size();
     return pair;
 }
 
 std::size_t RunLogKeys::slotHash(const Key& k) {
-    // A 64-bit mix (from splitmix64) of the mslink and the pair: record numbers are consecutive, and
-    // linear probing needs them spread.
-    std::uint64_t x = static_cast<std::uint64_t>(k.mslink) ^ (static_cast<std::uint64_t>(k.pair) << 40);
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return static_cast<std::size_t>(x ^ (x >> 31));
+    return static_cast<std::size_t>(catalog::openaddressing::mix(static_cast<std::uint64_t>(k.mslink) ^
+                                                                 (static_cast<std::uint64_t>(k.pair) << 40)));
 }
 
 std::size_t RunLogKeys::findSlot(const Key& k) const {
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = slotHash(k) & mask;
-    while (m_slots[i].pair != 0 && !(m_slots[i] == k)) {
-        i = (i + 1) & mask;
-    }
-    return i;
+    return catalog::openaddressing::probe(
+        slotHash(k), m_slots.size(), [&](std::size_t i) { return m_slots[i].pair == 0 || m_slots[i] == k; });
 }
 
 void RunLogKeys::grow() {

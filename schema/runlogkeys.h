@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -37,14 +38,18 @@ class RunLogKeys {
     void grow();
 
     // A job asks about the same few tables and two files hundreds of thousands of times, nearly always
-    // with the pair it asked about last: that one is tried before the lookup of the names.
-    mutable QString m_lastTabla;
-    mutable QString m_lastFichero;
-    mutable std::uint32_t m_lastPair = 0;
+    // with one of the few pairs it asked about last (each text is logged against the input file, then
+    // against the output): those are tried, as given, before the lookup of the upper-cased names.
+    struct KnownPair {
+        QString tabla;
+        QString fichero;
+        std::uint32_t pair = 0;  // 0: not yet used
+    };
+    mutable std::array<KnownPair, 4> m_known;
+    mutable std::size_t m_nextKnown = 0;
     mutable QHash<QString, std::uint32_t> m_pairs;  // "TABLA\nFICHERO", upper-cased -> number from 1
 
-    // Open addressing with linear probing over a power-of-two table kept at most half full: one block of
-    // memory however many keys, and no allocation per key.
+    // Open addressing (catalog/openaddressing.h).
     std::vector<Key> m_slots;
     std::size_t m_count = 0;
 };

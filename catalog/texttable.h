@@ -1,0 +1,103 @@
+#pragma once
+// A flat hash table from texts (UTF-16) to values, for the attribute index: the assignment pass looks a
+// text up once or twice per text element, a million times in a large job. The texts and the values
+// take their memory from the caller's arena; the table itself is two arrays, the slots (each the text's
+// hash and its entry) and the entries in the order they were added.
+
+#include <cstdint>
+#include <functional>
+#include <memory_resource>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "catalog/openaddressing.h"
+
+namespace vexilo::catalog {
+
+template <typename Value>
+class TextTable {
+  public:
+    using Text = std::pmr::u16string;
+
+    // `arena` outlives the table; a Value is built from a polymorphic allocator on it.
+    explicit TextTable(std::pmr::memory_resource* arena) : m_arena(arena) {
+        m_slots.resize(openaddressing::capacityFor(0));
+    }
+
+    // Room for `count` texts without growing.
+    void reserve(std::size_t count) {
+        m_entries.reserve(count);
+        if (openaddressing::capacityFor(count) > m_slots.size()) {
+            rehash(openaddressing::capacityFor(count));
+        }
+    }
+
+    // The value of `key`, or null.
+    const Value* find(std::u16string_view key) const {
+        const std::size_t hash = hashOf(key);
+        const Slot& slot = m_slots[slotOf(key, hash)];
+        return slot.entry == 0 ? nullptr : &m_entries[slot.entry - 1].value;
+    }
+    Value* find(std::u16string_view key) { return const_cast<Value*>(std::as_const(*this).find(key)); }
+
+    // The value of `key`, added (built on the arena) when missing.
+    Value& findOrAdd(std::u16string_view key) {
+        const std::size_t hash = hashOf(key);
+        const std::size_t at = slotOf(key, hash);
+        if (m_slots[at].entry != 0) {
+            return m_entries[m_slots[at].entry - 1].value;
+        }
+        m_entries.push_back(Entry{Text(key, m_arena), Value(std::pmr::polymorphic_allocator<>(m_arena))});
+        m_slots[at] = Slot{static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(m_entries.size())};
+        Value& added = m_entries.back().value;
+        if (openaddressing::mustGrow(m_entries.size(), m_slots.size())) {
+            rehash(m_slots.size() * 2);
+        }
+        return added;
+    }
+
+    std::size_t size() const { return m_entries.size(); }
+
+  private:
+    struct Slot {
+        std::uint32_t hash = 0;   // the low half of the text's hash, compared before the text
+        std::uint32_t entry = 0;  // index in m_entries plus one; 0: an empty slot
+    };
+    struct Entry {
+        Text key;
+        Value value;
+    };
+
+    static std::size_t hashOf(std::u16string_view key) { return std::hash<std::u16string_view>{}(key); }
+
+    // The slot holding `key`, or the empty slot where it would go.
+    std::size_t slotOf(std::u16string_view key, std::size_t hash) const {
+        const auto low = static_cast<std::uint32_t>(hash);
+        return openaddressing::probe(hash, m_slots.size(), [&](std::size_t i) {
+            const Slot& s = m_slots[i];
+            return s.entry == 0 || (s.hash == low && m_entries[s.entry - 1].key == key);
+        });
+    }
+
+    // The slots only: the entries stay where they are. A slot's home comes from its kept hash, which
+    // holds the low bits of the full one, so it lands where a lookup of the text will look.
+    void rehash(std::size_t capacity) {
+        std::vector<Slot> old(capacity);
+        old.swap(m_slots);
+        for (const Slot& s : old) {
+            if (s.entry != 0) {
+                const std::size_t at = openaddressing::probe(
+                    s.hash, m_slots.size(), [&](std::size_t i) { return m_slots[i].entry == 0; });
+                m_slots[at] = s;
+            }
+        }
+    }
+
+    std::pmr::memory_resource* m_arena;
+    std::vector<Slot> m_slots;
+    std::vector<Entry> m_entries;
+};
+
+}  // namespace vexilo::catalog

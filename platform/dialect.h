@@ -18,6 +18,13 @@ namespace vexilo::platform {
 
 class Connection;
 
+// A name quoted as both engines read it: in double quotes, a double quote in it doubled.
+inline QString quotedIdentifier(const QString& name) {
+    QString doubled = name;
+    doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + doubled + QLatin1Char('"');
+}
+
 class SqlDialect {
   public:
     virtual ~SqlDialect() = default;
@@ -27,7 +34,7 @@ class SqlDialect {
 
     // An identifier as it must appear in a statement, so that no name, whatever it holds (quotes,
     // semicolons, SQL), can change the statement's meaning.
-    virtual QString quoteIdentifier(const QString& name) const = 0;
+    virtual QString quoteIdentifier(const QString& name) const { return quotedIdentifier(name); }
 
     // The column definition for a new table or an added column: the quoted name, the type for the
     // field's type code and size, and the constraints that hold a stored value to that type's range

@@ -109,12 +109,6 @@ class PostgresDialect final : public SqlDialect {
   public:
     QString driverName() const override { return QStringLiteral("QPSQL"); }
 
-    QString quoteIdentifier(const QString& name) const override {
-        QString doubled = name;
-        doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        return QLatin1Char('"') + doubled + QLatin1Char('"');
-    }
-
     QString columnDefinition(const FieldDef& field) const override {
         const QString column = quoteIdentifier(field.name);
         switch (field.type) {

@@ -30,6 +30,7 @@
 #include <unordered_set>
 
 #include "platform/connection.h"
+#include "platform/dialect.h"
 #include "platform/nativewrites.h"
 #include "platform/postgres.h"
 
@@ -41,12 +42,6 @@ constexpr int kMaxParameters = 65535;  // the protocol's limit per statement
 constexpr int kMaxRowsPerStatement = 1000;
 constexpr int kMaxRowsPerCopy = 10000;
 constexpr int kLargestIdentityBlock = 4096;
-
-QString quoted(const QString& name) {
-    QString doubled = name;
-    doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + doubled + QLatin1Char('"');
-}
 
 // A result that is cleared with this object.
 class Result {
@@ -232,7 +227,7 @@ class PgWrites final : public NativeWrites {
   private:
     // Column name -> declared type, hidden columns included.
     std::map<QString, QString> columnTypes(const QString& table) {
-        const QByteArray name = quoted(table).toUtf8();
+        const QByteArray name = quotedIdentifier(table).toUtf8();
         const char* values[] = {name.constData()};
         Result r(PQexecParams(
             m_conn,
@@ -251,7 +246,7 @@ class PgWrites final : public NativeWrites {
     }
 
     void fetchIdentities(const QString& table, int count, std::deque<RowId>& into) {
-        const QByteArray name = quoted(table).toUtf8();
+        const QByteArray name = quotedIdentifier(table).toUtf8();
         const QByteArray column = kNaturalOrderColumn.toUtf8();
         const QByteArray n = QByteArray::number(count);
         const char* values[] = {name.constData(), column.constData(), n.constData()};
@@ -362,11 +357,11 @@ QString PgStatement::statementFor(int rows) const {
         }
         list += QLatin1Char(')');
     }
-    const QString table = quoted(m_shape.table);
+    const QString table = quotedIdentifier(m_shape.table);
     if (m_shape.insert) {
-        QString names = m_ordered ? quoted(kNaturalOrderColumn) : QString();
+        QString names = m_ordered ? quotedIdentifier(kNaturalOrderColumn) : QString();
         for (const QString& c : m_shape.columns) {
-            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + quoted(c);
+            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + quotedIdentifier(c);
         }
         return QLatin1String("INSERT INTO ") + table + QLatin1String(" (") + names +
                QLatin1String(") VALUES ") + list;
@@ -376,16 +371,17 @@ QString PgStatement::statementFor(int rows) const {
     for (std::size_t i = 0; i < m_shape.columns.size(); ++i) {
         const QString alias = QStringLiteral("c%1").arg(i);
         aliases += QStringLiteral(", ") + alias;
-        sets += (i == 0 ? QString() : QStringLiteral(", ")) + quoted(m_shape.columns[i]) +
+        sets += (i == 0 ? QString() : QStringLiteral(", ")) + quotedIdentifier(m_shape.columns[i]) +
                 QLatin1String(" = v.") + alias + QLatin1String("::") + m_types[i];
     }
     return QLatin1String("UPDATE ") + table + QLatin1String(" AS t SET ") + sets +
            QLatin1String(" FROM (VALUES ") + list + QLatin1String(") AS v(") + aliases +
-           QLatin1String(") WHERE t.") + quoted(kNaturalOrderColumn) + QLatin1String(" = v.i::bigint");
+           QLatin1String(") WHERE t.") + quotedIdentifier(kNaturalOrderColumn) +
+           QLatin1String(" = v.i::bigint");
 }
 
 void PgStatement::sendRows(int first, int count) {
-    const QString table = quoted(m_shape.table);
+    const QString table = quotedIdentifier(m_shape.table);
     if (valuesPerRow() == 0) {
         // A row of defaults only, for a table without a stored order.
         const QByteArray sql =
@@ -444,12 +440,12 @@ void appendCopyValue(QByteArray& line, const std::optional<QByteArray>& v) {
 }
 
 void PgStatement::copyRows(int first, int count) {
-    QString names = m_ordered ? quoted(kNaturalOrderColumn) : QString();
+    QString names = m_ordered ? quotedIdentifier(kNaturalOrderColumn) : QString();
     for (const QString& c : m_shape.columns) {
-        names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + quoted(c);
+        names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + quotedIdentifier(c);
     }
-    const QByteArray sql = (QLatin1String("COPY ") + quoted(m_shape.table) + QLatin1String(" (") + names +
-                            QLatin1String(") FROM STDIN"))
+    const QByteArray sql = (QLatin1String("COPY ") + quotedIdentifier(m_shape.table) + QLatin1String(" (") +
+                            names + QLatin1String(") FROM STDIN"))
                                .toUtf8();
     PGconn* conn = m_writes.conn();
     {

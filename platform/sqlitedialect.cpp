@@ -67,12 +67,6 @@ class SqliteDialect final : public SqlDialect {
   public:
     QString driverName() const override { return QStringLiteral("QSQLITE"); }
 
-    QString quoteIdentifier(const QString& name) const override {
-        QString doubled = name;
-        doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        return QLatin1Char('"') + doubled + QLatin1Char('"');
-    }
-
     QString columnDefinition(const FieldDef& field) const override {
         const QString column = quoteIdentifier(field.name);
         const QString constraint = QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ');

@@ -140,6 +140,24 @@ void TestDatabase::insertRows(const QString& table, const std::vector<DbRow>& ro
     });
 }
 
+namespace {
+
+// Every row a run query gives, Null as a null QVariant.
+std::vector<DbRow> rowsOf(QSqlQuery& q) {
+    std::vector<DbRow> rows;
+    while (q.next()) {
+        DbRow row;
+        for (int i = 0; i < q.record().count(); ++i) {
+            const QVariant v = q.value(i);
+            row.push_back(v.isNull() ? QVariant() : v);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace
+
 std::vector<DbRow> TestDatabase::rows(const QString& table) const {
     // The rowid goes by three names; a column may hide one of them. On the server the stored order is
     // the hidden column's, or the physical order for a table without it.
@@ -162,14 +180,7 @@ std::vector<DbRow> TestDatabase::rows(const QString& table) const {
                             QLatin1String(" ORDER BY ") + order)) {
                 return;
             }
-            while (q.next()) {
-                DbRow row;
-                for (int i = 0; i < q.record().count(); ++i) {
-                    const QVariant v = q.value(i);
-                    row.push_back(v.isNull() ? QVariant() : v);
-                }
-                result.push_back(std::move(row));
-            }
+            result = rowsOf(q);
         });
         return result;
     }
@@ -189,14 +200,7 @@ std::vector<DbRow> TestDatabase::rows(const QString& table) const {
                  QLatin1String("SELECT * FROM ") + quote(table) + QLatin1String(" ORDER BY ") + identity)) {
             return;
         }
-        while (q.next()) {
-            DbRow row;
-            for (int i = 0; i < q.record().count(); ++i) {
-                const QVariant v = q.value(i);
-                row.push_back(v.isNull() ? QVariant() : v);
-            }
-            result.push_back(std::move(row));
-        }
+        result = rowsOf(q);
     });
     return result;
 }

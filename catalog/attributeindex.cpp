@@ -144,12 +144,15 @@ void AttributeIndex::renumbered(std::int64_t from, std::int64_t to) {
     it->second.erase(it->second.begin());
     if (it->second.empty()) {
         m_byMslink.erase(it);
+        if (from == m_highestBelowLimit) {
+            m_highestBelowLimit = highestInMap();
+        }
     }
     m_mslinks[pos] = to;
     addMslink(to, pos);
 }
 
-std::optional<std::int64_t> AttributeIndex::highestBelowLimit() const {
+std::optional<std::int64_t> AttributeIndex::highestInMap() const {
     auto it = m_byMslink.lower_bound(kNumberingLimit);
     if (it == m_byMslink.begin()) {
         return std::nullopt;
@@ -185,6 +188,9 @@ void AttributeIndex::insertSorted(Positions& v, Pos pos) {
 
 void AttributeIndex::addMslink(std::int64_t n, Pos pos) {
     insertSorted(m_byMslink[n], pos);
+    if (n < kNumberingLimit && (!m_highestBelowLimit || n > *m_highestBelowLimit)) {
+        m_highestBelowLimit = n;
+    }
 }
 
 AttributeIndex& AttributeIndexes::table(const QString& tabla) {

@@ -79,7 +79,7 @@ class AttributeIndex {
     void renumbered(std::int64_t from, std::int64_t to);
 
     // The highest record number below kNumberingLimit, if any record has one.
-    std::optional<std::int64_t> highestBelowLimit() const;
+    std::optional<std::int64_t> highestBelowLimit() const { return m_highestBelowLimit; }
 
     std::size_t size() const { return m_ids.size(); }
 
@@ -110,6 +110,7 @@ class AttributeIndex {
     ByText& entryFor(const QString& clave);
     static void insertSorted(Positions& v, Pos pos);
     void addMslink(std::int64_t n, Pos pos);
+    std::optional<std::int64_t> highestInMap() const;
 
     static constexpr std::int64_t kNoMslink = std::numeric_limits<std::int64_t>::min();
 
@@ -118,6 +119,8 @@ class AttributeIndex {
     std::vector<std::int64_t> m_mslinks;          // by position; kNoMslink when not a whole number
     TextTable<ByText> m_byText{&m_arena};         // by text key
     std::pmr::map<std::int64_t, Positions> m_byMslink{&m_arena};  // each sorted by position; no empty entries
+    // The highest key of m_byMslink below the limit, kept as numbers come and go: a new record asks.
+    std::optional<std::int64_t> m_highestBelowLimit;
 };
 
 // The run's indexes, one per attribute table, built on first use from the open database.

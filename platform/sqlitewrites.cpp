@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <string>
+#include <vector>
 
 #include "platform/connection.h"
 #include "platform/nativewrites.h"
@@ -11,10 +13,37 @@ namespace vexilo::platform {
 
 namespace {
 
+// `s` as UTF-8 in `out`; false, leaving `out` unspecified, when `s` holds a surrogate code unit.
+bool encodeUtf8(const QString& s, std::string& out) {
+    out.resize(static_cast<std::size_t>(s.size()) * 3);  // the most a UTF-16 unit can take
+    char* p = out.data();
+    for (const QChar qc : s) {
+        const char16_t c = qc.unicode();
+        if (c < 0x80) {
+            *p++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return false;
+        } else {
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+    return true;
+}
+
 class SqliteStatement final : public NativeStatement {
   public:
     SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, QString table, QString path)
-        : m_db(db), m_stmt(stmt), m_table(std::move(table)), m_path(std::move(path)) {}
+        : m_db(db),
+          m_stmt(stmt),
+          m_texts(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt))),
+          m_table(std::move(table)),
+          m_path(std::move(path)) {}
     ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -62,17 +91,27 @@ class SqliteStatement final : public NativeStatement {
             case QMetaType::Double:
             case QMetaType::Float:
                 return sqlite3_bind_double(m_stmt, index, v.toDouble());
-            case QMetaType::QString: {
-                const QString& s = *static_cast<const QString*>(v.constData());
-                return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
-                                           SQLITE_TRANSIENT);
-            }
-            default: {
-                const QString s = v.toString();
-                return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
-                                           SQLITE_TRANSIENT);
-            }
+            case QMetaType::QString:
+                return bindText(index, *static_cast<const QString*>(v.constData()));
+            default:
+                return bindText(index, v.toString());
         }
+    }
+
+    // A text goes to the database file as UTF-8, encoded here into the parameter's own buffer, which
+    // outlives the step: SQLite neither converts it nor copies it. A text holding any surrogate is
+    // left to SQLite's own conversion, so that even a malformed one is stored as a recordset stores it.
+    int bindText(int index, const QString& s) {
+        if (static_cast<std::size_t>(index) > m_texts.size()) {
+            return SQLITE_RANGE;
+        }
+        std::string& buffer = m_texts[static_cast<std::size_t>(index - 1)];
+        if (!encodeUtf8(s, buffer)) {
+            return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
+                                       SQLITE_TRANSIENT);
+        }
+        return sqlite3_bind_text(m_stmt, index, buffer.data(), static_cast<int>(buffer.size()),
+                                 SQLITE_STATIC);
     }
 
     [[noreturn]] void fail(int rc) {
@@ -87,6 +126,7 @@ class SqliteStatement final : public NativeStatement {
 
     sqlite3* m_db;
     sqlite3_stmt* m_stmt;
+    std::vector<std::string> m_texts;  // by parameter: the UTF-8 of the text last bound there
     QString m_table;
     QString m_path;
 };

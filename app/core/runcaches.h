@@ -5,11 +5,14 @@
 // ever seen by the next; no cache checks where it came from.
 //
 // Each layer keeps its own cache type here without this layer knowing it: a cache is found by its type.
+// A job holds a handful of caches and asks for one several times per text element, so they sit in a
+// short list searched in order: cheaper than hashing the type's name on every call.
 
+#include <algorithm>
 #include <memory>
 #include <typeindex>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace vexilo::app {
 
@@ -18,7 +21,7 @@ class RunCaches {
     // The cache of type T, made by make() (returning std::shared_ptr<T>) the first time it is asked for.
     template <typename T, typename Make>
     T& get(Make&& make) {
-        std::shared_ptr<void>& slot = m_caches[std::type_index(typeid(T))];
+        std::shared_ptr<void>& slot = slotOf(typeid(T));
         if (!slot) {
             slot = std::forward<Make>(make)();
         }
@@ -27,24 +30,40 @@ class RunCaches {
     // The cache of type T when one was made in this job, else null.
     template <typename T>
     T* find() const {
-        const auto it = m_caches.find(std::type_index(typeid(T)));
+        const auto it = position(typeid(T));
         return it == m_caches.end() ? nullptr : static_cast<T*>(it->second.get());
     }
     // Replaces the cache of type T (a fresh load of what it caches).
     template <typename T>
     T& put(std::shared_ptr<T> cache) {
         T& ref = *cache;
-        m_caches[std::type_index(typeid(T))] = std::move(cache);
+        slotOf(typeid(T)) = std::move(cache);
         return ref;
     }
     template <typename T>
     void drop() {
-        m_caches.erase(std::type_index(typeid(T)));
+        const auto it = position(typeid(T));
+        if (it != m_caches.end()) {
+            m_caches.erase(it);
+        }
     }
 
   private:
-    // shared_ptr<void> keeps the deleter of the type it was made with.
-    std::unordered_map<std::type_index, std::shared_ptr<void>> m_caches;
+    using Entry = std::pair<std::type_index, std::shared_ptr<void>>;  // keeps the deleter of its type
+
+    std::vector<Entry>::const_iterator position(std::type_index type) const {
+        return std::find_if(m_caches.begin(), m_caches.end(), [&](const Entry& e) { return e.first == type; });
+    }
+    std::shared_ptr<void>& slotOf(std::type_index type) {
+        for (Entry& e : m_caches) {
+            if (e.first == type) {
+                return e.second;
+            }
+        }
+        return m_caches.emplace_back(type, nullptr).second;
+    }
+
+    std::vector<Entry> m_caches;
 };
 
 }  // namespace vexilo::app

@@ -27,17 +27,17 @@ RunLogKeys::RunLogKeys(platform::Database& db) {
 }
 
 bool RunLogKeys::contains(const QString& tabla, std::int64_t mslink, const QString& fichero) const {
-    const std::uint32_t pair = pairOf(tabla, fichero, false);
-    if (pair == 0) {
+    const Key key = keyOf(tabla, mslink, fichero, false);
+    if (key.tabla == 0 || key.fichero == 0) {
         return false;
     }
-    return m_slots[findSlot(Key{mslink, pair})].pair != 0;
+    return m_slots[findSlot(key)].tabla != 0;
 }
 
 void RunLogKeys::insert(const QString& tabla, std::int64_t mslink, const QString& fichero) {
-    const Key key{mslink, pairOf(tabla, fichero, true)};
+    const Key key = keyOf(tabla, mslink, fichero, true);
     Key& slot = m_slots[findSlot(key)];
-    if (slot.pair != 0) {
+    if (slot.tabla != 0) {
         return;
     }
     slot = key;
@@ -46,41 +46,44 @@ void RunLogKeys::insert(const QString& tabla, std::int64_t mslink, const QString
     }
 }
 
-std::uint32_t RunLogKeys::pairOf(const QString& tabla, const QString& fichero, bool create) const {
-    for (const KnownPair& known : m_known) {
-        if (known.pair != 0 && tabla == known.tabla && fichero == known.fichero) {
-            return known.pair;
-        }
+RunLogKeys::Key RunLogKeys::keyOf(const QString& tabla, std::int64_t mslink, const QString& fichero,
+                                  bool create) const {
+    return Key{mslink, m_tablas.numberOf(tabla, create), m_ficheros.numberOf(fichero, create)};
+}
+
+std::uint32_t RunLogKeys::Names::numberOf(const QString& s, bool create) {
+    if (const auto known = bySpelling.constFind(s); known != bySpelling.cend()) {
+        return *known;
     }
-    const QString name = tabla.toUpper() + QLatin1Char('\n') + fichero.toUpper();
-    std::uint32_t pair = m_pairs.value(name, 0);
-    if (pair == 0) {
+    const QString name = s.toUpper();
+    std::uint32_t n = byName.value(name, 0);
+    if (n == 0) {
         if (!create) {
             return 0;
         }
-        pair = static_cast<std::uint32_t>(m_pairs.size()) + 1;
-        m_pairs.insert(name, pair);
+        n = static_cast<std::uint32_t>(byName.size()) + 1;
+        byName.insert(name, n);
     }
-    m_known[m_nextKnown] = KnownPair{tabla, fichero, pair};
-    m_nextKnown = (m_nextKnown + 1) % m_known.size();
-    return pair;
+    bySpelling.insert(s, n);
+    return n;
 }
 
 std::size_t RunLogKeys::slotHash(const Key& k) {
-    return static_cast<std::size_t>(catalog::openaddressing::mix(static_cast<std::uint64_t>(k.mslink) ^
-                                                                 (static_cast<std::uint64_t>(k.pair) << 40)));
+    return static_cast<std::size_t>(catalog::openaddressing::mix(
+        static_cast<std::uint64_t>(k.mslink) ^ (static_cast<std::uint64_t>(k.tabla) << 40) ^
+        (static_cast<std::uint64_t>(k.fichero) << 52)));
 }
 
 std::size_t RunLogKeys::findSlot(const Key& k) const {
     return catalog::openaddressing::probe(
-        slotHash(k), m_slots.size(), [&](std::size_t i) { return m_slots[i].pair == 0 || m_slots[i] == k; });
+        slotHash(k), m_slots.size(), [&](std::size_t i) { return m_slots[i].tabla == 0 || m_slots[i] == k; });
 }
 
 void RunLogKeys::grow() {
     std::vector<Key> old(m_slots.size() * 2);
     old.swap(m_slots);
     for (const Key& k : old) {
-        if (k.pair != 0) {
+        if (k.tabla != 0) {
             m_slots[findSlot(k)] = k;
         }
     }

@@ -5,7 +5,6 @@
 
 #include <QHash>
 #include <QString>
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -24,30 +23,31 @@ class RunLogKeys {
     std::size_t size() const { return m_count; }
 
   private:
-    // A key is the number of its (table, file) pair, names compared upper-cased, and the mslink.
+    // A key is the mslink and the numbers of its table and file, names compared upper-cased.
     struct Key {
         std::int64_t mslink = 0;
-        std::uint32_t pair = 0;  // 0: an empty slot
+        std::uint32_t tabla = 0;  // 0: an empty slot
+        std::uint32_t fichero = 0;
         bool operator==(const Key&) const = default;
     };
 
-    // The pair's number; 0 when the pair was never seen (only asked, not inserted).
-    std::uint32_t pairOf(const QString& tabla, const QString& fichero, bool create) const;
+    // A job asks about the same few tables and two files hundreds of thousands of times, spelled the
+    // same few ways: each spelling is looked up as given, and only a new one is upper-cased.
+    struct Names {
+        QHash<QString, std::uint32_t> bySpelling;  // as given -> number
+        QHash<QString, std::uint32_t> byName;      // upper-cased -> number from 1
+        // The number of `s`; 0 when its name was never seen and `create` is false.
+        std::uint32_t numberOf(const QString& s, bool create);
+    };
+
+    // The key of a row; a key with a 0 part when a name was never seen (only asked, not inserted).
+    Key keyOf(const QString& tabla, std::int64_t mslink, const QString& fichero, bool create) const;
     static std::size_t slotHash(const Key& k);
     std::size_t findSlot(const Key& k) const;  // the key's slot, or the empty slot where it would go
     void grow();
 
-    // A job asks about the same few tables and two files hundreds of thousands of times, nearly always
-    // with one of the few pairs it asked about last (each text is logged against the input file, then
-    // against the output): those are tried, as given, before the lookup of the upper-cased names.
-    struct KnownPair {
-        QString tabla;
-        QString fichero;
-        std::uint32_t pair = 0;  // 0: not yet used
-    };
-    mutable std::array<KnownPair, 4> m_known;
-    mutable std::size_t m_nextKnown = 0;
-    mutable QHash<QString, std::uint32_t> m_pairs;  // "TABLA\nFICHERO", upper-cased -> number from 1
+    mutable Names m_tablas;
+    mutable Names m_ficheros;
 
     // Open addressing (catalog/openaddressing.h).
     std::vector<Key> m_slots;

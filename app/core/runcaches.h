@@ -52,7 +52,8 @@ class RunCaches {
     using Entry = std::pair<std::type_index, std::shared_ptr<void>>;  // keeps the deleter of its type
 
     std::vector<Entry>::const_iterator position(std::type_index type) const {
-        return std::find_if(m_caches.begin(), m_caches.end(), [&](const Entry& e) { return e.first == type; });
+        return std::find_if(m_caches.begin(), m_caches.end(),
+                            [&](const Entry& e) { return e.first == type; });
     }
     std::shared_ptr<void>& slotOf(std::type_index type) {
         for (Entry& e : m_caches) {

@@ -107,11 +107,17 @@ void floorWrites(Db& db, const std::map<std::string, std::vector<sqlite3_int64>>
     sqlite3_stmt* log = db.prepare("INSERT INTO \"CONTROLPROCESO\" VALUES (?, ?, ?, ?, ?, ?, ?)");
     std::map<std::string, sqlite3_stmt*> inserts;
     std::map<std::string, sqlite3_stmt*> updates;
-    std::vector<std::string> tables;
+    std::vector<std::string> tables;  // those holding records: the sample also catalogues an empty one
     for (const auto& [t, ids] : rows) {
+        if (ids.empty()) {
+            continue;
+        }
         tables.push_back(t);
         inserts[t] = db.prepare("INSERT INTO \"" + t + "\" (mslink, tmapa, tfeature) VALUES (?, ?, ?)");
         updates[t] = db.prepare("UPDATE \"" + t + "\" SET tfeature = ? WHERE rowid = ?");
+    }
+    if (tables.empty()) {
+        throw std::runtime_error("floor: the sample has no attribute records");
     }
     const std::string file = "/datos/mapas/hoja_0457.bin";
     for (std::int64_t i = 0; i < 280'000 * factor; ++i) {

@@ -129,6 +129,16 @@ void Connection::run(QSqlQuery& query, const QString& table) {
     }
 }
 
+bool Connection::readAllNative(const QString& sql, const QString& table,
+                               const NativeWrites::RowReceiver& row) {
+    requireOpen();
+    if (!m_native) {
+        return false;
+    }
+    flushWrites();
+    return m_native->readAll(sql, table, row);
+}
+
 void Connection::finishReading(QSqlQuery& query, const QString& table) {
     const QSqlError error = query.lastError();
     query.finish();

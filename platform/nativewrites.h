@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -49,6 +50,17 @@ class NativeWrites {
     virtual void flush() {}
     // Drops every held row (before a rollback, which would undo them anyway).
     virtual void discard() {}
+
+    // Runs a query that takes no values and hands each of its rows to `row`, every value as the engine's
+    // QtSql driver would give it. False, having read nothing, when this engine reads no faster than QtSql.
+    // A failure is an EngineError naming `table`, like any other statement's.
+    using RowReceiver = std::function<void(const std::vector<QVariant>& values)>;
+    virtual bool readAll(const QString& sql, const QString& table, const RowReceiver& row) {
+        (void)sql;
+        (void)table;
+        (void)row;
+        return false;
+    }
 };
 
 // The SQLite writer over the C interface of the very library that QtSql's SQLite driver uses, on the same

@@ -248,16 +248,26 @@ std::vector<Database::Row> SqlDatabase::ReadRows(const QString& table, const std
     }
     sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") +
            d.rowIdentity(fields);
-    QSqlQuery& query = c.prepared(sql, stored);
-    c.run(query, stored);
     std::vector<Row> rows;
-    while (query.next()) {
-        Row row{query.value(0).toLongLong(), {}};
+    const auto add = [&](auto valueAt) {
+        Row row{valueAt(0).toLongLong(), {}};
         row.values.reserve(columns.size());
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            row.values.push_back(d.fromStored(query.value(static_cast<int>(i) + 1), types[i]));
+            row.values.push_back(d.fromStored(valueAt(static_cast<int>(i) + 1), types[i]));
         }
         rows.push_back(std::move(row));
+    };
+    // An attribute table of a large job is a few hundred thousand rows: read by the engine's own
+    // statement when the dialect has one, without QtSql's copy of every row.
+    if (c.readAllNative(sql, stored, [&](const std::vector<QVariant>& values) {
+            add([&](int i) -> const QVariant& { return values[static_cast<std::size_t>(i)]; });
+        })) {
+        return rows;
+    }
+    QSqlQuery& query = c.prepared(sql, stored);
+    c.run(query, stored);
+    while (query.next()) {
+        add([&](int i) { return query.value(i); });
     }
     c.finishReading(query, stored);
     return rows;

@@ -1,5 +1,6 @@
 #include <sqlite3.h>
 
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -136,20 +137,64 @@ class SqliteWrites final : public NativeWrites {
     SqliteWrites(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
 
     std::unique_ptr<NativeStatement> prepare(const QString& sql, const QString& table) override {
-        sqlite3_stmt* stmt = nullptr;
-        const int rc =
-            sqlite3_prepare16_v2(m_db, sql.utf16(), static_cast<int>(sql.size() * 2), &stmt, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_finalize(stmt);
-            throwStatementError(
-                QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(m_db)), QSqlError::StatementError,
-                          QString::number(sqlite3_extended_errcode(m_db))),
-                table, m_path);
+        return std::make_unique<SqliteStatement>(m_db, prepareOrThrow(sql, table), table, m_path);
+    }
+
+    bool readAll(const QString& sql, const QString& table, const RowReceiver& row) override {
+        sqlite3_stmt* stmt = prepareOrThrow(sql, table);
+        const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
+        std::vector<QVariant> values(static_cast<std::size_t>(sqlite3_column_count(stmt)));
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                values[i] = columnValue(stmt, static_cast<int>(i));
+            }
+            row(values);
         }
-        return std::make_unique<SqliteStatement>(m_db, stmt, table, m_path);
+        if (rc != SQLITE_DONE) {
+            fail(table);
+        }
+        return true;
     }
 
   private:
+    // A column's value as QtSql's SQLite driver gives it.
+    static QVariant columnValue(sqlite3_stmt* stmt, int i) {
+        switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_NULL:
+                return QVariant();
+            case SQLITE_INTEGER:
+                return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, i)));
+            case SQLITE_FLOAT:
+                return QVariant(sqlite3_column_double(stmt, i));
+            case SQLITE_BLOB:
+                return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
+                                           sqlite3_column_bytes(stmt, i)));
+            default: {
+                // UTF-16 from SQLite itself, so that even malformed stored bytes read as they always did.
+                const auto* text = static_cast<const QChar*>(sqlite3_column_text16(stmt, i));
+                return QVariant(QString(text, sqlite3_column_bytes16(stmt, i) / 2));
+            }
+        }
+    }
+
+    sqlite3_stmt* prepareOrThrow(const QString& sql, const QString& table) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare16_v2(m_db, sql.utf16(), static_cast<int>(sql.size() * 2), &stmt, nullptr) !=
+            SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            fail(table);
+        }
+        return stmt;
+    }
+
+    [[noreturn]] void fail(const QString& table) {
+        throwStatementError(
+            QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(m_db)), QSqlError::StatementError,
+                      QString::number(sqlite3_extended_errcode(m_db))),
+            table, m_path);
+    }
+
     sqlite3* m_db;
     QString m_path;
 };

@@ -146,6 +146,35 @@ TEST_F(FastPaths, MalformedTextsAreStoredAsSqliteStoresThem) {
     }
 }
 
+// The rows of the run's indexes are read by SQLite's own statements: every kind of stored value,
+// whatever the column's declared type, must read exactly as a recordset reads it.
+TEST_F(FastPaths, IndexReadsGiveWhatRecordsetsGive) {
+    db.reset();
+    file.insertRows("PARCELAS", {{6, "texto", "ñandú € \U0001F5FA", 2.5, QVariant()},
+                                 {7, QByteArray("\x00\x01", 2), QVariant(), "no es un número", 3},
+                                 {2.5, "", "x", 1e300, -1},
+                                 {QVariant(), 42, 7.25, qlonglong(1) << 40, "12"}});
+    db = open();
+    const std::vector<QString> columns = {"mslink", "tcomplet", "tmapa", "tfeature", "clasific"};
+    const auto rows = db->ReadRows("PARCELAS", columns);
+    auto r = db->OpenRecordset(Query::table("PARCELAS"), platform::dbOpenSnapshot);
+    ASSERT_EQ(rows.size(), 5u);
+    for (const auto& row : rows) {
+        ASSERT_FALSE(r->Eof());
+        EXPECT_EQ(row.id, r->CurrentRowId());
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            SCOPED_TRACE(qPrintable(columns[i] + QStringLiteral(" of row %1").arg(row.id)));
+            const QVariant read = r->Value(columns[i]);
+            EXPECT_EQ(row.values[i].isNull(), read.isNull());
+            if (!read.isNull()) {
+                EXPECT_EQ(row.values[i].typeId(), read.typeId());
+                EXPECT_EQ(row.values[i], read);
+            }
+        }
+        r->MoveNext();
+    }
+}
+
 TEST_P(FastPaths, UnknownFieldOrTableIsAnEngineErrorAndWritesNothing) {
     EngineError e = engineErrorOf([&] { db->InsertRow("PARCELAS", {{"mslink", 1}, {"nada", 1}}); });
     EXPECT_EQ(e.number(), errnum::kFieldNotFound);

@@ -26,8 +26,18 @@ void limpia_texto(QString& texto) {
 }
 
 void quitablancos(QString& texto) {
+    // Most texts have no space to drop: they are left as they are, without a copy.
+    const qsizetype n = texto.size();
+    const QChar* in = texto.constData();
+    bool dropsSome = n == 0 || in[0] == kSpace || in[n - 1] == kSpace;
+    for (qsizetype i = 1; i < n && !dropsSome; ++i) {
+        dropsSome = in[i] == kSpace && in[i - 1] == kSpace;
+    }
+    if (!dropsSome) {
+        return;
+    }
     QString result;
-    result.reserve(texto.size());
+    result.reserve(n);
     QChar previous = kNul;
     for (const QChar c : texto) {
         if (c == kSpace && previous == kSpace) {

@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,13 @@ namespace vexilo::platform {
 
 namespace {
 
-// `s` as UTF-8 in `out`; false, leaving `out` unspecified, when `s` holds a surrogate code unit.
-bool encodeUtf8(const QString& s, std::string& out) {
-    out.resize(static_cast<std::size_t>(s.size()) * 3);  // the most a UTF-16 unit can take
+// `s` as UTF-8 at the start of `out`, which only ever grows; its length, or nothing when `s` holds a
+// surrogate code unit.
+std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
+    const auto need = static_cast<std::size_t>(s.size()) * 3;  // the most a UTF-16 unit can take
+    if (out.size() < need) {
+        out.resize(need);
+    }
     char* p = out.data();
     for (const QChar qc : s) {
         const char16_t c = qc.unicode();
@@ -26,15 +31,14 @@ bool encodeUtf8(const QString& s, std::string& out) {
             *p++ = static_cast<char>(0xC0 | (c >> 6));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            return false;
+            return std::nullopt;
         } else {
             *p++ = static_cast<char>(0xE0 | (c >> 12));
             *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    out.resize(static_cast<std::size_t>(p - out.data()));
-    return true;
+    return static_cast<std::size_t>(p - out.data());
 }
 
 class SqliteStatement final : public NativeStatement {
@@ -107,12 +111,12 @@ class SqliteStatement final : public NativeStatement {
             return SQLITE_RANGE;
         }
         std::string& buffer = m_texts[static_cast<std::size_t>(index - 1)];
-        if (!encodeUtf8(s, buffer)) {
+        const std::optional<std::size_t> length = encodeUtf8(s, buffer);
+        if (!length) {
             return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
                                        SQLITE_TRANSIENT);
         }
-        return sqlite3_bind_text(m_stmt, index, buffer.data(), static_cast<int>(buffer.size()),
-                                 SQLITE_STATIC);
+        return sqlite3_bind_text(m_stmt, index, buffer.data(), static_cast<int>(*length), SQLITE_STATIC);
     }
 
     [[noreturn]] void fail(int rc) {

@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,10 +16,11 @@ namespace vexilo::platform {
 
 namespace {
 
-// `s` as UTF-8 at the start of `out`, which only ever grows; its length, or nothing when `s` holds a
-// surrogate code unit.
+// `s` as UTF-8 at the start of `out`, which only ever grows, followed by a NUL; its length (without the
+// NUL), or nothing when `s` holds a surrogate code unit.
 std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
-    const auto need = static_cast<std::size_t>(s.size()) * 3;  // the most a UTF-16 unit can take
+    const auto need =
+        static_cast<std::size_t>(s.size()) * 3 + 1;  // the most a UTF-16 unit takes, and the NUL
     if (out.size() < need) {
         out.resize(need);
     }
@@ -38,6 +40,7 @@ std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+    *p = '\0';
     return static_cast<std::size_t>(p - out.data());
 }
 
@@ -116,7 +119,12 @@ class SqliteStatement final : public NativeStatement {
             return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
                                        SQLITE_TRANSIENT);
         }
-        return sqlite3_bind_text(m_stmt, index, buffer.data(), static_cast<int>(*length), SQLITE_STATIC);
+        // Given as NUL-terminated (length -1), the text is known to SQLite as such, and a CHECK on its
+        // length reads it in place instead of copying it to add the NUL. A text holding a NUL of its own
+        // goes with its length, so that nothing after that NUL is lost.
+        const bool holdsNul = std::memchr(buffer.data(), 0, *length) != nullptr;
+        return sqlite3_bind_text(m_stmt, index, buffer.data(), holdsNul ? static_cast<int>(*length) : -1,
+                                 SQLITE_STATIC);
     }
 
     [[noreturn]] void fail(int rc) {

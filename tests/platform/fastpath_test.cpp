@@ -123,12 +123,16 @@ TEST_P(FastPaths, FastWritesStoreValuesAsRecordsetsDoAndFailAsStatementsDo) {
     EXPECT_EQ(checked[0].values[0].toInt(), 1);
 }
 
-// A malformed text (a lone half of a surrogate pair) is stored by the fast path byte for byte as SQLite's
-// own conversion stores it through a plain statement.
-TEST_F(FastPaths, MalformedTextsAreStoredAsSqliteStoresThem) {
-    const QString high(QChar(0xD83D)), low(QChar(0xDDFA));
-    const std::vector<QString> texts = {high + QStringLiteral("x"), QStringLiteral("x") + high,
-                                        low + QStringLiteral("ñ"), low + high};
+// A malformed text (a lone half of a surrogate pair) or one holding a NUL is stored by the fast path byte
+// for byte as SQLite's own conversion stores it through a plain statement.
+TEST_F(FastPaths, UnusualTextsAreStoredAsSqliteStoresThem) {
+    const QString high(QChar(0xD83D)), low(QChar(0xDDFA)), nul(QChar(0));
+    const std::vector<QString> texts = {high + QStringLiteral("x"),
+                                        QStringLiteral("x") + high,
+                                        low + QStringLiteral("ñ"),
+                                        low + high,
+                                        QStringLiteral("ab") + nul + QStringLiteral("cd"),
+                                        nul};
     for (const QString& t : texts) {
         db->InsertRow("PARCELAS", {{"mslink", 1}, {"tcomplet", t}});
     }

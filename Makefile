@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test demo demo-pg bench-pg screenshots asan fuzz format clean
+.PHONY: deps configure build test demo demo-pg bench bench-pg screenshots asan fuzz format clean
 
 deps:
 	bash scripts/instala-dependencias.sh
@@ -34,6 +34,12 @@ demo: build
 # at the end, or the database that VEXILO_PG names (postgresql://..., missing or without tables).
 demo-pg: build
 	bash scripts/demo-pg.sh $(CLI) demo-pg
+
+# The job beside the floor of the same work on SQLite's C interface alone (1,000,000 and 2,000,000
+# elements, the three modes): job_s, floor_s, ratio_to_floor and peak_rss_mb. The samples are generated
+# the first time and kept in the temporary folder.
+bench: build
+	$(BUILD)/bench/bench_floor
 
 # The job on a PostgreSQL server beside the same job on SQLite, 1,000,000 elements, the three modes
 # (a throwaway cluster, or the server that VEXILO_PG names). Takes a few minutes the first time: the

@@ -19,8 +19,8 @@ namespace {
 // `s` as UTF-8 at the start of `out`, which only ever grows, followed by a NUL; its length (without the
 // NUL), or nothing when `s` holds a surrogate code unit.
 std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
-    const auto need =
-        static_cast<std::size_t>(s.size()) * 3 + 1;  // the most a UTF-16 unit takes, and the NUL
+    // Three bytes at most for each UTF-16 unit, and the NUL.
+    const auto need = static_cast<std::size_t>(s.size()) * 3 + 1;
     if (out.size() < need) {
         out.resize(need);
     }
@@ -107,8 +107,9 @@ class SqliteStatement final : public NativeStatement {
     }
 
     // A text goes to the database file as UTF-8, encoded here into the parameter's own buffer, which
-    // outlives the step: SQLite neither converts it nor copies it. A text holding any surrogate is
-    // left to SQLite's own conversion, so that even a malformed one is stored as a recordset stores it.
+    // outlives the step: SQLite takes it as it is, with no conversion and no copy at the bind. A text
+    // holding any surrogate is left to SQLite's own conversion, so that even a malformed one is stored
+    // as a plain statement stores it.
     int bindText(int index, const QString& s) {
         if (static_cast<std::size_t>(index) > m_texts.size()) {
             return SQLITE_RANGE;

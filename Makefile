@@ -50,8 +50,8 @@ bench-pg: build
 # The window rendered at rest, halfway through a job and at its end, at the default scale and at 150 %:
 # $(BUILD)/screenshots/{reposo,durante,final}.png and $(BUILD)/screenshots/150/. No display needed.
 screenshots: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen tests/test_app --gtest_filter='Form1Dibujo.*' --gtest_brief=1
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 tests/test_app --gtest_filter='Form1Dibujo.*' --gtest_brief=1
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen tests/test_gui --gtest_filter='Form1Dibujo.*' --gtest_brief=1
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 tests/test_gui --gtest_filter='Form1Dibujo.*' --gtest_brief=1
 	@ls $(BUILD)/screenshots/*.png $(BUILD)/screenshots/150/*.png
 
 asan: deps

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "app/core/progress.h"
 #include "app/modulo_config.h"
+#include "core/progress.h"
 #include "platform/databasename.h"
 #include "platform/postgres.h"
 #include "platform/services.h"

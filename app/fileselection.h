@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "app/core/runstate.h"
+#include "core/runstate.h"
 
 namespace vexilo::app {
 

@@ -8,11 +8,11 @@
 #include <cstring>
 #include <memory>
 
-#include "app/core/progress.h"
 #include "app/fileselection.h"
+#include "core/progress.h"
 #include "drawing/binfile.h"
-#include "drawing/passes/assignmentpass.h"
-#include "drawing/passes/rewritepass.h"
+#include "passes/assignmentpass.h"
+#include "passes/rewritepass.h"
 #include "platform/dao.h"
 #include "platform/databasename.h"
 #include "schema/verification.h"

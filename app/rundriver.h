@@ -1,7 +1,7 @@
 #pragma once
 // The run driver behind "Procesar": one whole job, from opening the files to the completion message,
 // over the run state. It shows nothing itself except through f.display, and ends nothing: it returns an
-// outcome, and the face that called it (the window or the command line) shows it (app/core/outcome.h).
+// outcome, and the face that called it (the window or the command line) shows it (core/outcome.h).
 //
 // For the command line: fill f.NombreBdD, f.NombreBin and f.NombreBinSalida (nombreDeSalida() in
 // app/fileselection.h derives the last), point f.display at a Display of your own, install platform
@@ -10,8 +10,8 @@
 #include <QString>
 #include <chrono>
 
-#include "app/core/outcome.h"
-#include "app/core/runstate.h"
+#include "core/outcome.h"
+#include "core/runstate.h"
 
 namespace vexilo::app {
 

@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/core/runstate.h"
 #include "bench/quietdisplay.h"
 #include "catalog/catalogcache.h"
+#include "core/runstate.h"
 #include "schema/runlog.h"
 
 namespace {

@@ -16,10 +16,10 @@
 #include <functional>
 #include <string>
 
-#include "app/core/runstate.h"
 #include "app/fileselection.h"
 #include "app/rundriver.h"
 #include "bench/quietdisplay.h"
+#include "core/runstate.h"
 #include "tools/sample/sample.h"
 
 namespace vexilo::bench {

@@ -1,7 +1,7 @@
 #pragma once
 // A Display that shows nothing, for benchmarks: the job's cost without a window.
 
-#include "app/core/display.h"
+#include "core/display.h"
 
 namespace vexilo::bench {
 

@@ -1,7 +1,7 @@
 #include "catalog/attributeindex.h"
 
 #include "catalog/conversion.h"
-#include "drawing/normalisation.h"
+#include "core/normalisation.h"
 
 #include <algorithm>
 #include <limits>

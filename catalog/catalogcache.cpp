@@ -7,7 +7,7 @@
 #include "catalog/catalogindex.h"
 #include "catalog/conversion.h"
 #include "catalog/tablesearch.h"
-#include "drawing/normalisation.h"
+#include "core/normalisation.h"
 
 namespace vexilo::catalog {
 

@@ -1,7 +1,7 @@
 #include "catalog/catalogindex.h"
 
 #include "catalog/conversion.h"
-#include "drawing/normalisation.h"
+#include "core/normalisation.h"
 
 namespace vexilo::catalog {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/core/records.h"
+#include "core/records.h"
 
 namespace vexilo::catalog {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "drawing/normalisation.h"
+#include "core/normalisation.h"
 
 namespace vexilo::catalog {
 

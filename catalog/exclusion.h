@@ -2,7 +2,7 @@
 // The exclusion marking: Feature entries whose mslink is listed in the optional table NoAsignar are
 // flagged (no_asignar), and busca_Feature passes over them.
 
-#include "app/core/runstate.h"
+#include "core/runstate.h"
 
 namespace vexilo::catalog {
 

@@ -5,7 +5,7 @@
 
 #include "catalog/attributeindex.h"
 #include "catalog/conversion.h"
-#include "drawing/normalisation.h"
+#include "core/normalisation.h"
 #include "platform/errors.h"
 
 namespace vexilo::catalog {

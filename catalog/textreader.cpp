@@ -5,7 +5,7 @@
 
 #include "catalog/conversion.h"
 #include "catalog/tablesearch.h"
-#include "drawing/normalisation.h"
+#include "core/normalisation.h"
 
 namespace vexilo::catalog {
 

@@ -13,7 +13,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "app/core/runstate.h"
+#include "core/runstate.h"
 
 namespace vexilo::catalog {
 

@@ -1,82 +1,122 @@
-# The layer check. Every folder of the tree belongs to a layer; a file may include headers of its own
-# layer and of the layers below it, never of one above. Code below the faces never includes QtWidgets.
+# The layer check. Every top-level folder of the tree is one layer; a file may include headers of its own
+# folder and of the layers below it, never of one above, nor of another folder of its own rank (the
+# faces never include each other). Code below the faces never includes QtWidgets. A folder holding
+# sources that belongs to no layer is a fault too, and so is a tree without any sources at all.
 #
 #   cmake -DROOT=<source tree> -P cmake/layers.cmake     (run by every build, and by CTest)
 #
-# Prints the layers with the folders in each, then every wrong-way include as
-# "file:line: <layer> includes <header> of <higher layer>", and fails when there is one.
+# ROOT may be relative to the current folder. Prints the layers bottom to top, then every wrong-way
+# include as "file:line: <layer> includes <header> of <other layer>", and fails when there is one.
+# Build trees (folders holding a CMakeCache.txt), hidden folders and tests/ are not layers.
 
-# Folder prefix, then its layer; the longest matching prefix wins.
+# Folder, then its rank, bottom to top. Folders of one rank may not include each other.
 set(VEXILO_LAYERS
-  "platform/" 0 platform
-  "app/core/" 1 core
-  "drawing/" 2 drawing
-  "catalog/" 3 catalog
-  "schema/" 4 schema
-  "drawing/passes/" 5 passes
-  "app/" 6 driver
-  "app/gui/" 7 faces
-  "tools/" 7 faces
-  "bench/" 7 faces)
-set(VEXILO_FACES_RANK 7)
+  platform 0
+  core 1
+  import 2
+  drawing 3
+  catalog 4
+  schema 5
+  passes 6
+  app 7
+  tools 8
+  gui 9
+  cli 9
+  bench 9
+  fuzz 9)
+set(VEXILO_FACES_RANK 9)
+set(VEXILO_NOT_LAYERS tests cmake scripts docs packaging)
 
 if(NOT ROOT)
   message(FATAL_ERROR "layers.cmake: ROOT (the source tree) is not set")
 endif()
+get_filename_component(ROOT "${ROOT}" ABSOLUTE)
 
-# Sets <rank_var> and <name_var> for a path relative to ROOT; -1 for a file outside every layer.
-function(vexilo_layer_of path rank_var name_var)
-  set(best_len -1)
+# Sets <rank_var> to the rank of a top-level folder, or -1 when it is no layer.
+function(vexilo_rank_of folder rank_var)
+  list(FIND VEXILO_LAYERS "${folder}" at)
   set(rank -1)
-  set(name "")
-  list(LENGTH VEXILO_LAYERS n)
-  math(EXPR last "${n} - 1")
-  foreach(i RANGE 0 ${last} 3)
-    math(EXPR r "${i} + 1")
-    math(EXPR m "${i} + 2")
-    list(GET VEXILO_LAYERS ${i} prefix)
-    string(LENGTH "${prefix}" len)
-    string(SUBSTRING "${path}" 0 ${len} head)
-    if(head STREQUAL prefix AND len GREATER best_len)
-      set(best_len ${len})
-      list(GET VEXILO_LAYERS ${r} rank)
-      list(GET VEXILO_LAYERS ${m} name)
-    endif()
-  endforeach()
+  if(at GREATER_EQUAL 0)
+    math(EXPR r "${at} + 1")
+    list(GET VEXILO_LAYERS ${r} rank)
+  endif()
   set(${rank_var} ${rank} PARENT_SCOPE)
-  set(${name_var} "${name}" PARENT_SCOPE)
 endfunction()
 
-file(GLOB_RECURSE files RELATIVE "${ROOT}" "${ROOT}/*.h" "${ROOT}/*.cpp")
+# The first component of a relative path.
+function(vexilo_top path var)
+  string(REGEX REPLACE "/.*" "" top "${path}")
+  set(${var} "${top}" PARENT_SCOPE)
+endfunction()
+
+# "file:line" of the first line of `file` that matches `pattern`.
+function(vexilo_where file pattern var)
+  file(STRINGS "${ROOT}/${file}" lines)
+  set(n 0)
+  set(where "${file}")
+  foreach(line IN LISTS lines)
+    math(EXPR n "${n} + 1")
+    string(FIND "${line}" "${pattern}" found)
+    if(found GREATER_EQUAL 0)
+      set(where "${file}:${n}")
+      break()
+    endif()
+  endforeach()
+  set(${var} "${where}" PARENT_SCOPE)
+endfunction()
+
 set(faults "")
 set(listing "")
-foreach(file ${files})
-  vexilo_layer_of("${file}" rank name)
-  if(rank LESS 0)
-    continue()  # tests, build trees and anything outside the layers
+set(sources 0)
+file(GLOB tops RELATIVE "${ROOT}" LIST_DIRECTORIES true "${ROOT}/*")
+list(SORT tops)
+foreach(top IN LISTS tops)
+  if(NOT IS_DIRECTORY "${ROOT}/${top}" OR top MATCHES "^\\." OR EXISTS "${ROOT}/${top}/CMakeCache.txt")
+    continue()
   endif()
-  get_filename_component(folder "${file}" DIRECTORY)
-  list(APPEND listing "${name}: ${folder}/")
-  file(STRINGS "${ROOT}/${file}" lines REGEX "^[ \t]*#[ \t]*include")
-  foreach(line ${lines})
-    if(line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
-      set(header "${CMAKE_MATCH_1}")
-      vexilo_layer_of("${header}" hrank hname)
-      if(hrank GREATER rank)
-        list(APPEND faults "${file}: ${name} includes ${header} of ${hname}")
+  list(FIND VEXILO_NOT_LAYERS "${top}" excluded)
+  if(excluded GREATER_EQUAL 0)
+    continue()
+  endif()
+  file(GLOB_RECURSE files RELATIVE "${ROOT}" "${ROOT}/${top}/*.h" "${ROOT}/${top}/*.cpp")
+  if(NOT files)
+    continue()
+  endif()
+  vexilo_rank_of("${top}" rank)
+  if(rank LESS 0)
+    list(APPEND faults "${top}/: a folder with sources that belongs to no layer")
+    continue()
+  endif()
+  list(APPEND listing "${rank} ${top}/")
+  foreach(file IN LISTS files)
+    math(EXPR sources "${sources} + 1")
+    file(STRINGS "${ROOT}/${file}" lines REGEX "^[ \t]*#[ \t]*include")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
+        set(header "${CMAKE_MATCH_1}")
+        vexilo_top("${header}" htop)
+        vexilo_rank_of("${htop}" hrank)
+        if(hrank GREATER rank OR (hrank EQUAL rank AND NOT htop STREQUAL top))
+          vexilo_where("${file}" "${header}" where)
+          list(APPEND faults "${where}: ${top} includes ${header} of ${htop}")
+        endif()
+      elseif(line MATCHES "#[ \t]*include[ \t]*<(QtWidgets/[^>]*|QWidget|QApplication|QDialog|QMessageBox|QFileDialog|QLabel|QPushButton|QLineEdit|QGroupBox|QRadioButton|QProgressBar|QFrame|QMainWindow|QStyle)>")
+        set(widget "${CMAKE_MATCH_1}")
+        if(rank LESS VEXILO_FACES_RANK)
+          vexilo_where("${file}" "<${widget}>" where)
+          list(APPEND faults "${where}: ${top} includes <${widget}>, a widget header below the faces")
+        endif()
       endif()
-    elseif(line MATCHES "#[ \t]*include[ \t]*<(QtWidgets/[^>]*|QWidget|QApplication|QDialog|QMessageBox|QFileDialog|QLabel|QPushButton|QLineEdit|QGroupBox|QRadioButton|QProgressBar|QFrame|QMainWindow|QStyle)>")
-      if(rank LESS VEXILO_FACES_RANK)
-        list(APPEND faults "${file}: ${name} includes <${CMAKE_MATCH_1}>, a widget header below the faces")
-      endif()
-    endif()
+    endforeach()
   endforeach()
 endforeach()
 
-list(REMOVE_DUPLICATES listing)
-list(SORT listing)
+if(sources EQUAL 0)
+  message(FATAL_ERROR "layers.cmake: no sources found under ${ROOT}: is ROOT the source tree?")
+endif()
+list(SORT listing COMPARE NATURAL)
 string(REPLACE ";" "\n  " listing_text "${listing}")
-message(STATUS "Layers (platform <- core <- drawing <- catalog <- schema <- passes <- driver <- faces):\n  ${listing_text}")
+message(STATUS "Layers, bottom to top (rank, folder); ${sources} sources checked:\n  ${listing_text}")
 if(faults)
   string(REPLACE ";" "\n  " faults_text "${faults}")
   message(FATAL_ERROR "Includes against the layers:\n  ${faults_text}")

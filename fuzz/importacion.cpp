@@ -1,6 +1,6 @@
 #include "fuzz/cuerpos.h"
-#include "tools/import/destinosqlite.h"
-#include "tools/import/lectorflujo.h"
+#include "import/destinosqlite.h"
+#include "import/lectorflujo.h"
 
 namespace vexilo::fuzz {
 

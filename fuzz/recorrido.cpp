@@ -2,9 +2,9 @@
 #include <QTemporaryDir>
 #include <algorithm>
 
+#include "core/normalisation.h"
 #include "drawing/binfile.h"
 #include "drawing/elementtext.h"
-#include "drawing/normalisation.h"
 #include "drawing/walk.h"
 #include "fuzz/cuerpos.h"
 

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include "import/flujoaccess.h"
 #include "tests/support/elementbuilder.h"
-#include "tools/import/flujoaccess.h"
-#include "tools/import/leeaccess.h"
+#include "tools/accessreader/leeaccess.h"
 
 namespace vexilo::fuzz {
 namespace {

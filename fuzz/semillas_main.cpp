@@ -7,7 +7,7 @@
 
 #include "fuzz/semillas.h"
 
-#include "tools/import/noleakreport.h"
+#include "tools/accessreader/noleakreport.h"
 
 namespace {
 

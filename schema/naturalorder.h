@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "app/core/runstate.h"
+#include "core/runstate.h"
 
 namespace vexilo::schema {
 

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "app/core/runstate.h"
+#include "core/runstate.h"
 
 namespace vexilo::schema {
 

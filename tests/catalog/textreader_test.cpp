@@ -4,8 +4,8 @@
 
 #include <QTemporaryDir>
 
-#include "app/core/runstate.h"
 #include "catalog/textreader.h"
+#include "core/runstate.h"
 #include "platform/dao.h"
 
 namespace vexilo::catalog {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "drawing/normalisation.h"
+#include "core/normalisation.h"
 
 namespace vexilo::drawing {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <QTemporaryDir>
 
+#include "core/normalisation.h"
 #include "drawing/elementtext.h"
-#include "drawing/normalisation.h"
 #include "tests/support/elementbuilder.h"
 #include "tests/support/walkharness.h"
 

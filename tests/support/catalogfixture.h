@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/core/runstate.h"
+#include "core/runstate.h"
 #include "platform/dao.h"
 #include "schema/verification.h"
 #include "tests/support/dbfixture.h"

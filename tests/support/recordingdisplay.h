@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "app/core/display.h"
+#include "core/display.h"
 
 namespace vexilo::testing {
 

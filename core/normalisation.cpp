@@ -1,0 +1,59 @@
+#include "core/normalisation.h"
+
+namespace vexilo::drawing {
+
+namespace {
+constexpr QChar kSpace = QLatin1Char(' ');
+constexpr QChar kNul = QChar(0);
+constexpr qsizetype kCodigoWidth = 7;
+}  // namespace
+
+QString trimSpaces(const QString& texto) {
+    qsizetype first = 0;
+    qsizetype last = texto.size();
+    while (first < last && texto.at(first) == kSpace) {
+        ++first;
+    }
+    while (last > first && texto.at(last - 1) == kSpace) {
+        --last;
+    }
+    return texto.mid(first, last - first);
+}
+
+void limpia_texto(QString& texto) {
+    const qsizetype nul = texto.indexOf(kNul);
+    texto = trimSpaces(nul < 0 ? texto : texto.left(nul));
+}
+
+void quitablancos(QString& texto) {
+    // Most texts have no space to drop: they are left as they are, without a copy.
+    const qsizetype n = texto.size();
+    const QChar* in = texto.constData();
+    bool dropsSome = n == 0 || in[0] == kSpace || in[n - 1] == kSpace;
+    for (qsizetype i = 1; i < n && !dropsSome; ++i) {
+        dropsSome = in[i] == kSpace && in[i - 1] == kSpace;
+    }
+    if (!dropsSome) {
+        return;
+    }
+    QString result;
+    result.reserve(n);
+    QChar previous = kNul;
+    for (const QChar c : texto) {
+        if (c == kSpace && previous == kSpace) {
+            continue;
+        }
+        result.append(c);
+        previous = c;
+    }
+    texto = trimSpaces(result);
+}
+
+void completa_codigo(QString& texto) {
+    texto = trimSpaces(texto);
+    while (texto.size() < kCodigoWidth) {
+        texto.append(kNul);
+    }
+}
+
+}  // namespace vexilo::drawing

@@ -1,0 +1,49 @@
+#include "core/outcome.h"
+
+#include "core/exitstatus.h"
+
+namespace vexilo::app {
+
+RunOutcome currentFailure() {
+    RunOutcome outcome;
+    try {
+        throw;
+    } catch (const platform::Stop& stop) {
+        outcome.kind = RunOutcome::Kind::Stopped;
+        outcome.message = stop.message();
+        outcome.icon = stop.icon();
+        outcome.detail = stop.detail();
+    } catch (const platform::RunError& error) {
+        outcome.kind = RunOutcome::Kind::Failed;
+        outcome.number = error.number();
+        outcome.description = error.description();
+    } catch (const std::exception& error) {
+        outcome.kind = RunOutcome::Kind::Failed;
+        outcome.number = platform::errnum::kInternal;
+        outcome.description = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        outcome.kind = RunOutcome::Kind::Failed;
+        outcome.number = platform::errnum::kInternal;
+        outcome.description = QStringLiteral("Error interno");
+    }
+    return outcome;
+}
+
+Presentation present(const RunOutcome& outcome) {
+    switch (outcome.kind) {
+        case RunOutcome::Kind::Stopped:
+            return {outcome.message, outcome.icon, exitstatus::kEnded};
+        case RunOutcome::Kind::Failed:
+            return {errorText(outcome.number, outcome.description), platform::Icon::None, exitstatus::kEnded};
+        case RunOutcome::Kind::Ignored:
+        case RunOutcome::Kind::Finished:
+            break;
+    }
+    return {{}, platform::Icon::None, exitstatus::kDone};
+}
+
+QString errorText(int number, const QString& description) {
+    return QStringLiteral("Error %1").arg(number) + QChar(13) + description;
+}
+
+}  // namespace vexilo::app

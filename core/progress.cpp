@@ -1,0 +1,67 @@
+#include "core/progress.h"
+
+#include <cmath>
+
+#include "platform/services.h"
+
+namespace vexilo::app {
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// Nearest whole number, a tie going to the even neighbour (the default rounding mode of the FPU).
+double redondea(double v) {
+    return std::nearbyint(v);
+}
+
+// Seconds since the job started. A job that runs past midnight sees the time of day start again from 0;
+// taking the difference modulo one day keeps the elapsed time, and so the estimate, from going negative.
+std::int64_t segundosTranscurridos(const RunState& f) {
+    const std::int64_t diferencia = std::int64_t{secondsOfDay()} - f.HoraInicio;
+    return ((diferencia % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+}
+
+}  // namespace
+
+std::int32_t secondsOfDay() {
+    return static_cast<std::int32_t>(redondea(platform::services().clock().secondsSinceMidnight()));
+}
+
+void BarraDeProgreso(RunState& f, double valorp) {
+    f.display->setProgress(static_cast<int>(redondea(valorp)));
+}
+
+void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg) {
+    // Callers only report after an element has been read; anything else would divide by zero.
+    if (ireg < 1 || lo < 1) {
+        return;
+    }
+    const double transcurrido = static_cast<double>(segundosTranscurridos(f));
+    const double restante =
+        redondea(static_cast<double>(lo - ireg) * transcurrido / static_cast<double>(ireg));
+    f.display->setText(Control::Text4, QString::number(static_cast<std::int64_t>(restante)));
+
+    const auto hecho =
+        static_cast<std::int64_t>(std::floor(static_cast<double>(ireg) / static_cast<double>(lo) * 100.0));
+    if (hecho != 0) {
+        f.display->setText(Control::Text5, QStringLiteral("   %1 %").arg(hecho));
+    }
+}
+
+void reportProgress(RunState& f, std::int64_t lo, std::int64_t pos) {
+    if (lo < 1) {
+        return;  // an empty input has nothing to report
+    }
+    if (pos > lo) {
+        pos = lo;
+    }
+    const double v = static_cast<double>(pos) / static_cast<double>(lo) * 100.0;
+    if (redondea(v) != redondea(f.PorcentajeAnterior)) {
+        BarraDeProgreso(f, v);
+        f.PorcentajeAnterior = v;
+        porcentaje(f, lo, pos);
+    }
+}
+
+}  // namespace vexilo::app

@@ -1,0 +1,25 @@
+#include "core/runreport.h"
+
+#include <QStringList>
+
+namespace vexilo::app {
+
+QString RunReport::text() const {
+    QStringList lineas;
+    auto add = [&lineas](std::int64_t n, const char* motivo) {
+        if (n > 0) {
+            lineas << QStringLiteral("%1 : %2").arg(QString::fromUtf8(motivo)).arg(n);
+        }
+    };
+    add(nonNumericCode, "Textos con código no numérico");
+    add(fullLinks, "Textos con 255 enlaces, sin enlace nuevo");
+    add(entitynumOutOfRange, "Textos con entitynum fuera de rango, sin enlace nuevo");
+    add(missingRecord, "Textos enlazados a un registro inexistente");
+    add(recordWithoutText, "Textos enlazados a un registro sin texto");
+    if (lineas.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("Elementos no tratados:\r") + lineas.join(QChar(13));
+}
+
+}  // namespace vexilo::app

@@ -1,0 +1,387 @@
+#include "gui/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include "app/fileselection.h"
+#include "core/progress.h"
+#include "gui/captionframe.h"
+#include "gui/fitting.h"
+#include "gui/ofrecimiento.h"
+#include "gui/pathdisplay.h"
+#include "platform/databasename.h"
+#include "platform/services.h"
+
+namespace vexilo::app::gui {
+
+namespace {
+
+// The layout is given in twips: 1440 to the inch, so 15 to the pixel at 96 dpi.
+constexpr double kTwipsPorPulgada = 1440.0;
+// The least room kept between a control that grows to fit its caption and its neighbours or the
+// window's edge: a little less than the smallest gap the layout leaves between two controls.
+constexpr int kHolguraTwips = 60;
+
+QString nombreDe(Control control) {
+    switch (control) {
+        case Control::Label2:
+            return QStringLiteral("Label2");
+        case Control::Text1:
+            return QStringLiteral("Text1");
+        case Control::Text4:
+            return QStringLiteral("Text4");
+        case Control::Text5:
+            return QStringLiteral("Text5");
+        case Control::Label5:
+            return QStringLiteral("Label5");
+        case Control::Text2:
+            return QStringLiteral("Text2");
+        case Control::Text3:
+            return QStringLiteral("Text3");
+        case Control::Label8:
+            return QStringLiteral("Label8");
+    }
+    return {};
+}
+
+bool esEntradaDelUsuario(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent) {
+    m_f.display = this;
+    // A window of fixed size offers no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    creaControles();
+    Form_Load();
+}
+
+Form1::~Form1() {
+    qApp->removeEventFilter(this);
+}
+
+QRect Form1::twips(int left, int top, int width, int height) const {
+    const double escala = logicalDpiX() / kTwipsPorPulgada;
+    auto px = [escala](int t) { return static_cast<int>(t * escala + 0.5); };
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+void Form1::creaControles() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Asigna y Rellena las tablas correspondientes en BdD Access. "));
+    setFixedSize(twips(0, 0, 14055, 6960).size());
+
+    auto situa = [this](QWidget* w, const char* name, QRect r) {
+        w->setObjectName(QLatin1String(name));
+        w->setGeometry(r);
+        return w;
+    };
+    // Labels draw their text from the top of their box.
+    auto etiqueta = [&](QLabel* label, const char* name, QRect r) {
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return static_cast<QLabel*>(situa(label, name, r));
+    };
+    auto rotulo = [&](const char* name, const QString& text, QRect r) {
+        return etiqueta(new QLabel(text, this), name, r);
+    };
+    // The text boxes only show what the program wrote; the names are taken from the dialogs, and the
+    // database's also from its own box, where a path or a server URI may be typed.
+    auto caja = [&](QLineEdit* edit, const char* name, QRect r) {
+        edit->setReadOnly(true);
+        return static_cast<QLineEdit*>(situa(edit, name, r));
+    };
+    auto boton = [&](const char* name, const QString& text, QRect r) {
+        return static_cast<QPushButton*>(situa(new QPushButton(text, this), name, r));
+    };
+    auto linea = [&](QWidget* parent, const char* name, int x1, int y1, int x2, int y2) {
+        auto* line = new QFrame(parent);
+        line->setFrameShadow(QFrame::Plain);
+        QRect r;
+        if (y1 == y2) {
+            line->setFrameShape(QFrame::HLine);
+            r = twips(std::min(x1, x2), y1, std::abs(x2 - x1), 0).adjusted(0, -1, 0, 2);
+        } else {
+            line->setFrameShape(QFrame::VLine);
+            r = twips(x1, std::min(y1, y2), 0, std::abs(y2 - y1)).adjusted(-1, 0, 2, 0);
+        }
+        situa(line, name, r);
+    };
+
+    // The rectangle of the status area goes first, so that it stays beneath the controls it frames.
+    auto* shape2 = new QFrame(this);
+    shape2->setFrameShape(QFrame::Box);
+    shape2->setFrameShadow(QFrame::Plain);
+    situa(shape2, "Shape2", twips(6720, 3360, 6855, 3255));
+
+    rotulo("Label7", QStringLiteral("Nombre de la BdD Particular :"), twips(480, 360, 4695, 375));
+    auto* text2 = caja(new PathField(this), "Text2", twips(480, 720, 7815, 375));
+    text2->setReadOnly(false);
+    auto* command2 = boton("Command2", QStringLiteral("..."), twips(8400, 720, 495, 375));
+    rotulo("Label6", QStringLiteral("Nombre del fichero BIN a tratar :"), twips(480, 1440, 4695, 375));
+    caja(new PathField(this), "Text3", twips(480, 1800, 7815, 375));
+    auto* command3 = boton("Command3", QStringLiteral("..."), twips(8400, 1800, 495, 375));
+    rotulo("Label9", QStringLiteral("Nombre del fichero BIN de salida :"), twips(480, 2520, 4695, 375));
+    etiqueta(new PathLabel(this), "Label8", twips(480, 3000, 7815, 375));
+
+    // The caption starts where the options inside start.
+    auto* frame1 =
+        new CaptionFrame(QStringLiteral("Mantener Asignaciones gráficas"), twips(0, 0, 120, 0).width(), this);
+    situa(frame1, "Frame1", twips(10920, 360, 2655, 2055));
+    situa(new QRadioButton(QStringLiteral("Sí"), frame1), "Option1", twips(120, 240, 495, 195));
+    auto* option2 = new QRadioButton(QStringLiteral("No"), frame1);
+    situa(option2, "Option2", twips(120, 600, 615, 255));
+    option2->setChecked(true);
+    linea(frame1, "Line1", 120, 1080, 2400, 1080);
+    situa(new QRadioButton(QStringLiteral("Modificar Texto en Bin"), frame1), "Option3",
+          twips(120, 1200, 2415, 255));
+
+    rotulo("Label3", QStringLiteral("Asigna"), twips(9480, 840, 1095, 255));
+    rotulo("Label4", QStringLiteral("No Asigna"), twips(9480, 1800, 1095, 255));
+    linea(this, "Line2", 10800, 1440, 9480, 1440);
+    linea(this, "Line3", 9360, 360, 9360, 2640);
+
+    rotulo("Label2", QStringLiteral("Textos Procesados :"), twips(10080, 3480, 2175, 195));
+    caja(new QLineEdit(QStringLiteral("0"), this), "Text1", twips(12600, 3480, 855, 285));
+    etiqueta(new PathLabel(this), "Label5", twips(6960, 3960, 6615, 315));
+    rotulo("Label1", QStringLiteral("Proceso Finalizado."), twips(10560, 4560, 3015, 615));
+    caja(new QLineEdit(this), "Text5", twips(9960, 5640, 1575, 250));
+    caja(new QLineEdit(this), "Text4", twips(11760, 5640, 855, 285));
+    auto* bar = new QProgressBar(this);
+    bar->setTextVisible(false);
+    situa(bar, "ProgressBarCarga", twips(6840, 6240, 6015, 255));
+    auto* command1 = boton("Command1", QStringLiteral("Procesar"), twips(480, 5640, 1455, 855));
+
+    ajustaAlTexto(*frame1);
+    ajustaAlTexto(*this);
+    command2->setFocus();  // the first thing to do is to choose the database
+
+    connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(text2, &QLineEdit::editingFinished, this, &Form1::typedDatabaseFinished);
+}
+
+void Form1::ajustaAlTexto(QWidget& parent) {
+    const int holgura = twips(0, 0, kHolguraTwips, 0).width();
+    for (QObject* child : parent.children()) {
+        if (auto* w = qobject_cast<QWidget*>(child); w && !w->isWindow()) {
+            growToFitCaption(*w, holgura);
+        }
+    }
+}
+
+void Form1::Form_Load() {
+    findChild<QLabel*>(QStringLiteral("Label1"))->setVisible(false);
+    auto* bar = findChild<QProgressBar*>(QStringLiteral("ProgressBarCarga"));
+    bar->setEnabled(true);
+    bar->setValue(0);
+    bar->setFixedHeight(twips(0, 0, 0, 255).height());
+    bar->setRange(0, 100);
+    bar->setVisible(true);
+    protegido([this] { app::recuperaBdDServidor(m_f); });
+}
+
+template <typename F>
+void Form1::protegido(F&& handler) {
+    terminaCon(guarded(std::forward<F>(handler)));
+}
+
+// A stop or a failure shows its message and ends the program; anything else leaves the window as it is.
+void Form1::terminaCon(const RunOutcome& outcome) {
+    if (outcome.kind != RunOutcome::Kind::Stopped && outcome.kind != RunOutcome::Kind::Failed) {
+        return;
+    }
+    const Presentation shown = present(outcome);
+    auto& servicios = platform::services();
+    if (!shown.message.isEmpty()) {
+        servicios.messageBox(shown.message, shown.icon);
+    }
+    servicios.terminar(shown.exitStatus);
+}
+
+void Form1::Command1_Click() {
+    if (m_ocupado || !takeTypedDatabase()) {
+        return;
+    }
+    Modo modo = Modo::No;
+    if (findChild<QRadioButton*>(QStringLiteral("Option3"))->isChecked()) {
+        modo = Modo::ModificarTexto;
+    } else if (findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked()) {
+        modo = Modo::Si;
+    }
+    // The job runs here, synchronously: the window repaints what the job sets but takes no input.
+    m_ocupado = true;
+    qApp->installEventFilter(this);
+    const RunOutcome outcome = app::Command1_Click(m_f, modo);
+    descartaEntradaPendiente();
+    qApp->removeEventFilter(this);
+    m_ocupado = false;
+    terminaCon(outcome);
+}
+
+void Form1::Command2_Click() {
+    if (!m_ocupado) {
+        protegido([this] {
+            const QString antes = m_f.NombreBdD;
+            app::Command2_Click(m_f);
+            offerAccessImport(antes);
+        });
+    }
+}
+
+void Form1::offerAccessImport(const QString& before) {
+    if (m_f.NombreBdD == before || platform::isServerDatabase(m_f.NombreBdD)) {
+        return;
+    }
+    // The job works on SQLite databases: an Access file is offered for import and its copy used.
+    const QString usada = importacion::ofreceImportarAccess(m_f.NombreBdD);
+    m_f.NombreBdD = usada.isEmpty() ? before : usada;  // declined: the earlier choice stays
+    setText(Control::Text2, m_f.NombreBdD);
+}
+
+bool Form1::takeTypedDatabase() {
+    auto* box = findChild<QLineEdit*>(QStringLiteral("Text2"));
+    const QString shown = platform::shownDatabaseName(m_f.NombreBdD);
+    const QString typed = nombreDeBdDEscrito(box->text());
+    if (typed.isEmpty() || typed == shown) {
+        if (box->text() != shown) {
+            setText(Control::Text2, shown);  // nothing new: the box shows the database in use again
+        }
+        return true;
+    }
+    if (m_takingDatabase) {
+        return false;
+    }
+    m_takingDatabase = true;
+    ++m_databaseTakes;
+    bool taken = false;
+    protegido([&] {
+        const QString rechazo = rechazoDeBdDEscrita(typed);
+        if (!rechazo.isEmpty()) {
+            // What was typed stays to be corrected, a password excepted.
+            setText(Control::Text2, platform::shownDatabaseName(typed));
+            message(rechazo, platform::Icon::None);
+            return;
+        }
+        const QString antes = m_f.NombreBdD;
+        eligeBdDEscrita(m_f, typed);
+        offerAccessImport(antes);
+        taken = true;
+    });
+    ++m_databaseTakes;  // an edit ended by the message above is not a new one
+    m_takingDatabase = false;
+    return taken;
+}
+
+void Form1::typedDatabaseFinished() {
+    const unsigned takes = m_databaseTakes;
+    QTimer::singleShot(0, this, [this, takes] {
+        if (!m_ocupado && takes == m_databaseTakes) {
+            takeTypedDatabase();
+        }
+    });
+}
+
+void Form1::Command3_Click() {
+    if (!m_ocupado) {
+        protegido([this] { app::Command3_Click(m_f); });
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (m_ocupado) {
+        event->ignore();
+        return;
+    }
+    protegido([this] { Form_Unload(m_f); });
+    event->accept();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (m_ocupado && esEntradaDelUsuario(event->type())) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this) {
+            event->ignore();  // a close request must not count as accepted
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::descartaEntradaPendiente() {
+    // Still busy: whatever the user did during the job reaches the filter and is dropped.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+void Form1::setText(Control control, const QString& given) {
+    // Whatever the core passes, the database box never shows a password.
+    const QString text = control == Control::Text2 ? platform::shownDatabaseName(given) : given;
+    QWidget* w = findChild<QWidget*>(nombreDe(control));
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setText(text);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(text);
+        edit->setCursorPosition(0);  // with the focus, a long path shows its start, as without
+    }
+    if (!w) {
+        return;
+    }
+    if (qobject_cast<PathLabel*>(w) || qobject_cast<PathField*>(w)) {
+        // Drawn cut when too long: the whole text is one hover away.
+        QString whole = text;
+        w->setToolTip(whole.replace(QChar(13), QChar(10)));
+    }
+    growToFitCaption(*w, twips(0, 0, kHolguraTwips, 0).width());
+    w->repaint();
+}
+
+void Form1::setProgress(int value) {
+    auto* bar = findChild<QProgressBar*>(QStringLiteral("ProgressBarCarga"));
+    bar->setValue(value);
+    bar->repaint();
+}
+
+void Form1::setFinishedVisible(bool visible) {
+    auto* label = findChild<QLabel*>(QStringLiteral("Label1"));
+    label->setVisible(visible);
+    if (visible) {
+        label->repaint();
+    }
+}
+
+void Form1::setPointer(platform::MousePointer pointer) {
+    platform::services().setMousePointer(pointer);
+}
+
+void Form1::message(const QString& text, platform::Icon icon) {
+    platform::services().messageBox(text, icon);
+}
+
+}  // namespace vexilo::app::gui

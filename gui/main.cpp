@@ -1,0 +1,16 @@
+// The window: opens Form1 with the desktop's services.
+#include <QApplication>
+
+#include "gui/form1.h"
+#include "gui/windowservices.h"
+#include "platform/translations.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    vexilo::platform::installSpanishTranslations(application);
+    vexilo::app::gui::WindowServices services;
+    vexilo::platform::ScopedServices installed(services);
+    vexilo::app::gui::Form1 window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,127 @@
+#include "passes/assignmentpass.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "catalog/attributeindex.h"
+#include "catalog/catalogcache.h"
+#include "catalog/recordwriter.h"
+#include "core/normalisation.h"
+#include "drawing/elementtext.h"
+#include "passes/passend.h"
+#include "schema/runlog.h"
+
+namespace vexilo::drawing {
+
+namespace {
+
+enum class Decision { Keep, Append, Relink, Renumber };
+
+Decision decide(bool alreadyLinked, bool hasLinkForTable, bool keepGraphicAssignments) {
+    if (alreadyLinked) {
+        return Decision::Keep;
+    }
+    if (!hasLinkForTable) {
+        return Decision::Append;
+    }
+    return keepGraphicAssignments ? Decision::Renumber : Decision::Relink;
+}
+
+// One more link (entity number, record, six spaces) after the element's own. The count field is 8 bits
+// and a link's entity number 16 bits: an element that cannot take the link keeps its links as they are
+// and is counted in the run report.
+void appendLink(app::RunState& f, Elemento& e, std::int32_t registro) {
+    if (e.enlaces.size() >= static_cast<std::size_t>(layout::kMaxLinks)) {
+        ++f.report.fullLinks;
+        return;
+    }
+    if (f.EntitynumActual > std::numeric_limits<std::int16_t>::max() ||
+        f.EntitynumActual < std::numeric_limits<std::int16_t>::min()) {
+        ++f.report.entitynumOutOfRange;
+        return;
+    }
+    EnlaceAtributo link;
+    link.entitynum = static_cast<std::int16_t>(f.EntitynumActual);
+    link.mslink = registro;
+    link.reservado.fill(' ');
+    e.enlaces.push_back(link);
+    e.cabecera.numEnlaces = static_cast<std::uint8_t>(e.enlaces.size());
+}
+
+// Ties a text element whose table has an entity number to the record that holds its text, and makes
+// its links and that record agree.
+void assign(app::RunState& f, Elemento& e, QString& codigo, QString& texto) {
+    ++f.TextosProcesados;
+    std::int32_t registro = 0;
+    catalog::busca_en_su_tabla(f, codigo, f.NombreTablaActual, texto, registro);
+
+    f.RegistroGrafico = 0;
+    bool hasLinkForTable = false;
+    for (const EnlaceAtributo& link : e.enlaces) {
+        if (link.entitynum == f.EntitynumActual) {
+            hasLinkForTable = true;
+            f.RegistroGrafico = link.mslink;  // the last such link wins
+        }
+    }
+    if (registro == 0) {
+        catalog::AnadeNuevoRegistro(f, codigo, f.NombreTablaActual, texto, registro);
+    }
+    schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBin, texto, f.RegistroGrafico);
+
+    const bool alreadyLinked = std::any_of(e.enlaces.begin(), e.enlaces.end(), [&](const EnlaceAtributo& l) {
+        return l.entitynum == f.EntitynumActual && l.mslink == registro;
+    });
+    const Decision decision = decide(alreadyLinked, hasLinkForTable, f.MantenerAsignaciones);
+    f.CorregirEnlace = decision == Decision::Relink;
+    f.CorregirRegistro = decision == Decision::Renumber;
+    switch (decision) {
+        case Decision::Keep:
+            break;
+        case Decision::Append:
+            appendLink(f, e, registro);
+            break;
+        case Decision::Relink:
+            for (EnlaceAtributo& link : e.enlaces) {
+                if (link.entitynum == f.EntitynumActual) {
+                    link.mslink = registro;
+                }
+            }
+            break;
+        case Decision::Renumber:
+            catalog::ModificaRegistro(f, f.NombreTablaActual, registro, f.RegistroGrafico);
+            break;
+    }
+    schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBinSalida, texto, registro);
+}
+
+// The pass's treatment of one carried text element; the walk writes it afterwards.
+void treatText(app::RunState& f, Elemento& e) {
+    // The code travels as one text between the lookups: every lookup cleans it (limpia_texto) and the
+    // field only ever holds what fits in 7 characters, so storing it back after each call would change
+    // nothing that the next call sees.
+    QString codigo = codeText(e.cabecera);
+    f.NombreTablaActual.clear();
+    catalog::busca_Feature(f, codigo, f.NombreTablaActual);
+    f.EntitynumActual = 0;
+    if (!f.NombreTablaActual.isEmpty()) {
+        catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
+    }
+    QString texto = chunksText(e);
+    limpia_texto(texto);
+    quitablancos(texto);
+    f.CorregirEnlace = false;
+    f.CorregirRegistro = false;
+    if (f.EntitynumActual > 0) {
+        assign(f, e, codigo, texto);
+    }
+    completa_codigo(codigo);
+    storeCode(e.cabecera, codigo);
+}
+
+}  // namespace
+
+void LeoBinEntrada(app::RunState& f, BinReader& file1, BinWriter& file3) {
+    runPass(f, file1, file3, [&f](Elemento& e) { treatText(f, e); });
+}
+
+}  // namespace vexilo::drawing

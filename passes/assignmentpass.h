@@ -1,0 +1,10 @@
+#pragma once
+#include "core/runstate.h"
+#include "drawing/binfile.h"
+
+namespace vexilo::drawing {
+
+// The text assignment pass (default mode). Walks file1 into file3; closes file1 and Bd at its end.
+void LeoBinEntrada(app::RunState& f, BinReader& file1, BinWriter& file3);
+
+}  // namespace vexilo::drawing

@@ -1,0 +1,103 @@
+#include "core/normalisation.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace vexilo::drawing {
+namespace {
+
+const QChar kNul(0);
+
+QString limpio(QString t) {
+    limpia_texto(t);
+    return t;
+}
+QString sinBlancos(QString t) {
+    quitablancos(t);
+    return t;
+}
+QString codigo(QString t) {
+    completa_codigo(t);
+    return t;
+}
+QString nuls(int n) {
+    return QString(n, kNul);
+}
+
+TEST(LimpiaTexto, CutsAtTheFirstNulAndTrimsSpacesOnly) {
+    EXPECT_EQ(limpio(QStringLiteral("AB") + kNul + QStringLiteral("CD")), QStringLiteral("AB"));
+    EXPECT_EQ(limpio(QStringLiteral(" A") + kNul + QStringLiteral("CD ")), QStringLiteral("A"));
+    EXPECT_EQ(limpio(kNul + QStringLiteral("ABC")), QString());
+    EXPECT_EQ(limpio(QStringLiteral("    ")), QString());
+    EXPECT_EQ(limpio(QString()), QString());
+    EXPECT_EQ(limpio(QStringLiteral("  calle  mayor ")), QStringLiteral("calle  mayor"));
+    // Tabs and other blanks are ordinary characters.
+    EXPECT_EQ(limpio(QStringLiteral("\tA\t ")), QStringLiteral("\tA\t"));
+    EXPECT_EQ(limpio(QString(QChar(0xA0)) + QStringLiteral("A")), QString(QChar(0xA0)) + QStringLiteral("A"));
+}
+
+TEST(Quitablancos, CollapsesRunsOfSpacesAndTrims) {
+    EXPECT_EQ(sinBlancos(QStringLiteral("  RIO   EBRO  ")), QStringLiteral("RIO EBRO"));
+    EXPECT_EQ(sinBlancos(QStringLiteral("A B")), QStringLiteral("A B"));
+    EXPECT_EQ(sinBlancos(QStringLiteral("     ")), QString());
+    EXPECT_EQ(sinBlancos(QStringLiteral("A\tB")), QStringLiteral("A\tB"));
+    EXPECT_EQ(sinBlancos(QStringLiteral("A \t  B")), QStringLiteral("A \t B"));
+    EXPECT_EQ(sinBlancos(QStringLiteral("\t ")), QStringLiteral("\t"));
+    // NUL is not a space either.
+    EXPECT_EQ(sinBlancos(QStringLiteral("A  ") + kNul), QStringLiteral("A ") + kNul);
+}
+
+TEST(CompletaCodigo, TrimsAndPadsShortCodesWithNulToSeven) {
+    EXPECT_EQ(codigo(QStringLiteral(" 12  ")), QStringLiteral("12") + nuls(5));
+    EXPECT_EQ(codigo(QString()), nuls(7));
+    EXPECT_EQ(codigo(QStringLiteral("       ")), nuls(7));
+    EXPECT_EQ(codigo(QStringLiteral("123456")), QStringLiteral("123456") + kNul);
+    EXPECT_EQ(codigo(QStringLiteral("1234567")), QStringLiteral("1234567"));
+    EXPECT_EQ(codigo(QStringLiteral("12345678")), QStringLiteral("12345678"));
+    EXPECT_EQ(codigo(QStringLiteral(" 12345678 ")), QStringLiteral("12345678"));
+    // As read back from a file the system wrote: NUL is not trimmed, so nothing changes.
+    EXPECT_EQ(codigo(QStringLiteral("123") + nuls(4)), QStringLiteral("123") + nuls(4));
+    // Spaces after a NUL are trimmed; the NUL stays a character of the code and the rest is refilled.
+    EXPECT_EQ(codigo(QStringLiteral("12") + kNul + QStringLiteral("  ")), QStringLiteral("12") + nuls(5));
+}
+
+// Texts drawn from the characters the three functions treat specially, and some they must not.
+QString randomText(std::mt19937& rng) {
+    static const QChar alphabet[] = {QLatin1Char(' '),  QLatin1Char(' '), QLatin1Char(' '), kNul,
+                                     QLatin1Char('\t'), QLatin1Char('a'), QLatin1Char('Z'), QLatin1Char('7'),
+                                     QChar(0xF1),       QChar(0xA0),      QChar(0x20AC)};
+    std::uniform_int_distribution<int> length(0, 30);
+    std::uniform_int_distribution<int> pick(0, std::size(alphabet) - 1);
+    QString t;
+    for (int n = length(rng); n > 0; --n) {
+        t.append(alphabet[pick(rng)]);
+    }
+    return t;
+}
+
+TEST(Normalisation, EachFunctionIsIdempotentOnGeneratedTexts) {
+    std::mt19937 rng(20261207);
+    for (int i = 0; i < 5000; ++i) {
+        const QString t = randomText(rng);
+        const QString l = limpio(t);
+        const QString q = sinBlancos(t);
+        const QString c = codigo(t);
+        ASSERT_EQ(limpio(l), l) << qPrintable(t);
+        ASSERT_EQ(sinBlancos(q), q) << qPrintable(t);
+        ASSERT_EQ(codigo(c), c) << qPrintable(t);
+        // The shapes the callers rely on.
+        ASSERT_FALSE(l.contains(kNul));
+        ASSERT_FALSE(l.startsWith(QLatin1Char(' ')) || l.endsWith(QLatin1Char(' ')));
+        ASSERT_TRUE(t.contains(l));
+        ASSERT_FALSE(q.contains(QStringLiteral("  ")));
+        ASSERT_EQ(q.count(QLatin1Char('\t')), t.count(QLatin1Char('\t')));
+        ASSERT_GE(c.size(), 7);
+        // The order the passes apply them in gives a text free of NUL and double spaces.
+        const QString both = sinBlancos(limpio(t));
+        ASSERT_EQ(limpio(sinBlancos(both)), both);
+    }
+}
+
+}  // namespace
+}  // namespace vexilo::drawing

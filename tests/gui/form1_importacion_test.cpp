@@ -1,0 +1,65 @@
+// Choosing an Access database in the window: its import is offered, and the copy is what the job uses.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "gui/form1.h"
+#include "support/catalogfixture.h"
+#include "support/testservices.h"
+
+namespace vexilo::app::gui {
+namespace {
+
+class Form1Importacion : public ::testing::Test {
+  protected:
+    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+    QString copiaAccess(const char* name) const {
+        EXPECT_TRUE(QFile::copy(QStringLiteral(VEXILO_TESTDATA "/nwind.mdb"), path(name)));
+        QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner);
+        return path(name);
+    }
+    void eligeBdD(Form1& form, const QString& ruta) {
+        m_services.nextFile(ruta);
+        form.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+    }
+    static QString text2(Form1& form) { return form.findChild<QLineEdit*>(QStringLiteral("Text2"))->text(); }
+
+    QTemporaryDir m_dir;
+    testing::TestServices m_services;
+    platform::ScopedServices m_installed{m_services};
+};
+
+TEST_F(Form1Importacion, AnAccessDatabaseIsImportedBesideItAndTheNewFileIsTheOneUsed) {
+    Form1 form;
+    const QString access = copiaAccess("finca.mdb");
+    m_services.nextQuestionAnswer(true);
+    eligeBdD(form, access);
+    const QString nueva = path("finca.sqlite");
+    EXPECT_EQ(form.estado().NombreBdD, nueva);
+    EXPECT_EQ(text2(form), nueva);
+    EXPECT_TRUE(QFile::exists(nueva));
+    ASSERT_EQ(m_services.questions.size(), 1u);
+    ASSERT_EQ(m_services.messages.size(), 1u);
+    EXPECT_TRUE(m_services.messages[0].text.contains(QStringLiteral("Los cambios del proceso se guardarán")));
+}
+
+TEST_F(Form1Importacion, DecliningKeepsTheEarlierChoiceAndAnotherDatabaseIsNotAskedAbout) {
+    Form1 form;
+    testing::createCatalogDatabase(path("particular.sqlite"));
+    eligeBdD(form, path("particular.sqlite"));
+    EXPECT_TRUE(m_services.questions.empty());
+    EXPECT_EQ(form.estado().NombreBdD, path("particular.sqlite"));
+
+    m_services.nextQuestionAnswer(false);
+    eligeBdD(form, copiaAccess("otra.mdb"));
+    EXPECT_EQ(m_services.questions.size(), 1u);
+    EXPECT_EQ(form.estado().NombreBdD, path("particular.sqlite"));
+    EXPECT_EQ(text2(form), path("particular.sqlite"));
+    EXPECT_FALSE(QFile::exists(path("otra.sqlite")));
+}
+
+}  // namespace
+}  // namespace vexilo::app::gui

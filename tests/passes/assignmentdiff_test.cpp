@@ -1,0 +1,413 @@
+// The assignment pass against a plain reference on random small maps and databases: the reference
+// follows the pass and the record writer step by step, scanning each attribute table through a
+// recordset for every element, renumbering through a filtered query and numbering through the sorted
+// one, and storing the code back into the element after every call. Both must leave the same output
+// bytes, the same attribute records and the same log, and stop at the same element.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "catalog/attributeindex.h"
+#include "catalog/catalogcache.h"
+#include "core/normalisation.h"
+#include "drawing/codepage.h"
+#include "passes/assignmentpass.h"
+#include "platform/dao.h"
+#include "schema/runlog.h"
+#include "tests/support/attributerecords.h"
+#include "tests/support/catalogfixture.h"
+#include "tests/support/elementbuilder.h"
+
+namespace vexilo::drawing {
+namespace {
+
+using platform::dbOpenDynaset;
+using platform::dbOpenSnapshot;
+using platform::Query;
+using testing::Bytes;
+using testing::ElementBuilder;
+using testing::ParsedElement;
+using testing::Rec;
+
+// ---- The reference: the record writer as a scan over recordsets ----
+
+QString trimSpaces(const QString& s) {
+    QString out = s;
+    while (out.startsWith(' ')) {
+        out.remove(0, 1);
+    }
+    while (out.endsWith(' ')) {
+        out.chop(1);
+    }
+    return out;
+}
+
+void refBusca(app::RunState& f, QString& codigoKora, const QString& tabla, QString& texto,
+              std::int32_t& registro) {
+    limpia_texto(codigoKora);
+    limpia_texto(texto);
+    auto rs = f.Bd->OpenRecordset(Query::all(tabla), dbOpenDynaset);
+    registro = 0;
+    if (rs->RecordCount() > 0) {
+        rs->MoveFirst();
+        while (!rs->Eof()) {
+            const QVariant tmapa = rs->Value("tmapa");
+            const QVariant v = tmapa.isNull() || tmapa.toString() == "" ? rs->Value("tcomplet") : tmapa;
+            // A record without text or without number holds no text.
+            if (!v.isNull() && !rs->Value("mslink").isNull() &&
+                trimSpaces(v.toString()).toUpper() == texto.toUpper()) {
+                if (rs->Value("Tfeature").isNull()) {
+                    rs->Edit();
+                    rs->SetValue("Tfeature", codigoKora);
+                    rs->Update();
+                }
+                if (rs->Value("Tfeature").toString() == codigoKora) {
+                    registro = rs->Value("mslink").toInt();
+                    rs->MoveLast();
+                }
+            }
+            rs->MoveNext();
+        }
+    }
+    rs->Close();
+}
+
+void refAnade(app::RunState& f, QString& codigo, const QString& tabla, const QString& texto,
+              std::int32_t& registro) {
+    limpia_texto(codigo);
+    auto rs = f.Bd->OpenRecordset(Query::mslinkBelow(tabla, catalog::kNumberingLimit), dbOpenSnapshot);
+    std::int32_t n = 0;
+    if (f.MantenerAsignaciones && f.RegistroGrafico != 0) {
+        n = f.RegistroGrafico;
+    } else if (rs->RecordCount() == 0) {
+        n = 1;
+    } else {
+        rs->MoveLast();
+        n = rs->Value("mslink").toInt() + 1;
+        if (n >= 60000) {
+            throw platform::Stop("sin números");
+        }
+    }
+    rs->Close();
+    auto t = f.Bd->OpenRecordset(Query::table(tabla), dbOpenDynaset);
+    t->AddNew();
+    t->SetValue("mslink", n);
+    t->SetValue("tmapa", texto);
+    t->SetValue("Tfeature", codigo.toInt());
+    t->Update();
+    t->Close();
+    registro = n;
+}
+
+void refModifica(app::RunState& f, const QString& tabla, std::int32_t& registro, std::int32_t nuevo) {
+    auto rs = f.Bd->OpenRecordset(Query::mslinkEquals(tabla, registro), dbOpenDynaset);
+    if (rs->RecordCount() == 0) {
+        throw platform::Stop("sin registro");
+    }
+    rs->MoveFirst();
+    rs->Edit();
+    rs->SetValue("mslink", nuevo);
+    rs->Update();
+    rs->Close();
+    registro = nuevo;
+}
+
+// ---- The reference pass over the decoded elements ----
+
+QString decode(const std::string& raw) {
+    return codepage::decode(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
+}
+
+// Stores the code copy back into the 7-character field and takes a fresh copy of it, as the pass does
+// after every call that receives the code.
+void storeBack(ParsedElement& e, QString& codigo) {
+    QByteArray bytes = codepage::encode(codigo).left(7);
+    bytes.append(QByteArray(7 - bytes.size(), ' '));
+    e.codigo = bytes.toStdString();
+    codigo = decode(e.codigo);
+}
+
+void refText(app::RunState& f, ParsedElement& e) {
+    QString codigo = decode(e.codigo);
+    f.NombreTablaActual = "";
+    catalog::busca_Feature(f, codigo, f.NombreTablaActual);
+    storeBack(e, codigo);
+    f.EntitynumActual = 0;
+    if (!f.NombreTablaActual.isEmpty()) {
+        catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
+    }
+    QString texto = decode(e.trozosCrudos());
+    limpia_texto(texto);
+    quitablancos(texto);
+    if (f.EntitynumActual > 0) {
+        ++f.TextosProcesados;
+        std::int32_t registro = 0;
+        refBusca(f, codigo, f.NombreTablaActual, texto, registro);
+        storeBack(e, codigo);
+        f.RegistroGrafico = 0;
+        bool tiene = false;
+        for (const auto& l : e.enlaces) {
+            if (l.entitynum == f.EntitynumActual) {
+                tiene = true;
+                f.RegistroGrafico = l.mslink;
+            }
+        }
+        if (registro == 0) {
+            refAnade(f, codigo, f.NombreTablaActual, texto, registro);
+            storeBack(e, codigo);
+        }
+        schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBin, texto, f.RegistroGrafico);
+        bool enlazado = false;
+        for (const auto& l : e.enlaces) {
+            enlazado = enlazado || (l.entitynum == f.EntitynumActual && l.mslink == registro);
+        }
+        if (!enlazado && !tiene) {
+            if (e.enlaces.size() == 255) {
+                ++f.report.fullLinks;
+            } else if (f.EntitynumActual > 32767) {
+                ++f.report.entitynumOutOfRange;
+            } else {
+                e.enlaces.push_back({static_cast<std::int16_t>(f.EntitynumActual), registro, {}});
+                e.enlaces.back().reservado.fill(' ');
+                ++e.numEnlaces;
+            }
+        } else if (!enlazado && f.MantenerAsignaciones) {
+            refModifica(f, f.NombreTablaActual, registro, f.RegistroGrafico);
+        } else if (!enlazado) {
+            for (auto& l : e.enlaces) {
+                if (l.entitynum == f.EntitynumActual) {
+                    l.mslink = registro;
+                }
+            }
+        }
+        schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBinSalida, texto, registro);
+    }
+    completa_codigo(codigo);
+    storeBack(e, codigo);
+}
+
+void put16(Bytes& out, std::int16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v & 0xff));
+    out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xff));
+}
+
+void put32(Bytes& out, std::int32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xff));
+    }
+}
+
+void serialize(const ParsedElement& e, Bytes& out) {
+    out.insert(out.end(), e.tipo.begin(), e.tipo.end());
+    out.insert(out.end(), e.codigo.begin(), e.codigo.end());
+    out.push_back(e.numEnlaces);
+    put16(out, e.numRegistros);
+    out.insert(out.end(), e.bloque.begin(), e.bloque.end());
+    for (const auto& r : e.cuerpo) {
+        out.insert(out.end(), r.begin(), r.end());
+    }
+    for (const auto& l : e.enlaces) {
+        put16(out, l.entitynum);
+        put32(out, l.mslink);
+        out.insert(out.end(), l.reservado.begin(), l.reservado.end());
+    }
+}
+
+// Runs the reference pass; the output holds every element written before a stop.
+void refPass(app::RunState& f, const Bytes& input, Bytes& output) {
+    f.TextosProcesados = 0;
+    for (ParsedElement e : testing::parseElements(input)) {
+        if (e.tipo[1] != '=') {
+            continue;
+        }
+        if (e.tipo[0] == 'T') {
+            refText(f, e);
+        }
+        serialize(e, output);
+    }
+}
+
+// ---- Random maps and databases ----
+
+const std::vector<QString> kTablas = {"PARCELA", "CALLES", "TEXTOS"};
+
+testing::CatalogTables catalog() {
+    testing::CatalogTables t;
+    t.msCatalog = {{"PARCELA", 5}, {"CALLES", 7}, {"TEXTOS", 9}};
+    t.feature = {{123, "PARCELA"}, {124, "PARCELA"}, {456, "CALLES"}, {789, "TEXTOS"}};
+    t.attributeTables = {"PARCELA", "CALLES"};
+    return t;
+}
+
+struct Sample {
+    std::vector<std::vector<Rec>> records;  // per table of kTablas
+    std::vector<ElementBuilder> elements;
+    bool mantener = false;
+};
+
+Sample randomSample(std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    auto pick = [&rng](const auto& v) {
+        return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)];
+    };
+    auto chance = [&rng](int percent) { return std::uniform_int_distribution<int>(0, 99)(rng) < percent; };
+    const std::vector<QVariant> textos = {"Rio",   "RIO",          " rio ",       "Sol", "Mar",
+                                          "mar  ", "Calle  Mayor", "calle mayor", "",    QVariant()};
+    const std::vector<QVariant> codigos = {QVariant(), QVariant(), 123, 124, 456, 789, "0789", 7};
+    const std::vector<QVariant> numeros = {1, 2, 3, 4, 5, 6, 7, 8, 60001, 60000, 59997, QVariant()};
+    Sample s;
+    s.mantener = chance(50);
+    for (std::size_t t = 0; t < kTablas.size(); ++t) {
+        std::vector<Rec> recs(std::uniform_int_distribution<int>(0, 14)(rng));
+        for (Rec& r : recs) {
+            r = {pick(numeros), pick(textos), chance(40) ? pick(textos) : QVariant(), pick(codigos)};
+        }
+        s.records.push_back(recs);
+    }
+    const std::vector<std::string> elementCodes = {"123", "0123", "124", "456", "789", "0789", "999", " 123"};
+    const std::vector<std::string> elementTexts = {"Rio",         "rio",          "  RIO ", "Sol",  "mar",
+                                                   "Calle Mayor", "Calle  Mayor", "Nuevo",  "Otro", ""};
+    const std::vector<std::int16_t> entities = {5, 7, 9, 1};
+    const std::vector<std::int32_t> targets = {1, 2, 3, 4, 5, 6, 8, 100, 1234};
+    const int count = std::uniform_int_distribution<int>(1, 60)(rng);
+    for (int i = 0; i < count; ++i) {
+        const auto seedByte = static_cast<std::uint8_t>(i * 7 + 1);
+        if (chance(10)) {
+            s.elements.push_back(ElementBuilder::c().registros(i % 3).seed(seedByte));
+            continue;
+        }
+        ElementBuilder b = chance(8) ? ElementBuilder::tipo('T', '-') : ElementBuilder::t();
+        b.seed(seedByte).codigoNul(pick(elementCodes)).texto(pick(elementTexts));
+        const int links = std::uniform_int_distribution<int>(0, 3)(rng);
+        for (int l = 0; l < links; ++l) {
+            b.enlace(pick(entities), pick(targets));
+        }
+        s.elements.push_back(b);
+    }
+    return s;
+}
+
+// One side of the comparison: a database with the sample's records, checked as a run checks it.
+struct Side {
+    Side(const Sample& s, testing::Engine engine) : run(engine, catalog()) {
+        // TEXTOS keeps its codes as text, so a code written with leading zeros reads back as written.
+        auto fields = testing::attributeTableFields();
+        fields[3].type = platform::dbText;
+        run.f.Bd->BeginTrans();
+        testing::makeTable(*run.f.Bd, "TEXTOS", fields);
+        for (std::size_t t = 0; t < kTablas.size(); ++t) {
+            testing::storeRecords(*run.f.Bd, kTablas[t], s.records[t]);
+        }
+        run.f.Bd->CommitTrans();
+        run.check();
+        run.f.MantenerAsignaciones = s.mantener;
+        run.f.NombreBin = run.dir.filePath("mapa.bin");
+        run.f.NombreBinSalida = run.dir.filePath("mapa_s.bin");
+    }
+    testing::CatalogRun run;
+    bool stopped = false;
+};
+
+// The log with the two drawing paths (each side has its own folder) named by their role.
+std::vector<testing::LogRow> logOf(platform::Database& db, const app::RunState& f) {
+    std::vector<testing::LogRow> rows = testing::readLog(db);
+    for (auto& r : rows) {
+        r.fichero = r.fichero == f.NombreBin         ? "entrada"
+                    : r.fichero == f.NombreBinSalida ? "salida"
+                                                     : r.fichero;
+    }
+    return rows;
+}
+
+// What a side leaves: the output drawing, the counts, every attribute record and the log.
+struct Outcome {
+    bool stopped = false;
+    Bytes output;
+    std::int64_t textos = 0;
+    std::int64_t fullLinks = 0;
+    std::vector<std::vector<Rec>> records;
+    std::vector<testing::LogRow> log;
+};
+
+Outcome outcomeOf(Side& side, const Bytes& output) {
+    Outcome o{side.stopped, output, side.run.f.TextosProcesados, side.run.f.report.fullLinks, {}, {}};
+    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(side.run.path);
+    for (const QString& tabla : kTablas) {
+        o.records.push_back(testing::readRecords(*db, tabla));
+    }
+    o.log = logOf(*db, side.run.f);
+    db->Close();
+    return o;
+}
+
+void expectSame(const Outcome& a, const Outcome& b) {
+    EXPECT_EQ(a.stopped, b.stopped);
+    EXPECT_EQ(a.output, b.output);
+    EXPECT_EQ(a.textos, b.textos);
+    EXPECT_EQ(a.fullLinks, b.fullLinks);
+    for (std::size_t t = 0; t < kTablas.size(); ++t) {
+        EXPECT_EQ(a.records[t], b.records[t]) << kTablas[t].toStdString();
+    }
+    EXPECT_EQ(a.log, b.log);
+}
+
+Outcome runIndexed(const Sample& s, testing::Engine engine) {
+    const Bytes input = testing::concat(s.elements);
+    Side indexed(s, engine);
+    testing::writeFile(indexed.run.f.NombreBin, input);
+    {
+        BinReader file1(indexed.run.f.NombreBin);
+        BinWriter file3(indexed.run.f.NombreBinSalida);
+        try {
+            LeoBinEntrada(indexed.run.f, file1, file3);
+        } catch (const platform::Stop&) {
+            indexed.stopped = true;
+        }
+        file3.close();
+    }
+    indexed.run.close();
+    return outcomeOf(indexed, testing::readFile(indexed.run.f.NombreBinSalida));
+}
+
+Outcome runPlain(const Sample& s, testing::Engine engine) {
+    Side plain(s, engine);
+    Bytes expected;
+    plain.run.f.Bd->BeginTrans();  // grouping changes nothing but the number of disk syncs
+    try {
+        refPass(plain.run.f, testing::concat(s.elements), expected);
+    } catch (const platform::Stop&) {
+        plain.stopped = true;
+    }
+    plain.run.f.Bd->CommitTrans();
+    plain.run.close();
+    return outcomeOf(plain, expected);
+}
+
+class AssignmentAgainstPlainScan : public ::testing::TestWithParam<testing::Engine> {};
+
+TEST_P(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        const Sample s = randomSample(seed);
+        expectSame(runIndexed(s, GetParam()), runPlain(s, GetParam()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Motores, AssignmentAgainstPlainScan,
+                         ::testing::Values(testing::Engine::Sqlite, testing::Engine::Postgres),
+                         [](const auto& info) {
+                             return info.param == testing::Engine::Sqlite ? "SQLite" : "PostgreSQL";
+                         });
+
+// The server gives the same drawing, records and log as the embedded engine.
+TEST(AssignmentOnBothEngines, TheServerLeavesWhatTheEmbeddedEngineLeaves) {
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        const Sample s = randomSample(seed);
+        expectSame(runIndexed(s, testing::Engine::Postgres), runIndexed(s, testing::Engine::Sqlite));
+    }
+}
+
+}  // namespace
+}  // namespace vexilo::drawing

@@ -1,0 +1,257 @@
+// The text assignment pass from a built drawing to the output file, the attribute records and the run
+// log: the keep / append / relink / renumber decision, new records, claims across elements, the log
+// rows, the elements that cannot take a link, and what stays written after a stop.
+
+#include "passes/assignmentpass.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/dao.h"
+#include "tests/support/attributerecords.h"
+#include "tests/support/catalogfixture.h"
+#include "tests/support/elementbuilder.h"
+
+namespace vexilo::drawing {
+namespace {
+
+using testing::Bytes;
+using testing::ElementBuilder;
+using testing::LogRow;
+using testing::ParsedElement;
+using testing::Rec;
+
+const QVariant N;  // Null
+const QString kParcela = QStringLiteral("PARCELA");
+
+using Links = std::vector<std::pair<std::int16_t, std::int32_t>>;
+
+Links linksOf(const ParsedElement& e) {
+    Links out;
+    for (const auto& l : e.enlaces) {
+        out.emplace_back(l.entitynum, l.mslink);
+    }
+    return out;
+}
+
+ElementBuilder text(std::string_view codigo, std::string_view texto, const Links& links = {}) {
+    ElementBuilder b = ElementBuilder::t();
+    b.codigoNul(codigo).texto(texto);
+    for (const auto& [entitynum, mslink] : links) {
+        b.enlace(entitynum, mslink);
+    }
+    return b;
+}
+
+testing::CatalogTables tables() {
+    testing::CatalogTables t;
+    // ANCHA carries an entity number that a link's 16 bits cannot hold.
+    t.msCatalog = {{kParcela, 5}, {"CALLES", 7}, {"ANCHA", 40000}};
+    t.feature = {{123, kParcela}, {124, kParcela}, {456, "CALLES"}, {300, "ANCHA"}, {789, "SINCATALOGO"}};
+    t.attributeTables = {kParcela, "CALLES", "ANCHA"};
+    return t;
+}
+
+class AssignmentPass : public ::testing::Test {
+  protected:
+    AssignmentPass() : run(tables()) {
+        run.check();
+        run.f.NombreBin = run.dir.filePath("mapa.bin");
+        run.f.NombreBinSalida = run.dir.filePath("mapa_s.bin");
+    }
+
+    void records(const QString& table, const std::vector<Rec>& recs) {
+        testing::storeRecords(*run.f.Bd, table, recs);
+    }
+
+    // Runs the pass over the elements; the output is read back into `out` (also after a stop, which
+    // is rethrown once the files and the database are closed as the run driver closes them).
+    void pass(const std::vector<ElementBuilder>& elements, bool mantener) {
+        input = testing::concat(elements);
+        testing::writeFile(run.f.NombreBin, input);
+        run.f.MantenerAsignaciones = mantener;
+        BinReader file1(run.f.NombreBin);
+        BinWriter file3(run.f.NombreBinSalida);
+        try {
+            LeoBinEntrada(run.f, file1, file3);
+        } catch (...) {
+            file3.close();
+            run.close();
+            reopen();
+            throw;
+        }
+        file3.close();
+        EXPECT_FALSE(run.f.Bd) << "the pass closes the database";
+        reopen();
+    }
+    void reopen() {
+        db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(run.path);
+        out = testing::parseFile(run.f.NombreBinSalida);
+        in = testing::parseElements(input);
+    }
+    std::vector<Rec> stored(const QString& table) { return testing::readRecords(*db, table); }
+    std::vector<LogRow> log() { return testing::readLog(*db); }
+    LogRow entrada(qint64 mslink, qint64 atr, const QString& texto, const QString& tabla = kParcela) {
+        return {tabla, mslink, atr, run.f.NombreBin, texto};
+    }
+    LogRow salida(qint64 mslink, const QString& texto, const QString& tabla = kParcela) {
+        return {tabla, mslink, mslink, run.f.NombreBinSalida, texto};
+    }
+
+    testing::CatalogRun run;
+    std::unique_ptr<platform::Database> db;
+    Bytes input;
+    std::vector<ParsedElement> in;
+    std::vector<ParsedElement> out;
+};
+
+struct DecisionCase {
+    const char* name;
+    bool mantener;
+    Links linksIn;
+    Links linksOut;
+    std::int32_t recordAfter;  // mslink of the record holding the text, after the pass
+    std::int32_t registroGrafico;
+    bool corregirEnlace;
+    bool corregirRegistro;
+};
+
+class Decision : public AssignmentPass, public ::testing::WithParamInterface<DecisionCase> {};
+
+TEST_P(Decision, LinksRecordAndLogAgreeAfterTheElement) {
+    const DecisionCase& c = GetParam();
+    records(kParcela, {{2, "Otra", N, 123}, {3, "Hola", N, 123}});
+    pass({text("123", " hola", c.linksIn).seed(10), ElementBuilder::c().registros(2).seed(20)}, c.mantener);
+
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(linksOf(out[0]), c.linksOut);
+    EXPECT_EQ(out[0].numEnlaces, c.linksOut.size());
+    EXPECT_EQ(out[0].codigo, std::string("123\0\0\0\0", 7));
+    EXPECT_EQ(out[0].cuerpo, in[0].cuerpo);  // the text is never changed
+    EXPECT_EQ(out[0].bloque, in[0].bloque);
+    // An appended link grows the element by 12 bytes and shifts the next one, which is copied as it was.
+    const std::size_t grown = 12 * (c.linksOut.size() - c.linksIn.size());
+    EXPECT_EQ(out[0].size, in[0].size + grown);
+    EXPECT_EQ(out[1].offset, in[1].offset + grown);
+    EXPECT_EQ(out[1].cuerpo, in[1].cuerpo);
+    EXPECT_EQ(out[1].bloque, in[1].bloque);
+
+    EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{2, "Otra", N, 123}, {c.recordAfter, "Hola", N, 123}}));
+    EXPECT_EQ(log(),
+              (std::vector<LogRow>{entrada(3, c.registroGrafico, "hola"), salida(c.recordAfter, "hola")}));
+    EXPECT_EQ(run.f.TextosProcesados, 1);
+    EXPECT_EQ(run.f.CorregirEnlace, c.corregirEnlace);
+    EXPECT_EQ(run.f.CorregirRegistro, c.corregirRegistro);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryRowWithBothOptions, Decision,
+    ::testing::Values(
+        DecisionCase{"KeepNo", false, {{7, 50}, {5, 3}}, {{7, 50}, {5, 3}}, 3, 3, false, false},
+        DecisionCase{"KeepSi", true, {{7, 50}, {5, 3}}, {{7, 50}, {5, 3}}, 3, 3, false, false},
+        DecisionCase{"AppendNo", false, {{7, 50}}, {{7, 50}, {5, 3}}, 3, 0, false, false},
+        DecisionCase{"AppendSi", true, {{7, 50}}, {{7, 50}, {5, 3}}, 3, 0, false, false},
+        // Two links for the table, neither to the record: rewritten both, or the record takes the
+        // number of the last of them.
+        DecisionCase{
+            "RelinkNo", false, {{5, 900}, {7, 50}, {5, 901}}, {{5, 3}, {7, 50}, {5, 3}}, 3, 901, true, false},
+        DecisionCase{"RenumberSi",
+                     true,
+                     {{5, 900}, {7, 50}, {5, 901}},
+                     {{5, 900}, {7, 50}, {5, 901}},
+                     901,
+                     901,
+                     false,
+                     true}),
+    [](const ::testing::TestParamInfo<DecisionCase>& info) { return std::string(info.param.name); });
+
+TEST_F(AssignmentPass, NewRecordTakesTheElementsNumberOnlyWithSi) {
+    records(kParcela, {{3, "Hola", N, 123}});
+    pass({text("123", "Nuevo", {{5, 1234}})}, true);
+    EXPECT_EQ(linksOf(out[0]), (Links{{5, 1234}}));  // already linked: nothing else changes
+    EXPECT_EQ(stored(kParcela).back(), (Rec{1234, "Nuevo", N, 123}));
+    EXPECT_EQ(log(), (std::vector<LogRow>{entrada(1234, 1234, "Nuevo"), salida(1234, "Nuevo")}));
+}
+
+TEST_F(AssignmentPass, NewRecordIsNumberedByTheRuleWithNo) {
+    records(kParcela, {{3, "Hola", N, 123}});
+    pass({text("123", "Nuevo", {{5, 1234}})}, false);
+    EXPECT_EQ(linksOf(out[0]), (Links{{5, 4}}));
+    EXPECT_EQ(stored(kParcela).back(), (Rec{4, "Nuevo", N, 123}));
+}
+
+TEST_F(AssignmentPass, TextWithoutTableMakesNoDatabaseCallAndOnlyPadsTheCode) {
+    records(kParcela, {{3, "Hola", N, N}});
+    // 789 names a table that MsCatalog lacks (no entity number, and no such table either: any call
+    // on it would fail); 999 designates no feature.
+    pass({text("789", "Hola", {{5, 77}}).codigoSpaces(" 789"), text("999", "Hola").seed(3),
+          text("123", "Hola", {{5, 3}}).seed(4)},
+         false);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].codigo, std::string("789\0\0\0\0", 7));
+    EXPECT_EQ(out[1].codigo, std::string("999\0\0\0\0", 7));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(linksOf(out[i]), linksOf(in[i]));
+        EXPECT_EQ(out[i].size, in[i].size);
+        EXPECT_EQ(out[i].cuerpo, in[i].cuerpo);
+    }
+    EXPECT_EQ(run.f.TextosProcesados, 1);  // texts with a table, changed or not
+    EXPECT_EQ(run.display.text(app::Control::Label2), "Textos Procesados : ");
+    EXPECT_EQ(run.display.text(app::Control::Text1), "1");
+    EXPECT_EQ(log().size(), 2u);  // the third element only
+    EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{3, "Hola", N, 123}}));
+}
+
+TEST_F(AssignmentPass, ClaimsAreSeenByLaterElementsAndTheLogKeepsTheFirstText) {
+    records(kParcela, {{1, "Rio", N, N}});
+    pass({text("123", "Rio"), text("124", "RIO"), text("123", " rio  ")}, false);
+    EXPECT_EQ(linksOf(out[0]), (Links{{5, 1}}));
+    EXPECT_EQ(linksOf(out[1]), (Links{{5, 2}}));  // the claimed record belongs to 123 now
+    EXPECT_EQ(linksOf(out[2]), (Links{{5, 1}}));
+    EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{1, "Rio", N, 123}, {2, "RIO", N, 124}}));
+    // Two rows per element, once per table, record and file: the repeat adds none.
+    EXPECT_EQ(log(), (std::vector<LogRow>{entrada(1, 0, "Rio"), salida(1, "Rio"), entrada(2, 0, "RIO"),
+                                          salida(2, "RIO")}));
+}
+
+TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
+    ElementBuilder full = text("123", "Hola");
+    for (int i = 0; i < 255; ++i) {
+        full.enlace(7, i);
+    }
+    pass({full, text("300", "Ancho", {{7, 1}}).seed(5)}, false);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].numEnlaces, 255);
+    EXPECT_EQ(linksOf(out[0]), linksOf(in[0]));
+    EXPECT_EQ(linksOf(out[1]), (Links{{7, 1}}));  // 40000 does not fit in a link's entity number
+    EXPECT_EQ(out[1].size, in[1].size);
+    EXPECT_EQ(run.f.report.fullLinks, 1);
+    EXPECT_EQ(run.f.report.entitynumOutOfRange, 1);
+    // The records are still found or made, and both logged.
+    EXPECT_EQ(stored("ANCHA"), (std::vector<Rec>{{1, "Ancho", N, 300}}));
+    EXPECT_EQ(log().size(), 4u);
+}
+
+TEST_F(AssignmentPass, WritesBeforeAStopStayInTheDatabaseAndTheOutput) {
+    records(kParcela, {{59998, "a", N, 123}});
+    EXPECT_THROW(pass({text("123", "b"), text("123", "c").seed(2), text("123", "d").seed(3)}, false),
+                 platform::Stop);
+    EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{59998, "a", N, 123}, {59999, "b", N, 123}}));
+    EXPECT_EQ(log(), (std::vector<LogRow>{entrada(59999, 0, "b"), salida(59999, "b")}));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(linksOf(out[0]), (Links{{5, 59999}}));
+}
+
+TEST_F(AssignmentPass, TooLongATextEndsTheRunNamingTableAndText) {
+    const std::string largo(101, 'x');
+    try {
+        pass({text("123", largo)}, false);
+        FAIL() << "expected an engine error";
+    } catch (const platform::EngineError& e) {
+        EXPECT_TRUE(e.description().contains(kParcela));
+        EXPECT_TRUE(e.description().contains(QString::fromStdString(largo)));
+    }
+    EXPECT_TRUE(stored(kParcela).empty());
+}
+
+}  // namespace
+}  // namespace vexilo::drawing

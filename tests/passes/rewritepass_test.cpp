@@ -1,0 +1,299 @@
+// The text rewrite pass: which texts are replaced, how the new text is cut into chunks, what the output
+// keeps around a replaced element, the faults of the links, and that the database is only read.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "core/runstate.h"
+#include "drawing/binfile.h"
+#include "passes/rewritepass.h"
+#include "platform/dao.h"
+#include "tests/support/elementbuilder.h"
+#include "tests/support/recordingdisplay.h"
+
+namespace vexilo::drawing {
+namespace {
+
+using testing::Bytes;
+using testing::ElementBuilder;
+using testing::ParsedElement;
+
+constexpr std::int16_t kParcelas = 5;
+constexpr std::int16_t kCalles = 7;
+const QVariant kNull;
+
+// The chunks the system writes for a text: floor(L / 12) + 1 of them, NUL-filled.
+std::string comoSistema(const std::string& texto) {
+    std::string s = texto;
+    s.resize((texto.size() / 12 + 1) * 12, '\0');
+    return s;
+}
+
+Bytes porcion(const Bytes& file, const ParsedElement& e) {
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(e.offset),
+                 file.begin() + static_cast<std::ptrdiff_t>(e.offset + e.size));
+}
+
+class RewritePassTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_bdPath = m_dir.filePath("atributos.db");
+        auto bd = platform::CreateDatabase(m_bdPath);
+        for (const char* tabla : {"PARCELAS", "CALLES"}) {
+            platform::TableDef def(QString::fromLatin1(tabla));
+            def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
+            def.Append(platform::TableDef::CreateField("tcomplet", platform::dbText));
+            def.Append(platform::TableDef::CreateField("tmapa", platform::dbText, 100));
+            bd->AppendTableDef(def);
+        }
+        bd->Close();
+        f.display = &m_display;
+        f.TablasMsCatalog.push_back({QStringLiteral("PARCELAS"), kParcelas});
+        f.TablasMsCatalog.push_back({QStringLiteral("CALLES"), kCalles});
+        f.NumTablasMsCatalog = 2;
+    }
+
+    void registro(const QString& tabla, int mslink, const QVariant& tmapa, const QVariant& tcomplet = kNull) {
+        abreBd();
+        f.Bd->InsertRow(tabla, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
+    }
+    void abreBd() {
+        if (!f.Bd) {
+            f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(m_bdPath);
+        }
+    }
+
+    // Runs the pass over the elements and returns the output file's bytes. A stop is kept in m_stop; the
+    // output is then closed as the run driver closes it.
+    Bytes corre(const std::vector<ElementBuilder>& elementos) {
+        abreBd();
+        m_entrada = testing::concat(elementos);
+        testing::writeFile(m_dir.filePath("in.bin"), m_entrada);
+        BinReader file1(m_dir.filePath("in.bin"));
+        BinWriter file3(m_dir.filePath("in_s.bin"));
+        try {
+            LeoBinCambiaTextoBin(f, file1, file3);
+        } catch (const platform::Stop& stop) {
+            m_stop = stop.message();
+            m_stopIcon = stop.icon();
+        }
+        file3.close();
+        return testing::readFile(m_dir.filePath("in_s.bin"));
+    }
+
+    std::vector<ParsedElement> correYLee(const std::vector<ElementBuilder>& elementos) {
+        m_salida = corre(elementos);
+        return testing::parseElements(m_salida);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_bdPath;
+    testing::RecordingDisplay m_display;
+    app::RunState f;
+    Bytes m_entrada;
+    Bytes m_salida;
+    std::optional<QString> m_stop;
+    platform::Icon m_stopIcon = platform::Icon::Critical;
+};
+
+TEST_F(RewritePassTest, ReplacedTextIsCutIntoChunksAsTheSystemWritesThem) {
+    struct Caso {
+        std::string textoBdD;  // Windows-1252 bytes
+        std::int16_t numRegistros;
+    };
+    const std::vector<Caso> casos = {
+        {"Calle Mayor", 2},  // 11: one chunk ending in one NUL
+        {"Plaza Espa\xF1"
+         "a",
+         3},                                       // 12: the text, then 12 NULs
+        {"Avenida de la Constituci\xF3n, 12", 4},  // 30: 12, 12, then 6 and 6 NULs
+        {"", 2},                                   // empty tmapa: one chunk of NULs
+    };
+    std::vector<ElementBuilder> entrada;
+    for (std::size_t i = 0; i < casos.size(); ++i) {
+        const int n = static_cast<int>(i) + 1;
+        registro("PARCELAS", n, QString::fromLatin1(casos[i].textoBdD), "otro texto completo");
+        entrada.push_back(ElementBuilder::t()
+                              .seed(static_cast<std::uint8_t>(10 * n))
+                              .codigoSpaces("  42")
+                              .texto("texto viejo en tres trozos, ocupa", testing::Pad::Space)
+                              .enlace(kParcelas, n));
+    }
+    const auto salida = correYLee(entrada);
+    const auto leida = testing::parseElements(m_entrada);
+
+    ASSERT_EQ(salida.size(), casos.size());
+    for (std::size_t i = 0; i < casos.size(); ++i) {
+        SCOPED_TRACE(casos[i].textoBdD);
+        EXPECT_EQ(salida[i].numRegistros, casos[i].numRegistros);
+        EXPECT_EQ(salida[i].trozosCrudos(), comoSistema(casos[i].textoBdD));
+        // Everything else is written as read: code, block, first body record, links.
+        EXPECT_EQ(salida[i].codigo, leida[i].codigo);
+        EXPECT_EQ(salida[i].bloque, leida[i].bloque);
+        EXPECT_EQ(salida[i].cuerpo.front(), leida[i].cuerpo.front());
+        ASSERT_EQ(salida[i].enlaces.size(), 1u);
+        EXPECT_EQ(salida[i].enlaces[0].mslink, leida[i].enlaces[0].mslink);
+        EXPECT_EQ(salida[i].enlaces[0].reservado, leida[i].enlaces[0].reservado);
+    }
+    EXPECT_EQ(f.TextosProcesados, 4);
+    EXPECT_EQ(m_display.text(app::Control::Label2), QStringLiteral("Textos Procesados : "));
+    EXPECT_EQ(m_display.text(app::Control::Text1), QStringLiteral("4"));
+    EXPECT_FALSE(f.Bd);  // the pass closes the database
+}
+
+TEST_F(RewritePassTest, ShortenedElementIsFollowedDirectlyByTheRest) {
+    registro("PARCELAS", 1, "Corto");
+    registro("CALLES", 2, "Igual");
+    const auto salida = correYLee({
+        ElementBuilder::t().seed(1).codigoNul("7").texto(std::string(55, 'x')).enlace(kParcelas, 1),
+        ElementBuilder::c().seed(2).registros(2).enlace(9, 99),
+        ElementBuilder::tipo('T', '-').seed(3).texto("caido").enlace(kParcelas, 1),
+        ElementBuilder::t().seed(4).codigoNul("8").texto("IGUAL").enlace(kCalles, 2),
+    });
+    const auto leida = testing::parseElements(m_entrada);
+    ASSERT_EQ(leida[0].trozos().size(), 5u);
+    ASSERT_EQ(salida.size(), 3u);
+    EXPECT_EQ(salida[0].size, leida[0].size - 48);
+    EXPECT_EQ(salida[0].texto(), "Corto");
+    EXPECT_EQ(salida[1].offset, salida[0].size);
+    EXPECT_EQ(porcion(m_salida, salida[1]), porcion(m_entrada, leida[1]));
+    EXPECT_EQ(porcion(m_salida, salida[2]), porcion(m_entrada, leida[3]));
+    EXPECT_EQ(m_salida.size(), salida[0].size + salida[1].size + salida[2].size);
+    EXPECT_EQ(f.TextosProcesados, 1);
+}
+
+TEST_F(RewritePassTest, EmptyTextBecomesTheDatabaseText) {
+    registro("PARCELAS", 3, "  Nuevo  ");
+    const auto salida = correYLee({ElementBuilder::t().enlace(kParcelas, 3)});
+    ASSERT_EQ(testing::parseElements(m_entrada)[0].numRegistros, 1);
+    ASSERT_EQ(salida.size(), 1u);
+    EXPECT_EQ(salida[0].numRegistros, 2);
+    EXPECT_EQ(salida[0].trozosCrudos(), comoSistema("Nuevo"));
+    EXPECT_EQ(f.TextosProcesados, 1);
+}
+
+TEST_F(RewritePassTest, LastQualifyingLinkDecides) {
+    registro("PARCELAS", 1, "De parcelas");
+    registro("CALLES", 1, "De calles");
+    registro("CALLES", 2, "texto actual");
+    const auto salida = correYLee({
+        // Two tables: the later link's text is written.
+        ElementBuilder::t().texto("otro").enlace(kParcelas, 1).enlace(kCalles, 1),
+        // Passed-over entity numbers name no table and change nothing, wherever they stand.
+        ElementBuilder::t()
+            .texto("otro")
+            .enlace(1, 5)
+            .enlace(kCalles, 1)
+            .enlace(32765, 1)
+            .enlace(32766, 2)
+            .enlace(32767, 3),
+        // The later link agrees with the element: nothing is replaced, though the first link differs.
+        ElementBuilder::t().texto("Texto  Actual ").enlace(kParcelas, 1).enlace(kCalles, 2),
+        // Only passed-over links: untouched.
+        ElementBuilder::t().texto("solo").enlace(1, 1).enlace(32767, 1),
+    });
+    ASSERT_EQ(salida.size(), 4u);
+    EXPECT_EQ(salida[0].texto(), "De calles");
+    EXPECT_EQ(salida[1].texto(), "De calles");
+    EXPECT_EQ(salida[2].trozosCrudos(), testing::parseElements(m_entrada)[2].trozosCrudos());
+    EXPECT_EQ(salida[3].texto(), "solo");
+    EXPECT_EQ(f.TextosProcesados, 2);
+}
+
+TEST_F(RewritePassTest, DifferenceOnlyInCaseOrSpacingIsLeftAlone) {
+    registro("PARCELAS", 1, "Camino de Santiago");
+    registro("PARCELAS", 2,
+             QString::fromLatin1("\xC1"
+                                 "rbol"));  // Árbol
+    const auto salida = correYLee({
+        ElementBuilder::t().texto("CAMINO DE santiago", testing::Pad::Space).enlace(kParcelas, 1),
+        ElementBuilder::t().texto(" camino   de  SANTIAGO ").enlace(kParcelas, 1),
+        ElementBuilder::t().texto("\xE1RBOL").enlace(kParcelas, 2),  // áRBOL
+    });
+    ASSERT_EQ(salida.size(), 3u);
+    EXPECT_EQ(m_salida, m_entrada);
+    EXPECT_EQ(f.TextosProcesados, 0);
+}
+
+TEST_F(RewritePassTest, UnknownEntityNumberStopsAndKeepsWhatWasWritten) {
+    registro("PARCELAS", 1, "Nuevo");
+    const auto salida = correYLee({
+        ElementBuilder::t().seed(1).texto("viejo").enlace(kParcelas, 1),
+        ElementBuilder::c().seed(2).registros(1),
+        ElementBuilder::t().seed(3).texto("x").enlace(kParcelas, 1).enlace(12, 345).enlace(kCalles, 1),
+        ElementBuilder::c().seed(4),
+    });
+    ASSERT_TRUE(m_stop.has_value());
+    EXPECT_EQ(*m_stop, QStringLiteral("Hay un texto con ATR no válido :\r12  345"));
+    EXPECT_EQ(m_stopIcon, platform::Icon::None);
+    const auto leida = testing::parseElements(m_entrada);
+    ASSERT_EQ(salida.size(), 2u);
+    EXPECT_EQ(salida[0].texto(), "Nuevo");
+    EXPECT_EQ(porcion(m_salida, salida[1]), porcion(m_entrada, leida[1]));
+}
+
+TEST_F(RewritePassTest, LinksToRecordsWithoutTextNeverEmptyTheElement) {
+    registro("PARCELAS", 1, "Nuevo");
+    registro("PARCELAS", 2, kNull, kNull);  // holds no text
+    registro("CALLES", 1, "");              // holds the empty text
+    const auto salida = correYLee({
+        ElementBuilder::t().texto("viejo").enlace(kParcelas, 404),                         // missing record
+        ElementBuilder::t().texto("viejo").enlace(kParcelas, 2),                           // no text
+        ElementBuilder::t().texto("viejo").enlace(kParcelas, 1).enlace(kParcelas, 404),    // decided before
+        ElementBuilder::t().texto("viejo").enlace(kParcelas, 2).enlace(kParcelas, 1),      // decided after
+        ElementBuilder::t().texto("viejo").enlace(kParcelas, 404).enlace(kParcelas, 405),  // counted once
+        ElementBuilder::t().texto("viejo").enlace(kCalles, 1),                             // empty is data
+    });
+    ASSERT_EQ(salida.size(), 6u);
+    EXPECT_EQ(salida[0].texto(), "viejo");
+    EXPECT_EQ(salida[1].texto(), "viejo");
+    EXPECT_EQ(salida[2].texto(), "Nuevo");
+    EXPECT_EQ(salida[3].texto(), "Nuevo");
+    EXPECT_EQ(salida[4].texto(), "viejo");
+    EXPECT_EQ(salida[5].numRegistros, 2);
+    EXPECT_EQ(salida[5].trozosCrudos(), std::string(12, '\0'));
+    EXPECT_EQ(f.report.missingRecord, 3);
+    EXPECT_EQ(f.report.recordWithoutText, 2);
+    EXPECT_EQ(f.TextosProcesados, 3);
+}
+
+TEST_F(RewritePassTest, TextTooLongForAnElementStops) {
+    // numRegistros is 16 bits: 32766 chunks and the first body record are the most an element holds.
+    registro("PARCELAS", 1, kNull, QString(12 * 32766 - 1, QLatin1Char('a')));
+    registro("PARCELAS", 2, kNull, QString(12 * 32766, QLatin1Char('b')));
+    const auto salida = correYLee({
+        ElementBuilder::t().texto("corto").enlace(kParcelas, 1),
+        ElementBuilder::t().texto("corto").enlace(kParcelas, 2),
+    });
+    ASSERT_TRUE(m_stop.has_value());
+    EXPECT_TRUE(m_stop->contains(QStringLiteral("PARCELAS"))) << m_stop->toStdString();
+    ASSERT_EQ(salida.size(), 1u);
+    EXPECT_EQ(salida[0].numRegistros, 32767);
+}
+
+TEST_F(RewritePassTest, DatabaseFileIsUnchangedByThePass) {
+    registro("PARCELAS", 1, "Nuevo");
+    registro("CALLES", 4, kNull, "Completo");
+    f.Bd->Close();
+    f.Bd.reset();
+    QFile bd(m_bdPath);
+    ASSERT_TRUE(bd.open(QIODevice::ReadOnly));
+    const QByteArray antes = bd.readAll();
+    bd.close();
+
+    const auto salida = correYLee({
+        ElementBuilder::t().texto("viejo").enlace(kParcelas, 1),
+        ElementBuilder::t().texto("viejo").enlace(kCalles, 4).enlace(kParcelas, 9),
+    });
+    ASSERT_EQ(salida.size(), 2u);
+    EXPECT_EQ(salida[1].texto(), "Completo");
+    ASSERT_FALSE(f.Bd);
+    ASSERT_TRUE(bd.open(QIODevice::ReadOnly));
+    EXPECT_EQ(bd.readAll(), antes);
+}
+
+}  // namespace
+}  // namespace vexilo::drawing

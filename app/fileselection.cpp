@@ -30,13 +30,13 @@ platform::OpenFileResult eligeFichero(const char* clave, const QString& filtro, 
     return platform::services().showOpen({carpeta, filtro, 1, titulo});
 }
 
-void limpiaZonaDeEstado(RunState& f) {
-    f.display->setText(Control::Text1, QStringLiteral("0"));
-    f.display->setText(Control::Label5, QString());
+void limpiaZonaDeEstado(core::RunState& f) {
+    f.display->setText(core::Control::Text1, QStringLiteral("0"));
+    f.display->setText(core::Control::Label5, QString());
     f.display->setFinishedVisible(false);
-    f.display->setText(Control::Text5, QString());
-    f.display->setText(Control::Text4, QString());
-    BarraDeProgreso(f, 0.0);
+    f.display->setText(core::Control::Text5, QString());
+    f.display->setText(core::Control::Text4, QString());
+    core::BarraDeProgreso(f, 0.0);
 }
 
 }  // namespace
@@ -78,7 +78,7 @@ QString nombreDeSalida(const QString& nombreBin) {
     return baseDeSalida(nombreBin) + QStringLiteral("_s.bin");
 }
 
-void Command2_Click(RunState& f) {
+void Command2_Click(core::RunState& f) {
     limpiaZonaDeEstado(f);
     const auto elegido = eligeFichero(kUltimoDirectorio, kFiltroBdD, kTituloBdD);
     if (elegido.fileName.isEmpty()) {
@@ -86,10 +86,10 @@ void Command2_Click(RunState& f) {
     }
     f.NombreBdD = elegido.fileName;
     f.DirectorioBdD = carpetaDe(f.NombreBdD, elegido.fileTitle);
-    f.display->setText(Control::Text2, f.NombreBdD);
+    f.display->setText(core::Control::Text2, f.NombreBdD);
 }
 
-void Command3_Click(RunState& f) {
+void Command3_Click(core::RunState& f) {
     const auto elegido = eligeFichero(kUltimoDirectorioBin, kFiltroBin, kTituloBin);
     if (elegido.fileName.isEmpty()) {
         return;  // cancelled: nothing is derived again and nothing is deleted
@@ -102,11 +102,11 @@ void Command3_Click(RunState& f) {
     if (servicios.fileExists(f.NombreBinSalida)) {
         servicios.deleteFile(f.NombreBinSalida);
     }
-    f.display->setText(Control::Text3, f.NombreBin);
-    f.display->setText(Control::Label8, f.NombreBinSalida);
+    f.display->setText(core::Control::Text3, f.NombreBin);
+    f.display->setText(core::Control::Label8, f.NombreBinSalida);
 }
 
-void Form_Unload(RunState& f) {
+void Form_Unload(core::RunState& f) {
     GuardaConfiguracion(QLatin1String(kUltimoDirectorio), f.DirectorioBdD);
     GuardaConfiguracion(QLatin1String(kUltimoDirectorioBin), f.DirectorioBin);
     const bool servidor = platform::isServerDatabase(f.NombreBdD);
@@ -142,21 +142,21 @@ QString rechazoDeBdDEscrita(const QString& nombre) {
     return {};
 }
 
-void eligeBdDEscrita(RunState& f, const QString& nombre) {
+void eligeBdDEscrita(core::RunState& f, const QString& nombre) {
     limpiaZonaDeEstado(f);
     f.NombreBdD = nombre;
     if (!platform::isServerDatabase(nombre)) {
         f.DirectorioBdD = carpetaDe(nombre, QFileInfo(nombre).fileName());
     }
-    f.display->setText(Control::Text2, platform::shownDatabaseName(nombre));
+    f.display->setText(core::Control::Text2, platform::shownDatabaseName(nombre));
 }
 
-void recuperaBdDServidor(RunState& f) {
+void recuperaBdDServidor(core::RunState& f) {
     QString recordada;
     LeeConfiguracion(QLatin1String(kUltimaBdDServidor), recordada);
     if (platform::isServerDatabase(recordada)) {
         f.NombreBdD = recordada;
-        f.display->setText(Control::Text2, platform::shownDatabaseName(recordada));
+        f.display->setText(core::Control::Text2, platform::shownDatabaseName(recordada));
     }
 }
 

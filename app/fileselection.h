@@ -28,15 +28,15 @@ void rechazaSalidaSobreEntradas(const QString& salida, const QString& bin, const
 
 // "..." of the database: clears the status area, then asks for the database starting in the folder used
 // last time. A cancel keeps the previous choice and changes nothing else.
-void Command2_Click(RunState& f);
+void Command2_Click(core::RunState& f);
 // "..." of the drawing file: asks for it starting in the folder used last time, derives the output name
 // and deletes an old file of that name (a failed deletion is a RunError; an old "output" that is the
 // input or the database itself is refused and kept). A cancel keeps the previous choice and never deletes
 // anything.
-void Command3_Click(RunState& f);
+void Command3_Click(core::RunState& f);
 // Saves both folders, also when empty because nothing of that kind was chosen, and the server
 // database in use without its password (the empty text when the database is a file or none).
-void Form_Unload(RunState& f);
+void Form_Unload(core::RunState& f);
 
 // A database name as typed or pasted into its box: surrounding blanks dropped, a path made absolute
 // against the working folder, a URI left as it is. Blanks alone give the empty text.
@@ -49,9 +49,9 @@ QString rechazoDeBdDEscrita(const QString& nombre);
 // the status area, sets NombreBdD (a URI whole, password included, for the run) and shows it in Text2
 // without its password. A path also gives its folder to DirectorioBdD; a URI leaves the folder of the
 // last file chosen, where the dialog still opens.
-void eligeBdDEscrita(RunState& f, const QString& nombre);
+void eligeBdDEscrita(core::RunState& f, const QString& nombre);
 // At load: the server database remembered at the last close becomes the database again, shown in
 // Text2. A stored value that is not a server URI is ignored.
-void recuperaBdDServidor(RunState& f);
+void recuperaBdDServidor(core::RunState& f);
 
 }  // namespace vexilo::app

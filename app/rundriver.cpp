@@ -56,18 +56,18 @@ struct JobFiles {
 // Every job starts with caches of its own and leaves none behind, however it ends.
 class JobCaches {
   public:
-    explicit JobCaches(RunState& f) : m_f(f) { m_f.caches = RunCaches{}; }
-    ~JobCaches() { m_f.caches = RunCaches{}; }
+    explicit JobCaches(core::RunState& f) : m_f(f) { m_f.caches = core::RunCaches{}; }
+    ~JobCaches() { m_f.caches = core::RunCaches{}; }
     JobCaches(const JobCaches&) = delete;
     JobCaches& operator=(const JobCaches&) = delete;
 
   private:
-    RunState& m_f;
+    core::RunState& m_f;
 };
 
 // The database is the job's alone from its first read to its end: two jobs on one database run one
 // after the other, the second on the first one's results.
-void openDatabase(RunState& f, const RunOptions& options) {
+void openDatabase(core::RunState& f, const RunOptions& options) {
     f.Wrk = &platform::DBEngine::instance().Workspaces(0);
     bool waited = false;
     f.Bd = platform::OpenDatabaseForJob(*f.Wrk, f.NombreBdD, options.espera, [&] {
@@ -81,10 +81,10 @@ void openDatabase(RunState& f, const RunOptions& options) {
     f.Bd->BeginTrans();
 }
 
-void runJob(RunState& f, Modo modo, const RunOptions& options, JobFiles& files) {
+void runJob(core::RunState& f, Modo modo, const RunOptions& options, JobFiles& files) {
     rechazaSalidaSobreEntradas(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
     files.fichero1 = std::make_unique<drawing::BinReader>(f.NombreBin);
-    f.HoraInicio = secondsOfDay();
+    f.HoraInicio = core::secondsOfDay();
     files.partial = partialName(f.NombreBinSalida);
     files.fichero3 = std::make_unique<drawing::BinWriter>(files.partial);
     f.display->setPointer(platform::MousePointer::Busy);
@@ -95,9 +95,9 @@ void runJob(RunState& f, Modo modo, const RunOptions& options, JobFiles& files) 
     schema::chequea_estructura_de_tablas(f);
 
     if (modo == Modo::ModificarTexto) {
-        drawing::LeoBinCambiaTextoBin(f, *files.fichero1, *files.fichero3);
+        passes::LeoBinCambiaTextoBin(f, *files.fichero1, *files.fichero3);
     } else {
-        drawing::LeoBinEntrada(f, *files.fichero1, *files.fichero3);
+        passes::LeoBinEntrada(f, *files.fichero1, *files.fichero3);
     }
 
     // The pass has put the output on the disk and committed the database; a failure from here on is a
@@ -108,7 +108,7 @@ void runJob(RunState& f, Modo modo, const RunOptions& options, JobFiles& files) 
     files.fichero1.reset();
     files.publish(f.NombreBinSalida);
 
-    f.display->setText(Control::Label5, createdMessage(f.NombreBinSalida));
+    f.display->setText(core::Control::Label5, createdMessage(f.NombreBinSalida));
     f.display->setFinishedVisible(true);
     f.display->setPointer(platform::MousePointer::Default);
     if (!f.report.empty()) {
@@ -131,7 +131,7 @@ void closeQuietly(std::unique_ptr<T>& object, Close close) noexcept {
 
 // After an orderly stop the job keeps what it did: the output written so far goes to the disk, the
 // database commits, and the output takes its name. A failure in any of these is the job's failure.
-void keepWhatWasDone(RunState& f, JobFiles& files) {
+void keepWhatWasDone(core::RunState& f, JobFiles& files) {
     f.r.reset();
     if (files.fichero3) {
         files.fichero3->close();
@@ -148,7 +148,7 @@ void keepWhatWasDone(RunState& f, JobFiles& files) {
 
 // After a failure nothing of the job stays: the database is left as it was before it, and no output
 // takes the output's name. Nothing that fails here may hide the first failure.
-void undoEverything(RunState& f, JobFiles& files) noexcept {
+void undoEverything(core::RunState& f, JobFiles& files) noexcept {
     closeQuietly(f.r, [](platform::Recordset& r) { r.Close(); });
     closeQuietly(f.Bd, [](platform::Database& bd) {
         bd.Rollback();
@@ -158,14 +158,14 @@ void undoEverything(RunState& f, JobFiles& files) noexcept {
     files.discard();
 }
 
-void closeAll(RunState& f, JobFiles& files, RunOutcome& outcome) noexcept {
-    if (outcome.kind == RunOutcome::Kind::Stopped) {
-        const RunOutcome keeping = guarded([&] { keepWhatWasDone(f, files); });
-        if (keeping.kind == RunOutcome::Kind::Failed) {
+void closeAll(core::RunState& f, JobFiles& files, core::RunOutcome& outcome) noexcept {
+    if (outcome.kind == core::RunOutcome::Kind::Stopped) {
+        const core::RunOutcome keeping = core::guarded([&] { keepWhatWasDone(f, files); });
+        if (keeping.kind == core::RunOutcome::Kind::Failed) {
             outcome = keeping;
         }
     }
-    if (outcome.kind == RunOutcome::Kind::Failed) {
+    if (outcome.kind == core::RunOutcome::Kind::Failed) {
         undoEverything(f, files);
     }
     closeQuietly(files.fichero1, [](drawing::BinReader& r) { r.close(); });
@@ -182,17 +182,17 @@ QString waitingMessage(const QString& nombreBdD) {
         .arg(platform::shownDatabaseName(nombreBdD));
 }
 
-RunOutcome Command1_Click(RunState& f, Modo modo, const RunOptions& options) {
+core::RunOutcome Command1_Click(core::RunState& f, Modo modo, const RunOptions& options) {
     f.MantenerAsignaciones = modo == Modo::Si;
     if (f.NombreBin.isEmpty() || f.NombreBdD.isEmpty() || f.NombreBinSalida.isEmpty()) {
         return {};
     }
-    f.report = RunReport{};
+    f.report = core::RunReport{};
 
     JobCaches caches(f);
     JobFiles files;
-    RunOutcome outcome = guarded([&] { runJob(f, modo, options, files); });
-    if (outcome.kind != RunOutcome::Kind::Finished) {
+    core::RunOutcome outcome = core::guarded([&] { runJob(f, modo, options, files); });
+    if (outcome.kind != core::RunOutcome::Kind::Finished) {
         closeAll(f, files, outcome);
     }
     return outcome;

@@ -39,7 +39,7 @@ struct RunOptions {
 // the disk, the database commits, the output takes its name (a failure there turns the outcome into
 // that failure). On any failure the database is rolled back to what it was before the job and no
 // output takes the output's name. The pointer is left as the failing step left it.
-RunOutcome Command1_Click(RunState& f, Modo modo, const RunOptions& options = {});
+core::RunOutcome Command1_Click(core::RunState& f, Modo modo, const RunOptions& options = {});
 
 // The notice of a job that waits for another process's job on the database `nombreBdD`.
 QString waitingMessage(const QString& nombreBdD);

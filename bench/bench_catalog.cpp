@@ -22,7 +22,7 @@ using namespace vexilo;
 using SilentDisplay = bench::QuietDisplay;
 
 // A catalog of n tables and n features filled in memory, as the loads leave it.
-void fillCatalog(app::RunState& f, std::int32_t n) {
+void fillCatalog(core::RunState& f, std::int32_t n) {
     f.TablasMsCatalog.assign(static_cast<std::size_t>(n) + 1, {});
     f.ElementosFeature.assign(static_cast<std::size_t>(n) + 1, {});
     for (std::int32_t i = 1; i <= n; ++i) {
@@ -46,7 +46,7 @@ std::vector<std::int32_t> keysOver(std::int32_t n) {
 }
 
 void BM_busca_Feature(benchmark::State& state) {
-    app::RunState f;
+    core::RunState f;
     fillCatalog(f, static_cast<std::int32_t>(state.range(0)));
     std::vector<QString> codigos;
     for (std::int32_t key : keysOver(f.NumElementosFeature)) {
@@ -65,7 +65,7 @@ void BM_busca_Feature(benchmark::State& state) {
 }
 
 void BM_busca_entitynum(benchmark::State& state) {
-    app::RunState f;
+    core::RunState f;
     fillCatalog(f, static_cast<std::int32_t>(state.range(0)));
     std::vector<QString> names;
     for (std::int32_t key : keysOver(f.NumTablasMsCatalog)) {
@@ -82,7 +82,7 @@ void BM_busca_entitynum(benchmark::State& state) {
 }
 
 void BM_busca_NombreTabla(benchmark::State& state) {
-    app::RunState f;
+    core::RunState f;
     fillCatalog(f, static_cast<std::int32_t>(state.range(0)));
     const std::vector<std::int32_t> keys = keysOver(f.NumTablasMsCatalog);
     QString warm;
@@ -114,7 +114,7 @@ struct LogDatabase {
     ~LogDatabase() { f.Bd->Close(); }
     QTemporaryDir dir;
     SilentDisplay display;
-    app::RunState f;
+    core::RunState f;
 };
 
 // A call that finds its row already logged: the common case of a run over an already processed map.

@@ -78,7 +78,7 @@ inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sampl
     double seconds = 0.0;  // the jobs alone, without preparing their copies
     for (auto _ : state) {
         state.PauseTiming();
-        app::RunState f;
+        core::RunState f;
         f.display = &display;
         f.NombreBdD = prepara();
         f.NombreBin = r.drawing;
@@ -91,9 +91,9 @@ inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sampl
         state.ResumeTiming();
         QElapsedTimer clock;
         clock.start();
-        const app::RunOutcome fin = app::Command1_Click(f, modo);
+        const core::RunOutcome fin = app::Command1_Click(f, modo);
         seconds += clock.nsecsElapsed() / 1e9;
-        if (fin.kind != app::RunOutcome::Kind::Finished) {
+        if (fin.kind != core::RunOutcome::Kind::Finished) {
             state.SkipWithError((fin.message + fin.description).toStdString().c_str());
             return;
         }

@@ -5,9 +5,9 @@
 
 namespace vexilo::bench {
 
-class QuietDisplay : public app::Display {
+class QuietDisplay : public core::Display {
   public:
-    void setText(app::Control, const QString&) override {}
+    void setText(core::Control, const QString&) override {}
     void setProgress(int) override {}
     void setFinishedVisible(bool) override {}
     void setPointer(platform::MousePointer) override {}

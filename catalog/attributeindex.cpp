@@ -37,7 +37,7 @@ QVariant recordText(const std::vector<QVariant>& values) {
 }  // namespace
 
 QString textKey(const QString& texto) {
-    return drawing::trimSpaces(texto).toUpper();
+    return core::trimSpaces(texto).toUpper();
 }
 
 std::optional<QString> codeOf(const QVariant& tfeature) {

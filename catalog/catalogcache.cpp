@@ -20,7 +20,7 @@ constexpr std::int64_t kMax16 = std::numeric_limits<std::int16_t>::max();
 
 // Reads a catalog table's rows for the named columns. A column the table lacks would read as Null in
 // every row; when there are rows to load that is reported as the missing field itself.
-std::vector<platform::Database::Row> readCatalog(app::RunState& f, const QString& tabla,
+std::vector<platform::Database::Row> readCatalog(core::RunState& f, const QString& tabla,
                                                  const QString& nombreVisible,
                                                  const std::vector<QString>& requeridas,
                                                  const std::vector<QString>& opcionales) {
@@ -42,7 +42,7 @@ std::vector<platform::Database::Row> readCatalog(app::RunState& f, const QString
 }
 
 // The stop for a row that does not convert: the whole load is refused.
-[[noreturn]] void invalidValue(app::RunState& f, const QString& tabla, std::size_t fila,
+[[noreturn]] void invalidValue(core::RunState& f, const QString& tabla, std::size_t fila,
                                const std::optional<std::int64_t>& mslink, const QString& campo,
                                const QVariant& valor) {
     QString donde = QStringLiteral("Fila %1").arg(fila);
@@ -54,25 +54,25 @@ std::vector<platform::Database::Row> readCatalog(app::RunState& f, const QString
                              .arg(tabla, donde, campo, describeValue(valor)));
 }
 
-void showCount(app::RunState& f, const QString& rotulo, std::int32_t cuenta) {
-    f.display->setText(app::Control::Label2, rotulo);
-    f.display->setText(app::Control::Text1, QString::number(cuenta));
+void showCount(core::RunState& f, const QString& rotulo, std::int32_t cuenta) {
+    f.display->setText(core::Control::Label2, rotulo);
+    f.display->setText(core::Control::Text1, QString::number(cuenta));
 }
 
 // Built from the arrays when the job has not loaded them itself (a job always has, at its start).
-const MsCatalogIndex& msCatalogIndex(app::RunState& f) {
+const MsCatalogIndex& msCatalogIndex(core::RunState& f) {
     return f.caches.get<MsCatalogIndex>(
         [&f] { return std::make_shared<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog); });
 }
 
-const FeatureIndex& featureIndex(app::RunState& f) {
+const FeatureIndex& featureIndex(core::RunState& f) {
     return f.caches.get<FeatureIndex>(
         [&f] { return std::make_shared<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature); });
 }
 
 }  // namespace
 
-void cargaMsCatalog(app::RunState& f) {
+void cargaMsCatalog(core::RunState& f) {
     // Nothing of an earlier load stays usable while this one is read.
     f.NumTablasMsCatalog = 0;
     f.caches.drop<MsCatalogIndex>();
@@ -81,7 +81,7 @@ void cargaMsCatalog(app::RunState& f) {
         readCatalog(f, QStringLiteral("mscatalog"), tabla,
                     {QStringLiteral("tablename"), QStringLiteral("entitynum")}, {QStringLiteral("mslink")});
 
-    std::vector<RegMsCatalog> tablas(filas.size() + 1);
+    std::vector<core::RegMsCatalog> tablas(filas.size() + 1);
     for (std::size_t i = 0; i < filas.size(); ++i) {
         const std::vector<QVariant>& v = filas[i].values;
         const auto mslink = wholeFromValue(v[2], kMin32, kMax32);
@@ -92,7 +92,7 @@ void cargaMsCatalog(app::RunState& f) {
         if (!entitynum) {
             invalidValue(f, tabla, i + 1, mslink, QStringLiteral("entitynum"), v[1]);
         }
-        tablas[i + 1].tablename = drawing::trimSpaces(v[0].toString());
+        tablas[i + 1].tablename = core::trimSpaces(v[0].toString());
         tablas[i + 1].entitynum = static_cast<std::int32_t>(*entitynum);
     }
     f.TablasMsCatalog = std::move(tablas);
@@ -101,7 +101,7 @@ void cargaMsCatalog(app::RunState& f) {
     showCount(f, QStringLiteral("Tablas en MsCatalog : "), f.NumTablasMsCatalog);
 }
 
-void cargaFeature(app::RunState& f) {
+void cargaFeature(core::RunState& f) {
     f.NumElementosFeature = 0;
     f.caches.drop<FeatureIndex>();
     const QString tabla = QStringLiteral("Feature");
@@ -109,7 +109,7 @@ void cargaFeature(app::RunState& f) {
         readCatalog(f, QStringLiteral("feature"), tabla,
                     {QStringLiteral("tablename"), QStringLiteral("mslink"), QStringLiteral("ftype")}, {});
 
-    std::vector<RegFeature> elementos(filas.size() + 1);
+    std::vector<core::RegFeature> elementos(filas.size() + 1);
     for (std::size_t i = 0; i < filas.size(); ++i) {
         const std::vector<QVariant>& v = filas[i].values;
         const auto mslink = wholeFromValue(v[1], kMin32, kMax32);
@@ -123,8 +123,8 @@ void cargaFeature(app::RunState& f) {
         if (!ftype) {
             invalidValue(f, tabla, i + 1, mslink, QStringLiteral("ftype"), v[2]);
         }
-        RegFeature& e = elementos[i + 1];
-        e.tablename = drawing::trimSpaces(v[0].toString());
+        core::RegFeature& e = elementos[i + 1];
+        e.tablename = core::trimSpaces(v[0].toString());
         e.mslink = static_cast<std::int32_t>(*mslink);
         e.ftype = static_cast<std::int16_t>(*ftype);
         e.no_asignar = false;
@@ -136,8 +136,8 @@ void cargaFeature(app::RunState& f) {
     showCount(f, QStringLiteral("Elementos en Tabla Feature : "), f.NumElementosFeature);
 }
 
-void busca_Feature(app::RunState& f, QString& codigo, QString& NombreTabla) {
-    drawing::limpia_texto(codigo);
+void busca_Feature(core::RunState& f, QString& codigo, QString& NombreTabla) {
+    core::limpia_texto(codigo);
     if (!NombreTabla.isEmpty()) {
         return;
     }
@@ -153,14 +153,14 @@ void busca_Feature(app::RunState& f, QString& codigo, QString& NombreTabla) {
     NombreTabla = indice.nombreTabla(static_cast<std::int32_t>(*code));
 }
 
-void busca_entitynum(app::RunState& f, const QString& NombreTabla, std::int32_t& entitynum) {
+void busca_entitynum(core::RunState& f, const QString& NombreTabla, std::int32_t& entitynum) {
     if (entitynum != 0) {
         return;
     }
     entitynum = msCatalogIndex(f).entitynum(NombreTabla);
 }
 
-void busca_NombreTabla(app::RunState& f, std::int32_t entitynum, QString& NombreTabla) {
+void busca_NombreTabla(core::RunState& f, std::int32_t entitynum, QString& NombreTabla) {
     if (!NombreTabla.isEmpty()) {
         return;
     }

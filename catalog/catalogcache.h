@@ -14,25 +14,25 @@ namespace vexilo::catalog {
 // Loads MsCatalog into TablasMsCatalog / NumTablasMsCatalog and shows "Tablas en MsCatalog : " and the
 // count. A row whose tablename is Null or whose entitynum is not a 32-bit whole number stops the job
 // (platform::Stop naming the table, the row and the field) with nothing loaded.
-void cargaMsCatalog(app::RunState& f);
+void cargaMsCatalog(core::RunState& f);
 
 // Loads Feature into ElementosFeature / NumElementosFeature, every no_asignar flag false, and shows
 // "Elementos en Tabla Feature : " and the count. A Null tablename, or an mslink / ftype that is not a
 // whole number within 32 / 16 bits, stops the job with nothing loaded.
-void cargaFeature(app::RunState& f);
+void cargaFeature(core::RunState& f);
 
 // Cleans codigo in place (limpia_texto). While NombreTabla is "", gives it the table of the first
 // Feature entry, in load order, that is neither a centroid (ftype 4) nor excluded and whose mslink
 // equals the code read as a decimal number. A code that is not a whole decimal number within 32 bits
 // designates no feature: NombreTabla stays "" and the element is counted in report.nonNumericCode
 // (only when some entry is a candidate, since the code is read only then).
-void busca_Feature(app::RunState& f, QString& codigo, QString& NombreTabla);
+void busca_Feature(core::RunState& f, QString& codigo, QString& NombreTabla);
 
 // While entitynum is 0, gives it the entity number of the MsCatalog entry whose name equals NombreTabla
 // exactly (case-sensitive, nothing trimmed on the caller's side).
-void busca_entitynum(app::RunState& f, const QString& NombreTabla, std::int32_t& entitynum);
+void busca_entitynum(core::RunState& f, const QString& NombreTabla, std::int32_t& entitynum);
 
 // While NombreTabla is "", gives it the name of the first MsCatalog entry with this entity number.
-void busca_NombreTabla(app::RunState& f, std::int32_t entitynum, QString& NombreTabla);
+void busca_NombreTabla(core::RunState& f, std::int32_t entitynum, QString& NombreTabla);
 
 }  // namespace vexilo::catalog

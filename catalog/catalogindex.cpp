@@ -9,12 +9,13 @@ namespace {
 constexpr std::int16_t kCentroide = 4;
 }
 
-MsCatalogIndex::MsCatalogIndex(const std::vector<RegMsCatalog>& tablas, std::int32_t count) : m_count(count) {
+MsCatalogIndex::MsCatalogIndex(const std::vector<core::RegMsCatalog>& tablas, std::int32_t count)
+    : m_count(count) {
     m_byName.reserve(count);
     m_byEntitynum.reserve(count);
     for (std::int32_t i = 1; i <= count; ++i) {
-        const RegMsCatalog& e = tablas[static_cast<std::size_t>(i)];
-        const QString nombre = drawing::trimSpaces(e.tablename);
+        const core::RegMsCatalog& e = tablas[static_cast<std::size_t>(i)];
+        const QString nombre = core::trimSpaces(e.tablename);
         if (e.entitynum != 0 && !m_byName.contains(nombre)) {
             m_byName.insert(nombre, e.entitynum);
         }
@@ -24,15 +25,16 @@ MsCatalogIndex::MsCatalogIndex(const std::vector<RegMsCatalog>& tablas, std::int
     }
 }
 
-FeatureIndex::FeatureIndex(const std::vector<RegFeature>& elementos, std::int32_t count) : m_count(count) {
+FeatureIndex::FeatureIndex(const std::vector<core::RegFeature>& elementos, std::int32_t count)
+    : m_count(count) {
     m_byCode.reserve(count);
     for (std::int32_t i = 1; i <= count; ++i) {
-        const RegFeature& e = elementos[static_cast<std::size_t>(i)];
+        const core::RegFeature& e = elementos[static_cast<std::size_t>(i)];
         if (e.ftype == kCentroide || e.no_asignar) {
             continue;
         }
         m_hasCandidate = true;
-        const QString nombre = drawing::trimSpaces(e.tablename);
+        const QString nombre = core::trimSpaces(e.tablename);
         if (!nombre.isEmpty() && !m_byCode.contains(e.mslink)) {
             m_byCode.insert(e.mslink, nombre);
         }

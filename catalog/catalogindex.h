@@ -16,7 +16,7 @@ namespace vexilo::catalog {
 class MsCatalogIndex {
   public:
     // Entries 1 to count of the array (entry 0 unused).
-    MsCatalogIndex(const std::vector<RegMsCatalog>& tablas, std::int32_t count);
+    MsCatalogIndex(const std::vector<core::RegMsCatalog>& tablas, std::int32_t count);
     std::int32_t count() const { return m_count; }
     // Entity number of the first entry whose name equals nombre exactly (case-sensitive) and whose
     // entity number is not 0; 0 when there is none.
@@ -33,7 +33,7 @@ class MsCatalogIndex {
 class FeatureIndex {
   public:
     // Entries 1 to count of the array (entry 0 unused), with their no_asignar flags as they are now.
-    FeatureIndex(const std::vector<RegFeature>& elementos, std::int32_t count);
+    FeatureIndex(const std::vector<core::RegFeature>& elementos, std::int32_t count);
     std::int32_t count() const { return m_count; }
     // Whether any entry is neither a centroid nor excluded: only then does a lookup read the code.
     bool hasCandidate() const { return m_hasCandidate; }

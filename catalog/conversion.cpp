@@ -70,7 +70,7 @@ std::optional<std::int64_t> wholeFromValue(const QVariant& value, std::int64_t m
             return static_cast<std::int64_t>(d);
         }
         case QMetaType::QString:
-            return parseWhole(drawing::trimSpaces(value.toString()), min, max);
+            return parseWhole(core::trimSpaces(value.toString()), min, max);
         default:
             return std::nullopt;
     }

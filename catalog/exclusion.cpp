@@ -13,7 +13,7 @@ namespace {
 
 // The listed codes, read once: testing each Feature entry against a set flags exactly the entries
 // that a scan of NoAsignar per entry would flag.
-std::unordered_set<std::int64_t> readExcludedCodes(app::RunState& f) {
+std::unordered_set<std::int64_t> readExcludedCodes(core::RunState& f) {
     std::unordered_set<std::int64_t> codigos;
     // Opened as a recordset rather than read by columns so that a table without mslink is the engine's
     // error, as for any other missing field.
@@ -36,7 +36,7 @@ std::unordered_set<std::int64_t> readExcludedCodes(app::RunState& f) {
 
 }  // namespace
 
-void MarcaNoAsignar(app::RunState& f) {
+void MarcaNoAsignar(core::RunState& f) {
     buscaTabla(f, QStringLiteral("NoAsignar"));
     if (!f.TablaEncontrada) {
         f.display->setPointer(platform::MousePointer::Default);
@@ -48,7 +48,7 @@ void MarcaNoAsignar(app::RunState& f) {
     }
     const auto codigos = readExcludedCodes(f);
     for (std::int32_t i = 1; i <= f.NumElementosFeature; ++i) {
-        RegFeature& e = f.ElementosFeature[static_cast<std::size_t>(i)];
+        core::RegFeature& e = f.ElementosFeature[static_cast<std::size_t>(i)];
         if (codigos.count(e.mslink) > 0) {
             e.no_asignar = true;
         }

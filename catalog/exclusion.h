@@ -10,6 +10,6 @@ namespace vexilo::catalog {
 // definitions, setting TablaEncontrada. Found: flags every entry whose mslink is listed (a Null or
 // non-numeric listed value marks nothing). Not found: resets the pointer and shows the two-line message;
 // the job goes on with nothing flagged. An engine error (no mslink column) propagates.
-void MarcaNoAsignar(app::RunState& f);
+void MarcaNoAsignar(core::RunState& f);
 
 }  // namespace vexilo::catalog

@@ -14,7 +14,7 @@ namespace {
 
 using platform::EngineError;
 
-AttributeIndexes& indexes(app::RunState& f) {
+AttributeIndexes& indexes(core::RunState& f) {
     if (!f.Bd) {
         throw platform::RunError(platform::errnum::kFileAccess,
                                  QStringLiteral("La base de datos no está abierta"));
@@ -50,7 +50,7 @@ bool readsBackAsWritten(const QString& codigo) {
 }
 
 // What the Tfeature of the record `id` (numbered `mslink`) reads as after `codigo` was written into it.
-QString readBack(app::RunState& f, const QString& tabla, const QString& codigo, platform::RowId id,
+QString readBack(core::RunState& f, const QString& tabla, const QString& codigo, platform::RowId id,
                  std::int32_t mslink) {
     if (readsBackAsWritten(codigo)) {
         return codigo;
@@ -90,7 +90,7 @@ std::int32_t codeAsNumber(const QString& codigo) {
     return static_cast<std::int32_t>(*n);
 }
 
-std::int32_t nextNumber(app::RunState& f, AttributeIndex& idx, const QString& NombreTabla,
+std::int32_t nextNumber(core::RunState& f, AttributeIndex& idx, const QString& NombreTabla,
                         const QString& texto) {
     if (f.MantenerAsignaciones && f.RegistroGrafico != 0) {
         return f.RegistroGrafico;
@@ -114,10 +114,10 @@ std::int32_t nextNumber(app::RunState& f, AttributeIndex& idx, const QString& No
 
 }  // namespace
 
-void busca_en_su_tabla(app::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
+void busca_en_su_tabla(core::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
                        std::int32_t& registro) {
-    drawing::limpia_texto(codigoKora);
-    drawing::limpia_texto(texto);
+    core::limpia_texto(codigoKora);
+    core::limpia_texto(texto);
     registro = 0;
     AttributeIndex& idx = indexes(f).table(NombreTabla);
     const QString clave = textKey(texto);
@@ -140,9 +140,9 @@ void busca_en_su_tabla(app::RunState& f, QString& codigoKora, const QString& Nom
     }
 }
 
-void AnadeNuevoRegistro(app::RunState& f, QString& codigo, const QString& NombreTabla, const QString& texto,
+void AnadeNuevoRegistro(core::RunState& f, QString& codigo, const QString& NombreTabla, const QString& texto,
                         std::int32_t& registro) {
-    drawing::limpia_texto(codigo);
+    core::limpia_texto(codigo);
     AttributeIndexes& all = indexes(f);
     AttributeIndex& idx = all.table(NombreTabla);
     const std::int32_t n = nextNumber(f, idx, NombreTabla, texto);
@@ -163,7 +163,7 @@ void AnadeNuevoRegistro(app::RunState& f, QString& codigo, const QString& Nombre
     registro = n;
 }
 
-void ModificaRegistro(app::RunState& f, const QString& NombreTabla, std::int32_t& registro,
+void ModificaRegistro(core::RunState& f, const QString& NombreTabla, std::int32_t& registro,
                       std::int32_t registro_grafico_igual_tabla) {
     AttributeIndex& idx = indexes(f).table(NombreTabla);
     const std::optional<platform::RowId> id = idx.firstWithMslink(registro);

@@ -16,7 +16,7 @@ namespace vexilo::catalog {
 // record with a Null Tfeature is claimed first (Tfeature = the code). 0 when none qualifies. A claim
 // that reads back otherwise than the code (a numeric column and a code with leading zeros) is kept and
 // the search goes on. Engine failures are EngineError.
-void busca_en_su_tabla(app::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
+void busca_en_su_tabla(core::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
                        std::int32_t& registro);
 
 // Normalises codigo (limpia_texto) and adds a record: mslink N, tmapa = texto, Tfeature = the code as a
@@ -25,13 +25,13 @@ void busca_en_su_tabla(app::RunState& f, QString& codigoKora, const QString& Nom
 // Throws platform::Stop naming the table when that rule would give 60000 (no number left below it), a
 // platform::RunError when the code is not a 32-bit whole number, and an EngineError naming the table and
 // the text when the engine refuses the record (a text longer than tmapa accepts).
-void AnadeNuevoRegistro(app::RunState& f, QString& codigo, const QString& NombreTabla, const QString& texto,
+void AnadeNuevoRegistro(core::RunState& f, QString& codigo, const QString& NombreTabla, const QString& texto,
                         std::int32_t& registro);
 
 // The first record (natural order) numbered registro is renumbered registro_grafico_igual_tabla, and
 // registro takes that number. Throws platform::Stop naming the table and the number when no record
 // carries registro any longer.
-void ModificaRegistro(app::RunState& f, const QString& NombreTabla, std::int32_t& registro,
+void ModificaRegistro(core::RunState& f, const QString& NombreTabla, std::int32_t& registro,
                       std::int32_t registro_grafico_igual_tabla);
 
 }  // namespace vexilo::catalog

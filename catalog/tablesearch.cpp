@@ -2,7 +2,7 @@
 
 namespace vexilo::catalog {
 
-void buscaTabla(app::RunState& f, const QString& NombreTabla) {
+void buscaTabla(core::RunState& f, const QString& NombreTabla) {
     const QString buscado = NombreTabla.toUpper();
     f.TablaEncontrada = false;
     for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {

@@ -11,7 +11,7 @@ namespace vexilo::catalog {
 
 // TablaEncontrada tells whether one of the first NumeroTablas table definitions is named NombreTabla.
 // Shared by the schema checks and the exclusion marking.
-void buscaTabla(app::RunState& f, const QString& NombreTabla);
+void buscaTabla(core::RunState& f, const QString& NombreTabla);
 
 // Whether `campo` is among `campos`.
 bool hasField(const std::vector<QString>& campos, const QString& campo);

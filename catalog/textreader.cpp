@@ -67,14 +67,14 @@ AttributeTexts::Tabla AttributeTexts::lee(platform::Database& bd, const QString&
         Texto t;
         t.nulo = valor.isNull();
         if (!t.nulo) {
-            t.texto = drawing::trimSpaces(valor.toString());
+            t.texto = core::trimSpaces(valor.toString());
         }
         textos.emplace(*numero, std::move(t));
     }
     return textos;
 }
 
-TextResult ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
+TextResult ObtengoTextoBdD(core::RunState& f, std::int32_t registro, const QString& NombreTabla,
                            QString& TextoEnBdD) {
     AttributeTexts& cache = f.caches.get<AttributeTexts>([] { return std::make_shared<AttributeTexts>(); });
     const AttributeTexts::Tabla& textos = cache.tabla(*f.Bd, NombreTabla);

@@ -50,7 +50,7 @@ class AttributeTexts {
 // Sets TextoEnBdD to the text of the record numbered `registro` in NombreTabla: its tmapa, or its
 // tcomplet when tmapa is Null, without surrounding spaces. An empty tmapa yields the empty text.
 // On any other result than Found TextoEnBdD keeps its value. Reads through f.Bd, which must be open.
-TextResult ObtengoTextoBdD(app::RunState& f, std::int32_t registro, const QString& NombreTabla,
+TextResult ObtengoTextoBdD(core::RunState& f, std::int32_t registro, const QString& NombreTabla,
                            QString& TextoEnBdD);
 
 }  // namespace vexilo::catalog

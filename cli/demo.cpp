@@ -37,7 +37,7 @@ int ordenDemo(const QStringList& args) {
                     {});
         if (a.ayuda) {
             salida() << kUso;
-            return app::exitstatus::kDone;
+            return core::exitstatus::kDone;
         }
         if (a.posicionales.size() != 1) {
             throw ErrorUso(QStringLiteral("hace falta exactamente una carpeta"));
@@ -60,7 +60,7 @@ int ordenDemo(const QStringList& args) {
                  << ")\n"
                  << "Registros de atributos : " << r.records << '\n';
         salida().flush();
-        return app::exitstatus::kDone;
+        return core::exitstatus::kDone;
     } catch (const platform::RunError& e) {
         escribeError(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()));
     } catch (const std::invalid_argument& e) {
@@ -68,7 +68,7 @@ int ordenDemo(const QStringList& args) {
     } catch (const std::exception& e) {
         escribeError(QString::fromUtf8(e.what()));
     }
-    return app::exitstatus::kEnded;
+    return core::exitstatus::kEnded;
 }
 
 }  // namespace vexilo::cli

@@ -29,7 +29,7 @@ int ordenImportar(const QStringList& args) {
         a = analiza(args, {}, {QStringLiteral("--forzar")});
         if (a.ayuda) {
             salida() << kUso;
-            return app::exitstatus::kDone;
+            return core::exitstatus::kDone;
         }
         if (a.posicionales.size() != 2) {
             throw ErrorUso(QStringLiteral("hacen falta el origen y el destino"));
@@ -49,10 +49,10 @@ int ordenImportar(const QStringList& args) {
         for (const auto& aviso : r.avisos) {
             escribeError(QStringLiteral("aviso: ") + aviso);
         }
-        return app::exitstatus::kDone;
+        return core::exitstatus::kDone;
     } catch (const importacion::ErrorImportacion& e) {
         escribeError(e.mensaje());
-        return app::exitstatus::kEnded;
+        return core::exitstatus::kEnded;
     }
 }
 

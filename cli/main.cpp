@@ -34,7 +34,7 @@ namespace vexilo::cli {
 int errorDeUso(const QString& mensaje, const QString& uso) {
     errores() << "vexilo-cli: " << mensaje << "\n\n" << uso;
     errores().flush();
-    return app::exitstatus::kUsage;
+    return core::exitstatus::kUsage;
 }
 
 }  // namespace vexilo::cli
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     if (orden == QLatin1String("--help") || orden == QLatin1String("-h") || orden == QLatin1String("ayuda")) {
         salida() << kUso;
         salida().flush();
-        return vexilo::app::exitstatus::kDone;
+        return vexilo::core::exitstatus::kDone;
     }
     auto it = ordenes.find(orden);
     if (it == ordenes.end()) {

@@ -13,7 +13,7 @@ int ordenVolcar(const QStringList& args);
 int ordenDemo(const QStringList& args);
 int ordenImportar(const QStringList& args);
 
-// Prints the error and the usage text on standard error; returns app::exitstatus::kUsage.
+// Prints the error and the usage text on standard error; returns core::exitstatus::kUsage.
 int errorDeUso(const QString& mensaje, const QString& uso);
 
 }  // namespace vexilo::cli

@@ -7,7 +7,7 @@
 
 namespace vexilo::cli {
 
-class PantallaConsola : public app::Display {
+class PantallaConsola : public core::Display {
   public:
     explicit PantallaConsola(bool silencioso) : m_silencioso(silencioso) {}
 
@@ -15,7 +15,7 @@ class PantallaConsola : public app::Display {
     // Completes the line for a job that ended well (the whole input was read); ends it otherwise.
     void terminaTrabajo(bool completo);
 
-    void setText(app::Control, const QString&) override {}
+    void setText(core::Control, const QString&) override {}
     void setProgress(int value) override;
     void setFinishedVisible(bool visible) override { m_terminado = visible; }
     void setPointer(platform::MousePointer) override {}

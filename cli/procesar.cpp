@@ -40,7 +40,7 @@ app::Modo modoDe(const QString& texto) {
     throw ErrorUso(QStringLiteral("--modo espera no, si o texto"));
 }
 
-void resumen(const app::RunState& f) {
+void resumen(const core::RunState& f) {
     salida() << "Creado el fichero : " << f.NombreBinSalida << '\n'
              << "Textos Procesados : " << f.TextosProcesados << '\n';
     if (!f.report.empty()) {
@@ -50,7 +50,7 @@ void resumen(const app::RunState& f) {
 }
 
 // One job; false when it stopped or failed (already reported).
-bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin, app::Modo modo,
+bool procesaUno(core::RunState& f, PantallaConsola& pantalla, const QString& bin, app::Modo modo,
                 const app::RunOptions& opciones) {
     f.NombreBin = bin;
     f.NombreBinSalida = app::nombreDeSalida(bin);
@@ -63,18 +63,18 @@ bool procesaUno(app::RunState& f, PantallaConsola& pantalla, const QString& bin,
             servicios.deleteFile(f.NombreBinSalida);
         }
     } catch (...) {
-        escribeError(app::present(app::currentFailure()).message);
+        escribeError(core::present(core::currentFailure()).message);
         return false;
     }
     pantalla.empiezaTrabajo();
-    const app::RunOutcome r = app::Command1_Click(f, modo, opciones);
-    pantalla.terminaTrabajo(r.kind == app::RunOutcome::Kind::Finished);
-    if (r.kind == app::RunOutcome::Kind::Finished) {
+    const core::RunOutcome r = app::Command1_Click(f, modo, opciones);
+    pantalla.terminaTrabajo(r.kind == core::RunOutcome::Kind::Finished);
+    if (r.kind == core::RunOutcome::Kind::Finished) {
         resumen(f);
         return true;
     }
-    if (r.kind != app::RunOutcome::Kind::Ignored) {
-        const app::Presentation shown = app::present(r);
+    if (r.kind != core::RunOutcome::Kind::Ignored) {
+        const core::Presentation shown = core::present(r);
         if (!shown.message.isEmpty()) {
             escribeError(shown.message);
         }
@@ -100,7 +100,7 @@ int ordenProcesar(const QStringList& args) {
                     {QStringLiteral("-q")});
         if (a.ayuda) {
             salida() << kUso;
-            return app::exitstatus::kDone;
+            return core::exitstatus::kDone;
         }
         if (!a.posicionales.isEmpty()) {
             throw ErrorUso(QStringLiteral("argumento de más: %1").arg(a.posicionales.front()));
@@ -131,18 +131,18 @@ int ordenProcesar(const QStringList& args) {
         escribeError(QStringLiteral("%1 es una base de datos Access. Impórtela primero:\n"
                                     "  vexilo-cli importar %1 %2")
                          .arg(bdd, importacion::rutaImportada(bdd)));
-        return app::exitstatus::kEnded;
+        return core::exitstatus::kEnded;
     }
     PantallaConsola pantalla(a.banderas.contains(QStringLiteral("-q")));
-    app::RunState f;  // one state for all the jobs, as the window keeps one for its whole life
+    core::RunState f;  // one state for all the jobs, as the window keeps one for its whole life
     f.display = &pantalla;
     f.NombreBdD = bdd;
     for (const QString& bin : a.opciones.value(QStringLiteral("--bin"))) {
         if (!procesaUno(f, pantalla, bin, modo, opciones)) {
-            return app::exitstatus::kEnded;
+            return core::exitstatus::kEnded;
         }
     }
-    return app::exitstatus::kDone;
+    return core::exitstatus::kDone;
 }
 
 }  // namespace vexilo::cli

@@ -184,7 +184,7 @@ int ordenVolcar(const QStringList& args) {
     }
     if (a.ayuda) {
         salida() << kUso;
-        return app::exitstatus::kDone;
+        return core::exitstatus::kDone;
     }
     const QString ruta = a.posicionales.front();
     std::unique_ptr<drawing::BinReader> in;
@@ -192,7 +192,7 @@ int ordenVolcar(const QStringList& args) {
         in = std::make_unique<drawing::BinReader>(ruta);
     } catch (const platform::RunError& e) {
         escribeError(QStringLiteral("No se puede abrir %1: %2").arg(ruta, e.description()));
-        return app::exitstatus::kEnded;
+        return core::exitstatus::kEnded;
     }
     std::unique_ptr<Escritor> w;
     if (a.banderas.contains(QStringLiteral("--json"))) {
@@ -212,14 +212,14 @@ int ordenVolcar(const QStringList& args) {
         }
     } catch (const drawing::CorruptFile& dano) {
         w->fin(t, in->length(), &dano);
-        return app::exitstatus::kEnded;
+        return core::exitstatus::kEnded;
     } catch (const platform::RunError& err) {
         salida().flush();
         escribeError(QStringLiteral("Error %1: %2").arg(err.number()).arg(err.description()));
-        return app::exitstatus::kEnded;
+        return core::exitstatus::kEnded;
     }
     w->fin(t, in->length(), nullptr);
-    return app::exitstatus::kDone;
+    return core::exitstatus::kDone;
 }
 
 }  // namespace vexilo::cli

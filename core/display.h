@@ -7,7 +7,7 @@
 #include "platform/errors.h"
 #include "platform/services.h"
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 // The controls that the job and the file choice write.
 enum class Control {
@@ -35,4 +35,4 @@ class Display {
     virtual void notice(const QString& text) { setText(Control::Label5, text); }
 };
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

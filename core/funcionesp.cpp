@@ -1,6 +1,6 @@
 #include "core/funcionesp.h"
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 void completa_trozo(QString& texto) {
     qsizetype end = texto.size();
@@ -25,4 +25,4 @@ void parte_en_trozos(const QString& texto, std::vector<QString>& trozos, std::in
     numtrozos = static_cast<std::int32_t>(trozos.size() - 1);
 }
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

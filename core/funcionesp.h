@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 constexpr qsizetype kLongitudTrozo = 12;
 
@@ -20,4 +20,4 @@ void completa_trozo(QString& texto);
 // is a multiple of 12, including the empty text).
 void parte_en_trozos(const QString& texto, std::vector<QString>& trozos, std::int32_t& numtrozos);
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

@@ -1,6 +1,6 @@
 #include "core/normalisation.h"
 
-namespace vexilo::drawing {
+namespace vexilo::core {
 
 namespace {
 constexpr QChar kSpace = QLatin1Char(' ');
@@ -56,4 +56,4 @@ void completa_codigo(QString& texto) {
     }
 }
 
-}  // namespace vexilo::drawing
+}  // namespace vexilo::core

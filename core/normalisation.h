@@ -6,7 +6,7 @@
 
 #include <QString>
 
-namespace vexilo::drawing {
+namespace vexilo::core {
 
 // Cuts `texto` at its first NUL character (keeps it whole if there is none) and trims its spaces.
 void limpia_texto(QString& texto);
@@ -21,4 +21,4 @@ void completa_codigo(QString& texto);
 // Removes every leading and trailing space (code 32 only): the trimming the three above share.
 QString trimSpaces(const QString& texto);
 
-}  // namespace vexilo::drawing
+}  // namespace vexilo::core

@@ -2,7 +2,7 @@
 
 #include "core/exitstatus.h"
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 RunOutcome currentFailure() {
     RunOutcome outcome;
@@ -46,4 +46,4 @@ QString errorText(int number, const QString& description) {
     return QStringLiteral("Error %1").arg(number) + QChar(13) + description;
 }
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

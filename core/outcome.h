@@ -8,7 +8,7 @@
 
 #include "platform/errors.h"
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 struct RunOutcome {
     enum class Kind {
@@ -51,4 +51,4 @@ Presentation present(const RunOutcome& outcome);
 // How a failure is shown: "Error", its number, a carriage return, its description.
 QString errorText(int number, const QString& description);
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

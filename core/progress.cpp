@@ -4,7 +4,7 @@
 
 #include "platform/services.h"
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 namespace {
 
@@ -64,4 +64,4 @@ void reportProgress(RunState& f, std::int64_t lo, std::int64_t pos) {
     }
 }
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

@@ -5,7 +5,7 @@
 
 #include "core/runstate.h"
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 // The time of day in whole seconds since midnight (nearest second, a tie to the even one): HoraInicio.
 std::int32_t secondsOfDay();
@@ -16,4 +16,4 @@ void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg);
 // position pos of the next unread byte, display when the rounded percentage changed.
 void reportProgress(RunState& f, std::int64_t lo, std::int64_t pos);
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

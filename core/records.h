@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-namespace vexilo::catalog {
+namespace vexilo::core {
 
 struct RegMsCatalog {
     QString tablename;  // trimmed of surrounding spaces
@@ -18,4 +18,4 @@ struct RegFeature {
     bool no_asignar = false;
 };
 
-}  // namespace vexilo::catalog
+}  // namespace vexilo::core

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 class RunCaches {
   public:
@@ -67,4 +67,4 @@ class RunCaches {
     std::vector<Entry> m_caches;
 };
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 QString RunReport::text() const {
     QStringList lineas;
@@ -22,4 +22,4 @@ QString RunReport::text() const {
     return QStringLiteral("Elementos no tratados:\r") + lineas.join(QChar(13));
 }
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

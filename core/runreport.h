@@ -5,7 +5,7 @@
 #include <QString>
 #include <cstdint>
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 struct RunReport {
     std::int64_t nonNumericCode = 0;       // text element whose code is empty or not a 32-bit whole number
@@ -22,4 +22,4 @@ struct RunReport {
     QString text() const;
 };
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

@@ -14,7 +14,7 @@
 #include "core/runreport.h"
 #include "platform/dao.h"
 
-namespace vexilo::app {
+namespace vexilo::core {
 
 struct RunState {
     RunState() = default;
@@ -31,8 +31,8 @@ struct RunState {
     QString NombreBdD;
     QString NombreBin;
     QString NombreBinSalida;
-    std::vector<catalog::RegMsCatalog> TablasMsCatalog{1};  // entry 0 unused
-    std::vector<catalog::RegFeature> ElementosFeature{1};   // entry 0 unused
+    std::vector<core::RegMsCatalog> TablasMsCatalog{1};  // entry 0 unused
+    std::vector<core::RegFeature> ElementosFeature{1};   // entry 0 unused
     std::int32_t NumTablasMsCatalog = 0;
     std::int32_t NumElementosFeature = 0;
     QString NombreTablaActual;
@@ -54,4 +54,4 @@ struct RunState {
     RunCaches caches;  // this job's caches; the run driver gives every job fresh ones
 };
 
-}  // namespace vexilo::app
+}  // namespace vexilo::core

@@ -24,13 +24,13 @@ void falla(const char* que) {
 // The text of a T element as the passes read it: joined, cut at its first NUL, trimmed, collapsed.
 QString textoLimpio(const Elemento& e) {
     QString texto = drawing::chunksText(e);
-    drawing::limpia_texto(texto);
+    core::limpia_texto(texto);
     QString otraVez = texto;
-    drawing::limpia_texto(otraVez);
+    core::limpia_texto(otraVez);
     if (otraVez != texto) {
         falla("limpia_texto no es idempotente");
     }
-    drawing::quitablancos(texto);
+    core::quitablancos(texto);
     if (texto.contains(QStringLiteral("  ")) || texto.startsWith(QChar(' ')) || texto.endsWith(QChar(' '))) {
         falla("quitablancos deja espacios de más");
     }
@@ -57,12 +57,12 @@ void escribeTexto(Elemento& e, const QString& texto) {
 void trataTexto(Elemento& e) {
     const QString texto = textoLimpio(e);
     QString codigo = drawing::codeText(e.cabecera);
-    drawing::limpia_texto(codigo);
-    drawing::completa_codigo(codigo);
+    core::limpia_texto(codigo);
+    core::completa_codigo(codigo);
     drawing::storeCode(e.cabecera, codigo);
     escribeTexto(e, texto);
     QString leido = drawing::chunksText(e);
-    drawing::limpia_texto(leido);
+    core::limpia_texto(leido);
     if (e.trozos.size() <= kMaxTrozos && leido != texto) {
         falla("un texto no vuelve igual de sus trozos");
     }

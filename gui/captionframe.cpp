@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QStyle>
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 namespace {
 
@@ -53,4 +53,4 @@ void CaptionFrame::paintEvent(QPaintEvent*) {
                           title(), foregroundRole());
 }
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -5,7 +5,7 @@
 
 #include <QGroupBox>
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 class CaptionFrame : public QGroupBox {
     Q_OBJECT
@@ -30,4 +30,4 @@ class CaptionFrame : public QGroupBox {
     int m_indent;
 };
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

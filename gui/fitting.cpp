@@ -15,7 +15,7 @@
 #include "gui/captionframe.h"
 #include "gui/pathdisplay.h"
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 namespace {
 
@@ -180,4 +180,4 @@ void growToFitCaption(QWidget& widget, int gap) {
     widget.setGeometry(growIntoFreeRoom(box, neededSize(widget), bounds, obstacles, gap));
 }
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

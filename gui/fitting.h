@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 // `box` grown to `needed` as far as the free room allows: wider about its centre (the side that is
 // blocked leaves the rest to the other), then taller downwards first. The free room lies inside
@@ -26,4 +26,4 @@ QSize neededSize(const QWidget& widget);
 // among its siblings: inside the sibling that frames it, if one does, else inside its parent.
 void growToFitCaption(QWidget& widget, int gap);
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -19,7 +19,7 @@
 #include "platform/databasename.h"
 #include "platform/services.h"
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 namespace {
 
@@ -29,23 +29,23 @@ constexpr double kTwipsPorPulgada = 1440.0;
 // window's edge: a little less than the smallest gap the layout leaves between two controls.
 constexpr int kHolguraTwips = 60;
 
-QString nombreDe(Control control) {
+QString nombreDe(core::Control control) {
     switch (control) {
-        case Control::Label2:
+        case core::Control::Label2:
             return QStringLiteral("Label2");
-        case Control::Text1:
+        case core::Control::Text1:
             return QStringLiteral("Text1");
-        case Control::Text4:
+        case core::Control::Text4:
             return QStringLiteral("Text4");
-        case Control::Text5:
+        case core::Control::Text5:
             return QStringLiteral("Text5");
-        case Control::Label5:
+        case core::Control::Label5:
             return QStringLiteral("Label5");
-        case Control::Text2:
+        case core::Control::Text2:
             return QStringLiteral("Text2");
-        case Control::Text3:
+        case core::Control::Text3:
             return QStringLiteral("Text3");
-        case Control::Label8:
+        case core::Control::Label8:
             return QStringLiteral("Label8");
     }
     return {};
@@ -209,15 +209,15 @@ void Form1::Form_Load() {
 
 template <typename F>
 void Form1::protegido(F&& handler) {
-    terminaCon(guarded(std::forward<F>(handler)));
+    terminaCon(core::guarded(std::forward<F>(handler)));
 }
 
 // A stop or a failure shows its message and ends the program; anything else leaves the window as it is.
-void Form1::terminaCon(const RunOutcome& outcome) {
-    if (outcome.kind != RunOutcome::Kind::Stopped && outcome.kind != RunOutcome::Kind::Failed) {
+void Form1::terminaCon(const core::RunOutcome& outcome) {
+    if (outcome.kind != core::RunOutcome::Kind::Stopped && outcome.kind != core::RunOutcome::Kind::Failed) {
         return;
     }
-    const Presentation shown = present(outcome);
+    const core::Presentation shown = present(outcome);
     auto& servicios = platform::services();
     if (!shown.message.isEmpty()) {
         servicios.messageBox(shown.message, shown.icon);
@@ -229,16 +229,16 @@ void Form1::Command1_Click() {
     if (m_ocupado || !takeTypedDatabase()) {
         return;
     }
-    Modo modo = Modo::No;
+    app::Modo modo = app::Modo::No;
     if (findChild<QRadioButton*>(QStringLiteral("Option3"))->isChecked()) {
-        modo = Modo::ModificarTexto;
+        modo = app::Modo::ModificarTexto;
     } else if (findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked()) {
-        modo = Modo::Si;
+        modo = app::Modo::Si;
     }
     // The job runs here, synchronously: the window repaints what the job sets but takes no input.
     m_ocupado = true;
     qApp->installEventFilter(this);
-    const RunOutcome outcome = app::Command1_Click(m_f, modo);
+    const core::RunOutcome outcome = app::Command1_Click(m_f, modo);
     descartaEntradaPendiente();
     qApp->removeEventFilter(this);
     m_ocupado = false;
@@ -260,18 +260,18 @@ void Form1::offerAccessImport(const QString& before) {
         return;
     }
     // The job works on SQLite databases: an Access file is offered for import and its copy used.
-    const QString usada = importacion::ofreceImportarAccess(m_f.NombreBdD);
+    const QString usada = ofreceImportarAccess(m_f.NombreBdD);
     m_f.NombreBdD = usada.isEmpty() ? before : usada;  // declined: the earlier choice stays
-    setText(Control::Text2, m_f.NombreBdD);
+    setText(core::Control::Text2, m_f.NombreBdD);
 }
 
 bool Form1::takeTypedDatabase() {
     auto* box = findChild<QLineEdit*>(QStringLiteral("Text2"));
     const QString shown = platform::shownDatabaseName(m_f.NombreBdD);
-    const QString typed = nombreDeBdDEscrito(box->text());
+    const QString typed = app::nombreDeBdDEscrito(box->text());
     if (typed.isEmpty() || typed == shown) {
         if (box->text() != shown) {
-            setText(Control::Text2, shown);  // nothing new: the box shows the database in use again
+            setText(core::Control::Text2, shown);  // nothing new: the box shows the database in use again
         }
         return true;
     }
@@ -282,15 +282,15 @@ bool Form1::takeTypedDatabase() {
     ++m_databaseTakes;
     bool taken = false;
     protegido([&] {
-        const QString rechazo = rechazoDeBdDEscrita(typed);
+        const QString rechazo = app::rechazoDeBdDEscrita(typed);
         if (!rechazo.isEmpty()) {
             // What was typed stays to be corrected, a password excepted.
-            setText(Control::Text2, platform::shownDatabaseName(typed));
+            setText(core::Control::Text2, platform::shownDatabaseName(typed));
             message(rechazo, platform::Icon::None);
             return;
         }
         const QString antes = m_f.NombreBdD;
-        eligeBdDEscrita(m_f, typed);
+        app::eligeBdDEscrita(m_f, typed);
         offerAccessImport(antes);
         taken = true;
     });
@@ -319,7 +319,7 @@ void Form1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    protegido([this] { Form_Unload(m_f); });
+    protegido([this] { app::Form_Unload(m_f); });
     event->accept();
 }
 
@@ -340,9 +340,9 @@ void Form1::descartaEntradaPendiente() {
     QCoreApplication::processEvents();
 }
 
-void Form1::setText(Control control, const QString& given) {
+void Form1::setText(core::Control control, const QString& given) {
     // Whatever the core passes, the database box never shows a password.
-    const QString text = control == Control::Text2 ? platform::shownDatabaseName(given) : given;
+    const QString text = control == core::Control::Text2 ? platform::shownDatabaseName(given) : given;
     QWidget* w = findChild<QWidget*>(nombreDe(control));
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
@@ -384,4 +384,4 @@ void Form1::message(const QString& text, platform::Icon icon) {
     platform::services().messageBox(text, icon);
 }
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -11,16 +11,16 @@
 class QCloseEvent;
 class QRect;
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
-class Form1 : public QWidget, private Display {
+class Form1 : public QWidget, private core::Display {
     Q_OBJECT
 
   public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
-    RunState& estado() { return m_f; }
+    core::RunState& estado() { return m_f; }
     bool ocupado() const { return m_ocupado; }
 
   protected:
@@ -47,22 +47,22 @@ class Form1 : public QWidget, private Display {
     // Runs a handler of the core; a failure is shown with its number and description and ends the program.
     template <typename F>
     void protegido(F&& handler);
-    void terminaCon(const RunOutcome& outcome);
+    void terminaCon(const core::RunOutcome& outcome);
     // Input that arrived while the window was busy is thrown away, never handled afterwards.
     void descartaEntradaPendiente();
     QRect twips(int left, int top, int width, int height) const;
 
     // Display
-    void setText(Control control, const QString& text) override;
+    void setText(core::Control control, const QString& text) override;
     void setProgress(int value) override;
     void setFinishedVisible(bool visible) override;
     void setPointer(platform::MousePointer pointer) override;
     void message(const QString& text, platform::Icon icon) override;
 
-    RunState m_f;
+    core::RunState m_f;
     bool m_ocupado = false;
     bool m_takingDatabase = false;  // a typed name is being taken (its messages move the focus)
     unsigned m_databaseTakes = 0;   // counts the takes, so that a deferred one sees it came late
 };
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

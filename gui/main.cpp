@@ -8,9 +8,9 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     vexilo::platform::installSpanishTranslations(application);
-    vexilo::app::gui::WindowServices services;
+    vexilo::gui::WindowServices services;
     vexilo::platform::ScopedServices installed(services);
-    vexilo::app::gui::Form1 window;
+    vexilo::gui::Form1 window;
     window.show();
     return QApplication::exec();
 }

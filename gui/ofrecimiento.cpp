@@ -6,7 +6,7 @@
 #include "import/accessimport.h"
 #include "platform/services.h"
 
-namespace vexilo::importacion {
+namespace vexilo::gui {
 namespace {
 
 constexpr QChar kCr(13);  // a line break inside a message box
@@ -20,11 +20,11 @@ void avisaDestino(const QString& destino, const QString& antes) {
 
 QString importa(const QString& ruta, const QString& destino, bool forzar) {
     try {
-        const Resultado r = importaAccess(ruta, destino, forzar);
+        const importacion::Resultado r = importacion::importaAccess(ruta, destino, forzar);
         avisaDestino(destino,
                      QStringLiteral("Importadas %1 tablas de la base de datos Access.").arg(r.tablas.size()));
         return destino;
-    } catch (const ErrorImportacion& e) {
+    } catch (const importacion::ErrorImportacion& e) {
         platform::services().messageBox(QStringLiteral("No se ha podido importar la base de datos Access:") +
                                             kCr + QString(e.mensaje()).replace(QChar('\n'), kCr),
                                         platform::Icon::Critical);
@@ -35,11 +35,11 @@ QString importa(const QString& ruta, const QString& destino, bool forzar) {
 }  // namespace
 
 QString ofreceImportarAccess(const QString& ruta) {
-    if (ruta.isEmpty() || !esBaseDeDatosAccess(ruta)) {
+    if (ruta.isEmpty() || !importacion::esBaseDeDatosAccess(ruta)) {
         return ruta;
     }
     auto& servicios = platform::services();
-    const QString destino = rutaImportada(ruta);
+    const QString destino = importacion::rutaImportada(ruta);
     if (QFileInfo::exists(destino)) {
         const bool otraVez = servicios.question(
             QStringLiteral("La base de datos elegida es un fichero Access y ya fue importada a:") + kCr +
@@ -60,4 +60,4 @@ QString ofreceImportarAccess(const QString& ruta) {
     return importa(ruta, destino, false);
 }
 
-}  // namespace vexilo::importacion
+}  // namespace vexilo::gui

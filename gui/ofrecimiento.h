@@ -8,7 +8,7 @@
 
 #include "import/accessimport.h"
 
-namespace vexilo::importacion {
+namespace vexilo::gui {
 
 // Called with the database the user has just chosen. Returns the database the job must use:
 // - not an Access file: `ruta` unchanged, nothing asked;
@@ -19,4 +19,4 @@ namespace vexilo::importacion {
 //   starts on a database the engine cannot open.
 QString ofreceImportarAccess(const QString& ruta);
 
-}  // namespace vexilo::importacion
+}  // namespace vexilo::gui

@@ -7,7 +7,7 @@
 
 #include "gui/pathelision.h"
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 namespace {
 
@@ -77,4 +77,4 @@ void PathField::paintEvent(QPaintEvent* event) {
                           shown, QPalette::Text);
 }
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QStringList>
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 // A label whose lines are paths. A lone carriage return breaks the line, as the program writes it; when
 // the box is too low for every line they are drawn on one, joined by a blank.
@@ -42,4 +42,4 @@ class PathField : public QLineEdit {
     QRect textRect() const;
 };
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

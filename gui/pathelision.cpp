@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <algorithm>
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 QString elidePath(const QString& path, const QFontMetrics& metrics, int width) {
     if (metrics.horizontalAdvance(path) <= width) {
@@ -27,4 +27,4 @@ QString elidePath(const QString& path, const QFontMetrics& metrics, int width) {
     return metrics.elidedText(path, Qt::ElideMiddle, width);
 }
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -5,7 +5,7 @@
 
 class QFontMetrics;
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 // The path as it fits `width` pixels in `metrics`: unchanged when it fits; otherwise the folder is cut
 // in its middle with "…" and the file name (after the last '/' or '\') is kept whole; a file name that
@@ -13,4 +13,4 @@ namespace vexilo::app::gui {
 // when not even "…" fits.
 QString elidePath(const QString& path, const QFontMetrics& metrics, int width);
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 QString qtFilter(const QString& filter, int filterIndex, QString* selected) {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -73,4 +73,4 @@ void WindowServices::terminar(int code) {
     std::_Exit(code);
 }
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

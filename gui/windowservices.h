@@ -4,7 +4,7 @@
 
 #include "platform/services.h"
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 
 class WindowServices : public platform::Services {
   public:
@@ -25,4 +25,4 @@ class WindowServices : public platform::Services {
 // "Description|patterns|Description|patterns" as Qt's file dialog wants it ("Description (patterns);;...").
 QString qtFilter(const QString& filter, int filterIndex, QString* selected);
 
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

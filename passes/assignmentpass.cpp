@@ -11,7 +11,7 @@
 #include "passes/passend.h"
 #include "schema/runlog.h"
 
-namespace vexilo::drawing {
+namespace vexilo::passes {
 
 namespace {
 
@@ -30,8 +30,8 @@ Decision decide(bool alreadyLinked, bool hasLinkForTable, bool keepGraphicAssign
 // One more link (entity number, record, six spaces) after the element's own. The count field is 8 bits
 // and a link's entity number 16 bits: an element that cannot take the link keeps its links as they are
 // and is counted in the run report.
-void appendLink(app::RunState& f, Elemento& e, std::int32_t registro) {
-    if (e.enlaces.size() >= static_cast<std::size_t>(layout::kMaxLinks)) {
+void appendLink(core::RunState& f, drawing::Elemento& e, std::int32_t registro) {
+    if (e.enlaces.size() >= static_cast<std::size_t>(drawing::layout::kMaxLinks)) {
         ++f.report.fullLinks;
         return;
     }
@@ -40,7 +40,7 @@ void appendLink(app::RunState& f, Elemento& e, std::int32_t registro) {
         ++f.report.entitynumOutOfRange;
         return;
     }
-    EnlaceAtributo link;
+    drawing::EnlaceAtributo link;
     link.entitynum = static_cast<std::int16_t>(f.EntitynumActual);
     link.mslink = registro;
     link.reservado.fill(' ');
@@ -50,14 +50,14 @@ void appendLink(app::RunState& f, Elemento& e, std::int32_t registro) {
 
 // Ties a text element whose table has an entity number to the record that holds its text, and makes
 // its links and that record agree.
-void assign(app::RunState& f, Elemento& e, QString& codigo, QString& texto) {
+void assign(core::RunState& f, drawing::Elemento& e, QString& codigo, QString& texto) {
     ++f.TextosProcesados;
     std::int32_t registro = 0;
     catalog::busca_en_su_tabla(f, codigo, f.NombreTablaActual, texto, registro);
 
     f.RegistroGrafico = 0;
     bool hasLinkForTable = false;
-    for (const EnlaceAtributo& link : e.enlaces) {
+    for (const drawing::EnlaceAtributo& link : e.enlaces) {
         if (link.entitynum == f.EntitynumActual) {
             hasLinkForTable = true;
             f.RegistroGrafico = link.mslink;  // the last such link wins
@@ -68,9 +68,10 @@ void assign(app::RunState& f, Elemento& e, QString& codigo, QString& texto) {
     }
     schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBin, texto, f.RegistroGrafico);
 
-    const bool alreadyLinked = std::any_of(e.enlaces.begin(), e.enlaces.end(), [&](const EnlaceAtributo& l) {
-        return l.entitynum == f.EntitynumActual && l.mslink == registro;
-    });
+    const bool alreadyLinked =
+        std::any_of(e.enlaces.begin(), e.enlaces.end(), [&](const drawing::EnlaceAtributo& l) {
+            return l.entitynum == f.EntitynumActual && l.mslink == registro;
+        });
     const Decision decision = decide(alreadyLinked, hasLinkForTable, f.MantenerAsignaciones);
     f.CorregirEnlace = decision == Decision::Relink;
     f.CorregirRegistro = decision == Decision::Renumber;
@@ -81,7 +82,7 @@ void assign(app::RunState& f, Elemento& e, QString& codigo, QString& texto) {
             appendLink(f, e, registro);
             break;
         case Decision::Relink:
-            for (EnlaceAtributo& link : e.enlaces) {
+            for (drawing::EnlaceAtributo& link : e.enlaces) {
                 if (link.entitynum == f.EntitynumActual) {
                     link.mslink = registro;
                 }
@@ -95,7 +96,7 @@ void assign(app::RunState& f, Elemento& e, QString& codigo, QString& texto) {
 }
 
 // The pass's treatment of one carried text element; the walk writes it afterwards.
-void treatText(app::RunState& f, Elemento& e) {
+void treatText(core::RunState& f, drawing::Elemento& e) {
     // The code travels as one text between the lookups: every lookup cleans it (limpia_texto) and the
     // field only ever holds what fits in 7 characters, so storing it back after each call would change
     // nothing that the next call sees.
@@ -106,22 +107,22 @@ void treatText(app::RunState& f, Elemento& e) {
     if (!f.NombreTablaActual.isEmpty()) {
         catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
     }
-    QString texto = chunksText(e);
-    limpia_texto(texto);
-    quitablancos(texto);
+    QString texto = drawing::chunksText(e);
+    core::limpia_texto(texto);
+    core::quitablancos(texto);
     f.CorregirEnlace = false;
     f.CorregirRegistro = false;
     if (f.EntitynumActual > 0) {
         assign(f, e, codigo, texto);
     }
-    completa_codigo(codigo);
-    storeCode(e.cabecera, codigo);
+    core::completa_codigo(codigo);
+    drawing::storeCode(e.cabecera, codigo);
 }
 
 }  // namespace
 
-void LeoBinEntrada(app::RunState& f, BinReader& file1, BinWriter& file3) {
-    runPass(f, file1, file3, [&f](Elemento& e) { treatText(f, e); });
+void LeoBinEntrada(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& file3) {
+    runPass(f, file1, file3, [&f](drawing::Elemento& e) { treatText(f, e); });
 }
 
-}  // namespace vexilo::drawing
+}  // namespace vexilo::passes

@@ -2,16 +2,17 @@
 
 #include "core/progress.h"
 
-namespace vexilo::drawing {
+namespace vexilo::passes {
 
-void runPass(app::RunState& f, BinReader& file1, BinWriter& file3, const TextHandler& onText) {
+void runPass(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& file3,
+             const drawing::TextHandler& onText) {
     f.TextosProcesados = 0;
-    recorre(file1, file3, onText,
-            [&f](std::int64_t lo, std::int64_t pos) { app::reportProgress(f, lo, pos); });
+    drawing::recorre(file1, file3, onText,
+                     [&f](std::int64_t lo, std::int64_t pos) { core::reportProgress(f, lo, pos); });
     endPass(f, file1, file3);
 }
 
-void endPass(app::RunState& f, BinReader& file1, BinWriter& file3) {
+void endPass(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& file3) {
     file1.close();
     file3.sync();
     f.r.reset();
@@ -19,8 +20,8 @@ void endPass(app::RunState& f, BinReader& file1, BinWriter& file3) {
         f.Bd->Close();
         f.Bd.reset();
     }
-    f.display->setText(app::Control::Label2, QStringLiteral("Textos Procesados : "));
-    f.display->setText(app::Control::Text1, QString::number(f.TextosProcesados));
+    f.display->setText(core::Control::Label2, QStringLiteral("Textos Procesados : "));
+    f.display->setText(core::Control::Text1, QString::number(f.TextosProcesados));
 }
 
-}  // namespace vexilo::drawing
+}  // namespace vexilo::passes

@@ -10,7 +10,7 @@
 #include "drawing/elementtext.h"
 #include "passes/passend.h"
 
-namespace vexilo::drawing {
+namespace vexilo::passes {
 
 namespace {
 
@@ -32,20 +32,20 @@ bool equalIgnoringCase(const QString& a, const QString& b) {
     return true;
 }
 
-QString invalidAtrMessage(const EnlaceAtributo& enlace) {
+QString invalidAtrMessage(const drawing::EnlaceAtributo& enlace) {
     return QStringLiteral("Hay un texto con ATR no válido :") + QChar(13) +
            QString::number(enlace.entitynum) + QStringLiteral("  ") + QString::number(enlace.mslink);
 }
 
 // Replaces the element's chunks by TextoEnBdD cut into 12-character pieces.
-void putText(app::RunState& f, Elemento& e, const QString& tabla, std::int32_t registro) {
+void putText(core::RunState& f, drawing::Elemento& e, const QString& tabla, std::int32_t registro) {
     f.numtrozos = 1;
     std::vector<QString> trozos;
     if (f.TextoEnBdD.size() <= 11) {
-        app::completa_trozo(f.TextoEnBdD);
+        core::completa_trozo(f.TextoEnBdD);
         trozos = {QString(), f.TextoEnBdD};
     } else {
-        app::parte_en_trozos(f.TextoEnBdD, trozos, f.numtrozos);
+        core::parte_en_trozos(f.TextoEnBdD, trozos, f.numtrozos);
     }
     // numRegistros is 16 bits wide: a text of more than 393,000 characters cannot be stored in an element.
     if (f.numtrozos >= std::numeric_limits<std::int16_t>::max()) {
@@ -57,7 +57,7 @@ void putText(app::RunState& f, Elemento& e, const QString& tabla, std::int32_t r
     e.trozos.clear();
     e.trozos.reserve(static_cast<std::size_t>(f.numtrozos));
     for (std::int32_t i = 1; i <= f.numtrozos; ++i) {
-        e.trozos.push_back(textChunk(trozos[static_cast<std::size_t>(i)]));
+        e.trozos.push_back(drawing::textChunk(trozos[static_cast<std::size_t>(i)]));
     }
     e.cabecera.numRegistros = static_cast<std::int16_t>(f.numtrozos + 1);
 }
@@ -65,16 +65,16 @@ void putText(app::RunState& f, Elemento& e, const QString& tabla, std::int32_t r
 // The treatment of one text element: the last qualifying link whose record holds a text decides whether
 // the text is replaced and by what. A link to a missing record, or to a record without any text,
 // contributes nothing: the decision stays as the links before it left it.
-void rewriteText(app::RunState& f, Elemento& e) {
+void rewriteText(core::RunState& f, drawing::Elemento& e) {
     bool cambiado = false;
     bool inexistente = false;
     bool sinTexto = false;
     QString tabla;
     std::int32_t registroDecisivo = 0;
-    QString texto = chunksText(e);
-    limpia_texto(texto);
-    quitablancos(texto);
-    for (const EnlaceAtributo& enlace : e.enlaces) {
+    QString texto = drawing::chunksText(e);
+    core::limpia_texto(texto);
+    core::quitablancos(texto);
+    for (const drawing::EnlaceAtributo& enlace : e.enlaces) {
         if (skippedLink(enlace.entitynum)) {
             continue;
         }
@@ -109,8 +109,8 @@ void rewriteText(app::RunState& f, Elemento& e) {
 
 }  // namespace
 
-void LeoBinCambiaTextoBin(app::RunState& f, BinReader& file1, BinWriter& file3) {
-    runPass(f, file1, file3, [&f](Elemento& e) { rewriteText(f, e); });
+void LeoBinCambiaTextoBin(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& file3) {
+    runPass(f, file1, file3, [&f](drawing::Elemento& e) { rewriteText(f, e); });
 }
 
-}  // namespace vexilo::drawing
+}  // namespace vexilo::passes

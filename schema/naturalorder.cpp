@@ -2,7 +2,7 @@
 
 namespace vexilo::schema {
 
-void aseguraOrdenNatural(app::RunState& f, const QString& NombreTabla) {
+void aseguraOrdenNatural(core::RunState& f, const QString& NombreTabla) {
     if (f.Bd->HasNaturalOrder(NombreTabla)) {
         return;
     }

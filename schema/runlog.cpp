@@ -42,13 +42,13 @@ class LogMoment {
     QTime m_hora;
 };
 
-RunLogKeys& logKeys(app::RunState& f) {
+RunLogKeys& logKeys(core::RunState& f) {
     return f.caches.get<RunLogKeys>([&f] { return std::make_shared<RunLogKeys>(*f.Bd); });
 }
 
 }  // namespace
 
-void creaTablaControlProceso(app::RunState& f) {
+void creaTablaControlProceso(core::RunState& f) {
     using platform::TableDef;
     TableDef def = platform::Database::CreateTableDef(kControlProceso);
     def.Append(TableDef::CreateField(QStringLiteral("NombreTabla"), platform::dbText, 255));
@@ -62,7 +62,7 @@ void creaTablaControlProceso(app::RunState& f) {
     f.NumeroTablas = f.Bd->TableDefsCount();
 }
 
-void AnadeAControlProceso(app::RunState& f, const QString& NombreTabla, std::int32_t registro,
+void AnadeAControlProceso(core::RunState& f, const QString& NombreTabla, std::int32_t registro,
                           const QString& fich_entrada, const QString& texto_en_mapa,
                           std::int32_t registro_grafico_igual_tabla) {
     RunLogKeys& claves = logKeys(f);

@@ -12,7 +12,7 @@ namespace vexilo::schema {
 // Creates CONTROLPROCESO with its seven fields in order (NombreTabla text 255, mslink 32-bit,
 // RegistroATR 32-bit, NombreFichero text 255, TMapa text 100, Fecha date, Hora date) and refreshes
 // NumeroTablas. An engine error propagates.
-void creaTablaControlProceso(app::RunState& f);
+void creaTablaControlProceso(core::RunState& f);
 
 // Adds a row unless one with the same table, mslink and file is there already (table and file compared
 // without regard to case, mslink numerically; a stored Null never matches). The first row keeps its
@@ -20,7 +20,7 @@ void creaTablaControlProceso(app::RunState& f);
 // 30 December 1899 (the engine stores both as 'YYYY-MM-DD HH:MM:SS' text), from the services' clock. The
 // duplicate test runs against a key set read once per job (one of the job's caches). An engine error (a value
 // too long for its field) propagates and adds no row.
-void AnadeAControlProceso(app::RunState& f, const QString& NombreTabla, std::int32_t registro,
+void AnadeAControlProceso(core::RunState& f, const QString& NombreTabla, std::int32_t registro,
                           const QString& fich_entrada, const QString& texto_en_mapa,
                           std::int32_t registro_grafico_igual_tabla);
 

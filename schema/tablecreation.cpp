@@ -2,7 +2,7 @@
 
 namespace vexilo::schema {
 
-void CreaTabla(app::RunState& f, const QString& NombreTabla) {
+void CreaTabla(core::RunState& f, const QString& NombreTabla) {
     using platform::Database;
     using platform::TableDef;
     TableDef def = Database::CreateTableDef(NombreTabla);

@@ -11,6 +11,6 @@ namespace vexilo::schema {
 // MsLink (32-bit), tcomplet (text, engine's default size), tmapa (text 100), tfeature (32-bit),
 // clasific (16-bit); no key, no index, no rows. NumeroTablas becomes the new table count. An engine
 // error (name taken or refused, read-only database) propagates and creates nothing.
-void CreaTabla(app::RunState& f, const QString& NombreTabla);
+void CreaTabla(core::RunState& f, const QString& NombreTabla);
 
 }  // namespace vexilo::schema

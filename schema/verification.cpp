@@ -13,7 +13,7 @@ namespace {
 
 // A condition the checks cannot repair: the pointer goes back to the default and the job ends with the
 // message (an empty message ends it silently, after messages already shown).
-[[noreturn]] void termina(app::RunState& f, const QString& mensaje) {
+[[noreturn]] void termina(core::RunState& f, const QString& mensaje) {
     f.display->setPointer(platform::MousePointer::Default);
     throw platform::Stop(mensaje);
 }
@@ -24,7 +24,7 @@ bool hasSpace(const QString& nombre) {
 
 }  // namespace
 
-void Chequea_tablas_principales(app::RunState& f) {
+void Chequea_tablas_principales(core::RunState& f) {
     f.NumeroTablas = f.Bd->TableDefsCount();
     catalog::buscaTabla(f, QStringLiteral("MsCatalog"));
     if (!f.TablaEncontrada) {
@@ -53,7 +53,7 @@ void Chequea_tablas_principales(app::RunState& f) {
     }
 }
 
-void chequea_resto_tablas(app::RunState& f) {
+void chequea_resto_tablas(core::RunState& f) {
     for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
         f.NombreTablaActual = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
         if (hasSpace(f.NombreTablaActual)) {
@@ -64,7 +64,7 @@ void chequea_resto_tablas(app::RunState& f) {
     }
 }
 
-void Chequea_si_existe_una_tabla_y_si_no_se_crea(app::RunState& f, const QString& NombreTabla) {
+void Chequea_si_existe_una_tabla_y_si_no_se_crea(core::RunState& f, const QString& NombreTabla) {
     const QString buscado = NombreTabla.toUpper();
     f.TablaEncontrada = false;
     // Every database table met before the match is tested for spaces, listed in the catalog or not.
@@ -85,7 +85,7 @@ void Chequea_si_existe_una_tabla_y_si_no_se_crea(app::RunState& f, const QString
     }
 }
 
-void chequea_estructura_de_tablas(app::RunState& f) {
+void chequea_estructura_de_tablas(core::RunState& f) {
     for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
         f.NombreTablaActual = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
         // The catalog's own tables and CATEGORY hold no attribute texts.
@@ -98,7 +98,7 @@ void chequea_estructura_de_tablas(app::RunState& f) {
     }
 }
 
-void chequea_si_existen_los_tres_campos_principales(app::RunState& f, const QString& NombreTabla) {
+void chequea_si_existen_los_tres_campos_principales(core::RunState& f, const QString& NombreTabla) {
     const std::vector<QString> campos = f.Bd->FieldNames(NombreTabla);
     const bool tmapa = catalog::hasField(campos, QStringLiteral("tmapa"));
     const bool tcomplet = catalog::hasField(campos, QStringLiteral("tcomplet"));

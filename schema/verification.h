@@ -9,10 +9,10 @@
 
 namespace vexilo::schema {
 
-void Chequea_tablas_principales(app::RunState& f);
-void chequea_resto_tablas(app::RunState& f);
-void chequea_estructura_de_tablas(app::RunState& f);
-void Chequea_si_existe_una_tabla_y_si_no_se_crea(app::RunState& f, const QString& NombreTabla);
-void chequea_si_existen_los_tres_campos_principales(app::RunState& f, const QString& NombreTabla);
+void Chequea_tablas_principales(core::RunState& f);
+void chequea_resto_tablas(core::RunState& f);
+void chequea_estructura_de_tablas(core::RunState& f);
+void Chequea_si_existe_una_tabla_y_si_no_se_crea(core::RunState& f, const QString& NombreTabla);
+void chequea_si_existen_los_tres_campos_principales(core::RunState& f, const QString& NombreTabla);
 
 }  // namespace vexilo::schema

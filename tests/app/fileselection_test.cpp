@@ -29,7 +29,7 @@ class FileSelectionTest : public ::testing::Test {
     TestServices services;
     platform::ScopedServices installed{services};
     RecordingDisplay display;
-    RunState f;
+    core::RunState f;
 };
 
 struct Derivation {
@@ -60,8 +60,8 @@ TEST_F(FileSelectionTest, ChoosingTheDrawingDerivesOutputAndFolder) {
         EXPECT_EQ(f.NombreBinSalida, QString::fromUtf8(c.output));
         EXPECT_EQ(baseDeSalida(f.NombreBin) + QStringLiteral("_s.bin"), f.NombreBinSalida);
         EXPECT_EQ(f.DirectorioBin, QString::fromUtf8(c.folder));
-        EXPECT_EQ(display.text(Control::Text3), f.NombreBin);
-        EXPECT_EQ(display.text(Control::Label8), f.NombreBinSalida);
+        EXPECT_EQ(display.text(core::Control::Text3), f.NombreBin);
+        EXPECT_EQ(display.text(core::Control::Label8), f.NombreBinSalida);
     }
 }
 
@@ -106,7 +106,7 @@ TEST_F(FileSelectionTest, CancelKeepsThePreviousNamesAndDeletesNothing) {
     Command3_Click(f);
     services.nextFile(QStringLiteral("/datos/particular.mdb"));
     Command2_Click(f);
-    const int text3Writes = display.textWrites[Control::Text3];
+    const int text3Writes = display.textWrites[core::Control::Text3];
 
     touch(path(QStringLiteral("mapa_s.bin")));  // an output of the same name, written since
     services.nextCancel();
@@ -121,7 +121,7 @@ TEST_F(FileSelectionTest, CancelKeepsThePreviousNamesAndDeletesNothing) {
     EXPECT_EQ(f.DirectorioBin, services.dirPath() + QLatin1Char('/'));
     EXPECT_EQ(f.NombreBdD, QStringLiteral("/datos/particular.mdb"));
     EXPECT_EQ(f.DirectorioBdD, QStringLiteral("/datos/"));
-    EXPECT_EQ(display.textWrites[Control::Text3], text3Writes);
+    EXPECT_EQ(display.textWrites[core::Control::Text3], text3Writes);
 }
 
 TEST_F(FileSelectionTest, FailedDeletionOfTheOldOutputIsAnError) {
@@ -139,24 +139,24 @@ TEST_F(FileSelectionTest, FailedDeletionOfTheOldOutputIsAnError) {
 }
 
 TEST_F(FileSelectionTest, OnlyChoosingTheDatabaseClearsTheStatusArea) {
-    display.setText(Control::Text1, QStringLiteral("812"));
-    display.setText(Control::Label5, QStringLiteral("Creado el fichero : \r/x_s.bin"));
-    display.setText(Control::Text4, QStringLiteral("3"));
-    display.setText(Control::Text5, QStringLiteral("   100 %"));
+    display.setText(core::Control::Text1, QStringLiteral("812"));
+    display.setText(core::Control::Label5, QStringLiteral("Creado el fichero : \r/x_s.bin"));
+    display.setText(core::Control::Text4, QStringLiteral("3"));
+    display.setText(core::Control::Text5, QStringLiteral("   100 %"));
     display.setFinishedVisible(true);
 
     services.nextFile(path(QStringLiteral("mapa.bin")));
     Command3_Click(f);
-    EXPECT_EQ(display.text(Control::Text1), QStringLiteral("812"));
+    EXPECT_EQ(display.text(core::Control::Text1), QStringLiteral("812"));
     EXPECT_TRUE(display.finishedVisible);
     EXPECT_TRUE(display.progress.empty());
 
     services.nextCancel();  // the status area is cleared before the dialog, so a cancel clears it too
     Command2_Click(f);
-    EXPECT_EQ(display.text(Control::Text1), QStringLiteral("0"));
-    EXPECT_EQ(display.text(Control::Label5), QString());
-    EXPECT_EQ(display.text(Control::Text4), QString());
-    EXPECT_EQ(display.text(Control::Text5), QString());
+    EXPECT_EQ(display.text(core::Control::Text1), QStringLiteral("0"));
+    EXPECT_EQ(display.text(core::Control::Label5), QString());
+    EXPECT_EQ(display.text(core::Control::Text4), QString());
+    EXPECT_EQ(display.text(core::Control::Text5), QString());
     EXPECT_FALSE(display.finishedVisible);
     EXPECT_EQ(display.progress, (std::vector<int>{0}));
 }

@@ -51,7 +51,7 @@ class RunDriverTest : public ::testing::Test {
     TestServices services;
     platform::ScopedServices installed{services};
     RecordingDisplay display;
-    RunState f;
+    core::RunState f;
 };
 
 TEST_F(RunDriverTest, MissingNameIgnoresThePressButStillNotesTheMode) {
@@ -61,7 +61,7 @@ TEST_F(RunDriverTest, MissingNameIgnoresThePressButStillNotesTheMode) {
         QString* names[] = {&f.NombreBdD, &f.NombreBin, &f.NombreBinSalida};
         names[missing]->clear();
         f.MantenerAsignaciones = false;
-        EXPECT_EQ(Command1_Click(f, Modo::Si).kind, RunOutcome::Kind::Ignored);
+        EXPECT_EQ(Command1_Click(f, Modo::Si).kind, core::RunOutcome::Kind::Ignored);
         EXPECT_TRUE(f.MantenerAsignaciones);
         EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
         EXPECT_TRUE(display.pointers.empty());
@@ -72,15 +72,15 @@ TEST_F(RunDriverTest, MissingNameIgnoresThePressButStillNotesTheMode) {
 
 TEST_F(RunDriverTest, RunWritesTheOutputAndShowsTheCompletion) {
     eligeTodo();
-    const RunOutcome outcome = Command1_Click(f, Modo::No);
-    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Finished) << outcome.description.toStdString();
+    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Finished) << outcome.description.toStdString();
 
     const auto out = testing::parseFile(path("mapa_s.bin"));
     ASSERT_EQ(out.size(), 3u);  // the element not marked as carried is dropped
     EXPECT_EQ(out[1].texto(), "CALLE MAYOR");
-    EXPECT_EQ(display.text(Control::Label5),
+    EXPECT_EQ(display.text(core::Control::Label5),
               QStringLiteral("Creado el fichero : ") + QChar(13) + path("mapa_s.bin"));
-    EXPECT_FALSE(display.text(Control::Label5).contains(QChar(10)));
+    EXPECT_FALSE(display.text(core::Control::Label5).contains(QChar(10)));
     EXPECT_TRUE(display.finishedVisible);
     EXPECT_EQ(display.pointers, (std::vector<platform::MousePointer>{platform::MousePointer::Busy,
                                                                      platform::MousePointer::Default}));
@@ -95,7 +95,7 @@ TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
     const std::pair<Modo, bool> cases[] = {
         {Modo::Si, true}, {Modo::No, false}, {Modo::ModificarTexto, false}};
     for (auto [modo, mantener] : cases) {
-        EXPECT_EQ(Command1_Click(f, modo).kind, RunOutcome::Kind::Finished);
+        EXPECT_EQ(Command1_Click(f, modo).kind, core::RunOutcome::Kind::Finished);
         EXPECT_EQ(f.MantenerAsignaciones, mantener);
     }
 }
@@ -103,7 +103,7 @@ TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
 TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
     eligeTodo();
     f.report.nonNumericCode = 4;
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_TRUE(f.report.empty());
     EXPECT_TRUE(display.messages.empty());
 }
@@ -119,7 +119,7 @@ TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion
                        testing::concat({ElementBuilder::t().texto("UNO").enlace(7, 99).seed(2),
                                         ElementBuilder::t().texto("DOS").enlace(7, 98).seed(4)}));
     eligeTodo();
-    ASSERT_EQ(Command1_Click(f, Modo::ModificarTexto).kind, RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(f, Modo::ModificarTexto).kind, core::RunOutcome::Kind::Finished);
     EXPECT_EQ(f.report.missingRecord, 2);
     ASSERT_EQ(display.messages.size(), 1u);
     EXPECT_EQ(display.messages[0].text, f.report.text());
@@ -133,18 +133,18 @@ TEST_F(RunDriverTest, OldLongerOutputLeavesNoStaleBytes) {
     Bytes longer = once;
     longer.insert(longer.end(), once.begin(), once.end());
     testing::writeFile(path("mapa_s.bin"), longer);
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
     EXPECT_LT(QFileInfo(path("mapa_s.bin")).size(), static_cast<qint64>(dibujo().size()));
 }
 
 TEST_F(RunDriverTest, SecondRunUsesTheSameNamesAndKeepsTheFinishedLabelShown) {
     eligeTodo();
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
     display.finishedVisible = true;
-    const auto label5Writes = display.textWrites[Control::Label5];
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
-    EXPECT_EQ(display.textWrites[Control::Label5], label5Writes + 1);  // written once, at the end
+    const auto label5Writes = display.textWrites[core::Control::Label5];
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
+    EXPECT_EQ(display.textWrites[core::Control::Label5], label5Writes + 1);  // written once, at the end
     EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
 }
 
@@ -167,7 +167,7 @@ TEST_F(RunDriverTest, EachJobReadsItsOwnDatabaseNotTheCachesOfTheLastOne) {
         SCOPED_TRACE(name);
         eligeTodo();
         f.NombreBdD = path(name);
-        ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+        ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
         const auto out = testing::parseFile(path("mapa_s.bin"));
         ASSERT_EQ(out.size(), 1u);
         ASSERT_EQ(out[0].enlaces.size(), 1u);
@@ -181,8 +181,8 @@ TEST_F(RunDriverTest, DamagedDrawingStopsWithTheCriticalMessageAndClosesEverythi
     cut.resize(cut.size() - 5);  // ends inside the last element
     testing::writeFile(path("mapa.bin"), cut);
     eligeTodo();
-    const RunOutcome outcome = Command1_Click(f, Modo::No);
-    EXPECT_EQ(outcome.kind, RunOutcome::Kind::Stopped);
+    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
     EXPECT_EQ(outcome.message, QStringLiteral("Fichero Corrupto"));
     EXPECT_EQ(outcome.icon, platform::Icon::Critical);
     EXPECT_FALSE(f.Bd);
@@ -219,8 +219,8 @@ TEST_F(RunDriverTest, FailureHalfwayLeavesTheDatabaseAsBeforeAndNoOutput) {
     testing::writeFile(path("mapa_s.bin"), oldOutput);
     eligeTodo();
     f.NombreBdD = path("b.sqlite");
-    const RunOutcome outcome = Command1_Click(f, Modo::No);
-    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Failed);
+    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 0);
     EXPECT_FALSE(hasPartialOutput());
@@ -238,8 +238,8 @@ TEST_F(RunDriverTest, StopKeepsTheWorkDoneBeforeItInBothFiles) {
     testing::writeFile(path("mapa.bin"), input);
     eligeTodo();
     f.NombreBdD = path("b.sqlite");
-    const RunOutcome outcome = Command1_Click(f, Modo::No);
-    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Stopped);
+    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 1);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 2);
     const auto out = testing::parseFile(path("mapa_s.bin"));
@@ -257,8 +257,8 @@ TEST_F(RunDriverTest, OutputThatIsTheInputOrTheDatabaseIsRefused) {
         ASSERT_TRUE(QFile::link(path(target), path("mapa_s.bin")));
         const Bytes before = testing::readFile(path(target));
         eligeTodo();
-        const RunOutcome outcome = Command1_Click(f, Modo::No);
-        EXPECT_EQ(outcome.kind, RunOutcome::Kind::Stopped);
+        const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+        EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
         EXPECT_TRUE(outcome.message.contains(QStringLiteral("es el mismo fichero")));
         EXPECT_EQ(testing::readFile(path(target)), before);
         EXPECT_FALSE(hasPartialOutput());
@@ -269,8 +269,8 @@ TEST_F(RunDriverTest, OutputThatIsTheInputOrTheDatabaseIsRefused) {
 TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAndLeavesNoOutput) {
     eligeTodo();
     f.NombreBdD = path("no-existe.sqlite");
-    const RunOutcome outcome = Command1_Click(f, Modo::No);
-    EXPECT_EQ(outcome.kind, RunOutcome::Kind::Failed);
+    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_NE(outcome.number, 0);
     EXPECT_FALSE(outcome.description.isEmpty());
     EXPECT_FALSE(QFile::exists(path("no-existe.sqlite")));
@@ -299,14 +299,14 @@ TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
             other->Close();  // the other job ends while this one waits
         }
     };
-    const RunOutcome outcome = Command1_Click(f, Modo::No);
-    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Finished) << outcome.description.toStdString();
+    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Finished) << outcome.description.toStdString();
     ASSERT_EQ(display.notices.size(), 2u);
     EXPECT_EQ(display.notices[0],
               QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '") + f.NombreBdD +
                   QStringLiteral("'..."));
     EXPECT_EQ(display.notices[1], QString());  // taken away once the job has the database
-    EXPECT_EQ(display.text(Control::Label5), createdMessage(f.NombreBinSalida));
+    EXPECT_EQ(display.text(core::Control::Label5), createdMessage(f.NombreBinSalida));
     // The text found the record the other job added: no new one.
     EXPECT_EQ(rowCount(f.NombreBdD, "CALLES"), 1);
 }
@@ -322,8 +322,8 @@ TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
     std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
     RunOptions options;
     options.espera = std::chrono::milliseconds(300);
-    const RunOutcome outcome = Command1_Click(f, Modo::No, options);
-    ASSERT_EQ(outcome.kind, RunOutcome::Kind::Failed);
+    const core::RunOutcome outcome = Command1_Click(f, Modo::No, options);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_EQ(outcome.number, platform::errnum::kHeldByAnother);
     EXPECT_TRUE(outcome.description.contains(f.NombreBdD)) << outcome.description.toStdString();
     EXPECT_EQ(display.notices.size(), 1u);
@@ -336,17 +336,17 @@ TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
 
 TEST_F(RunDriverTest, AJobThatFindsTheDatabaseFreeGivesNoNotice) {
     eligeTodo();
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_TRUE(display.notices.empty());
 }
 
 TEST_F(RunDriverTest, InputThatCannotBeOpenedFailsBeforeTheOutputIsCreated) {
     eligeTodo();
     f.NombreBin = path("no-existe.bin");
-    const RunOutcome outcome = Command1_Click(f, Modo::No);
-    EXPECT_EQ(outcome.kind, RunOutcome::Kind::Failed);
+    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
-    EXPECT_EQ(errorText(3024, QStringLiteral("No se encuentra")),
+    EXPECT_EQ(core::errorText(3024, QStringLiteral("No se encuentra")),
               QStringLiteral("Error 3024") + QChar(13) + QStringLiteral("No se encuentra"));
 }
 

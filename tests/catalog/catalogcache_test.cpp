@@ -22,7 +22,7 @@ CatalogTables sample() {
     return t;
 }
 
-QString feature(app::RunState& f, QString codigo) {
+QString feature(core::RunState& f, QString codigo) {
     QString nombre;
     busca_Feature(f, codigo, nombre);
     return nombre;
@@ -31,15 +31,15 @@ QString feature(app::RunState& f, QString codigo) {
 TEST(CatalogLoad, CachesTrimmedRowsInOrderAndShowsTheCounts) {
     CatalogRun run(sample());
     cargaMsCatalog(run.f);
-    EXPECT_EQ(run.display.text(app::Control::Label2), "Tablas en MsCatalog : ");
-    EXPECT_EQ(run.display.text(app::Control::Text1), "5");
+    EXPECT_EQ(run.display.text(core::Control::Label2), "Tablas en MsCatalog : ");
+    EXPECT_EQ(run.display.text(core::Control::Text1), "5");
     ASSERT_EQ(run.f.NumTablasMsCatalog, 5);
     EXPECT_EQ(run.f.TablasMsCatalog[1].tablename, "PARCELA");
     EXPECT_EQ(run.f.TablasMsCatalog[3].entitynum, 9);
 
     cargaFeature(run.f);
-    EXPECT_EQ(run.display.text(app::Control::Label2), "Elementos en Tabla Feature : ");
-    EXPECT_EQ(run.display.text(app::Control::Text1), "5");
+    EXPECT_EQ(run.display.text(core::Control::Label2), "Elementos en Tabla Feature : ");
+    EXPECT_EQ(run.display.text(core::Control::Text1), "5");
     EXPECT_EQ(run.f.ElementosFeature[2].tablename, "PARCELA");
     EXPECT_EQ(run.f.ElementosFeature[1].ftype, 4);
 }
@@ -47,7 +47,7 @@ TEST(CatalogLoad, CachesTrimmedRowsInOrderAndShowsTheCounts) {
 TEST(CatalogLoad, EmptyMsCatalogShowsZeroAndFindsNothing) {
     CatalogRun run;
     cargaMsCatalog(run.f);
-    EXPECT_EQ(run.display.text(app::Control::Text1), "0");
+    EXPECT_EQ(run.display.text(core::Control::Text1), "0");
     std::int32_t entitynum = 0;
     busca_entitynum(run.f, "", entitynum);
     QString nombre;
@@ -122,7 +122,7 @@ TEST(CatalogLookup, IndexesAgreeWithTheScansOnGeneratedCatalogs) {
     auto pick = [&gen](int n) { return static_cast<int>(gen() % static_cast<unsigned>(n)); };
     const QString names[] = {"", "A", "a", "B", " B", "C"};
     for (int round = 0; round < 50; ++round) {
-        app::RunState f;
+        core::RunState f;
         f.NumTablasMsCatalog = pick(12);
         f.TablasMsCatalog.assign(static_cast<std::size_t>(f.NumTablasMsCatalog) + 1, {});
         for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
@@ -178,7 +178,7 @@ TEST(CatalogLoad, SecondRunWithFewerFeatureRowsNeverSeesTheFirstDatabase) {
     second.feature = {{1, "OTRO"}};
     run.switchTo(second, "second.db");
     cargaFeature(run.f);
-    EXPECT_EQ(run.display.text(app::Control::Text1), "1");
+    EXPECT_EQ(run.display.text(core::Control::Text1), "1");
     EXPECT_EQ(feature(run.f, "1"), "OTRO");
     EXPECT_EQ(feature(run.f, "3"), "");
 }
@@ -218,7 +218,7 @@ TEST(CatalogLoad, RowsThatDoNotConvertStopTheJobWithNothingLoaded) {
         EXPECT_EQ(run.f.NumElementosFeature, 0);
         EXPECT_EQ(run.display.pointers.back(), platform::MousePointer::Default);
         c.msCatalog ? cargaFeature(run.f) : cargaMsCatalog(run.f);  // the other table loads fine
-        EXPECT_EQ(run.display.text(app::Control::Text1), "1");
+        EXPECT_EQ(run.display.text(core::Control::Text1), "1");
     }
 }
 

@@ -22,7 +22,7 @@ CatalogTables features() {
     return t;
 }
 
-std::vector<bool> flags(const app::RunState& f) {
+std::vector<bool> flags(const core::RunState& f) {
     std::vector<bool> out;
     for (std::int32_t i = 1; i <= f.NumElementosFeature; ++i) {
         out.push_back(f.ElementosFeature[static_cast<std::size_t>(i)].no_asignar);
@@ -30,7 +30,7 @@ std::vector<bool> flags(const app::RunState& f) {
     return out;
 }
 
-QString lookup(app::RunState& f, QString codigo) {
+QString lookup(core::RunState& f, QString codigo) {
     QString nombre;
     busca_Feature(f, codigo, nombre);
     return nombre;

@@ -83,7 +83,7 @@ class TextReaderTest : public ::testing::Test {
 
     QTemporaryDir m_dir;
     CountingDatabase* m_db = nullptr;
-    app::RunState f;
+    core::RunState f;
 };
 
 TEST_F(TextReaderTest, RecordTextIsTmapaTrimmedOrTcompletWhenTmapaIsNull) {
@@ -151,7 +151,7 @@ TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
     EXPECT_EQ(m_db->readRowsCalls, 2);
 
     // A new run reads the tables again and sees what changed in between.
-    f.caches = app::RunCaches{};
+    f.caches = core::RunCaches{};
     registro("PARCELAS", 2, "dos", kNull);
     EXPECT_EQ(lee(2, "PARCELAS", texto), TextResult::Found);
     EXPECT_EQ(texto, QStringLiteral("dos"));

@@ -55,13 +55,13 @@ TEST_P(ProcesarComoVentana, GivesTheSameOutputDatabaseAndLogAsTheWindowsRunDrive
     TestServices servicios;
     platform::ScopedServices alcance(servicios);
     RecordingDisplay pantalla;
-    app::RunState f;
+    core::RunState f;
     f.display = &pantalla;
     f.NombreBdD = ventana.database;
     f.NombreBin = ventana.drawing;
     f.NombreBinSalida = app::nombreDeSalida(ventana.drawing);
-    const app::RunOutcome r = app::Command1_Click(f, GetParam().enVentana);
-    ASSERT_EQ(r.kind, app::RunOutcome::Kind::Finished)
+    const core::RunOutcome r = app::Command1_Click(f, GetParam().enVentana);
+    ASSERT_EQ(r.kind, core::RunOutcome::Kind::Finished)
         << r.description.toStdString() << r.message.toStdString();
 
     EXPECT_EQ(readFile(app::nombreDeSalida(cli.drawing)), readFile(f.NombreBinSalida));

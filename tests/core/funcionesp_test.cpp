@@ -4,7 +4,7 @@
 
 #include <random>
 
-namespace vexilo::app {
+namespace vexilo::core {
 namespace {
 
 const QChar kNul(0);
@@ -13,7 +13,7 @@ QString nuls(int n) {
 }
 
 QString trozo(QString t) {
-    completa_trozo(t);
+    core::completa_trozo(t);
     return t;
 }
 
@@ -39,7 +39,7 @@ struct Troceado {
 Troceado parte(const QString& texto) {
     Troceado r;
     r.trozos = {QStringLiteral("stale"), QStringLiteral("stale")};  // out parameter is replaced whole
-    parte_en_trozos(texto, r.trozos, r.numtrozos);
+    core::parte_en_trozos(texto, r.trozos, r.numtrozos);
     return r;
 }
 
@@ -104,4 +104,4 @@ TEST(ParteEnTrozos, PiecesRebuildTheTextOnGeneratedTexts) {
 }
 
 }  // namespace
-}  // namespace vexilo::app
+}  // namespace vexilo::core

@@ -4,21 +4,21 @@
 
 #include <random>
 
-namespace vexilo::drawing {
+namespace vexilo::core {
 namespace {
 
 const QChar kNul(0);
 
 QString limpio(QString t) {
-    limpia_texto(t);
+    core::limpia_texto(t);
     return t;
 }
 QString sinBlancos(QString t) {
-    quitablancos(t);
+    core::quitablancos(t);
     return t;
 }
 QString codigo(QString t) {
-    completa_codigo(t);
+    core::completa_codigo(t);
     return t;
 }
 QString nuls(int n) {
@@ -100,4 +100,4 @@ TEST(Normalisation, EachFunctionIsIdempotentOnGeneratedTexts) {
 }
 
 }  // namespace
-}  // namespace vexilo::drawing
+}  // namespace vexilo::core

@@ -5,7 +5,7 @@
 #include "support/recordingdisplay.h"
 #include "support/testservices.h"
 
-namespace vexilo::app {
+namespace vexilo::core {
 namespace {
 
 using testing::RecordingDisplay;
@@ -18,19 +18,19 @@ class ProgressTest : public ::testing::Test {
     // Starts a job at the given time of day, as the run driver does.
     void startAt(double seconds) {
         services.clockSeam.seconds = seconds;
-        f.HoraInicio = secondsOfDay();
+        f.HoraInicio = core::secondsOfDay();
     }
     int displays() const { return static_cast<int>(display.progress.size()); }
 
     TestServices services;
     platform::ScopedServices installed{services};
     RecordingDisplay display;
-    RunState f;
+    core::RunState f;
 };
 
 TEST_F(ProgressTest, BarRoundsToNearestWhileText5RoundsDown) {
     startAt(36000);
-    reportProgress(f, 1000, 426);
+    core::reportProgress(f, 1000, 426);
     ASSERT_EQ(displays(), 1);
     EXPECT_EQ(display.progress.back(), 43);
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   42 %"));
@@ -38,22 +38,22 @@ TEST_F(ProgressTest, BarRoundsToNearestWhileText5RoundsDown) {
 }
 
 TEST_F(ProgressTest, TiesGoToTheEvenNeighbour) {
-    BarraDeProgreso(f, 42.5);
-    BarraDeProgreso(f, 43.5);
-    BarraDeProgreso(f, 0.5);
+    core::BarraDeProgreso(f, 42.5);
+    core::BarraDeProgreso(f, 43.5);
+    core::BarraDeProgreso(f, 0.5);
     EXPECT_EQ(display.progress, (std::vector<int>{42, 44, 0}));
 
     services.clockSeam.seconds = 36000.5;
-    EXPECT_EQ(secondsOfDay(), 36000);
+    EXPECT_EQ(core::secondsOfDay(), 36000);
     services.clockSeam.seconds = 36001.5;
-    EXPECT_EQ(secondsOfDay(), 36002);
+    EXPECT_EQ(core::secondsOfDay(), 36002);
 }
 
 TEST_F(ProgressTest, FirstJobStaysQuietUntilTheRoundedPercentageReachesOne) {
     startAt(36000);
-    reportProgress(f, 1000, 5);  // 0.5 rounds to 0, the value PorcentajeAnterior starts with
+    core::reportProgress(f, 1000, 5);  // 0.5 rounds to 0, the value PorcentajeAnterior starts with
     EXPECT_EQ(displays(), 0);
-    reportProgress(f, 1000, 6);  // 0.6 rounds to 1
+    core::reportProgress(f, 1000, 6);  // 0.6 rounds to 1
     EXPECT_EQ(displays(), 1);
 }
 
@@ -61,7 +61,7 @@ TEST_F(ProgressTest, BelowOnePercentText5KeepsItsContentWhileText4IsWritten) {
     startAt(36000);
     display.setText(Control::Text5, QStringLiteral("   77 %"));
     services.clockSeam.seconds = 36010;
-    porcentaje(f, 1000, 9);  // 0.9 %
+    core::porcentaje(f, 1000, 9);  // 0.9 %
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   77 %"));
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("1101"));  // 991 * 10 / 9 = 1101.1
 }
@@ -69,52 +69,52 @@ TEST_F(ProgressTest, BelowOnePercentText5KeepsItsContentWhileText4IsWritten) {
 TEST_F(ProgressTest, RemainingTimeIsEstimatedFromTheElapsedWholeSeconds) {
     startAt(36000);
     services.clockSeam.seconds = 36030;
-    porcentaje(f, 1000, 500);
+    core::porcentaje(f, 1000, 500);
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("30"));
 
     // Until the rounded time of day moves on, nothing has elapsed.
     services.clockSeam.seconds = 36000.4;
-    porcentaje(f, 1000, 100);
+    core::porcentaje(f, 1000, 100);
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("0"));
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   10 %"));
 
     // Remaining times of 1.5, 2.5 and 3.5 seconds round to the even neighbour.
     services.clockSeam.seconds = 36001;
-    porcentaje(f, 1000, 400);  // 600 * 1 / 400
+    core::porcentaje(f, 1000, 400);  // 600 * 1 / 400
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("2"));
     services.clockSeam.seconds = 36010;
-    porcentaje(f, 1000, 800);  // 200 * 10 / 800
+    core::porcentaje(f, 1000, 800);  // 200 * 10 / 800
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("2"));
     services.clockSeam.seconds = 36014;
-    porcentaje(f, 1000, 800);  // 200 * 14 / 800
+    core::porcentaje(f, 1000, 800);  // 200 * 14 / 800
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("4"));
 }
 
 TEST_F(ProgressTest, JobRunningPastMidnightNeverShowsNegativeTimes) {
     startAt(86390);                   // ten seconds before midnight
     services.clockSeam.seconds = 10;  // ten seconds after
-    porcentaje(f, 1000, 500);
+    core::porcentaje(f, 1000, 500);
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("20"));
 
     startAt(86399.7);  // rounds up to 86400, the first second of the next day
     services.clockSeam.seconds = 3;
-    porcentaje(f, 1000, 500);
+    core::porcentaje(f, 1000, 500);
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("3"));
 }
 
 TEST_F(ProgressTest, TheCallThatFirstReachesRoundedHundredDecidesTheLastTexts) {
     startAt(36000);
     services.clockSeam.seconds = 36050;
-    reportProgress(f, 1000, 996);  // 99.6 rounds to 100
-    reportProgress(f, 1000, 1000);
+    core::reportProgress(f, 1000, 996);  // 99.6 rounds to 100
+    core::reportProgress(f, 1000, 1000);
     EXPECT_EQ(display.progress, (std::vector<int>{100}));
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   99 %"));
 
-    RunState g;
+    core::RunState g;
     g.display = &display;
     g.HoraInicio = f.HoraInicio;
-    reportProgress(g, 1000, 990);
-    reportProgress(g, 1000, 1001);  // a single trailing byte: the position is lowered to the length
+    core::reportProgress(g, 1000, 990);
+    core::reportProgress(g, 1000, 1001);  // a single trailing byte: the position is lowered to the length
     EXPECT_EQ(display.progress.back(), 100);
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   100 %"));
     EXPECT_EQ(display.text(Control::Text4), QStringLiteral("0"));
@@ -124,9 +124,9 @@ TEST_F(ProgressTest, LargeFileIsDisplayedAboutAHundredTimes) {
     startAt(36000);
     const std::int64_t lo = 50'000'000;
     for (std::int64_t pos = 1 + 84; pos <= lo + 1; pos += 84) {
-        reportProgress(f, lo, pos);
+        core::reportProgress(f, lo, pos);
     }
-    reportProgress(f, lo, lo + 1);
+    core::reportProgress(f, lo, lo + 1);
     EXPECT_GE(displays(), 100);
     EXPECT_LE(displays(), 101);
     EXPECT_LE(display.textWrites[Control::Text4], 101);
@@ -135,22 +135,22 @@ TEST_F(ProgressTest, LargeFileIsDisplayedAboutAHundredTimes) {
 
 TEST_F(ProgressTest, PercentageSurvivesIntoTheNextJob) {
     startAt(36000);
-    reportProgress(f, 100, 100);
+    core::reportProgress(f, 100, 100);
     ASSERT_EQ(displays(), 1);
     // A later job in the same window: its first element shows at once, even below one percent.
-    reportProgress(f, 100000, 85);
+    core::reportProgress(f, 100000, 85);
     EXPECT_EQ(displays(), 2);
     EXPECT_EQ(display.progress.back(), 0);
 }
 
 TEST_F(ProgressTest, EmptyInputShowsNothingAndNeverDividesByZero) {
     startAt(36000);
-    reportProgress(f, 0, 1);
-    porcentaje(f, 0, 0);
-    porcentaje(f, 10, 0);
+    core::reportProgress(f, 0, 1);
+    core::porcentaje(f, 0, 0);
+    core::porcentaje(f, 10, 0);
     EXPECT_EQ(displays(), 0);
     EXPECT_TRUE(display.texts.empty());
 }
 
 }  // namespace
-}  // namespace vexilo::app
+}  // namespace vexilo::core

@@ -29,7 +29,7 @@ TEST(ElementText, CodeFieldTakesSevenCharacters) {
     storeCode(h, QStringLiteral("123456789"));
     EXPECT_EQ(codeText(h), QStringLiteral("1234567"));
     QString padded = QStringLiteral(" 45 ");
-    completa_codigo(padded);
+    core::completa_codigo(padded);
     storeCode(h, padded);
     EXPECT_EQ(std::string(h.codigo.begin(), h.codigo.end()), std::string("45\0\0\0\0\0", 7));
 }
@@ -40,7 +40,7 @@ TEST(ElementText, TextOfTheChunksIsJoinedAndDecodedWithItsNuls) {
     e.trozos = {textChunk(QStringLiteral("CAMINO DE LA")), textChunk(QStringLiteral(" PEÑA") + QChar(0))};
     QString t = chunksText(e);
     EXPECT_EQ(t.size(), 24);
-    limpia_texto(t);
+    core::limpia_texto(t);
     EXPECT_EQ(t, QStringLiteral("CAMINO DE LA PEÑA"));
 }
 

@@ -72,7 +72,7 @@ TEST(ExampleElement, RoundTripThroughReaderAndWriterKeepsEveryByte) {
     EXPECT_EQ(r.output, e.bytes());
     // And the fields as the passes get them.
     QString codigo = drawing::codeText(seen.cabecera);
-    drawing::limpia_texto(codigo);
+    core::limpia_texto(codigo);
     EXPECT_EQ(codigo, QStringLiteral("123"));
     EXPECT_EQ(drawing::chunksText(seen), QStringLiteral("HOLA") + QString(8, QChar(0)));
     ASSERT_EQ(seen.enlaces.size(), 1u);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 namespace {
 
 struct Growth {
@@ -59,4 +59,4 @@ TEST(FittingTest, ABoxGrowsIntoTheFreeRoomOnlyAndNeverShrinks) {
 }
 
 }  // namespace
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -24,7 +24,7 @@
 #include "support/pgcluster.h"
 #include "support/testservices.h"
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 namespace {
 
 using testing::ElementBuilder;
@@ -64,7 +64,7 @@ class Form1Bdd : public ::testing::Test {
     }
     static QString stored(const char* clave) {
         QString valor;
-        LeeConfiguracion(QString::fromUtf8(clave), valor);
+        app::LeeConfiguracion(QString::fromUtf8(clave), valor);
         return valor;
     }
     std::string messages() const {
@@ -105,8 +105,8 @@ TEST_F(Form1Bdd, ATypedUriServesWholeButIsShownAndRememberedWithoutItsPassword) 
         EXPECT_TRUE(m_services.messages.empty());
         form.close();
     }
-    EXPECT_EQ(stored(kUltimaBdDServidor), shown);
-    EXPECT_EQ(stored(kUltimoDirectorio), folder);
+    EXPECT_EQ(stored(app::kUltimaBdDServidor), shown);
+    EXPECT_EQ(stored(app::kUltimoDirectorio), folder);
     EXPECT_FALSE(settingsText().contains(kSecret));
 
     {
@@ -120,7 +120,7 @@ TEST_F(Form1Bdd, ATypedUriServesWholeButIsShownAndRememberedWithoutItsPassword) 
         EXPECT_EQ(m_services.dialogs[1].initDir, folder);
         form.close();
     }
-    EXPECT_EQ(stored(kUltimaBdDServidor), QString());
+    EXPECT_EQ(stored(app::kUltimaBdDServidor), QString());
     Form1 third;
     EXPECT_EQ(third.estado().NombreBdD, QString());
     EXPECT_EQ(box(third)->text(), QString());
@@ -302,4 +302,4 @@ TEST_F(Form1BddOnServer, AJobWaitingForTheServerDatabaseSaysSoWithoutThePassword
 }
 
 }  // namespace
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -25,7 +25,7 @@
 #include "support/elementbuilder.h"
 #include "support/testservices.h"
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 namespace {
 
 using testing::ElementBuilder;
@@ -249,7 +249,7 @@ TEST_F(Form1Dibujo, EachCaptionTheCounterCanShowFitsItsBox) {
     for (const char* caption :
          {"Tablas en MsCatalog : ", "Elementos en Tabla Feature : ", "Textos Procesados : "}) {
         SCOPED_TRACE(caption);
-        form.estado().display->setText(Control::Label2, QString::fromUtf8(caption));
+        form.estado().display->setText(core::Control::Label2, QString::fromUtf8(caption));
         expectCaptionsFit(form);
         expectNoOverlap(form);
     }
@@ -311,4 +311,4 @@ TEST_F(Form1Dibujo, TheFixedWindowOffersNoMaximizeAndStartsOnTheDatabaseButton) 
 }
 
 }  // namespace
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

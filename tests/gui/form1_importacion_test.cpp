@@ -10,7 +10,7 @@
 #include "support/catalogfixture.h"
 #include "support/testservices.h"
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 namespace {
 
 class Form1Importacion : public ::testing::Test {
@@ -62,4 +62,4 @@ TEST_F(Form1Importacion, DecliningKeepsTheEarlierChoiceAndAnotherDatabaseIsNotAs
 }
 
 }  // namespace
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -21,7 +21,7 @@
 #include "support/elementbuilder.h"
 #include "support/testservices.h"
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 namespace {
 
 using testing::ElementBuilder;
@@ -69,7 +69,7 @@ class Form1Test : public ::testing::Test {
     }
     static QString stored(const char* clave) {
         QString valor;
-        LeeConfiguracion(QString::fromUtf8(clave), valor);
+        app::LeeConfiguracion(QString::fromUtf8(clave), valor);
         return valor;
     }
     static QString folderOf(const QString& file) { return file.left(file.lastIndexOf(QLatin1Char('/')) + 1); }
@@ -250,7 +250,7 @@ TEST_F(Form1Test, FoldersRoundTripBetweenTwoWindows) {
 }
 
 TEST_F(Form1Test, DamagedDrawingEndsWithTheCriticalMessageAndSavesNoFolders) {
-    GuardaConfiguracion(QStringLiteral("UltimoDirectorioBin"), QStringLiteral("/antes/"));
+    app::GuardaConfiguracion(QStringLiteral("UltimoDirectorioBin"), QStringLiteral("/antes/"));
     testing::Bytes cut =
         testing::concat({ElementBuilder::c().registros(1), ElementBuilder::t().texto("PLAZA")});
     cut.resize(cut.size() - 3);
@@ -263,7 +263,7 @@ TEST_F(Form1Test, DamagedDrawingEndsWithTheCriticalMessageAndSavesNoFolders) {
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text, QStringLiteral("Fichero Corrupto"));
     EXPECT_EQ(services.messages[0].icon, platform::Icon::Critical);
-    EXPECT_EQ(services.exitCode, exitstatus::kEnded);
+    EXPECT_EQ(services.exitCode, core::exitstatus::kEnded);
     EXPECT_EQ(stored("UltimoDirectorioBin"), QStringLiteral("/antes/"));
 }
 
@@ -285,7 +285,7 @@ TEST_F(Form1Test, StopAfterItsOwnMessagesEndsWithoutAnEmptyBox) {
     click(form, "Command1");
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_TRUE(services.messages[0].text.startsWith(QStringLiteral("No existe el campo TMAPA")));
-    EXPECT_EQ(services.exitCode, exitstatus::kEnded);
+    EXPECT_EQ(services.exitCode, core::exitstatus::kEnded);
     EXPECT_EQ(services.pointers.back(), platform::MousePointer::Default);
 }
 
@@ -298,7 +298,7 @@ TEST_F(Form1Test, FailuresShowNumberAndDescriptionThenEnd) {
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text,
               QStringLiteral("Error 70") + QChar(13) + QStringLiteral("Permiso denegado"));
-    EXPECT_EQ(services.exitCode, exitstatus::kEnded);
+    EXPECT_EQ(services.exitCode, core::exitstatus::kEnded);
 
     services.exitCode.reset();
     services.nextFile(path("no-existe.sqlite"));
@@ -306,9 +306,9 @@ TEST_F(Form1Test, FailuresShowNumberAndDescriptionThenEnd) {
     click(form, "Command1");
     ASSERT_EQ(services.messages.size(), 2u);
     EXPECT_TRUE(services.messages[1].text.startsWith(QStringLiteral("Error ")));
-    EXPECT_EQ(services.exitCode, exitstatus::kEnded);
+    EXPECT_EQ(services.exitCode, core::exitstatus::kEnded);
     EXPECT_FALSE(QFile::exists(path("no-existe.sqlite")));
 }
 
 }  // namespace
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

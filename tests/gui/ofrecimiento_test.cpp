@@ -9,7 +9,7 @@
 
 #include "support/testservices.h"
 
-namespace vexilo::importacion {
+namespace vexilo::gui {
 namespace {
 
 class Ofrecimiento : public ::testing::Test {
@@ -89,4 +89,4 @@ TEST_F(Ofrecimiento, AFailedImportIsShownAndLeavesNoDatabaseToUse) {
 }
 
 }  // namespace
-}  // namespace vexilo::importacion
+}  // namespace vexilo::gui

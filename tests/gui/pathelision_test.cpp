@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 namespace {
 
 struct Elision {
@@ -57,4 +57,4 @@ TEST(PathElisionTest, WhatFitsIsLeftAloneAndANameTooLongIsCutInItsMiddle) {
 }
 
 }  // namespace
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vexilo::app::gui {
+namespace vexilo::gui {
 namespace {
 
 TEST(WindowServicesTest, DialogFiltersBecomeQtFiltersWithTheChosenOneSelected) {
@@ -24,4 +24,4 @@ TEST(WindowServicesTest, DialogFiltersBecomeQtFiltersWithTheChosenOneSelected) {
 }
 
 }  // namespace
-}  // namespace vexilo::app::gui
+}  // namespace vexilo::gui

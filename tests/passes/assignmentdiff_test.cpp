@@ -19,7 +19,7 @@
 #include "tests/support/catalogfixture.h"
 #include "tests/support/elementbuilder.h"
 
-namespace vexilo::drawing {
+namespace vexilo::passes {
 namespace {
 
 using platform::dbOpenDynaset;
@@ -43,10 +43,10 @@ QString trimSpaces(const QString& s) {
     return out;
 }
 
-void refBusca(app::RunState& f, QString& codigoKora, const QString& tabla, QString& texto,
+void refBusca(core::RunState& f, QString& codigoKora, const QString& tabla, QString& texto,
               std::int32_t& registro) {
-    limpia_texto(codigoKora);
-    limpia_texto(texto);
+    core::limpia_texto(codigoKora);
+    core::limpia_texto(texto);
     auto rs = f.Bd->OpenRecordset(Query::all(tabla), dbOpenDynaset);
     registro = 0;
     if (rs->RecordCount() > 0) {
@@ -73,9 +73,9 @@ void refBusca(app::RunState& f, QString& codigoKora, const QString& tabla, QStri
     rs->Close();
 }
 
-void refAnade(app::RunState& f, QString& codigo, const QString& tabla, const QString& texto,
+void refAnade(core::RunState& f, QString& codigo, const QString& tabla, const QString& texto,
               std::int32_t& registro) {
-    limpia_texto(codigo);
+    core::limpia_texto(codigo);
     auto rs = f.Bd->OpenRecordset(Query::mslinkBelow(tabla, catalog::kNumberingLimit), dbOpenSnapshot);
     std::int32_t n = 0;
     if (f.MantenerAsignaciones && f.RegistroGrafico != 0) {
@@ -100,7 +100,7 @@ void refAnade(app::RunState& f, QString& codigo, const QString& tabla, const QSt
     registro = n;
 }
 
-void refModifica(app::RunState& f, const QString& tabla, std::int32_t& registro, std::int32_t nuevo) {
+void refModifica(core::RunState& f, const QString& tabla, std::int32_t& registro, std::int32_t nuevo) {
     auto rs = f.Bd->OpenRecordset(Query::mslinkEquals(tabla, registro), dbOpenDynaset);
     if (rs->RecordCount() == 0) {
         throw platform::Stop("sin registro");
@@ -116,19 +116,19 @@ void refModifica(app::RunState& f, const QString& tabla, std::int32_t& registro,
 // ---- The reference pass over the decoded elements ----
 
 QString decode(const std::string& raw) {
-    return codepage::decode(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
+    return drawing::codepage::decode(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
 }
 
 // Stores the code copy back into the 7-character field and takes a fresh copy of it, as the pass does
 // after every call that receives the code.
 void storeBack(ParsedElement& e, QString& codigo) {
-    QByteArray bytes = codepage::encode(codigo).left(7);
+    QByteArray bytes = drawing::codepage::encode(codigo).left(7);
     bytes.append(QByteArray(7 - bytes.size(), ' '));
     e.codigo = bytes.toStdString();
     codigo = decode(e.codigo);
 }
 
-void refText(app::RunState& f, ParsedElement& e) {
+void refText(core::RunState& f, ParsedElement& e) {
     QString codigo = decode(e.codigo);
     f.NombreTablaActual = "";
     catalog::busca_Feature(f, codigo, f.NombreTablaActual);
@@ -138,8 +138,8 @@ void refText(app::RunState& f, ParsedElement& e) {
         catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
     }
     QString texto = decode(e.trozosCrudos());
-    limpia_texto(texto);
-    quitablancos(texto);
+    core::limpia_texto(texto);
+    core::quitablancos(texto);
     if (f.EntitynumActual > 0) {
         ++f.TextosProcesados;
         std::int32_t registro = 0;
@@ -183,7 +183,7 @@ void refText(app::RunState& f, ParsedElement& e) {
         }
         schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBinSalida, texto, registro);
     }
-    completa_codigo(codigo);
+    core::completa_codigo(codigo);
     storeBack(e, codigo);
 }
 
@@ -215,7 +215,7 @@ void serialize(const ParsedElement& e, Bytes& out) {
 }
 
 // Runs the reference pass; the output holds every element written before a stop.
-void refPass(app::RunState& f, const Bytes& input, Bytes& output) {
+void refPass(core::RunState& f, const Bytes& input, Bytes& output) {
     f.TextosProcesados = 0;
     for (ParsedElement e : testing::parseElements(input)) {
         if (e.tipo[1] != '=') {
@@ -310,7 +310,7 @@ struct Side {
 };
 
 // The log with the two drawing paths (each side has its own folder) named by their role.
-std::vector<testing::LogRow> logOf(platform::Database& db, const app::RunState& f) {
+std::vector<testing::LogRow> logOf(platform::Database& db, const core::RunState& f) {
     std::vector<testing::LogRow> rows = testing::readLog(db);
     for (auto& r : rows) {
         r.fichero = r.fichero == f.NombreBin         ? "entrada"
@@ -357,8 +357,8 @@ Outcome runIndexed(const Sample& s, testing::Engine engine) {
     Side indexed(s, engine);
     testing::writeFile(indexed.run.f.NombreBin, input);
     {
-        BinReader file1(indexed.run.f.NombreBin);
-        BinWriter file3(indexed.run.f.NombreBinSalida);
+        drawing::BinReader file1(indexed.run.f.NombreBin);
+        drawing::BinWriter file3(indexed.run.f.NombreBinSalida);
         try {
             LeoBinEntrada(indexed.run.f, file1, file3);
         } catch (const platform::Stop&) {
@@ -410,4 +410,4 @@ TEST(AssignmentOnBothEngines, TheServerLeavesWhatTheEmbeddedEngineLeaves) {
 }
 
 }  // namespace
-}  // namespace vexilo::drawing
+}  // namespace vexilo::passes

@@ -11,7 +11,7 @@
 #include "tests/support/catalogfixture.h"
 #include "tests/support/elementbuilder.h"
 
-namespace vexilo::drawing {
+namespace vexilo::passes {
 namespace {
 
 using testing::Bytes;
@@ -69,8 +69,8 @@ class AssignmentPass : public ::testing::Test {
         input = testing::concat(elements);
         testing::writeFile(run.f.NombreBin, input);
         run.f.MantenerAsignaciones = mantener;
-        BinReader file1(run.f.NombreBin);
-        BinWriter file3(run.f.NombreBinSalida);
+        drawing::BinReader file1(run.f.NombreBin);
+        drawing::BinWriter file3(run.f.NombreBinSalida);
         try {
             LeoBinEntrada(run.f, file1, file3);
         } catch (...) {
@@ -195,8 +195,8 @@ TEST_F(AssignmentPass, TextWithoutTableMakesNoDatabaseCallAndOnlyPadsTheCode) {
         EXPECT_EQ(out[i].cuerpo, in[i].cuerpo);
     }
     EXPECT_EQ(run.f.TextosProcesados, 1);  // texts with a table, changed or not
-    EXPECT_EQ(run.display.text(app::Control::Label2), "Textos Procesados : ");
-    EXPECT_EQ(run.display.text(app::Control::Text1), "1");
+    EXPECT_EQ(run.display.text(core::Control::Label2), "Textos Procesados : ");
+    EXPECT_EQ(run.display.text(core::Control::Text1), "1");
     EXPECT_EQ(log().size(), 2u);  // the third element only
     EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{3, "Hola", N, 123}}));
 }
@@ -254,4 +254,4 @@ TEST_F(AssignmentPass, TooLongATextEndsTheRunNamingTableAndText) {
 }
 
 }  // namespace
-}  // namespace vexilo::drawing
+}  // namespace vexilo::passes

@@ -13,7 +13,7 @@
 #include "tests/support/elementbuilder.h"
 #include "tests/support/recordingdisplay.h"
 
-namespace vexilo::drawing {
+namespace vexilo::passes {
 namespace {
 
 using testing::Bytes;
@@ -72,8 +72,8 @@ class RewritePassTest : public ::testing::Test {
         abreBd();
         m_entrada = testing::concat(elementos);
         testing::writeFile(m_dir.filePath("in.bin"), m_entrada);
-        BinReader file1(m_dir.filePath("in.bin"));
-        BinWriter file3(m_dir.filePath("in_s.bin"));
+        drawing::BinReader file1(m_dir.filePath("in.bin"));
+        drawing::BinWriter file3(m_dir.filePath("in_s.bin"));
         try {
             LeoBinCambiaTextoBin(f, file1, file3);
         } catch (const platform::Stop& stop) {
@@ -92,7 +92,7 @@ class RewritePassTest : public ::testing::Test {
     QTemporaryDir m_dir;
     QString m_bdPath;
     testing::RecordingDisplay m_display;
-    app::RunState f;
+    core::RunState f;
     Bytes m_entrada;
     Bytes m_salida;
     std::optional<QString> m_stop;
@@ -139,8 +139,8 @@ TEST_F(RewritePassTest, ReplacedTextIsCutIntoChunksAsTheSystemWritesThem) {
         EXPECT_EQ(salida[i].enlaces[0].reservado, leida[i].enlaces[0].reservado);
     }
     EXPECT_EQ(f.TextosProcesados, 4);
-    EXPECT_EQ(m_display.text(app::Control::Label2), QStringLiteral("Textos Procesados : "));
-    EXPECT_EQ(m_display.text(app::Control::Text1), QStringLiteral("4"));
+    EXPECT_EQ(m_display.text(core::Control::Label2), QStringLiteral("Textos Procesados : "));
+    EXPECT_EQ(m_display.text(core::Control::Text1), QStringLiteral("4"));
     EXPECT_FALSE(f.Bd);  // the pass closes the database
 }
 
@@ -296,4 +296,4 @@ TEST_F(RewritePassTest, DatabaseFileIsUnchangedByThePass) {
 }
 
 }  // namespace
-}  // namespace vexilo::drawing
+}  // namespace vexilo::passes

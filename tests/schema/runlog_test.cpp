@@ -48,7 +48,7 @@ TEST_F(RunLog, SameTableRecordAndFileIsLoggedOnceWithTheFirstTextAndMoment) {
     services.clockSeam.dateTime = services.clockSeam.dateTime.addSecs(3600);
     AnadeAControlProceso(run.f, "calle", 12, "c:/MAPAS/A.BIN", "Menor", 5);  // case does not matter
     AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a_s.bin", "Mayor", 12);
-    run.f.caches = app::RunCaches{};  // a later job reads the log back from the table
+    run.f.caches = core::RunCaches{};  // a later job reads the log back from the table
     AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a.bin", "Otro", 7);
 
     const auto logged = rows(run);
@@ -149,7 +149,7 @@ TEST_F(RunLog, EveryKeyIsFoundAcrossGrowthPairsAndARereading) {
     EXPECT_EQ(logged, distinct.size());
     logAll(3000);
     EXPECT_EQ(rows(run).size(), logged);
-    run.f.caches = app::RunCaches{};
+    run.f.caches = core::RunCaches{};
     logAll(3000);
     EXPECT_EQ(rows(run).size(), logged);
     AnadeAControlProceso(run.f, "PORTAL", 5000, "b.bin", "t", 0);

@@ -181,7 +181,7 @@ TEST(NaturalOrder, TablesOfAnotherProgramOnAServerGetTheirOrderColumnOnceWithANo
     server.insertRows("parcela", {{3, "c", "c", 30, 0}, {1, "a", "a", 10, 0}});
 
     testing::RecordingDisplay display;
-    app::RunState f;
+    core::RunState f;
     f.display = &display;
     f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
     schema::Chequea_tablas_principales(f);

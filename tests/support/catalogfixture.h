@@ -157,7 +157,7 @@ class CatalogRun {
     // every job, starts with caches of its own).
     void switchTo(const CatalogTables& tables, const QString& fileName) {
         close();
-        f.caches = app::RunCaches{};
+        f.caches = core::RunCaches{};
         path = dir.filePath(fileName);
         f.Bd = platform::CreateDatabase(path);
         writeCatalogTables(*f.Bd, tables);
@@ -180,7 +180,7 @@ class CatalogRun {
     QTemporaryDir dir;
     QString path;
     RecordingDisplay display;
-    app::RunState f;
+    core::RunState f;
 };
 
 }  // namespace vexilo::testing

@@ -10,14 +10,14 @@
 
 namespace vexilo::testing {
 
-class RecordingDisplay : public app::Display {
+class RecordingDisplay : public core::Display {
   public:
     struct Message {
         QString text;
         platform::Icon icon;
     };
 
-    void setText(app::Control control, const QString& text) override {
+    void setText(core::Control control, const QString& text) override {
         texts[control] = text;
         ++textWrites[control];
     }
@@ -27,19 +27,19 @@ class RecordingDisplay : public app::Display {
     void message(const QString& text, platform::Icon icon) override { messages.push_back({text, icon}); }
     void notice(const QString& text) override {
         notices.push_back(text);
-        app::Display::notice(text);
+        core::Display::notice(text);
         if (onNotice) {
             onNotice(text);
         }
     }
 
-    QString text(app::Control c) const {
+    QString text(core::Control c) const {
         auto it = texts.find(c);
         return it == texts.end() ? QString() : it->second;
     }
 
-    std::map<app::Control, QString> texts;
-    std::map<app::Control, int> textWrites;
+    std::map<core::Control, QString> texts;
+    std::map<core::Control, int> textWrites;
     std::vector<int> progress;
     std::vector<platform::MousePointer> pointers;
     std::vector<Message> messages;

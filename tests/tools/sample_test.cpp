@@ -204,13 +204,13 @@ TEST(MuestraOpciones, TablesScaleWithTheTextsSoThatTheJobCanRunOnAnySize) {
     testing::TestServices services;
     platform::ScopedServices scoped(services);
     testing::RecordingDisplay display;
-    app::RunState f;
+    core::RunState f;
     f.display = &display;
     f.NombreBdD = r.database;
     f.NombreBin = r.drawing;
     f.NombreBinSalida = app::nombreDeSalida(r.drawing);
-    const app::RunOutcome fin = app::Command1_Click(f, app::Modo::No);
-    EXPECT_EQ(fin.kind, app::RunOutcome::Kind::Finished) << fin.message.toStdString();
+    const core::RunOutcome fin = app::Command1_Click(f, app::Modo::No);
+    EXPECT_EQ(fin.kind, core::RunOutcome::Kind::Finished) << fin.message.toStdString();
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 .PHONY: deps configure build test demo demo-pg bench bench-pg screenshots asan fuzz format clean
 
 deps:
-	bash scripts/instala-dependencias.sh
+	bash scripts/install-dependencies.sh
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_WERROR=ON > /dev/null
@@ -50,8 +50,8 @@ bench-pg: build
 # The window rendered at rest, halfway through a job and at its end, at the default scale and at 150 %:
 # $(BUILD)/screenshots/{reposo,durante,final}.png and $(BUILD)/screenshots/150/. No display needed.
 screenshots: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen tests/test_gui --gtest_filter='Form1Dibujo.*' --gtest_brief=1
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 tests/test_gui --gtest_filter='Form1Dibujo.*' --gtest_brief=1
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
 	@ls $(BUILD)/screenshots/*.png $(BUILD)/screenshots/150/*.png
 
 asan: deps
@@ -61,22 +61,22 @@ asan: deps
 
 # Coverage-guided fuzzing (libFuzzer, clang, AddressSanitizer and UndefinedBehaviorSanitizer) of the
 # drawing walk and of the Access importer's reading, each for FUZZ_SECONDS, from the seeds that
-# vexilo-fuzz-semillas makes. The corpus grows in build-fuzz/corpus/ from one run to the next; a
-# finding stops the run with a non-zero status and leaves its input in build-fuzz/hallazgos/.
+# vexilo-fuzz-seeds makes. The corpus grows in build-fuzz/corpus/ from one run to the next; a
+# finding stops the run with a non-zero status and leaves its input in build-fuzz/findings/.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = recorrido importacion
+FUZZ_TARGETS = walk import
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DVEXILO_SANITIZE=ON -DVEXILO_FUZZ=ON > /dev/null
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vexilo-fuzz-semillas $(addprefix fuzz-,$(FUZZ_TARGETS))
-	rm -rf $(FUZZ_BUILD)/semillas
-	$(FUZZ_BUILD)/fuzz/vexilo-fuzz-semillas $(FUZZ_BUILD)/semillas tests/data/nwind.mdb
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vexilo-fuzz-seeds $(addprefix fuzz-,$(FUZZ_TARGETS))
+	rm -rf $(FUZZ_BUILD)/seeds
+	$(FUZZ_BUILD)/fuzz/vexilo-fuzz-seeds $(FUZZ_BUILD)/seeds tests/data/nwind.mdb
 	set -e; for t in $(FUZZ_TARGETS); do \
-	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/hallazgos/$$t; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/findings/$$t; \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 $(FUZZ_BUILD)/fuzz/fuzz-$$t \
 	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
-	    -artifact_prefix=$(FUZZ_BUILD)/hallazgos/$$t/ $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/semillas/$$t; \
+	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$t/ $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t; \
 	done
 
 format:

@@ -17,20 +17,20 @@ namespace {
 
 // The first filter, the one selected, shows every database the job can open, so that a folder of
 // SQLite databases never looks empty; each kind on its own follows.
-const QString kFiltroBdD = QStringLiteral(
+const QString kDatabaseFilter = QStringLiteral(
     "BdD Access o SQLite (*.mdb *.sqlite *.db)|*.mdb;*.sqlite;*.db|"
     "BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db");
-const QString kTituloBdD = QStringLiteral("Seleccinar BdD Access a tratar");
-const QString kFiltroBin = QStringLiteral("Bin Kora (*.bin)|*.bin");
-const QString kTituloBin = QStringLiteral("Seleccinar Fichero Bin (Kora) a tratar");
+const QString kDatabaseTitle = QStringLiteral("Seleccinar BdD Access a tratar");
+const QString kDrawingFilter = QStringLiteral("Bin Kora (*.bin)|*.bin");
+const QString kDrawingTitle = QStringLiteral("Seleccinar Fichero Bin (Kora) a tratar");
 
-platform::OpenFileResult eligeFichero(const char* clave, const QString& filtro, const QString& titulo) {
-    QString carpeta;
-    LeeConfiguracion(QLatin1String(clave), carpeta);
-    return platform::services().showOpen({carpeta, filtro, 1, titulo});
+platform::OpenFileResult chooseFile(const char* clave, const QString& filter, const QString& title) {
+    QString folder;
+    LeeConfiguracion(QLatin1String(clave), folder);
+    return platform::services().showOpen({folder, filter, 1, title});
 }
 
-void limpiaZonaDeEstado(core::RunState& f) {
+void clearStatusArea(core::RunState& f) {
     f.display->setText(core::Control::Text1, QStringLiteral("0"));
     f.display->setText(core::Control::Label5, QString());
     f.display->setFinishedVisible(false);
@@ -41,122 +41,121 @@ void limpiaZonaDeEstado(core::RunState& f) {
 
 }  // namespace
 
-QString carpetaDe(const QString& nombreCompleto, const QString& nombreSimple) {
-    const qsizetype pos =
-        nombreSimple.isEmpty() ? -1 : nombreCompleto.indexOf(nombreSimple, 0, Qt::CaseSensitive);
-    return pos < 0 ? QString() : nombreCompleto.left(pos);
+QString folderOf(const QString& fullName, const QString& bareName) {
+    const qsizetype pos = bareName.isEmpty() ? -1 : fullName.indexOf(bareName, 0, Qt::CaseSensitive);
+    return pos < 0 ? QString() : fullName.left(pos);
 }
 
-QString baseDeSalida(const QString& nombreBin) {
+QString outputBase(const QString& drawingName) {
     // Only a real extension is cut: a dot and three characters, none of them a folder separator.
     // Any other name keeps every character, so "sub/ab" never becomes "su" in the parent folder.
-    const qsizetype n = nombreBin.size();
-    const bool extension = n >= 4 && nombreBin.at(n - 4) == QLatin1Char('.') &&
-                           !nombreBin.right(3).contains(QLatin1Char('/')) &&
-                           !nombreBin.right(3).contains(QLatin1Char('\\'));
-    return extension ? nombreBin.left(n - 4) : nombreBin;
+    const qsizetype n = drawingName.size();
+    const bool extension = n >= 4 && drawingName.at(n - 4) == QLatin1Char('.') &&
+                           !drawingName.right(3).contains(QLatin1Char('/')) &&
+                           !drawingName.right(3).contains(QLatin1Char('\\'));
+    return extension ? drawingName.left(n - 4) : drawingName;
 }
 
-void rechazaSalidaSobreEntradas(const QString& salida, const QString& bin, const QString& bdd) {
-    const QString destino =
-        platform::isServerDatabase(salida) ? QString() : QFileInfo(salida).canonicalFilePath();
-    if (destino.isEmpty()) {
+void refuseOutputOverInputs(const QString& output, const QString& bin, const QString& dbPath) {
+    const QString destination =
+        platform::isServerDatabase(output) ? QString() : QFileInfo(output).canonicalFilePath();
+    if (destination.isEmpty()) {
         return;  // nothing there yet: it cannot be the input or the database
     }
-    for (const QString& entrada : {bin, bdd}) {
-        if (!entrada.isEmpty() && !platform::isServerDatabase(entrada) &&
-            QFileInfo(entrada).canonicalFilePath() == destino) {
+    for (const QString& input : {bin, dbPath}) {
+        if (!input.isEmpty() && !platform::isServerDatabase(input) &&
+            QFileInfo(input).canonicalFilePath() == destination) {
             throw platform::Stop(
                 QStringLiteral("El fichero de salida %1 es el mismo fichero que %2: no se borra ni se "
                                "escribe. Cambie el nombre del fichero de dibujo o de la base de datos.")
-                    .arg(QDir::toNativeSeparators(salida), QDir::toNativeSeparators(entrada)));
+                    .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(input)));
         }
     }
 }
 
-QString nombreDeSalida(const QString& nombreBin) {
-    return baseDeSalida(nombreBin) + QStringLiteral("_s.bin");
+QString outputNameOf(const QString& drawingName) {
+    return outputBase(drawingName) + QStringLiteral("_s.bin");
 }
 
 void Command2_Click(core::RunState& f) {
-    limpiaZonaDeEstado(f);
-    const auto elegido = eligeFichero(kUltimoDirectorio, kFiltroBdD, kTituloBdD);
-    if (elegido.fileName.isEmpty()) {
+    clearStatusArea(f);
+    const auto chosen = chooseFile(kLastDatabaseFolder, kDatabaseFilter, kDatabaseTitle);
+    if (chosen.fileName.isEmpty()) {
         return;  // cancelled: the previous choice stands as it was
     }
-    f.NombreBdD = elegido.fileName;
-    f.DirectorioBdD = carpetaDe(f.NombreBdD, elegido.fileTitle);
+    f.NombreBdD = chosen.fileName;
+    f.DirectorioBdD = folderOf(f.NombreBdD, chosen.fileTitle);
     f.display->setText(core::Control::Text2, f.NombreBdD);
 }
 
 void Command3_Click(core::RunState& f) {
-    const auto elegido = eligeFichero(kUltimoDirectorioBin, kFiltroBin, kTituloBin);
-    if (elegido.fileName.isEmpty()) {
+    const auto chosen = chooseFile(kLastDrawingFolder, kDrawingFilter, kDrawingTitle);
+    if (chosen.fileName.isEmpty()) {
         return;  // cancelled: nothing is derived again and nothing is deleted
     }
-    f.NombreBin = elegido.fileName;
-    f.DirectorioBin = carpetaDe(f.NombreBin, elegido.fileTitle);
-    f.NombreBinSalida = nombreDeSalida(f.NombreBin);
-    rechazaSalidaSobreEntradas(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
-    auto& servicios = platform::services();
-    if (servicios.fileExists(f.NombreBinSalida)) {
-        servicios.deleteFile(f.NombreBinSalida);
+    f.NombreBin = chosen.fileName;
+    f.DirectorioBin = folderOf(f.NombreBin, chosen.fileTitle);
+    f.NombreBinSalida = outputNameOf(f.NombreBin);
+    refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
+    auto& services = platform::services();
+    if (services.fileExists(f.NombreBinSalida)) {
+        services.deleteFile(f.NombreBinSalida);
     }
     f.display->setText(core::Control::Text3, f.NombreBin);
     f.display->setText(core::Control::Label8, f.NombreBinSalida);
 }
 
 void Form_Unload(core::RunState& f) {
-    GuardaConfiguracion(QLatin1String(kUltimoDirectorio), f.DirectorioBdD);
-    GuardaConfiguracion(QLatin1String(kUltimoDirectorioBin), f.DirectorioBin);
-    const bool servidor = platform::isServerDatabase(f.NombreBdD);
-    GuardaConfiguracion(QLatin1String(kUltimaBdDServidor),
-                        servidor ? platform::shownDatabaseName(f.NombreBdD) : QString());
+    GuardaConfiguracion(QLatin1String(kLastDatabaseFolder), f.DirectorioBdD);
+    GuardaConfiguracion(QLatin1String(kLastDrawingFolder), f.DirectorioBin);
+    const bool server = platform::isServerDatabase(f.NombreBdD);
+    GuardaConfiguracion(QLatin1String(kLastServerDatabase),
+                        server ? platform::shownDatabaseName(f.NombreBdD) : QString());
 }
 
-QString nombreDeBdDEscrito(const QString& escrito) {
-    const QString nombre = escrito.trimmed();
-    if (nombre.isEmpty() || platform::isServerDatabase(nombre)) {
-        return nombre;
+QString typedDatabaseName(const QString& typed) {
+    const QString name = typed.trimmed();
+    if (name.isEmpty() || platform::isServerDatabase(name)) {
+        return name;
     }
-    return QFileInfo(nombre).absoluteFilePath();
+    return QFileInfo(name).absoluteFilePath();
 }
 
-QString rechazoDeBdDEscrita(const QString& nombre) {
-    if (platform::isServerDatabase(nombre)) {
+QString typedDatabaseRefusal(const QString& name) {
+    if (platform::isServerDatabase(name)) {
         try {
-            platform::parseServerUri(nombre);
+            platform::parseServerUri(name);
         } catch (const platform::RunError& e) {
             return e.description();
         }
         return {};
     }
-    const QFileInfo info(nombre);
-    const QString mostrado = QDir::toNativeSeparators(nombre);
+    const QFileInfo info(name);
+    const QString shown = QDir::toNativeSeparators(name);
     if (!info.exists()) {
-        return QStringLiteral("No existe el fichero de base de datos '%1'.").arg(mostrado);
+        return QStringLiteral("No existe el fichero de base de datos '%1'.").arg(shown);
     }
     if (!info.isFile()) {
-        return QStringLiteral("'%1' es una carpeta, no un fichero de base de datos.").arg(mostrado);
+        return QStringLiteral("'%1' es una carpeta, no un fichero de base de datos.").arg(shown);
     }
     return {};
 }
 
-void eligeBdDEscrita(core::RunState& f, const QString& nombre) {
-    limpiaZonaDeEstado(f);
-    f.NombreBdD = nombre;
-    if (!platform::isServerDatabase(nombre)) {
-        f.DirectorioBdD = carpetaDe(nombre, QFileInfo(nombre).fileName());
+void chooseTypedDatabase(core::RunState& f, const QString& name) {
+    clearStatusArea(f);
+    f.NombreBdD = name;
+    if (!platform::isServerDatabase(name)) {
+        f.DirectorioBdD = folderOf(name, QFileInfo(name).fileName());
     }
-    f.display->setText(core::Control::Text2, platform::shownDatabaseName(nombre));
+    f.display->setText(core::Control::Text2, platform::shownDatabaseName(name));
 }
 
-void recuperaBdDServidor(core::RunState& f) {
-    QString recordada;
-    LeeConfiguracion(QLatin1String(kUltimaBdDServidor), recordada);
-    if (platform::isServerDatabase(recordada)) {
-        f.NombreBdD = recordada;
-        f.display->setText(core::Control::Text2, platform::shownDatabaseName(recordada));
+void restoreServerDatabase(core::RunState& f) {
+    QString remembered;
+    LeeConfiguracion(QLatin1String(kLastServerDatabase), remembered);
+    if (platform::isServerDatabase(remembered)) {
+        f.NombreBdD = remembered;
+        f.display->setText(core::Control::Text2, platform::shownDatabaseName(remembered));
     }
 }
 

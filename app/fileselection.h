@@ -14,17 +14,17 @@ namespace vexilo::app {
 // Folder of a chosen file: the part of the full path before the first occurrence of its bare name
 // (exact, case-sensitive), so it keeps its trailing separator. A bare name not found in the path gives
 // the empty text.
-QString carpetaDe(const QString& nombreCompleto, const QString& nombreSimple);
+QString folderOf(const QString& fullName, const QString& bareName);
 // The input path without its extension when it ends in a dot and three characters ("hoja.bin",
 // "hoja.dgn"); any other path whole ("sub/ab", "hoja.bin2").
-QString baseDeSalida(const QString& nombreBin);
+QString outputBase(const QString& drawingName);
 // The output drawing file beside the input: the base, then "_s" and ".bin".
-QString nombreDeSalida(const QString& nombreBin);
+QString outputNameOf(const QString& drawingName);
 
 // Refuses (platform::Stop, before anything is deleted or written) an output that is, after resolving
 // links, the same file as the input drawing or the database. Empty names and server URIs are not
 // compared.
-void rechazaSalidaSobreEntradas(const QString& salida, const QString& bin, const QString& bdd);
+void refuseOutputOverInputs(const QString& output, const QString& bin, const QString& dbPath);
 
 // "..." of the database: clears the status area, then asks for the database starting in the folder used
 // last time. A cancel keeps the previous choice and changes nothing else.
@@ -40,18 +40,18 @@ void Form_Unload(core::RunState& f);
 
 // A database name as typed or pasted into its box: surrounding blanks dropped, a path made absolute
 // against the working folder, a URI left as it is. Blanks alone give the empty text.
-QString nombreDeBdDEscrito(const QString& escrito);
-// Why a typed name (as nombreDeBdDEscrito gives it) cannot be the database, or the empty text when it
+QString typedDatabaseName(const QString& typed);
+// Why a typed name (as typedDatabaseName gives it) cannot be the database, or the empty text when it
 // can: a server URI that cannot be read (the reason shows it without its password), a path with no
 // file behind it, a folder.
-QString rechazoDeBdDEscrita(const QString& nombre);
-// Takes a typed name that rechazoDeBdDEscrita accepts, as a choice in the dialog would be taken: clears
+QString typedDatabaseRefusal(const QString& name);
+// Takes a typed name that typedDatabaseRefusal accepts, as a choice in the dialog would be taken: clears
 // the status area, sets NombreBdD (a URI whole, password included, for the run) and shows it in Text2
 // without its password. A path also gives its folder to DirectorioBdD; a URI leaves the folder of the
 // last file chosen, where the dialog still opens.
-void eligeBdDEscrita(core::RunState& f, const QString& nombre);
+void chooseTypedDatabase(core::RunState& f, const QString& name);
 // At load: the server database remembered at the last close becomes the database again, shown in
 // Text2. A stored value that is not a server URI is ignored.
-void recuperaBdDServidor(core::RunState& f);
+void restoreServerDatabase(core::RunState& f);
 
 }  // namespace vexilo::app

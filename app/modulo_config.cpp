@@ -5,11 +5,11 @@
 namespace vexilo::app {
 
 void LeeConfiguracion(const QString& clave, QString& valor) {
-    valor = platform::services().settings().read(QLatin1String(kAplicacion), QLatin1String(kSeccion), clave);
+    valor = platform::services().settings().read(QLatin1String(kApplication), QLatin1String(kSection), clave);
 }
 
 void GuardaConfiguracion(const QString& clave, const QString& valor) {
-    platform::services().settings().write(QLatin1String(kAplicacion), QLatin1String(kSeccion), clave, valor);
+    platform::services().settings().write(QLatin1String(kApplication), QLatin1String(kSection), clave, valor);
 }
 
 }  // namespace vexilo::app

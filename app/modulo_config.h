@@ -6,12 +6,12 @@
 
 namespace vexilo::app {
 
-inline constexpr char kAplicacion[] = "Vexilo";
-inline constexpr char kSeccion[] = "Setting";
-inline constexpr char kUltimoDirectorio[] = "UltimoDirectorio";        // folder of the database
-inline constexpr char kUltimoDirectorioBin[] = "UltimoDirectorioBin";  // folder of the drawing file
+inline constexpr char kApplication[] = "Vexilo";
+inline constexpr char kSection[] = "Setting";
+inline constexpr char kLastDatabaseFolder[] = "UltimoDirectorio";    // folder of the database
+inline constexpr char kLastDrawingFolder[] = "UltimoDirectorioBin";  // folder of the drawing file
 // The server database of the last use, without its password; empty when that was a file or none.
-inline constexpr char kUltimaBdDServidor[] = "UltimaBdDServidor";
+inline constexpr char kLastServerDatabase[] = "UltimaBdDServidor";
 
 // valor receives the stored text, or the empty text when the key has never been written.
 void LeeConfiguracion(const QString& clave, QString& valor);

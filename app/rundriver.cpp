@@ -25,23 +25,23 @@ namespace {
 // at the end, after the database has committed: a job that fails, or is killed, never leaves a drawing
 // under the output's name that looks whole. The name is this process's own: another job on the same
 // drawing, waiting meanwhile for the database, must not cut short the file this one is writing.
-QString partialName(const QString& nombreBinSalida) {
-    return nombreBinSalida + QStringLiteral(".parcial-%1").arg(QCoreApplication::applicationPid());
+QString partialName(const QString& outputName) {
+    return outputName + QStringLiteral(".parcial-%1").arg(QCoreApplication::applicationPid());
 }
 
 struct JobFiles {
-    std::unique_ptr<drawing::BinReader> fichero1;
-    std::unique_ptr<drawing::BinWriter> fichero3;
+    std::unique_ptr<drawing::BinReader> file1;
+    std::unique_ptr<drawing::BinWriter> file3;
     QString partial;  // where file 3 is being written
 
     // The written output takes its name (replacing an old one at once, never leaving none).
-    void publish(const QString& nombreBinSalida) {
-        if (std::rename(QFile::encodeName(partial).constData(),
-                        QFile::encodeName(nombreBinSalida).constData()) != 0) {
-            throw platform::RunError(platform::errnum::kFileAccess,
-                                     QStringLiteral("No se puede dar su nombre al fichero %1: %2")
-                                         .arg(QDir::toNativeSeparators(nombreBinSalida),
-                                              QString::fromLocal8Bit(std::strerror(errno))));
+    void publish(const QString& outputName) {
+        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(outputName).constData()) !=
+            0) {
+            throw platform::RunError(
+                platform::errnum::kFileAccess,
+                QStringLiteral("No se puede dar su nombre al fichero %1: %2")
+                    .arg(QDir::toNativeSeparators(outputName), QString::fromLocal8Bit(std::strerror(errno))));
         }
         partial.clear();
     }
@@ -70,7 +70,7 @@ class JobCaches {
 void openDatabase(core::RunState& f, const RunOptions& options) {
     f.Wrk = &platform::DBEngine::instance().Workspaces(0);
     bool waited = false;
-    f.Bd = platform::OpenDatabaseForJob(*f.Wrk, f.NombreBdD, options.espera, [&] {
+    f.Bd = platform::OpenDatabaseForJob(*f.Wrk, f.NombreBdD, options.wait, [&] {
         waited = true;
         f.display->notice(waitingMessage(f.NombreBdD));
     });
@@ -81,12 +81,12 @@ void openDatabase(core::RunState& f, const RunOptions& options) {
     f.Bd->BeginTrans();
 }
 
-void runJob(core::RunState& f, Modo modo, const RunOptions& options, JobFiles& files) {
-    rechazaSalidaSobreEntradas(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
-    files.fichero1 = std::make_unique<drawing::BinReader>(f.NombreBin);
+void runJob(core::RunState& f, Mode mode, const RunOptions& options, JobFiles& files) {
+    refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
+    files.file1 = std::make_unique<drawing::BinReader>(f.NombreBin);
     f.HoraInicio = core::secondsOfDay();
     files.partial = partialName(f.NombreBinSalida);
-    files.fichero3 = std::make_unique<drawing::BinWriter>(files.partial);
+    files.file3 = std::make_unique<drawing::BinWriter>(files.partial);
     f.display->setPointer(platform::MousePointer::Busy);
     openDatabase(f, options);
 
@@ -94,18 +94,18 @@ void runJob(core::RunState& f, Modo modo, const RunOptions& options, JobFiles& f
     schema::chequea_resto_tablas(f);
     schema::chequea_estructura_de_tablas(f);
 
-    if (modo == Modo::ModificarTexto) {
-        passes::LeoBinCambiaTextoBin(f, *files.fichero1, *files.fichero3);
+    if (mode == Mode::RewriteText) {
+        passes::LeoBinCambiaTextoBin(f, *files.file1, *files.file3);
     } else {
-        passes::LeoBinEntrada(f, *files.fichero1, *files.fichero3);
+        passes::LeoBinEntrada(f, *files.file1, *files.file3);
     }
 
     // The pass has put the output on the disk and committed the database; a failure from here on is a
     // failure of the job, never a success.
-    files.fichero3->close();
-    files.fichero1->close();
-    files.fichero3.reset();
-    files.fichero1.reset();
+    files.file3->close();
+    files.file1->close();
+    files.file3.reset();
+    files.file1.reset();
     files.publish(f.NombreBinSalida);
 
     f.display->setText(core::Control::Label5, createdMessage(f.NombreBinSalida));
@@ -133,9 +133,9 @@ void closeQuietly(std::unique_ptr<T>& object, Close close) noexcept {
 // database commits, and the output takes its name. A failure in any of these is the job's failure.
 void keepWhatWasDone(core::RunState& f, JobFiles& files) {
     f.r.reset();
-    if (files.fichero3) {
-        files.fichero3->close();
-        files.fichero3.reset();
+    if (files.file3) {
+        files.file3->close();
+        files.file3.reset();
     }
     if (f.Bd) {
         f.Bd->Close();
@@ -154,7 +154,7 @@ void undoEverything(core::RunState& f, JobFiles& files) noexcept {
         bd.Rollback();
         bd.Close();
     });
-    closeQuietly(files.fichero3, [](drawing::BinWriter& w) { w.close(); });
+    closeQuietly(files.file3, [](drawing::BinWriter& w) { w.close(); });
     files.discard();
 }
 
@@ -168,22 +168,22 @@ void closeAll(core::RunState& f, JobFiles& files, core::RunOutcome& outcome) noe
     if (outcome.kind == core::RunOutcome::Kind::Failed) {
         undoEverything(f, files);
     }
-    closeQuietly(files.fichero1, [](drawing::BinReader& r) { r.close(); });
+    closeQuietly(files.file1, [](drawing::BinReader& r) { r.close(); });
 }
 
 }  // namespace
 
-QString createdMessage(const QString& nombreBinSalida) {
-    return QStringLiteral("Creado el fichero : ") + QChar(13) + nombreBinSalida;
+QString createdMessage(const QString& outputName) {
+    return QStringLiteral("Creado el fichero : ") + QChar(13) + outputName;
 }
 
-QString waitingMessage(const QString& nombreBdD) {
+QString waitingMessage(const QString& databaseName) {
     return QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '%1'...")
-        .arg(platform::shownDatabaseName(nombreBdD));
+        .arg(platform::shownDatabaseName(databaseName));
 }
 
-core::RunOutcome Command1_Click(core::RunState& f, Modo modo, const RunOptions& options) {
-    f.MantenerAsignaciones = modo == Modo::Si;
+core::RunOutcome Command1_Click(core::RunState& f, Mode mode, const RunOptions& options) {
+    f.MantenerAsignaciones = mode == Mode::Si;
     if (f.NombreBin.isEmpty() || f.NombreBdD.isEmpty() || f.NombreBinSalida.isEmpty()) {
         return {};
     }
@@ -191,7 +191,7 @@ core::RunOutcome Command1_Click(core::RunState& f, Modo modo, const RunOptions& 
 
     JobCaches caches(f);
     JobFiles files;
-    core::RunOutcome outcome = core::guarded([&] { runJob(f, modo, options, files); });
+    core::RunOutcome outcome = core::guarded([&] { runJob(f, mode, options, files); });
     if (outcome.kind != core::RunOutcome::Kind::Finished) {
         closeAll(f, files, outcome);
     }

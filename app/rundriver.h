@@ -3,7 +3,7 @@
 // over the run state. It shows nothing itself except through f.display, and ends nothing: it returns an
 // outcome, and the face that called it (the window or the command line) shows it (core/outcome.h).
 //
-// For the command line: fill f.NombreBdD, f.NombreBin and f.NombreBinSalida (nombreDeSalida() in
+// For the command line: fill f.NombreBdD, f.NombreBin and f.NombreBinSalida (outputNameOf() in
 // app/fileselection.h derives the last), point f.display at a Display of your own, install platform
 // services if the default headless ones do not serve, and call Command1_Click with the mode.
 
@@ -16,13 +16,13 @@
 namespace vexilo::app {
 
 // The mode frame: "Sí" and "No" run the assignment pass (keeping or not the graphic assignments),
-// "Modificar Texto en Bin" the rewrite pass.
-enum class Modo { Si, No, ModificarTexto };
+// "Modificar Text en Bin" the rewrite pass.
+enum class Mode { Si, No, RewriteText };
 
 // What the face that starts a job may choose beyond the window's own controls.
 struct RunOptions {
     // How long a job waits for another process's job on the same database before it gives up.
-    std::chrono::milliseconds espera = std::chrono::minutes(10);
+    std::chrono::milliseconds wait = std::chrono::minutes(10);
 };
 
 // Runs one job. MantenerAsignaciones is set from the mode on every call, before anything else. Without
@@ -39,12 +39,12 @@ struct RunOptions {
 // the disk, the database commits, the output takes its name (a failure there turns the outcome into
 // that failure). On any failure the database is rolled back to what it was before the job and no
 // output takes the output's name. The pointer is left as the failing step left it.
-core::RunOutcome Command1_Click(core::RunState& f, Modo modo, const RunOptions& options = {});
+core::RunOutcome Command1_Click(core::RunState& f, Mode mode, const RunOptions& options = {});
 
-// The notice of a job that waits for another process's job on the database `nombreBdD`.
-QString waitingMessage(const QString& nombreBdD);
+// The notice of a job that waits for another process's job on the database `databaseName`.
+QString waitingMessage(const QString& databaseName);
 
 // "Creado el fichero : ", a carriage return, and the output path.
-QString createdMessage(const QString& nombreBinSalida);
+QString createdMessage(const QString& outputName);
 
 }  // namespace vexilo::app

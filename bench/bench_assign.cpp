@@ -9,18 +9,18 @@ namespace {
 
 using namespace vexilo;
 
-void BM_AsignaNo(benchmark::State& state) {
-    bench::trabajoCompleto(state, app::Modo::No, bench::muestra(QStringLiteral("assign"), state.range(0), 11),
-                           bench::Base::Copia);
+void BM_AssignNo(benchmark::State& state) {
+    bench::wholeJob(state, app::Mode::No, bench::sample(QStringLiteral("assign"), state.range(0), 11),
+                    bench::Base::Copy);
 }
 
-void BM_AsignaSi(benchmark::State& state) {
-    bench::trabajoCompleto(state, app::Modo::Si, bench::muestra(QStringLiteral("assign"), state.range(0), 11),
-                           bench::Base::Copia);
+void BM_AssignSi(benchmark::State& state) {
+    bench::wholeJob(state, app::Mode::Si, bench::sample(QStringLiteral("assign"), state.range(0), 11),
+                    bench::Base::Copy);
 }
 
-BENCHMARK(BM_AsignaNo)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_AsignaSi)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AssignNo)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AssignSi)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

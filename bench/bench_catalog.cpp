@@ -48,19 +48,19 @@ std::vector<std::int32_t> keysOver(std::int32_t n) {
 void BM_busca_Feature(benchmark::State& state) {
     core::RunState f;
     fillCatalog(f, static_cast<std::int32_t>(state.range(0)));
-    std::vector<QString> codigos;
+    std::vector<QString> codes;
     for (std::int32_t key : keysOver(f.NumElementosFeature)) {
-        codigos.push_back(QString::number(key).rightJustified(7, QLatin1Char('0')));
+        codes.push_back(QString::number(key).rightJustified(7, QLatin1Char('0')));
     }
-    QString nombre;
-    QString codigo = codigos[0];
-    catalog::busca_Feature(f, codigo, nombre);  // builds the index outside the measured loop
+    QString name;
+    QString codigo = codes[0];
+    catalog::busca_Feature(f, codigo, name);  // builds the index outside the measured loop
     std::size_t k = 0;
     for (auto _ : state) {
-        codigo = codigos[k++ % codigos.size()];
-        nombre.clear();
-        catalog::busca_Feature(f, codigo, nombre);
-        benchmark::DoNotOptimize(nombre);
+        codigo = codes[k++ % codes.size()];
+        name.clear();
+        catalog::busca_Feature(f, codigo, name);
+        benchmark::DoNotOptimize(name);
     }
 }
 
@@ -89,9 +89,9 @@ void BM_busca_NombreTabla(benchmark::State& state) {
     catalog::busca_NombreTabla(f, keys[0], warm);  // builds the index outside the measured loop
     std::size_t k = 0;
     for (auto _ : state) {
-        QString nombre;
-        catalog::busca_NombreTabla(f, keys[k++ % keys.size()], nombre);
-        benchmark::DoNotOptimize(nombre);
+        QString name;
+        catalog::busca_NombreTabla(f, keys[k++ % keys.size()], name);
+        benchmark::DoNotOptimize(name);
     }
 }
 

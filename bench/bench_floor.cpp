@@ -164,7 +164,7 @@ double floorSeconds(const sample::Result& r, std::int64_t factor) {
     }
     double best = 1e9;
     for (int i = 0; i < 3; ++i) {
-        const QString copy = bench::copiaDeTrabajo(r.database);
+        const QString copy = bench::workingCopy(r.database);
         QElapsedTimer clock;
         clock.start();
         {
@@ -180,35 +180,35 @@ double floorSeconds(const sample::Result& r, std::int64_t factor) {
     return best;
 }
 
-void job(benchmark::State& state, app::Modo modo, bench::Base base) {
-    const sample::Result r = bench::muestra(QStringLiteral("floor"), state.range(0), 7);
+void job(benchmark::State& state, app::Mode mode, bench::Base base) {
+    const sample::Result r = bench::sample(QStringLiteral("floor"), state.range(0), 7);
     const double floor = floorSeconds(r, state.range(0));
-    bench::trabajoCompleto(state, modo, r, base);
+    bench::wholeJob(state, mode, r, base);
     state.counters["floor_s"] = floor;
     state.counters["ratio_to_floor"] = state.counters["job_s"] / floor;
 }
 
-void BM_Suelo(benchmark::State& state) {
-    const sample::Result r = bench::muestra(QStringLiteral("floor"), state.range(0), 7);
+void BM_Floor(benchmark::State& state) {
+    const sample::Result r = bench::sample(QStringLiteral("floor"), state.range(0), 7);
     for (auto _ : state) {
         state.SetIterationTime(floorSeconds(r, state.range(0)));
     }
 }
 
-void BM_TrabajoNo(benchmark::State& state) {
-    job(state, app::Modo::No, bench::Base::Copia);
+void BM_JobNo(benchmark::State& state) {
+    job(state, app::Mode::No, bench::Base::Copy);
 }
-void BM_TrabajoSi(benchmark::State& state) {
-    job(state, app::Modo::Si, bench::Base::Copia);
+void BM_JobSi(benchmark::State& state) {
+    job(state, app::Mode::Si, bench::Base::Copy);
 }
-void BM_TrabajoTexto(benchmark::State& state) {
-    job(state, app::Modo::ModificarTexto, bench::Base::Compartida);
+void BM_JobTexto(benchmark::State& state) {
+    job(state, app::Mode::RewriteText, bench::Base::Shared);
 }
 
-BENCHMARK(BM_Suelo)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_TrabajoNo)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_TrabajoSi)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_TrabajoTexto)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Floor)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_JobNo)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_JobSi)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_JobTexto)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

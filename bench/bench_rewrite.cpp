@@ -8,13 +8,12 @@ namespace {
 
 using namespace vexilo;
 
-void BM_ModificarTextoEnBin(benchmark::State& state) {
-    bench::trabajoCompleto(state, app::Modo::ModificarTexto,
-                           bench::muestra(QStringLiteral("rewrite"), state.range(0), 7),
-                           bench::Base::Compartida);
+void BM_RewriteText(benchmark::State& state) {
+    bench::wholeJob(state, app::Mode::RewriteText,
+                    bench::sample(QStringLiteral("rewrite"), state.range(0), 7), bench::Base::Shared);
 }
 
-BENCHMARK(BM_ModificarTextoEnBin)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RewriteText)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

@@ -95,7 +95,7 @@ struct Samples {
 const Samples& samples() {
     static const Samples s = [] {
         Samples r;
-        r.sqlite = bench::muestra(QStringLiteral("server"), 1, 7);
+        r.sqlite = bench::sample(QStringLiteral("server"), 1, 7);
         r.server = serverDatabase(kSampleDb);
         if (!sampleOnServerIsThere()) {
             maintenance({QStringLiteral("DROP DATABASE IF EXISTS ") + kSampleDb});
@@ -107,7 +107,7 @@ const Samples& samples() {
             o.seed = 7;
             o.database = r.server;
             // The same seed gives the same drawing: the one beside the SQLite sample serves both.
-            sample::genera(QDir::temp().filePath(QStringLiteral("vexilo-bench-server-pg")), o);
+            sample::generate(QDir::temp().filePath(QStringLiteral("vexilo-bench-server-pg")), o);
         }
         return r;
     }();
@@ -121,29 +121,29 @@ QString freshWorkDatabase() {
 }
 
 // The SQLite job of each mode, measured first in the same run, for the ratio.
-std::map<app::Modo, double>& sqliteSeconds() {
-    static std::map<app::Modo, double> seconds;
+std::map<app::Mode, double>& sqliteSeconds() {
+    static std::map<app::Mode, double> seconds;
     return seconds;
 }
 
-void onSqlite(benchmark::State& state, app::Modo modo) {
-    const bench::Base base = modo == app::Modo::ModificarTexto ? bench::Base::Compartida : bench::Base::Copia;
-    bench::trabajoCompleto(state, modo, samples().sqlite, base);
-    sqliteSeconds()[modo] = state.counters["job_s"];
+void onSqlite(benchmark::State& state, app::Mode mode) {
+    const bench::Base base = mode == app::Mode::RewriteText ? bench::Base::Shared : bench::Base::Copy;
+    bench::wholeJob(state, mode, samples().sqlite, base);
+    sqliteSeconds()[mode] = state.counters["job_s"];
 }
 
-void runOnServer(benchmark::State& state, app::Modo modo) {
+void runOnServer(benchmark::State& state, app::Mode mode) {
     if (serverUri().isEmpty()) {
         state.SkipWithError("VEXILO_BENCH_PG no nombra ningún servidor (scripts/bench-pg.sh arranca uno)");
         return;
     }
     const Samples& s = samples();
-    if (modo == app::Modo::ModificarTexto) {
-        bench::trabajoCompleto(state, modo, s.sqlite, [&] { return s.server; });
+    if (mode == app::Mode::RewriteText) {
+        bench::wholeJob(state, mode, s.sqlite, [&] { return s.server; });
     } else {
-        bench::trabajoCompleto(state, modo, s.sqlite, freshWorkDatabase);
+        bench::wholeJob(state, mode, s.sqlite, freshWorkDatabase);
     }
-    const auto sqlite = sqliteSeconds().find(modo);
+    const auto sqlite = sqliteSeconds().find(mode);
     if (sqlite != sqliteSeconds().end() && sqlite->second > 0) {
         state.counters["sqlite_s"] = sqlite->second;
         state.counters["ratio_to_sqlite"] = state.counters["job_s"] / sqlite->second;
@@ -151,31 +151,31 @@ void runOnServer(benchmark::State& state, app::Modo modo) {
 }
 
 void BM_SqliteNo(benchmark::State& state) {
-    onSqlite(state, app::Modo::No);
+    onSqlite(state, app::Mode::No);
 }
-void BM_ServidorNo(benchmark::State& state) {
-    runOnServer(state, app::Modo::No);
+void BM_ServerNo(benchmark::State& state) {
+    runOnServer(state, app::Mode::No);
 }
 void BM_SqliteSi(benchmark::State& state) {
-    onSqlite(state, app::Modo::Si);
+    onSqlite(state, app::Mode::Si);
 }
-void BM_ServidorSi(benchmark::State& state) {
-    runOnServer(state, app::Modo::Si);
+void BM_ServerSi(benchmark::State& state) {
+    runOnServer(state, app::Mode::Si);
 }
 void BM_SqliteTexto(benchmark::State& state) {
-    onSqlite(state, app::Modo::ModificarTexto);
+    onSqlite(state, app::Mode::RewriteText);
 }
-void BM_ServidorTexto(benchmark::State& state) {
-    runOnServer(state, app::Modo::ModificarTexto);
+void BM_ServerTexto(benchmark::State& state) {
+    runOnServer(state, app::Mode::RewriteText);
 }
 
 // In this order: each server job right after the SQLite job it is compared with.
 BENCHMARK(BM_SqliteNo)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_ServidorNo)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ServerNo)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SqliteSi)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_ServidorSi)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ServerSi)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SqliteTexto)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_ServidorTexto)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ServerTexto)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 

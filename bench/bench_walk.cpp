@@ -25,7 +25,7 @@ constexpr std::int64_t kElements = 1'000'000;
 // one to three chunks with one or two links, one in twenty is dropped.
 void generate(const QString& path) {
     BinWriter out(path);
-    Elemento e;
+    Element e;
     std::uint32_t state = 12345;
     auto next = [&state] {
         state = state * 1103515245u + 12345u;
@@ -33,27 +33,27 @@ void generate(const QString& path) {
     };
     for (std::int64_t i = 0; i < kElements; ++i) {
         const std::uint32_t kind = next() % 20;
-        e.bloque.fill(static_cast<std::uint8_t>(i));
-        e.trozos.clear();
-        e.enlaces.clear();
+        e.block.fill(static_cast<std::uint8_t>(i));
+        e.chunks.clear();
+        e.links.clear();
         if (kind < 7) {
-            e.cabecera.tipo = {layout::kClassT, layout::kCarried};
-            e.cuerpo.assign(1, Record12{});
-            e.trozos.assign(1 + next() % 3,
+            e.header.tipo = {layout::kClassT, layout::kCarried};
+            e.body.assign(1, Record12{});
+            e.chunks.assign(1 + next() % 3,
                             Record12{'C', 'A', 'L', 'L', 'E', ' ', 'M', 'A', 'Y', 'O', 'R', ' '});
-            e.enlaces.resize(1 + next() % 2);
+            e.links.resize(1 + next() % 2);
         } else {
-            e.cabecera.tipo = {layout::kClassC, kind == 19 ? ' ' : layout::kCarried};
-            e.cuerpo.assign(next() % 8, Record12{});
+            e.header.tipo = {layout::kClassC, kind == 19 ? ' ' : layout::kCarried};
+            e.body.assign(next() % 8, Record12{});
         }
-        for (EnlaceAtributo& l : e.enlaces) {
+        for (EnlaceAtributo& l : e.links) {
             l.entitynum = 5;
             l.mslink = static_cast<std::int32_t>(i);
             l.reservado.fill(' ');
         }
-        e.cabecera.codigo = {'1', '2', '3', 0, 0, 0, 0};
-        e.cabecera.numRegistros = static_cast<std::int16_t>(e.cuerpo.size() + e.trozos.size());
-        e.cabecera.numEnlaces = static_cast<std::uint8_t>(e.enlaces.size());
+        e.header.codigo = {'1', '2', '3', 0, 0, 0, 0};
+        e.header.numRegistros = static_cast<std::int16_t>(e.body.size() + e.chunks.size());
+        e.header.numEnlaces = static_cast<std::uint8_t>(e.links.size());
         out.write(e);
     }
     out.close();
@@ -82,8 +82,8 @@ void BM_CopyWalk(benchmark::State& state) {
         state.ResumeTiming();
         BinReader in(d.input);
         BinWriter out(d.output);
-        recorre(
-            in, out, [&texts](Elemento&) { ++texts; },
+        walk(
+            in, out, [&texts](Element&) { ++texts; },
             [&progressCalls](std::int64_t, std::int64_t) { ++progressCalls; });
         out.close();
         bytes += in.length();

@@ -24,92 +24,90 @@
 
 namespace vexilo::bench {
 
-inline sample::Result muestra(const QString& nombre, std::int64_t factor, std::uint64_t semilla) {
+inline sample::Result sample(const QString& name, std::int64_t factor, std::uint64_t seed) {
     sample::Options o;
     o.elements = 1'000'000 * factor;
     o.texts = 200'000 * factor;
     o.tables = 10;
     o.recordsPerTable = 20'000;
-    o.seed = semilla;
-    const QString carpeta =
-        QDir::temp().filePath(QStringLiteral("vexilo-bench-%1-%2x").arg(nombre).arg(factor));
+    o.seed = seed;
+    const QString folder = QDir::temp().filePath(QStringLiteral("vexilo-bench-%1-%2x").arg(name).arg(factor));
     sample::Result r;
-    r.database = QDir(carpeta).filePath(o.name + QStringLiteral(".sqlite"));
-    r.drawing = QDir(carpeta).filePath(o.name + QStringLiteral(".bin"));
+    r.database = QDir(folder).filePath(o.name + QStringLiteral(".sqlite"));
+    r.drawing = QDir(folder).filePath(o.name + QStringLiteral(".bin"));
     if (!QFileInfo::exists(r.database) || !QFileInfo::exists(r.drawing)) {
-        r = sample::genera(carpeta, o);
+        r = sample::generate(folder, o);
     }
     return r;
 }
 
-inline QString copiaDeTrabajo(const QString& original) {
-    const QString copia = original + QStringLiteral(".trabajo.sqlite");
-    QFile::remove(copia);
-    QFile::remove(copia + QStringLiteral("-journal"));
-    return QFile::copy(original, copia) ? copia : QString();
+inline QString workingCopy(const QString& original) {
+    const QString copy = original + QStringLiteral(".trabajo.sqlite");
+    QFile::remove(copy);
+    QFile::remove(copy + QStringLiteral("-journal"));
+    return QFile::copy(original, copy) ? copy : QString();
 }
 
 // Linux: writing 5 to clear_refs resets the peak resident size that VmHWM reports.
-inline void reiniciaPicoMemoria() {
+inline void resetPeakMemory() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-inline double picoMemoriaMb() {
+inline double peakMemoryMb() {
     std::ifstream status("/proc/self/status");
-    std::string linea;
-    while (std::getline(status, linea)) {
-        if (linea.rfind("VmHWM:", 0) == 0) {
-            return std::stod(linea.substr(6)) / 1024.0;  // reported in kB
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stod(line.substr(6)) / 1024.0;  // reported in kB
         }
     }
     return 0.0;
 }
 
-enum class Base { Compartida, Copia };
+enum class Base { Shared, Copy };
 
 // The database one job of the benchmark runs on, made ready with the clock stopped (empty: it could
 // not be made).
-using PreparaBase = std::function<QString()>;
+using PrepareDatabase = std::function<QString()>;
 
-inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sample::Result& r,
-                            const PreparaBase& prepara) {
+inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Result& r,
+                     const PrepareDatabase& prepare) {
     QuietDisplay display;
-    std::int64_t textos = 0;
+    std::int64_t texts = 0;
     double seconds = 0.0;  // the jobs alone, without preparing their copies
     for (auto _ : state) {
         state.PauseTiming();
         core::RunState f;
         f.display = &display;
-        f.NombreBdD = prepara();
+        f.NombreBdD = prepare();
         f.NombreBin = r.drawing;
-        f.NombreBinSalida = app::nombreDeSalida(r.drawing);
+        f.NombreBinSalida = app::outputNameOf(r.drawing);
         if (f.NombreBdD.isEmpty()) {
             state.SkipWithError("no se pudo preparar la base de datos");
             return;
         }
-        reiniciaPicoMemoria();
+        resetPeakMemory();
         state.ResumeTiming();
         QElapsedTimer clock;
         clock.start();
-        const core::RunOutcome fin = app::Command1_Click(f, modo);
+        const core::RunOutcome end = app::Command1_Click(f, mode);
         seconds += clock.nsecsElapsed() / 1e9;
-        if (fin.kind != core::RunOutcome::Kind::Finished) {
-            state.SkipWithError((fin.message + fin.description).toStdString().c_str());
+        if (end.kind != core::RunOutcome::Kind::Finished) {
+            state.SkipWithError((end.message + end.description).toStdString().c_str());
             return;
         }
-        textos = f.TextosProcesados;
+        texts = f.TextosProcesados;
     }
     state.counters["elements"] = static_cast<double>(state.range(0) * 1'000'000);
-    state.counters["textos_procesados"] = static_cast<double>(textos);
-    state.counters["peak_rss_mb"] = picoMemoriaMb();
+    state.counters["textos_procesados"] = static_cast<double>(texts);
+    state.counters["peak_rss_mb"] = peakMemoryMb();
     state.counters["job_s"] =
         state.iterations() > 0 ? seconds / static_cast<double>(state.iterations()) : 0.0;
     state.SetBytesProcessed(state.iterations() * QFileInfo(r.drawing).size());
 }
 
-inline void trabajoCompleto(benchmark::State& state, app::Modo modo, const sample::Result& r, Base base) {
-    trabajoCompleto(state, modo, r,
-                    [&] { return base == Base::Copia ? copiaDeTrabajo(r.database) : r.database; });
+inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Result& r, Base base) {
+    wholeJob(state, mode, r, [&] { return base == Base::Copy ? workingCopy(r.database) : r.database; });
 }
 
 }  // namespace vexilo::bench

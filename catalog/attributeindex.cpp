@@ -75,9 +75,8 @@ void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
     }
 }
 
-std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave,
-                                                           const QString& codigo) const {
-    const ByText* entry = m_byText.find(view(clave));
+std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& key, const QString& codigo) const {
+    const ByText* entry = m_byText.find(view(key));
     if (entry == nullptr) {
         return std::nullopt;
     }
@@ -99,8 +98,8 @@ std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& clave,
     return Found{*best, m_ids[*best], static_cast<std::int32_t>(m_mslinks[*best]), unclaimed};
 }
 
-void AttributeIndex::claimed(const QString& clave, Pos pos, const QString& stored) {
-    ByText& entry = entryFor(clave);
+void AttributeIndex::claimed(const QString& key, Pos pos, const QString& stored) {
+    ByText& entry = entryFor(key);
     // A claim always takes the first unclaimed record holding the text: no unclaimed record before it
     // can be eligible, since every unclaimed record is.
     Q_ASSERT(entry.nextUnclaimed < entry.unclaimed.size() && entry.unclaimed[entry.nextUnclaimed] == pos);
@@ -112,7 +111,7 @@ void AttributeIndex::claimed(const QString& clave, Pos pos, const QString& store
     insertSorted(entry.owned(stored), pos);
 }
 
-bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& clave,
+bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& key,
                            const QString& stored) {
     if (!m_ids.empty() && id <= m_ids.back()) {
         return false;
@@ -121,8 +120,8 @@ bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::o
     m_ids.push_back(id);
     m_mslinks.push_back(mslink);
     addMslink(mslink, pos);
-    if (clave) {
-        entryFor(*clave).owned(stored).push_back(pos);  // the last position: still sorted
+    if (key) {
+        entryFor(*key).owned(stored).push_back(pos);  // the last position: still sorted
     }
     return true;
 }
@@ -160,8 +159,8 @@ std::optional<std::int64_t> AttributeIndex::highestInMap() const {
     return std::prev(it)->first;
 }
 
-AttributeIndex::ByText& AttributeIndex::entryFor(const QString& clave) {
-    return m_byText.findOrAdd(view(clave));
+AttributeIndex::ByText& AttributeIndex::entryFor(const QString& key) {
+    return m_byText.findOrAdd(view(key));
 }
 
 const AttributeIndex::Positions* AttributeIndex::ByText::owned(const QString& codigo) const {
@@ -193,36 +192,36 @@ void AttributeIndex::addMslink(std::int64_t n, Pos pos) {
     }
 }
 
-AttributeIndex& AttributeIndexes::table(const QString& tabla) {
+AttributeIndex& AttributeIndexes::table(const QString& table) {
     // Asked for once or twice per text element, nearly always by the same few spellings.
-    if (AttributeIndex* known = m_byName.value(tabla)) {
+    if (AttributeIndex* known = m_byName.value(table)) {
         return *known;
     }
-    auto& slot = m_tables[tabla.toUpper()];
+    auto& slot = m_tables[table.toUpper()];
     if (!slot) {
         slot = std::make_unique<AttributeIndex>();
-        slot->load(m_db.ReadRows(tabla, kIndexColumns));
+        slot->load(m_db.ReadRows(table, kIndexColumns));
     }
-    m_byName.insert(tabla, slot.get());
+    m_byName.insert(table, slot.get());
     return *slot;
 }
 
-AttributeIndex& AttributeIndexes::reload(const QString& tabla) {
+AttributeIndex& AttributeIndexes::reload(const QString& name) {
     m_byName.clear();
-    m_tables.erase(tabla.toUpper());
-    return table(tabla);
+    m_tables.erase(name.toUpper());
+    return table(name);
 }
 
-std::optional<QString> AttributeIndexes::knownReadBack(const QString& tabla, const QString& codigo) const {
-    const auto it = m_readBack.constFind(tabla.toUpper() + QLatin1Char('\n') + codigo);
+std::optional<QString> AttributeIndexes::knownReadBack(const QString& table, const QString& codigo) const {
+    const auto it = m_readBack.constFind(table.toUpper() + QLatin1Char('\n') + codigo);
     if (it == m_readBack.constEnd()) {
         return std::nullopt;
     }
     return *it;
 }
 
-void AttributeIndexes::rememberReadBack(const QString& tabla, const QString& codigo, const QString& stored) {
-    m_readBack.insert(tabla.toUpper() + QLatin1Char('\n') + codigo, stored);
+void AttributeIndexes::rememberReadBack(const QString& table, const QString& codigo, const QString& stored) {
+    m_readBack.insert(table.toUpper() + QLatin1Char('\n') + codigo, stored);
 }
 
 }  // namespace vexilo::catalog

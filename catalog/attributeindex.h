@@ -63,14 +63,14 @@ class AttributeIndex {
     // Builds the index, once, from every row of the table in stored order, columns as kIndexColumns.
     void load(const std::vector<platform::Database::Row>& rows);
 
-    // The first record in natural order holding `clave` whose Tfeature is Null or reads as `codigo`.
-    std::optional<Found> first(const QString& clave, const QString& codigo) const;
-    // After a claim of the record at `pos` (found unclaimed for `clave`): its Tfeature now reads `stored`.
-    void claimed(const QString& clave, Pos pos, const QString& stored);
+    // The first record in natural order holding `key` whose Tfeature is Null or reads as `codigo`.
+    std::optional<Found> first(const QString& key, const QString& codigo) const;
+    // After a claim of the record at `pos` (found unclaimed for `key`): its Tfeature now reads `stored`.
+    void claimed(const QString& key, Pos pos, const QString& stored);
 
-    // A record added at the end of the table. `clave` is std::nullopt for a record that holds no text.
+    // A record added at the end of the table. `key` is std::nullopt for a record that holds no text.
     // Returns false when the new row does not come last in natural order (the caller reloads).
-    bool added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& clave,
+    bool added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& key,
                const QString& stored);
 
     // The first record in natural order whose mslink is `n`.
@@ -107,7 +107,7 @@ class AttributeIndex {
         const Positions* owned(const QString& codigo) const;
         Positions& owned(const QString& codigo);  // created empty when missing
     };
-    ByText& entryFor(const QString& clave);
+    ByText& entryFor(const QString& key);
     static void insertSorted(Positions& v, Pos pos);
     void addMslink(std::int64_t n, Pos pos);
     std::optional<std::int64_t> highestInMap() const;
@@ -128,14 +128,14 @@ class AttributeIndexes {
   public:
     explicit AttributeIndexes(platform::Database& db) : m_db(db) {}
 
-    // The index of `tabla` (name matched without regard to case), loaded on first use.
-    AttributeIndex& table(const QString& tabla);
+    // The index of `table` (name matched without regard to case), loaded on first use.
+    AttributeIndex& table(const QString& table);
     // Throws away a table's index and reads it again (for the rare write the index cannot follow).
-    AttributeIndex& reload(const QString& tabla);
+    AttributeIndex& reload(const QString& table);
 
     // What a Tfeature written as `codigo` reads back as, remembered per table and code once learnt.
-    std::optional<QString> knownReadBack(const QString& tabla, const QString& codigo) const;
-    void rememberReadBack(const QString& tabla, const QString& codigo, const QString& stored);
+    std::optional<QString> knownReadBack(const QString& table, const QString& codigo) const;
+    void rememberReadBack(const QString& table, const QString& codigo, const QString& stored);
 
   private:
     platform::Database& m_db;

@@ -20,43 +20,43 @@ constexpr std::int64_t kMax16 = std::numeric_limits<std::int16_t>::max();
 
 // Reads a catalog table's rows for the named columns. A column the table lacks would read as Null in
 // every row; when there are rows to load that is reported as the missing field itself.
-std::vector<platform::Database::Row> readCatalog(core::RunState& f, const QString& tabla,
-                                                 const QString& nombreVisible,
-                                                 const std::vector<QString>& requeridas,
-                                                 const std::vector<QString>& opcionales) {
-    std::vector<QString> columnas = requeridas;
-    columnas.insert(columnas.end(), opcionales.begin(), opcionales.end());
-    std::vector<platform::Database::Row> filas = f.Bd->ReadRows(tabla, columnas);
-    if (filas.empty()) {
-        return filas;
+std::vector<platform::Database::Row> readCatalog(core::RunState& f, const QString& table,
+                                                 const QString& visibleName,
+                                                 const std::vector<QString>& required,
+                                                 const std::vector<QString>& optional) {
+    std::vector<QString> columns = required;
+    columns.insert(columns.end(), optional.begin(), optional.end());
+    std::vector<platform::Database::Row> rows = f.Bd->ReadRows(table, columns);
+    if (rows.empty()) {
+        return rows;
     }
-    const std::vector<QString> campos = f.Bd->FieldNames(tabla);
-    for (const QString& requerida : requeridas) {
-        if (!hasField(campos, requerida)) {
+    const std::vector<QString> fields = f.Bd->FieldNames(table);
+    for (const QString& column : required) {
+        if (!hasField(fields, column)) {
             f.display->setPointer(platform::MousePointer::Default);
             throw platform::Stop(
-                QStringLiteral("No existe el campo %1 en la tabla %2").arg(requerida, nombreVisible));
+                QStringLiteral("No existe el campo %1 en la tabla %2").arg(column, visibleName));
         }
     }
-    return filas;
+    return rows;
 }
 
 // The stop for a row that does not convert: the whole load is refused.
-[[noreturn]] void invalidValue(core::RunState& f, const QString& tabla, std::size_t fila,
-                               const std::optional<std::int64_t>& mslink, const QString& campo,
+[[noreturn]] void invalidValue(core::RunState& f, const QString& table, std::size_t row,
+                               const std::optional<std::int64_t>& mslink, const QString& field,
                                const QVariant& valor) {
-    QString donde = QStringLiteral("Fila %1").arg(fila);
+    QString where = QStringLiteral("Fila %1").arg(row);
     if (mslink) {
-        donde += QStringLiteral(" (mslink %1)").arg(*mslink);
+        where += QStringLiteral(" (mslink %1)").arg(*mslink);
     }
     f.display->setPointer(platform::MousePointer::Default);
     throw platform::Stop(QStringLiteral("Valor no válido en la tabla %1\r%2, campo %3: %4")
-                             .arg(tabla, donde, campo, describeValue(valor)));
+                             .arg(table, where, field, describeValue(valor)));
 }
 
-void showCount(core::RunState& f, const QString& rotulo, std::int32_t cuenta) {
-    f.display->setText(core::Control::Label2, rotulo);
-    f.display->setText(core::Control::Text1, QString::number(cuenta));
+void showCount(core::RunState& f, const QString& caption, std::int32_t count) {
+    f.display->setText(core::Control::Label2, caption);
+    f.display->setText(core::Control::Text1, QString::number(count));
 }
 
 // Built from the arrays when the job has not loaded them itself (a job always has, at its start).
@@ -76,27 +76,27 @@ void cargaMsCatalog(core::RunState& f) {
     // Nothing of an earlier load stays usable while this one is read.
     f.NumTablasMsCatalog = 0;
     f.caches.drop<MsCatalogIndex>();
-    const QString tabla = QStringLiteral("MsCatalog");
-    const auto filas =
-        readCatalog(f, QStringLiteral("mscatalog"), tabla,
+    const QString table = QStringLiteral("MsCatalog");
+    const auto rows =
+        readCatalog(f, QStringLiteral("mscatalog"), table,
                     {QStringLiteral("tablename"), QStringLiteral("entitynum")}, {QStringLiteral("mslink")});
 
-    std::vector<core::RegMsCatalog> tablas(filas.size() + 1);
-    for (std::size_t i = 0; i < filas.size(); ++i) {
-        const std::vector<QVariant>& v = filas[i].values;
+    std::vector<core::RegMsCatalog> tables(rows.size() + 1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::vector<QVariant>& v = rows[i].values;
         const auto mslink = wholeFromValue(v[2], kMin32, kMax32);
         if (v[0].isNull()) {
-            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("tablename"), v[0]);
+            invalidValue(f, table, i + 1, mslink, QStringLiteral("tablename"), v[0]);
         }
         const auto entitynum = wholeFromValue(v[1], kMin32, kMax32);
         if (!entitynum) {
-            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("entitynum"), v[1]);
+            invalidValue(f, table, i + 1, mslink, QStringLiteral("entitynum"), v[1]);
         }
-        tablas[i + 1].tablename = core::trimSpaces(v[0].toString());
-        tablas[i + 1].entitynum = static_cast<std::int32_t>(*entitynum);
+        tables[i + 1].tablename = core::trimSpaces(v[0].toString());
+        tables[i + 1].entitynum = static_cast<std::int32_t>(*entitynum);
     }
-    f.TablasMsCatalog = std::move(tablas);
-    f.NumTablasMsCatalog = static_cast<std::int32_t>(filas.size());
+    f.TablasMsCatalog = std::move(tables);
+    f.NumTablasMsCatalog = static_cast<std::int32_t>(rows.size());
     f.caches.put(std::make_shared<MsCatalogIndex>(f.TablasMsCatalog, f.NumTablasMsCatalog));
     showCount(f, QStringLiteral("Tablas en MsCatalog : "), f.NumTablasMsCatalog);
 }
@@ -104,33 +104,33 @@ void cargaMsCatalog(core::RunState& f) {
 void cargaFeature(core::RunState& f) {
     f.NumElementosFeature = 0;
     f.caches.drop<FeatureIndex>();
-    const QString tabla = QStringLiteral("Feature");
-    const auto filas =
-        readCatalog(f, QStringLiteral("feature"), tabla,
+    const QString table = QStringLiteral("Feature");
+    const auto rows =
+        readCatalog(f, QStringLiteral("feature"), table,
                     {QStringLiteral("tablename"), QStringLiteral("mslink"), QStringLiteral("ftype")}, {});
 
-    std::vector<core::RegFeature> elementos(filas.size() + 1);
-    for (std::size_t i = 0; i < filas.size(); ++i) {
-        const std::vector<QVariant>& v = filas[i].values;
+    std::vector<core::RegFeature> elements(rows.size() + 1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::vector<QVariant>& v = rows[i].values;
         const auto mslink = wholeFromValue(v[1], kMin32, kMax32);
         if (v[0].isNull()) {
-            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("tablename"), v[0]);
+            invalidValue(f, table, i + 1, mslink, QStringLiteral("tablename"), v[0]);
         }
         if (!mslink) {
-            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("mslink"), v[1]);
+            invalidValue(f, table, i + 1, mslink, QStringLiteral("mslink"), v[1]);
         }
         const auto ftype = wholeFromValue(v[2], kMin16, kMax16);
         if (!ftype) {
-            invalidValue(f, tabla, i + 1, mslink, QStringLiteral("ftype"), v[2]);
+            invalidValue(f, table, i + 1, mslink, QStringLiteral("ftype"), v[2]);
         }
-        core::RegFeature& e = elementos[i + 1];
+        core::RegFeature& e = elements[i + 1];
         e.tablename = core::trimSpaces(v[0].toString());
         e.mslink = static_cast<std::int32_t>(*mslink);
         e.ftype = static_cast<std::int16_t>(*ftype);
         e.no_asignar = false;
     }
-    f.ElementosFeature = std::move(elementos);
-    f.NumElementosFeature = static_cast<std::int32_t>(filas.size());
+    f.ElementosFeature = std::move(elements);
+    f.NumElementosFeature = static_cast<std::int32_t>(rows.size());
     // Built here for the flags as loaded; the exclusion marking rebuilds it after setting flags.
     f.caches.put(std::make_shared<FeatureIndex>(f.ElementosFeature, f.NumElementosFeature));
     showCount(f, QStringLiteral("Elementos en Tabla Feature : "), f.NumElementosFeature);
@@ -141,8 +141,8 @@ void busca_Feature(core::RunState& f, QString& codigo, QString& NombreTabla) {
     if (!NombreTabla.isEmpty()) {
         return;
     }
-    const FeatureIndex& indice = featureIndex(f);
-    if (!indice.hasCandidate()) {
+    const FeatureIndex& index = featureIndex(f);
+    if (!index.hasCandidate()) {
         return;  // no entry gets as far as reading the code
     }
     const auto code = parseWhole(codigo, kMin32, kMax32);
@@ -150,7 +150,7 @@ void busca_Feature(core::RunState& f, QString& codigo, QString& NombreTabla) {
         ++f.report.nonNumericCode;
         return;
     }
-    NombreTabla = indice.nombreTabla(static_cast<std::int32_t>(*code));
+    NombreTabla = index.tableName(static_cast<std::int32_t>(*code));
 }
 
 void busca_entitynum(core::RunState& f, const QString& NombreTabla, std::int32_t& entitynum) {
@@ -164,7 +164,7 @@ void busca_NombreTabla(core::RunState& f, std::int32_t entitynum, QString& Nombr
     if (!NombreTabla.isEmpty()) {
         return;
     }
-    NombreTabla = msCatalogIndex(f).nombreTabla(entitynum);
+    NombreTabla = msCatalogIndex(f).tableName(entitynum);
 }
 
 }  // namespace vexilo::catalog

@@ -11,13 +11,13 @@
 
 namespace vexilo::catalog {
 
-// Loads MsCatalog into TablasMsCatalog / NumTablasMsCatalog and shows "Tablas en MsCatalog : " and the
+// Loads MsCatalog into TablasMsCatalog / NumTablasMsCatalog and shows "Tables en MsCatalog : " and the
 // count. A row whose tablename is Null or whose entitynum is not a 32-bit whole number stops the job
 // (platform::Stop naming the table, the row and the field) with nothing loaded.
 void cargaMsCatalog(core::RunState& f);
 
 // Loads Feature into ElementosFeature / NumElementosFeature, every no_asignar flag false, and shows
-// "Elementos en Tabla Feature : " and the count. A Null tablename, or an mslink / ftype that is not a
+// "Elementos en Table Feature : " and the count. A Null tablename, or an mslink / ftype that is not a
 // whole number within 32 / 16 bits, stops the job with nothing loaded.
 void cargaFeature(core::RunState& f);
 

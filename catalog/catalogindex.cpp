@@ -6,18 +6,18 @@
 namespace vexilo::catalog {
 
 namespace {
-constexpr std::int16_t kCentroide = 4;
+constexpr std::int16_t kCentroid = 4;
 }
 
-MsCatalogIndex::MsCatalogIndex(const std::vector<core::RegMsCatalog>& tablas, std::int32_t count)
+MsCatalogIndex::MsCatalogIndex(const std::vector<core::RegMsCatalog>& tables, std::int32_t count)
     : m_count(count) {
     m_byName.reserve(count);
     m_byEntitynum.reserve(count);
     for (std::int32_t i = 1; i <= count; ++i) {
-        const core::RegMsCatalog& e = tablas[static_cast<std::size_t>(i)];
-        const QString nombre = core::trimSpaces(e.tablename);
-        if (e.entitynum != 0 && !m_byName.contains(nombre)) {
-            m_byName.insert(nombre, e.entitynum);
+        const core::RegMsCatalog& e = tables[static_cast<std::size_t>(i)];
+        const QString name = core::trimSpaces(e.tablename);
+        if (e.entitynum != 0 && !m_byName.contains(name)) {
+            m_byName.insert(name, e.entitynum);
         }
         if (!e.tablename.isEmpty() && !m_byEntitynum.contains(e.entitynum)) {
             m_byEntitynum.insert(e.entitynum, e.tablename);
@@ -25,18 +25,18 @@ MsCatalogIndex::MsCatalogIndex(const std::vector<core::RegMsCatalog>& tablas, st
     }
 }
 
-FeatureIndex::FeatureIndex(const std::vector<core::RegFeature>& elementos, std::int32_t count)
+FeatureIndex::FeatureIndex(const std::vector<core::RegFeature>& elements, std::int32_t count)
     : m_count(count) {
     m_byCode.reserve(count);
     for (std::int32_t i = 1; i <= count; ++i) {
-        const core::RegFeature& e = elementos[static_cast<std::size_t>(i)];
-        if (e.ftype == kCentroide || e.no_asignar) {
+        const core::RegFeature& e = elements[static_cast<std::size_t>(i)];
+        if (e.ftype == kCentroid || e.no_asignar) {
             continue;
         }
         m_hasCandidate = true;
-        const QString nombre = core::trimSpaces(e.tablename);
-        if (!nombre.isEmpty() && !m_byCode.contains(e.mslink)) {
-            m_byCode.insert(e.mslink, nombre);
+        const QString name = core::trimSpaces(e.tablename);
+        if (!name.isEmpty() && !m_byCode.contains(e.mslink)) {
+            m_byCode.insert(e.mslink, name);
         }
     }
 }

@@ -16,13 +16,13 @@ namespace vexilo::catalog {
 class MsCatalogIndex {
   public:
     // Entries 1 to count of the array (entry 0 unused).
-    MsCatalogIndex(const std::vector<core::RegMsCatalog>& tablas, std::int32_t count);
+    MsCatalogIndex(const std::vector<core::RegMsCatalog>& tables, std::int32_t count);
     std::int32_t count() const { return m_count; }
     // Entity number of the first entry whose name equals nombre exactly (case-sensitive) and whose
     // entity number is not 0; 0 when there is none.
-    std::int32_t entitynum(const QString& nombre) const { return m_byName.value(nombre, 0); }
+    std::int32_t entitynum(const QString& name) const { return m_byName.value(name, 0); }
     // Name of the first entry with this entity number and a non-empty name; "" when there is none.
-    QString nombreTabla(std::int32_t entitynum) const { return m_byEntitynum.value(entitynum); }
+    QString tableName(std::int32_t entitynum) const { return m_byEntitynum.value(entitynum); }
 
   private:
     std::int32_t m_count;
@@ -33,12 +33,12 @@ class MsCatalogIndex {
 class FeatureIndex {
   public:
     // Entries 1 to count of the array (entry 0 unused), with their no_asignar flags as they are now.
-    FeatureIndex(const std::vector<core::RegFeature>& elementos, std::int32_t count);
+    FeatureIndex(const std::vector<core::RegFeature>& elements, std::int32_t count);
     std::int32_t count() const { return m_count; }
     // Whether any entry is neither a centroid nor excluded: only then does a lookup read the code.
     bool hasCandidate() const { return m_hasCandidate; }
     // Trimmed table name of the first candidate entry with this code and a non-empty name; "" if none.
-    QString nombreTabla(std::int32_t mslink) const { return m_byCode.value(mslink); }
+    QString tableName(std::int32_t mslink) const { return m_byCode.value(mslink); }
 
   private:
     std::int32_t m_count;

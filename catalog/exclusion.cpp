@@ -14,7 +14,7 @@ namespace {
 // The listed codes, read once: testing each Feature entry against a set flags exactly the entries
 // that a scan of NoAsignar per entry would flag.
 std::unordered_set<std::int64_t> readExcludedCodes(core::RunState& f) {
-    std::unordered_set<std::int64_t> codigos;
+    std::unordered_set<std::int64_t> codes;
     // Opened as a recordset rather than read by columns so that a table without mslink is the engine's
     // error, as for any other missing field.
     f.r = f.Bd->OpenRecordset(platform::Query::table(QStringLiteral("NOASIGNAR")), platform::dbOpenDynaset);
@@ -24,20 +24,20 @@ std::unordered_set<std::int64_t> readExcludedCodes(core::RunState& f) {
                 wholeFromValue(f.r->Value(QStringLiteral("mslink")), std::numeric_limits<std::int64_t>::min(),
                                std::numeric_limits<std::int64_t>::max());
             if (codigo) {
-                codigos.insert(*codigo);
+                codes.insert(*codigo);
             }
         }
     }
     // Closed here rather than left open until the database closes: a recordset must not outlive it.
     f.r->Close();
     f.r.reset();
-    return codigos;
+    return codes;
 }
 
 }  // namespace
 
 void MarcaNoAsignar(core::RunState& f) {
-    buscaTabla(f, QStringLiteral("NoAsignar"));
+    findTable(f, QStringLiteral("NoAsignar"));
     if (!f.TablaEncontrada) {
         f.display->setPointer(platform::MousePointer::Default);
         f.display->message(
@@ -46,10 +46,10 @@ void MarcaNoAsignar(core::RunState& f) {
             platform::Icon::None);
         return;
     }
-    const auto codigos = readExcludedCodes(f);
+    const auto codes = readExcludedCodes(f);
     for (std::int32_t i = 1; i <= f.NumElementosFeature; ++i) {
         core::RegFeature& e = f.ElementosFeature[static_cast<std::size_t>(i)];
-        if (codigos.count(e.mslink) > 0) {
+        if (codes.count(e.mslink) > 0) {
             e.no_asignar = true;
         }
     }

@@ -24,13 +24,13 @@ AttributeIndexes& indexes(core::RunState& f) {
 
 // Runs a write and, when the engine refuses it, says which table (and which text) it was about.
 template <typename Write>
-auto write(const QString& tabla, const QString& detalle, Write&& w) {
+auto write(const QString& table, const QString& detail, Write&& w) {
     try {
         return w();
     } catch (const EngineError& e) {
-        QString description = e.description() + QStringLiteral(" (tabla %1").arg(tabla);
-        if (!detalle.isEmpty()) {
-            description += QStringLiteral(", ") + detalle;
+        QString description = e.description() + QStringLiteral(" (tabla %1").arg(table);
+        if (!detail.isEmpty()) {
+            description += QStringLiteral(", ") + detail;
         }
         throw EngineError(e.number(), description + QLatin1Char(')'));
     }
@@ -50,16 +50,16 @@ bool readsBackAsWritten(const QString& codigo) {
 }
 
 // What the Tfeature of the record `id` (numbered `mslink`) reads as after `codigo` was written into it.
-QString readBack(core::RunState& f, const QString& tabla, const QString& codigo, platform::RowId id,
+QString readBack(core::RunState& f, const QString& table, const QString& codigo, platform::RowId id,
                  std::int32_t mslink) {
     if (readsBackAsWritten(codigo)) {
         return codigo;
     }
     AttributeIndexes& idx = indexes(f);
-    if (auto known = idx.knownReadBack(tabla, codigo)) {
+    if (auto known = idx.knownReadBack(table, codigo)) {
         return *known;
     }
-    auto rs = f.Bd->OpenRecordset(platform::Query::mslinkEquals(tabla, mslink), platform::dbOpenSnapshot);
+    auto rs = f.Bd->OpenRecordset(platform::Query::mslinkEquals(table, mslink), platform::dbOpenSnapshot);
     std::optional<QString> stored;
     if (rs->RecordCount() > 0) {
         rs->MoveFirst();
@@ -74,9 +74,9 @@ QString readBack(core::RunState& f, const QString& tabla, const QString& codigo,
     if (!stored) {
         throw platform::RunError(
             platform::errnum::kFileAccess,
-            QStringLiteral("No se pudo releer el registro %1 de la tabla %2").arg(mslink).arg(tabla));
+            QStringLiteral("No se pudo releer el registro %1 de la tabla %2").arg(mslink).arg(table));
     }
-    idx.rememberReadBack(tabla, codigo, *stored);
+    idx.rememberReadBack(table, codigo, *stored);
     return *stored;
 }
 

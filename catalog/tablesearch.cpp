@@ -2,21 +2,21 @@
 
 namespace vexilo::catalog {
 
-void buscaTabla(core::RunState& f, const QString& NombreTabla) {
-    const QString buscado = NombreTabla.toUpper();
+void findTable(core::RunState& f, const QString& NombreTabla) {
+    const QString sought = NombreTabla.toUpper();
     f.TablaEncontrada = false;
     for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {
-        if (f.Bd->TableDefName(i).toUpper() == buscado) {
+        if (f.Bd->TableDefName(i).toUpper() == sought) {
             f.TablaEncontrada = true;
             return;
         }
     }
 }
 
-bool hasField(const std::vector<QString>& campos, const QString& campo) {
-    const QString buscado = campo.toUpper();
-    for (const QString& c : campos) {
-        if (c.toUpper() == buscado) {
+bool hasField(const std::vector<QString>& fields, const QString& field) {
+    const QString sought = field.toUpper();
+    for (const QString& c : fields) {
+        if (c.toUpper() == sought) {
             return true;
         }
     }

@@ -11,9 +11,9 @@ namespace vexilo::catalog {
 
 // TablaEncontrada tells whether one of the first NumeroTablas table definitions is named NombreTabla.
 // Shared by the schema checks and the exclusion marking.
-void buscaTabla(core::RunState& f, const QString& NombreTabla);
+void findTable(core::RunState& f, const QString& NombreTabla);
 
-// Whether `campo` is among `campos`.
-bool hasField(const std::vector<QString>& campos, const QString& campo);
+// Whether `field` is among `fields`.
+bool hasField(const std::vector<QString>& fields, const QString& field);
 
 }  // namespace vexilo::catalog

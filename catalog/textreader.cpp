@@ -29,60 +29,60 @@ std::optional<std::int32_t> recordNumber(const QVariant& v) {
 // The engine reads an absent column as Null; a table without the three columns must not pass for one
 // whose records hold no text, so the columns are checked as a query by name would.
 void requireColumns(platform::Database& bd, const QString& NombreTabla) {
-    const std::vector<QString> campos = bd.FieldNames(NombreTabla);
-    for (const QString& buscado : {kMslink, kTmapa, kTcomplet}) {
-        if (!hasField(campos, buscado)) {
+    const std::vector<QString> fields = bd.FieldNames(NombreTabla);
+    for (const QString& sought : {kMslink, kTmapa, kTcomplet}) {
+        if (!hasField(fields, sought)) {
             throw platform::EngineError(
-                3265, QStringLiteral("No existe el campo %1 en la tabla %2.").arg(buscado, NombreTabla));
+                3265, QStringLiteral("No existe el campo %1 en la tabla %2.").arg(sought, NombreTabla));
         }
     }
 }
 
 }  // namespace
 
-const AttributeTexts::Tabla& AttributeTexts::tabla(platform::Database& bd, const QString& NombreTabla) {
-    if (m_ultima != nullptr && NombreTabla == m_ultimoNombre) {
-        return *m_ultima;
+const AttributeTexts::Table& AttributeTexts::table(platform::Database& bd, const QString& NombreTabla) {
+    if (m_last != nullptr && NombreTabla == m_lastName) {
+        return *m_last;
     }
     const QString clave = NombreTabla.toUpper();  // the engine matches table names without regard to case
-    auto it = m_tablas.find(clave);
-    if (it == m_tablas.end()) {
-        it = m_tablas.emplace(clave, lee(bd, NombreTabla)).first;
+    auto it = m_tables.find(clave);
+    if (it == m_tables.end()) {
+        it = m_tables.emplace(clave, read(bd, NombreTabla)).first;
     }
-    m_ultimoNombre = NombreTabla;
-    m_ultima = &it->second;
+    m_lastName = NombreTabla;
+    m_last = &it->second;
     return it->second;
 }
 
-AttributeTexts::Tabla AttributeTexts::lee(platform::Database& bd, const QString& NombreTabla) {
+AttributeTexts::Table AttributeTexts::read(platform::Database& bd, const QString& NombreTabla) {
     requireColumns(bd, NombreTabla);
-    Tabla textos;
-    for (const platform::Database::Row& fila : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
-        const std::optional<std::int32_t> numero = recordNumber(fila.values[0]);
-        if (!numero || textos.count(*numero) != 0) {
+    Table texts;
+    for (const platform::Database::Row& row : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
+        const std::optional<std::int32_t> number = recordNumber(row.values[0]);
+        if (!number || texts.count(*number) != 0) {
             continue;  // a shared number reads as its first record in stored order
         }
-        const QVariant& tmapa = fila.values[1];
-        const QVariant& valor = tmapa.isNull() ? fila.values[2] : tmapa;
-        Texto t;
-        t.nulo = valor.isNull();
-        if (!t.nulo) {
+        const QVariant& tmapa = row.values[1];
+        const QVariant& valor = tmapa.isNull() ? row.values[2] : tmapa;
+        Text t;
+        t.null = valor.isNull();
+        if (!t.null) {
             t.texto = core::trimSpaces(valor.toString());
         }
-        textos.emplace(*numero, std::move(t));
+        texts.emplace(*number, std::move(t));
     }
-    return textos;
+    return texts;
 }
 
 TextResult ObtengoTextoBdD(core::RunState& f, std::int32_t registro, const QString& NombreTabla,
                            QString& TextoEnBdD) {
     AttributeTexts& cache = f.caches.get<AttributeTexts>([] { return std::make_shared<AttributeTexts>(); });
-    const AttributeTexts::Tabla& textos = cache.tabla(*f.Bd, NombreTabla);
-    auto it = textos.find(registro);
-    if (it == textos.end()) {
+    const AttributeTexts::Table& texts = cache.table(*f.Bd, NombreTabla);
+    auto it = texts.find(registro);
+    if (it == texts.end()) {
         return TextResult::NoSuchRecord;
     }
-    if (it->second.nulo) {
+    if (it->second.null) {
         return TextResult::NoText;
     }
     TextoEnBdD = it->second.texto;

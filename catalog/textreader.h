@@ -27,24 +27,24 @@ enum class TextResult {
 // job's caches).
 class AttributeTexts {
   public:
-    // A record's text as the reader returns it; `nulo` when tmapa and tcomplet are both Null.
-    struct Texto {
+    // A record's text as the reader returns it; `null` when tmapa and tcomplet are both Null.
+    struct Text {
         QString texto;
-        bool nulo = false;
+        bool null = false;
     };
-    using Tabla = std::unordered_map<std::int32_t, Texto>;
+    using Table = std::unordered_map<std::int32_t, Text>;
 
     // The texts of a table, read from bd on the first call for that table. Engine errors (a table that
     // does not exist) propagate; a table lacking mslink, tmapa or tcomplet is an EngineError too.
-    const Tabla& tabla(platform::Database& bd, const QString& NombreTabla);
+    const Table& table(platform::Database& bd, const QString& NombreTabla);
 
   private:
-    static Tabla lee(platform::Database& bd, const QString& NombreTabla);
+    static Table read(platform::Database& bd, const QString& NombreTabla);
 
-    std::map<QString, Tabla> m_tablas;  // a map's entries stay where they are as others are added
+    std::map<QString, Table> m_tables;  // a map's entries stay where they are as others are added
     // The pass asks about the same table many times in a row: the last answer saves the upper-casing.
-    QString m_ultimoNombre;
-    const Tabla* m_ultima = nullptr;
+    QString m_lastName;
+    const Table* m_last = nullptr;
 };
 
 // Sets TextoEnBdD to the text of the record numbered `registro` in NombreTabla: its tmapa, or its

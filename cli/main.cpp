@@ -5,15 +5,15 @@
 #include <functional>
 #include <map>
 
-#include "cli/consola.h"
-#include "cli/ordenes.h"
+#include "cli/commands.h"
+#include "cli/console.h"
 #include "platform/translations.h"
 
 namespace {
 
-using vexilo::cli::salida;
+using vexilo::cli::output;
 
-const QString kUso = QStringLiteral(
+const QString kUsage = QStringLiteral(
     "Uso: vexilo-cli ORDEN [argumentos]   (vexilo-cli ORDEN --help para los detalles)\n"
     "Órdenes:\n"
     "  procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto] [-q]\n"
@@ -31,9 +31,9 @@ const QString kUso = QStringLiteral(
 
 namespace vexilo::cli {
 
-int errorDeUso(const QString& mensaje, const QString& uso) {
-    errores() << "vexilo-cli: " << mensaje << "\n\n" << uso;
-    errores().flush();
+int usageError(const QString& message, const QString& usage) {
+    errors() << "vexilo-cli: " << message << "\n\n" << usage;
+    errors().flush();
     return core::exitstatus::kUsage;
 }
 
@@ -43,26 +43,27 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     vexilo::platform::installSpanishTranslations(app);
     QStringList args = QCoreApplication::arguments().mid(1);
-    const std::map<QString, std::function<int(const QStringList&)>> ordenes{
-        {QStringLiteral("procesar"), vexilo::cli::ordenProcesar},
-        {QStringLiteral("volcar"), vexilo::cli::ordenVolcar},
-        {QStringLiteral("demo"), vexilo::cli::ordenDemo},
-        {QStringLiteral("importar"), vexilo::cli::ordenImportar},
+    const std::map<QString, std::function<int(const QStringList&)>> commands{
+        {QStringLiteral("procesar"), vexilo::cli::processCommand},
+        {QStringLiteral("volcar"), vexilo::cli::dumpCommand},
+        {QStringLiteral("demo"), vexilo::cli::demoCommand},
+        {QStringLiteral("importar"), vexilo::cli::importCommand},
     };
     if (args.isEmpty()) {
-        return vexilo::cli::errorDeUso(QStringLiteral("falta la orden"), kUso);
+        return vexilo::cli::usageError(QStringLiteral("falta la orden"), kUsage);
     }
-    const QString orden = args.takeFirst();
-    if (orden == QLatin1String("--help") || orden == QLatin1String("-h") || orden == QLatin1String("ayuda")) {
-        salida() << kUso;
-        salida().flush();
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("ayuda")) {
+        output() << kUsage;
+        output().flush();
         return vexilo::core::exitstatus::kDone;
     }
-    auto it = ordenes.find(orden);
-    if (it == ordenes.end()) {
-        return vexilo::cli::errorDeUso(QStringLiteral("orden desconocida: %1").arg(orden), kUso);
+    auto it = commands.find(command);
+    if (it == commands.end()) {
+        return vexilo::cli::usageError(QStringLiteral("orden desconocida: %1").arg(command), kUsage);
     }
-    const int estado = it->second(args);
-    salida().flush();
-    return estado;
+    const int state = it->second(args);
+    output().flush();
+    return state;
 }

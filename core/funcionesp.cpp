@@ -8,20 +8,20 @@ void completa_trozo(QString& texto) {
         --end;
     }
     texto.truncate(end);
-    if (texto.size() < kLongitudTrozo) {
-        texto.append(QString(kLongitudTrozo - texto.size(), QChar(0)));
+    if (texto.size() < kChunkLength) {
+        texto.append(QString(kChunkLength - texto.size(), QChar(0)));
     }
 }
 
 void parte_en_trozos(const QString& texto, std::vector<QString>& trozos, std::int32_t& numtrozos) {
     trozos.assign(1, QString());
-    const qsizetype completos = texto.size() / kLongitudTrozo;
-    for (qsizetype i = 0; i < completos; ++i) {
-        trozos.push_back(texto.mid(i * kLongitudTrozo, kLongitudTrozo));
+    const qsizetype whole = texto.size() / kChunkLength;
+    for (qsizetype i = 0; i < whole; ++i) {
+        trozos.push_back(texto.mid(i * kChunkLength, kChunkLength));
     }
-    QString ultimo = texto.mid(completos * kLongitudTrozo);
-    completa_trozo(ultimo);
-    trozos.push_back(ultimo);
+    QString last = texto.mid(whole * kChunkLength);
+    completa_trozo(last);
+    trozos.push_back(last);
     numtrozos = static_cast<std::int32_t>(trozos.size() - 1);
 }
 

@@ -8,7 +8,7 @@
 
 namespace vexilo::core {
 
-constexpr qsizetype kLongitudTrozo = 12;
+constexpr qsizetype kChunkLength = 12;
 
 // Removes the trailing blanks of `texto`; a result shorter than 12 characters is then filled up to 12
 // with NUL characters. A result of 12 or more characters is returned as it is, never cut.

@@ -11,25 +11,25 @@ namespace {
 constexpr std::int64_t kSecondsPerDay = 86400;
 
 // Nearest whole number, a tie going to the even neighbour (the default rounding mode of the FPU).
-double redondea(double v) {
+double roundHalfEven(double v) {
     return std::nearbyint(v);
 }
 
 // Seconds since the job started. A job that runs past midnight sees the time of day start again from 0;
 // taking the difference modulo one day keeps the elapsed time, and so the estimate, from going negative.
-std::int64_t segundosTranscurridos(const RunState& f) {
-    const std::int64_t diferencia = std::int64_t{secondsOfDay()} - f.HoraInicio;
-    return ((diferencia % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+std::int64_t elapsedSeconds(const RunState& f) {
+    const std::int64_t difference = std::int64_t{secondsOfDay()} - f.HoraInicio;
+    return ((difference % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
 }
 
 }  // namespace
 
 std::int32_t secondsOfDay() {
-    return static_cast<std::int32_t>(redondea(platform::services().clock().secondsSinceMidnight()));
+    return static_cast<std::int32_t>(roundHalfEven(platform::services().clock().secondsSinceMidnight()));
 }
 
 void BarraDeProgreso(RunState& f, double valorp) {
-    f.display->setProgress(static_cast<int>(redondea(valorp)));
+    f.display->setProgress(static_cast<int>(roundHalfEven(valorp)));
 }
 
 void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg) {
@@ -37,15 +37,15 @@ void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg) {
     if (ireg < 1 || lo < 1) {
         return;
     }
-    const double transcurrido = static_cast<double>(segundosTranscurridos(f));
-    const double restante =
-        redondea(static_cast<double>(lo - ireg) * transcurrido / static_cast<double>(ireg));
-    f.display->setText(Control::Text4, QString::number(static_cast<std::int64_t>(restante)));
+    const double elapsed = static_cast<double>(elapsedSeconds(f));
+    const double remaining =
+        roundHalfEven(static_cast<double>(lo - ireg) * elapsed / static_cast<double>(ireg));
+    f.display->setText(Control::Text4, QString::number(static_cast<std::int64_t>(remaining)));
 
-    const auto hecho =
+    const auto done =
         static_cast<std::int64_t>(std::floor(static_cast<double>(ireg) / static_cast<double>(lo) * 100.0));
-    if (hecho != 0) {
-        f.display->setText(Control::Text5, QStringLiteral("   %1 %").arg(hecho));
+    if (done != 0) {
+        f.display->setText(Control::Text5, QStringLiteral("   %1 %").arg(done));
     }
 }
 
@@ -57,7 +57,7 @@ void reportProgress(RunState& f, std::int64_t lo, std::int64_t pos) {
         pos = lo;
     }
     const double v = static_cast<double>(pos) / static_cast<double>(lo) * 100.0;
-    if (redondea(v) != redondea(f.PorcentajeAnterior)) {
+    if (roundHalfEven(v) != roundHalfEven(f.PorcentajeAnterior)) {
         BarraDeProgreso(f, v);
         f.PorcentajeAnterior = v;
         porcentaje(f, lo, pos);

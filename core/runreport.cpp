@@ -5,10 +5,10 @@
 namespace vexilo::core {
 
 QString RunReport::text() const {
-    QStringList lineas;
-    auto add = [&lineas](std::int64_t n, const char* motivo) {
+    QStringList lines;
+    auto add = [&lines](std::int64_t n, const char* reason) {
         if (n > 0) {
-            lineas << QStringLiteral("%1 : %2").arg(QString::fromUtf8(motivo)).arg(n);
+            lines << QStringLiteral("%1 : %2").arg(QString::fromUtf8(reason)).arg(n);
         }
     };
     add(nonNumericCode, "Textos con código no numérico");
@@ -16,10 +16,10 @@ QString RunReport::text() const {
     add(entitynumOutOfRange, "Textos con entitynum fuera de rango, sin enlace nuevo");
     add(missingRecord, "Textos enlazados a un registro inexistente");
     add(recordWithoutText, "Textos enlazados a un registro sin texto");
-    if (lineas.isEmpty()) {
+    if (lines.isEmpty()) {
         return {};
     }
-    return QStringLiteral("Elementos no tratados:\r") + lineas.join(QChar(13));
+    return QStringLiteral("Elementos no tratados:\r") + lines.join(QChar(13));
 }
 
 }  // namespace vexilo::core

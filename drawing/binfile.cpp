@@ -29,7 +29,7 @@ void reportCorruption(std::int64_t offset, const char* reason) {
 
 namespace {
 
-QString nombre(const QString& path) {
+QString name(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
@@ -54,7 +54,7 @@ QString writeCause(int error, const QFile& file) {
 [[noreturn]] void writeFailed(const QString& path, int error, const QFile& file) {
     throw RunError(
         errnum::kFileAccess,
-        QStringLiteral("No se puede escribir el fichero %1: %2").arg(nombre(path), writeCause(error, file)));
+        QStringLiteral("No se puede escribir el fichero %1: %2").arg(name(path), writeCause(error, file)));
 }
 
 std::size_t elementSize(const CabeceraElemento& h) {
@@ -118,8 +118,9 @@ struct BinReader::Impl {
             const qint64 got =
                 file.read(reinterpret_cast<char*>(buf.data() + end), static_cast<qint64>(buf.size() - end));
             if (got < 0) {
-                throw RunError(errnum::kFileAccess, QStringLiteral("No se puede leer el fichero %1: %2")
-                                                        .arg(nombre(path), file.errorString()));
+                throw RunError(
+                    errnum::kFileAccess,
+                    QStringLiteral("No se puede leer el fichero %1: %2").arg(name(path), file.errorString()));
             }
             if (got == 0) {
                 break;
@@ -143,7 +144,7 @@ struct BinReader::Impl {
         if (!file.seek(target)) {
             throw RunError(
                 errnum::kFileAccess,
-                QStringLiteral("No se puede leer el fichero %1: %2").arg(nombre(path), file.errorString()));
+                QStringLiteral("No se puede leer el fichero %1: %2").arg(name(path), file.errorString()));
         }
         bufOffset = target;
         begin = end = 0;
@@ -156,16 +157,16 @@ BinReader::BinReader(const QString& path, std::size_t bufferSize) : m_impl(std::
     const QFileInfo info(path);
     if (!info.exists()) {
         throw RunError(errnum::kFileNotFound,
-                       QStringLiteral("No se encuentra el fichero %1").arg(nombre(path)));
+                       QStringLiteral("No se encuentra el fichero %1").arg(name(path)));
     }
     if (!info.isFile()) {
-        throw RunError(errnum::kFileAccess, QStringLiteral("%1 no es un fichero").arg(nombre(path)));
+        throw RunError(errnum::kFileAccess, QStringLiteral("%1 no es un fichero").arg(name(path)));
     }
     m.file.setFileName(path);
     if (!m.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         throw RunError(
             errnum::kFileAccess,
-            QStringLiteral("No se puede abrir el fichero %1: %2").arg(nombre(path), m.file.errorString()));
+            QStringLiteral("No se puede abrir el fichero %1: %2").arg(name(path), m.file.errorString()));
     }
     m.length = m.file.size();
     m.buf.resize(std::max<std::size_t>(bufferSize, layout::kHeaderSize));
@@ -183,7 +184,7 @@ bool BinReader::more() const {
     return position() + 1 < length();
 }
 
-bool BinReader::readElement(Elemento& e) {
+bool BinReader::readElement(Element& e) {
     Impl& m = *m_impl;
     const std::int64_t offset = m.position();
     e.offset = offset;
@@ -191,8 +192,8 @@ bool BinReader::readElement(Elemento& e) {
         reportCorruption(offset, "el fichero termina dentro de la cabecera de un elemento");
     }
     FieldReader header(m.current(), m.current() + layout::kHeaderSize, offset);
-    readHeader(header, e.cabecera);
-    const CabeceraElemento& h = e.cabecera;
+    readHeader(header, e.header);
+    const CabeceraElemento& h = e.header;
     // A negative count would move the walk backwards, even over a dropped element.
     if (h.numRegistros < 0) {
         reportCorruption(offset, "numRegistros negativo");
@@ -202,11 +203,11 @@ bool BinReader::readElement(Elemento& e) {
         m.skip(size, offset);
         return false;
     }
-    const char clase = h.elementClass();
-    if (clase != layout::kClassC && clase != layout::kClassT) {
+    const char classChar = h.elementClass();
+    if (classChar != layout::kClassC && classChar != layout::kClassT) {
         reportCorruption(offset, "elemento de clase distinta de C y T");
     }
-    if (clase == layout::kClassT && h.numRegistros == 0) {
+    if (classChar == layout::kClassT && h.numRegistros == 0) {
         reportCorruption(offset, "elemento de texto sin registro de cuerpo");
     }
     if (!m.ensure(size)) {
@@ -214,16 +215,16 @@ bool BinReader::readElement(Elemento& e) {
     }
     FieldReader in(m.current(), m.current() + size, offset);
     in.skip(layout::kHeaderSize);
-    in.raw(e.bloque);
-    const auto registros = static_cast<std::size_t>(h.numRegistros);
-    if (clase == layout::kClassC) {
-        readRecords(in, e.cuerpo, registros);
-        e.trozos.clear();
+    in.raw(e.block);
+    const auto records = static_cast<std::size_t>(h.numRegistros);
+    if (classChar == layout::kClassC) {
+        readRecords(in, e.body, records);
+        e.chunks.clear();
     } else {
-        readRecords(in, e.cuerpo, 1);
-        readRecords(in, e.trozos, registros - 1);
+        readRecords(in, e.body, 1);
+        readRecords(in, e.chunks, records - 1);
     }
-    readLinks(in, e.enlaces, h.numEnlaces);
+    readLinks(in, e.links, h.numEnlaces);
     m.begin += size;
     return true;
 }
@@ -273,7 +274,7 @@ BinWriter::BinWriter(const QString& path, std::size_t bufferSize) : m_impl(std::
     if (!m.file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         throw RunError(
             errnum::kFileAccess,
-            QStringLiteral("No se puede crear el fichero %1: %2").arg(nombre(path), m.file.errorString()));
+            QStringLiteral("No se puede crear el fichero %1: %2").arg(name(path), m.file.errorString()));
     }
     m.buf.resize(std::max<std::size_t>(bufferSize, layout::kFixedPartSize));
 }
@@ -286,16 +287,16 @@ BinWriter::~BinWriter() {
     }
 }
 
-void BinWriter::write(const Elemento& e) {
+void BinWriter::write(const Element& e) {
     Impl& m = *m_impl;
-    const CabeceraElemento& h = e.cabecera;
-    if (h.numRegistros < 0 || static_cast<std::size_t>(h.numRegistros) != e.cuerpo.size() + e.trozos.size() ||
-        h.numEnlaces != e.enlaces.size()) {
+    const CabeceraElemento& h = e.header;
+    if (h.numRegistros < 0 || static_cast<std::size_t>(h.numRegistros) != e.body.size() + e.chunks.size() ||
+        h.numEnlaces != e.links.size()) {
         throw RunError(
             errnum::kInternal,
             QStringLiteral("Error interno: las cuentas del elemento no coinciden con su contenido al "
                            "escribir el fichero %1")
-                .arg(nombre(m.path)));
+                .arg(name(m.path)));
     }
     const std::size_t size = elementSize(h);
     if (m.buf.size() - m.used < size) {
@@ -309,14 +310,14 @@ void BinWriter::write(const Elemento& e) {
     out.raw(h.codigo);
     out.u8(h.numEnlaces);
     out.i16(h.numRegistros);
-    out.raw(e.bloque);
-    for (const Record12& r : e.cuerpo) {
+    out.raw(e.block);
+    for (const Record12& r : e.body) {
         out.raw(r);
     }
-    for (const Record12& r : e.trozos) {
+    for (const Record12& r : e.chunks) {
         out.raw(r);
     }
-    for (const EnlaceAtributo& l : e.enlaces) {
+    for (const EnlaceAtributo& l : e.links) {
         out.i16(l.entitynum);
         out.i32(l.mslink);
         out.raw(l.reservado);
@@ -346,8 +347,9 @@ void BinWriter::close() {
     m.file.unsetError();
     m.file.close();
     if (m.file.error() != QFileDevice::NoError) {
-        throw RunError(errnum::kFileAccess, QStringLiteral("No se puede escribir el fichero %1: %2")
-                                                .arg(nombre(m.path), m.file.errorString()));
+        throw RunError(
+            errnum::kFileAccess,
+            QStringLiteral("No se puede escribir el fichero %1: %2").arg(name(m.path), m.file.errorString()));
     }
 }
 

@@ -51,7 +51,7 @@ class BinReader {
     // exact: c and t are other classes), a T element with numRegistros 0, and a carried element that
     // the file ends inside, and a dropped element whose counts run past the end of the file. A failed read of
     // the file itself is a platform::RunError.
-    bool readElement(Elemento& e);
+    bool readElement(Element& e);
     void close();
 
   private:
@@ -70,11 +70,11 @@ class BinWriter {
     BinWriter(const BinWriter&) = delete;
     BinWriter& operator=(const BinWriter&) = delete;
 
-    // Writes header, block, body records (cuerpo, then trozos) and links in that order, the header
+    // Writes header, block, body records (body, then chunks) and links in that order, the header
     // counts as given. Counts that disagree with what the element holds would leave a file that no
     // longer walks, so they are refused (platform::RunError, nothing written).
     // A failed write is a platform::RunError naming the file.
-    void write(const Elemento& e);
+    void write(const Element& e);
     std::int64_t position() const;  // bytes written so far, buffered ones included
     // Flushes and waits until the disk holds everything written so far; the file stays open.
     void sync();

@@ -30,14 +30,14 @@ struct EnlaceAtributo {
     std::array<std::uint8_t, layout::kReservadoSize> reservado{};  // opaque; six spaces when we create it
 };
 
-// A carried element. For a C element `cuerpo` holds all numRegistros body records and `trozos` is empty;
-// for a T element `cuerpo` holds the first (opaque) body record and `trozos` the text chunks.
-struct Elemento {
-    CabeceraElemento cabecera;
-    std::array<std::uint8_t, layout::kBlockSize> bloque{};
-    std::vector<Record12> cuerpo;
-    std::vector<Record12> trozos;
-    std::vector<EnlaceAtributo> enlaces;
+// A carried element. For a C element `body` holds all numRegistros body records and `chunks` is empty;
+// for a T element `body` holds the first (opaque) body record and `chunks` the text chunks.
+struct Element {
+    CabeceraElemento header;
+    std::array<std::uint8_t, layout::kBlockSize> block{};
+    std::vector<Record12> body;
+    std::vector<Record12> chunks;
+    std::vector<EnlaceAtributo> links;
     std::int64_t offset = 0;  // offset of the element's first byte in the input file
 };
 

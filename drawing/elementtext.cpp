@@ -19,11 +19,11 @@ void fill(std::array<T, N>& field, const QString& text) {
 
 }  // namespace
 
-QString chunksText(const Elemento& e) {
+QString chunksText(const Element& e) {
     QString texto;
-    texto.reserve(static_cast<qsizetype>(e.trozos.size() * layout::kChunkSize));
-    for (const Record12& trozo : e.trozos) {
-        texto += codepage::decode(trozo.data(), trozo.size());
+    texto.reserve(static_cast<qsizetype>(e.chunks.size() * layout::kChunkSize));
+    for (const Record12& chunk : e.chunks) {
+        texto += codepage::decode(chunk.data(), chunk.size());
     }
     return texto;
 }
@@ -37,9 +37,9 @@ void storeCode(CabeceraElemento& h, const QString& codigo) {
 }
 
 Record12 textChunk(const QString& texto) {
-    Record12 trozo{};
-    fill(trozo, texto);
-    return trozo;
+    Record12 chunk{};
+    fill(chunk, texto);
+    return chunk;
 }
 
 }  // namespace vexilo::drawing

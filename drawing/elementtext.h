@@ -10,7 +10,7 @@
 namespace vexilo::drawing {
 
 // The element's chunks joined in file order and decoded, NULs included (limpia_texto cuts there).
-QString chunksText(const Elemento& e);
+QString chunksText(const Element& e);
 
 // The 7-character code field as text, padding included.
 QString codeText(const CabeceraElemento& h);

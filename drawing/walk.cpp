@@ -4,14 +4,14 @@
 
 namespace vexilo::drawing {
 
-void recorre(BinReader& in, BinWriter& out, const TextHandler& onText, const ProgressHook& progress) {
+void walk(BinReader& in, BinWriter& out, const TextHandler& onText, const ProgressHook& progress) {
     const std::int64_t lo = in.length();
-    Elemento e;  // reused: one element in memory, its vectors keep their capacity
+    Element e;  // reused: one element in memory, its vectors keep their capacity
     // Checked before the first read, so an empty or one-byte file writes nothing and reports no
     // progress (there is no length to divide by).
     while (in.more()) {
         if (in.readElement(e)) {
-            if (e.cabecera.elementClass() == layout::kClassT && onText) {
+            if (e.header.elementClass() == layout::kClassT && onText) {
                 onText(e);
             }
             out.write(e);

@@ -10,10 +10,10 @@
 
 namespace vexilo::drawing {
 
-using TextHandler = std::function<void(Elemento&)>;
+using TextHandler = std::function<void(Element&)>;
 // lo: input length; pos: 1-based position of the next unread byte, already lowered to lo.
 using ProgressHook = std::function<void(std::int64_t lo, std::int64_t pos)>;
 
-void recorre(BinReader& in, BinWriter& out, const TextHandler& onText, const ProgressHook& progress);
+void walk(BinReader& in, BinWriter& out, const TextHandler& onText, const ProgressHook& progress);
 
 }  // namespace vexilo::drawing

@@ -14,7 +14,7 @@
 #include "core/progress.h"
 #include "gui/captionframe.h"
 #include "gui/fitting.h"
-#include "gui/ofrecimiento.h"
+#include "gui/importoffer.h"
 #include "gui/pathdisplay.h"
 #include "platform/databasename.h"
 #include "platform/services.h"
@@ -24,12 +24,12 @@ namespace vexilo::gui {
 namespace {
 
 // The layout is given in twips: 1440 to the inch, so 15 to the pixel at 96 dpi.
-constexpr double kTwipsPorPulgada = 1440.0;
+constexpr double kTwipsPerInch = 1440.0;
 // The least room kept between a control that grows to fit its caption and its neighbours or the
 // window's edge: a little less than the smallest gap the layout leaves between two controls.
-constexpr int kHolguraTwips = 60;
+constexpr int kSlackTwips = 60;
 
-QString nombreDe(core::Control control) {
+QString nameOf(core::Control control) {
     switch (control) {
         case core::Control::Label2:
             return QStringLiteral("Label2");
@@ -51,7 +51,7 @@ QString nombreDe(core::Control control) {
     return {};
 }
 
-bool esEntradaDelUsuario(QEvent::Type type) {
+bool isUserInput(QEvent::Type type) {
     switch (type) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -78,7 +78,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     // A window of fixed size offers no maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    creaControles();
+    createControls();
     Form_Load();
 }
 
@@ -87,98 +87,98 @@ Form1::~Form1() {
 }
 
 QRect Form1::twips(int left, int top, int width, int height) const {
-    const double escala = logicalDpiX() / kTwipsPorPulgada;
-    auto px = [escala](int t) { return static_cast<int>(t * escala + 0.5); };
+    const double scale = logicalDpiX() / kTwipsPerInch;
+    auto px = [scale](int t) { return static_cast<int>(t * scale + 0.5); };
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-void Form1::creaControles() {
+void Form1::createControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Asigna y Rellena las tablas correspondientes en BdD Access. "));
     setFixedSize(twips(0, 0, 14055, 6960).size());
 
-    auto situa = [this](QWidget* w, const char* name, QRect r) {
+    auto place = [this](QWidget* w, const char* name, QRect r) {
         w->setObjectName(QLatin1String(name));
         w->setGeometry(r);
         return w;
     };
     // Labels draw their text from the top of their box.
-    auto etiqueta = [&](QLabel* label, const char* name, QRect r) {
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        return static_cast<QLabel*>(situa(label, name, r));
+    auto label = [&](QLabel* widget, const char* name, QRect r) {
+        widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return static_cast<QLabel*>(place(widget, name, r));
     };
-    auto rotulo = [&](const char* name, const QString& text, QRect r) {
-        return etiqueta(new QLabel(text, this), name, r);
+    auto caption = [&](const char* name, const QString& text, QRect r) {
+        return label(new QLabel(text, this), name, r);
     };
     // The text boxes only show what the program wrote; the names are taken from the dialogs, and the
     // database's also from its own box, where a path or a server URI may be typed.
-    auto caja = [&](QLineEdit* edit, const char* name, QRect r) {
+    auto box = [&](QLineEdit* edit, const char* name, QRect r) {
         edit->setReadOnly(true);
-        return static_cast<QLineEdit*>(situa(edit, name, r));
+        return static_cast<QLineEdit*>(place(edit, name, r));
     };
-    auto boton = [&](const char* name, const QString& text, QRect r) {
-        return static_cast<QPushButton*>(situa(new QPushButton(text, this), name, r));
+    auto button = [&](const char* name, const QString& text, QRect r) {
+        return static_cast<QPushButton*>(place(new QPushButton(text, this), name, r));
     };
-    auto linea = [&](QWidget* parent, const char* name, int x1, int y1, int x2, int y2) {
-        auto* line = new QFrame(parent);
-        line->setFrameShadow(QFrame::Plain);
+    auto line = [&](QWidget* parent, const char* name, int x1, int y1, int x2, int y2) {
+        auto* frame = new QFrame(parent);
+        frame->setFrameShadow(QFrame::Plain);
         QRect r;
         if (y1 == y2) {
-            line->setFrameShape(QFrame::HLine);
+            frame->setFrameShape(QFrame::HLine);
             r = twips(std::min(x1, x2), y1, std::abs(x2 - x1), 0).adjusted(0, -1, 0, 2);
         } else {
-            line->setFrameShape(QFrame::VLine);
+            frame->setFrameShape(QFrame::VLine);
             r = twips(x1, std::min(y1, y2), 0, std::abs(y2 - y1)).adjusted(-1, 0, 2, 0);
         }
-        situa(line, name, r);
+        place(frame, name, r);
     };
 
     // The rectangle of the status area goes first, so that it stays beneath the controls it frames.
     auto* shape2 = new QFrame(this);
     shape2->setFrameShape(QFrame::Box);
     shape2->setFrameShadow(QFrame::Plain);
-    situa(shape2, "Shape2", twips(6720, 3360, 6855, 3255));
+    place(shape2, "Shape2", twips(6720, 3360, 6855, 3255));
 
-    rotulo("Label7", QStringLiteral("Nombre de la BdD Particular :"), twips(480, 360, 4695, 375));
-    auto* text2 = caja(new PathField(this), "Text2", twips(480, 720, 7815, 375));
+    caption("Label7", QStringLiteral("Nombre de la BdD Particular :"), twips(480, 360, 4695, 375));
+    auto* text2 = box(new PathField(this), "Text2", twips(480, 720, 7815, 375));
     text2->setReadOnly(false);
-    auto* command2 = boton("Command2", QStringLiteral("..."), twips(8400, 720, 495, 375));
-    rotulo("Label6", QStringLiteral("Nombre del fichero BIN a tratar :"), twips(480, 1440, 4695, 375));
-    caja(new PathField(this), "Text3", twips(480, 1800, 7815, 375));
-    auto* command3 = boton("Command3", QStringLiteral("..."), twips(8400, 1800, 495, 375));
-    rotulo("Label9", QStringLiteral("Nombre del fichero BIN de salida :"), twips(480, 2520, 4695, 375));
-    etiqueta(new PathLabel(this), "Label8", twips(480, 3000, 7815, 375));
+    auto* command2 = button("Command2", QStringLiteral("..."), twips(8400, 720, 495, 375));
+    caption("Label6", QStringLiteral("Nombre del fichero BIN a tratar :"), twips(480, 1440, 4695, 375));
+    box(new PathField(this), "Text3", twips(480, 1800, 7815, 375));
+    auto* command3 = button("Command3", QStringLiteral("..."), twips(8400, 1800, 495, 375));
+    caption("Label9", QStringLiteral("Nombre del fichero BIN de salida :"), twips(480, 2520, 4695, 375));
+    label(new PathLabel(this), "Label8", twips(480, 3000, 7815, 375));
 
     // The caption starts where the options inside start.
     auto* frame1 =
         new CaptionFrame(QStringLiteral("Mantener Asignaciones gráficas"), twips(0, 0, 120, 0).width(), this);
-    situa(frame1, "Frame1", twips(10920, 360, 2655, 2055));
-    situa(new QRadioButton(QStringLiteral("Sí"), frame1), "Option1", twips(120, 240, 495, 195));
+    place(frame1, "Frame1", twips(10920, 360, 2655, 2055));
+    place(new QRadioButton(QStringLiteral("Sí"), frame1), "Option1", twips(120, 240, 495, 195));
     auto* option2 = new QRadioButton(QStringLiteral("No"), frame1);
-    situa(option2, "Option2", twips(120, 600, 615, 255));
+    place(option2, "Option2", twips(120, 600, 615, 255));
     option2->setChecked(true);
-    linea(frame1, "Line1", 120, 1080, 2400, 1080);
-    situa(new QRadioButton(QStringLiteral("Modificar Texto en Bin"), frame1), "Option3",
+    line(frame1, "Line1", 120, 1080, 2400, 1080);
+    place(new QRadioButton(QStringLiteral("Modificar Texto en Bin"), frame1), "Option3",
           twips(120, 1200, 2415, 255));
 
-    rotulo("Label3", QStringLiteral("Asigna"), twips(9480, 840, 1095, 255));
-    rotulo("Label4", QStringLiteral("No Asigna"), twips(9480, 1800, 1095, 255));
-    linea(this, "Line2", 10800, 1440, 9480, 1440);
-    linea(this, "Line3", 9360, 360, 9360, 2640);
+    caption("Label3", QStringLiteral("Asigna"), twips(9480, 840, 1095, 255));
+    caption("Label4", QStringLiteral("No Asigna"), twips(9480, 1800, 1095, 255));
+    line(this, "Line2", 10800, 1440, 9480, 1440);
+    line(this, "Line3", 9360, 360, 9360, 2640);
 
-    rotulo("Label2", QStringLiteral("Textos Procesados :"), twips(10080, 3480, 2175, 195));
-    caja(new QLineEdit(QStringLiteral("0"), this), "Text1", twips(12600, 3480, 855, 285));
-    etiqueta(new PathLabel(this), "Label5", twips(6960, 3960, 6615, 315));
-    rotulo("Label1", QStringLiteral("Proceso Finalizado."), twips(10560, 4560, 3015, 615));
-    caja(new QLineEdit(this), "Text5", twips(9960, 5640, 1575, 250));
-    caja(new QLineEdit(this), "Text4", twips(11760, 5640, 855, 285));
+    caption("Label2", QStringLiteral("Textos Procesados :"), twips(10080, 3480, 2175, 195));
+    box(new QLineEdit(QStringLiteral("0"), this), "Text1", twips(12600, 3480, 855, 285));
+    label(new PathLabel(this), "Label5", twips(6960, 3960, 6615, 315));
+    caption("Label1", QStringLiteral("Proceso Finalizado."), twips(10560, 4560, 3015, 615));
+    box(new QLineEdit(this), "Text5", twips(9960, 5640, 1575, 250));
+    box(new QLineEdit(this), "Text4", twips(11760, 5640, 855, 285));
     auto* bar = new QProgressBar(this);
     bar->setTextVisible(false);
-    situa(bar, "ProgressBarCarga", twips(6840, 6240, 6015, 255));
-    auto* command1 = boton("Command1", QStringLiteral("Procesar"), twips(480, 5640, 1455, 855));
+    place(bar, "ProgressBarCarga", twips(6840, 6240, 6015, 255));
+    auto* command1 = button("Command1", QStringLiteral("Procesar"), twips(480, 5640, 1455, 855));
 
-    ajustaAlTexto(*frame1);
-    ajustaAlTexto(*this);
+    fitToText(*frame1);
+    fitToText(*this);
     command2->setFocus();  // the first thing to do is to choose the database
 
     connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -187,11 +187,11 @@ void Form1::creaControles() {
     connect(text2, &QLineEdit::editingFinished, this, &Form1::typedDatabaseFinished);
 }
 
-void Form1::ajustaAlTexto(QWidget& parent) {
-    const int holgura = twips(0, 0, kHolguraTwips, 0).width();
+void Form1::fitToText(QWidget& parent) {
+    const int slack = twips(0, 0, kSlackTwips, 0).width();
     for (QObject* child : parent.children()) {
         if (auto* w = qobject_cast<QWidget*>(child); w && !w->isWindow()) {
-            growToFitCaption(*w, holgura);
+            growToFitCaption(*w, slack);
         }
     }
 }
@@ -204,53 +204,53 @@ void Form1::Form_Load() {
     bar->setFixedHeight(twips(0, 0, 0, 255).height());
     bar->setRange(0, 100);
     bar->setVisible(true);
-    protegido([this] { app::recuperaBdDServidor(m_f); });
+    guarded([this] { app::restoreServerDatabase(m_f); });
 }
 
 template <typename F>
-void Form1::protegido(F&& handler) {
-    terminaCon(core::guarded(std::forward<F>(handler)));
+void Form1::guarded(F&& handler) {
+    endWith(core::guarded(std::forward<F>(handler)));
 }
 
 // A stop or a failure shows its message and ends the program; anything else leaves the window as it is.
-void Form1::terminaCon(const core::RunOutcome& outcome) {
+void Form1::endWith(const core::RunOutcome& outcome) {
     if (outcome.kind != core::RunOutcome::Kind::Stopped && outcome.kind != core::RunOutcome::Kind::Failed) {
         return;
     }
     const core::Presentation shown = present(outcome);
-    auto& servicios = platform::services();
+    auto& services = platform::services();
     if (!shown.message.isEmpty()) {
-        servicios.messageBox(shown.message, shown.icon);
+        services.messageBox(shown.message, shown.icon);
     }
-    servicios.terminar(shown.exitStatus);
+    services.end(shown.exitStatus);
 }
 
 void Form1::Command1_Click() {
-    if (m_ocupado || !takeTypedDatabase()) {
+    if (m_busy || !takeTypedDatabase()) {
         return;
     }
-    app::Modo modo = app::Modo::No;
+    app::Mode mode = app::Mode::No;
     if (findChild<QRadioButton*>(QStringLiteral("Option3"))->isChecked()) {
-        modo = app::Modo::ModificarTexto;
+        mode = app::Mode::RewriteText;
     } else if (findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked()) {
-        modo = app::Modo::Si;
+        mode = app::Mode::Si;
     }
     // The job runs here, synchronously: the window repaints what the job sets but takes no input.
-    m_ocupado = true;
+    m_busy = true;
     qApp->installEventFilter(this);
-    const core::RunOutcome outcome = app::Command1_Click(m_f, modo);
-    descartaEntradaPendiente();
+    const core::RunOutcome outcome = app::Command1_Click(m_f, mode);
+    dropPendingInput();
     qApp->removeEventFilter(this);
-    m_ocupado = false;
-    terminaCon(outcome);
+    m_busy = false;
+    endWith(outcome);
 }
 
 void Form1::Command2_Click() {
-    if (!m_ocupado) {
-        protegido([this] {
-            const QString antes = m_f.NombreBdD;
+    if (!m_busy) {
+        guarded([this] {
+            const QString before = m_f.NombreBdD;
             app::Command2_Click(m_f);
-            offerAccessImport(antes);
+            offerAccessImport(before);
         });
     }
 }
@@ -260,15 +260,15 @@ void Form1::offerAccessImport(const QString& before) {
         return;
     }
     // The job works on SQLite databases: an Access file is offered for import and its copy used.
-    const QString usada = ofreceImportarAccess(m_f.NombreBdD);
-    m_f.NombreBdD = usada.isEmpty() ? before : usada;  // declined: the earlier choice stays
+    const QString used = askToImportAccess(m_f.NombreBdD);
+    m_f.NombreBdD = used.isEmpty() ? before : used;  // declined: the earlier choice stays
     setText(core::Control::Text2, m_f.NombreBdD);
 }
 
 bool Form1::takeTypedDatabase() {
     auto* box = findChild<QLineEdit*>(QStringLiteral("Text2"));
     const QString shown = platform::shownDatabaseName(m_f.NombreBdD);
-    const QString typed = app::nombreDeBdDEscrito(box->text());
+    const QString typed = app::typedDatabaseName(box->text());
     if (typed.isEmpty() || typed == shown) {
         if (box->text() != shown) {
             setText(core::Control::Text2, shown);  // nothing new: the box shows the database in use again
@@ -281,17 +281,17 @@ bool Form1::takeTypedDatabase() {
     m_takingDatabase = true;
     ++m_databaseTakes;
     bool taken = false;
-    protegido([&] {
-        const QString rechazo = app::rechazoDeBdDEscrita(typed);
-        if (!rechazo.isEmpty()) {
+    guarded([&] {
+        const QString refusal = app::typedDatabaseRefusal(typed);
+        if (!refusal.isEmpty()) {
             // What was typed stays to be corrected, a password excepted.
             setText(core::Control::Text2, platform::shownDatabaseName(typed));
-            message(rechazo, platform::Icon::None);
+            message(refusal, platform::Icon::None);
             return;
         }
-        const QString antes = m_f.NombreBdD;
-        app::eligeBdDEscrita(m_f, typed);
-        offerAccessImport(antes);
+        const QString before = m_f.NombreBdD;
+        app::chooseTypedDatabase(m_f, typed);
+        offerAccessImport(before);
         taken = true;
     });
     ++m_databaseTakes;  // an edit ended by the message above is not a new one
@@ -302,29 +302,29 @@ bool Form1::takeTypedDatabase() {
 void Form1::typedDatabaseFinished() {
     const unsigned takes = m_databaseTakes;
     QTimer::singleShot(0, this, [this, takes] {
-        if (!m_ocupado && takes == m_databaseTakes) {
+        if (!m_busy && takes == m_databaseTakes) {
             takeTypedDatabase();
         }
     });
 }
 
 void Form1::Command3_Click() {
-    if (!m_ocupado) {
-        protegido([this] { app::Command3_Click(m_f); });
+    if (!m_busy) {
+        guarded([this] { app::Command3_Click(m_f); });
     }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (m_ocupado) {
+    if (m_busy) {
         event->ignore();
         return;
     }
-    protegido([this] { app::Form_Unload(m_f); });
+    guarded([this] { app::Form_Unload(m_f); });
     event->accept();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (m_ocupado && esEntradaDelUsuario(event->type())) {
+    if (m_busy && isUserInput(event->type())) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this) {
             event->ignore();  // a close request must not count as accepted
@@ -334,7 +334,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::descartaEntradaPendiente() {
+void Form1::dropPendingInput() {
     // Still busy: whatever the user did during the job reaches the filter and is dropped.
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
@@ -343,7 +343,7 @@ void Form1::descartaEntradaPendiente() {
 void Form1::setText(core::Control control, const QString& given) {
     // Whatever the core passes, the database box never shows a password.
     const QString text = control == core::Control::Text2 ? platform::shownDatabaseName(given) : given;
-    QWidget* w = findChild<QWidget*>(nombreDe(control));
+    QWidget* w = findChild<QWidget*>(nameOf(control));
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
@@ -358,7 +358,7 @@ void Form1::setText(core::Control control, const QString& given) {
         QString whole = text;
         w->setToolTip(whole.replace(QChar(13), QChar(10)));
     }
-    growToFitCaption(*w, twips(0, 0, kHolguraTwips, 0).width());
+    growToFitCaption(*w, twips(0, 0, kSlackTwips, 0).width());
     w->repaint();
 }
 

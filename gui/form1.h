@@ -20,17 +20,17 @@ class Form1 : public QWidget, private core::Display {
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
-    core::RunState& estado() { return m_f; }
-    bool ocupado() const { return m_ocupado; }
+    core::RunState& state() { return m_f; }
+    bool busy() const { return m_busy; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void creaControles();
+    void createControls();
     // Grows each control of `parent` whose caption does not fit its layout box into the free room.
-    void ajustaAlTexto(QWidget& parent);
+    void fitToText(QWidget& parent);
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
@@ -46,10 +46,10 @@ class Form1 : public QWidget, private core::Display {
     void offerAccessImport(const QString& before);
     // Runs a handler of the core; a failure is shown with its number and description and ends the program.
     template <typename F>
-    void protegido(F&& handler);
-    void terminaCon(const core::RunOutcome& outcome);
+    void guarded(F&& handler);
+    void endWith(const core::RunOutcome& outcome);
     // Input that arrived while the window was busy is thrown away, never handled afterwards.
-    void descartaEntradaPendiente();
+    void dropPendingInput();
     QRect twips(int left, int top, int width, int height) const;
 
     // Display
@@ -60,7 +60,7 @@ class Form1 : public QWidget, private core::Display {
     void message(const QString& text, platform::Icon icon) override;
 
     core::RunState m_f;
-    bool m_ocupado = false;
+    bool m_busy = false;
     bool m_takingDatabase = false;  // a typed name is being taken (its messages move the focus)
     unsigned m_databaseTakes = 0;   // counts the takes, so that a deferred one sees it came late
 };

@@ -67,7 +67,7 @@ void WindowServices::setMousePointer(platform::MousePointer pointer) {
     m_busy = busy;
 }
 
-void WindowServices::terminar(int code) {
+void WindowServices::end(int code) {
     // At once: no close handler, no destructor of the window. The job has closed its files already.
     std::fflush(nullptr);
     std::_Exit(code);

@@ -12,7 +12,7 @@ class WindowServices : public platform::Services {
     void messageBox(const QString& text, platform::Icon icon) override;
     bool question(const QString& text) override;
     void setMousePointer(platform::MousePointer pointer) override;
-    void terminar(int code) override;
+    void end(int code) override;
     platform::SettingsStore& settings() override { return m_settings; }
     platform::Clock& clock() override { return m_clock; }
 

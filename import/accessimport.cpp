@@ -5,78 +5,78 @@
 #include <QFileInfo>
 #include <cmath>
 
-#include "import/destinofichero.h"
-#include "import/destinosqlite.h"
-#include "import/importacion.h"
-#include "import/lectoraccess.h"
-#include "import/lectorflujo.h"
+#include "import/dbimport.h"
+#include "import/filedestination.h"
+#include "import/readerprocess.h"
+#include "import/sqlitedestination.h"
+#include "import/streamreader.h"
 
-namespace vexilo::importacion {
+namespace vexilo::importer {
 namespace {
 
-constexpr int kDesplazamientoFirma = 4;
+constexpr int kSignatureOffset = 4;
 
-QString nativo(const QString& ruta) {
-    return QDir::toNativeSeparators(ruta);
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
 }
 
-void compruebaOrigenAccess(const QString& origen) {
-    if (!QFileInfo(origen).isFile()) {
-        throw ErrorImportacion(QStringLiteral("No existe el fichero: %1").arg(nativo(origen)));
+void checkAccessSource(const QString& source) {
+    if (!QFileInfo(source).isFile()) {
+        throw ImportError(QStringLiteral("No existe el fichero: %1").arg(native(source)));
     }
-    if (!esBaseDeDatosAccess(origen)) {
-        throw ErrorImportacion(
-            QStringLiteral("El fichero no es una base de datos Access: %1").arg(nativo(origen)));
+    if (!isAccessDatabase(source)) {
+        throw ImportError(
+            QStringLiteral("El fichero no es una base de datos Access: %1").arg(native(source)));
     }
 }
 
 }  // namespace
 
-bool esBaseDeDatosAccess(const QString& ruta) {
-    QFile f(ruta);
+bool isAccessDatabase(const QString& path) {
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         return false;
     }
-    const QByteArray cabecera = f.read(kDesplazamientoFirma + 15).mid(kDesplazamientoFirma);
-    return cabecera == "Standard Jet DB" || cabecera == "Standard ACE DB";
+    const QByteArray header = f.read(kSignatureOffset + 15).mid(kSignatureOffset);
+    return header == "Standard Jet DB" || header == "Standard ACE DB";
 }
 
-QDateTime fechaAccess(double valor) {
-    const double dias = std::trunc(valor);
-    const double fraccion = std::fabs(valor - dias);
-    qint64 ms = std::llround(fraccion * 86400000.0);
-    QDate fecha = QDate(1899, 12, 30).addDays(static_cast<qint64>(dias));
+QDateTime accessDate(double valor) {
+    const double days = std::trunc(valor);
+    const double fraction = std::fabs(valor - days);
+    qint64 ms = std::llround(fraction * 86400000.0);
+    QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(days));
     if (ms >= 86400000) {  // a fraction that rounds to a whole day is midnight of the next one
-        fecha = fecha.addDays(1);
+        date = date.addDays(1);
         ms -= 86400000;
     }
-    return QDateTime(fecha, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
 }
 
-Resultado vuelcaAccess(const QString& origen, Destino& destino) {
-    LectorFlujo lector(destino);
-    Resultado r;
-    r.avisos = leeConLector(origen, lector);
-    r.tablas = lector.tablas();
-    compruebaFilas(r.tablas, destino);
+Result copyAccess(const QString& source, Destination& destination) {
+    StreamReader reader(destination);
+    Result r;
+    r.warnings = readWithReader(source, reader);
+    r.tables = reader.tables();
+    checkRowCounts(r.tables, destination);
     return r;
 }
 
-Resultado importaAccess(const QString& origen, const QString& destino, bool forzar) {
-    compruebaOrigenAccess(origen);
-    compruebaDestinoFichero(origen, destino, forzar, QStringLiteral("la base de datos Access"));
-    Resultado r;
-    escribeYPublica(destino, [&](const QString& temporal) {
-        DestinoSqlite sqlite(temporal, destino);
-        r = vuelcaAccess(origen, sqlite);
-        sqlite.termina();
+Result importAccess(const QString& source, const QString& destination, bool force) {
+    checkAccessSource(source);
+    checkFileDestination(source, destination, force, QStringLiteral("la base de datos Access"));
+    Result r;
+    writeAndPublish(destination, [&](const QString& temporary) {
+        SqliteDestination sqlite(temporary, destination);
+        r = copyAccess(source, sqlite);
+        sqlite.finish();
     });
     return r;
 }
 
-QString rutaImportada(const QString& rutaAccess) {
-    const QFileInfo info(rutaAccess);
+QString importedPath(const QString& accessPath) {
+    const QFileInfo info(accessPath);
     return QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".sqlite"));
 }
 
-}  // namespace vexilo::importacion
+}  // namespace vexilo::importer

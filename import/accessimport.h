@@ -1,7 +1,7 @@
 #pragma once
 // Copies every user table of an Access database (Jet 3, Jet 4 or ACE) into a new SQLite database, so
 // that the job can run on the users' real databases. The file is read by mdbtools' libmdb inside a
-// helper program with limits on its memory and time (lectoraccess.h), so that a damaged file ends the
+// helper program with limits on its memory and time (readerprocess.h), so that a damaged file ends the
 // import with a message, never with a program that hangs or grows without end.
 //
 // What is kept: table and column names as the file spells them; column kinds (whole numbers as
@@ -18,50 +18,50 @@
 #include <stdexcept>
 #include <vector>
 
-namespace vexilo::importacion {
+namespace vexilo::importer {
 
 // A failure of the import, with a message in Spanish for the user. Nothing is left at the destination
-// when it is thrown (an existing destination replaced with `forzar` stays as it was).
-class ErrorImportacion : public std::runtime_error {
+// when it is thrown (an existing destination replaced with `force` stays as it was).
+class ImportError : public std::runtime_error {
   public:
-    explicit ErrorImportacion(const QString& mensaje)
-        : std::runtime_error(mensaje.toStdString()), m_mensaje(mensaje) {}
-    const QString& mensaje() const { return m_mensaje; }
+    explicit ImportError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    const QString& message() const { return m_message; }
 
   private:
-    QString m_mensaje;
+    QString m_message;
 };
 
-struct TablaImportada {
-    QString nombre;
-    std::int64_t filas = 0;
+struct ImportedTable {
+    QString name;
+    std::int64_t rows = 0;
 };
 
-struct Resultado {
-    std::vector<TablaImportada> tablas;  // in the file's catalog order
-    QStringList avisos;                  // what libmdb printed while reading; the import succeeded anyway
+struct Result {
+    std::vector<ImportedTable> tables;  // in the file's catalog order
+    QStringList warnings;               // what libmdb printed while reading; the import succeeded anyway
 };
 
 // True when the file starts like an Access database: "Standard Jet DB" or "Standard ACE DB" from byte 4.
 // The name of the file plays no part. A file that cannot be read is not one.
-bool esBaseDeDatosAccess(const QString& ruta);
+bool isAccessDatabase(const QString& path);
 
-// Imports `origen` into a new SQLite database `destino`. Refuses an existing destination unless
-// `forzar`; the new database is written beside it under a temporary name and only then takes its
+// Imports `source` into a new SQLite database `destination`. Refuses an existing destination unless
+// `force`; the new database is written beside it under a temporary name and only then takes its
 // name, so a failed import never leaves a half-written file nor loses the old one.
-// Throws ErrorImportacion for: a missing or unreadable source, a source that is not an Access
-// database, a destination that is the source itself (by any name or link, even with `forzar`), a
-// destination whose folder does not exist, an existing destination without `forzar`, a damaged file
+// Throws ImportError for: a missing or unreadable source, a source that is not an Access
+// database, a destination that is the source itself (by any name or link, even with `force`), a
+// destination whose folder does not exist, an existing destination without `force`, a damaged file
 // ("El fichero de Access está dañado: ..."; a catalog or a table that cannot be read whole, a read
 // that runs past its limits), a memo longer than the reader takes, a destination that cannot be
 // written, and a helper program that cannot be run.
-Resultado importaAccess(const QString& origen, const QString& destino, bool forzar);
+Result importAccess(const QString& source, const QString& destination, bool force);
 
-// The SQLite database that an import of `rutaAccess` is offered into: same folder, same name, ".sqlite".
-QString rutaImportada(const QString& rutaAccess);
+// The SQLite database that an import of `accessPath` is offered into: same folder, same name, ".sqlite".
+QString importedPath(const QString& accessPath);
 
 // An Access date: days since 30 December 1899, the fraction being the time of day. Days before that
 // date are negative while the fraction stays positive (-1.25 is 29 December 1899, 06:00).
-QDateTime fechaAccess(double valor);
+QDateTime accessDate(double valor);
 
-}  // namespace vexilo::importacion
+}  // namespace vexilo::importer

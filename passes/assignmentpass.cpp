@@ -30,8 +30,8 @@ Decision decide(bool alreadyLinked, bool hasLinkForTable, bool keepGraphicAssign
 // One more link (entity number, record, six spaces) after the element's own. The count field is 8 bits
 // and a link's entity number 16 bits: an element that cannot take the link keeps its links as they are
 // and is counted in the run report.
-void appendLink(core::RunState& f, drawing::Elemento& e, std::int32_t registro) {
-    if (e.enlaces.size() >= static_cast<std::size_t>(drawing::layout::kMaxLinks)) {
+void appendLink(core::RunState& f, drawing::Element& e, std::int32_t registro) {
+    if (e.links.size() >= static_cast<std::size_t>(drawing::layout::kMaxLinks)) {
         ++f.report.fullLinks;
         return;
     }
@@ -44,20 +44,20 @@ void appendLink(core::RunState& f, drawing::Elemento& e, std::int32_t registro) 
     link.entitynum = static_cast<std::int16_t>(f.EntitynumActual);
     link.mslink = registro;
     link.reservado.fill(' ');
-    e.enlaces.push_back(link);
-    e.cabecera.numEnlaces = static_cast<std::uint8_t>(e.enlaces.size());
+    e.links.push_back(link);
+    e.header.numEnlaces = static_cast<std::uint8_t>(e.links.size());
 }
 
 // Ties a text element whose table has an entity number to the record that holds its text, and makes
 // its links and that record agree.
-void assign(core::RunState& f, drawing::Elemento& e, QString& codigo, QString& texto) {
+void assign(core::RunState& f, drawing::Element& e, QString& codigo, QString& texto) {
     ++f.TextosProcesados;
     std::int32_t registro = 0;
     catalog::busca_en_su_tabla(f, codigo, f.NombreTablaActual, texto, registro);
 
     f.RegistroGrafico = 0;
     bool hasLinkForTable = false;
-    for (const drawing::EnlaceAtributo& link : e.enlaces) {
+    for (const drawing::EnlaceAtributo& link : e.links) {
         if (link.entitynum == f.EntitynumActual) {
             hasLinkForTable = true;
             f.RegistroGrafico = link.mslink;  // the last such link wins
@@ -69,7 +69,7 @@ void assign(core::RunState& f, drawing::Elemento& e, QString& codigo, QString& t
     schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBin, texto, f.RegistroGrafico);
 
     const bool alreadyLinked =
-        std::any_of(e.enlaces.begin(), e.enlaces.end(), [&](const drawing::EnlaceAtributo& l) {
+        std::any_of(e.links.begin(), e.links.end(), [&](const drawing::EnlaceAtributo& l) {
             return l.entitynum == f.EntitynumActual && l.mslink == registro;
         });
     const Decision decision = decide(alreadyLinked, hasLinkForTable, f.MantenerAsignaciones);
@@ -82,7 +82,7 @@ void assign(core::RunState& f, drawing::Elemento& e, QString& codigo, QString& t
             appendLink(f, e, registro);
             break;
         case Decision::Relink:
-            for (drawing::EnlaceAtributo& link : e.enlaces) {
+            for (drawing::EnlaceAtributo& link : e.links) {
                 if (link.entitynum == f.EntitynumActual) {
                     link.mslink = registro;
                 }
@@ -96,11 +96,11 @@ void assign(core::RunState& f, drawing::Elemento& e, QString& codigo, QString& t
 }
 
 // The pass's treatment of one carried text element; the walk writes it afterwards.
-void treatText(core::RunState& f, drawing::Elemento& e) {
+void treatText(core::RunState& f, drawing::Element& e) {
     // The code travels as one text between the lookups: every lookup cleans it (limpia_texto) and the
     // field only ever holds what fits in 7 characters, so storing it back after each call would change
     // nothing that the next call sees.
-    QString codigo = codeText(e.cabecera);
+    QString codigo = codeText(e.header);
     f.NombreTablaActual.clear();
     catalog::busca_Feature(f, codigo, f.NombreTablaActual);
     f.EntitynumActual = 0;
@@ -116,13 +116,13 @@ void treatText(core::RunState& f, drawing::Elemento& e) {
         assign(f, e, codigo, texto);
     }
     core::completa_codigo(codigo);
-    drawing::storeCode(e.cabecera, codigo);
+    drawing::storeCode(e.header, codigo);
 }
 
 }  // namespace
 
 void LeoBinEntrada(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& file3) {
-    runPass(f, file1, file3, [&f](drawing::Elemento& e) { treatText(f, e); });
+    runPass(f, file1, file3, [&f](drawing::Element& e) { treatText(f, e); });
 }
 
 }  // namespace vexilo::passes

@@ -32,13 +32,13 @@ bool equalIgnoringCase(const QString& a, const QString& b) {
     return true;
 }
 
-QString invalidAtrMessage(const drawing::EnlaceAtributo& enlace) {
-    return QStringLiteral("Hay un texto con ATR no válido :") + QChar(13) +
-           QString::number(enlace.entitynum) + QStringLiteral("  ") + QString::number(enlace.mslink);
+QString invalidAtrMessage(const drawing::EnlaceAtributo& link) {
+    return QStringLiteral("Hay un texto con ATR no válido :") + QChar(13) + QString::number(link.entitynum) +
+           QStringLiteral("  ") + QString::number(link.mslink);
 }
 
 // Replaces the element's chunks by TextoEnBdD cut into 12-character pieces.
-void putText(core::RunState& f, drawing::Elemento& e, const QString& tabla, std::int32_t registro) {
+void putText(core::RunState& f, drawing::Element& e, const QString& table, std::int32_t registro) {
     f.numtrozos = 1;
     std::vector<QString> trozos;
     if (f.TextoEnBdD.size() <= 11) {
@@ -52,65 +52,65 @@ void putText(core::RunState& f, drawing::Elemento& e, const QString& tabla, std:
         throw platform::Stop(QStringLiteral("El texto del registro %1 de la tabla %2 es demasiado largo para "
                                             "el dibujo.")
                                  .arg(registro)
-                                 .arg(tabla));
+                                 .arg(table));
     }
-    e.trozos.clear();
-    e.trozos.reserve(static_cast<std::size_t>(f.numtrozos));
+    e.chunks.clear();
+    e.chunks.reserve(static_cast<std::size_t>(f.numtrozos));
     for (std::int32_t i = 1; i <= f.numtrozos; ++i) {
-        e.trozos.push_back(drawing::textChunk(trozos[static_cast<std::size_t>(i)]));
+        e.chunks.push_back(drawing::textChunk(trozos[static_cast<std::size_t>(i)]));
     }
-    e.cabecera.numRegistros = static_cast<std::int16_t>(f.numtrozos + 1);
+    e.header.numRegistros = static_cast<std::int16_t>(f.numtrozos + 1);
 }
 
 // The treatment of one text element: the last qualifying link whose record holds a text decides whether
 // the text is replaced and by what. A link to a missing record, or to a record without any text,
 // contributes nothing: the decision stays as the links before it left it.
-void rewriteText(core::RunState& f, drawing::Elemento& e) {
-    bool cambiado = false;
-    bool inexistente = false;
-    bool sinTexto = false;
-    QString tabla;
-    std::int32_t registroDecisivo = 0;
+void rewriteText(core::RunState& f, drawing::Element& e) {
+    bool changed = false;
+    bool missing = false;
+    bool noText = false;
+    QString table;
+    std::int32_t decidingRecord = 0;
     QString texto = drawing::chunksText(e);
     core::limpia_texto(texto);
     core::quitablancos(texto);
-    for (const drawing::EnlaceAtributo& enlace : e.enlaces) {
-        if (skippedLink(enlace.entitynum)) {
+    for (const drawing::EnlaceAtributo& link : e.links) {
+        if (skippedLink(link.entitynum)) {
             continue;
         }
-        f.EntitynumActual = enlace.entitynum;
-        const std::int32_t registro = enlace.mslink;
+        f.EntitynumActual = link.entitynum;
+        const std::int32_t registro = link.mslink;
         f.NombreTablaActual.clear();
         catalog::busca_NombreTabla(f, f.EntitynumActual, f.NombreTablaActual);
         if (f.NombreTablaActual.isEmpty()) {
-            throw platform::Stop(invalidAtrMessage(enlace));
+            throw platform::Stop(invalidAtrMessage(link));
         }
         switch (catalog::ObtengoTextoBdD(f, registro, f.NombreTablaActual, f.TextoEnBdD)) {
             case catalog::TextResult::Found:
-                cambiado = !equalIgnoringCase(f.TextoEnBdD, texto);
-                tabla = f.NombreTablaActual;
-                registroDecisivo = registro;
+                changed = !equalIgnoringCase(f.TextoEnBdD, texto);
+                table = f.NombreTablaActual;
+                decidingRecord = registro;
                 break;
             case catalog::TextResult::NoSuchRecord:
-                inexistente = true;
+                missing = true;
                 break;
             case catalog::TextResult::NoText:
-                sinTexto = true;
+                noText = true;
                 break;
         }
     }
-    f.report.missingRecord += inexistente ? 1 : 0;
-    f.report.recordWithoutText += sinTexto ? 1 : 0;
-    if (cambiado) {
+    f.report.missingRecord += missing ? 1 : 0;
+    f.report.recordWithoutText += noText ? 1 : 0;
+    if (changed) {
         ++f.TextosProcesados;
-        putText(f, e, tabla, registroDecisivo);
+        putText(f, e, table, decidingRecord);
     }
 }
 
 }  // namespace
 
 void LeoBinCambiaTextoBin(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& file3) {
-    runPass(f, file1, file3, [&f](drawing::Elemento& e) { rewriteText(f, e); });
+    runPass(f, file1, file3, [&f](drawing::Element& e) { rewriteText(f, e); });
 }
 
 }  // namespace vexilo::passes

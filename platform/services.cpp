@@ -91,7 +91,7 @@ void HeadlessServices::messageBox(const QString& text, Icon) {
     std::fprintf(stderr, "%s\n", shown.toLocal8Bit().constData());
 }
 
-void HeadlessServices::terminar(int code) {
+void HeadlessServices::end(int code) {
     std::exit(code);
 }
 

@@ -87,7 +87,7 @@ class Services {
     virtual void setMousePointer(MousePointer pointer) = 0;
     // Ends the process at once with this exit code: nothing else runs, no close handler. Test
     // implementations record the code and return, so callers return right after calling it.
-    virtual void terminar(int code) = 0;
+    virtual void end(int code) = 0;
 
     virtual SettingsStore& settings() = 0;
     virtual Clock& clock() = 0;
@@ -106,7 +106,7 @@ class HeadlessServices : public Services {
     OpenFileResult showOpen(const OpenFileRequest& request) override;
     void messageBox(const QString& text, Icon icon) override;
     void setMousePointer(MousePointer) override {}
-    void terminar(int code) override;
+    void end(int code) override;
     SettingsStore& settings() override { return m_settings; }
     Clock& clock() override { return m_clock; }
 

@@ -2,7 +2,7 @@
 
 namespace vexilo::schema {
 
-void aseguraOrdenNatural(core::RunState& f, const QString& NombreTabla) {
+void ensureNaturalOrder(core::RunState& f, const QString& NombreTabla) {
     if (f.Bd->HasNaturalOrder(NombreTabla)) {
         return;
     }

@@ -11,6 +11,6 @@ namespace vexilo::schema {
 
 // Gives NombreTabla its stored-order column when it lacks one (nothing on an engine that keeps the
 // order by itself), with a notice naming the table.
-void aseguraOrdenNatural(core::RunState& f, const QString& NombreTabla);
+void ensureNaturalOrder(core::RunState& f, const QString& NombreTabla);
 
 }  // namespace vexilo::schema

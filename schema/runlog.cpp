@@ -25,21 +25,21 @@ class LogMoment {
         }
         // A QDate and a QTime carry the local fields as they are, so no time-zone rule can move a
         // midnight that the zone skips. Both are stored in whole seconds.
-        const QDateTime momento = clock.now();
-        const QTime hora = momento.time();
-        m_fecha = momento.date();
-        m_hora = QTime(hora.hour(), hora.minute(), hora.second());
+        const QDateTime moment = clock.now();
+        const QTime time = moment.time();
+        m_date = moment.date();
+        m_time = QTime(time.hour(), time.minute(), time.second());
         m_second = second;
         m_known = true;
     }
-    const QDate& fecha() const { return m_fecha; }
-    const QTime& hora() const { return m_hora; }
+    const QDate& date() const { return m_date; }
+    const QTime& time() const { return m_time; }
 
   private:
     qint64 m_second = 0;
     bool m_known = false;
-    QDate m_fecha;
-    QTime m_hora;
+    QDate m_date;
+    QTime m_time;
 };
 
 RunLogKeys& logKeys(core::RunState& f) {
@@ -65,22 +65,22 @@ void creaTablaControlProceso(core::RunState& f) {
 void AnadeAControlProceso(core::RunState& f, const QString& NombreTabla, std::int32_t registro,
                           const QString& fich_entrada, const QString& texto_en_mapa,
                           std::int32_t registro_grafico_igual_tabla) {
-    RunLogKeys& claves = logKeys(f);
-    if (claves.contains(NombreTabla, registro, fich_entrada)) {
+    RunLogKeys& keys = logKeys(f);
+    if (keys.contains(NombreTabla, registro, fich_entrada)) {
         return;
     }
     // The moment is split as a date/time field holds it: Fecha is the day (stored at midnight), Hora the
     // time of day (stored on day zero, 30 December 1899).
-    LogMoment& momento = f.caches.get<LogMoment>([] { return std::make_shared<LogMoment>(); });
-    momento.refresh(platform::services().clock());
+    LogMoment& moment = f.caches.get<LogMoment>([] { return std::make_shared<LogMoment>(); });
+    moment.refresh(platform::services().clock());
     f.Bd->InsertRow(kControlProceso, {{QStringLiteral("NombreTabla"), NombreTabla},
                                       {QStringLiteral("mslink"), registro},
                                       {QStringLiteral("RegistroAtr"), registro_grafico_igual_tabla},
                                       {QStringLiteral("NombreFichero"), fich_entrada},
                                       {QStringLiteral("tmapa"), texto_en_mapa},
-                                      {QStringLiteral("Fecha"), momento.fecha()},
-                                      {QStringLiteral("Hora"), momento.hora()}});
-    claves.insert(NombreTabla, registro, fich_entrada);
+                                      {QStringLiteral("Fecha"), moment.date()},
+                                      {QStringLiteral("Hora"), moment.time()}});
+    keys.insert(NombreTabla, registro, fich_entrada);
 }
 
 }  // namespace vexilo::schema

@@ -8,36 +8,36 @@
 namespace vexilo::schema {
 
 RunLogKeys::RunLogKeys(platform::Database& db) {
-    const auto filas = db.ReadRows(
+    const auto rows = db.ReadRows(
         QStringLiteral("CONTROLPROCESO"),
         {QStringLiteral("NombreTabla"), QStringLiteral("mslink"), QStringLiteral("NombreFichero")});
-    m_slots.resize(catalog::openaddressing::capacityFor(filas.size()));
-    for (const auto& fila : filas) {
-        const QVariant& tabla = fila.values[0];
-        const QVariant& fichero = fila.values[2];
+    m_slots.resize(catalog::openaddressing::capacityFor(rows.size()));
+    for (const auto& row : rows) {
+        const QVariant& table = row.values[0];
+        const QVariant& file = row.values[2];
         // A stored mslink equals a 32-bit argument only when it is a whole number; anything else
         // (Null, a fraction, a text that is no number) never matches.
-        const auto mslink = catalog::wholeFromValue(fila.values[1], std::numeric_limits<std::int64_t>::min(),
+        const auto mslink = catalog::wholeFromValue(row.values[1], std::numeric_limits<std::int64_t>::min(),
                                                     std::numeric_limits<std::int64_t>::max());
-        if (tabla.isNull() || fichero.isNull() || !mslink) {
+        if (table.isNull() || file.isNull() || !mslink) {
             continue;
         }
-        insert(tabla.toString(), *mslink, fichero.toString());
+        insert(table.toString(), *mslink, file.toString());
     }
 }
 
-bool RunLogKeys::contains(const QString& tabla, std::int64_t mslink, const QString& fichero) const {
-    const Key key = keyOf(tabla, mslink, fichero, false);
-    if (key.tabla == 0 || key.fichero == 0) {
+bool RunLogKeys::contains(const QString& table, std::int64_t mslink, const QString& file) const {
+    const Key key = keyOf(table, mslink, file, false);
+    if (key.table == 0 || key.file == 0) {
         return false;
     }
-    return m_slots[findSlot(key)].tabla != 0;
+    return m_slots[findSlot(key)].table != 0;
 }
 
-void RunLogKeys::insert(const QString& tabla, std::int64_t mslink, const QString& fichero) {
-    const Key key = keyOf(tabla, mslink, fichero, true);
+void RunLogKeys::insert(const QString& table, std::int64_t mslink, const QString& file) {
+    const Key key = keyOf(table, mslink, file, true);
     Key& slot = m_slots[findSlot(key)];
-    if (slot.tabla != 0) {
+    if (slot.table != 0) {
         return;
     }
     slot = key;
@@ -46,9 +46,9 @@ void RunLogKeys::insert(const QString& tabla, std::int64_t mslink, const QString
     }
 }
 
-RunLogKeys::Key RunLogKeys::keyOf(const QString& tabla, std::int64_t mslink, const QString& fichero,
+RunLogKeys::Key RunLogKeys::keyOf(const QString& table, std::int64_t mslink, const QString& file,
                                   bool create) const {
-    return Key{mslink, m_tablas.numberOf(tabla, create), m_ficheros.numberOf(fichero, create)};
+    return Key{mslink, m_tables.numberOf(table, create), m_files.numberOf(file, create)};
 }
 
 std::uint32_t RunLogKeys::Names::numberOf(const QString& s, bool create) {
@@ -69,21 +69,21 @@ std::uint32_t RunLogKeys::Names::numberOf(const QString& s, bool create) {
 }
 
 std::size_t RunLogKeys::slotHash(const Key& k) {
-    return static_cast<std::size_t>(catalog::openaddressing::mix(
-        static_cast<std::uint64_t>(k.mslink) ^ (static_cast<std::uint64_t>(k.tabla) << 40) ^
-        (static_cast<std::uint64_t>(k.fichero) << 52)));
+    return static_cast<std::size_t>(catalog::openaddressing::mix(static_cast<std::uint64_t>(k.mslink) ^
+                                                                 (static_cast<std::uint64_t>(k.table) << 40) ^
+                                                                 (static_cast<std::uint64_t>(k.file) << 52)));
 }
 
 std::size_t RunLogKeys::findSlot(const Key& k) const {
     return catalog::openaddressing::probe(
-        slotHash(k), m_slots.size(), [&](std::size_t i) { return m_slots[i].tabla == 0 || m_slots[i] == k; });
+        slotHash(k), m_slots.size(), [&](std::size_t i) { return m_slots[i].table == 0 || m_slots[i] == k; });
 }
 
 void RunLogKeys::grow() {
     std::vector<Key> old(m_slots.size() * 2);
     old.swap(m_slots);
     for (const Key& k : old) {
-        if (k.tabla != 0) {
+        if (k.table != 0) {
             m_slots[findSlot(k)] = k;
         }
     }

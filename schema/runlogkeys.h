@@ -18,16 +18,16 @@ class RunLogKeys {
     // Null (or an mslink that is not a whole number) in any of the three can never match and are left out.
     explicit RunLogKeys(platform::Database& db);
 
-    bool contains(const QString& tabla, std::int64_t mslink, const QString& fichero) const;
-    void insert(const QString& tabla, std::int64_t mslink, const QString& fichero);
+    bool contains(const QString& table, std::int64_t mslink, const QString& file) const;
+    void insert(const QString& table, std::int64_t mslink, const QString& file);
     std::size_t size() const { return m_count; }
 
   private:
     // A key is the mslink and the numbers of its table and file, names compared upper-cased.
     struct Key {
         std::int64_t mslink = 0;
-        std::uint32_t tabla = 0;  // 0: an empty slot
-        std::uint32_t fichero = 0;
+        std::uint32_t table = 0;  // 0: an empty slot
+        std::uint32_t file = 0;
         bool operator==(const Key&) const = default;
     };
 
@@ -41,13 +41,13 @@ class RunLogKeys {
     };
 
     // The key of a row; a key with a 0 part when a name was never seen (only asked, not inserted).
-    Key keyOf(const QString& tabla, std::int64_t mslink, const QString& fichero, bool create) const;
+    Key keyOf(const QString& table, std::int64_t mslink, const QString& file, bool create) const;
     static std::size_t slotHash(const Key& k);
     std::size_t findSlot(const Key& k) const;  // the key's slot, or the empty slot where it would go
     void grow();
 
-    mutable Names m_tablas;
-    mutable Names m_ficheros;
+    mutable Names m_tables;
+    mutable Names m_files;
 
     // Open addressing (catalog/openaddressing.h).
     std::vector<Key> m_slots;

@@ -13,43 +13,43 @@ namespace {
 
 // A condition the checks cannot repair: the pointer goes back to the default and the job ends with the
 // message (an empty message ends it silently, after messages already shown).
-[[noreturn]] void termina(core::RunState& f, const QString& mensaje) {
+[[noreturn]] void finish(core::RunState& f, const QString& message) {
     f.display->setPointer(platform::MousePointer::Default);
-    throw platform::Stop(mensaje);
+    throw platform::Stop(message);
 }
 
-bool hasSpace(const QString& nombre) {
-    return nombre.contains(QLatin1Char(' '));
+bool hasSpace(const QString& name) {
+    return name.contains(QLatin1Char(' '));
 }
 
 }  // namespace
 
 void Chequea_tablas_principales(core::RunState& f) {
     f.NumeroTablas = f.Bd->TableDefsCount();
-    catalog::buscaTabla(f, QStringLiteral("MsCatalog"));
+    catalog::findTable(f, QStringLiteral("MsCatalog"));
     if (!f.TablaEncontrada) {
-        termina(f, QStringLiteral("No existe la tabla MsCatalog"));
+        finish(f, QStringLiteral("No existe la tabla MsCatalog"));
     }
-    aseguraOrdenNatural(f, QStringLiteral("MsCatalog"));
+    ensureNaturalOrder(f, QStringLiteral("MsCatalog"));
     catalog::cargaMsCatalog(f);
 
-    catalog::buscaTabla(f, QStringLiteral("Feature"));
+    catalog::findTable(f, QStringLiteral("Feature"));
     if (!f.TablaEncontrada) {
-        termina(f, QStringLiteral("No existe la tabla Feature"));
+        finish(f, QStringLiteral("No existe la tabla Feature"));
     }
-    aseguraOrdenNatural(f, QStringLiteral("Feature"));
+    ensureNaturalOrder(f, QStringLiteral("Feature"));
     catalog::cargaFeature(f);
-    catalog::buscaTabla(f, QStringLiteral("NoAsignar"));
+    catalog::findTable(f, QStringLiteral("NoAsignar"));
     if (f.TablaEncontrada) {
-        aseguraOrdenNatural(f, QStringLiteral("NoAsignar"));
+        ensureNaturalOrder(f, QStringLiteral("NoAsignar"));
     }
     catalog::MarcaNoAsignar(f);
 
-    catalog::buscaTabla(f, QStringLiteral("CONTROLPROCESO"));
+    catalog::findTable(f, QStringLiteral("CONTROLPROCESO"));
     if (!f.TablaEncontrada) {
         creaTablaControlProceso(f);
     } else {
-        aseguraOrdenNatural(f, QStringLiteral("CONTROLPROCESO"));
+        ensureNaturalOrder(f, QStringLiteral("CONTROLPROCESO"));
     }
 }
 
@@ -57,23 +57,23 @@ void chequea_resto_tablas(core::RunState& f) {
     for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
         f.NombreTablaActual = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
         if (hasSpace(f.NombreTablaActual)) {
-            termina(f, QStringLiteral("Nombre de tabla con espacios en la tabla MsCatalog:\r") +
-                           f.NombreTablaActual);
+            finish(f, QStringLiteral("Nombre de tabla con espacios en la tabla MsCatalog:\r") +
+                          f.NombreTablaActual);
         }
         Chequea_si_existe_una_tabla_y_si_no_se_crea(f, f.NombreTablaActual);
     }
 }
 
 void Chequea_si_existe_una_tabla_y_si_no_se_crea(core::RunState& f, const QString& NombreTabla) {
-    const QString buscado = NombreTabla.toUpper();
+    const QString sought = NombreTabla.toUpper();
     f.TablaEncontrada = false;
     // Every database table met before the match is tested for spaces, listed in the catalog or not.
     for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {
-        const QString nombre = f.Bd->TableDefName(i);
-        if (hasSpace(nombre)) {
-            termina(f, QStringLiteral("Nombre de tabla con espacios :\r") + nombre);
+        const QString name = f.Bd->TableDefName(i);
+        if (hasSpace(name)) {
+            finish(f, QStringLiteral("Nombre de tabla con espacios :\r") + name);
         }
-        if (nombre.toUpper() == buscado) {
+        if (name.toUpper() == sought) {
             f.TablaEncontrada = true;
             break;
         }
@@ -81,7 +81,7 @@ void Chequea_si_existe_una_tabla_y_si_no_se_crea(core::RunState& f, const QStrin
     if (!f.TablaEncontrada) {
         CreaTabla(f, NombreTabla);
     } else {
-        aseguraOrdenNatural(f, NombreTabla);
+        ensureNaturalOrder(f, NombreTabla);
     }
 }
 
@@ -99,10 +99,10 @@ void chequea_estructura_de_tablas(core::RunState& f) {
 }
 
 void chequea_si_existen_los_tres_campos_principales(core::RunState& f, const QString& NombreTabla) {
-    const std::vector<QString> campos = f.Bd->FieldNames(NombreTabla);
-    const bool tmapa = catalog::hasField(campos, QStringLiteral("tmapa"));
-    const bool tcomplet = catalog::hasField(campos, QStringLiteral("tcomplet"));
-    const bool tfeature = catalog::hasField(campos, QStringLiteral("tfeature"));
+    const std::vector<QString> fields = f.Bd->FieldNames(NombreTabla);
+    const bool tmapa = catalog::hasField(fields, QStringLiteral("tmapa"));
+    const bool tcomplet = catalog::hasField(fields, QStringLiteral("tcomplet"));
+    const bool tfeature = catalog::hasField(fields, QStringLiteral("tfeature"));
     if (!tmapa) {
         f.display->message(QStringLiteral("No existe el campo TMAPA en la tabla: ") + NombreTabla,
                            platform::Icon::None);
@@ -117,7 +117,7 @@ void chequea_si_existen_los_tres_campos_principales(core::RunState& f, const QSt
                           platform::TableDef::CreateField(QStringLiteral("tfeature"), platform::dbLong));
     }
     if (!tmapa || !tcomplet) {
-        termina(f, QString());
+        finish(f, QString());
     }
 }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 
 BENCH=$1
 shift
-source "$(dirname "$0")/servidor-pg.sh"
+source "$(dirname "$0")/pg-server.sh"
 servidor_pg postgres
 
 VEXILO_BENCH_PG=$uri "$BENCH" "$@"

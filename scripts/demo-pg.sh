@@ -9,7 +9,7 @@ set -euo pipefail
 
 CLI=$1
 CARPETA=$2
-source "$(dirname "$0")/servidor-pg.sh"
+source "$(dirname "$0")/pg-server.sh"
 servidor_pg vexilo_demo
 
 rm -rf "$CARPETA"

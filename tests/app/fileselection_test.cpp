@@ -58,7 +58,7 @@ TEST_F(FileSelectionTest, ChoosingTheDrawingDerivesOutputAndFolder) {
         Command3_Click(f);
         EXPECT_EQ(f.NombreBin, QString::fromUtf8(c.chosen));
         EXPECT_EQ(f.NombreBinSalida, QString::fromUtf8(c.output));
-        EXPECT_EQ(baseDeSalida(f.NombreBin) + QStringLiteral("_s.bin"), f.NombreBinSalida);
+        EXPECT_EQ(outputBase(f.NombreBin) + QStringLiteral("_s.bin"), f.NombreBinSalida);
         EXPECT_EQ(f.DirectorioBin, QString::fromUtf8(c.folder));
         EXPECT_EQ(display.text(core::Control::Text3), f.NombreBin);
         EXPECT_EQ(display.text(core::Control::Label8), f.NombreBinSalida);
@@ -71,14 +71,14 @@ TEST_F(FileSelectionTest, DialogsOpenInTheRememberedFolderWithTheirOwnTitlesAndF
     Command2_Click(f);
     Command3_Click(f);
     ASSERT_EQ(services.dialogs.size(), 2u);
-    const auto& bdd = services.dialogs[0];
-    EXPECT_EQ(bdd.initDir, QStringLiteral("/datos/bdd/"));
-    EXPECT_EQ(bdd.title, QStringLiteral("Seleccinar BdD Access a tratar"));
+    const auto& dbPath = services.dialogs[0];
+    EXPECT_EQ(dbPath.initDir, QStringLiteral("/datos/bdd/"));
+    EXPECT_EQ(dbPath.title, QStringLiteral("Seleccinar BdD Access a tratar"));
     // The first filter, selected, holds every database the job opens; each kind follows on its own.
-    EXPECT_EQ(bdd.filter,
+    EXPECT_EQ(dbPath.filter,
               QStringLiteral("BdD Access o SQLite (*.mdb *.sqlite *.db)|*.mdb;*.sqlite;*.db|"
                              "BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db"));
-    EXPECT_EQ(bdd.filterIndex, 1);
+    EXPECT_EQ(dbPath.filterIndex, 1);
     const auto& bin = services.dialogs[1];
     EXPECT_EQ(bin.initDir, QStringLiteral("/datos/bin/"));
     EXPECT_EQ(bin.title, QStringLiteral("Seleccinar Fichero Bin (Kora) a tratar"));

@@ -21,10 +21,10 @@ using testing::ElementBuilder;
 using testing::RecordingDisplay;
 using testing::TestServices;
 
-Bytes dibujo() {
+Bytes drawing() {
     return testing::concat(
-        {ElementBuilder::c().registros(2).seed(3), ElementBuilder::t().texto("CALLE MAYOR").seed(9),
-         ElementBuilder::tipo('C', ' ').registros(1).seed(20), ElementBuilder::c().seed(30)});
+        {ElementBuilder::c().records(2).seed(3), ElementBuilder::t().texto("CALLE MAYOR").seed(9),
+         ElementBuilder::tipo('C', ' ').records(1).seed(20), ElementBuilder::c().seed(30)});
 }
 
 class RunDriverTest : public ::testing::Test {
@@ -33,7 +33,7 @@ class RunDriverTest : public ::testing::Test {
         f.display = &display;
         services.clockSeam.seconds = 43210.4;
         testing::createCatalogDatabase(path("particular.sqlite"));
-        testing::writeFile(path("mapa.bin"), dibujo());
+        testing::writeFile(path("mapa.bin"), drawing());
     }
 
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
@@ -41,10 +41,10 @@ class RunDriverTest : public ::testing::Test {
     bool hasPartialOutput() const {
         return !QDir(dir.path()).entryList({QStringLiteral("mapa_s.bin.parcial*")}, QDir::Files).isEmpty();
     }
-    void eligeTodo() {
+    void chooseAll() {
         f.NombreBdD = path("particular.sqlite");
         f.NombreBin = path("mapa.bin");
-        f.NombreBinSalida = nombreDeSalida(f.NombreBin);
+        f.NombreBinSalida = outputNameOf(f.NombreBin);
     }
 
     QTemporaryDir dir;
@@ -57,11 +57,11 @@ class RunDriverTest : public ::testing::Test {
 TEST_F(RunDriverTest, MissingNameIgnoresThePressButStillNotesTheMode) {
     for (int missing = 0; missing < 3; ++missing) {
         SCOPED_TRACE(missing);
-        eligeTodo();
+        chooseAll();
         QString* names[] = {&f.NombreBdD, &f.NombreBin, &f.NombreBinSalida};
         names[missing]->clear();
         f.MantenerAsignaciones = false;
-        EXPECT_EQ(Command1_Click(f, Modo::Si).kind, core::RunOutcome::Kind::Ignored);
+        EXPECT_EQ(Command1_Click(f, Mode::Si).kind, core::RunOutcome::Kind::Ignored);
         EXPECT_TRUE(f.MantenerAsignaciones);
         EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
         EXPECT_TRUE(display.pointers.empty());
@@ -71,8 +71,8 @@ TEST_F(RunDriverTest, MissingNameIgnoresThePressButStillNotesTheMode) {
 }
 
 TEST_F(RunDriverTest, RunWritesTheOutputAndShowsTheCompletion) {
-    eligeTodo();
-    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    chooseAll();
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Finished) << outcome.description.toStdString();
 
     const auto out = testing::parseFile(path("mapa_s.bin"));
@@ -91,19 +91,18 @@ TEST_F(RunDriverTest, RunWritesTheOutputAndShowsTheCompletion) {
 }
 
 TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
-    eligeTodo();
-    const std::pair<Modo, bool> cases[] = {
-        {Modo::Si, true}, {Modo::No, false}, {Modo::ModificarTexto, false}};
-    for (auto [modo, mantener] : cases) {
-        EXPECT_EQ(Command1_Click(f, modo).kind, core::RunOutcome::Kind::Finished);
-        EXPECT_EQ(f.MantenerAsignaciones, mantener);
+    chooseAll();
+    const std::pair<Mode, bool> cases[] = {{Mode::Si, true}, {Mode::No, false}, {Mode::RewriteText, false}};
+    for (auto [mode, keep] : cases) {
+        EXPECT_EQ(Command1_Click(f, mode).kind, core::RunOutcome::Kind::Finished);
+        EXPECT_EQ(f.MantenerAsignaciones, keep);
     }
 }
 
 TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
-    eligeTodo();
+    chooseAll();
     f.report.nonNumericCode = 4;
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_TRUE(f.report.empty());
     EXPECT_TRUE(display.messages.empty());
 }
@@ -116,10 +115,10 @@ TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion
     testing::createCatalogDatabase(path("particular.sqlite"), tables);
     // Two texts linked to records the table no longer holds.
     testing::writeFile(path("mapa.bin"),
-                       testing::concat({ElementBuilder::t().texto("UNO").enlace(7, 99).seed(2),
-                                        ElementBuilder::t().texto("DOS").enlace(7, 98).seed(4)}));
-    eligeTodo();
-    ASSERT_EQ(Command1_Click(f, Modo::ModificarTexto).kind, core::RunOutcome::Kind::Finished);
+                       testing::concat({ElementBuilder::t().texto("UNO").link(7, 99).seed(2),
+                                        ElementBuilder::t().texto("DOS").link(7, 98).seed(4)}));
+    chooseAll();
+    ASSERT_EQ(Command1_Click(f, Mode::RewriteText).kind, core::RunOutcome::Kind::Finished);
     EXPECT_EQ(f.report.missingRecord, 2);
     ASSERT_EQ(display.messages.size(), 1u);
     EXPECT_EQ(display.messages[0].text, f.report.text());
@@ -128,22 +127,22 @@ TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion
 }
 
 TEST_F(RunDriverTest, OldLongerOutputLeavesNoStaleBytes) {
-    eligeTodo();
-    const Bytes once = dibujo();
+    chooseAll();
+    const Bytes once = drawing();
     Bytes longer = once;
     longer.insert(longer.end(), once.begin(), once.end());
     testing::writeFile(path("mapa_s.bin"), longer);
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
-    EXPECT_LT(QFileInfo(path("mapa_s.bin")).size(), static_cast<qint64>(dibujo().size()));
+    EXPECT_LT(QFileInfo(path("mapa_s.bin")).size(), static_cast<qint64>(drawing().size()));
 }
 
 TEST_F(RunDriverTest, SecondRunUsesTheSameNamesAndKeepsTheFinishedLabelShown) {
-    eligeTodo();
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
+    chooseAll();
+    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
     display.finishedVisible = true;
     const auto label5Writes = display.textWrites[core::Control::Label5];
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_EQ(display.textWrites[core::Control::Label5], label5Writes + 1);  // written once, at the end
     EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
 }
@@ -165,23 +164,23 @@ TEST_F(RunDriverTest, EachJobReadsItsOwnDatabaseNotTheCachesOfTheLastOne) {
     testing::writeFile(path("mapa.bin"), ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR").bytes());
     for (const auto& [name, mslink] : databases) {
         SCOPED_TRACE(name);
-        eligeTodo();
+        chooseAll();
         f.NombreBdD = path(name);
-        ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
+        ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
         const auto out = testing::parseFile(path("mapa_s.bin"));
         ASSERT_EQ(out.size(), 1u);
-        ASSERT_EQ(out[0].enlaces.size(), 1u);
-        EXPECT_EQ(out[0].enlaces[0].entitynum, 7);
-        EXPECT_EQ(out[0].enlaces[0].mslink, mslink);
+        ASSERT_EQ(out[0].links.size(), 1u);
+        EXPECT_EQ(out[0].links[0].entitynum, 7);
+        EXPECT_EQ(out[0].links[0].mslink, mslink);
     }
 }
 
 TEST_F(RunDriverTest, DamagedDrawingStopsWithTheCriticalMessageAndClosesEverything) {
-    Bytes cut = dibujo();
+    Bytes cut = drawing();
     cut.resize(cut.size() - 5);  // ends inside the last element
     testing::writeFile(path("mapa.bin"), cut);
-    eligeTodo();
-    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    chooseAll();
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
     EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
     EXPECT_EQ(outcome.message, QStringLiteral("Fichero Corrupto"));
     EXPECT_EQ(outcome.icon, platform::Icon::Critical);
@@ -192,7 +191,7 @@ TEST_F(RunDriverTest, DamagedDrawingStopsWithTheCriticalMessageAndClosesEverythi
     EXPECT_GT(QFileInfo(path("mapa_s.bin")).size(), 0);
 }
 
-testing::CatalogTables callesCatalog() {
+testing::CatalogTables streetCatalog() {
     testing::CatalogTables t;
     t.msCatalog = {{"CALLES", 7}};
     t.feature = {{123, "CALLES"}};
@@ -210,16 +209,16 @@ int rowCount(const QString& database, const QString& table) {
 // The engine refuses the second text (longer than tmapa takes) after the first was assigned and logged:
 // the whole job is undone, the database holds nothing of it, and no output takes the output's name.
 TEST_F(RunDriverTest, FailureHalfwayLeavesTheDatabaseAsBeforeAndNoOutput) {
-    testing::createCatalogDatabase(path("b.sqlite"), callesCatalog());
+    testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
     const QByteArray tooLong(150, 'x');
     testing::writeFile(path("mapa.bin"),
                        testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"),
                                         ElementBuilder::t().codigoNul("123").texto(tooLong.toStdString())}));
     const Bytes oldOutput(100, 0x42);
     testing::writeFile(path("mapa_s.bin"), oldOutput);
-    eligeTodo();
+    chooseAll();
     f.NombreBdD = path("b.sqlite");
-    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 0);
@@ -231,20 +230,20 @@ TEST_F(RunDriverTest, FailureHalfwayLeavesTheDatabaseAsBeforeAndNoOutput) {
 // An orderly stop keeps what the job did before it: its records and log rows, and the elements already
 // written, under the output's name.
 TEST_F(RunDriverTest, StopKeepsTheWorkDoneBeforeItInBothFiles) {
-    testing::createCatalogDatabase(path("b.sqlite"), callesCatalog());
+    testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
     Bytes input = testing::concat(
-        {ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"), ElementBuilder::c().registros(1)});
+        {ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"), ElementBuilder::c().records(1)});
     input.resize(input.size() - 3);  // the last element is cut short
     testing::writeFile(path("mapa.bin"), input);
-    eligeTodo();
+    chooseAll();
     f.NombreBdD = path("b.sqlite");
-    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 1);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 2);
     const auto out = testing::parseFile(path("mapa_s.bin"));
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].enlaces.size(), 1u);
+    EXPECT_EQ(out[0].links.size(), 1u);
     EXPECT_FALSE(hasPartialOutput());
 }
 
@@ -256,8 +255,8 @@ TEST_F(RunDriverTest, OutputThatIsTheInputOrTheDatabaseIsRefused) {
         QFile::remove(path("mapa_s.bin"));
         ASSERT_TRUE(QFile::link(path(target), path("mapa_s.bin")));
         const Bytes before = testing::readFile(path(target));
-        eligeTodo();
-        const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+        chooseAll();
+        const core::RunOutcome outcome = Command1_Click(f, Mode::No);
         EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
         EXPECT_TRUE(outcome.message.contains(QStringLiteral("es el mismo fichero")));
         EXPECT_EQ(testing::readFile(path(target)), before);
@@ -267,9 +266,9 @@ TEST_F(RunDriverTest, OutputThatIsTheInputOrTheDatabaseIsRefused) {
 
 // A failed job leaves no output under the output's name, not even an empty one, and no partial file.
 TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAndLeavesNoOutput) {
-    eligeTodo();
+    chooseAll();
     f.NombreBdD = path("no-existe.sqlite");
-    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
     EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_NE(outcome.number, 0);
     EXPECT_FALSE(outcome.description.isEmpty());
@@ -286,10 +285,10 @@ std::unique_ptr<platform::Database> holdAsAnotherJob(const QString& database) {
 }
 
 TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
-    testing::createCatalogDatabase(path("b.sqlite"), callesCatalog());
+    testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
     testing::writeFile(path("mapa.bin"),
                        testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR")}));
-    eligeTodo();
+    chooseAll();
     f.NombreBdD = path("b.sqlite");
     std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
     other->InsertRow(QStringLiteral("CALLES"), {{QStringLiteral("mslink"), 5},
@@ -299,7 +298,7 @@ TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
             other->Close();  // the other job ends while this one waits
         }
     };
-    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Finished) << outcome.description.toStdString();
     ASSERT_EQ(display.notices.size(), 2u);
     EXPECT_EQ(display.notices[0],
@@ -312,17 +311,17 @@ TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
 }
 
 TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
-    testing::createCatalogDatabase(path("b.sqlite"), callesCatalog());
+    testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
     testing::writeFile(path("mapa.bin"),
                        testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR")}));
-    eligeTodo();
+    chooseAll();
     f.NombreBdD = path("b.sqlite");
     const Bytes oldOutput(100, 0x42);
     testing::writeFile(path("mapa_s.bin"), oldOutput);
     std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
     RunOptions options;
-    options.espera = std::chrono::milliseconds(300);
-    const core::RunOutcome outcome = Command1_Click(f, Modo::No, options);
+    options.wait = std::chrono::milliseconds(300);
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No, options);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_EQ(outcome.number, platform::errnum::kHeldByAnother);
     EXPECT_TRUE(outcome.description.contains(f.NombreBdD)) << outcome.description.toStdString();
@@ -335,15 +334,15 @@ TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
 }
 
 TEST_F(RunDriverTest, AJobThatFindsTheDatabaseFreeGivesNoNotice) {
-    eligeTodo();
-    ASSERT_EQ(Command1_Click(f, Modo::No).kind, core::RunOutcome::Kind::Finished);
+    chooseAll();
+    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_TRUE(display.notices.empty());
 }
 
 TEST_F(RunDriverTest, InputThatCannotBeOpenedFailsBeforeTheOutputIsCreated) {
-    eligeTodo();
+    chooseAll();
     f.NombreBin = path("no-existe.bin");
-    const core::RunOutcome outcome = Command1_Click(f, Modo::No);
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
     EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
     EXPECT_EQ(core::errorText(3024, QStringLiteral("No se encuentra")),

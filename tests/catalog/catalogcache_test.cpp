@@ -23,9 +23,9 @@ CatalogTables sample() {
 }
 
 QString feature(core::RunState& f, QString codigo) {
-    QString nombre;
-    busca_Feature(f, codigo, nombre);
-    return nombre;
+    QString name;
+    busca_Feature(f, codigo, name);
+    return name;
 }
 
 TEST(CatalogLoad, CachesTrimmedRowsInOrderAndShowsTheCounts) {
@@ -50,10 +50,10 @@ TEST(CatalogLoad, EmptyMsCatalogShowsZeroAndFindsNothing) {
     EXPECT_EQ(run.display.text(core::Control::Text1), "0");
     std::int32_t entitynum = 0;
     busca_entitynum(run.f, "", entitynum);
-    QString nombre;
-    busca_NombreTabla(run.f, 0, nombre);
+    QString name;
+    busca_NombreTabla(run.f, 0, name);
     EXPECT_EQ(entitynum, 0);
-    EXPECT_EQ(nombre, "");
+    EXPECT_EQ(name, "");
 }
 
 TEST(CatalogLookup, FirstEligibleEntryInLoadOrderWins) {
@@ -76,9 +76,9 @@ TEST(CatalogLookup, FirstEligibleEntryInLoadOrderWins) {
     busca_entitynum(run.f, "VACIA", entitynum);  // entity number 0 lets the later row answer
     EXPECT_EQ(entitynum, 5);
 
-    QString nombre;
-    busca_NombreTabla(run.f, 9, nombre);
-    EXPECT_EQ(nombre, "Edificio");
+    QString name;
+    busca_NombreTabla(run.f, 9, name);
+    EXPECT_EQ(name, "Edificio");
 }
 
 TEST(CatalogLookup, AFilledOutputIsReturnedUnchangedButTheCodeIsStillCleaned) {
@@ -86,15 +86,15 @@ TEST(CatalogLookup, AFilledOutputIsReturnedUnchangedButTheCodeIsStillCleaned) {
     cargaMsCatalog(run.f);
     cargaFeature(run.f);
     QString codigo = QString("  123") + QChar(0) + "x";
-    QString nombre = "YA";
-    busca_Feature(run.f, codigo, nombre);
+    QString name = "YA";
+    busca_Feature(run.f, codigo, name);
     EXPECT_EQ(codigo, "123");
-    EXPECT_EQ(nombre, "YA");
+    EXPECT_EQ(name, "YA");
     std::int32_t entitynum = 3;
     busca_entitynum(run.f, "PARCELA", entitynum);
     EXPECT_EQ(entitynum, 3);
-    busca_NombreTabla(run.f, 7, nombre);
-    EXPECT_EQ(nombre, "YA");
+    busca_NombreTabla(run.f, 7, name);
+    EXPECT_EQ(name, "YA");
 }
 
 TEST(CatalogLookup, CodeThatIsNoWholeNumberDesignatesNoFeatureAndIsCounted) {
@@ -107,9 +107,9 @@ TEST(CatalogLookup, CodeThatIsNoWholeNumberDesignatesNoFeatureAndIsCounted) {
     EXPECT_EQ(feature(run.f, "+123"), "PARCELA");
 
     // Without any candidate entry the code is never read, so nothing is counted.
-    CatalogTables soloCentroides;
-    soloCentroides.feature = {{1, "C", 4}};
-    CatalogRun other(soloCentroides);
+    CatalogTables onlyCentroids;
+    onlyCentroids.feature = {{1, "C", 4}};
+    CatalogRun other(onlyCentroids);
     cargaFeature(other.f);
     EXPECT_EQ(feature(other.f, "abc"), "");
     EXPECT_EQ(other.f.report.nonNumericCode, 0);
@@ -143,15 +143,15 @@ TEST(CatalogLookup, IndexesAgreeWithTheScansOnGeneratedCatalogs) {
                 }
             }
             EXPECT_EQ(feature(f, QString::number(key)), expected);
-            QString nombre;
+            QString name;
             expected.clear();
             for (std::int32_t i = 1; expected.isEmpty() && i <= f.NumTablasMsCatalog; ++i) {
                 if (f.TablasMsCatalog[static_cast<std::size_t>(i)].entitynum == key) {
                     expected = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename;
                 }
             }
-            busca_NombreTabla(f, key, nombre);
-            EXPECT_EQ(nombre, expected);
+            busca_NombreTabla(f, key, name);
+            EXPECT_EQ(name, expected);
         }
         for (const QString& name : names) {
             std::int32_t expected = 0;

@@ -31,9 +31,9 @@ std::vector<bool> flags(const core::RunState& f) {
 }
 
 QString lookup(core::RunState& f, QString codigo) {
-    QString nombre;
-    busca_Feature(f, codigo, nombre);
-    return nombre;
+    QString name;
+    busca_Feature(f, codigo, name);
+    return name;
 }
 
 void load(CatalogRun& run) {
@@ -77,9 +77,9 @@ TEST(Exclusion, MissingTableIsToldOnceAndTheJobGoesOnWithOnlyCentroidsPassedOver
     load(run);
     ASSERT_EQ(flags(run.f)[0], true);
 
-    CatalogTables sin = features();
-    sin.noAsignar.reset();
-    run.switchTo(sin, "second.db");
+    CatalogTables without = features();
+    without.noAsignar.reset();
+    run.switchTo(without, "second.db");
     load(run);
     ASSERT_EQ(run.display.messages.size(), 1u);
     EXPECT_EQ(run.display.messages[0].text, kSinNoAsignar);

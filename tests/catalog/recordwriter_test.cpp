@@ -15,16 +15,16 @@ using testing::CatalogRun;
 using testing::CatalogTables;
 using testing::Rec;
 
-const QString kTabla = QStringLiteral("PARCELA");
+const QString kTable = QStringLiteral("PARCELA");
 
 const QVariant N;  // Null
 
 CatalogTables oneTable(bool textCodes = false) {
     CatalogTables t;
-    t.msCatalog = {{kTabla, 5}};
-    t.feature = {{123, kTabla}};
+    t.msCatalog = {{kTable, 5}};
+    t.feature = {{123, kTable}};
     if (!textCodes) {
-        t.attributeTables = {kTabla};
+        t.attributeTables = {kTable};
     }
     return t;
 }
@@ -36,24 +36,24 @@ class RecordWriter : public ::testing::Test {
             // A user's table whose tfeature holds text: codes read back exactly as written.
             auto fields = testing::attributeTableFields();
             fields[3].type = platform::dbText;
-            testing::makeTable(*run.f.Bd, kTabla, fields);
+            testing::makeTable(*run.f.Bd, kTable, fields);
         }
     }
 
-    void store(const std::vector<Rec>& recs) { testing::storeRecords(*run.f.Bd, kTabla, recs); }
-    std::vector<Rec> stored() { return testing::readRecords(*run.f.Bd, kTabla); }
-    std::int32_t busca(QString codigo, QString texto) {
+    void store(const std::vector<Rec>& recs) { testing::storeRecords(*run.f.Bd, kTable, recs); }
+    std::vector<Rec> stored() { return testing::readRecords(*run.f.Bd, kTable); }
+    std::int32_t find(QString codigo, QString texto) {
         std::int32_t registro = -1;
-        busca_en_su_tabla(run.f, codigo, kTabla, texto, registro);
+        busca_en_su_tabla(run.f, codigo, kTable, texto, registro);
         return registro;
     }
-    std::int32_t anade(QString codigo, const QString& texto) {
+    std::int32_t add(QString codigo, const QString& texto) {
         std::int32_t registro = -1;
-        AnadeNuevoRegistro(run.f, codigo, kTabla, texto, registro);
+        AnadeNuevoRegistro(run.f, codigo, kTable, texto, registro);
         return registro;
     }
-    std::int32_t modifica(std::int32_t registro, std::int32_t nuevo) {
-        ModificaRegistro(run.f, kTabla, registro, nuevo);
+    std::int32_t modify(std::int32_t registro, std::int32_t fresh) {
+        ModificaRegistro(run.f, kTable, registro, fresh);
         return registro;
     }
 
@@ -75,30 +75,30 @@ TEST_F(RecordWriter, SearchTakesFirstRecordHoldingTheTextForTheCodeInNaturalOrde
     });
     const QChar nul(u'\0');
     EXPECT_EQ(
-        busca(QStringLiteral(" 123") + nul, QStringLiteral("  Calle Mayor") + nul + QStringLiteral("xx")), 3);
-    EXPECT_EQ(busca("123", "PLAZA"), 5);
-    EXPECT_EQ(busca("123", "Nada"), 0);
+        find(QStringLiteral(" 123") + nul, QStringLiteral("  Calle Mayor") + nul + QStringLiteral("xx")), 3);
+    EXPECT_EQ(find("123", "PLAZA"), 5);
+    EXPECT_EQ(find("123", "Nada"), 0);
 }
 
 TEST_F(RecordWriter, SearchClaimsTheFirstUnclaimedRecordAndLaterSearchesSeeTheClaim) {
     store({{7, "Rio", N, N}, {8, "RIO", N, 123}});
     const std::vector<Rec> before = stored();
-    EXPECT_EQ(busca("123", "rio"), 7);  // claimed before the record that already belongs to the code
+    EXPECT_EQ(find("123", "rio"), 7);  // claimed before the record that already belongs to the code
     const std::vector<Rec> after = stored();
     EXPECT_EQ(after[0], (Rec{7, "Rio", N, 123}));
     EXPECT_EQ(after[1], before[1]);
 
     // The claim is seen at once: another code no longer finds the record, the owner finds it unchanged.
-    EXPECT_EQ(busca("124", "Rio"), 0);
-    EXPECT_EQ(busca("123", "Rio"), 7);
+    EXPECT_EQ(find("124", "Rio"), 0);
+    EXPECT_EQ(find("123", "Rio"), 7);
     EXPECT_EQ(stored(), after);
 }
 
 TEST_F(RecordWriter, RecordsWithoutTextOrNumberNeverMatch) {
     // tmapa Null or "" with tcomplet Null holds no text; a record without mslink cannot be taken.
     store({{1, N, N, N}, {2, "", N, N}, {N, "X", N, N}, {4, "X", N, 123}});
-    EXPECT_EQ(busca("123", "X"), 4);
-    EXPECT_EQ(busca("123", ""), 0);
+    EXPECT_EQ(find("123", "X"), 4);
+    EXPECT_EQ(find("123", ""), 0);
     const std::vector<Rec> recs = stored();
     EXPECT_TRUE(recs[0].tfeature.isNull());
     EXPECT_TRUE(recs[1].tfeature.isNull());
@@ -106,85 +106,85 @@ TEST_F(RecordWriter, RecordsWithoutTextOrNumberNeverMatch) {
 }
 
 TEST_F(RecordWriter, EmptyTableFindsNothingAndNumbersFromOne) {
-    EXPECT_EQ(busca("123", "Algo"), 0);
+    EXPECT_EQ(find("123", "Algo"), 0);
     EXPECT_TRUE(stored().empty());
-    EXPECT_EQ(anade("123", "Algo"), 1);
+    EXPECT_EQ(add("123", "Algo"), 1);
     EXPECT_EQ(stored(), (std::vector<Rec>{{1, "Algo", N, 123}}));
 }
 
 TEST_F(RecordWriter, NumericCodeColumnClaimsButDoesNotTakeACodeWithLeadingZeros) {
     store({{1, "Sol", N, N}, {2, "Sol", N, N}, {3, "Sol", N, 123}});
     // Each claim stores 123, which reads back without the zero, so the scan goes on over every record.
-    EXPECT_EQ(busca("0123", "Sol"), 0);
+    EXPECT_EQ(find("0123", "Sol"), 0);
     EXPECT_EQ(stored()[0].tfeature.toInt(), 123);
     EXPECT_EQ(stored()[1].tfeature.toInt(), 123);
     // The records now belong to 123 in the index as in the table.
-    EXPECT_EQ(busca("123", "Sol"), 1);
+    EXPECT_EQ(find("123", "Sol"), 1);
 }
 
 TEST_F(RecordWriterTextCodes, TextCodeColumnTakesACodeWithLeadingZeros) {
     store({{1, "Sol", N, N}, {2, "Sol", N, N}});
-    EXPECT_EQ(busca("0123", "Sol"), 1);
+    EXPECT_EQ(find("0123", "Sol"), 1);
     EXPECT_EQ(stored()[0].tfeature.toString(), "0123");
     EXPECT_TRUE(stored()[1].tfeature.isNull());
-    EXPECT_EQ(busca("123", "Sol"), 2);  // "0123" is not "123" in a text column
+    EXPECT_EQ(find("123", "Sol"), 2);  // "0123" is not "123" in a text column
 }
 
 TEST_F(RecordWriter, NumberingSkipsRecordsFrom60000AndNeverReusesGaps) {
     store({{1, "a", N, 1}, {2, "b", N, 1}, {60001, "c", N, 1}, {5, "d", N, 1}});
-    EXPECT_EQ(anade("123", "Nuevo"), 6);
-    EXPECT_EQ(anade("123", "Otro"), 7);  // the addition is seen by the next one
+    EXPECT_EQ(add("123", "Nuevo"), 6);
+    EXPECT_EQ(add("123", "Otro"), 7);  // the addition is seen by the next one
     EXPECT_EQ(stored().back(), (Rec{7, "Otro", N, 123}));
 }
 
 TEST_F(RecordWriter, NumberingWithOnlyHighNumbersStartsAtOne) {
     store({{60000, "a", N, 1}, {70000, "b", N, 1}});
-    EXPECT_EQ(anade("123", "Nuevo"), 1);
+    EXPECT_EQ(add("123", "Nuevo"), 1);
 }
 
 TEST_F(RecordWriter, KeepingGraphicAssignmentsTakesTheElementsNumber) {
     store({{1, "a", N, 1}, {2, "b", N, 1}});
     run.f.MantenerAsignaciones = true;
     run.f.RegistroGrafico = 1234;
-    EXPECT_EQ(anade("0123", "Nuevo"), 1234);
+    EXPECT_EQ(add("0123", "Nuevo"), 1234);
     EXPECT_EQ(stored().back(), (Rec{1234, "Nuevo", N, 123}));  // the code stored as a number
     run.f.RegistroGrafico = 0;  // no number of its own: the rule, which now sees 1234
-    EXPECT_EQ(anade("123", "Otro"), 1235);
+    EXPECT_EQ(add("123", "Otro"), 1235);
     run.f.MantenerAsignaciones = false;
     run.f.RegistroGrafico = 99;
-    EXPECT_EQ(anade("123", "Tercero"), 1236);
+    EXPECT_EQ(add("123", "Tercero"), 1236);
 }
 
 TEST_F(RecordWriter, NumberingFollowsRenumberingsOfTheHighestRecord) {
     store({{1, "a", N, 1}, {2, "b", N, 1}, {5, "c", N, 1}});
-    EXPECT_EQ(modifica(5, 70000), 70000);  // the highest leaves the range
-    EXPECT_EQ(anade("123", "x"), 3);
-    EXPECT_EQ(modifica(3, 40), 40);  // a record moves up within the range
-    EXPECT_EQ(anade("123", "y"), 41);
-    EXPECT_EQ(modifica(70000, 50), 50);  // and one comes back into it
-    EXPECT_EQ(anade("123", "z"), 51);
+    EXPECT_EQ(modify(5, 70000), 70000);  // the highest leaves the range
+    EXPECT_EQ(add("123", "x"), 3);
+    EXPECT_EQ(modify(3, 40), 40);  // a record moves up within the range
+    EXPECT_EQ(add("123", "y"), 41);
+    EXPECT_EQ(modify(70000, 50), 50);  // and one comes back into it
+    EXPECT_EQ(add("123", "z"), 51);
 }
 
 TEST_F(RecordWriter, RenumberingChangesTheFirstRecordWithTheNumber) {
     store({{6, "a", N, 1}, {6, "b", N, 1}});
-    EXPECT_EQ(modifica(6, 1234), 1234);
+    EXPECT_EQ(modify(6, 1234), 1234);
     const std::vector<Rec> recs = stored();
     EXPECT_EQ(recs[0].mslink.toInt(), 1234);
     EXPECT_EQ(recs[1].mslink.toInt(), 6);
-    EXPECT_EQ(modifica(6, 1235), 1235);  // the duplicate is next
+    EXPECT_EQ(modify(6, 1235), 1235);  // the duplicate is next
     EXPECT_EQ(stored()[1].mslink.toInt(), 1235);
     // The renumbered record is still found by its text, under its new number.
-    EXPECT_EQ(busca("1", "a"), 1234);
+    EXPECT_EQ(find("1", "a"), 1234);
 }
 
 TEST_F(RecordWriter, RenumberingANumberNoRecordHoldsStopsNamingTableAndNumber) {
     store({{6, "a", N, 1}});
-    EXPECT_EQ(modifica(6, 7), 7);
+    EXPECT_EQ(modify(6, 7), 7);
     try {
-        modifica(6, 8);
+        modify(6, 8);
         FAIL() << "expected a stop";
     } catch (const platform::Stop& stop) {
-        EXPECT_TRUE(stop.message().contains(kTabla));
+        EXPECT_TRUE(stop.message().contains(kTable));
         EXPECT_TRUE(stop.message().contains(QStringLiteral(" 6 ")));
     }
     EXPECT_EQ(stored()[0].mslink.toInt(), 7);
@@ -192,41 +192,41 @@ TEST_F(RecordWriter, RenumberingANumberNoRecordHoldsStopsNamingTableAndNumber) {
 
 TEST_F(RecordWriter, NumberingThatWouldReach60000StopsWithoutAddingARecord) {
     store({{59998, "a", N, 1}});
-    EXPECT_EQ(anade("123", "b"), 59999);
+    EXPECT_EQ(add("123", "b"), 59999);
     try {
-        anade("123", "c");
+        add("123", "c");
         FAIL() << "expected a stop";
     } catch (const platform::Stop& stop) {
-        EXPECT_TRUE(stop.message().contains(kTabla));
+        EXPECT_TRUE(stop.message().contains(kTable));
         EXPECT_TRUE(stop.message().contains(QStringLiteral("60000")));
     }
     EXPECT_EQ(stored().size(), 2u);
     // The element's own number is still accepted.
     run.f.MantenerAsignaciones = true;
     run.f.RegistroGrafico = 70001;
-    EXPECT_EQ(anade("123", "c"), 70001);
+    EXPECT_EQ(add("123", "c"), 70001);
 }
 
 TEST_F(RecordWriter, TextLongerThanTheColumnIsAnEngineErrorNamingTableAndText) {
-    const QString largo(101, QLatin1Char('x'));
+    const QString longOne(101, QLatin1Char('x'));
     try {
-        anade("123", largo);
+        add("123", longOne);
         FAIL() << "expected an engine error";
     } catch (const platform::EngineError& e) {
-        EXPECT_TRUE(e.description().contains(kTabla)) << e.description().toStdString();
-        EXPECT_TRUE(e.description().contains(largo));
+        EXPECT_TRUE(e.description().contains(kTable)) << e.description().toStdString();
+        EXPECT_TRUE(e.description().contains(longOne));
     }
     EXPECT_TRUE(stored().empty());
-    EXPECT_EQ(anade("123", QString(100, QLatin1Char('x'))), 1);  // the column's own size is accepted
+    EXPECT_EQ(add("123", QString(100, QLatin1Char('x'))), 1);  // the column's own size is accepted
 }
 
 TEST_F(RecordWriter, ANewDatabaseIsReadAfresh) {
     store({{1, "a", N, N}});
-    EXPECT_EQ(busca("123", "a"), 1);
+    EXPECT_EQ(find("123", "a"), 1);
     CatalogTables t = oneTable();
     run.switchTo(t, "otra.db");
     store({{9, "a", N, N}});
-    EXPECT_EQ(busca("123", "a"), 9);
+    EXPECT_EQ(find("123", "a"), 9);
 }
 
 }  // namespace

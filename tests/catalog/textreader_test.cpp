@@ -64,21 +64,21 @@ class TextReaderTest : public ::testing::Test {
         f.Bd = std::move(db);
     }
 
-    void creaTabla(const QString& nombre, bool conTmapa = true) {
-        platform::TableDef def(nombre);
+    void createTable(const QString& name, bool withTmapa = true) {
+        platform::TableDef def(name);
         def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
         def.Append(platform::TableDef::CreateField("tcomplet", platform::dbText));
-        if (conTmapa) {
+        if (withTmapa) {
             def.Append(platform::TableDef::CreateField("tmapa", platform::dbText, 100));
         }
         f.Bd->AppendTableDef(def);
     }
-    void registro(const QString& tabla, const QVariant& mslink, const QVariant& tmapa,
+    void registro(const QString& table, const QVariant& mslink, const QVariant& tmapa,
                   const QVariant& tcomplet) {
-        f.Bd->InsertRow(tabla, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
+        f.Bd->InsertRow(table, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
     }
-    TextResult lee(std::int32_t n, const QString& tabla, QString& texto) {
-        return ObtengoTextoBdD(f, n, tabla, texto);
+    TextResult read(std::int32_t n, const QString& table, QString& texto) {
+        return ObtengoTextoBdD(f, n, table, texto);
     }
 
     QTemporaryDir m_dir;
@@ -87,12 +87,12 @@ class TextReaderTest : public ::testing::Test {
 };
 
 TEST_F(TextReaderTest, RecordTextIsTmapaTrimmedOrTcompletWhenTmapaIsNull) {
-    creaTabla("PARCELAS");
-    struct Caso {
+    createTable("PARCELAS");
+    struct Case {
         QVariant tmapa, tcomplet;
-        QString esperado;
+        QString expected;
     };
-    const std::vector<Caso> casos = {
+    const std::vector<Case> cases = {
         {"  Calle  Mayor  ", "otro", "Calle  Mayor"},  // only the ends lose their spaces
         {"\tRío Ebro ", kNull, "\tRío Ebro"},          // a tab is not a space
         {kNull, "  Camino Real ", "Camino Real"},      // a Null tmapa falls back to tcomplet
@@ -100,52 +100,52 @@ TEST_F(TextReaderTest, RecordTextIsTmapaTrimmedOrTcompletWhenTmapaIsNull) {
         {"   ", "Texto completo", ""},                 // so is one of spaces only
         {"mIxTo", kNull, "mIxTo"},                     // case as stored
     };
-    for (std::size_t i = 0; i < casos.size(); ++i) {
-        registro("PARCELAS", static_cast<int>(i + 1), casos[i].tmapa, casos[i].tcomplet);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        registro("PARCELAS", static_cast<int>(i + 1), cases[i].tmapa, cases[i].tcomplet);
     }
-    for (std::size_t i = 0; i < casos.size(); ++i) {
+    for (std::size_t i = 0; i < cases.size(); ++i) {
         QString texto = QStringLiteral("anterior");
-        EXPECT_EQ(lee(static_cast<std::int32_t>(i + 1), "PARCELAS", texto), TextResult::Found);
-        EXPECT_EQ(texto, casos[i].esperado) << "record " << i + 1;
+        EXPECT_EQ(read(static_cast<std::int32_t>(i + 1), "PARCELAS", texto), TextResult::Found);
+        EXPECT_EQ(texto, cases[i].expected) << "record " << i + 1;
     }
 }
 
 TEST_F(TextReaderTest, MissingRecordAndRecordWithoutTextLeaveTheTextAsItWas) {
-    creaTabla("PARCELAS");
+    createTable("PARCELAS");
     registro("PARCELAS", 5, kNull, kNull);
     registro("PARCELAS", kNull, "sin número", kNull);
     QString texto = QStringLiteral("anterior");
-    EXPECT_EQ(lee(4, "PARCELAS", texto), TextResult::NoSuchRecord);
-    EXPECT_EQ(lee(0, "PARCELAS", texto),
+    EXPECT_EQ(read(4, "PARCELAS", texto), TextResult::NoSuchRecord);
+    EXPECT_EQ(read(0, "PARCELAS", texto),
               TextResult::NoSuchRecord);  // a Null mslink matches nothing
-    EXPECT_EQ(lee(5, "PARCELAS", texto), TextResult::NoText);
+    EXPECT_EQ(read(5, "PARCELAS", texto), TextResult::NoText);
     EXPECT_EQ(texto, QStringLiteral("anterior"));
 }
 
 TEST_F(TextReaderTest, SharedNumberReadsTheFirstRecordInStoredOrder) {
-    creaTabla("PARCELAS");
+    createTable("PARCELAS");
     registro("PARCELAS", 9, kNull, kNull);  // the first holds no text: it still decides
     registro("PARCELAS", 9, "segundo", kNull);
     registro("PARCELAS", 8, "primero", kNull);
     registro("PARCELAS", 8, "segundo", kNull);
     QString texto;
-    EXPECT_EQ(lee(8, "PARCELAS", texto), TextResult::Found);
+    EXPECT_EQ(read(8, "PARCELAS", texto), TextResult::Found);
     EXPECT_EQ(texto, QStringLiteral("primero"));
-    EXPECT_EQ(lee(9, "PARCELAS", texto), TextResult::NoText);
+    EXPECT_EQ(read(9, "PARCELAS", texto), TextResult::NoText);
 }
 
 TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
-    creaTabla("PARCELAS");
-    creaTabla("CALLES");
+    createTable("PARCELAS");
+    createTable("CALLES");
     registro("PARCELAS", 1, "uno", kNull);
     registro("CALLES", 1, "calle", kNull);
     QString texto;
-    for (int vuelta = 0; vuelta < 3; ++vuelta) {
-        lee(1, "PARCELAS", texto);
+    for (int back = 0; back < 3; ++back) {
+        read(1, "PARCELAS", texto);
         EXPECT_EQ(texto, QStringLiteral("uno"));
-        lee(1, "parcelas", texto);
-        lee(2, "Parcelas", texto);
-        lee(1, "CALLES", texto);
+        read(1, "parcelas", texto);
+        read(2, "Parcelas", texto);
+        read(1, "CALLES", texto);
         EXPECT_EQ(texto, QStringLiteral("calle"));
     }
     EXPECT_EQ(m_db->readRowsCalls, 2);
@@ -153,17 +153,17 @@ TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
     // A new run reads the tables again and sees what changed in between.
     f.caches = core::RunCaches{};
     registro("PARCELAS", 2, "dos", kNull);
-    EXPECT_EQ(lee(2, "PARCELAS", texto), TextResult::Found);
+    EXPECT_EQ(read(2, "PARCELAS", texto), TextResult::Found);
     EXPECT_EQ(texto, QStringLiteral("dos"));
     EXPECT_EQ(m_db->readRowsCalls, 3);
 }
 
 TEST_F(TextReaderTest, TableWithoutTmapaOrMissingTableIsAnEngineError) {
-    creaTabla("SINTMAPA", false);
+    createTable("SINTMAPA", false);
     f.Bd->InsertRow("SINTMAPA", {{"mslink", 1}, {"tcomplet", "completo"}});
     QString texto;
-    EXPECT_THROW(lee(1, "SINTMAPA", texto), platform::EngineError);
-    EXPECT_THROW(lee(1, "NOEXISTE", texto), platform::EngineError);
+    EXPECT_THROW(read(1, "SINTMAPA", texto), platform::EngineError);
+    EXPECT_THROW(read(1, "NOEXISTE", texto), platform::EngineError);
 }
 
 }  // namespace

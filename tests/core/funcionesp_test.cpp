@@ -12,67 +12,67 @@ QString nuls(int n) {
     return QString(n, kNul);
 }
 
-QString trozo(QString t) {
+QString chunk(QString t) {
     core::completa_trozo(t);
     return t;
 }
 
 TEST(CompletaTrozo, ReplacesTrailingBlanksByNulFillUpToTwelve) {
-    EXPECT_EQ(trozo(QStringLiteral("ABC")), QStringLiteral("ABC") + nuls(9));
-    EXPECT_EQ(trozo(QStringLiteral("ABC   ")), QStringLiteral("ABC") + nuls(9));
-    EXPECT_EQ(trozo(QStringLiteral("  ABC")), QStringLiteral("  ABC") + nuls(7));
-    EXPECT_EQ(trozo(QString()), nuls(12));
-    EXPECT_EQ(trozo(QStringLiteral("    ")), nuls(12));
+    EXPECT_EQ(chunk(QStringLiteral("ABC")), QStringLiteral("ABC") + nuls(9));
+    EXPECT_EQ(chunk(QStringLiteral("ABC   ")), QStringLiteral("ABC") + nuls(9));
+    EXPECT_EQ(chunk(QStringLiteral("  ABC")), QStringLiteral("  ABC") + nuls(7));
+    EXPECT_EQ(chunk(QString()), nuls(12));
+    EXPECT_EQ(chunk(QStringLiteral("    ")), nuls(12));
     // Only code 32 is a blank: a trailing tab stays.
-    EXPECT_EQ(trozo(QStringLiteral("A\t")), QStringLiteral("A\t") + nuls(10));
+    EXPECT_EQ(chunk(QStringLiteral("A\t")), QStringLiteral("A\t") + nuls(10));
     // Twelve or more characters: trailing blanks go, nothing is cut or filled.
-    EXPECT_EQ(trozo(QStringLiteral("ABCDEFGHIJKL  ")), QStringLiteral("ABCDEFGHIJKL"));
-    EXPECT_EQ(trozo(QStringLiteral("ABCDEFGHIJKLMNO")), QStringLiteral("ABCDEFGHIJKLMNO"));
-    EXPECT_EQ(trozo(QStringLiteral("ABCDEFGHIJK ")), QStringLiteral("ABCDEFGHIJK") + kNul);
+    EXPECT_EQ(chunk(QStringLiteral("ABCDEFGHIJKL  ")), QStringLiteral("ABCDEFGHIJKL"));
+    EXPECT_EQ(chunk(QStringLiteral("ABCDEFGHIJKLMNO")), QStringLiteral("ABCDEFGHIJKLMNO"));
+    EXPECT_EQ(chunk(QStringLiteral("ABCDEFGHIJK ")), QStringLiteral("ABCDEFGHIJK") + kNul);
 }
 
-struct Troceado {
-    std::vector<QString> trozos;
+struct Chunking {
+    std::vector<QString> chunks;
     std::int32_t numtrozos = -1;
 };
 
-Troceado parte(const QString& texto) {
-    Troceado r;
-    r.trozos = {QStringLiteral("stale"), QStringLiteral("stale")};  // out parameter is replaced whole
-    core::parte_en_trozos(texto, r.trozos, r.numtrozos);
+Chunking piece(const QString& texto) {
+    Chunking r;
+    r.chunks = {QStringLiteral("stale"), QStringLiteral("stale")};  // out parameter is replaced whole
+    core::parte_en_trozos(texto, r.chunks, r.numtrozos);
     return r;
 }
 
 TEST(ParteEnTrozos, CutsIntoTwelveCharacterPiecesWithAFilledLastOne) {
     const QString thirty = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ12  ");
-    Troceado r = parte(thirty);
+    Chunking r = piece(thirty);
     ASSERT_EQ(r.numtrozos, 3);
-    ASSERT_EQ(r.trozos.size(), 4u);
-    EXPECT_TRUE(r.trozos[0].isEmpty());
-    EXPECT_EQ(r.trozos[1], QStringLiteral("ABCDEFGHIJKL"));
-    EXPECT_EQ(r.trozos[2], QStringLiteral("MNOPQRSTUVWX"));
-    EXPECT_EQ(r.trozos[3], QStringLiteral("YZ12") + nuls(8));
+    ASSERT_EQ(r.chunks.size(), 4u);
+    EXPECT_TRUE(r.chunks[0].isEmpty());
+    EXPECT_EQ(r.chunks[1], QStringLiteral("ABCDEFGHIJKL"));
+    EXPECT_EQ(r.chunks[2], QStringLiteral("MNOPQRSTUVWX"));
+    EXPECT_EQ(r.chunks[3], QStringLiteral("YZ12") + nuls(8));
 
-    r = parte(QStringLiteral("ABCDEFGHIJKL"));
+    r = piece(QStringLiteral("ABCDEFGHIJKL"));
     ASSERT_EQ(r.numtrozos, 2);
-    EXPECT_EQ(r.trozos[1], QStringLiteral("ABCDEFGHIJKL"));
-    EXPECT_EQ(r.trozos[2], nuls(12));
+    EXPECT_EQ(r.chunks[1], QStringLiteral("ABCDEFGHIJKL"));
+    EXPECT_EQ(r.chunks[2], nuls(12));
 
-    r = parte(QString(24, QLatin1Char('x')));
+    r = piece(QString(24, QLatin1Char('x')));
     ASSERT_EQ(r.numtrozos, 3);
-    EXPECT_EQ(r.trozos[3], nuls(12));
+    EXPECT_EQ(r.chunks[3], nuls(12));
 
-    r = parte(QString());
+    r = piece(QString());
     ASSERT_EQ(r.numtrozos, 1);
-    ASSERT_EQ(r.trozos.size(), 2u);
-    EXPECT_TRUE(r.trozos[0].isEmpty());
-    EXPECT_EQ(r.trozos[1], nuls(12));
+    ASSERT_EQ(r.chunks.size(), 2u);
+    EXPECT_TRUE(r.chunks[0].isEmpty());
+    EXPECT_EQ(r.chunks[1], nuls(12));
 
     // A blank at the end of a full piece is kept; only the last piece loses its trailing blanks.
-    r = parte(QStringLiteral("CALLE MAYOR DE  "));
+    r = piece(QStringLiteral("CALLE MAYOR DE  "));
     ASSERT_EQ(r.numtrozos, 2);
-    EXPECT_EQ(r.trozos[1], QStringLiteral("CALLE MAYOR "));
-    EXPECT_EQ(r.trozos[2], QStringLiteral("DE") + nuls(10));
+    EXPECT_EQ(r.chunks[1], QStringLiteral("CALLE MAYOR "));
+    EXPECT_EQ(r.chunks[2], QStringLiteral("DE") + nuls(10));
 }
 
 TEST(ParteEnTrozos, PiecesRebuildTheTextOnGeneratedTexts) {
@@ -85,13 +85,13 @@ TEST(ParteEnTrozos, PiecesRebuildTheTextOnGeneratedTexts) {
         for (int n = length(rng); n > 0; --n) {
             texto.append(letters[letter(rng)]);
         }
-        const Troceado r = parte(texto);
+        const Chunking r = piece(texto);
         ASSERT_EQ(r.numtrozos, texto.size() / 12 + 1);
-        ASSERT_EQ(static_cast<std::int32_t>(r.trozos.size()), r.numtrozos + 1);
+        ASSERT_EQ(static_cast<std::int32_t>(r.chunks.size()), r.numtrozos + 1);
         QString joined;
         for (std::int32_t k = 1; k <= r.numtrozos; ++k) {
-            ASSERT_EQ(r.trozos[k].size(), 12);
-            joined += r.trozos[k];
+            ASSERT_EQ(r.chunks[k].size(), 12);
+            joined += r.chunks[k];
         }
         // The text comes back up to its trailing blanks, followed only by NUL fill.
         QString expected = texto;

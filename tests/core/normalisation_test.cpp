@@ -9,11 +9,11 @@ namespace {
 
 const QChar kNul(0);
 
-QString limpio(QString t) {
+QString clean(QString t) {
     core::limpia_texto(t);
     return t;
 }
-QString sinBlancos(QString t) {
+QString withoutBlanks(QString t) {
     core::quitablancos(t);
     return t;
 }
@@ -26,26 +26,26 @@ QString nuls(int n) {
 }
 
 TEST(LimpiaTexto, CutsAtTheFirstNulAndTrimsSpacesOnly) {
-    EXPECT_EQ(limpio(QStringLiteral("AB") + kNul + QStringLiteral("CD")), QStringLiteral("AB"));
-    EXPECT_EQ(limpio(QStringLiteral(" A") + kNul + QStringLiteral("CD ")), QStringLiteral("A"));
-    EXPECT_EQ(limpio(kNul + QStringLiteral("ABC")), QString());
-    EXPECT_EQ(limpio(QStringLiteral("    ")), QString());
-    EXPECT_EQ(limpio(QString()), QString());
-    EXPECT_EQ(limpio(QStringLiteral("  calle  mayor ")), QStringLiteral("calle  mayor"));
+    EXPECT_EQ(clean(QStringLiteral("AB") + kNul + QStringLiteral("CD")), QStringLiteral("AB"));
+    EXPECT_EQ(clean(QStringLiteral(" A") + kNul + QStringLiteral("CD ")), QStringLiteral("A"));
+    EXPECT_EQ(clean(kNul + QStringLiteral("ABC")), QString());
+    EXPECT_EQ(clean(QStringLiteral("    ")), QString());
+    EXPECT_EQ(clean(QString()), QString());
+    EXPECT_EQ(clean(QStringLiteral("  calle  mayor ")), QStringLiteral("calle  mayor"));
     // Tabs and other blanks are ordinary characters.
-    EXPECT_EQ(limpio(QStringLiteral("\tA\t ")), QStringLiteral("\tA\t"));
-    EXPECT_EQ(limpio(QString(QChar(0xA0)) + QStringLiteral("A")), QString(QChar(0xA0)) + QStringLiteral("A"));
+    EXPECT_EQ(clean(QStringLiteral("\tA\t ")), QStringLiteral("\tA\t"));
+    EXPECT_EQ(clean(QString(QChar(0xA0)) + QStringLiteral("A")), QString(QChar(0xA0)) + QStringLiteral("A"));
 }
 
 TEST(Quitablancos, CollapsesRunsOfSpacesAndTrims) {
-    EXPECT_EQ(sinBlancos(QStringLiteral("  RIO   EBRO  ")), QStringLiteral("RIO EBRO"));
-    EXPECT_EQ(sinBlancos(QStringLiteral("A B")), QStringLiteral("A B"));
-    EXPECT_EQ(sinBlancos(QStringLiteral("     ")), QString());
-    EXPECT_EQ(sinBlancos(QStringLiteral("A\tB")), QStringLiteral("A\tB"));
-    EXPECT_EQ(sinBlancos(QStringLiteral("A \t  B")), QStringLiteral("A \t B"));
-    EXPECT_EQ(sinBlancos(QStringLiteral("\t ")), QStringLiteral("\t"));
+    EXPECT_EQ(withoutBlanks(QStringLiteral("  RIO   EBRO  ")), QStringLiteral("RIO EBRO"));
+    EXPECT_EQ(withoutBlanks(QStringLiteral("A B")), QStringLiteral("A B"));
+    EXPECT_EQ(withoutBlanks(QStringLiteral("     ")), QString());
+    EXPECT_EQ(withoutBlanks(QStringLiteral("A\tB")), QStringLiteral("A\tB"));
+    EXPECT_EQ(withoutBlanks(QStringLiteral("A \t  B")), QStringLiteral("A \t B"));
+    EXPECT_EQ(withoutBlanks(QStringLiteral("\t ")), QStringLiteral("\t"));
     // NUL is not a space either.
-    EXPECT_EQ(sinBlancos(QStringLiteral("A  ") + kNul), QStringLiteral("A ") + kNul);
+    EXPECT_EQ(withoutBlanks(QStringLiteral("A  ") + kNul), QStringLiteral("A ") + kNul);
 }
 
 TEST(CompletaCodigo, TrimsAndPadsShortCodesWithNulToSeven) {
@@ -80,11 +80,11 @@ TEST(Normalisation, EachFunctionIsIdempotentOnGeneratedTexts) {
     std::mt19937 rng(20261207);
     for (int i = 0; i < 5000; ++i) {
         const QString t = randomText(rng);
-        const QString l = limpio(t);
-        const QString q = sinBlancos(t);
+        const QString l = clean(t);
+        const QString q = withoutBlanks(t);
         const QString c = codigo(t);
-        ASSERT_EQ(limpio(l), l) << qPrintable(t);
-        ASSERT_EQ(sinBlancos(q), q) << qPrintable(t);
+        ASSERT_EQ(clean(l), l) << qPrintable(t);
+        ASSERT_EQ(withoutBlanks(q), q) << qPrintable(t);
         ASSERT_EQ(codigo(c), c) << qPrintable(t);
         // The shapes the callers rely on.
         ASSERT_FALSE(l.contains(kNul));
@@ -94,8 +94,8 @@ TEST(Normalisation, EachFunctionIsIdempotentOnGeneratedTexts) {
         ASSERT_EQ(q.count(QLatin1Char('\t')), t.count(QLatin1Char('\t')));
         ASSERT_GE(c.size(), 7);
         // The order the passes apply them in gives a text free of NUL and double spaces.
-        const QString both = sinBlancos(limpio(t));
-        ASSERT_EQ(limpio(sinBlancos(both)), both);
+        const QString both = withoutBlanks(clean(t));
+        ASSERT_EQ(clean(withoutBlanks(both)), both);
     }
 }
 

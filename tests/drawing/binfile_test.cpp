@@ -15,11 +15,11 @@ namespace {
 
 using testing::ElementBuilder;
 
-Elemento elementoC(int registros) {
-    Elemento e;
-    e.cabecera.tipo = {'C', '='};
-    e.cuerpo.resize(static_cast<std::size_t>(registros));
-    e.cabecera.numRegistros = static_cast<std::int16_t>(registros);
+Element elementC(int records) {
+    Element e;
+    e.header.tipo = {'C', '='};
+    e.body.resize(static_cast<std::size_t>(records));
+    e.header.numRegistros = static_cast<std::int16_t>(records);
     return e;
 }
 
@@ -28,7 +28,7 @@ TEST(BinWriter, OpeningTruncatesALongerExistingFile) {
     const QString path = dir.filePath(QStringLiteral("salida_s.bin"));
     testing::writeFile(path, testing::Bytes(5000, 0xEE));
     BinWriter out(path);
-    out.write(elementoC(1));
+    out.write(elementC(1));
     out.close();
     EXPECT_EQ(QFileInfo(path).size(), 60);
 }
@@ -40,7 +40,7 @@ TEST(BinWriter, DiskFullIsARunErrorNamingTheFile) {
     BinWriter out(QStringLiteral("/dev/full"), 64);
     try {
         for (int i = 0; i < 10; ++i) {
-            out.write(elementoC(2));  // fills the small buffer, so a flush happens here or on close
+            out.write(elementC(2));  // fills the small buffer, so a flush happens here or on close
         }
         out.close();
         FAIL() << "a write to a full disk was reported as success";
@@ -68,13 +68,13 @@ TEST(BinWriter, CountsThatDisagreeWithTheContentAreRefused) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("s.bin"));
     BinWriter out(path);
-    Elemento e = elementoC(2);
-    e.cabecera.numRegistros = 3;
+    Element e = elementC(2);
+    e.header.numRegistros = 3;
     EXPECT_THROW(out.write(e), platform::RunError);
-    e = elementoC(0);
-    e.enlaces.resize(1);  // numEnlaces still 0
+    e = elementC(0);
+    e.links.resize(1);  // numEnlaces still 0
     EXPECT_THROW(out.write(e), platform::RunError);
-    e.cabecera.numEnlaces = 1;
+    e.header.numEnlaces = 1;
     out.write(e);
     out.close();
     EXPECT_EQ(QFileInfo(path).size(), 60) << "only the consistent element was written";
@@ -85,12 +85,12 @@ TEST(BinWriter, ElementsWrittenBeforeAFailureReachTheFileWhenTheWriterGoesAway) 
     const QString path = dir.filePath(QStringLiteral("s.bin"));
     {
         BinWriter out(path);
-        out.write(elementoC(1));
+        out.write(elementC(1));
         EXPECT_EQ(out.position(), 60);
     }
     EXPECT_EQ(testing::readFile(path), ElementBuilder::c()
-                                           .registros(std::vector<testing::Rec12>(1, testing::Rec12{}))
-                                           .bloque({})
+                                           .records(std::vector<testing::Rec12>(1, testing::Rec12{}))
+                                           .block({})
                                            .codigo(std::string(7, '\0'))
                                            .bytes());
 }
@@ -112,7 +112,7 @@ TEST(BinReader, CorruptFileShowsTheFixedMessageWithTheCriticalIcon) {
     const QString path = dir.filePath(QStringLiteral("e.bin"));
     testing::writeFile(path, ElementBuilder::tipo('c', '=').bytes());
     BinReader in(path);
-    Elemento e;
+    Element e;
     try {
         in.readElement(e);
         FAIL();

@@ -35,9 +35,9 @@ TEST(ElementText, CodeFieldTakesSevenCharacters) {
 }
 
 TEST(ElementText, TextOfTheChunksIsJoinedAndDecodedWithItsNuls) {
-    Elemento e;
+    Element e;
     EXPECT_TRUE(chunksText(e).isEmpty());
-    e.trozos = {textChunk(QStringLiteral("CAMINO DE LA")), textChunk(QStringLiteral(" PEÑA") + QChar(0))};
+    e.chunks = {textChunk(QStringLiteral("CAMINO DE LA")), textChunk(QStringLiteral(" PEÑA") + QChar(0))};
     QString t = chunksText(e);
     EXPECT_EQ(t.size(), 24);
     core::limpia_texto(t);

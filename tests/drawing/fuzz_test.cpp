@@ -14,15 +14,10 @@ namespace {
 
 Bytes seedFile() {
     return concat({
-        ElementBuilder::t().seed(1).codigoNul("123").texto("HOLA").enlace(5, 17),
-        ElementBuilder::c().seed(2).registros(3).enlace(1, 1),
+        ElementBuilder::t().seed(1).codigoNul("123").texto("HOLA").link(5, 17),
+        ElementBuilder::c().seed(2).records(3).link(1, 1),
         ElementBuilder::tipo('T', ' ').seed(3).texto("DESCARTADO"),
-        ElementBuilder::t()
-            .seed(4)
-            .codigoSpaces(" 7")
-            .texto("RIO GRANDE DEL NORTE")
-            .enlace(3, 9)
-            .enlace(4, 10),
+        ElementBuilder::t().seed(4).codigoSpaces(" 7").texto("RIO GRANDE DEL NORTE").link(3, 9).link(4, 10),
         ElementBuilder::c().seed(5),
         ElementBuilder::t().seed(6),
     });

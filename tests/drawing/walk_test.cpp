@@ -14,14 +14,14 @@ namespace {
 
 class Walk : public ::testing::Test {
   protected:
-    WalkOutcome walk(const Bytes& input, const std::function<void(drawing::Elemento&)>& onText = {}) {
+    WalkOutcome walk(const Bytes& input, const std::function<void(drawing::Element&)>& onText = {}) {
         return runWalk(input, m_dir.path(), onText);
     }
     QTemporaryDir m_dir;
 };
 
 ElementBuilder textoHola(std::uint8_t seed) {
-    return ElementBuilder::t().seed(seed).codigoNul("123").texto("HOLA").enlace(5, 17);
+    return ElementBuilder::t().seed(seed).codigoNul("123").texto("HOLA").link(5, 17);
 }
 
 // A correct file of every carried shape: C without records, C with records and links, T with an empty
@@ -29,15 +29,15 @@ ElementBuilder textoHola(std::uint8_t seed) {
 std::vector<ElementBuilder> correctElements() {
     return {
         ElementBuilder::c().seed(10),
-        ElementBuilder::c().seed(20).registros(4).enlace(3, 70000).enlace(-2, -1),
+        ElementBuilder::c().seed(20).records(4).link(3, 70000).link(-2, -1),
         ElementBuilder::t().seed(30).codigoSpaces("  45"),
         ElementBuilder::t()
             .seed(40)
             .codigoNul("9")
             .texto("CALLE DE LA MAYOR ESPERANZA", Pad::Space)
-            .enlace(5, 17)
-            .enlace(5, 18)
-            .enlace(32767, 1),
+            .link(5, 17)
+            .link(5, 18)
+            .link(32767, 1),
     };
 }
 
@@ -65,31 +65,31 @@ TEST_F(Walk, CarriedElementsOfEveryShapeAreCopiedByteForByte) {
     const auto parsed = parseElements(r.output);
     ASSERT_EQ(parsed.size(), 4u);
     EXPECT_EQ(parsed[0].size, 48u);
-    EXPECT_EQ(parsed[1].cuerpo.size(), 4u);
-    EXPECT_EQ(parsed[1].enlaces[0].mslink, 70000);
+    EXPECT_EQ(parsed[1].body.size(), 4u);
+    EXPECT_EQ(parsed[1].links[0].mslink, 70000);
     EXPECT_EQ(parsed[2].numRegistros, 1);
     EXPECT_EQ(parsed[2].texto(), "");
-    EXPECT_EQ(parsed[3].trozosCrudos(), "CALLE DE LA MAYOR ESPERANZA         ");
+    EXPECT_EQ(parsed[3].rawChunks(), "CALLE DE LA MAYOR ESPERANZA         ");
 }
 
 TEST_F(Walk, ReaderHandsTheElementOverInItsParts) {
-    std::vector<drawing::Elemento> seen;
+    std::vector<drawing::Element> seen;
     const auto elements = correctElements();
-    walk(concat(elements), [&](drawing::Elemento& e) { seen.push_back(e); });
+    walk(concat(elements), [&](drawing::Element& e) { seen.push_back(e); });
     ASSERT_EQ(seen.size(), 2u);
-    const drawing::Elemento& largo = seen[1];
-    EXPECT_EQ(largo.offset, static_cast<std::int64_t>(offsetsOf(elements)[3]));
-    EXPECT_EQ(largo.cabecera.numRegistros, 4);
-    EXPECT_EQ(largo.cabecera.numEnlaces, 3);
-    ASSERT_EQ(largo.cuerpo.size(), 1u);
-    EXPECT_EQ(largo.cuerpo[0], elements[3].primerRegistroDefault());
-    ASSERT_EQ(largo.trozos.size(), 3u);
-    EXPECT_EQ(drawing::chunksText(largo), QStringLiteral("CALLE DE LA MAYOR ESPERANZA         "));
-    EXPECT_EQ(drawing::codeText(largo.cabecera), QStringLiteral("9") + QString(6, QChar(0)));
-    EXPECT_EQ(largo.enlaces[2].entitynum, 32767);
-    EXPECT_EQ(largo.bloque, elements[3].bloqueDefault());
-    EXPECT_TRUE(seen[0].trozos.empty());
-    EXPECT_EQ(drawing::codeText(seen[0].cabecera), QStringLiteral("  45   "));
+    const drawing::Element& longOne = seen[1];
+    EXPECT_EQ(longOne.offset, static_cast<std::int64_t>(offsetsOf(elements)[3]));
+    EXPECT_EQ(longOne.header.numRegistros, 4);
+    EXPECT_EQ(longOne.header.numEnlaces, 3);
+    ASSERT_EQ(longOne.body.size(), 1u);
+    EXPECT_EQ(longOne.body[0], elements[3].defaultFirstRecord());
+    ASSERT_EQ(longOne.chunks.size(), 3u);
+    EXPECT_EQ(drawing::chunksText(longOne), QStringLiteral("CALLE DE LA MAYOR ESPERANZA         "));
+    EXPECT_EQ(drawing::codeText(longOne.header), QStringLiteral("9") + QString(6, QChar(0)));
+    EXPECT_EQ(longOne.links[2].entitynum, 32767);
+    EXPECT_EQ(longOne.block, elements[3].blockDefault());
+    EXPECT_TRUE(seen[0].chunks.empty());
+    EXPECT_EQ(drawing::codeText(seen[0].header), QStringLiteral("  45   "));
 }
 
 TEST_F(Walk, DroppedElementOfAnyClassIsSkippedByItsCounts) {
@@ -98,18 +98,18 @@ TEST_F(Walk, DroppedElementOfAnyClassIsSkippedByItsCounts) {
     for (char cls : classes) {
         for (char flag : flags) {
             SCOPED_TRACE(::testing::Message() << "tipo " << int(cls) << "," << int(flag));
-            const ElementBuilder dropped = ElementBuilder::tipo(cls, flag).seed(99).registros(3).enlace(1, 2);
-            const Bytes input = concat({textoHola(1), dropped, ElementBuilder::c().seed(7).registros(1)});
+            const ElementBuilder dropped = ElementBuilder::tipo(cls, flag).seed(99).records(3).link(1, 2);
+            const Bytes input = concat({textoHola(1), dropped, ElementBuilder::c().seed(7).records(1)});
             const WalkOutcome r = walk(input);
             EXPECT_FALSE(r.corruptAt);
-            EXPECT_EQ(r.output, concat({textoHola(1), ElementBuilder::c().seed(7).registros(1)}));
+            EXPECT_EQ(r.output, concat({textoHola(1), ElementBuilder::c().seed(7).records(1)}));
             EXPECT_EQ(r.textsHandled, 1);
             EXPECT_EQ(r.progress.size(), 3u) << "progress follows every element, dropped ones too";
         }
     }
     // A dropped T element's counts hold whatever it has; its chunks are skipped like any record.
-    const Bytes input = concat(
-        {ElementBuilder::tipo('T', ' ').texto("SALTADO Y OLVIDADO").enlace(1, 1), ElementBuilder::c()});
+    const Bytes input =
+        concat({ElementBuilder::tipo('T', ' ').texto("SALTADO Y OLVIDADO").link(1, 1), ElementBuilder::c()});
     EXPECT_EQ(walk(input).output, ElementBuilder::c().bytes());
 }
 
@@ -125,7 +125,7 @@ TEST_F(Walk, CarriedElementOfAnotherClassIsACorruptFileAtItsOffset) {
     for (char cls : {'c', 't', 'X', ' ', '\0', '='}) {
         SCOPED_TRACE(int(cls));
         const ElementBuilder first = textoHola(1);
-        const Bytes input = concat({first, ElementBuilder::tipo(cls, '=').registros(1), ElementBuilder::c()});
+        const Bytes input = concat({first, ElementBuilder::tipo(cls, '=').records(1), ElementBuilder::c()});
         const WalkOutcome r = walk(input);
         ASSERT_TRUE(r.corruptAt);
         EXPECT_EQ(*r.corruptAt, 84);
@@ -134,14 +134,14 @@ TEST_F(Walk, CarriedElementOfAnotherClassIsACorruptFileAtItsOffset) {
 }
 
 TEST_F(Walk, CountsThatBreakTheLayoutAreACorruptFile) {
-    const ElementBuilder first = ElementBuilder::c().registros(2);
+    const ElementBuilder first = ElementBuilder::c().records(2);
     struct Case {
         const char* name;
         ElementBuilder bad;
     };
     const Case cases[] = {
-        {"negative numRegistros, carried", ElementBuilder::c().registros(1).numRegistros(-1)},
-        {"negative numRegistros, dropped", ElementBuilder::tipo('C', ' ').registros(1).numRegistros(-2)},
+        {"negative numRegistros, carried", ElementBuilder::c().records(1).numRegistros(-1)},
+        {"negative numRegistros, dropped", ElementBuilder::tipo('C', ' ').records(1).numRegistros(-2)},
         {"lowest numRegistros", ElementBuilder::t().numRegistros(-32768)},
         {"T without its first body record", ElementBuilder::t().numRegistros(0)},
     };
@@ -220,12 +220,12 @@ TEST_F(Walk, ProgressFollowsEveryElementWithTheNextBytePosition) {
 TEST_F(Walk, WrongCountOnADroppedElementMisplacesTheWalk) {
     // One record too many swallows the next element's header: the walk then reads the next element's
     // block as a header, which here says class Z, carried.
-    std::array<std::uint8_t, 36> bloque{};
-    bloque.fill(0x55);
-    bloque[0] = 'Z';
-    bloque[1] = '=';
-    const ElementBuilder dropped = ElementBuilder::tipo('C', ' ').registros(2).numRegistros(3);
-    const ElementBuilder next = ElementBuilder::c().bloque(bloque);
+    std::array<std::uint8_t, 36> block{};
+    block.fill(0x55);
+    block[0] = 'Z';
+    block[1] = '=';
+    const ElementBuilder dropped = ElementBuilder::tipo('C', ' ').records(2).numRegistros(3);
+    const ElementBuilder next = ElementBuilder::c().block(block);
     const ElementBuilder first = textoHola(1);
     WalkOutcome r = walk(concat({first, dropped, next}));
     ASSERT_TRUE(r.corruptAt);
@@ -240,9 +240,9 @@ TEST_F(Walk, DroppedElementRunningPastTheEndIsACorruptFile) {
     const ElementBuilder last = textoHola(2);
     const ElementBuilder wrongCounts[] = {
         ElementBuilder::tipo('T', 'x').texto("FIN").numRegistros(500).numEnlaces(9),
-        ElementBuilder::tipo('C', ' ').registros(1).numRegistros(32767),
-        ElementBuilder::tipo('C', ' ').registros(1).numEnlaces(255),
-        ElementBuilder::tipo('C', ' ').registros(1).numRegistros(2),  // one record too many, at the end
+        ElementBuilder::tipo('C', ' ').records(1).numRegistros(32767),
+        ElementBuilder::tipo('C', ' ').records(1).numEnlaces(255),
+        ElementBuilder::tipo('C', ' ').records(1).numRegistros(2),  // one record too many, at the end
     };
     for (const ElementBuilder& dropped : wrongCounts) {
         const WalkOutcome r = walk(concat({first, dropped}));
@@ -251,7 +251,7 @@ TEST_F(Walk, DroppedElementRunningPastTheEndIsACorruptFile) {
         EXPECT_EQ(r.output, first.bytes());
     }
     // Ending exactly at the end of the file, or one trailing byte short of it, is whole.
-    const ElementBuilder exact = ElementBuilder::tipo('C', ' ').registros(1);
+    const ElementBuilder exact = ElementBuilder::tipo('C', ' ').records(1);
     Bytes trailing = concat({first, exact, last});
     trailing.push_back(0x7f);
     const WalkOutcome whole = walk(trailing);
@@ -261,37 +261,37 @@ TEST_F(Walk, DroppedElementRunningPastTheEndIsACorruptFile) {
 
 TEST_F(Walk, ChangesMadeByThePassShiftTheElementsAfterIt) {
     const auto elements = correctElements();
-    const WalkOutcome r = walk(concat(elements), [](drawing::Elemento& e) {
+    const WalkOutcome r = walk(concat(elements), [](drawing::Element& e) {
         // What a pass may do: rewrite the code, re-chunk the text, append a link.
-        drawing::storeCode(e.cabecera, QStringLiteral("77"));
-        e.trozos = {drawing::textChunk(QStringLiteral("ÑANDÚ")), drawing::textChunk(QString())};
+        drawing::storeCode(e.header, QStringLiteral("77"));
+        e.chunks = {drawing::textChunk(QStringLiteral("ÑANDÚ")), drawing::textChunk(QString())};
         drawing::EnlaceAtributo link;
         link.entitynum = 8;
         link.mslink = 123456;
         link.reservado.fill(' ');
-        e.enlaces.push_back(link);
-        e.cabecera.numRegistros = static_cast<std::int16_t>(1 + e.trozos.size());
-        e.cabecera.numEnlaces = static_cast<std::uint8_t>(e.enlaces.size());
+        e.links.push_back(link);
+        e.header.numRegistros = static_cast<std::int16_t>(1 + e.chunks.size());
+        e.header.numEnlaces = static_cast<std::uint8_t>(e.links.size());
     });
     ASSERT_FALSE(r.corruptAt);
     const auto parsed = parseElements(r.output);
     ASSERT_EQ(parsed.size(), 4u);
     EXPECT_EQ(parsed[0].offset, 0u);
     EXPECT_EQ(parsed[2].codigo, "77     ");
-    EXPECT_EQ(parsed[2].trozosCrudos(),
+    EXPECT_EQ(parsed[2].rawChunks(),
               "\xD1"
               "AND\xDA       " +
                   std::string(12, ' '));
-    EXPECT_EQ(parsed[2].enlaces.back().mslink, 123456);
-    EXPECT_EQ(parsed[3].enlaces.size(), 4u);
-    EXPECT_EQ(parsed[3].cuerpo[0], elements[3].primerRegistroDefault());
+    EXPECT_EQ(parsed[2].links.back().mslink, 123456);
+    EXPECT_EQ(parsed[3].links.size(), 4u);
+    EXPECT_EQ(parsed[3].body[0], elements[3].defaultFirstRecord());
     // The C elements around them are untouched.
     EXPECT_EQ(prefix(r.output, 48 + elements[1].size()), prefix(concat(elements), 48 + elements[1].size()));
 }
 
 TEST_F(Walk, TinyBuffersGiveTheSameOutputAsLargeOnes) {
     Bytes input = concat(correctElements());
-    const Bytes more = concat({ElementBuilder::tipo('C', 'x').registros(7), textoHola(3)});
+    const Bytes more = concat({ElementBuilder::tipo('C', 'x').records(7), textoHola(3)});
     input.insert(input.end(), more.begin(), more.end());
     const WalkOutcome big = walk(input);
     for (std::size_t size : {1u, 12u, 13u, 47u, 48u, 61u, 100u}) {

@@ -43,7 +43,7 @@ class Form1Test : public ::testing::Test {
   protected:
     Form1Test() {
         testing::createCatalogDatabase(path("particular.sqlite"));
-        testing::writeFile(path("mapa.bin"), testing::concat({ElementBuilder::c().registros(1),
+        testing::writeFile(path("mapa.bin"), testing::concat({ElementBuilder::c().records(1),
                                                               ElementBuilder::t().texto("PLAZA").seed(5)}));
     }
 
@@ -61,7 +61,7 @@ class Form1Test : public ::testing::Test {
         }
         return control<QLabel>(form, name)->text();
     }
-    void eligeTodo(Form1& form) {
+    void chooseAll(Form1& form) {
         services.nextFile(path("particular.sqlite"));
         click(form, "Command2");
         services.nextFile(path("mapa.bin"));
@@ -149,7 +149,7 @@ TEST_F(Form1Test, ProcesarWithoutAllNamesDoesNothing) {
     click(form, "Command2");
     control<QRadioButton>(form, "Option1")->setChecked(true);
     click(form, "Command1");
-    EXPECT_TRUE(form.estado().MantenerAsignaciones);
+    EXPECT_TRUE(form.state().MantenerAsignaciones);
     EXPECT_TRUE(services.messages.empty());
     EXPECT_TRUE(services.pointers.empty());
     EXPECT_FALSE(services.exitCode);
@@ -160,7 +160,7 @@ TEST_F(Form1Test, ProcesarWithoutAllNamesDoesNothing) {
 TEST_F(Form1Test, RunWritesTheOutputAndShowsTheCompletion) {
     Form1 form;
     form.show();
-    eligeTodo(form);
+    chooseAll(form);
     EXPECT_EQ(text(form, "Text2"), path("particular.sqlite"));
     EXPECT_EQ(text(form, "Text3"), path("mapa.bin"));
     EXPECT_EQ(text(form, "Label8"), path("mapa_s.bin"));
@@ -175,7 +175,7 @@ TEST_F(Form1Test, RunWritesTheOutputAndShowsTheCompletion) {
                                                                       platform::MousePointer::Default}));
     EXPECT_TRUE(services.messages.empty());
     EXPECT_FALSE(services.exitCode);
-    EXPECT_FALSE(form.ocupado());
+    EXPECT_FALSE(form.busy());
 
     // Choosing another database clears the status area for the next job.
     services.nextCancel();
@@ -189,7 +189,7 @@ TEST_F(Form1Test, RunWritesTheOutputAndShowsTheCompletion) {
 TEST_F(Form1Test, InputDuringARunIsThrownAwayNotHandledAfterwards) {
     Form1 form;
     form.show();
-    eligeTodo(form);
+    chooseAll(form);
     auto postClick = [&form](const char* name) {
         auto* button = form.findChild<QAbstractButton*>(QString::fromUtf8(name));
         const QPointF at(button->width() / 2.0, button->height() / 2.0);
@@ -227,7 +227,7 @@ TEST_F(Form1Test, FoldersRoundTripBetweenTwoWindows) {
     {
         Form1 first;
         first.show();
-        eligeTodo(first);
+        chooseAll(first);
         first.close();
     }
     EXPECT_EQ(stored("UltimoDirectorio"), folderOf(path("particular.sqlite")));
@@ -252,13 +252,13 @@ TEST_F(Form1Test, FoldersRoundTripBetweenTwoWindows) {
 TEST_F(Form1Test, DamagedDrawingEndsWithTheCriticalMessageAndSavesNoFolders) {
     app::GuardaConfiguracion(QStringLiteral("UltimoDirectorioBin"), QStringLiteral("/antes/"));
     testing::Bytes cut =
-        testing::concat({ElementBuilder::c().registros(1), ElementBuilder::t().texto("PLAZA")});
+        testing::concat({ElementBuilder::c().records(1), ElementBuilder::t().texto("PLAZA")});
     cut.resize(cut.size() - 3);
     testing::writeFile(path("mapa.bin"), cut);
 
     Form1 form;
     form.show();
-    eligeTodo(form);
+    chooseAll(form);
     click(form, "Command1");
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text, QStringLiteral("Fichero Corrupto"));
@@ -281,7 +281,7 @@ TEST_F(Form1Test, StopAfterItsOwnMessagesEndsWithoutAnEmptyBox) {
     }
     Form1 form;
     form.show();
-    eligeTodo(form);
+    chooseAll(form);
     click(form, "Command1");
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_TRUE(services.messages[0].text.startsWith(QStringLiteral("No existe el campo TMAPA")));

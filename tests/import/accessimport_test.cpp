@@ -14,7 +14,7 @@
 
 #include "platform/dao.h"
 
-namespace vexilo::importacion {
+namespace vexilo::importer {
 namespace {
 
 const QString kNwind = QStringLiteral(VEXILO_TESTDATA "/nwind.mdb");
@@ -22,37 +22,37 @@ const QString kNwind = QStringLiteral(VEXILO_TESTDATA "/nwind.mdb");
 // Reads the imported SQLite file with plain SQL, independently of the engine layer.
 class Sqlite {
   public:
-    explicit Sqlite(const QString& ruta) : m_nombre(QUuid::createUuid().toString()) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_nombre);
-        db.setDatabaseName(ruta);
+    explicit Sqlite(const QString& path) : m_name(QUuid::createUuid().toString()) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
         EXPECT_TRUE(db.open());
     }
     ~Sqlite() {
-        QSqlDatabase::database(m_nombre, false).close();
-        QSqlDatabase::removeDatabase(m_nombre);
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
     }
-    std::vector<QVariantList> filas(const QString& sql) {
-        QSqlQuery q(QSqlDatabase::database(m_nombre, false));
+    std::vector<QVariantList> rows(const QString& sql) {
+        QSqlQuery q(QSqlDatabase::database(m_name, false));
         EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
         std::vector<QVariantList> v;
         while (q.next()) {
-            QVariantList fila;
+            QVariantList row;
             for (int i = 0; i < q.record().count(); ++i) {
-                fila << q.value(i);
+                row << q.value(i);
             }
-            v.push_back(fila);
+            v.push_back(row);
         }
         return v;
     }
     QVariant valor(const QString& sql) {
-        auto f = filas(sql);
+        auto f = rows(sql);
         return f.empty() ? QVariant() : f.front().value(0);
     }
 
-    const QString& nombre() const { return m_nombre; }
+    const QString& name() const { return m_name; }
 
   private:
-    QString m_nombre;
+    QString m_name;
 };
 
 // One import of the sample file shared by the checks on its content.
@@ -60,34 +60,34 @@ class Nwind : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new QTemporaryDir;
-        s_destino = s_dir->filePath(QStringLiteral("nwind.sqlite"));
-        s_resultado = new Resultado(importaAccess(kNwind, s_destino, false));
+        s_destination = s_dir->filePath(QStringLiteral("nwind.sqlite"));
+        s_result = new Result(importAccess(kNwind, s_destination, false));
     }
     static void TearDownTestSuite() {
-        delete s_resultado;
+        delete s_result;
         delete s_dir;
     }
     static QTemporaryDir* s_dir;
-    static QString s_destino;
-    static Resultado* s_resultado;
+    static QString s_destination;
+    static Result* s_result;
 };
 QTemporaryDir* Nwind::s_dir = nullptr;
-QString Nwind::s_destino;
-Resultado* Nwind::s_resultado = nullptr;
+QString Nwind::s_destination;
+Result* Nwind::s_result = nullptr;
 
 TEST_F(Nwind, EveryUserTableIsImportedWithTheRowCountTheFileDeclares) {
-    const std::map<QString, std::int64_t> esperado{
+    const std::map<QString, std::int64_t> expected{
         {"Order Details", 2155}, {"Orders", 830},   {"Products", 77}, {"Shippers", 3},
         {"Categories", 8},       {"Customers", 91}, {"Employees", 9}, {"Suppliers", 29}};
-    std::map<QString, std::int64_t> informado;
-    for (const auto& t : s_resultado->tablas) {
-        informado[t.nombre] = t.filas;
+    std::map<QString, std::int64_t> reported;
+    for (const auto& t : s_result->tables) {
+        reported[t.name] = t.rows;
     }
-    EXPECT_EQ(informado, esperado);
-    Sqlite db(s_destino);
-    for (const auto& [tabla, filas] : esperado) {
-        EXPECT_EQ(db.valor(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(tabla)).toLongLong(), filas)
-            << tabla.toStdString();
+    EXPECT_EQ(reported, expected);
+    Sqlite db(s_destination);
+    for (const auto& [table, rows] : expected) {
+        EXPECT_EQ(db.valor(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)).toLongLong(), rows)
+            << table.toStdString();
     }
     // No system table (MSys...) is copied.
     EXPECT_EQ(db.valor(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name LIKE 'MSys%'")).toInt(),
@@ -95,46 +95,46 @@ TEST_F(Nwind, EveryUserTableIsImportedWithTheRowCountTheFileDeclares) {
 }
 
 TEST_F(Nwind, ColumnKindsAndTextSizesAreKept) {
-    Sqlite db(s_destino);
-    auto tipos = [&db](const QString& tabla) {
+    Sqlite db(s_destination);
+    auto kinds = [&db](const QString& table) {
         std::map<QString, QString> m;
-        for (const auto& f : db.filas(QStringLiteral("PRAGMA table_info(\"%1\")").arg(tabla))) {
+        for (const auto& f : db.rows(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
             m[f.value(1).toString()] = f.value(2).toString();
         }
         return m;
     };
-    auto productos = tipos(QStringLiteral("Products"));
-    EXPECT_EQ(productos["ProductID"], "INTEGER");
-    EXPECT_EQ(productos["ProductName"], "VARCHAR(40)");
-    EXPECT_EQ(productos["UnitPrice"], "REAL");  // currency
-    EXPECT_EQ(productos["UnitsInStock"], "SMALLINT");
-    EXPECT_EQ(productos["Discontinued"], "BOOLEAN");
-    auto empleados = tipos(QStringLiteral("Employees"));
-    EXPECT_EQ(empleados["BirthDate"], "DATETIME");
-    EXPECT_EQ(empleados["Notes"], "TEXT");  // memo
-    EXPECT_EQ(empleados["Photo"], "BLOB");  // OLE
-    EXPECT_EQ(empleados["Extension"], "VARCHAR(4)");
-    EXPECT_EQ(tipos(QStringLiteral("Order Details"))["Discount"], "REAL");  // single
+    auto products = kinds(QStringLiteral("Products"));
+    EXPECT_EQ(products["ProductID"], "INTEGER");
+    EXPECT_EQ(products["ProductName"], "VARCHAR(40)");
+    EXPECT_EQ(products["UnitPrice"], "REAL");  // currency
+    EXPECT_EQ(products["UnitsInStock"], "SMALLINT");
+    EXPECT_EQ(products["Discontinued"], "BOOLEAN");
+    auto employees = kinds(QStringLiteral("Employees"));
+    EXPECT_EQ(employees["BirthDate"], "DATETIME");
+    EXPECT_EQ(employees["Notes"], "TEXT");  // memo
+    EXPECT_EQ(employees["Photo"], "BLOB");  // OLE
+    EXPECT_EQ(employees["Extension"], "VARCHAR(4)");
+    EXPECT_EQ(kinds(QStringLiteral("Order Details"))["Discount"], "REAL");  // single
 
     // The sizes bind as they do in Access: a longer text or a wider number is refused.
-    QSqlDatabase::database(db.nombre()).transaction();
-    QSqlQuery q(QSqlDatabase::database(db.nombre()));
+    QSqlDatabase::database(db.name()).transaction();
+    QSqlQuery q(QSqlDatabase::database(db.name()));
     EXPECT_FALSE(q.exec(QStringLiteral("UPDATE Customers SET CustomerID='ABCDEF' WHERE CustomerID='BOLID'")));
     EXPECT_FALSE(q.exec(QStringLiteral("UPDATE Products SET UnitsInStock=40000 WHERE ProductID=1")));
     EXPECT_TRUE(q.exec(QStringLiteral("UPDATE Customers SET CustomerID='ABCDE' WHERE CustomerID='BOLID'")));
-    QSqlDatabase::database(db.nombre()).rollback();
+    QSqlDatabase::database(db.name()).rollback();
 }
 
 TEST_F(Nwind, ValuesNullsDatesAndAccentedTextsReadBackAsInTheFile) {
-    Sqlite db(s_destino);
-    auto fila =
-        db.filas(QStringLiteral("SELECT CompanyName, ContactName, Region, Fax FROM Customers "
-                                "WHERE CustomerID='BOLID'"));
-    ASSERT_EQ(fila.size(), 1u);
-    EXPECT_EQ(fila[0][0].toString(), QStringLiteral("Bólido Comidas preparadas"));
-    EXPECT_EQ(fila[0][1].toString(), QStringLiteral("Martín Sommer"));
-    EXPECT_TRUE(fila[0][2].isNull());
-    EXPECT_EQ(fila[0][3].toString(), QStringLiteral("(91) 555 91 99"));
+    Sqlite db(s_destination);
+    auto row =
+        db.rows(QStringLiteral("SELECT CompanyName, ContactName, Region, Fax FROM Customers "
+                               "WHERE CustomerID='BOLID'"));
+    ASSERT_EQ(row.size(), 1u);
+    EXPECT_EQ(row[0][0].toString(), QStringLiteral("Bólido Comidas preparadas"));
+    EXPECT_EQ(row[0][1].toString(), QStringLiteral("Martín Sommer"));
+    EXPECT_TRUE(row[0][2].isNull());
+    EXPECT_EQ(row[0][3].toString(), QStringLiteral("(91) 555 91 99"));
     EXPECT_EQ(
         db.valor(QStringLiteral("SELECT CompanyName FROM Customers WHERE CustomerID='KOENE'")).toString(),
         QStringLiteral("Königlich Essen"));
@@ -157,29 +157,29 @@ TEST_F(Nwind, ValuesNullsDatesAndAccentedTextsReadBackAsInTheFile) {
 }
 
 TEST_F(Nwind, MemosAndPicturesAreWholeAndRowsKeepTheFileOrder) {
-    Sqlite db(s_destino);
-    const QString notas =
+    Sqlite db(s_destination);
+    const QString notes =
         db.valor(QStringLiteral("SELECT Notes FROM Employees WHERE EmployeeID=2")).toString();
-    EXPECT_EQ(notas.size(), 448);
-    EXPECT_TRUE(notas.endsWith(QStringLiteral("the Pacific Rim Importers Association.")))
-        << notas.toStdString();
+    EXPECT_EQ(notes.size(), 448);
+    EXPECT_TRUE(notes.endsWith(QStringLiteral("the Pacific Rim Importers Association.")))
+        << notes.toStdString();
     // A line break inside a text stays as the file holds it.
     EXPECT_EQ(db.valor(QStringLiteral("SELECT Address FROM Employees WHERE EmployeeID=1")).toString(),
               QStringLiteral("507 - 20th Ave. E.\r\nApt. 2A"));
-    const QByteArray foto =
+    const QByteArray snapshot =
         db.valor(QStringLiteral("SELECT Photo FROM Employees WHERE EmployeeID=1")).toByteArray();
-    EXPECT_EQ(foto.size(), 21626);
+    EXPECT_EQ(snapshot.size(), 21626);
 
-    auto primeras = db.filas(QStringLiteral("SELECT OrderID, ProductID FROM \"Order Details\" LIMIT 3"));
-    ASSERT_EQ(primeras.size(), 3u);
-    EXPECT_EQ(primeras[0][0].toInt(), 10248);
-    EXPECT_EQ(primeras[0][1].toInt(), 11);
-    EXPECT_EQ(primeras[1][1].toInt(), 42);
-    EXPECT_EQ(primeras[2][1].toInt(), 72);
+    auto first = db.rows(QStringLiteral("SELECT OrderID, ProductID FROM \"Order Details\" LIMIT 3"));
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0][0].toInt(), 10248);
+    EXPECT_EQ(first[0][1].toInt(), 11);
+    EXPECT_EQ(first[1][1].toInt(), 42);
+    EXPECT_EQ(first[2][1].toInt(), 72);
 }
 
 TEST_F(Nwind, TheEngineLayerOpensTheImportedDatabaseAndReadsItsTables) {
-    auto bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(s_destino);
+    auto bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(s_destination);
     EXPECT_EQ(bd->TableDefsCount(), 8);
     auto rs = bd->OpenRecordset(platform::Query::all(QStringLiteral("shippers")), platform::dbOpenSnapshot);
     ASSERT_GE(rs->RecordCount(), 1);
@@ -189,76 +189,76 @@ TEST_F(Nwind, TheEngineLayerOpensTheImportedDatabaseAndReadsItsTables) {
     bd->Close();
 }
 
-TEST(FechaAccess, DaysCountFromThe30thOfDecember1899AndTheFractionIsTheTimeOfDay) {
-    EXPECT_EQ(fechaAccess(0.0), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
-    EXPECT_EQ(fechaAccess(1.5), QDateTime(QDate(1899, 12, 31), QTime(12, 0)));
-    EXPECT_EQ(fechaAccess(36526.75), QDateTime(QDate(2000, 1, 1), QTime(18, 0)));
+TEST(AccessDate, DaysCountFromThe30thOfDecember1899AndTheFractionIsTheTimeOfDay) {
+    EXPECT_EQ(accessDate(0.0), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+    EXPECT_EQ(accessDate(1.5), QDateTime(QDate(1899, 12, 31), QTime(12, 0)));
+    EXPECT_EQ(accessDate(36526.75), QDateTime(QDate(2000, 1, 1), QTime(18, 0)));
     // Before the epoch the day is negative and the fraction still counts forward from midnight.
-    EXPECT_EQ(fechaAccess(-1.25), QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
-    EXPECT_EQ(fechaAccess(-36522.0), QDateTime(QDate(1800, 1, 1), QTime(0, 0)));
-    EXPECT_EQ(fechaAccess(-0.5), QDateTime(QDate(1899, 12, 30), QTime(12, 0)));
+    EXPECT_EQ(accessDate(-1.25), QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
+    EXPECT_EQ(accessDate(-36522.0), QDateTime(QDate(1800, 1, 1), QTime(0, 0)));
+    EXPECT_EQ(accessDate(-0.5), QDateTime(QDate(1899, 12, 30), QTime(12, 0)));
     // A fraction that rounds to a whole day is midnight of the next day.
-    EXPECT_EQ(fechaAccess(2.9999999999), QDateTime(QDate(1900, 1, 2), QTime(0, 0)));
+    EXPECT_EQ(accessDate(2.9999999999), QDateTime(QDate(1900, 1, 2), QTime(0, 0)));
 }
 
-class Rechazos : public ::testing::Test {
+class Refusals : public ::testing::Test {
   protected:
-    QString ruta(const char* nombre) const { return m_dir.filePath(QString::fromUtf8(nombre)); }
-    void escribe(const QString& ruta, const QByteArray& datos) const {
-        QFile f(ruta);
+    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+    void write(const QString& path, const QByteArray& data) const {
+        QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(datos);
+        f.write(data);
     }
-    QByteArray lee(const QString& ruta) const {
-        QFile f(ruta);
+    QByteArray read(const QString& path) const {
+        QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QTemporaryDir m_dir;
 };
 
-TEST_F(Rechazos, AnExistingDestinationIsKeptUnlessForced) {
-    const QString destino = ruta("existente.sqlite");
-    escribe(destino, "no tocar");
+TEST_F(Refusals, AnExistingDestinationIsKeptUnlessForced) {
+    const QString destination = path("existente.sqlite");
+    write(destination, "no tocar");
     try {
-        importaAccess(kNwind, destino, false);
+        importAccess(kNwind, destination, false);
         FAIL() << "an existing destination was overwritten";
-    } catch (const ErrorImportacion& e) {
-        EXPECT_TRUE(e.mensaje().contains(QStringLiteral("--forzar"))) << e.what();
+    } catch (const ImportError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("--forzar"))) << e.what();
     }
-    EXPECT_EQ(lee(destino), QByteArray("no tocar"));
+    EXPECT_EQ(read(destination), QByteArray("no tocar"));
 
-    Resultado r = importaAccess(kNwind, destino, true);
-    EXPECT_EQ(r.tablas.size(), 8u);
-    EXPECT_EQ(Sqlite(destino).valor(QStringLiteral("SELECT count(*) FROM Shippers")).toInt(), 3);
-    EXPECT_FALSE(QFile::exists(destino + QStringLiteral(".importando")));
+    Result r = importAccess(kNwind, destination, true);
+    EXPECT_EQ(r.tables.size(), 8u);
+    EXPECT_EQ(Sqlite(destination).valor(QStringLiteral("SELECT count(*) FROM Shippers")).toInt(), 3);
+    EXPECT_FALSE(QFile::exists(destination + QStringLiteral(".importando")));
 }
 
-TEST_F(Rechazos, AFileThatIsNotAnAccessDatabaseIsRefusedWhateverItsName) {
-    const QString falso = ruta("falso.mdb");
-    escribe(falso, QByteArray("\0\1\0\0Standard Xyz DB", 19) + QByteArray(4096, 'x'));
-    const QString destino = ruta("falso.sqlite");
+TEST_F(Refusals, AFileThatIsNotAnAccessDatabaseIsRefusedWhateverItsName) {
+    const QString fake = path("falso.mdb");
+    write(fake, QByteArray("\0\1\0\0Standard Xyz DB", 19) + QByteArray(4096, 'x'));
+    const QString destination = path("falso.sqlite");
     try {
-        importaAccess(falso, destino, false);
+        importAccess(fake, destination, false);
         FAIL() << "a file that is not an Access database was imported";
-    } catch (const ErrorImportacion& e) {
-        EXPECT_TRUE(e.mensaje().startsWith(QStringLiteral("El fichero no es una base de datos Access")))
+    } catch (const ImportError& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("El fichero no es una base de datos Access")))
             << e.what();
     }
-    EXPECT_FALSE(QFile::exists(destino));
-    EXPECT_FALSE(esBaseDeDatosAccess(falso));
+    EXPECT_FALSE(QFile::exists(destination));
+    EXPECT_FALSE(isAccessDatabase(fake));
 
     // The signature decides, not the name.
-    const QString conOtroNombre = ruta("datos.txt");
-    ASSERT_TRUE(QFile::copy(kNwind, conOtroNombre));
-    EXPECT_TRUE(esBaseDeDatosAccess(conOtroNombre));
-    escribe(ruta("ace.bin"), QByteArray("\0\1\0\0Standard ACE DB\0", 20));
-    EXPECT_TRUE(esBaseDeDatosAccess(ruta("ace.bin")));
-    escribe(ruta("corto.mdb"), QByteArray("\0\1\0\0Standard Jet", 16));
-    EXPECT_FALSE(esBaseDeDatosAccess(ruta("corto.mdb")));
+    const QString withOtherName = path("datos.txt");
+    ASSERT_TRUE(QFile::copy(kNwind, withOtherName));
+    EXPECT_TRUE(isAccessDatabase(withOtherName));
+    write(path("ace.bin"), QByteArray("\0\1\0\0Standard ACE DB\0", 20));
+    EXPECT_TRUE(isAccessDatabase(path("ace.bin")));
+    write(path("corto.mdb"), QByteArray("\0\1\0\0Standard Jet", 16));
+    EXPECT_FALSE(isAccessDatabase(path("corto.mdb")));
 
-    EXPECT_THROW(importaAccess(ruta("no-existe.mdb"), ruta("x.sqlite"), false), ErrorImportacion);
-    EXPECT_FALSE(QFile::exists(ruta("x.sqlite")));
+    EXPECT_THROW(importAccess(path("no-existe.mdb"), path("x.sqlite"), false), ImportError);
+    EXPECT_FALSE(QFile::exists(path("x.sqlite")));
 }
 
 }  // namespace
-}  // namespace vexilo::importacion
+}  // namespace vexilo::importer

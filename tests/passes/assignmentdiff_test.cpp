@@ -43,11 +43,11 @@ QString trimSpaces(const QString& s) {
     return out;
 }
 
-void refBusca(core::RunState& f, QString& codigoKora, const QString& tabla, QString& texto,
-              std::int32_t& registro) {
+void refFind(core::RunState& f, QString& codigoKora, const QString& table, QString& texto,
+             std::int32_t& registro) {
     core::limpia_texto(codigoKora);
     core::limpia_texto(texto);
-    auto rs = f.Bd->OpenRecordset(Query::all(tabla), dbOpenDynaset);
+    auto rs = f.Bd->OpenRecordset(Query::all(table), dbOpenDynaset);
     registro = 0;
     if (rs->RecordCount() > 0) {
         rs->MoveFirst();
@@ -73,10 +73,10 @@ void refBusca(core::RunState& f, QString& codigoKora, const QString& tabla, QStr
     rs->Close();
 }
 
-void refAnade(core::RunState& f, QString& codigo, const QString& tabla, const QString& texto,
-              std::int32_t& registro) {
+void refAdd(core::RunState& f, QString& codigo, const QString& table, const QString& texto,
+            std::int32_t& registro) {
     core::limpia_texto(codigo);
-    auto rs = f.Bd->OpenRecordset(Query::mslinkBelow(tabla, catalog::kNumberingLimit), dbOpenSnapshot);
+    auto rs = f.Bd->OpenRecordset(Query::mslinkBelow(table, catalog::kNumberingLimit), dbOpenSnapshot);
     std::int32_t n = 0;
     if (f.MantenerAsignaciones && f.RegistroGrafico != 0) {
         n = f.RegistroGrafico;
@@ -90,7 +90,7 @@ void refAnade(core::RunState& f, QString& codigo, const QString& tabla, const QS
         }
     }
     rs->Close();
-    auto t = f.Bd->OpenRecordset(Query::table(tabla), dbOpenDynaset);
+    auto t = f.Bd->OpenRecordset(Query::table(table), dbOpenDynaset);
     t->AddNew();
     t->SetValue("mslink", n);
     t->SetValue("tmapa", texto);
@@ -100,17 +100,17 @@ void refAnade(core::RunState& f, QString& codigo, const QString& tabla, const QS
     registro = n;
 }
 
-void refModifica(core::RunState& f, const QString& tabla, std::int32_t& registro, std::int32_t nuevo) {
-    auto rs = f.Bd->OpenRecordset(Query::mslinkEquals(tabla, registro), dbOpenDynaset);
+void refModify(core::RunState& f, const QString& table, std::int32_t& registro, std::int32_t fresh) {
+    auto rs = f.Bd->OpenRecordset(Query::mslinkEquals(table, registro), dbOpenDynaset);
     if (rs->RecordCount() == 0) {
         throw platform::Stop("sin registro");
     }
     rs->MoveFirst();
     rs->Edit();
-    rs->SetValue("mslink", nuevo);
+    rs->SetValue("mslink", fresh);
     rs->Update();
     rs->Close();
-    registro = nuevo;
+    registro = fresh;
 }
 
 // ---- The reference pass over the decoded elements ----
@@ -137,45 +137,45 @@ void refText(core::RunState& f, ParsedElement& e) {
     if (!f.NombreTablaActual.isEmpty()) {
         catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
     }
-    QString texto = decode(e.trozosCrudos());
+    QString texto = decode(e.rawChunks());
     core::limpia_texto(texto);
     core::quitablancos(texto);
     if (f.EntitynumActual > 0) {
         ++f.TextosProcesados;
         std::int32_t registro = 0;
-        refBusca(f, codigo, f.NombreTablaActual, texto, registro);
+        refFind(f, codigo, f.NombreTablaActual, texto, registro);
         storeBack(e, codigo);
         f.RegistroGrafico = 0;
-        bool tiene = false;
-        for (const auto& l : e.enlaces) {
+        bool has = false;
+        for (const auto& l : e.links) {
             if (l.entitynum == f.EntitynumActual) {
-                tiene = true;
+                has = true;
                 f.RegistroGrafico = l.mslink;
             }
         }
         if (registro == 0) {
-            refAnade(f, codigo, f.NombreTablaActual, texto, registro);
+            refAdd(f, codigo, f.NombreTablaActual, texto, registro);
             storeBack(e, codigo);
         }
         schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBin, texto, f.RegistroGrafico);
-        bool enlazado = false;
-        for (const auto& l : e.enlaces) {
-            enlazado = enlazado || (l.entitynum == f.EntitynumActual && l.mslink == registro);
+        bool linked = false;
+        for (const auto& l : e.links) {
+            linked = linked || (l.entitynum == f.EntitynumActual && l.mslink == registro);
         }
-        if (!enlazado && !tiene) {
-            if (e.enlaces.size() == 255) {
+        if (!linked && !has) {
+            if (e.links.size() == 255) {
                 ++f.report.fullLinks;
             } else if (f.EntitynumActual > 32767) {
                 ++f.report.entitynumOutOfRange;
             } else {
-                e.enlaces.push_back({static_cast<std::int16_t>(f.EntitynumActual), registro, {}});
-                e.enlaces.back().reservado.fill(' ');
+                e.links.push_back({static_cast<std::int16_t>(f.EntitynumActual), registro, {}});
+                e.links.back().reservado.fill(' ');
                 ++e.numEnlaces;
             }
-        } else if (!enlazado && f.MantenerAsignaciones) {
-            refModifica(f, f.NombreTablaActual, registro, f.RegistroGrafico);
-        } else if (!enlazado) {
-            for (auto& l : e.enlaces) {
+        } else if (!linked && f.MantenerAsignaciones) {
+            refModify(f, f.NombreTablaActual, registro, f.RegistroGrafico);
+        } else if (!linked) {
+            for (auto& l : e.links) {
                 if (l.entitynum == f.EntitynumActual) {
                     l.mslink = registro;
                 }
@@ -203,11 +203,11 @@ void serialize(const ParsedElement& e, Bytes& out) {
     out.insert(out.end(), e.codigo.begin(), e.codigo.end());
     out.push_back(e.numEnlaces);
     put16(out, e.numRegistros);
-    out.insert(out.end(), e.bloque.begin(), e.bloque.end());
-    for (const auto& r : e.cuerpo) {
+    out.insert(out.end(), e.block.begin(), e.block.end());
+    for (const auto& r : e.body) {
         out.insert(out.end(), r.begin(), r.end());
     }
-    for (const auto& l : e.enlaces) {
+    for (const auto& l : e.links) {
         put16(out, l.entitynum);
         put32(out, l.mslink);
         out.insert(out.end(), l.reservado.begin(), l.reservado.end());
@@ -230,7 +230,7 @@ void refPass(core::RunState& f, const Bytes& input, Bytes& output) {
 
 // ---- Random maps and databases ----
 
-const std::vector<QString> kTablas = {"PARCELA", "CALLES", "TEXTOS"};
+const std::vector<QString> kTables = {"PARCELA", "CALLES", "TEXTOS"};
 
 testing::CatalogTables catalog() {
     testing::CatalogTables t;
@@ -241,9 +241,9 @@ testing::CatalogTables catalog() {
 }
 
 struct Sample {
-    std::vector<std::vector<Rec>> records;  // per table of kTablas
+    std::vector<std::vector<Rec>> records;  // per table of kTables
     std::vector<ElementBuilder> elements;
-    bool mantener = false;
+    bool keep = false;
 };
 
 Sample randomSample(std::uint32_t seed) {
@@ -252,16 +252,16 @@ Sample randomSample(std::uint32_t seed) {
         return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)];
     };
     auto chance = [&rng](int percent) { return std::uniform_int_distribution<int>(0, 99)(rng) < percent; };
-    const std::vector<QVariant> textos = {"Rio",   "RIO",          " rio ",       "Sol", "Mar",
-                                          "mar  ", "Calle  Mayor", "calle mayor", "",    QVariant()};
-    const std::vector<QVariant> codigos = {QVariant(), QVariant(), 123, 124, 456, 789, "0789", 7};
-    const std::vector<QVariant> numeros = {1, 2, 3, 4, 5, 6, 7, 8, 60001, 60000, 59997, QVariant()};
+    const std::vector<QVariant> texts = {"Rio",   "RIO",          " rio ",       "Sol", "Mar",
+                                         "mar  ", "Calle  Mayor", "calle mayor", "",    QVariant()};
+    const std::vector<QVariant> codes = {QVariant(), QVariant(), 123, 124, 456, 789, "0789", 7};
+    const std::vector<QVariant> numbers = {1, 2, 3, 4, 5, 6, 7, 8, 60001, 60000, 59997, QVariant()};
     Sample s;
-    s.mantener = chance(50);
-    for (std::size_t t = 0; t < kTablas.size(); ++t) {
+    s.keep = chance(50);
+    for (std::size_t t = 0; t < kTables.size(); ++t) {
         std::vector<Rec> recs(std::uniform_int_distribution<int>(0, 14)(rng));
         for (Rec& r : recs) {
-            r = {pick(numeros), pick(textos), chance(40) ? pick(textos) : QVariant(), pick(codigos)};
+            r = {pick(numbers), pick(texts), chance(40) ? pick(texts) : QVariant(), pick(codes)};
         }
         s.records.push_back(recs);
     }
@@ -274,14 +274,14 @@ Sample randomSample(std::uint32_t seed) {
     for (int i = 0; i < count; ++i) {
         const auto seedByte = static_cast<std::uint8_t>(i * 7 + 1);
         if (chance(10)) {
-            s.elements.push_back(ElementBuilder::c().registros(i % 3).seed(seedByte));
+            s.elements.push_back(ElementBuilder::c().records(i % 3).seed(seedByte));
             continue;
         }
         ElementBuilder b = chance(8) ? ElementBuilder::tipo('T', '-') : ElementBuilder::t();
         b.seed(seedByte).codigoNul(pick(elementCodes)).texto(pick(elementTexts));
         const int links = std::uniform_int_distribution<int>(0, 3)(rng);
         for (int l = 0; l < links; ++l) {
-            b.enlace(pick(entities), pick(targets));
+            b.link(pick(entities), pick(targets));
         }
         s.elements.push_back(b);
     }
@@ -296,12 +296,12 @@ struct Side {
         fields[3].type = platform::dbText;
         run.f.Bd->BeginTrans();
         testing::makeTable(*run.f.Bd, "TEXTOS", fields);
-        for (std::size_t t = 0; t < kTablas.size(); ++t) {
-            testing::storeRecords(*run.f.Bd, kTablas[t], s.records[t]);
+        for (std::size_t t = 0; t < kTables.size(); ++t) {
+            testing::storeRecords(*run.f.Bd, kTables[t], s.records[t]);
         }
         run.f.Bd->CommitTrans();
         run.check();
-        run.f.MantenerAsignaciones = s.mantener;
+        run.f.MantenerAsignaciones = s.keep;
         run.f.NombreBin = run.dir.filePath("mapa.bin");
         run.f.NombreBinSalida = run.dir.filePath("mapa_s.bin");
     }
@@ -313,9 +313,7 @@ struct Side {
 std::vector<testing::LogRow> logOf(platform::Database& db, const core::RunState& f) {
     std::vector<testing::LogRow> rows = testing::readLog(db);
     for (auto& r : rows) {
-        r.fichero = r.fichero == f.NombreBin         ? "entrada"
-                    : r.fichero == f.NombreBinSalida ? "salida"
-                                                     : r.fichero;
+        r.file = r.file == f.NombreBin ? "entrada" : r.file == f.NombreBinSalida ? "salida" : r.file;
     }
     return rows;
 }
@@ -324,7 +322,7 @@ std::vector<testing::LogRow> logOf(platform::Database& db, const core::RunState&
 struct Outcome {
     bool stopped = false;
     Bytes output;
-    std::int64_t textos = 0;
+    std::int64_t texts = 0;
     std::int64_t fullLinks = 0;
     std::vector<std::vector<Rec>> records;
     std::vector<testing::LogRow> log;
@@ -333,8 +331,8 @@ struct Outcome {
 Outcome outcomeOf(Side& side, const Bytes& output) {
     Outcome o{side.stopped, output, side.run.f.TextosProcesados, side.run.f.report.fullLinks, {}, {}};
     auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(side.run.path);
-    for (const QString& tabla : kTablas) {
-        o.records.push_back(testing::readRecords(*db, tabla));
+    for (const QString& table : kTables) {
+        o.records.push_back(testing::readRecords(*db, table));
     }
     o.log = logOf(*db, side.run.f);
     db->Close();
@@ -344,10 +342,10 @@ Outcome outcomeOf(Side& side, const Bytes& output) {
 void expectSame(const Outcome& a, const Outcome& b) {
     EXPECT_EQ(a.stopped, b.stopped);
     EXPECT_EQ(a.output, b.output);
-    EXPECT_EQ(a.textos, b.textos);
+    EXPECT_EQ(a.texts, b.texts);
     EXPECT_EQ(a.fullLinks, b.fullLinks);
-    for (std::size_t t = 0; t < kTablas.size(); ++t) {
-        EXPECT_EQ(a.records[t], b.records[t]) << kTablas[t].toStdString();
+    for (std::size_t t = 0; t < kTables.size(); ++t) {
+        EXPECT_EQ(a.records[t], b.records[t]) << kTables[t].toStdString();
     }
     EXPECT_EQ(a.log, b.log);
 }
@@ -394,7 +392,7 @@ TEST_P(AssignmentAgainstPlainScan, SameOutputRecordsAndLogOnRandomMaps) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Motores, AssignmentAgainstPlainScan,
+INSTANTIATE_TEST_SUITE_P(Engines, AssignmentAgainstPlainScan,
                          ::testing::Values(testing::Engine::Sqlite, testing::Engine::Postgres),
                          [](const auto& info) {
                              return info.param == testing::Engine::Sqlite ? "SQLite" : "PostgreSQL";

@@ -21,13 +21,13 @@ using testing::ParsedElement;
 using testing::Rec;
 
 const QVariant N;  // Null
-const QString kParcela = QStringLiteral("PARCELA");
+const QString kParcel = QStringLiteral("PARCELA");
 
 using Links = std::vector<std::pair<std::int16_t, std::int32_t>>;
 
 Links linksOf(const ParsedElement& e) {
     Links out;
-    for (const auto& l : e.enlaces) {
+    for (const auto& l : e.links) {
         out.emplace_back(l.entitynum, l.mslink);
     }
     return out;
@@ -37,7 +37,7 @@ ElementBuilder text(std::string_view codigo, std::string_view texto, const Links
     ElementBuilder b = ElementBuilder::t();
     b.codigoNul(codigo).texto(texto);
     for (const auto& [entitynum, mslink] : links) {
-        b.enlace(entitynum, mslink);
+        b.link(entitynum, mslink);
     }
     return b;
 }
@@ -45,9 +45,9 @@ ElementBuilder text(std::string_view codigo, std::string_view texto, const Links
 testing::CatalogTables tables() {
     testing::CatalogTables t;
     // ANCHA carries an entity number that a link's 16 bits cannot hold.
-    t.msCatalog = {{kParcela, 5}, {"CALLES", 7}, {"ANCHA", 40000}};
-    t.feature = {{123, kParcela}, {124, kParcela}, {456, "CALLES"}, {300, "ANCHA"}, {789, "SINCATALOGO"}};
-    t.attributeTables = {kParcela, "CALLES", "ANCHA"};
+    t.msCatalog = {{kParcel, 5}, {"CALLES", 7}, {"ANCHA", 40000}};
+    t.feature = {{123, kParcel}, {124, kParcel}, {456, "CALLES"}, {300, "ANCHA"}, {789, "SINCATALOGO"}};
+    t.attributeTables = {kParcel, "CALLES", "ANCHA"};
     return t;
 }
 
@@ -65,10 +65,10 @@ class AssignmentPass : public ::testing::Test {
 
     // Runs the pass over the elements; the output is read back into `out` (also after a stop, which
     // is rethrown once the files and the database are closed as the run driver closes them).
-    void pass(const std::vector<ElementBuilder>& elements, bool mantener) {
+    void pass(const std::vector<ElementBuilder>& elements, bool keep) {
         input = testing::concat(elements);
         testing::writeFile(run.f.NombreBin, input);
-        run.f.MantenerAsignaciones = mantener;
+        run.f.MantenerAsignaciones = keep;
         drawing::BinReader file1(run.f.NombreBin);
         drawing::BinWriter file3(run.f.NombreBinSalida);
         try {
@@ -90,11 +90,11 @@ class AssignmentPass : public ::testing::Test {
     }
     std::vector<Rec> stored(const QString& table) { return testing::readRecords(*db, table); }
     std::vector<LogRow> log() { return testing::readLog(*db); }
-    LogRow entrada(qint64 mslink, qint64 atr, const QString& texto, const QString& tabla = kParcela) {
-        return {tabla, mslink, atr, run.f.NombreBin, texto};
+    LogRow inputLog(qint64 mslink, qint64 atr, const QString& texto, const QString& table = kParcel) {
+        return {table, mslink, atr, run.f.NombreBin, texto};
     }
-    LogRow salida(qint64 mslink, const QString& texto, const QString& tabla = kParcela) {
-        return {tabla, mslink, mslink, run.f.NombreBinSalida, texto};
+    LogRow outputLog(qint64 mslink, const QString& texto, const QString& table = kParcel) {
+        return {table, mslink, mslink, run.f.NombreBinSalida, texto};
     }
 
     testing::CatalogRun run;
@@ -106,7 +106,7 @@ class AssignmentPass : public ::testing::Test {
 
 struct DecisionCase {
     const char* name;
-    bool mantener;
+    bool keep;
     Links linksIn;
     Links linksOut;
     std::int32_t recordAfter;  // mslink of the record holding the text, after the pass
@@ -119,25 +119,25 @@ class Decision : public AssignmentPass, public ::testing::WithParamInterface<Dec
 
 TEST_P(Decision, LinksRecordAndLogAgreeAfterTheElement) {
     const DecisionCase& c = GetParam();
-    records(kParcela, {{2, "Otra", N, 123}, {3, "Hola", N, 123}});
-    pass({text("123", " hola", c.linksIn).seed(10), ElementBuilder::c().registros(2).seed(20)}, c.mantener);
+    records(kParcel, {{2, "Otra", N, 123}, {3, "Hola", N, 123}});
+    pass({text("123", " hola", c.linksIn).seed(10), ElementBuilder::c().records(2).seed(20)}, c.keep);
 
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(linksOf(out[0]), c.linksOut);
     EXPECT_EQ(out[0].numEnlaces, c.linksOut.size());
     EXPECT_EQ(out[0].codigo, std::string("123\0\0\0\0", 7));
-    EXPECT_EQ(out[0].cuerpo, in[0].cuerpo);  // the text is never changed
-    EXPECT_EQ(out[0].bloque, in[0].bloque);
+    EXPECT_EQ(out[0].body, in[0].body);  // the text is never changed
+    EXPECT_EQ(out[0].block, in[0].block);
     // An appended link grows the element by 12 bytes and shifts the next one, which is copied as it was.
     const std::size_t grown = 12 * (c.linksOut.size() - c.linksIn.size());
     EXPECT_EQ(out[0].size, in[0].size + grown);
     EXPECT_EQ(out[1].offset, in[1].offset + grown);
-    EXPECT_EQ(out[1].cuerpo, in[1].cuerpo);
-    EXPECT_EQ(out[1].bloque, in[1].bloque);
+    EXPECT_EQ(out[1].body, in[1].body);
+    EXPECT_EQ(out[1].block, in[1].block);
 
-    EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{2, "Otra", N, 123}, {c.recordAfter, "Hola", N, 123}}));
-    EXPECT_EQ(log(),
-              (std::vector<LogRow>{entrada(3, c.registroGrafico, "hola"), salida(c.recordAfter, "hola")}));
+    EXPECT_EQ(stored(kParcel), (std::vector<Rec>{{2, "Otra", N, 123}, {c.recordAfter, "Hola", N, 123}}));
+    EXPECT_EQ(log(), (std::vector<LogRow>{inputLog(3, c.registroGrafico, "hola"),
+                                          outputLog(c.recordAfter, "hola")}));
     EXPECT_EQ(run.f.TextosProcesados, 1);
     EXPECT_EQ(run.f.CorregirEnlace, c.corregirEnlace);
     EXPECT_EQ(run.f.CorregirRegistro, c.corregirRegistro);
@@ -165,22 +165,22 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DecisionCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AssignmentPass, NewRecordTakesTheElementsNumberOnlyWithSi) {
-    records(kParcela, {{3, "Hola", N, 123}});
+    records(kParcel, {{3, "Hola", N, 123}});
     pass({text("123", "Nuevo", {{5, 1234}})}, true);
     EXPECT_EQ(linksOf(out[0]), (Links{{5, 1234}}));  // already linked: nothing else changes
-    EXPECT_EQ(stored(kParcela).back(), (Rec{1234, "Nuevo", N, 123}));
-    EXPECT_EQ(log(), (std::vector<LogRow>{entrada(1234, 1234, "Nuevo"), salida(1234, "Nuevo")}));
+    EXPECT_EQ(stored(kParcel).back(), (Rec{1234, "Nuevo", N, 123}));
+    EXPECT_EQ(log(), (std::vector<LogRow>{inputLog(1234, 1234, "Nuevo"), outputLog(1234, "Nuevo")}));
 }
 
 TEST_F(AssignmentPass, NewRecordIsNumberedByTheRuleWithNo) {
-    records(kParcela, {{3, "Hola", N, 123}});
+    records(kParcel, {{3, "Hola", N, 123}});
     pass({text("123", "Nuevo", {{5, 1234}})}, false);
     EXPECT_EQ(linksOf(out[0]), (Links{{5, 4}}));
-    EXPECT_EQ(stored(kParcela).back(), (Rec{4, "Nuevo", N, 123}));
+    EXPECT_EQ(stored(kParcel).back(), (Rec{4, "Nuevo", N, 123}));
 }
 
 TEST_F(AssignmentPass, TextWithoutTableMakesNoDatabaseCallAndOnlyPadsTheCode) {
-    records(kParcela, {{3, "Hola", N, N}});
+    records(kParcel, {{3, "Hola", N, N}});
     // 789 names a table that MsCatalog lacks (no entity number, and no such table either: any call
     // on it would fail); 999 designates no feature.
     pass({text("789", "Hola", {{5, 77}}).codigoSpaces(" 789"), text("999", "Hola").seed(3),
@@ -192,31 +192,31 @@ TEST_F(AssignmentPass, TextWithoutTableMakesNoDatabaseCallAndOnlyPadsTheCode) {
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(linksOf(out[i]), linksOf(in[i]));
         EXPECT_EQ(out[i].size, in[i].size);
-        EXPECT_EQ(out[i].cuerpo, in[i].cuerpo);
+        EXPECT_EQ(out[i].body, in[i].body);
     }
     EXPECT_EQ(run.f.TextosProcesados, 1);  // texts with a table, changed or not
     EXPECT_EQ(run.display.text(core::Control::Label2), "Textos Procesados : ");
     EXPECT_EQ(run.display.text(core::Control::Text1), "1");
     EXPECT_EQ(log().size(), 2u);  // the third element only
-    EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{3, "Hola", N, 123}}));
+    EXPECT_EQ(stored(kParcel), (std::vector<Rec>{{3, "Hola", N, 123}}));
 }
 
 TEST_F(AssignmentPass, ClaimsAreSeenByLaterElementsAndTheLogKeepsTheFirstText) {
-    records(kParcela, {{1, "Rio", N, N}});
+    records(kParcel, {{1, "Rio", N, N}});
     pass({text("123", "Rio"), text("124", "RIO"), text("123", " rio  ")}, false);
     EXPECT_EQ(linksOf(out[0]), (Links{{5, 1}}));
     EXPECT_EQ(linksOf(out[1]), (Links{{5, 2}}));  // the claimed record belongs to 123 now
     EXPECT_EQ(linksOf(out[2]), (Links{{5, 1}}));
-    EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{1, "Rio", N, 123}, {2, "RIO", N, 124}}));
+    EXPECT_EQ(stored(kParcel), (std::vector<Rec>{{1, "Rio", N, 123}, {2, "RIO", N, 124}}));
     // Two rows per element, once per table, record and file: the repeat adds none.
-    EXPECT_EQ(log(), (std::vector<LogRow>{entrada(1, 0, "Rio"), salida(1, "Rio"), entrada(2, 0, "RIO"),
-                                          salida(2, "RIO")}));
+    EXPECT_EQ(log(), (std::vector<LogRow>{inputLog(1, 0, "Rio"), outputLog(1, "Rio"), inputLog(2, 0, "RIO"),
+                                          outputLog(2, "RIO")}));
 }
 
 TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
     ElementBuilder full = text("123", "Hola");
     for (int i = 0; i < 255; ++i) {
-        full.enlace(7, i);
+        full.link(7, i);
     }
     pass({full, text("300", "Ancho", {{7, 1}}).seed(5)}, false);
     ASSERT_EQ(out.size(), 2u);
@@ -232,25 +232,25 @@ TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
 }
 
 TEST_F(AssignmentPass, WritesBeforeAStopStayInTheDatabaseAndTheOutput) {
-    records(kParcela, {{59998, "a", N, 123}});
+    records(kParcel, {{59998, "a", N, 123}});
     EXPECT_THROW(pass({text("123", "b"), text("123", "c").seed(2), text("123", "d").seed(3)}, false),
                  platform::Stop);
-    EXPECT_EQ(stored(kParcela), (std::vector<Rec>{{59998, "a", N, 123}, {59999, "b", N, 123}}));
-    EXPECT_EQ(log(), (std::vector<LogRow>{entrada(59999, 0, "b"), salida(59999, "b")}));
+    EXPECT_EQ(stored(kParcel), (std::vector<Rec>{{59998, "a", N, 123}, {59999, "b", N, 123}}));
+    EXPECT_EQ(log(), (std::vector<LogRow>{inputLog(59999, 0, "b"), outputLog(59999, "b")}));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(linksOf(out[0]), (Links{{5, 59999}}));
 }
 
 TEST_F(AssignmentPass, TooLongATextEndsTheRunNamingTableAndText) {
-    const std::string largo(101, 'x');
+    const std::string longOne(101, 'x');
     try {
-        pass({text("123", largo)}, false);
+        pass({text("123", longOne)}, false);
         FAIL() << "expected an engine error";
     } catch (const platform::EngineError& e) {
-        EXPECT_TRUE(e.description().contains(kParcela));
-        EXPECT_TRUE(e.description().contains(QString::fromStdString(largo)));
+        EXPECT_TRUE(e.description().contains(kParcel));
+        EXPECT_TRUE(e.description().contains(QString::fromStdString(longOne)));
     }
-    EXPECT_TRUE(stored(kParcela).empty());
+    EXPECT_TRUE(stored(kParcel).empty());
 }
 
 }  // namespace

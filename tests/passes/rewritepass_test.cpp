@@ -20,18 +20,18 @@ using testing::Bytes;
 using testing::ElementBuilder;
 using testing::ParsedElement;
 
-constexpr std::int16_t kParcelas = 5;
-constexpr std::int16_t kCalles = 7;
+constexpr std::int16_t kParcels = 5;
+constexpr std::int16_t kStreets = 7;
 const QVariant kNull;
 
 // The chunks the system writes for a text: floor(L / 12) + 1 of them, NUL-filled.
-std::string comoSistema(const std::string& texto) {
+std::string asSystemWrites(const std::string& texto) {
     std::string s = texto;
     s.resize((texto.size() / 12 + 1) * 12, '\0');
     return s;
 }
 
-Bytes porcion(const Bytes& file, const ParsedElement& e) {
+Bytes piece(const Bytes& file, const ParsedElement& e) {
     return Bytes(file.begin() + static_cast<std::ptrdiff_t>(e.offset),
                  file.begin() + static_cast<std::ptrdiff_t>(e.offset + e.size));
 }
@@ -42,8 +42,8 @@ class RewritePassTest : public ::testing::Test {
         ASSERT_TRUE(m_dir.isValid());
         m_bdPath = m_dir.filePath("atributos.db");
         auto bd = platform::CreateDatabase(m_bdPath);
-        for (const char* tabla : {"PARCELAS", "CALLES"}) {
-            platform::TableDef def(QString::fromLatin1(tabla));
+        for (const char* table : {"PARCELAS", "CALLES"}) {
+            platform::TableDef def(QString::fromLatin1(table));
             def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
             def.Append(platform::TableDef::CreateField("tcomplet", platform::dbText));
             def.Append(platform::TableDef::CreateField("tmapa", platform::dbText, 100));
@@ -51,14 +51,14 @@ class RewritePassTest : public ::testing::Test {
         }
         bd->Close();
         f.display = &m_display;
-        f.TablasMsCatalog.push_back({QStringLiteral("PARCELAS"), kParcelas});
-        f.TablasMsCatalog.push_back({QStringLiteral("CALLES"), kCalles});
+        f.TablasMsCatalog.push_back({QStringLiteral("PARCELAS"), kParcels});
+        f.TablasMsCatalog.push_back({QStringLiteral("CALLES"), kStreets});
         f.NumTablasMsCatalog = 2;
     }
 
-    void registro(const QString& tabla, int mslink, const QVariant& tmapa, const QVariant& tcomplet = kNull) {
+    void registro(const QString& table, int mslink, const QVariant& tmapa, const QVariant& tcomplet = kNull) {
         abreBd();
-        f.Bd->InsertRow(tabla, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
+        f.Bd->InsertRow(table, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
     }
     void abreBd() {
         if (!f.Bd) {
@@ -68,10 +68,10 @@ class RewritePassTest : public ::testing::Test {
 
     // Runs the pass over the elements and returns the output file's bytes. A stop is kept in m_stop; the
     // output is then closed as the run driver closes it.
-    Bytes corre(const std::vector<ElementBuilder>& elementos) {
+    Bytes run(const std::vector<ElementBuilder>& elements) {
         abreBd();
-        m_entrada = testing::concat(elementos);
-        testing::writeFile(m_dir.filePath("in.bin"), m_entrada);
+        m_input = testing::concat(elements);
+        testing::writeFile(m_dir.filePath("in.bin"), m_input);
         drawing::BinReader file1(m_dir.filePath("in.bin"));
         drawing::BinWriter file3(m_dir.filePath("in_s.bin"));
         try {
@@ -84,27 +84,27 @@ class RewritePassTest : public ::testing::Test {
         return testing::readFile(m_dir.filePath("in_s.bin"));
     }
 
-    std::vector<ParsedElement> correYLee(const std::vector<ElementBuilder>& elementos) {
-        m_salida = corre(elementos);
-        return testing::parseElements(m_salida);
+    std::vector<ParsedElement> runAndRead(const std::vector<ElementBuilder>& elements) {
+        m_output = run(elements);
+        return testing::parseElements(m_output);
     }
 
     QTemporaryDir m_dir;
     QString m_bdPath;
     testing::RecordingDisplay m_display;
     core::RunState f;
-    Bytes m_entrada;
-    Bytes m_salida;
+    Bytes m_input;
+    Bytes m_output;
     std::optional<QString> m_stop;
     platform::Icon m_stopIcon = platform::Icon::Critical;
 };
 
 TEST_F(RewritePassTest, ReplacedTextIsCutIntoChunksAsTheSystemWritesThem) {
-    struct Caso {
-        std::string textoBdD;  // Windows-1252 bytes
+    struct Case {
+        std::string databaseText;  // Windows-1252 bytes
         std::int16_t numRegistros;
     };
-    const std::vector<Caso> casos = {
+    const std::vector<Case> cases = {
         {"Calle Mayor", 2},  // 11: one chunk ending in one NUL
         {"Plaza Espa\xF1"
          "a",
@@ -112,31 +112,31 @@ TEST_F(RewritePassTest, ReplacedTextIsCutIntoChunksAsTheSystemWritesThem) {
         {"Avenida de la Constituci\xF3n, 12", 4},  // 30: 12, 12, then 6 and 6 NULs
         {"", 2},                                   // empty tmapa: one chunk of NULs
     };
-    std::vector<ElementBuilder> entrada;
-    for (std::size_t i = 0; i < casos.size(); ++i) {
+    std::vector<ElementBuilder> input;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
         const int n = static_cast<int>(i) + 1;
-        registro("PARCELAS", n, QString::fromLatin1(casos[i].textoBdD), "otro texto completo");
-        entrada.push_back(ElementBuilder::t()
-                              .seed(static_cast<std::uint8_t>(10 * n))
-                              .codigoSpaces("  42")
-                              .texto("texto viejo en tres trozos, ocupa", testing::Pad::Space)
-                              .enlace(kParcelas, n));
+        registro("PARCELAS", n, QString::fromLatin1(cases[i].databaseText), "otro texto completo");
+        input.push_back(ElementBuilder::t()
+                            .seed(static_cast<std::uint8_t>(10 * n))
+                            .codigoSpaces("  42")
+                            .texto("texto viejo en tres trozos, ocupa", testing::Pad::Space)
+                            .link(kParcels, n));
     }
-    const auto salida = correYLee(entrada);
-    const auto leida = testing::parseElements(m_entrada);
+    const auto output = runAndRead(input);
+    const auto read = testing::parseElements(m_input);
 
-    ASSERT_EQ(salida.size(), casos.size());
-    for (std::size_t i = 0; i < casos.size(); ++i) {
-        SCOPED_TRACE(casos[i].textoBdD);
-        EXPECT_EQ(salida[i].numRegistros, casos[i].numRegistros);
-        EXPECT_EQ(salida[i].trozosCrudos(), comoSistema(casos[i].textoBdD));
+    ASSERT_EQ(output.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].databaseText);
+        EXPECT_EQ(output[i].numRegistros, cases[i].numRegistros);
+        EXPECT_EQ(output[i].rawChunks(), asSystemWrites(cases[i].databaseText));
         // Everything else is written as read: code, block, first body record, links.
-        EXPECT_EQ(salida[i].codigo, leida[i].codigo);
-        EXPECT_EQ(salida[i].bloque, leida[i].bloque);
-        EXPECT_EQ(salida[i].cuerpo.front(), leida[i].cuerpo.front());
-        ASSERT_EQ(salida[i].enlaces.size(), 1u);
-        EXPECT_EQ(salida[i].enlaces[0].mslink, leida[i].enlaces[0].mslink);
-        EXPECT_EQ(salida[i].enlaces[0].reservado, leida[i].enlaces[0].reservado);
+        EXPECT_EQ(output[i].codigo, read[i].codigo);
+        EXPECT_EQ(output[i].block, read[i].block);
+        EXPECT_EQ(output[i].body.front(), read[i].body.front());
+        ASSERT_EQ(output[i].links.size(), 1u);
+        EXPECT_EQ(output[i].links[0].mslink, read[i].links[0].mslink);
+        EXPECT_EQ(output[i].links[0].reservado, read[i].links[0].reservado);
     }
     EXPECT_EQ(f.TextosProcesados, 4);
     EXPECT_EQ(m_display.text(core::Control::Label2), QStringLiteral("Textos Procesados : "));
@@ -147,31 +147,31 @@ TEST_F(RewritePassTest, ReplacedTextIsCutIntoChunksAsTheSystemWritesThem) {
 TEST_F(RewritePassTest, ShortenedElementIsFollowedDirectlyByTheRest) {
     registro("PARCELAS", 1, "Corto");
     registro("CALLES", 2, "Igual");
-    const auto salida = correYLee({
-        ElementBuilder::t().seed(1).codigoNul("7").texto(std::string(55, 'x')).enlace(kParcelas, 1),
-        ElementBuilder::c().seed(2).registros(2).enlace(9, 99),
-        ElementBuilder::tipo('T', '-').seed(3).texto("caido").enlace(kParcelas, 1),
-        ElementBuilder::t().seed(4).codigoNul("8").texto("IGUAL").enlace(kCalles, 2),
+    const auto output = runAndRead({
+        ElementBuilder::t().seed(1).codigoNul("7").texto(std::string(55, 'x')).link(kParcels, 1),
+        ElementBuilder::c().seed(2).records(2).link(9, 99),
+        ElementBuilder::tipo('T', '-').seed(3).texto("caido").link(kParcels, 1),
+        ElementBuilder::t().seed(4).codigoNul("8").texto("IGUAL").link(kStreets, 2),
     });
-    const auto leida = testing::parseElements(m_entrada);
-    ASSERT_EQ(leida[0].trozos().size(), 5u);
-    ASSERT_EQ(salida.size(), 3u);
-    EXPECT_EQ(salida[0].size, leida[0].size - 48);
-    EXPECT_EQ(salida[0].texto(), "Corto");
-    EXPECT_EQ(salida[1].offset, salida[0].size);
-    EXPECT_EQ(porcion(m_salida, salida[1]), porcion(m_entrada, leida[1]));
-    EXPECT_EQ(porcion(m_salida, salida[2]), porcion(m_entrada, leida[3]));
-    EXPECT_EQ(m_salida.size(), salida[0].size + salida[1].size + salida[2].size);
+    const auto read = testing::parseElements(m_input);
+    ASSERT_EQ(read[0].chunks().size(), 5u);
+    ASSERT_EQ(output.size(), 3u);
+    EXPECT_EQ(output[0].size, read[0].size - 48);
+    EXPECT_EQ(output[0].texto(), "Corto");
+    EXPECT_EQ(output[1].offset, output[0].size);
+    EXPECT_EQ(piece(m_output, output[1]), piece(m_input, read[1]));
+    EXPECT_EQ(piece(m_output, output[2]), piece(m_input, read[3]));
+    EXPECT_EQ(m_output.size(), output[0].size + output[1].size + output[2].size);
     EXPECT_EQ(f.TextosProcesados, 1);
 }
 
 TEST_F(RewritePassTest, EmptyTextBecomesTheDatabaseText) {
     registro("PARCELAS", 3, "  Nuevo  ");
-    const auto salida = correYLee({ElementBuilder::t().enlace(kParcelas, 3)});
-    ASSERT_EQ(testing::parseElements(m_entrada)[0].numRegistros, 1);
-    ASSERT_EQ(salida.size(), 1u);
-    EXPECT_EQ(salida[0].numRegistros, 2);
-    EXPECT_EQ(salida[0].trozosCrudos(), comoSistema("Nuevo"));
+    const auto output = runAndRead({ElementBuilder::t().link(kParcels, 3)});
+    ASSERT_EQ(testing::parseElements(m_input)[0].numRegistros, 1);
+    ASSERT_EQ(output.size(), 1u);
+    EXPECT_EQ(output[0].numRegistros, 2);
+    EXPECT_EQ(output[0].rawChunks(), asSystemWrites("Nuevo"));
     EXPECT_EQ(f.TextosProcesados, 1);
 }
 
@@ -179,27 +179,27 @@ TEST_F(RewritePassTest, LastQualifyingLinkDecides) {
     registro("PARCELAS", 1, "De parcelas");
     registro("CALLES", 1, "De calles");
     registro("CALLES", 2, "texto actual");
-    const auto salida = correYLee({
+    const auto output = runAndRead({
         // Two tables: the later link's text is written.
-        ElementBuilder::t().texto("otro").enlace(kParcelas, 1).enlace(kCalles, 1),
+        ElementBuilder::t().texto("otro").link(kParcels, 1).link(kStreets, 1),
         // Passed-over entity numbers name no table and change nothing, wherever they stand.
         ElementBuilder::t()
             .texto("otro")
-            .enlace(1, 5)
-            .enlace(kCalles, 1)
-            .enlace(32765, 1)
-            .enlace(32766, 2)
-            .enlace(32767, 3),
+            .link(1, 5)
+            .link(kStreets, 1)
+            .link(32765, 1)
+            .link(32766, 2)
+            .link(32767, 3),
         // The later link agrees with the element: nothing is replaced, though the first link differs.
-        ElementBuilder::t().texto("Texto  Actual ").enlace(kParcelas, 1).enlace(kCalles, 2),
+        ElementBuilder::t().texto("Texto  Actual ").link(kParcels, 1).link(kStreets, 2),
         // Only passed-over links: untouched.
-        ElementBuilder::t().texto("solo").enlace(1, 1).enlace(32767, 1),
+        ElementBuilder::t().texto("solo").link(1, 1).link(32767, 1),
     });
-    ASSERT_EQ(salida.size(), 4u);
-    EXPECT_EQ(salida[0].texto(), "De calles");
-    EXPECT_EQ(salida[1].texto(), "De calles");
-    EXPECT_EQ(salida[2].trozosCrudos(), testing::parseElements(m_entrada)[2].trozosCrudos());
-    EXPECT_EQ(salida[3].texto(), "solo");
+    ASSERT_EQ(output.size(), 4u);
+    EXPECT_EQ(output[0].texto(), "De calles");
+    EXPECT_EQ(output[1].texto(), "De calles");
+    EXPECT_EQ(output[2].rawChunks(), testing::parseElements(m_input)[2].rawChunks());
+    EXPECT_EQ(output[3].texto(), "solo");
     EXPECT_EQ(f.TextosProcesados, 2);
 }
 
@@ -208,53 +208,53 @@ TEST_F(RewritePassTest, DifferenceOnlyInCaseOrSpacingIsLeftAlone) {
     registro("PARCELAS", 2,
              QString::fromLatin1("\xC1"
                                  "rbol"));  // Árbol
-    const auto salida = correYLee({
-        ElementBuilder::t().texto("CAMINO DE santiago", testing::Pad::Space).enlace(kParcelas, 1),
-        ElementBuilder::t().texto(" camino   de  SANTIAGO ").enlace(kParcelas, 1),
-        ElementBuilder::t().texto("\xE1RBOL").enlace(kParcelas, 2),  // áRBOL
+    const auto output = runAndRead({
+        ElementBuilder::t().texto("CAMINO DE santiago", testing::Pad::Space).link(kParcels, 1),
+        ElementBuilder::t().texto(" camino   de  SANTIAGO ").link(kParcels, 1),
+        ElementBuilder::t().texto("\xE1RBOL").link(kParcels, 2),  // áRBOL
     });
-    ASSERT_EQ(salida.size(), 3u);
-    EXPECT_EQ(m_salida, m_entrada);
+    ASSERT_EQ(output.size(), 3u);
+    EXPECT_EQ(m_output, m_input);
     EXPECT_EQ(f.TextosProcesados, 0);
 }
 
 TEST_F(RewritePassTest, UnknownEntityNumberStopsAndKeepsWhatWasWritten) {
     registro("PARCELAS", 1, "Nuevo");
-    const auto salida = correYLee({
-        ElementBuilder::t().seed(1).texto("viejo").enlace(kParcelas, 1),
-        ElementBuilder::c().seed(2).registros(1),
-        ElementBuilder::t().seed(3).texto("x").enlace(kParcelas, 1).enlace(12, 345).enlace(kCalles, 1),
+    const auto output = runAndRead({
+        ElementBuilder::t().seed(1).texto("viejo").link(kParcels, 1),
+        ElementBuilder::c().seed(2).records(1),
+        ElementBuilder::t().seed(3).texto("x").link(kParcels, 1).link(12, 345).link(kStreets, 1),
         ElementBuilder::c().seed(4),
     });
     ASSERT_TRUE(m_stop.has_value());
     EXPECT_EQ(*m_stop, QStringLiteral("Hay un texto con ATR no válido :\r12  345"));
     EXPECT_EQ(m_stopIcon, platform::Icon::None);
-    const auto leida = testing::parseElements(m_entrada);
-    ASSERT_EQ(salida.size(), 2u);
-    EXPECT_EQ(salida[0].texto(), "Nuevo");
-    EXPECT_EQ(porcion(m_salida, salida[1]), porcion(m_entrada, leida[1]));
+    const auto read = testing::parseElements(m_input);
+    ASSERT_EQ(output.size(), 2u);
+    EXPECT_EQ(output[0].texto(), "Nuevo");
+    EXPECT_EQ(piece(m_output, output[1]), piece(m_input, read[1]));
 }
 
 TEST_F(RewritePassTest, LinksToRecordsWithoutTextNeverEmptyTheElement) {
     registro("PARCELAS", 1, "Nuevo");
     registro("PARCELAS", 2, kNull, kNull);  // holds no text
     registro("CALLES", 1, "");              // holds the empty text
-    const auto salida = correYLee({
-        ElementBuilder::t().texto("viejo").enlace(kParcelas, 404),                         // missing record
-        ElementBuilder::t().texto("viejo").enlace(kParcelas, 2),                           // no text
-        ElementBuilder::t().texto("viejo").enlace(kParcelas, 1).enlace(kParcelas, 404),    // decided before
-        ElementBuilder::t().texto("viejo").enlace(kParcelas, 2).enlace(kParcelas, 1),      // decided after
-        ElementBuilder::t().texto("viejo").enlace(kParcelas, 404).enlace(kParcelas, 405),  // counted once
-        ElementBuilder::t().texto("viejo").enlace(kCalles, 1),                             // empty is data
+    const auto output = runAndRead({
+        ElementBuilder::t().texto("viejo").link(kParcels, 404),                      // missing record
+        ElementBuilder::t().texto("viejo").link(kParcels, 2),                        // no text
+        ElementBuilder::t().texto("viejo").link(kParcels, 1).link(kParcels, 404),    // decided before
+        ElementBuilder::t().texto("viejo").link(kParcels, 2).link(kParcels, 1),      // decided after
+        ElementBuilder::t().texto("viejo").link(kParcels, 404).link(kParcels, 405),  // counted once
+        ElementBuilder::t().texto("viejo").link(kStreets, 1),                        // empty is data
     });
-    ASSERT_EQ(salida.size(), 6u);
-    EXPECT_EQ(salida[0].texto(), "viejo");
-    EXPECT_EQ(salida[1].texto(), "viejo");
-    EXPECT_EQ(salida[2].texto(), "Nuevo");
-    EXPECT_EQ(salida[3].texto(), "Nuevo");
-    EXPECT_EQ(salida[4].texto(), "viejo");
-    EXPECT_EQ(salida[5].numRegistros, 2);
-    EXPECT_EQ(salida[5].trozosCrudos(), std::string(12, '\0'));
+    ASSERT_EQ(output.size(), 6u);
+    EXPECT_EQ(output[0].texto(), "viejo");
+    EXPECT_EQ(output[1].texto(), "viejo");
+    EXPECT_EQ(output[2].texto(), "Nuevo");
+    EXPECT_EQ(output[3].texto(), "Nuevo");
+    EXPECT_EQ(output[4].texto(), "viejo");
+    EXPECT_EQ(output[5].numRegistros, 2);
+    EXPECT_EQ(output[5].rawChunks(), std::string(12, '\0'));
     EXPECT_EQ(f.report.missingRecord, 3);
     EXPECT_EQ(f.report.recordWithoutText, 2);
     EXPECT_EQ(f.TextosProcesados, 3);
@@ -264,14 +264,14 @@ TEST_F(RewritePassTest, TextTooLongForAnElementStops) {
     // numRegistros is 16 bits: 32766 chunks and the first body record are the most an element holds.
     registro("PARCELAS", 1, kNull, QString(12 * 32766 - 1, QLatin1Char('a')));
     registro("PARCELAS", 2, kNull, QString(12 * 32766, QLatin1Char('b')));
-    const auto salida = correYLee({
-        ElementBuilder::t().texto("corto").enlace(kParcelas, 1),
-        ElementBuilder::t().texto("corto").enlace(kParcelas, 2),
+    const auto output = runAndRead({
+        ElementBuilder::t().texto("corto").link(kParcels, 1),
+        ElementBuilder::t().texto("corto").link(kParcels, 2),
     });
     ASSERT_TRUE(m_stop.has_value());
     EXPECT_TRUE(m_stop->contains(QStringLiteral("PARCELAS"))) << m_stop->toStdString();
-    ASSERT_EQ(salida.size(), 1u);
-    EXPECT_EQ(salida[0].numRegistros, 32767);
+    ASSERT_EQ(output.size(), 1u);
+    EXPECT_EQ(output[0].numRegistros, 32767);
 }
 
 TEST_F(RewritePassTest, DatabaseFileIsUnchangedByThePass) {
@@ -281,18 +281,18 @@ TEST_F(RewritePassTest, DatabaseFileIsUnchangedByThePass) {
     f.Bd.reset();
     QFile bd(m_bdPath);
     ASSERT_TRUE(bd.open(QIODevice::ReadOnly));
-    const QByteArray antes = bd.readAll();
+    const QByteArray before = bd.readAll();
     bd.close();
 
-    const auto salida = correYLee({
-        ElementBuilder::t().texto("viejo").enlace(kParcelas, 1),
-        ElementBuilder::t().texto("viejo").enlace(kCalles, 4).enlace(kParcelas, 9),
+    const auto output = runAndRead({
+        ElementBuilder::t().texto("viejo").link(kParcels, 1),
+        ElementBuilder::t().texto("viejo").link(kStreets, 4).link(kParcels, 9),
     });
-    ASSERT_EQ(salida.size(), 2u);
-    EXPECT_EQ(salida[1].texto(), "Completo");
+    ASSERT_EQ(output.size(), 2u);
+    EXPECT_EQ(output[1].texto(), "Completo");
     ASSERT_FALSE(f.Bd);
     ASSERT_TRUE(bd.open(QIODevice::ReadOnly));
-    EXPECT_EQ(bd.readAll(), antes);
+    EXPECT_EQ(bd.readAll(), before);
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST_P(Failures, HostileTableNamesNeverChangeAStatement) {
     EXPECT_EQ(db->TableDefsCount(), 2 + static_cast<int>(names.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Motores, Failures, bothEngines(), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, Failures, bothEngines(), engineName);
 
 }  // namespace
 }  // namespace vexilo::testing

@@ -217,7 +217,7 @@ TEST_P(FastPaths, DestroyingAnOpenDatabaseCommitsItsTransaction) {
     EXPECT_EQ(file.rows("PARCELAS").size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Motores, FastPaths, bothEngines(), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, FastPaths, bothEngines(), engineName);
 
 }  // namespace
 }  // namespace vexilo::testing

@@ -262,7 +262,7 @@ TEST_F(OnServer, HeldRowsKeepEveryCharacterAndTheLastValueOfEachColumn) {
         ids.push_back(
             db->InsertRow("TEXTOS", {{"mslink", i}, {"tmapa", texts[static_cast<std::size_t>(i)]}}));
     }
-    const platform::RowId nulo = db->InsertRow("TEXTOS", {{"mslink", 99}, {"tmapa", QVariant()}});
+    const platform::RowId null = db->InsertRow("TEXTOS", {{"mslink", 99}, {"tmapa", QVariant()}});
     db->UpdateRow("TEXTOS", ids[0], {{"tfeature", 1}});
     db->UpdateRow("TEXTOS", ids[0], {{"tmapa", "primero"}, {"tfeature", 2}});
     db->UpdateRow("TEXTOS", ids[0], {{"tfeature", 3}});
@@ -280,7 +280,7 @@ TEST_F(OnServer, HeldRowsKeepEveryCharacterAndTheLastValueOfEachColumn) {
         EXPECT_FALSE(rows[i][1].isNull()) << i;
     }
     EXPECT_TRUE(rows.back()[1].isNull());
-    EXPECT_NE(nulo, 0);
+    EXPECT_NE(null, 0);
 }
 
 // Two jobs on one server database: the second waits, says so once, gives up at its limit, and gets the

@@ -197,7 +197,7 @@ TEST_P(Recordsets, RecordsetOutlivingItsDatabaseFailsCleanly) {
     r->Close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Motores, Recordsets, bothEngines(), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, Recordsets, bothEngines(), engineName);
 
 }  // namespace
 }  // namespace vexilo::testing

@@ -197,7 +197,7 @@ TEST_F(SchemaOnSqlite, DatesAreStoredAsIsoTextAndReadBackAsDateTimes) {
     EXPECT_EQ(r->Value("Hora").toDateTime(), moment.date().startOfDay());
 }
 
-INSTANTIATE_TEST_SUITE_P(Motores, Schema, bothEngines(), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, Schema, bothEngines(), engineName);
 
 }  // namespace
 }  // namespace vexilo::testing

@@ -138,10 +138,10 @@ TEST_F(RunLog, EveryKeyIsFoundAcrossGrowthPairsAndARereading) {
     std::set<std::tuple<QString, std::int32_t, QString>> distinct;  // the oracle: names upper-cased
     auto logAll = [&](int n) {
         for (int i = 0; i < n; ++i) {
-            const auto& [tabla, fichero] = pairs[static_cast<std::size_t>(i) % pairs.size()];
+            const auto& [table, file] = pairs[static_cast<std::size_t>(i) % pairs.size()];
             const std::int32_t mslink = i < 4 ? numbers[static_cast<std::size_t>(i)] : i / 3;
-            AnadeAControlProceso(run.f, tabla, mslink, fichero, "t", 0);
-            distinct.emplace(tabla.toUpper(), mslink, fichero.toUpper());
+            AnadeAControlProceso(run.f, table, mslink, file, "t", 0);
+            distinct.emplace(table.toUpper(), mslink, file.toUpper());
         }
     };
     logAll(3000);

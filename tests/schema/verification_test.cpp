@@ -38,9 +38,9 @@ TEST(MainTables, MissingCatalogTableStopsBeforeAnythingIsCreated) {
     EXPECT_EQ(run.tableNames(), (std::vector<QString>{"Feature", "NoAsignar"}));
     EXPECT_EQ(run.f.NumElementosFeature, 0);
 
-    CatalogTables sinFeature;
-    sinFeature.withFeature = false;
-    CatalogRun other(sinFeature);
+    CatalogTables withoutFeature;
+    withoutFeature.withFeature = false;
+    CatalogRun other(withoutFeature);
     EXPECT_EQ(stopMessage(other), "No existe la tabla Feature");
 }
 
@@ -158,7 +158,7 @@ TEST(TableCreation, NameIsKeptExactlyAndNeverReadAsSql) {
     EXPECT_EQ(run.f.NumeroTablas, run.f.Bd->TableDefsCount());
     EXPECT_EQ(run.tableNames().back(), hostile);
     EXPECT_EQ(fieldsOf(run, "FEATURE").size(), 3u);
-    catalog::buscaTabla(run.f, hostile.toLower());
+    catalog::findTable(run.f, hostile.toLower());
     EXPECT_TRUE(run.f.TablaEncontrada);
     EXPECT_THROW(CreaTabla(run.f, "feature"), platform::EngineError);  // the name is taken
 }

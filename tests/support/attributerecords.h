@@ -55,17 +55,17 @@ inline std::vector<Rec> readRecords(platform::Database& db, const QString& table
 
 // One CONTROLPROCESO row without its date and time.
 struct LogRow {
-    QString tabla;
+    QString table;
     qint64 mslink;
     qint64 registroAtr;
-    QString fichero;
+    QString file;
     QString tmapa;
     bool operator==(const LogRow&) const = default;
 };
 
 inline void PrintTo(const LogRow& r, std::ostream* os) {
-    *os << "{" << r.tabla.toStdString() << ", " << r.mslink << ", " << r.registroAtr << ", "
-        << r.fichero.toStdString() << ", " << r.tmapa.toStdString() << "}";
+    *os << "{" << r.table.toStdString() << ", " << r.mslink << ", " << r.registroAtr << ", "
+        << r.file.toStdString() << ", " << r.tmapa.toStdString() << "}";
 }
 
 inline std::vector<LogRow> readLog(platform::Database& db) {

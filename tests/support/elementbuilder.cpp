@@ -90,17 +90,17 @@ ElementBuilder& ElementBuilder::codigo(std::string_view raw7) {
     if (raw7.size() != 7) {
         throw std::invalid_argument("codigo takes exactly 7 raw bytes");
     }
-    m_codigo = std::string(raw7);
+    m_code = std::string(raw7);
     return *this;
 }
 
 ElementBuilder& ElementBuilder::codigoNul(std::string_view text) {
-    m_codigo = fitted(text, 7, '\0');
+    m_code = fitted(text, 7, '\0');
     return *this;
 }
 
 ElementBuilder& ElementBuilder::codigoSpaces(std::string_view text) {
-    m_codigo = fitted(text, 7, ' ');
+    m_code = fitted(text, 7, ' ');
     return *this;
 }
 
@@ -109,60 +109,60 @@ ElementBuilder& ElementBuilder::seed(std::uint8_t seed) {
     return *this;
 }
 
-ElementBuilder& ElementBuilder::bloque(const std::array<std::uint8_t, 36>& raw) {
-    m_bloque = raw;
+ElementBuilder& ElementBuilder::block(const std::array<std::uint8_t, 36>& raw) {
+    m_block = raw;
     return *this;
 }
 
-ElementBuilder& ElementBuilder::primerRegistro(const Rec12& raw) {
-    m_primer = raw;
+ElementBuilder& ElementBuilder::firstRecord(const Rec12& raw) {
+    m_first = raw;
     return *this;
 }
 
 ElementBuilder& ElementBuilder::texto(std::string_view bytes, Pad pad) {
-    m_trozos = chunksOf(bytes, pad);
+    m_chunks = chunksOf(bytes, pad);
     return *this;
 }
 
-ElementBuilder& ElementBuilder::textoUnicode(const QString& text, Pad pad) {
+ElementBuilder& ElementBuilder::unicodeText(const QString& text, Pad pad) {
     const QByteArray bytes = drawing::codepage::encode(text);
     return texto(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), pad);
 }
 
-ElementBuilder& ElementBuilder::textoComoSistema(std::string_view bytes) {
+ElementBuilder& ElementBuilder::textAsSystem(std::string_view bytes) {
     const std::size_t full = bytes.size() / 12;
-    m_trozos = chunksOf(bytes.substr(0, full * 12), Pad::Nul);
-    m_trozos.push_back(rec12(bytes.substr(full * 12), Pad::Nul));
+    m_chunks = chunksOf(bytes.substr(0, full * 12), Pad::Nul);
+    m_chunks.push_back(rec12(bytes.substr(full * 12), Pad::Nul));
     return *this;
 }
 
-ElementBuilder& ElementBuilder::trozos(const std::vector<Rec12>& raw) {
-    m_trozos = raw;
+ElementBuilder& ElementBuilder::chunks(const std::vector<Rec12>& raw) {
+    m_chunks = raw;
     return *this;
 }
 
-ElementBuilder& ElementBuilder::registros(int n) {
-    m_registros.clear();
+ElementBuilder& ElementBuilder::records(int n) {
+    m_records.clear();
     for (int i = 0; i < n; ++i) {
-        m_registros.push_back(registroDefault(i));
+        m_records.push_back(defaultRecord(i));
     }
     return *this;
 }
 
-ElementBuilder& ElementBuilder::registros(const std::vector<Rec12>& raw) {
-    m_registros = raw;
+ElementBuilder& ElementBuilder::records(const std::vector<Rec12>& raw) {
+    m_records = raw;
     return *this;
 }
 
-ElementBuilder& ElementBuilder::enlace(std::int16_t entitynum, std::int32_t mslink) {
-    LinkParts link;
-    link.entitynum = entitynum;
-    link.mslink = mslink;
-    return enlace(link);
+ElementBuilder& ElementBuilder::link(std::int16_t entitynum, std::int32_t mslink) {
+    LinkParts parts;
+    parts.entitynum = entitynum;
+    parts.mslink = mslink;
+    return link(parts);
 }
 
-ElementBuilder& ElementBuilder::enlace(const LinkParts& link) {
-    m_enlaces.push_back(link);
+ElementBuilder& ElementBuilder::link(const LinkParts& link) {
+    m_links.push_back(link);
     return *this;
 }
 
@@ -176,13 +176,13 @@ ElementBuilder& ElementBuilder::numRegistros(std::int16_t n) {
     return *this;
 }
 
-std::array<std::uint8_t, 36> ElementBuilder::bloqueDefault() const {
+std::array<std::uint8_t, 36> ElementBuilder::blockDefault() const {
     return counterPattern<36>(m_seed);
 }
-Rec12 ElementBuilder::primerRegistroDefault() const {
+Rec12 ElementBuilder::defaultFirstRecord() const {
     return counterPattern<12>(static_cast<std::uint8_t>(m_seed + 0x40));
 }
-Rec12 ElementBuilder::registroDefault(int index) const {
+Rec12 ElementBuilder::defaultRecord(int index) const {
     return counterPattern<12>(static_cast<std::uint8_t>(m_seed + 0x60 + 12 * index));
 }
 
@@ -191,25 +191,25 @@ Bytes ElementBuilder::bytes() const {
     // Any other class gets the C layout: it only matters that the counts describe what is there.
     std::vector<Rec12> body;
     if (m_class == 'T') {
-        body.push_back(m_primer.value_or(primerRegistroDefault()));
-        body.insert(body.end(), m_trozos.begin(), m_trozos.end());
+        body.push_back(m_first.value_or(defaultFirstRecord()));
+        body.insert(body.end(), m_chunks.begin(), m_chunks.end());
     } else {
-        body = m_registros;
+        body = m_records;
     }
     Bytes out;
-    out.reserve(48 + 12 * (body.size() + m_enlaces.size()));
+    out.reserve(48 + 12 * (body.size() + m_links.size()));
     out.push_back(static_cast<std::uint8_t>(m_class));
     out.push_back(static_cast<std::uint8_t>(m_flag));
-    for (char ch : m_codigo) {
+    for (char ch : m_code) {
         out.push_back(static_cast<std::uint8_t>(ch));
     }
-    out.push_back(m_numEnlaces.value_or(static_cast<std::uint8_t>(m_enlaces.size())));
+    out.push_back(m_numEnlaces.value_or(static_cast<std::uint8_t>(m_links.size())));
     putI16(out, m_numRegistros.value_or(static_cast<std::int16_t>(body.size())));
-    putRaw(out, m_bloque.value_or(bloqueDefault()));
+    putRaw(out, m_block.value_or(blockDefault()));
     for (const Rec12& r : body) {
         putRaw(out, r);
     }
-    for (const LinkParts& link : m_enlaces) {
+    for (const LinkParts& link : m_links) {
         putI16(out, link.entitynum);
         putI32(out, link.mslink);
         putRaw(out, link.reservado);
@@ -254,23 +254,23 @@ Bytes readFile(const QString& path) {
     return Bytes(all.begin(), all.end());
 }
 
-std::vector<Rec12> ParsedElement::trozos() const {
-    if (cuerpo.size() <= 1) {
+std::vector<Rec12> ParsedElement::chunks() const {
+    if (body.size() <= 1) {
         return {};
     }
-    return std::vector<Rec12>(cuerpo.begin() + 1, cuerpo.end());
+    return std::vector<Rec12>(body.begin() + 1, body.end());
 }
 
-std::string ParsedElement::trozosCrudos() const {
+std::string ParsedElement::rawChunks() const {
     std::string out;
-    for (const Rec12& r : trozos()) {
+    for (const Rec12& r : chunks()) {
         out.append(r.begin(), r.end());
     }
     return out;
 }
 
 std::string ParsedElement::texto() const {
-    const std::string raw = trozosCrudos();
+    const std::string raw = rawChunks();
     return raw.substr(0, raw.find('\0'));
 }
 
@@ -290,7 +290,7 @@ std::vector<ParsedElement> parseElements(const Bytes& file) {
                         file.begin() + static_cast<std::ptrdiff_t>(at + 9));
         e.numEnlaces = file[at + 9];
         e.numRegistros = getI16(file, at + 10);
-        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(at + 12), 36, e.bloque.begin());
+        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(at + 12), 36, e.block.begin());
         if (e.numRegistros < 0) {
             ADD_FAILURE() << "negative numRegistros at offset " << at;
             break;
@@ -304,14 +304,14 @@ std::vector<ParsedElement> parseElements(const Bytes& file) {
         for (int i = 0; i < e.numRegistros; ++i, p += 12) {
             Rec12 r{};
             std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(p), 12, r.begin());
-            e.cuerpo.push_back(r);
+            e.body.push_back(r);
         }
         for (int i = 0; i < e.numEnlaces; ++i, p += 12) {
             LinkParts link;
             link.entitynum = getI16(file, p);
             link.mslink = getI32(file, p + 2);
             std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(p + 6), 6, link.reservado.begin());
-            e.enlaces.push_back(link);
+            e.links.push_back(link);
         }
         at += e.size;
         out.push_back(std::move(e));

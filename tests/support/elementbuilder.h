@@ -8,7 +8,7 @@
 //
 // Everything opaque (block, first body record, C body records) is filled by default with a counter
 // pattern that starts at the element's seed, so a test sees that it was copied and not made up.
-// Texts are raw bytes (Windows-1252); textoUnicode encodes a QString through the code page.
+// Texts are raw bytes (Windows-1252); unicodeText encodes a QString through the code page.
 
 #include <QByteArray>
 #include <QString>
@@ -48,23 +48,23 @@ class ElementBuilder {
 
     // Seed of the counter pattern for the opaque parts (default 1). Give neighbours different seeds.
     ElementBuilder& seed(std::uint8_t seed);
-    ElementBuilder& bloque(const std::array<std::uint8_t, 36>& raw);
-    ElementBuilder& primerRegistro(const Rec12& raw);
+    ElementBuilder& block(const std::array<std::uint8_t, 36>& raw);
+    ElementBuilder& firstRecord(const Rec12& raw);
 
-    // T text: cut into 12-byte chunks, the last one padded (none for an empty text); `textoComoSistema`
+    // T text: cut into 12-byte chunks, the last one padded (none for an empty text); `textAsSystem`
     // chunks the way the system writes texts: floor(L/12)+1 chunks, NUL-padded, the last possibly all
-    // NUL. `trozos` gives the chunks raw. Each replaces the chunks set before.
+    // NUL. `chunks` gives the chunks raw. Each replaces the chunks set before.
     ElementBuilder& texto(std::string_view bytes, Pad pad = Pad::Nul);
-    ElementBuilder& textoUnicode(const QString& text, Pad pad = Pad::Nul);
-    ElementBuilder& textoComoSistema(std::string_view bytes);
-    ElementBuilder& trozos(const std::vector<Rec12>& raw);
+    ElementBuilder& unicodeText(const QString& text, Pad pad = Pad::Nul);
+    ElementBuilder& textAsSystem(std::string_view bytes);
+    ElementBuilder& chunks(const std::vector<Rec12>& raw);
 
     // C body records: n counter-pattern records, or the records as given.
-    ElementBuilder& registros(int n);
-    ElementBuilder& registros(const std::vector<Rec12>& raw);
+    ElementBuilder& records(int n);
+    ElementBuilder& records(const std::vector<Rec12>& raw);
 
-    ElementBuilder& enlace(std::int16_t entitynum, std::int32_t mslink);
-    ElementBuilder& enlace(const LinkParts& link);
+    ElementBuilder& link(std::int16_t entitynum, std::int32_t mslink);
+    ElementBuilder& link(const LinkParts& link);
 
     // Header counts written instead of the true ones, for corrupt or misleading elements.
     ElementBuilder& numEnlaces(std::uint8_t n);
@@ -75,22 +75,22 @@ class ElementBuilder {
     std::size_t size() const { return bytes().size(); }
 
     // The counter patterns the builder uses by default, for assertions.
-    std::array<std::uint8_t, 36> bloqueDefault() const;
-    Rec12 primerRegistroDefault() const;
-    Rec12 registroDefault(int index) const;
+    std::array<std::uint8_t, 36> blockDefault() const;
+    Rec12 defaultFirstRecord() const;
+    Rec12 defaultRecord(int index) const;
 
   private:
     ElementBuilder(char elementClass, char flag);
 
     char m_class;
     char m_flag;
-    std::string m_codigo{'1', '\0', '\0', '\0', '\0', '\0', '\0'};
+    std::string m_code{'1', '\0', '\0', '\0', '\0', '\0', '\0'};
     std::uint8_t m_seed = 1;
-    std::optional<std::array<std::uint8_t, 36>> m_bloque;
-    std::optional<Rec12> m_primer;
-    std::vector<Rec12> m_trozos;
-    std::vector<Rec12> m_registros;
-    std::vector<LinkParts> m_enlaces;
+    std::optional<std::array<std::uint8_t, 36>> m_block;
+    std::optional<Rec12> m_first;
+    std::vector<Rec12> m_chunks;
+    std::vector<Rec12> m_records;
+    std::vector<LinkParts> m_links;
     std::optional<std::uint8_t> m_numEnlaces;
     std::optional<std::int16_t> m_numRegistros;
 };
@@ -113,13 +113,13 @@ struct ParsedElement {
     std::string codigo;  // 7 raw bytes
     std::uint8_t numEnlaces = 0;
     std::int16_t numRegistros = 0;
-    std::array<std::uint8_t, 36> bloque{};
-    std::vector<Rec12> cuerpo;  // all numRegistros body records (for T: first record, then chunks)
-    std::vector<LinkParts> enlaces;
+    std::array<std::uint8_t, 36> block{};
+    std::vector<Rec12> body;  // all numRegistros body records (for T: first record, then chunks)
+    std::vector<LinkParts> links;
 
     // T chunks (body records after the first) and their joined raw bytes; the text cut at the first NUL.
-    std::vector<Rec12> trozos() const;
-    std::string trozosCrudos() const;
+    std::vector<Rec12> chunks() const;
+    std::string rawChunks() const;
     std::string texto() const;
 };
 

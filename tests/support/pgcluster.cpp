@@ -53,7 +53,7 @@ PgCluster* PgCluster::instance() {
         }
     }
     if (!cluster) {
-        ADD_FAILURE() << "The PostgreSQL test server cannot start (run scripts/instala-dependencias.sh): "
+        ADD_FAILURE() << "The PostgreSQL test server cannot start (run scripts/install-dependencies.sh): "
                       << failure.toStdString();
     }
     return cluster.get();

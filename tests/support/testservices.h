@@ -63,7 +63,7 @@ class TestServices : public platform::Services {
         return yes;
     }
     void setMousePointer(platform::MousePointer pointer) override { pointers.push_back(pointer); }
-    void terminar(int code) override { exitCode = code; }
+    void end(int code) override { exitCode = code; }
     platform::SettingsStore& settings() override { return m_settings; }
     platform::Clock& clock() override { return clockOverride ? *clockOverride : clockSeam; }
     void deleteFile(const QString& path) override {

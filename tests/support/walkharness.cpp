@@ -11,7 +11,7 @@
 namespace vexilo::testing {
 
 WalkOutcome runWalk(const Bytes& input, const QString& dir,
-                    const std::function<void(drawing::Elemento&)>& onText, std::size_t bufferSize) {
+                    const std::function<void(drawing::Element&)>& onText, std::size_t bufferSize) {
     const QString in = QDir(dir).filePath(QStringLiteral("entrada.bin"));
     const QString out = QDir(dir).filePath(QStringLiteral("entrada_s.bin"));
     // Fresh files each time: truncating a file that holds data makes some file systems flush it,
@@ -24,9 +24,9 @@ WalkOutcome runWalk(const Bytes& input, const QString& dir,
         drawing::BinReader reader(in, bufferSize);
         drawing::BinWriter writer(out, bufferSize);
         try {
-            drawing::recorre(
+            drawing::walk(
                 reader, writer,
-                [&](drawing::Elemento& e) {
+                [&](drawing::Element& e) {
                     ++outcome.textsHandled;
                     if (onText) {
                         onText(e);

@@ -26,7 +26,7 @@ struct WalkOutcome {
 // Writes `input` to dir/entrada.bin and walks it into dir/entrada_s.bin. onText, when given, is the
 // running pass's treatment of text elements. bufferSize sets both buffers (small ones exercise refills).
 WalkOutcome runWalk(const Bytes& input, const QString& dir,
-                    const std::function<void(drawing::Elemento&)>& onText = {},
+                    const std::function<void(drawing::Element&)>& onText = {},
                     std::size_t bufferSize = 1 << 20);
 
 // The fuzz entry: runWalk with nothing but the walk's own checks, then the invariants of any outcome

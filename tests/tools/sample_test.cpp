@@ -20,11 +20,11 @@ namespace {
 
 using testing::ParsedElement;
 
-QString codigoDe(const ParsedElement& e) {
+QString codeOf(const ParsedElement& e) {
     return QString::fromLatin1(e.codigo.c_str()).trimmed();
 }
 
-class Muestra : public ::testing::Test {
+class Sample : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new QTemporaryDir;
@@ -33,17 +33,17 @@ class Muestra : public ::testing::Test {
         o.texts = 600;
         o.tables = 3;
         o.seed = 7;
-        s_r = new Result(genera(s_dir->path(), o));
-        s_elementos = new std::vector<ParsedElement>(testing::parseFile(s_r->drawing));
+        s_r = new Result(generate(s_dir->path(), o));
+        s_elements = new std::vector<ParsedElement>(testing::parseFile(s_r->drawing));
     }
     static void TearDownTestSuite() {
-        delete s_elementos;
+        delete s_elements;
         delete s_r;
         delete s_dir;
     }
-    static std::vector<const ParsedElement*> textos() {
+    static std::vector<const ParsedElement*> texts() {
         std::vector<const ParsedElement*> v;
-        for (const auto& e : *s_elementos) {
+        for (const auto& e : *s_elements) {
             if (e.tipo == std::string("T=")) {
                 v.push_back(&e);
             }
@@ -52,34 +52,34 @@ class Muestra : public ::testing::Test {
     }
     static QTemporaryDir* s_dir;
     static Result* s_r;
-    static std::vector<ParsedElement>* s_elementos;
+    static std::vector<ParsedElement>* s_elements;
 };
-QTemporaryDir* Muestra::s_dir = nullptr;
-Result* Muestra::s_r = nullptr;
-std::vector<ParsedElement>* Muestra::s_elementos = nullptr;
+QTemporaryDir* Sample::s_dir = nullptr;
+Result* Sample::s_r = nullptr;
+std::vector<ParsedElement>* Sample::s_elements = nullptr;
 
-TEST_F(Muestra, TheSameSeedGivesTheSameFilesAndAnotherSeedAnotherDrawing) {
-    QTemporaryDir otra;
+TEST_F(Sample, TheSameSeedGivesTheSameFilesAndAnotherSeedAnotherDrawing) {
+    QTemporaryDir other;
     Options o;
     o.elements = 3000;
     o.texts = 600;
     o.tables = 3;
     o.seed = 7;
-    const Result r = genera(otra.path(), o);
+    const Result r = generate(other.path(), o);
     EXPECT_EQ(testing::readFile(r.drawing), testing::readFile(s_r->drawing));
     EXPECT_EQ(testing::rowsOfEveryTable(r.database), testing::rowsOfEveryTable(s_r->database));
 
     o.seed = 8;
-    const Result r8 = genera(otra.filePath(QStringLiteral("otra")), o);
+    const Result r8 = generate(other.filePath(QStringLiteral("otra")), o);
     EXPECT_NE(testing::readFile(r8.drawing), testing::readFile(s_r->drawing));
 }
 
-TEST_F(Muestra, CountsOfEachKindOfElementAreExact) {
-    ASSERT_EQ(static_cast<std::int64_t>(s_elementos->size()), 3000);
-    std::int64_t t = 0, c = 0, descartados = 0;
-    for (const auto& e : *s_elementos) {
+TEST_F(Sample, CountsOfEachKindOfElementAreExact) {
+    ASSERT_EQ(static_cast<std::int64_t>(s_elements->size()), 3000);
+    std::int64_t t = 0, c = 0, dropped = 0;
+    for (const auto& e : *s_elements) {
         if (e.tipo[1] != '=') {
-            ++descartados;
+            ++dropped;
         } else if (e.tipo[0] == 'T') {
             ++t;
         } else {
@@ -88,117 +88,117 @@ TEST_F(Muestra, CountsOfEachKindOfElementAreExact) {
         }
     }
     EXPECT_EQ(t, 600);
-    EXPECT_EQ(descartados, s_r->dropped);
-    EXPECT_GT(descartados, 0);
-    EXPECT_EQ(c, 3000 - 600 - descartados);
+    EXPECT_EQ(dropped, s_r->dropped);
+    EXPECT_GT(dropped, 0);
+    EXPECT_EQ(c, 3000 - 600 - dropped);
 }
 
-TEST_F(Muestra, TextElementsMeetEverySituationOfTheAssignment) {
-    QSet<QString> codigos;
-    int sinEnlaces = 0, variosDeLaTabla = 0, conIgnorado = 0, llenos = 0, variosTrozos = 0, raros = 0;
-    int vacios = 0;
-    for (const ParsedElement* e : textos()) {
-        codigos.insert(codigoDe(*e));
-        std::map<int, int> porEntitynum;
-        for (const auto& l : e->enlaces) {
-            ++porEntitynum[l.entitynum];
+TEST_F(Sample, TextElementsMeetEverySituationOfTheAssignment) {
+    QSet<QString> codes;
+    int withoutLinks = 0, severalOfTheTable = 0, withIgnored = 0, full = 0, severalChunks = 0, odd = 0;
+    int empty = 0;
+    for (const ParsedElement* e : texts()) {
+        codes.insert(codeOf(*e));
+        std::map<int, int> byEntitynum;
+        for (const auto& l : e->links) {
+            ++byEntitynum[l.entitynum];
         }
-        sinEnlaces += e->enlaces.empty();
-        llenos += e->enlaces.size() == 255;
-        conIgnorado += porEntitynum.count(1) > 0;
-        for (const auto& [en, n] : porEntitynum) {
-            variosDeLaTabla += en >= 10 && n >= 2;
+        withoutLinks += e->links.empty();
+        full += e->links.size() == 255;
+        withIgnored += byEntitynum.count(1) > 0;
+        for (const auto& [in, n] : byEntitynum) {
+            severalOfTheTable += in >= 10 && n >= 2;
         }
-        variosTrozos += e->trozos().size() >= 3;
+        severalChunks += e->chunks().size() >= 3;
         const std::string texto = e->texto();
-        raros += texto.find("  ") != std::string::npos || texto.find("calle") != std::string::npos ||
-                 texto.find("camino") != std::string::npos;
-        vacios += e->numRegistros == 1;
+        odd += texto.find("  ") != std::string::npos || texto.find("calle") != std::string::npos ||
+               texto.find("camino") != std::string::npos;
+        empty += e->numRegistros == 1;
     }
     for (const char* c : {"101", "102", "103", "104", "99", "50", "900", "X12"}) {
-        EXPECT_TRUE(codigos.contains(QString::fromLatin1(c))) << c;
+        EXPECT_TRUE(codes.contains(QString::fromLatin1(c))) << c;
     }
-    EXPECT_TRUE(codigos.contains(QStringLiteral("000101")) || codigos.contains(QStringLiteral("000201")) ||
-                codigos.contains(QStringLiteral("000301")));
-    EXPECT_GT(sinEnlaces, 0);
-    EXPECT_GT(variosDeLaTabla, 0);
-    EXPECT_GT(conIgnorado, 0);
-    EXPECT_EQ(llenos, 1);
-    EXPECT_GT(variosTrozos, 0);
-    EXPECT_GT(raros, 0);
-    EXPECT_EQ(vacios, 1);
+    EXPECT_TRUE(codes.contains(QStringLiteral("000101")) || codes.contains(QStringLiteral("000201")) ||
+                codes.contains(QStringLiteral("000301")));
+    EXPECT_GT(withoutLinks, 0);
+    EXPECT_GT(severalOfTheTable, 0);
+    EXPECT_GT(withIgnored, 0);
+    EXPECT_EQ(full, 1);
+    EXPECT_GT(severalChunks, 0);
+    EXPECT_GT(odd, 0);
+    EXPECT_EQ(empty, 1);
 }
 
-TEST_F(Muestra, EveryLinkOfATextNamesACatalogTableOrTheIgnoredEntityNumber) {
+TEST_F(Sample, EveryLinkOfATextNamesACatalogTableOrTheIgnoredEntityNumber) {
     // Otherwise the rewrite mode would stop on the sample.
-    std::set<int> catalogo;
-    for (const QString& fila : testing::rowsOfEveryTable(s_r->database)) {
-        if (fila.startsWith(QStringLiteral("MsCatalog|"))) {
-            catalogo.insert(fila.section(QChar('|'), 2, 2).toInt());
+    std::set<int> catalog;
+    for (const QString& row : testing::rowsOfEveryTable(s_r->database)) {
+        if (row.startsWith(QStringLiteral("MsCatalog|"))) {
+            catalog.insert(row.section(QChar('|'), 2, 2).toInt());
         }
     }
-    EXPECT_EQ(catalogo.size(), 4u);  // three tables and the missing one
-    for (const ParsedElement* e : textos()) {
-        for (const auto& l : e->enlaces) {
-            EXPECT_TRUE(l.entitynum == 1 || catalogo.count(l.entitynum)) << l.entitynum;
+    EXPECT_EQ(catalog.size(), 4u);  // three tables and the missing one
+    for (const ParsedElement* e : texts()) {
+        for (const auto& l : e->links) {
+            EXPECT_TRUE(l.entitynum == 1 || catalog.count(l.entitynum)) << l.entitynum;
         }
     }
 }
 
-TEST_F(Muestra, TheDatabaseHoldsCatalogsExclusionsAndTextsInEveryForm) {
-    const QStringList filas = testing::rowsOfEveryTable(s_r->database);
-    auto cuenta = [&filas](const QString& prefijo) {
-        return std::count_if(filas.begin(), filas.end(),
-                             [&](const QString& f) { return f.startsWith(prefijo); });
+TEST_F(Sample, TheDatabaseHoldsCatalogsExclusionsAndTextsInEveryForm) {
+    const QStringList rows = testing::rowsOfEveryTable(s_r->database);
+    auto count = [&rows](const QString& prefix) {
+        return std::count_if(rows.begin(), rows.end(),
+                             [&](const QString& f) { return f.startsWith(prefix); });
     };
-    EXPECT_EQ(cuenta(QStringLiteral("Feature|")), 3 * 4 + 2);
-    EXPECT_GT(cuenta(QStringLiteral("Feature|104|PARCELAS|4")), 0);  // a centroid
-    EXPECT_EQ(cuenta(QStringLiteral("NoAsignar|")), 3);
-    EXPECT_EQ(cuenta(QStringLiteral("PARCELAS|")), s_r->records / 3);
-    EXPECT_GT(cuenta(QStringLiteral("CALLES|")), 0);
+    EXPECT_EQ(count(QStringLiteral("Feature|")), 3 * 4 + 2);
+    EXPECT_GT(count(QStringLiteral("Feature|104|PARCELAS|4")), 0);  // a centroid
+    EXPECT_EQ(count(QStringLiteral("NoAsignar|")), 3);
+    EXPECT_EQ(count(QStringLiteral("PARCELAS|")), s_r->records / 3);
+    EXPECT_GT(count(QStringLiteral("CALLES|")), 0);
     // Unclaimed records, records whose text is only in tcomplet, and accented texts.
-    auto hay = [&filas](const QString& patron) {
-        return std::any_of(filas.begin(), filas.end(), [&](const QString& f) { return f.contains(patron); });
+    auto has = [&rows](const QString& pattern) {
+        return std::any_of(rows.begin(), rows.end(), [&](const QString& f) { return f.contains(pattern); });
     };
-    EXPECT_TRUE(hay(QStringLiteral("|<null>|")));
-    EXPECT_TRUE(hay(QStringLiteral("PEÑA")));
+    EXPECT_TRUE(has(QStringLiteral("|<null>|")));
+    EXPECT_TRUE(has(QStringLiteral("PEÑA")));
     // No attribute table for "Nueva": the schema check creates it.
-    EXPECT_EQ(cuenta(QStringLiteral("Nueva|")) + cuenta(QStringLiteral("NUEVA|")), 0);
+    EXPECT_EQ(count(QStringLiteral("Nueva|")) + count(QStringLiteral("NUEVA|")), 0);
 }
 
-TEST(MuestraOpciones, OptionsOutOfRangeAreRefused) {
+TEST(SampleOptions, OptionsOutOfRangeAreRefused) {
     QTemporaryDir d;
     Options o;
     o.elements = 10;
     o.texts = 11;
-    EXPECT_THROW(genera(d.path(), o), std::invalid_argument);
+    EXPECT_THROW(generate(d.path(), o), std::invalid_argument);
     o.texts = 0;
     for (int tables : {-1, 100}) {
         o.tables = tables;
-        EXPECT_THROW(genera(d.path(), o), std::invalid_argument);
+        EXPECT_THROW(generate(d.path(), o), std::invalid_argument);
     }
     // Three tables cannot hold 200,000 texts below the record numbers a job hands out.
     o.elements = 200'000;
     o.texts = 200'000;
     o.tables = 3;
-    EXPECT_THROW(genera(d.path(), o), std::invalid_argument);
+    EXPECT_THROW(generate(d.path(), o), std::invalid_argument);
 }
 
 // Any size gives a sample the job can run: without a number of tables, there are as many as keep each
 // one at 20,000 records, so the job never runs out of record numbers below 60000.
-TEST(MuestraOpciones, TablesScaleWithTheTextsSoThatTheJobCanRunOnAnySize) {
+TEST(SampleOptions, TablesScaleWithTheTextsSoThatTheJobCanRunOnAnySize) {
     QTemporaryDir d;
     Options o;
     o.elements = 100'000;
     o.texts = 100'000;
-    const Result r = genera(d.path(), o);
-    std::set<QString> tablas;
-    for (const QString& fila : testing::rowsOfEveryTable(r.database)) {
-        if (fila.startsWith(QStringLiteral("MsCatalog|"))) {
-            tablas.insert(fila.section(QChar('|'), 1, 1));
+    const Result r = generate(d.path(), o);
+    std::set<QString> tables;
+    for (const QString& row : testing::rowsOfEveryTable(r.database)) {
+        if (row.startsWith(QStringLiteral("MsCatalog|"))) {
+            tables.insert(row.section(QChar('|'), 1, 1));
         }
     }
-    EXPECT_EQ(tablas.size(), 6u);  // five tables and the missing one
+    EXPECT_EQ(tables.size(), 6u);  // five tables and the missing one
     EXPECT_LE(r.records, 5 * kAutoRecordsPerTable);
 
     testing::TestServices services;
@@ -208,9 +208,9 @@ TEST(MuestraOpciones, TablesScaleWithTheTextsSoThatTheJobCanRunOnAnySize) {
     f.display = &display;
     f.NombreBdD = r.database;
     f.NombreBin = r.drawing;
-    f.NombreBinSalida = app::nombreDeSalida(r.drawing);
-    const core::RunOutcome fin = app::Command1_Click(f, app::Modo::No);
-    EXPECT_EQ(fin.kind, core::RunOutcome::Kind::Finished) << fin.message.toStdString();
+    f.NombreBinSalida = app::outputNameOf(r.drawing);
+    const core::RunOutcome end = app::Command1_Click(f, app::Mode::No);
+    EXPECT_EQ(end.kind, core::RunOutcome::Kind::Finished) << end.message.toStdString();
 }
 
 }  // namespace

@@ -67,6 +67,6 @@ struct Result {
 // Throws platform::RunError when a file cannot be written, std::invalid_argument for options out of
 // range (fewer elements than texts, more than 99 tables, more than kMaxRecordsPerTable records per
 // table when their number is derived from the texts).
-Result genera(const QString& folder, const Options& options);
+Result generate(const QString& folder, const Options& options);
 
 }  // namespace vexilo::sample

@@ -1,0 +1,16 @@
+// libFuzzer entry of the walk target (fuzz/bodies.h).
+#include <QCoreApplication>
+#include <cstdint>
+
+#include "fuzz/bodies.h"
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    // The SQLite driver and the temporary folders want an application object.
+    static QCoreApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
+    vexilo::fuzz::walk(data, n);
+    return 0;
+}

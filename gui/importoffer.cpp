@@ -1,0 +1,64 @@
+#include "gui/importoffer.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "import/accessimport.h"
+#include "platform/services.h"
+
+namespace vexilo::gui {
+namespace {
+
+constexpr QChar kCr(13);  // a line break inside a message box
+
+void announceDestination(const QString& destination, const QString& before) {
+    platform::services().messageBox(
+        before + kCr + QStringLiteral("Los cambios del proceso se guardarán en ese fichero nuevo:") + kCr +
+            destination + kCr + QStringLiteral("La base de datos Access no se modifica."),
+        platform::Icon::None);
+}
+
+QString runImport(const QString& path, const QString& destination, bool force) {
+    try {
+        const importer::Result r = importer::importAccess(path, destination, force);
+        announceDestination(
+            destination,
+            QStringLiteral("Importadas %1 tablas de la base de datos Access.").arg(r.tables.size()));
+        return destination;
+    } catch (const importer::ImportError& e) {
+        platform::services().messageBox(QStringLiteral("No se ha podido importar la base de datos Access:") +
+                                            kCr + QString(e.message()).replace(QChar('\n'), kCr),
+                                        platform::Icon::Critical);
+        return {};
+    }
+}
+
+}  // namespace
+
+QString askToImportAccess(const QString& path) {
+    if (path.isEmpty() || !importer::isAccessDatabase(path)) {
+        return path;
+    }
+    auto& services = platform::services();
+    const QString destination = importer::importedPath(path);
+    if (QFileInfo::exists(destination)) {
+        const bool again = services.question(
+            QStringLiteral("La base de datos elegida es un fichero Access y ya fue importada a:") + kCr +
+            destination + kCr + QStringLiteral("¿Importarla de nuevo, sustituyendo ese fichero?") + kCr +
+            QStringLiteral("(No: se usa el fichero ya importado)"));
+        if (again) {
+            return runImport(path, destination, true);
+        }
+        announceDestination(destination, QStringLiteral("Se usa la base de datos ya importada."));
+        return destination;
+    }
+    const bool accepts = services.question(
+        QStringLiteral("La base de datos elegida es un fichero Access:") + kCr + path + kCr +
+        QStringLiteral("¿Importarla a una base de datos nueva y trabajar sobre ella?") + kCr + destination);
+    if (!accepts) {
+        return {};
+    }
+    return runImport(path, destination, false);
+}
+
+}  // namespace vexilo::gui

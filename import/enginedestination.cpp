@@ -1,0 +1,124 @@
+#include "import/enginedestination.h"
+
+namespace vexilo::importer {
+
+using stream::ColumnKind;
+
+platform::FieldDef fieldFor(const StreamColumn& column) {
+    switch (column.tipo) {
+        case ColumnKind::Byte:
+        case ColumnKind::Integer:
+            return {column.name, platform::dbInteger, 0};
+        case ColumnKind::LongInteger:
+            return {column.name, platform::dbLong, 0};
+        case ColumnKind::Currency:
+        case ColumnKind::Simple:
+        case ColumnKind::Double:
+        case ColumnKind::Numeric:
+            // Double precision holds a single-precision value and Access's currency exactly as read.
+            return {column.name, platform::dbDouble, 0};
+        case ColumnKind::Fecha:
+            return {column.name, platform::dbDate, 0};
+        case ColumnKind::Boolean:
+            return {column.name, platform::dbBoolean, 0};
+        case ColumnKind::Text:
+            return {column.name, platform::dbText, column.size};
+        case ColumnKind::Ole:
+        case ColumnKind::Binary:
+            return {column.name, platform::dbLongBinary, 0};
+        case ColumnKind::Memo:
+        case ColumnKind::Guid:
+            break;
+    }
+    return {column.name, platform::dbText, 0};
+}
+
+EngineDestination::EngineDestination(platform::Database& bd, const QString& name, bool force)
+    : m_bd(bd), m_name(name), m_force(force) {
+    try {
+        m_bd.BeginTrans();
+    } catch (const platform::EngineError& e) {
+        failure(e.description());
+    }
+}
+
+EngineDestination::~EngineDestination() {
+    if (m_finished) {
+        return;
+    }
+    try {
+        m_bd.Rollback();
+    } catch (const platform::EngineError&) {
+        // A lost connection has undone the transaction already.
+    }
+}
+
+void EngineDestination::beginTable(const StreamTable& t) {
+    if (m_created.contains(t.name.toUpper())) {
+        failure(QStringLiteral("el origen tiene dos tablas llamadas %1 (sin distinguir mayúsculas).")
+                    .arg(t.name));
+    }
+    try {
+        replace(t.name);
+        platform::TableDef def(t.name);
+        m_values.clear();
+        for (const StreamColumn& c : t.columns) {
+            def.Append(fieldFor(c));
+            m_values.emplace_back(c.name, QVariant());
+        }
+        m_bd.AppendTableDef(def);
+    } catch (const platform::EngineError& e) {
+        failure(e.description());
+    }
+    m_created.insert(t.name.toUpper());
+    m_table = t.name;
+}
+
+void EngineDestination::replace(const QString& table) {
+    for (int i = 0; i < m_bd.TableDefsCount(); ++i) {
+        const QString existing = m_bd.TableDefName(i);
+        if (existing.compare(table, Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        if (!m_force) {
+            failure(QStringLiteral("ya tiene la tabla %1 (use --forzar para sustituirla).").arg(existing));
+        }
+        m_bd.DeleteTableDef(existing);
+        return;
+    }
+}
+
+void EngineDestination::row(const std::vector<QVariant>& values) {
+    for (std::size_t i = 0; i < values.size() && i < m_values.size(); ++i) {
+        m_values[i].second = values[i];
+    }
+    try {
+        m_bd.InsertRow(m_table, m_values);
+    } catch (const platform::EngineError& e) {
+        failure(e.description());
+    }
+}
+
+std::int64_t EngineDestination::storedRows(const QString& table) {
+    try {
+        return static_cast<std::int64_t>(m_bd.ReadRows(table, {}).size());
+    } catch (const platform::EngineError& e) {
+        failure(e.description());
+    }
+}
+
+void EngineDestination::finish() {
+    try {
+        m_bd.CommitTrans();
+    } catch (const platform::EngineError& e) {
+        failure(e.description());
+    }
+    m_finished = true;
+}
+
+void EngineDestination::failure(const QString& cause) const {
+    throw ImportError(
+        QStringLiteral("No se puede escribir la base de datos de destino %1: %2").arg(m_name, cause));
+}
+
+}  // namespace vexilo::importer

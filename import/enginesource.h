@@ -1,0 +1,28 @@
+#pragma once
+// A database of the engine layer (a SQLite file or a server database) as the source of an import:
+// every user table with its columns, in the engine's listing order, and its rows in stored order,
+// handed to a Receptor as the Access reader hands them. The source is only read.
+
+#include <vector>
+
+#include "import/streamreader.h"
+#include "platform/dao.h"
+
+namespace vexilo::importer {
+
+// The column kind that keeps a field of the engine: whole numbers of 16 bits as Integer and of 32 (or
+// 64) bits as LongInteger, reals and exact decimals as Double, dates as Fecha, yes/no as Boolean, sized
+// texts as Text, unbounded texts as Memo, bytes as Binary.
+StreamColumn columnFor(const platform::FieldDef& field);
+
+// A value read by the engine in the form the Receptor takes for the column's kind (whole numbers as
+// qint64, reals as double, dates as "yyyy-MM-dd HH:mm:ss", yes/no as 1 or 0, bytes as QByteArray).
+// Null stays Null; a value that is not of the kind (a text in a date column) is kept as it is, for the
+// destination to refuse.
+QVariant valueFor(const StreamColumn& column, const QVariant& valor);
+
+// Hands every user table of `bd` to `receptor` and returns the tables with the rows read. An engine
+// failure (a table without a stored order, a lost connection) propagates as platform::EngineError.
+std::vector<ImportedTable> readDatabase(platform::Database& bd, Receptor& receptor);
+
+}  // namespace vexilo::importer

@@ -19,7 +19,7 @@ test: build
 
 # The sample into ./demo, then the job on it in the default mode and in the rewrite mode on the output.
 # No window is opened: it runs on a machine without a display.
-CLI = $(BUILD)/tools/vexilo-cli
+CLI = $(BUILD)/cli/vexilo-cli
 demo: build
 	rm -rf demo
 	$(CLI) demo demo

@@ -8,7 +8,6 @@
 #include "app/modulo_config.h"
 #include "core/progress.h"
 #include "platform/databasename.h"
-#include "platform/postgres.h"
 #include "platform/services.h"
 
 namespace vexilo::app {
@@ -123,12 +122,7 @@ QString typedDatabaseName(const QString& typed) {
 
 QString typedDatabaseRefusal(const QString& name) {
     if (platform::isServerDatabase(name)) {
-        try {
-            platform::parseServerUri(name);
-        } catch (const platform::RunError& e) {
-            return e.description();
-        }
-        return {};
+        return platform::databaseNameRefusal(name);
     }
     const QFileInfo info(name);
     const QString shown = QDir::toNativeSeparators(name);

@@ -4,72 +4,8 @@
 
 namespace vexilo::platform {
 
-namespace {
-const QString kCheckFailed = QStringLiteral("CHECK constraint failed: ");
-}
-
 void throwEngineError(int number, const QString& description) {
     throw EngineError(number, description);
-}
-
-namespace {
-
-// SQLite's primary result codes that say something about the file rather than the statement.
-constexpr int kSqliteBusy = 5;
-constexpr int kSqliteLocked = 6;
-constexpr int kSqliteReadOnly = 8;
-constexpr int kSqliteFull = 13;
-
-// One sentence naming the file and the cause, for the failures a user can act on; empty otherwise.
-QString fileCause(int primary, const QString& path) {
-    switch (primary) {
-        case kSqliteReadOnly:
-            return QStringLiteral(
-                       "No se puede escribir en la base de datos '%1': el fichero o su carpeta "
-                       "son de solo lectura.")
-                .arg(path);
-        case kSqliteFull:
-            return QStringLiteral("No se puede escribir en la base de datos '%1': el disco está lleno.")
-                .arg(path);
-        case kSqliteBusy:
-        case kSqliteLocked:
-            return QStringLiteral("La base de datos '%1' está bloqueada por otro proceso.").arg(path);
-        default:
-            return {};
-    }
-}
-
-}  // namespace
-
-void throwStatementError(const QSqlError& error, const QString& table, const QString& path) {
-    bool numbered = false;
-    int number = error.nativeErrorCode().toInt(&numbered);
-    if (!numbered || number == 0) {
-        number = errnum::kEngineFailure;
-    }
-    const QString engineText = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    // A refused value names its column: every check the layer writes is named after its column.
-    if (engineText.startsWith(kCheckFailed)) {
-        const QString field = engineText.mid(kCheckFailed.size());
-        throwEngineError(
-            number,
-            QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2'.").arg(field, table));
-    }
-    const QString cause = fileCause(number & 0xff, path);
-    if (!cause.isEmpty()) {
-        throwEngineError(number,
-                         table.isEmpty() ? cause : cause + QStringLiteral(" (tabla '%1')").arg(table));
-    }
-    if (table.isEmpty()) {
-        throwEngineError(
-            number, QStringLiteral("Error del motor en la base de datos '%1': %2").arg(path, engineText));
-    }
-    throwEngineError(number, QStringLiteral("Error del motor de base de datos en la tabla '%1' de '%2': %3")
-                                 .arg(table, path, engineText));
-}
-
-void SqlDialect::raise(const QSqlError& error, const QString& table, const QString& path) const {
-    throwStatementError(error, table, path);
 }
 
 Connection::Connection(QString connectionName, QString path, const SqlDialect& dialect)
@@ -161,13 +97,14 @@ const std::vector<QString>& Connection::tables(bool reread) {
     if (m_tablesRead && !reread) {
         return m_tables;
     }
-    QSqlQuery& query = prepared(m_dialect.listTablesSql(), QStringLiteral("sqlite_master"));
-    run(query, QStringLiteral("sqlite_master"));
+    // A failure here is one of the database itself, not of a table.
+    QSqlQuery& query = prepared(m_dialect.listTablesSql(), QString());
+    run(query, QString());
     m_tables.clear();
     while (query.next()) {
         m_tables.push_back(query.value(0).toString());
     }
-    finishReading(query, QStringLiteral("sqlite_master"));
+    finishReading(query, QString());
     m_tablesRead = true;
     return m_tables;
 }

@@ -151,10 +151,6 @@ class Connection {
     std::unique_ptr<NativeWrites> m_native;
 };
 
-// The exception for a failed statement on the embedded engine: the engine's native number when it gave one,
-// and a Spanish description that names the table (an empty table: a statement on the database itself) and the
-// file.
-[[noreturn]] void throwStatementError(const QSqlError& error, const QString& table, const QString& path);
 [[noreturn]] void throwEngineError(int number, const QString& description);
 
 }  // namespace vexilo::platform

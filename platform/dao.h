@@ -230,6 +230,9 @@ class Workspace {
     // Opens an existing database: shared, read and write. A path that does not exist, or a file that
     // is not a database of the engine, is an EngineError; no file is ever created.
     virtual std::unique_ptr<Database> OpenDatabase(const QString& path) = 0;
+    // Opens a database and holds it for one job (see OpenDatabaseForJob below).
+    virtual std::unique_ptr<Database> OpenDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
+                                                         const std::function<void()>& onWait) = 0;
 };
 
 // The engine, created on first use and kept for the program's life.

@@ -1,32 +1,29 @@
 #include "platform/databasename.h"
 
-#include <QUrl>
-#include <QUrlQuery>
+#include "platform/dao.h"
+#include "platform/engines.h"
+#include "platform/postgres.h"
 
 namespace vexilo::platform {
 
 bool isServerDatabase(const QString& name) {
-    return name.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-           name.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+    return engineFor(name).server;
 }
 
 QString shownDatabaseName(const QString& name) {
-    if (!isServerDatabase(name)) {
-        return name;
+    return engineFor(name).shown(name);
+}
+
+QString databaseNameRefusal(const QString& name) {
+    if (!isPostgresUri(name)) {
+        return {};
     }
-    QUrl url(name, QUrl::TolerantMode);
-    if (!url.isValid()) {
-        // Not a URI that can be taken apart: show its scheme only, never the rest, which may hold a
-        // password.
-        return name.left(name.indexOf(QLatin1String("://")) + 3) + QStringLiteral("...");
+    try {
+        parseServerUri(name);
+    } catch (const RunError& e) {
+        return e.description();
     }
-    url.setPassword(QString());
-    QUrlQuery query(url);
-    if (query.hasQueryItem(QStringLiteral("password"))) {
-        query.removeAllQueryItems(QStringLiteral("password"));
-        url.setQuery(query);
-    }
-    return url.toString(QUrl::RemovePassword);
+    return {};
 }
 
 }  // namespace vexilo::platform

@@ -8,11 +8,17 @@
 
 namespace vexilo::platform {
 
-// True for a server connection URI ("postgresql://" or "postgres://", in any case).
+// True for a database on a server, named by its connection URI ("postgresql://" or "postgres://", in any
+// case); false for a database file.
 bool isServerDatabase(const QString& name);
 
 // The name as it may be shown or stored: a URI without its password (in the user part or in a
 // "password=" parameter); a file path unchanged.
 QString shownDatabaseName(const QString& name);
+
+// Why a database name cannot be used as an address (a server URI that cannot be read), in Spanish and
+// without its password; empty when it can, or when it names a file (whether the file exists is the
+// opening's business).
+QString databaseNameRefusal(const QString& name);
 
 }  // namespace vexilo::platform

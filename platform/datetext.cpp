@@ -54,4 +54,19 @@ QString storedDateTextOf(const QVariant& value) {
     }
 }
 
+QDateTime parseStoredDate(const QString& text) {
+    QDateTime moment = QDateTime::fromString(text, kStoredDateFormat);
+    if (!moment.isValid()) {
+        QString iso = text;
+        moment = QDateTime::fromString(iso.replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODateWithMs);
+    }
+    if (!moment.isValid()) {
+        const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+        if (day.isValid()) {
+            moment = QDateTime(day, QTime(0, 0));
+        }
+    }
+    return moment;
+}
+
 }  // namespace vexilo::platform

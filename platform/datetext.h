@@ -3,6 +3,7 @@
 // layer.
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -19,5 +20,9 @@ QString storedDateText(const QDate& day, const QTime& time);
 
 // The stored text of a date value given as a QDateTime, QDate or QTime; a null QString for any other.
 QString storedDateTextOf(const QVariant& value);
+
+// A date read from its stored text, also in the forms other programs write ('T' between day and time,
+// fractions of a second, a day alone at midnight); an invalid QDateTime for a text that is no date.
+QDateTime parseStoredDate(const QString& text);
 
 }  // namespace vexilo::platform

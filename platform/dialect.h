@@ -90,7 +90,8 @@ class SqlDialect {
     virtual QString addNaturalOrderSql(const QString& /*storedTable*/) const { return {}; }
 
     // Throws the EngineError for a failed statement on `table` (empty: one on the database itself).
-    [[noreturn]] virtual void raise(const QSqlError& error, const QString& table, const QString& path) const;
+    [[noreturn]] virtual void raise(const QSqlError& error, const QString& table,
+                                    const QString& path) const = 0;
 
     // The engine's own statements for the row writes, when it has a faster way than QtSql's; null
     // otherwise (the writes then go through QtSql queries).

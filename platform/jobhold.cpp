@@ -10,6 +10,7 @@
 #include "platform/dao.h"
 #include "platform/databasename.h"
 #include "platform/dialect.h"
+#include "platform/engines.h"
 #include "platform/sqldatabase.h"
 
 namespace vexilo::platform {
@@ -32,9 +33,10 @@ class NoBusyWait {
     int m_usual;
 };
 
-// Only a database file can refuse the very opening while another job holds it.
+// An engine whose reads need a lock of their own refuses the very opening while another job holds the
+// database; its dialect says so.
 bool openRefusedByHolder(const QString& name, const EngineError& error) {
-    return !isServerDatabase(name) && sqliteDialect().isHeldElsewhere(error);
+    return engineFor(name).dialect().isHeldElsewhere(error);
 }
 
 }  // namespace
@@ -89,15 +91,14 @@ void SqlDatabase::holdForJob(JobWait& wait) {
     }
 }
 
-std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
-                                             std::chrono::milliseconds limit,
-                                             const std::function<void()>& onWait) {
+std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
+                                                const std::function<void()>& onWait) {
     JobWait wait(name, limit, onWait);
     for (;;) {
-        std::unique_ptr<Database> db;
+        std::unique_ptr<SqlDatabase> db;
         try {
             NoBusyWait noBusyWait;
-            db = workspace.OpenDatabase(name);
+            db = openDatabase(name);
         } catch (const EngineError& e) {
             if (!openRefusedByHolder(name, e)) {
                 throw;
@@ -106,11 +107,7 @@ std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString
             continue;
         }
         // The rest of the same wait: one limit for both, and the notice at most once.
-        if (auto* engineDb = dynamic_cast<SqlDatabase*>(db.get())) {
-            engineDb->holdForJob(wait);
-        } else {
-            db->HoldForJob(wait.remaining(), wait.waited() ? std::function<void()>() : onWait);
-        }
+        db->holdForJob(wait);
         return db;
     }
 }

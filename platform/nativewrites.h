@@ -39,12 +39,10 @@ struct RowWrite {
 class NativeWrites {
   public:
     virtual ~NativeWrites() = default;
-    // A statement for this SQL text on `table`; the caller keeps it for the connection's life.
-    virtual std::unique_ptr<NativeStatement> prepare(const QString& sql, const QString& table) = 0;
-    // The same for a row write whose shape is known.
-    virtual std::unique_ptr<NativeStatement> prepareRow(const QString& sql, const RowWrite& shape) {
-        return prepare(sql, shape.table);
-    }
+    // The statement of a row write: `sql` is the layer's own statement for it (an engine may run that
+    // text as it is, or build statements of its own from the shape). The caller keeps it for the
+    // connection's life.
+    virtual std::unique_ptr<NativeStatement> prepareRow(const QString& sql, const RowWrite& shape) = 0;
     // Puts every held row in the database (nothing to do for an engine that writes at once). A failure
     // is the EngineError the held row would have given, naming its table; the held rows are dropped.
     virtual void flush() {}

@@ -56,22 +56,6 @@ std::optional<qlonglong> wholeNumber(const QVariant& value) {
     }
 }
 
-// A date given as text in the forms the layer reads back.
-QDateTime dateOfText(const QString& text) {
-    QDateTime moment = QDateTime::fromString(text, kDateFormat);
-    if (!moment.isValid()) {
-        QString iso = text;
-        moment = QDateTime::fromString(iso.replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODateWithMs);
-    }
-    if (!moment.isValid()) {
-        const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        if (day.isValid()) {
-            moment = QDateTime(day, QTime(0, 0));
-        }
-    }
-    return moment;
-}
-
 QDateTime dateOf(const QVariant& value) {
     switch (value.typeId()) {
         case QMetaType::QDateTime:
@@ -81,7 +65,7 @@ QDateTime dateOf(const QVariant& value) {
         case QMetaType::QTime:
             return QDateTime(kDayZero, value.toTime());
         default:
-            return dateOfText(value.toString());
+            return parseStoredDate(value.toString());
     }
 }
 
@@ -96,7 +80,7 @@ bool isDate(const QVariant& value) {
         case QMetaType::QTime:
             return value.toTime().isValid();
         default:
-            return dateOfText(value.toString()).isValid();
+            return parseStoredDate(value.toString()).isValid();
     }
 }
 

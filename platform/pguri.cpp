@@ -1,72 +1,89 @@
-// A libpq connection URI taken apart by hand: QUrl refuses a percent-encoded socket folder in the host
-// part ("postgresql://%2Fvar%2Frun%2Fpostgresql/bd"), which libpq accepts.
+// A server's connection URI, taken apart by libpq's own parser (PQconninfoParse), so that the engine
+// reads every address exactly as libpq will connect to it, and put together again without its password
+// for whatever is shown or stored.
 
+#include <libpq-fe.h>
+
+#include <QRegularExpression>
 #include <QUrl>
+#include <memory>
 
 #include "platform/connection.h"
-#include "platform/databasename.h"
 #include "platform/postgres.h"
 
 namespace vexilo::platform {
 
 namespace {
 
-QString decoded(const QString& part) {
-    return QUrl::fromPercentEncoding(part.toUtf8());
+const QString kSchemeShort = QStringLiteral("postgres://");
+const QString kSchemeLong = QStringLiteral("postgresql://");
+
+QString schemeOnly(const QString& uri) {
+    return uri.left(uri.indexOf(QLatin1String("://")) + 3) + QStringLiteral("...");
+}
+
+// What a URI that cannot be read may show of itself, so that the user sees what to correct: the user
+// name and what follows the last '@' (which comes after any password, whatever it holds), without a
+// "password=" parameter; only the scheme when there is no '@' to tell a password from the rest.
+QString withoutUnreadablePassword(const QString& uri) {
+    const qsizetype start = uri.indexOf(QLatin1String("://")) + 3;
+    const qsizetype at = uri.lastIndexOf(QLatin1Char('@'));
+    if (at < start) {
+        return schemeOnly(uri);
+    }
+    const QString credentials = uri.mid(start, at - start);
+    QString rest = uri.mid(at + 1);
+    static const QRegularExpression passwordItem(QStringLiteral("([?&])password=[^&]*&?"));
+    rest.replace(passwordItem, QStringLiteral("\\1"));
+    if (rest.endsWith(QLatin1Char('?')) || rest.endsWith(QLatin1Char('&'))) {
+        rest.chop(1);
+    }
+    return uri.left(start) + credentials.section(QLatin1Char(':'), 0, 0) + QLatin1Char('@') + rest;
 }
 
 [[noreturn]] void unreadable(const QString& uri, const QString& why) {
     throwEngineError(errnum::kDatabaseNotFound,
                      QStringLiteral("La dirección de la base de datos '%1' no se puede leer: %2")
-                         .arg(shownDatabaseName(uri), why));
+                         .arg(schemeOnly(uri), why));
 }
 
-void readHostAndPort(const QString& uri, const QString& hostPort, ServerAddress& a) {
-    if (hostPort.startsWith(QLatin1Char('['))) {
-        const qsizetype close = hostPort.indexOf(QLatin1Char(']'));
-        if (close < 0) {
-            unreadable(uri, QStringLiteral("falta el ']' de la dirección IPv6."));
+using Options = std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)>;
+
+bool validPort(const QString& port) {
+    for (const QString& one : port.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int n = one.toInt(&ok);
+        if (!ok || n <= 0 || n > 65535) {
+            return false;
         }
-        a.host = hostPort.mid(1, close - 1);
-        const QString rest = hostPort.mid(close + 1);
-        if (rest.startsWith(QLatin1Char(':'))) {
-            a.port = rest.mid(1);
-        } else if (!rest.isEmpty()) {
-            unreadable(uri, QStringLiteral("sobra '%1' tras la dirección IPv6.").arg(rest));
-        }
-        return;
     }
-    const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
-    a.host = decoded(colon < 0 ? hostPort : hostPort.left(colon));
-    if (colon >= 0) {
-        a.port = hostPort.mid(colon + 1);
+    return true;
+}
+
+// A '/' or an '@' written as it is in the user or the password ends them early, and what follows is
+// read as the host, the port or the database: parts of the password would then show where the address
+// is shown. Such an address is refused, with no part of it shown.
+void refuseUnencodedCredentials(const QString& uri, const ServerAddress& a) {
+    if (a.host.contains(QLatin1Char('@')) || a.dbname.contains(QLatin1Char('@'))) {
+        unreadable(uri, QStringLiteral("el usuario o la contraseña llevan una '/' o una '@' sin codificar "
+                                       "(escríbalas como %2F y %40)."));
+    }
+    if (!a.port.isEmpty() && !validPort(a.port)) {
+        unreadable(uri, QStringLiteral("el puerto no es un número de puerto (si la contraseña lleva una "
+                                       "'/' o una '@', escríbalas como %2F y %40)."));
     }
 }
 
-void readParameter(const QString& uri, const QString& item, ServerAddress& a) {
-    const qsizetype equals = item.indexOf(QLatin1Char('='));
-    if (equals <= 0) {
-        unreadable(uri,
-                   QStringLiteral("el parámetro '%1' no tiene la forma nombre=valor.").arg(decoded(item)));
-    }
-    const QString key = decoded(item.left(equals));
-    const QString value = decoded(item.mid(equals + 1));
-    if (key == QLatin1String("host")) {
-        a.host = value;
-    } else if (key == QLatin1String("port")) {
-        a.port = value;
-    } else if (key == QLatin1String("user")) {
-        a.user = value;
-    } else if (key == QLatin1String("password")) {
-        a.password = value;
-    } else if (key == QLatin1String("dbname")) {
-        a.dbname = value;
-    } else {
-        a.others[key] = value;
-    }
+QString encoded(const QString& part) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(part));
 }
 
 }  // namespace
+
+bool isPostgresUri(const QString& name) {
+    return name.startsWith(kSchemeLong, Qt::CaseInsensitive) ||
+           name.startsWith(kSchemeShort, Qt::CaseInsensitive);
+}
 
 std::map<QString, QString> ServerAddress::keywords(const QString& otherDbname) const {
     std::map<QString, QString> k = others;
@@ -84,43 +101,80 @@ std::map<QString, QString> ServerAddress::keywords(const QString& otherDbname) c
 }
 
 ServerAddress parseServerUri(const QString& uri) {
-    const qsizetype scheme = uri.indexOf(QLatin1String("://"));
-    if (!isServerDatabase(uri) || scheme < 0) {
+    if (!isPostgresUri(uri)) {
         unreadable(uri, QStringLiteral("no empieza por postgresql://."));
     }
-    QString rest = uri.mid(scheme + 3);
+    // libpq takes the scheme in lower case only.
+    const qsizetype schemeEnd = uri.indexOf(QLatin1String("://")) + 3;
+    const QByteArray text = (uri.left(schemeEnd).toLower() + uri.mid(schemeEnd)).toUtf8();
+    char* error = nullptr;
+    Options options(PQconninfoParse(text.constData(), &error), &PQconninfoFree);
+    if (!options) {
+        // libpq's reason may quote the address, password included: it is not shown.
+        PQfreemem(error);
+        unreadable(uri, QStringLiteral(
+                            "no tiene la forma postgresql://usuario@servidor:puerto/base?parámetro=valor."));
+    }
     ServerAddress a;
-    QString query;
-    const qsizetype question = rest.indexOf(QLatin1Char('?'));
-    if (question >= 0) {
-        query = rest.mid(question + 1);
-        rest = rest.left(question);
-    }
-    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-    const QString authority = slash < 0 ? rest : rest.left(slash);
-    if (slash >= 0) {
-        a.dbname = decoded(rest.mid(slash + 1));
-    }
-    const qsizetype at = authority.lastIndexOf(QLatin1Char('@'));
-    if (at >= 0) {
-        const QString userInfo = authority.left(at);
-        const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
-        a.user = decoded(colon < 0 ? userInfo : userInfo.left(colon));
-        if (colon >= 0) {
-            a.password = decoded(userInfo.mid(colon + 1));
+    for (const PQconninfoOption* o = options.get(); o->keyword != nullptr; ++o) {
+        if (o->val == nullptr) {
+            continue;
+        }
+        const QString key = QString::fromUtf8(o->keyword);
+        const QString value = QString::fromUtf8(o->val);
+        if (key == QLatin1String("host")) {
+            a.host = value;
+        } else if (key == QLatin1String("port")) {
+            a.port = value;
+        } else if (key == QLatin1String("user")) {
+            a.user = value;
+        } else if (key == QLatin1String("password")) {
+            a.password = value;
+        } else if (key == QLatin1String("dbname")) {
+            a.dbname = value;
+        } else {
+            a.others[key] = value;
         }
     }
-    readHostAndPort(uri, authority.mid(at + 1), a);
-    if (!query.isEmpty()) {
-        for (const QString& item : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
-            readParameter(uri, item, a);
-        }
-    }
-    bool numbered = false;
-    if (!a.port.isEmpty() && (a.port.toInt(&numbered) <= 0 || !numbered || a.port.toInt() > 65535)) {
-        unreadable(uri, QStringLiteral("el puerto '%1' no es un número de puerto.").arg(a.port));
-    }
+    refuseUnencodedCredentials(uri, a);
     return a;
+}
+
+QString ServerAddress::uriWithoutPassword() const {
+    // A socket folder goes in the query, where it reads as it is; a server's name or address goes in the
+    // authority, an IPv6 address in brackets.
+    const bool socketFolder = host.startsWith(QLatin1Char('/'));
+    QString authority = user.isEmpty() ? QString() : encoded(user) + QLatin1Char('@');
+    if (!socketFolder && !host.isEmpty()) {
+        authority +=
+            host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : encoded(host);
+    }
+    if (!port.isEmpty()) {
+        authority += QLatin1Char(':') + port;
+    }
+    QStringList query;
+    if (socketFolder) {
+        query << QStringLiteral("host=") + host;
+    }
+    for (const auto& [key, value] : others) {
+        if (key == QLatin1String("sslpassword")) {
+            continue;
+        }
+        query << encoded(key) + QLatin1Char('=') + encoded(value);
+    }
+    QString shown = kSchemeLong + authority + QLatin1Char('/') + encoded(dbname);
+    if (!query.isEmpty()) {
+        shown += QLatin1Char('?') + query.join(QLatin1Char('&'));
+    }
+    return shown;
+}
+
+QString shownServerUri(const QString& uri) {
+    try {
+        return parseServerUri(uri).uriWithoutPassword();
+    } catch (const EngineError&) {
+        return withoutUnreadablePassword(uri);
+    }
 }
 
 }  // namespace vexilo::platform

@@ -136,12 +136,6 @@ class PgWrites final : public NativeWrites {
   public:
     PgWrites(PGconn* conn, QString path) : m_conn(conn), m_path(std::move(path)) {}
 
-    std::unique_ptr<NativeStatement> prepare(const QString& sql, const QString& table) override {
-        // Only row writes come here; any other text would be a fault of this layer.
-        throwEngineError(errnum::kInternal,
-                         QStringLiteral("Escritura sin forma conocida en la tabla '%1': %2").arg(table, sql));
-    }
-
     std::unique_ptr<NativeStatement> prepareRow(const QString& /*sql*/, const RowWrite& shape) override {
         const std::map<QString, QString> types = columnTypes(shape.table);
         const bool ordered = types.count(kNaturalOrderColumn) > 0;

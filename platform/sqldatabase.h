@@ -47,6 +47,12 @@ class SqlDatabase final : public Database {
     std::shared_ptr<Connection> m_connection;
 };
 
+// Opens an existing database through the engine that its name calls for.
+std::unique_ptr<SqlDatabase> openDatabase(const QString& name);
+// The same, held for one job within `limit` (jobhold.cpp).
+std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
+                                                const std::function<void()>& onWait);
+
 // Shared by the fast paths and the recordsets: one row written by its identity, or a new row.
 // `columns` are indexes into the table's columns, `values` the callers' values for them.
 RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,

@@ -23,13 +23,10 @@
 #include "platform/connection.h"
 #include "platform/datetext.h"
 #include "platform/dialect.h"
+#include "platform/sqlite.h"
 
 namespace vexilo::platform {
 namespace {
-
-// SQLite's primary result codes for a file that another connection has locked.
-constexpr int kSqliteBusy = 5;
-constexpr int kSqliteLocked = 6;
 
 sqlite3* nativeHandle(const Connection& c) {
     const QSqlDatabase db = c.handle();
@@ -52,9 +49,6 @@ class NoBusyWaitOn {
   private:
     sqlite3* m_db;
 };
-
-const QString& kDateFormat = kStoredDateFormat;
-const QString kDayOnlyFormat = QStringLiteral("yyyy-MM-dd");
 
 // Identifiers are joined by concatenation, never through QString::arg, whose markers a name could hold.
 QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) {
@@ -154,7 +148,7 @@ class SqliteDialect final : public SqlDialect {
 
     bool isHeldElsewhere(const EngineError& error) const override {
         const int primary = error.number() & 0xff;
-        return primary == kSqliteBusy || primary == kSqliteLocked;
+        return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
     }
 
     // BEGIN EXCLUSIVE takes the file's exclusive lock, or fails at once when another connection holds
@@ -196,6 +190,10 @@ class SqliteDialect final : public SqlDialect {
 
     // IMMEDIATE takes the write lock at once, so two writers never deadlock upgrading a read lock.
     QString beginTransactionSql() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+    [[noreturn]] void raise(const QSqlError& error, const QString& table,
+                            const QString& path) const override {
+        throwSqliteError(error, table, path);
+    }
     QString commitSql() const override { return QStringLiteral("COMMIT"); }
     QString rollbackSql() const override { return QStringLiteral("ROLLBACK"); }
     std::unique_ptr<NativeWrites> nativeWrites(const QSqlDatabase& db, const QString& path) const override {
@@ -228,20 +226,7 @@ class SqliteDialect final : public SqlDialect {
             return QVariant();
         }
         if (fieldType == dbDate && stored.metaType().id() == QMetaType::QString) {
-            const QString text = stored.toString();
-            QDateTime moment = QDateTime::fromString(text, kDateFormat);
-            if (!moment.isValid()) {
-                // Other programs write the same form with a 'T' or with fractions of a second.
-                QString iso = text;
-                moment =
-                    QDateTime::fromString(iso.replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODateWithMs);
-            }
-            if (!moment.isValid()) {
-                const QDate day = QDate::fromString(text, kDayOnlyFormat);
-                if (day.isValid()) {
-                    moment = QDateTime(day, QTime(0, 0));
-                }
-            }
+            const QDateTime moment = parseStoredDate(stored.toString());
             return moment.isValid() ? QVariant(moment) : stored;
         }
         return stored;

@@ -11,6 +11,7 @@
 
 #include "platform/connection.h"
 #include "platform/nativewrites.h"
+#include "platform/sqlite.h"
 
 namespace vexilo::platform {
 
@@ -133,9 +134,7 @@ class SqliteStatement final : public NativeStatement {
         const int code = sqlite3_extended_errcode(m_db);
         sqlite3_reset(m_stmt);
         sqlite3_clear_bindings(m_stmt);
-        throwStatementError(
-            QSqlError(QString(), text, QSqlError::StatementError, QString::number(code != 0 ? code : rc)),
-            m_table, m_path);
+        throwSqliteError(code != 0 ? code : rc, text, m_table, m_path);
     }
 
     sqlite3* m_db;
@@ -149,8 +148,8 @@ class SqliteWrites final : public NativeWrites {
   public:
     SqliteWrites(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
 
-    std::unique_ptr<NativeStatement> prepare(const QString& sql, const QString& table) override {
-        return std::make_unique<SqliteStatement>(m_db, prepareOrThrow(sql, table), table, m_path);
+    std::unique_ptr<NativeStatement> prepareRow(const QString& sql, const RowWrite& shape) override {
+        return std::make_unique<SqliteStatement>(m_db, prepareOrThrow(sql, shape.table), shape.table, m_path);
     }
 
     bool readAll(const QString& sql, const QString& table, const RowReceiver& row) override {
@@ -202,10 +201,8 @@ class SqliteWrites final : public NativeWrites {
     }
 
     [[noreturn]] void fail(const QString& table) {
-        throwStatementError(
-            QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(m_db)), QSqlError::StatementError,
-                      QString::number(sqlite3_extended_errcode(m_db))),
-            table, m_path);
+        throwSqliteError(sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)), table,
+                         m_path);
     }
 
     sqlite3* m_db;

@@ -1,6 +1,8 @@
 #include "dbfixture.h"
 
+#include <libpq-fe.h>
 #include <QRegularExpression>
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,13 +14,40 @@
 #include <gtest/gtest.h>
 
 #include "pgcluster.h"
-#include "platform/postgres.h"
 
 namespace vexilo::testing {
 
 namespace {
 
 const QString kOrder = QStringLiteral("vexilo_orden");
+
+// The test server's address as libpq reads it, taken apart for QtSql's driver (which takes no URI).
+void setServerAddress(QSqlDatabase& db, const QString& uri) {
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &error);
+    if (options == nullptr) {
+        ADD_FAILURE() << "cannot read the address " << uri.toStdString();
+        PQfreemem(error);
+        return;
+    }
+    for (const PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+        if (o->val == nullptr) {
+            continue;
+        }
+        const QString value = QString::fromUtf8(o->val);
+        const std::string key = o->keyword;
+        if (key == "host") {
+            db.setHostName(value);
+        } else if (key == "user") {
+            db.setUserName(value);
+        } else if (key == "dbname") {
+            db.setDatabaseName(value);
+        } else if (key == "port") {
+            db.setPort(value.toInt());
+        }
+    }
+    PQconninfoFree(options);
+}
 
 // Runs `work` on a fresh connection to `path` (a file, or a server URI of the test server) and
 // removes the connection afterwards (the QSqlQuery objects of `work` are gone by then).
@@ -28,11 +57,8 @@ void withConnection(Engine engine, const QString& path, const std::function<void
     {
         QSqlDatabase db;
         if (engine == Engine::Postgres) {
-            const platform::ServerAddress a = platform::parseServerUri(path);
             db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-            db.setHostName(a.host);
-            db.setUserName(a.user);
-            db.setDatabaseName(a.dbname);
+            setServerAddress(db, path);
         } else {
             db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(path);

@@ -1,0 +1,38 @@
+#include "platform/engines.h"
+
+#include "platform/dialect.h"
+#include "platform/postgres.h"
+#include "platform/sqlite.h"
+
+namespace vexilo::platform {
+
+namespace {
+
+bool anyName(const QString& /*name*/) {
+    return true;
+}
+
+QString asGiven(const QString& name) {
+    return name;
+}
+
+}  // namespace
+
+const std::vector<EngineKind>& engines() {
+    static const std::vector<EngineKind> kinds{
+        {isPostgresUri, openServerDatabase, createServerDatabase, postgresDialect, shownServerUri, true},
+        {anyName, openSqliteDatabase, createSqliteDatabase, sqliteDialect, asGiven, false},
+    };
+    return kinds;
+}
+
+const EngineKind& engineFor(const QString& name) {
+    for (const EngineKind& kind : engines()) {
+        if (kind.recognises(name)) {
+            return kind;
+        }
+    }
+    return engines().back();
+}
+
+}  // namespace vexilo::platform

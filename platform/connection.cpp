@@ -9,7 +9,11 @@ void throwEngineError(int number, const QString& description) {
 }
 
 Connection::Connection(QString connectionName, QString path, const SqlDialect& dialect)
-    : m_name(std::move(connectionName)), m_path(std::move(path)), m_dialect(dialect) {
+    : m_name(std::move(connectionName)),
+      m_path(std::move(path)),
+      m_dialect(dialect),
+      m_schema([this] { return readTables(); }, [this](const QString& t) { return readColumns(t); }),
+      m_targets([this](const QString& t, const FieldValues& given) { return resolveWrite(t, given); }) {
     m_native = m_dialect.nativeWrites(handle(), m_path);
 }
 
@@ -38,16 +42,15 @@ void Connection::requireOpen() const {
 
 QSqlQuery& Connection::prepared(const QString& sql, const QString& table) {
     requireOpen();
-    auto found = m_statements.find(sql);
-    if (found != m_statements.end()) {
-        return *found->second;
+    if (QSqlQuery* known = m_statements.find(sql)) {
+        return *known;
     }
     auto query = std::make_unique<QSqlQuery>(handle());
     query->setForwardOnly(true);
     if (!query->prepare(sql)) {
         m_dialect.raise(query->lastError(), table, m_path);
     }
-    return *m_statements.emplace(sql, std::move(query)).first->second;
+    return m_statements.keep(sql, std::move(query));
 }
 
 void Connection::flushWrites() {
@@ -94,45 +97,22 @@ void Connection::runOnce(const QString& sql, const QString& table) {
 
 const std::vector<QString>& Connection::tables(bool reread) {
     requireOpen();
-    if (m_tablesRead && !reread) {
-        return m_tables;
-    }
+    return m_schema.tables(reread);
+}
+
+std::vector<QString> Connection::readTables() {
     // A failure here is one of the database itself, not of a table.
     QSqlQuery& query = prepared(m_dialect.listTablesSql(), QString());
     run(query, QString());
-    m_tables.clear();
+    std::vector<QString> tables;
     while (query.next()) {
-        m_tables.push_back(query.value(0).toString());
+        tables.push_back(query.value(0).toString());
     }
     finishReading(query, QString());
-    m_tablesRead = true;
-    return m_tables;
+    return tables;
 }
 
-QString Connection::resolveTable(const QString& name) {
-    requireOpen();
-    auto known = m_resolvedTables.find(name);
-    if (known != m_resolvedTables.end()) {
-        return known->second;
-    }
-    for (int pass = 0; pass < 2; ++pass) {
-        for (const QString& t : tables(pass == 1)) {
-            if (t.compare(name, Qt::CaseInsensitive) == 0) {
-                m_resolvedTables.emplace(name, t);
-                return t;
-            }
-        }
-    }
-    throwEngineError(
-        errnum::kTableNotFound,
-        QStringLiteral("No se encuentra la tabla '%1' en la base de datos '%2'.").arg(name, m_path));
-}
-
-const std::vector<FieldDef>& Connection::columns(const QString& storedTable) {
-    auto found = m_columns.find(storedTable);
-    if (found != m_columns.end()) {
-        return found->second;
-    }
+std::vector<FieldDef> Connection::readColumns(const QString& storedTable) {
     QSqlQuery& query = prepared(m_dialect.listColumnsSql(), storedTable);
     query.bindValue(0, storedTable);
     run(query, storedTable);
@@ -141,25 +121,18 @@ const std::vector<FieldDef>& Connection::columns(const QString& storedTable) {
         fields.push_back(m_dialect.describeColumn(query.value(0).toString(), query.value(1).toString()));
     }
     finishReading(query, storedTable);
-    return m_columns.emplace(storedTable, std::move(fields)).first->second;
+    return fields;
 }
 
-int Connection::columnIndex(const QString& storedTable, const QString& name) {
-    std::unordered_map<QString, int>& known = m_columnIndexes[storedTable];
-    auto found = known.find(name);
-    if (found != known.end()) {
-        return found->second;
+QString Connection::resolveTable(const QString& name) {
+    requireOpen();
+    const QString stored = m_schema.resolveTable(name);
+    if (stored.isEmpty()) {
+        throwEngineError(
+            errnum::kTableNotFound,
+            QStringLiteral("No se encuentra la tabla '%1' en la base de datos '%2'.").arg(name, m_path));
     }
-    const std::vector<FieldDef>& fields = columns(storedTable);
-    int index = -1;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) {
-            index = static_cast<int>(i);
-            break;
-        }
-    }
-    known.emplace(name, index);
-    return index;
+    return stored;
 }
 
 int Connection::requireColumn(const QString& storedTable, const QString& name) {
@@ -171,45 +144,17 @@ int Connection::requireColumn(const QString& storedTable, const QString& name) {
     return index;
 }
 
-const Connection::WriteTarget& Connection::writeTarget(const QString& table, const FieldValues& given) {
-    for (const KnownTarget& known : m_targets) {
-        if (known.matches(table, given)) {
-            return known.target;
-        }
+WriteTarget Connection::resolveWrite(const QString& table, const FieldValues& given) {
+    WriteTarget target{resolveTable(table), {}};
+    for (const auto& pair : given) {
+        target.columns.push_back(requireColumn(target.storedTable, pair.first));
     }
-    KnownTarget known;
-    known.table = table;
-    known.target.storedTable = resolveTable(table);
-    for (const auto& [name, value] : given) {
-        known.names.push_back(name);
-        known.target.columns.push_back(requireColumn(known.target.storedTable, name));
-    }
-    constexpr std::size_t kKnownTargets = 32;  // a job has a handful; a caller with more just resolves again
-    if (m_targets.size() == kKnownTargets) {
-        m_targets.clear();
-    }
-    return m_targets.emplace_back(std::move(known)).target;
-}
-
-bool Connection::KnownTarget::matches(const QString& t, const FieldValues& given) const {
-    if (given.size() != names.size() || t != table) {
-        return false;
-    }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (given[i].first != names[i]) {
-            return false;
-        }
-    }
-    return true;
+    return target;
 }
 
 void Connection::forgetSchema() {
-    m_targets.clear();
-    m_tablesRead = false;
-    m_tables.clear();
-    m_columns.clear();
-    m_resolvedTables.clear();
-    m_columnIndexes.clear();
+    m_targets.forget();
+    m_schema.forget();
 }
 
 void Connection::begin() {
@@ -229,9 +174,7 @@ void Connection::commit() {
     }
     if (m_depth == 1) {
         // Statements still stepping would keep the transaction from committing.
-        for (auto& entry : m_statements) {
-            entry.second->finish();
-        }
+        m_statements.finishAll();
         runOnce(m_dialect.commitSql(), QString());
     }
     --m_depth;
@@ -242,9 +185,7 @@ void Connection::rollback() {
     if (m_depth == 0) {
         return;
     }
-    for (auto& entry : m_statements) {
-        entry.second->finish();
-    }
+    m_statements.finishAll();
     if (m_native) {
         m_native->discard();  // the rollback would undo them
     }

@@ -1,19 +1,22 @@
 #pragma once
 // One open database connection, shared by a Database and the recordsets opened on it: the QtSql
-// connection (under a name of its own), the prepared statements kept per SQL text, the names of the
-// tables and their columns, and the transaction depth. Internal to the engine layer.
+// connection (under a name of its own) and its transactions, with the caches that live as long as it
+// (statements, schema, write targets, prepared writes), each a small class of its own. Internal to the
+// engine layer.
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
-#include <map>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/dao.h"
 #include "platform/dialect.h"
 #include "platform/nativewrites.h"
+#include "platform/preparedwrites.h"
+#include "platform/schemacache.h"
+#include "platform/statementcache.h"
+#include "platform/writetargets.h"
 
 namespace vexilo::platform {
 
@@ -50,39 +53,29 @@ class Connection {
     // The stored name of a table named in any case; kTableNotFound when there is none.
     QString resolveTable(const QString& name);
     // The columns of a table (by its stored name) in stored order, with their types and sizes.
-    const std::vector<FieldDef>& columns(const QString& storedTable);
+    const std::vector<FieldDef>& columns(const QString& storedTable) { return m_schema.columns(storedTable); }
     // Index of a column named in any case, or -1.
-    int columnIndex(const QString& storedTable, const QString& name);
+    int columnIndex(const QString& storedTable, const QString& name) {
+        return m_schema.columnIndex(storedTable, name);
+    }
     // Index of a column named in any case; kFieldNotFound when there is none.
     int requireColumn(const QString& storedTable, const QString& name);
     void forgetSchema();
 
-    // The stored table and the column indexes of a write given as (name, value) pairs, names matched
-    // without regard to case. A job writes the same few lists of names hundreds of thousands of times:
-    // each is resolved once and then found by comparing the names as given.
-    struct WriteTarget {
-        QString storedTable;
-        std::vector<int> columns;
-    };
-    const WriteTarget& writeTarget(const QString& table, const FieldValues& given);
+    // The stored table and column indexes of a row write given as (name, value) pairs.
+    const WriteTarget& writeTarget(const QString& table, const FieldValues& given) {
+        return m_targets.find(table, given);
+    }
 
     // The prepared row write (insert or update) of a table and a list of columns, built on first use by
-    // `build` and kept with the statements: the passes write hundreds of thousands of rows of the same
-    // shape, and building and hashing their SQL text each time cost more than the write itself.
-    // The dialect's own statement runs the write when it has one (nativewrites.h), else a QtSql query.
-    enum class WriteKind { Insert, Update };
-    struct PreparedWrite {
-        QSqlQuery* query = nullptr;  // points into m_statements
-        std::unique_ptr<NativeStatement> native;
-    };
+    // `build`. The dialect's own statement runs the write when it has one (nativewrites.h), else a QtSql
+    // query.
     template <typename BuildSql>
     PreparedWrite& preparedWrite(WriteKind kind, const QString& storedTable, const std::vector<int>& columns,
                                  BuildSql build) {
         requireOpen();
-        WriteShape shape{kind, storedTable, columns};
-        auto found = m_writes.find(shape);
-        if (found != m_writes.end()) {
-            return found->second;
+        if (PreparedWrite* known = m_writes.find(kind, storedTable, columns)) {
+            return *known;
         }
         PreparedWrite write;
         if (m_native) {
@@ -95,7 +88,7 @@ class Connection {
         } else {
             write.query = &prepared(build(), storedTable);
         }
-        return m_writes.emplace(std::move(shape), std::move(write)).first->second;
+        return m_writes.keep(kind, storedTable, columns, std::move(write));
     }
 
     void begin();
@@ -112,42 +105,19 @@ class Connection {
     void releaseStatements();
     // Rows a writer holds go to the database before any other statement runs, so that it reads them.
     void flushWrites();
+    std::vector<QString> readTables();
+    std::vector<FieldDef> readColumns(const QString& storedTable);
+    WriteTarget resolveWrite(const QString& table, const FieldValues& given);
 
     QString m_name;
     QString m_path;
     const SqlDialect& m_dialect;
     bool m_open = true;
-    int m_depth = 0;
-    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
-    std::vector<QString> m_tables;
-    bool m_tablesRead = false;
-    std::unordered_map<QString, std::vector<FieldDef>> m_columns;  // by stored table name
-    std::unordered_map<QString, QString> m_resolvedTables;         // name as asked -> stored name
-    // Column indexes by stored table, then by the name as asked.
-    std::unordered_map<QString, std::unordered_map<QString, int>> m_columnIndexes;
-
-    struct WriteShape {
-        WriteKind kind;
-        QString table;
-        std::vector<int> columns;
-        bool operator<(const WriteShape& o) const {
-            if (kind != o.kind) {
-                return kind < o.kind;
-            }
-            if (columns != o.columns) {
-                return columns < o.columns;
-            }
-            return table < o.table;
-        }
-    };
-    std::map<WriteShape, PreparedWrite> m_writes;
-    struct KnownTarget {
-        QString table;  // as asked
-        std::vector<QString> names;
-        WriteTarget target;
-        bool matches(const QString& t, const FieldValues& given) const;
-    };
-    std::vector<KnownTarget> m_targets;
+    int m_depth = 0;  // open transactions: only the outermost begins and commits
+    StatementCache m_statements;
+    SchemaCache m_schema;
+    WriteTargets m_targets;
+    PreparedWrites m_writes;
     std::unique_ptr<NativeWrites> m_native;
 };
 

@@ -49,7 +49,7 @@ std::vector<QVariant> storedValues(Connection& c, const QString& storedTable, co
 }
 
 // Runs a prepared write; the identity of the added row for an insert.
-RowId runWrite(Connection& c, Connection::PreparedWrite& write, const std::vector<QVariant>& stored,
+RowId runWrite(Connection& c, PreparedWrite& write, const std::vector<QVariant>& stored,
                const QString& storedTable) {
     if (write.native) {
         return write.native->run(stored);
@@ -68,23 +68,22 @@ RowId runWrite(Connection& c, Connection::PreparedWrite& write, const std::vecto
 
 RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
                 const std::vector<QVariant>& values) {
-    Connection::PreparedWrite& write =
-        c.preparedWrite(Connection::WriteKind::Insert, storedTable, columns, [&] {
-            const SqlDialect& d = c.dialect();
-            const std::vector<FieldDef>& fields = c.columns(storedTable);
-            QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
-            if (columns.empty()) {
-                return sql + QLatin1String(" DEFAULT VALUES");
-            }
-            QString names;
-            QString marks;
-            for (int column : columns) {
-                names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
-                         d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name);
-                marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
-            }
-            return sql + QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
-        });
+    PreparedWrite& write = c.preparedWrite(WriteKind::Insert, storedTable, columns, [&] {
+        const SqlDialect& d = c.dialect();
+        const std::vector<FieldDef>& fields = c.columns(storedTable);
+        QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
+        if (columns.empty()) {
+            return sql + QLatin1String(" DEFAULT VALUES");
+        }
+        QString names;
+        QString marks;
+        for (int column : columns) {
+            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
+                     d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name);
+            marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
+        }
+        return sql + QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
+    });
     return runWrite(c, write, storedValues(c, storedTable, columns, values), storedTable);
 }
 
@@ -93,19 +92,17 @@ void updateRow(Connection& c, const QString& storedTable, RowId row, const std::
     if (columns.empty()) {
         return;  // nothing changed: nothing to write
     }
-    Connection::PreparedWrite& write =
-        c.preparedWrite(Connection::WriteKind::Update, storedTable, columns, [&] {
-            const SqlDialect& d = c.dialect();
-            const std::vector<FieldDef>& fields = c.columns(storedTable);
-            QString sets;
-            for (int column : columns) {
-                sets += (sets.isEmpty() ? QString() : QStringLiteral(", ")) +
-                        d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) +
-                        QLatin1String(" = ?");
-            }
-            return QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") + sets +
-                   QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
-        });
+    PreparedWrite& write = c.preparedWrite(WriteKind::Update, storedTable, columns, [&] {
+        const SqlDialect& d = c.dialect();
+        const std::vector<FieldDef>& fields = c.columns(storedTable);
+        QString sets;
+        for (int column : columns) {
+            sets += (sets.isEmpty() ? QString() : QStringLiteral(", ")) +
+                    d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) + QLatin1String(" = ?");
+        }
+        return QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") + sets +
+               QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
+    });
     std::vector<QVariant> stored = storedValues(c, storedTable, columns, values);
     stored.emplace_back(row);
     runWrite(c, write, stored, storedTable);
@@ -222,12 +219,12 @@ std::unique_ptr<Recordset> SqlDatabase::OpenRecordset(const Query& source, Recor
 }
 
 RowId SqlDatabase::InsertRow(const QString& table, const FieldValues& values) {
-    const Connection::WriteTarget& target = m_connection->writeTarget(table, values);
+    const WriteTarget& target = m_connection->writeTarget(table, values);
     return insertRow(*m_connection, target.storedTable, target.columns, valuesOf(values));
 }
 
 void SqlDatabase::UpdateRow(const QString& table, RowId row, const FieldValues& values) {
-    const Connection::WriteTarget& target = m_connection->writeTarget(table, values);
+    const WriteTarget& target = m_connection->writeTarget(table, values);
     updateRow(*m_connection, target.storedTable, row, target.columns, valuesOf(values));
 }
 

@@ -15,6 +15,7 @@
 #include "passes/rewritepass.h"
 #include "platform/dao.h"
 #include "platform/databasename.h"
+#include "platform/publish.h"
 #include "schema/verification.h"
 
 namespace vexilo::app {
@@ -36,13 +37,7 @@ struct JobFiles {
 
     // The written output takes its name (replacing an old one at once, never leaving none).
     void publish(const QString& outputName) {
-        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(outputName).constData()) !=
-            0) {
-            throw platform::RunError(
-                platform::errnum::kFileAccess,
-                QStringLiteral("No se puede dar su nombre al fichero %1: %2")
-                    .arg(QDir::toNativeSeparators(outputName), QString::fromLocal8Bit(std::strerror(errno))));
-        }
+        platform::publishFile(partial, outputName);
         partial.clear();
     }
     void discard() {

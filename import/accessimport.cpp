@@ -6,9 +6,9 @@
 #include <cmath>
 
 #include "import/dbimport.h"
+#include "import/enginedestination.h"
 #include "import/filedestination.h"
 #include "import/readerprocess.h"
-#include "import/sqlitedestination.h"
 #include "import/streamreader.h"
 
 namespace vexilo::importer {
@@ -67,9 +67,8 @@ Result importAccess(const QString& source, const QString& destination, bool forc
     checkFileDestination(source, destination, force, QStringLiteral("la base de datos Access"));
     Result r;
     writeAndPublish(destination, [&](const QString& temporary) {
-        SqliteDestination sqlite(temporary, destination);
-        r = copyAccess(source, sqlite);
-        sqlite.finish();
+        r = copyIntoNewDatabase(temporary, QDir::toNativeSeparators(destination),
+                                [&](Destination& d) { return copyAccess(source, d); });
     });
     return r;
 }

@@ -8,7 +8,6 @@
 #include "import/enginedestination.h"
 #include "import/enginesource.h"
 #include "import/filedestination.h"
-#include "import/sqlitedestination.h"
 #include "platform/databasename.h"
 
 namespace vexilo::importer {
@@ -67,9 +66,7 @@ Result toFile(const QString& source, const Copier& copier, const QString& destin
                                                                   : QStringLiteral("el origen"));
     Result r;
     writeAndPublish(destination, [&](const QString& temporary) {
-        SqliteDestination sqlite(temporary, destination);
-        r = copier(sqlite);
-        sqlite.finish();
+        r = copyIntoNewDatabase(temporary, shown(destination), copier);
     });
     return r;
 }

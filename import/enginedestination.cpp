@@ -116,6 +116,30 @@ void EngineDestination::finish() {
     m_finished = true;
 }
 
+Result copyIntoNewDatabase(const QString& path, const QString& shownName,
+                           const std::function<Result(Destination&)>& copy) {
+    std::unique_ptr<platform::Database> db;
+    try {
+        db = platform::CreateDatabase(path);
+    } catch (const platform::EngineError& e) {
+        throw ImportError(QStringLiteral("No se puede crear la base de datos de destino %1: %2")
+                              .arg(shownName, e.description()));
+    }
+    Result r;
+    {
+        EngineDestination destination(*db, shownName, false);
+        r = copy(destination);
+        destination.finish();
+    }
+    try {
+        db->Close();
+    } catch (const platform::EngineError& e) {
+        throw ImportError(QStringLiteral("No se puede escribir la base de datos de destino %1: %2")
+                              .arg(shownName, e.description()));
+    }
+    return r;
+}
+
 void EngineDestination::failure(const QString& cause) const {
     throw ImportError(
         QStringLiteral("No se puede escribir la base de datos de destino %1: %2").arg(m_name, cause));

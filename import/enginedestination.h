@@ -12,6 +12,7 @@
 
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "import/streamreader.h"
@@ -50,5 +51,11 @@ class EngineDestination : public Destination {
     QString m_table;
     platform::FieldValues m_values;
 };
+
+// Creates the database `path` (a new file of the embedded engine, ":memory:", or a server URI), hands an
+// EngineDestination on it to `copy` and commits what it wrote. ImportError naming `shownName` (the
+// destination as the user named it) when the database cannot be created or written.
+Result copyIntoNewDatabase(const QString& path, const QString& shownName,
+                           const std::function<Result(Destination&)>& copy);
 
 }  // namespace vexilo::importer

@@ -2,11 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include "import/accessimport.h"
+#include "platform/errors.h"
+#include "platform/publish.h"
 
 namespace vexilo::importer {
 namespace {
@@ -18,7 +21,8 @@ QString native(const QString& path) {
 }  // namespace
 
 QString temporaryPath(const QString& destination) {
-    return destination + QStringLiteral(".importando");
+    // This process's own: another import into the same name meanwhile never writes into it.
+    return destination + QStringLiteral(".importando-%1").arg(QCoreApplication::applicationPid());
 }
 
 bool sameFile(const QString& a, const QString& b) {
@@ -54,22 +58,16 @@ void checkFileDestination(const QString& source, const QString& destination, boo
 
 void writeAndPublish(const QString& destination, const std::function<void(const QString& temporary)>& write) {
     const QString temporary = temporaryPath(destination);
-    QFile::remove(temporary);
     try {
         write(temporary);
+        platform::publishFile(temporary, destination);
+    } catch (const platform::RunError& e) {
+        QFile::remove(temporary);
+        throw ImportError(QStringLiteral("No se puede crear el fichero de destino %1: %2")
+                              .arg(native(destination), e.description()));
     } catch (...) {
         QFile::remove(temporary);
         throw;
-    }
-    if (QFileInfo::exists(destination) && !QFile::remove(destination)) {
-        QFile::remove(temporary);
-        throw ImportError(
-            QStringLiteral("No se puede sustituir el fichero de destino: %1").arg(native(destination)));
-    }
-    if (!QFile::rename(temporary, destination)) {
-        QFile::remove(temporary);
-        throw ImportError(
-            QStringLiteral("No se puede crear el fichero de destino: %1").arg(native(destination)));
     }
 }
 

@@ -19,9 +19,9 @@ QString temporaryPath(const QString& destination);
 void checkFileDestination(const QString& source, const QString& destination, bool force,
                           const QString& sourceIs);
 
-// Runs `write` on the temporary file, then gives it the destination's name, replacing an existing
-// file. Whatever fails (`write` included), the temporary file is removed and the destination stays
-// as it was.
+// Runs `write` on the temporary file, then gives it the destination's name, replacing an existing file
+// in one step (platform/publish.h), never removing it first. Whatever fails (`write` included), the
+// temporary file is removed and the destination stays as it was.
 void writeAndPublish(const QString& destination, const std::function<void(const QString& temporary)>& write);
 
 // True when both names lead to one file: through symbolic links or as hard links of one file.

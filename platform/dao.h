@@ -262,7 +262,8 @@ std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString
 
 // Creates a new, empty database file of the embedded engine, or a new database on the server that a
 // connection URI names (tools and tests only; the job itself never creates a database). Refuses an
-// existing path or database.
+// existing path or database. ":memory:" is a database of the embedded engine in memory, of this
+// connection alone (tests and fuzzing).
 std::unique_ptr<Database> CreateDatabase(const QString& path);
 
 }  // namespace vexilo::platform

@@ -14,7 +14,8 @@ class Connection;
 // Opens an existing database file for reading and writing; never creates one. A path that does not
 // exist, a folder, a file that is not a SQLite database (or a damaged one) are EngineErrors of their own.
 std::shared_ptr<Connection> openSqliteDatabase(const QString& path);
-// Creates a new, empty database file; an existing path is kDatabaseExists.
+// Creates a new, empty database file; an existing path is kDatabaseExists. ":memory:" creates a database
+// of this connection alone, in memory (tests and fuzzing).
 std::shared_ptr<Connection> createSqliteDatabase(const QString& path);
 
 // The numbered Spanish EngineError for a failed statement on `table` (empty: one on the database itself)

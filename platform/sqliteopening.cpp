@@ -29,6 +29,9 @@ constexpr char kSqliteHeader[] = "SQLite format 3";  // and its terminating NUL
 constexpr qint64 kSqliteHeaderSize = sizeof(kSqliteHeader);
 static_assert(kSqliteHeaderSize == 16);
 
+// A database of this process alone, in memory, gone when it closes; only ever created.
+const QString kInMemory = QStringLiteral(":memory:");
+
 QString newConnectionName() {
     static std::atomic<quint64> counter{0};
     return QStringLiteral("vexilo-sqlite-%1").arg(++counter);
@@ -51,9 +54,13 @@ std::shared_ptr<Connection> openFile(const QString& path, const QString& mode, i
     const QString name = newConnectionName();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(dialect.driverName(), name);
-        QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-        uri.setQuery(QStringLiteral("mode=") + mode);
-        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        if (path == kInMemory) {
+            db.setDatabaseName(path);
+        } else {
+            QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+            uri.setQuery(QStringLiteral("mode=") + mode);
+            db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        }
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
                                  .arg(DBEngine::instance().busyTimeoutMs()));
         if (!db.open()) {
@@ -107,7 +114,7 @@ std::shared_ptr<Connection> openSqliteDatabase(const QString& path) {
 }
 
 std::shared_ptr<Connection> createSqliteDatabase(const QString& path) {
-    if (path.isEmpty() || QFileInfo::exists(path)) {
+    if (path.isEmpty() || (path != kInMemory && QFileInfo::exists(path))) {
         throwEngineError(errnum::kDatabaseExists,
                          QStringLiteral("La base de datos '%1' ya existe.").arg(path));
     }

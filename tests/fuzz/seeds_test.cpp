@@ -6,7 +6,7 @@
 
 #include "fuzz/bodies.h"
 #include "fuzz/seeds.h"
-#include "import/sqlitedestination.h"
+#include "import/enginedestination.h"
 
 namespace vexilo::fuzz {
 namespace {
@@ -28,8 +28,9 @@ TEST(FuzzSeeds, TheImportTargetTakesEverySeedAndTheSeedsReachTheTables) {
         SCOPED_TRACE(s.name);
         EXPECT_NO_THROW(importer(reinterpret_cast<const std::uint8_t*>(s.data.data()), s.data.size()));
         // Every seed but the cut one is a whole, correct stream: the fuzzer starts past the checks.
-        vexilo::importer::SqliteDestination sqlite(QStringLiteral(":memory:"), QStringLiteral("semilla"));
-        vexilo::importer::StreamReader reader(sqlite);
+        auto db = platform::CreateDatabase(QStringLiteral(":memory:"));
+        vexilo::importer::EngineDestination destination(*db, QStringLiteral("semilla"), false);
+        vexilo::importer::StreamReader reader(destination);
         if (s.name == "cortado") {
             EXPECT_THROW(reader.feed(s.data.data(), s.data.size()), vexilo::importer::ImportError);
             continue;

@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test demo demo-pg bench bench-pg screenshots asan fuzz format clean
+.PHONY: deps configure build test demo demo-pg bench bench-pg screenshots asan fuzz format format-check clean
 
 deps:
 	bash scripts/install-dependencies.sh
@@ -81,6 +81,10 @@ fuzz: deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails, naming the file and the line, when a tracked source is not formatted as .clang-format says.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz

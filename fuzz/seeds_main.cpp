@@ -7,7 +7,7 @@
 
 #include "fuzz/seeds.h"
 
-#include "tools/accessreader/noleakreport.h"
+#include "tools/accessreader/libmdbleaks.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "tools/accessreader/accessreader.h"
 
-#include "tools/accessreader/noleakreport.h"
+#include "tools/accessreader/libmdbleaks.h"
 
 namespace {
 

@@ -3,12 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <QScopeGuard>
 #include <memory>
 
 #include "app/fileselection.h"
+#include "app/outputfile.h"
 #include "core/progress.h"
 #include "drawing/binfile.h"
 #include "passes/assignmentpass.h"
@@ -33,7 +32,8 @@ QString partialName(const QString& outputName) {
 struct JobFiles {
     std::unique_ptr<drawing::BinReader> file1;
     std::unique_ptr<drawing::BinWriter> file3;
-    QString partial;  // where file 3 is being written
+    QString partial;         // where file 3 is being written
+    bool committed = false;  // the database holds the job's changes: the written drawing must stay
 
     // The written output takes its name (replacing an old one at once, never leaving none).
     void publish(const QString& outputName) {
@@ -41,7 +41,7 @@ struct JobFiles {
         partial.clear();
     }
     void discard() {
-        if (!partial.isEmpty()) {
+        if (!partial.isEmpty() && !committed) {
             QFile::remove(partial);
             partial.clear();
         }
@@ -64,22 +64,38 @@ class JobCaches {
 // after the other, the second on the first one's results.
 void openDatabase(core::RunState& f, const RunOptions& options) {
     f.Wrk = &platform::DBEngine::instance().Workspaces(0);
-    bool waited = false;
-    f.Bd = platform::OpenDatabaseForJob(*f.Wrk, f.NombreBdD, options.wait, [&] {
-        waited = true;
-        f.display->notice(waitingMessage(f.NombreBdD));
-    });
-    if (waited) {
-        f.display->notice(QString());
-    }
+    // The notices outlive this call: every later wait of the job's statements gives them too, maybe from
+    // another thread (the engine's watchdog).
+    core::Display* display = f.display;
+    const QString waiting = waitingMessage(f.NombreBdD);
+    f.Bd = platform::OpenDatabaseForJob(
+        *f.Wrk, f.NombreBdD, options.wait, [display, waiting] { display->notice(waiting); },
+        [display] { display->notice(QString()); });
     // The whole job is one transaction: the pass's closing of Bd commits it.
     f.Bd->BeginTrans();
 }
 
+// Once the database has committed, the drawing must not be lost: when it cannot take its name, the
+// message says that the database was updated and where the drawing is.
+void publishAfterCommit(const QString& outputName, JobFiles& files) {
+    try {
+        files.publish(outputName);
+    } catch (const platform::RunError& e) {
+        throw platform::RunError(
+            e.number(),
+            QStringLiteral("La base de datos ya tiene los cambios de este trabajo, pero el dibujo de "
+                           "salida no ha podido tomar su nombre: %1 El dibujo está en %2.")
+                .arg(e.description(), QDir::toNativeSeparators(files.partial)));
+    }
+}
+
 void runJob(core::RunState& f, Mode mode, const RunOptions& options, JobFiles& files) {
     refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
+    checkOutputName(f.NombreBinSalida);
+    f.beforeCommit = [&f] { checkOutputName(f.NombreBinSalida); };
     files.file1 = std::make_unique<drawing::BinReader>(f.NombreBin);
     f.HoraInicio = core::secondsOfDay();
+    removeDeadPartials(f.NombreBinSalida);
     files.partial = partialName(f.NombreBinSalida);
     files.file3 = std::make_unique<drawing::BinWriter>(files.partial);
     f.display->setPointer(platform::MousePointer::Busy);
@@ -96,12 +112,13 @@ void runJob(core::RunState& f, Mode mode, const RunOptions& options, JobFiles& f
     }
 
     // The pass has put the output on the disk and committed the database; a failure from here on is a
-    // failure of the job, never a success.
+    // failure of the job, never a success, and the written drawing stays.
+    files.committed = true;
     files.file3->close();
     files.file1->close();
     files.file3.reset();
     files.file1.reset();
-    files.publish(f.NombreBinSalida);
+    publishAfterCommit(f.NombreBinSalida, files);
 
     f.display->setText(core::Control::Label5, createdMessage(f.NombreBinSalida));
     f.display->setFinishedVisible(true);
@@ -133,11 +150,13 @@ void keepWhatWasDone(core::RunState& f, JobFiles& files) {
         files.file3.reset();
     }
     if (f.Bd) {
+        checkOutputName(f.NombreBinSalida);
         f.Bd->Close();
         f.Bd.reset();
+        files.committed = true;
     }
     if (!files.partial.isEmpty()) {
-        files.publish(f.NombreBinSalida);
+        publishAfterCommit(f.NombreBinSalida, files);
     }
 }
 
@@ -186,6 +205,7 @@ core::RunOutcome Command1_Click(core::RunState& f, Mode mode, const RunOptions& 
 
     JobCaches caches(f);
     JobFiles files;
+    const auto noCheckAfterTheJob = qScopeGuard([&f] { f.beforeCommit = nullptr; });
     core::RunOutcome outcome = core::guarded([&] { runJob(f, mode, options, files); });
     if (outcome.kind != core::RunOutcome::Kind::Finished) {
         closeAll(f, files, outcome);

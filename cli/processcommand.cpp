@@ -1,4 +1,6 @@
 // vexilo-cli procesar: the job of "Procesar" without the window, through the same run driver.
+#include <QFileInfo>
+
 #include "app/fileselection.h"
 #include "app/rundriver.h"
 #include "cli/arguments.h"
@@ -7,6 +9,7 @@
 #include "cli/consoledisplay.h"
 #include "core/runstate.h"
 #include "import/accessimport.h"
+#include "platform/databasename.h"
 #include "platform/services.h"
 
 namespace vexilo::cli {
@@ -52,12 +55,14 @@ void summary(const core::RunState& f) {
 // One job; false when it stopped or failed (already reported).
 bool processOne(core::RunState& f, ConsoleDisplay& display, const QString& bin, app::Mode mode,
                 const app::RunOptions& options) {
-    f.NombreBin = bin;
-    f.NombreBinSalida = app::outputNameOf(bin);
+    // The run state holds full paths, as the window's dialogs give them: the run log names the drawing
+    // by its path, and a path relative to where the command ran would not match the next run's.
+    f.NombreBin = QFileInfo(bin).absoluteFilePath();
+    f.NombreBinSalida = app::outputNameOf(f.NombreBin);
     try {
         // As when the drawing is chosen in the window: an old output of that name goes first, unless
         // it is the drawing or the database itself.
-        app::refuseOutputOverInputs(f.NombreBinSalida, bin, f.NombreBdD);
+        app::refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
         auto& services = platform::services();
         if (services.fileExists(f.NombreBinSalida)) {
             services.deleteFile(f.NombreBinSalida);
@@ -136,7 +141,7 @@ int processCommand(const QStringList& args) {
     ConsoleDisplay display(a.flags.contains(QStringLiteral("-q")));
     core::RunState f;  // one state for all the jobs, as the window keeps one for its whole life
     f.display = &display;
-    f.NombreBdD = dbPath;
+    f.NombreBdD = platform::isServerDatabase(dbPath) ? dbPath : QFileInfo(dbPath).absoluteFilePath();
     for (const QString& bin : a.options.value(QStringLiteral("--bin"))) {
         if (!processOne(f, display, bin, mode, options)) {
             return core::exitstatus::kEnded;

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,6 +53,11 @@ struct RunState {
     RunReport report;  // elements passed over in the current job, by reason; reset when a job starts
 
     RunCaches caches;  // this job's caches; the run driver gives every job fresh ones
+
+    // What must still hold right before the job's changes are committed (the run driver checks that the
+    // output can take its name); the end of a pass runs it before it closes Bd. Set by the run driver
+    // for each job.
+    std::function<void()> beforeCommit;
 };
 
 }  // namespace vexilo::core

@@ -33,6 +33,10 @@ void checkAccessSource(const QString& source) {
 }  // namespace
 
 bool isAccessDatabase(const QString& path) {
+    // Only a regular file is read: opening a pipe or a device to read its first bytes could wait for ever.
+    if (!QFileInfo(path).isFile()) {
+        return false;
+    }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         return false;

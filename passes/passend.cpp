@@ -15,6 +15,9 @@ void runPass(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& f
 void endPass(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& file3) {
     file1.close();
     file3.sync();
+    if (f.beforeCommit) {
+        f.beforeCommit();
+    }
     f.r.reset();
     if (f.Bd) {
         f.Bd->Close();

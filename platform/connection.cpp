@@ -14,7 +14,7 @@ Connection::Connection(QString connectionName, QString path, const SqlDialect& d
       m_dialect(dialect),
       m_schema([this] { return readTables(); }, [this](const QString& t) { return readColumns(t); }),
       m_targets([this](const QString& t, const FieldValues& given) { return resolveWrite(t, given); }) {
-    m_native = m_dialect.nativeWrites(handle(), m_path);
+    m_native = m_dialect.nativeWrites(*this);
 }
 
 Connection::~Connection() {
@@ -25,6 +25,7 @@ Connection::~Connection() {
         // connection goes. Close() called explicitly reports such failures.
         m_open = false;
         releaseStatements();
+        m_waitWatch.reset();
         QSqlDatabase::removeDatabase(m_name);
     }
 }
@@ -47,8 +48,13 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& table) {
     }
     auto query = std::make_unique<QSqlQuery>(handle());
     query->setForwardOnly(true);
-    if (!query->prepare(sql)) {
-        m_dialect.raise(query->lastError(), table, m_path);
+    bool ok = false;
+    {
+        const WatchedStatement watched(waits());
+        ok = query->prepare(sql);
+    }
+    if (!ok) {
+        raise(query->lastError(), table);
     }
     return m_statements.keep(sql, std::move(query));
 }
@@ -61,10 +67,15 @@ void Connection::flushWrites() {
 
 void Connection::run(QSqlQuery& query, const QString& table) {
     flushWrites();
-    if (!query.exec()) {
+    bool ok = false;
+    {
+        const WatchedStatement watched(waits());
+        ok = query.exec();
+    }
+    if (!ok) {
         const QSqlError error = query.lastError();
         query.finish();
-        m_dialect.raise(error, table, m_path);
+        raise(error, table);
     }
 }
 
@@ -75,6 +86,7 @@ bool Connection::readAllNative(const QString& sql, const QString& table,
         return false;
     }
     flushWrites();
+    const WatchedStatement watched(waits());
     return m_native->readAll(sql, table, row);
 }
 
@@ -82,7 +94,7 @@ void Connection::finishReading(QSqlQuery& query, const QString& table) {
     const QSqlError error = query.lastError();
     query.finish();
     if (error.isValid()) {
-        m_dialect.raise(error, table, m_path);
+        raise(error, table);
     }
 }
 
@@ -90,9 +102,41 @@ void Connection::runOnce(const QString& sql, const QString& table) {
     requireOpen();
     flushWrites();
     QSqlQuery query(handle());
-    if (!query.exec(sql)) {
-        m_dialect.raise(query.lastError(), table, m_path);
+    bool ok = false;
+    {
+        const WatchedStatement watched(waits());
+        ok = query.exec(sql);
     }
+    if (!ok) {
+        raise(query.lastError(), table);
+    }
+}
+
+void Connection::raise(const QSqlError& error, const QString& table) const {
+    fail(table, [&] { m_dialect.raise(error, table, m_path); });
+}
+
+void Connection::fail(const QString& table, const std::function<void()>& translate) const {
+    if (m_waits && m_waits->cutShort()) {
+        throwWaitedTooLong(m_path, m_waits->notice().limit);
+    }
+    if (m_dialect.connectionLost(*this)) {
+        throwEngineError(
+            errnum::kServerUnreachable,
+            QStringLiteral("Se ha perdido la conexión con el servidor de bases de datos '%1': no se "
+                           "ha guardado nada de lo que quedaba por confirmar.")
+                .arg(m_path));
+    }
+    (void)table;
+    translate();
+    throwEngineError(errnum::kEngineFailure,
+                     QStringLiteral("Error del motor en la base de datos '%1'.").arg(m_path));
+}
+
+void Connection::limitWaits(const WaitNotice& notice) {
+    m_waitWatch.reset();
+    m_waits = std::make_unique<WaitState>(notice);
+    m_waitWatch = m_dialect.watchWaits(*this, *m_waits);
 }
 
 const std::vector<QString>& Connection::tables(bool reread) {
@@ -208,11 +252,14 @@ void Connection::close() {
         QSqlDatabase db = handle();
         db.close();
     }
+    m_waitWatch.reset();
     QSqlDatabase::removeDatabase(m_name);
 }
 
 void Connection::releaseStatements() {
-    // Every QSqlQuery on the connection must be gone before the connection is removed.
+    // Every QSqlQuery on the connection must be gone before the connection is removed; a server's
+    // statements are deallocated on the server as they go, which is a wait too.
+    const WatchedStatement watched(waits());
     m_writes.clear();
     m_native.reset();
     m_statements.clear();

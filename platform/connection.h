@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "platform/preparedwrites.h"
 #include "platform/schemacache.h"
 #include "platform/statementcache.h"
+#include "platform/waits.h"
 #include "platform/writetargets.h"
 
 namespace vexilo::platform {
@@ -47,6 +49,16 @@ class Connection {
     bool readAllNative(const QString& sql, const QString& table, const NativeWrites::RowReceiver& row);
     // Runs a statement once (definitions, pragmas): not kept. An empty table: one on the database itself.
     void runOnce(const QString& sql, const QString& table);
+
+    // From here on every wait of a statement is announced and ends at the limit (waits.h).
+    void limitWaits(const WaitNotice& notice);
+    // The state of the waits when they are limited, else null; statements run inside a
+    // WatchedStatement on it.
+    WaitState* waits() const { return m_waits.get(); }
+    // Throws the failure of a statement on `table`: the wait's own when the statement was cut at the
+    // limit, the lost connection's when the server went away, else what `translate` throws (the
+    // engine's own translation of its error).
+    [[noreturn]] void fail(const QString& table, const std::function<void()>& translate) const;
 
     // User tables in creation order; reread after a table is added here or when asked.
     const std::vector<QString>& tables(bool reread = false);
@@ -103,6 +115,7 @@ class Connection {
 
   private:
     void releaseStatements();
+    [[noreturn]] void raise(const QSqlError& error, const QString& table) const;
     // Rows a writer holds go to the database before any other statement runs, so that it reads them.
     void flushWrites();
     std::vector<QString> readTables();
@@ -119,6 +132,8 @@ class Connection {
     WriteTargets m_targets;
     PreparedWrites m_writes;
     std::unique_ptr<NativeWrites> m_native;
+    std::unique_ptr<WaitState> m_waits;
+    std::shared_ptr<void> m_waitWatch;  // what the dialect keeps to watch the waits (a thread, a handler)
 };
 
 [[noreturn]] void throwEngineError(int number, const QString& description);

@@ -232,7 +232,8 @@ class Workspace {
     virtual std::unique_ptr<Database> OpenDatabase(const QString& path) = 0;
     // Opens a database and holds it for one job (see OpenDatabaseForJob below).
     virtual std::unique_ptr<Database> OpenDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
-                                                         const std::function<void()>& onWait) = 0;
+                                                         const std::function<void()>& onWait,
+                                                         const std::function<void()>& onWaitOver) = 0;
 };
 
 // The engine, created on first use and kept for the program's life.
@@ -256,9 +257,16 @@ class DBEngine {
 // both: an engine that cannot even open a database while another process holds it is opened again
 // until the holder lets it go. onWait is called once, the first time it has to wait; past the limit,
 // kHeldByAnother. Any other failure to open propagates unchanged.
+//
+// From then on every wait of the job's statements is bounded the same way: a statement that waits for a
+// lock another program keeps, or for a server that stops answering, calls onWait once it has waited a
+// moment (possibly from another thread than the job's: whatever onWait shows must allow that), onWaitOver
+// when the wait ends, and fails with kHeldByAnother once it has waited `limit`, the job's transaction
+// then being lost, so that nothing is written.
 std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
                                              std::chrono::milliseconds limit,
-                                             const std::function<void()>& onWait);
+                                             const std::function<void()>& onWait,
+                                             const std::function<void()>& onWaitOver = {});
 
 // Creates a new, empty database file of the embedded engine, or a new database on the server that a
 // connection URI names (tools and tests only; the job itself never creates a database). Refuses an

@@ -17,6 +17,7 @@ class QSqlError;
 namespace vexilo::platform {
 
 class Connection;
+class WaitState;
 
 // A name quoted as both engines read it: in double quotes, a double quote in it doubled.
 inline QString quotedIdentifier(const QString& name) {
@@ -95,10 +96,16 @@ class SqlDialect {
 
     // The engine's own statements for the row writes, when it has a faster way than QtSql's; null
     // otherwise (the writes then go through QtSql queries).
-    virtual std::unique_ptr<NativeWrites> nativeWrites(const QSqlDatabase& /*db*/,
-                                                       const QString& /*path*/) const {
-        return nullptr;
-    }
+    virtual std::unique_ptr<NativeWrites> nativeWrites(Connection& /*c*/) const { return nullptr; }
+
+    // Starts watching the waits of a connection whose waits are now limited (Connection::limitWaits):
+    // the engine reports to `state` while a statement waits and cuts it at the limit. Returns what must
+    // live as long as the watch (a thread, a handler), or null.
+    virtual std::shared_ptr<void> watchWaits(Connection& c, WaitState& state) const = 0;
+
+    // True when the connection to a server is gone: a failed statement then says so plainly, whatever
+    // the driver made of it.
+    virtual bool connectionLost(const Connection& /*c*/) const { return false; }
 };
 
 // The embedded engine's dialect.

@@ -14,8 +14,9 @@ class DefaultWorkspace final : public Workspace {
     std::unique_ptr<Database> OpenDatabase(const QString& name) override { return openDatabase(name); }
 
     std::unique_ptr<Database> OpenDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
-                                                 const std::function<void()>& onWait) override {
-        return openDatabaseForJob(name, limit, onWait);
+                                                 const std::function<void()>& onWait,
+                                                 const std::function<void()>& onWaitOver) override {
+        return openDatabaseForJob(name, limit, onWait, onWaitOver);
     }
 };
 
@@ -52,8 +53,9 @@ std::unique_ptr<Database> CreateDatabase(const QString& name) {
 
 std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
                                              std::chrono::milliseconds limit,
-                                             const std::function<void()>& onWait) {
-    return workspace.OpenDatabaseForJob(name, limit, onWait);
+                                             const std::function<void()>& onWait,
+                                             const std::function<void()>& onWaitOver) {
+    return workspace.OpenDatabaseForJob(name, limit, onWait, onWaitOver);
 }
 
 }  // namespace vexilo::platform

@@ -92,7 +92,8 @@ void SqlDatabase::holdForJob(JobWait& wait) {
 }
 
 std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
-                                                const std::function<void()>& onWait) {
+                                                const std::function<void()>& onWait,
+                                                const std::function<void()>& onWaitOver) {
     JobWait wait(name, limit, onWait);
     for (;;) {
         std::unique_ptr<SqlDatabase> db;
@@ -108,6 +109,10 @@ std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono
         }
         // The rest of the same wait: one limit for both, and the notice at most once.
         db->holdForJob(wait);
+        if (wait.waited() && onWaitOver) {
+            onWaitOver();
+        }
+        db->limitWaits({limit, onWait, onWaitOver});
         return db;
     }
 }

@@ -17,6 +17,10 @@
 class QSqlDatabase;
 
 namespace vexilo::platform {
+class Connection;
+}
+
+namespace vexilo::platform {
 
 class NativeStatement {
   public:
@@ -64,11 +68,11 @@ class NativeWrites {
 // The SQLite writer over the C interface of the very library that QtSql's SQLite driver uses, on the same
 // connection (so transactions, locks and the busy wait are shared). Null when the connection does not
 // give its handle.
-std::unique_ptr<NativeWrites> sqliteNativeWrites(const QSqlDatabase& db, const QString& path);
+std::unique_ptr<NativeWrites> sqliteNativeWrites(Connection& c);
 
 // The PostgreSQL writer over libpq on the connection's own PGconn: inside a transaction it holds the rows
 // of each statement and sends them as multi-row statements when a read, a commit or a definition
 // needs them; outside one it writes each row at once. Null when the connection does not give its handle.
-std::unique_ptr<NativeWrites> postgresNativeWrites(const QSqlDatabase& db, const QString& path);
+std::unique_ptr<NativeWrites> postgresNativeWrites(Connection& c);
 
 }  // namespace vexilo::platform

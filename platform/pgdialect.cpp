@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <cmath>
@@ -17,6 +18,7 @@
 #include "platform/connection.h"
 #include "platform/datetext.h"
 #include "platform/dialect.h"
+#include "platform/pgwatchdog.h"
 #include "platform/postgres.h"
 
 namespace vexilo::platform {
@@ -26,6 +28,18 @@ const QString& kDateFormat = kStoredDateFormat;
 const QDate& kDayZero = kDayOfTimes;
 // The first key of the advisory lock that a job holds its database by ("VEXI"); the second is 0.
 constexpr int kJobLockKey = 0x56455849;
+
+// libpq's connection under QtSql's driver; null when the driver does not give it.
+PGconn* nativeConnection(const Connection& c) {
+    const QSqlDatabase db = c.handle();
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    // The driver names the handle's type after libpq's struct or after its typedef.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)) {
+        return nullptr;
+    }
+    return *static_cast<PGconn* const*>(handle.constData());
+}
 
 bool isWholeNumberType(int type) {
     return type == dbInteger || type == dbLong || type == dbBigInt;
@@ -214,8 +228,18 @@ class PostgresDialect final : public SqlDialect {
         return taken;
     }
 
-    std::unique_ptr<NativeWrites> nativeWrites(const QSqlDatabase& db, const QString& path) const override {
-        return postgresNativeWrites(db, path);
+    std::unique_ptr<NativeWrites> nativeWrites(Connection& c) const override {
+        return postgresNativeWrites(c);
+    }
+
+    std::shared_ptr<void> watchWaits(Connection& c, WaitState& state) const override {
+        PGconn* conn = nativeConnection(c);
+        return conn == nullptr ? nullptr : std::make_shared<PgWatchdog>(conn, state);
+    }
+
+    bool connectionLost(const Connection& c) const override {
+        PGconn* conn = nativeConnection(c);
+        return conn != nullptr && PQstatus(conn) == CONNECTION_BAD;
     }
 
     QString refusal(const FieldDef& field, const QVariant& value) const override {

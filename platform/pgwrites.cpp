@@ -134,7 +134,8 @@ class PgStatement final : public NativeStatement {
 
 class PgWrites final : public NativeWrites {
   public:
-    PgWrites(PGconn* conn, QString path) : m_conn(conn), m_path(std::move(path)) {}
+    PgWrites(Connection& connection, PGconn* conn)
+        : m_connection(connection), m_conn(conn), m_path(connection.path()) {}
 
     std::unique_ptr<NativeStatement> prepareRow(const QString& /*sql*/, const RowWrite& shape) override {
         const std::map<QString, QString> types = columnTypes(shape.table);
@@ -213,16 +214,20 @@ class PgWrites final : public NativeWrites {
 
     PGconn* conn() const { return m_conn; }
     const QString& path() const { return m_path; }
+    WaitState* waits() const { return m_connection.waits(); }
 
-    [[noreturn]] void fail(const Result& r, const QString& table) const {
-        throwServerError(r.failure(m_conn), table, m_path);
+    [[noreturn]] void fail(const Result& r, const QString& table) const { fail(r.failure(m_conn), table); }
+    [[noreturn]] void fail(const ServerFailure& failure, const QString& table) const {
+        m_connection.fail(table, [&] { throwServerError(failure, table, m_path); });
     }
 
   private:
+    Connection& m_connection;
     // Column name -> declared type, hidden columns included.
     std::map<QString, QString> columnTypes(const QString& table) {
         const QByteArray name = quotedIdentifier(table).toUtf8();
         const char* values[] = {name.constData()};
+        const WatchedStatement watched(waits());
         Result r(PQexecParams(
             m_conn,
             "SELECT attname, pg_catalog.format_type(atttypid, atttypmod) FROM pg_catalog.pg_attribute "
@@ -244,6 +249,7 @@ class PgWrites final : public NativeWrites {
         const QByteArray column = kNaturalOrderColumn.toUtf8();
         const QByteArray n = QByteArray::number(count);
         const char* values[] = {name.constData(), column.constData(), n.constData()};
+        const WatchedStatement watched(waits());
         Result r(PQexecParams(m_conn,
                               "SELECT nextval(pg_catalog.pg_get_serial_sequence($1, $2)) "
                               "FROM pg_catalog.generate_series(1, $3::integer)",
@@ -470,11 +476,12 @@ void PgStatement::copyRows(int first, int count) {
         }
     }
     if (failure) {
-        throwServerError(*failure, m_shape.table, m_writes.path());
+        m_writes.fail(*failure, m_shape.table);
     }
 }
 
 void PgStatement::send() {
+    const WatchedStatement watched(m_writes.waits());
     const int chunk = rowsPerStatement();
     try {
         for (int first = 0; first < m_rows; first += chunk) {
@@ -495,7 +502,8 @@ void PgStatement::drop() {
 
 }  // namespace
 
-std::unique_ptr<NativeWrites> postgresNativeWrites(const QSqlDatabase& db, const QString& path) {
+std::unique_ptr<NativeWrites> postgresNativeWrites(Connection& c) {
+    const QSqlDatabase db = c.handle();
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
     // The driver names the handle's type after libpq's struct or after its typedef.
     if (!handle.isValid() ||
@@ -506,7 +514,7 @@ std::unique_ptr<NativeWrites> postgresNativeWrites(const QSqlDatabase& db, const
     if (conn == nullptr) {
         return nullptr;
     }
-    return std::make_unique<PgWrites>(conn, path);
+    return std::make_unique<PgWrites>(c, conn);
 }
 
 }  // namespace vexilo::platform

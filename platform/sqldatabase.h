@@ -40,6 +40,8 @@ class SqlDatabase final : public Database {
     void HoldForJob(std::chrono::milliseconds limit, const std::function<void()>& onWait) override;
     // The hold within a wait that has already begun (the opening's).
     void holdForJob(JobWait& wait);
+    // Every later wait of a statement is announced and ends at the limit (waits.h).
+    void limitWaits(const WaitNotice& notice) { m_connection->limitWaits(notice); }
 
     void Close() override;
 
@@ -49,9 +51,11 @@ class SqlDatabase final : public Database {
 
 // Opens an existing database through the engine that its name calls for.
 std::unique_ptr<SqlDatabase> openDatabase(const QString& name);
-// The same, held for one job within `limit` (jobhold.cpp).
+// The same, held for one job within `limit`, every later wait of its statements bounded by it too
+// (jobhold.cpp).
 std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
-                                                const std::function<void()>& onWait);
+                                                const std::function<void()>& onWait,
+                                                const std::function<void()>& onWaitOver);
 
 // Shared by the fast paths and the recordsets: one row written by its identity, or a new row.
 // `columns` are indexes into the table's columns, `values` the callers' values for them.

@@ -24,6 +24,7 @@
 #include "platform/datetext.h"
 #include "platform/dialect.h"
 #include "platform/sqlite.h"
+#include "platform/waits.h"
 
 namespace vexilo::platform {
 namespace {
@@ -56,6 +57,39 @@ QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) 
            QLatin1String(") = 'integer' AND ") + column + QLatin1String(" BETWEEN ") +
            QString::number(lowest) + QLatin1String(" AND ") + QString::number(highest) + QLatin1String("))");
 }
+
+// The job's waits on SQLite: a lock that another program keeps (a reader of a database in WAL mode, a
+// writer of another kind) is waited for here, announced, and given up at the job's limit, instead of
+// SQLite's fixed busy time.
+class BusyWait {
+  public:
+    BusyWait(sqlite3* db, WaitState& state) : m_state(state) {
+        sqlite3_busy_handler(db, &BusyWait::handler, this);
+    }
+
+  private:
+    static int handler(void* self, int count) { return static_cast<BusyWait*>(self)->waitOnce(count); }
+
+    int waitOnce(int count) {
+        const auto now = WaitState::Clock::now();
+        if (count == 0) {
+            m_since = now;
+        }
+        const auto waited = now - m_since;
+        if (waited >= WaitState::kNoticeAfter) {
+            m_state.announce();
+        }
+        if (waited >= m_state.notice().limit) {
+            m_state.markCut();
+            return 0;  // SQLite gives up: the statement fails as busy, and says why through the state
+        }
+        sqlite3_sleep(20);
+        return 1;
+    }
+
+    WaitState& m_state;
+    WaitState::Clock::time_point m_since{};
+};
 
 class SqliteDialect final : public SqlDialect {
   public:
@@ -188,6 +222,13 @@ class SqliteDialect final : public SqlDialect {
         return true;
     }
 
+    // The busy handler replaces SQLite's busy time for the rest of the connection's life; it lives as
+    // long as the watch and is never called once the connection is closed.
+    std::shared_ptr<void> watchWaits(Connection& c, WaitState& state) const override {
+        sqlite3* db = nativeHandle(c);
+        return db == nullptr ? nullptr : std::make_shared<BusyWait>(db, state);
+    }
+
     // IMMEDIATE takes the write lock at once, so two writers never deadlock upgrading a read lock.
     QString beginTransactionSql() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     [[noreturn]] void raise(const QSqlError& error, const QString& table,
@@ -196,9 +237,7 @@ class SqliteDialect final : public SqlDialect {
     }
     QString commitSql() const override { return QStringLiteral("COMMIT"); }
     QString rollbackSql() const override { return QStringLiteral("ROLLBACK"); }
-    std::unique_ptr<NativeWrites> nativeWrites(const QSqlDatabase& db, const QString& path) const override {
-        return sqliteNativeWrites(db, path);
-    }
+    std::unique_ptr<NativeWrites> nativeWrites(Connection& c) const override { return sqliteNativeWrites(c); }
 
     QVariant toStored(const QVariant& value, int fieldType) const override {
         (void)fieldType;  // SQLite converts numbers and texts by the column's affinity

@@ -105,7 +105,14 @@ std::shared_ptr<Connection> openSqliteDatabase(const QString& path) {
         throwEngineError(errnum::kDatabaseNotFound,
                          QStringLiteral("No se encuentra el fichero de base de datos '%1'.").arg(path));
     }
-    if (!info.isFile() || !hasSqliteHeader(path)) {
+    if (!info.isFile()) {
+        throwEngineError(
+            errnum::kNotADatabase,
+            QStringLiteral("'%1' no es un fichero de base de datos: es una carpeta, un dispositivo o "
+                           "una tubería.")
+                .arg(path));
+    }
+    if (!hasSqliteHeader(path)) {
         throwEngineError(errnum::kNotADatabase,
                          QStringLiteral("El fichero '%1' no es una base de datos reconocible.").arg(path));
     }

@@ -47,12 +47,12 @@ std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
 
 class SqliteStatement final : public NativeStatement {
   public:
-    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, QString table, QString path)
-        : m_db(db),
+    SqliteStatement(const Connection& connection, sqlite3* db, sqlite3_stmt* stmt, QString table)
+        : m_connection(connection),
+          m_db(db),
           m_stmt(stmt),
           m_texts(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt))),
-          m_table(std::move(table)),
-          m_path(std::move(path)) {}
+          m_table(std::move(table)) {}
     ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -134,22 +134,24 @@ class SqliteStatement final : public NativeStatement {
         const int code = sqlite3_extended_errcode(m_db);
         sqlite3_reset(m_stmt);
         sqlite3_clear_bindings(m_stmt);
-        throwSqliteError(code != 0 ? code : rc, text, m_table, m_path);
+        m_connection.fail(
+            m_table, [&] { throwSqliteError(code != 0 ? code : rc, text, m_table, m_connection.path()); });
     }
 
+    const Connection& m_connection;
     sqlite3* m_db;
     sqlite3_stmt* m_stmt;
     std::vector<std::string> m_texts;  // by parameter: the UTF-8 of the text last bound there
     QString m_table;
-    QString m_path;
 };
 
 class SqliteWrites final : public NativeWrites {
   public:
-    SqliteWrites(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
+    SqliteWrites(const Connection& connection, sqlite3* db) : m_connection(connection), m_db(db) {}
 
     std::unique_ptr<NativeStatement> prepareRow(const QString& sql, const RowWrite& shape) override {
-        return std::make_unique<SqliteStatement>(m_db, prepareOrThrow(sql, shape.table), shape.table, m_path);
+        return std::make_unique<SqliteStatement>(m_connection, m_db, prepareOrThrow(sql, shape.table),
+                                                 shape.table);
     }
 
     bool readAll(const QString& sql, const QString& table, const RowReceiver& row) override {
@@ -201,17 +203,19 @@ class SqliteWrites final : public NativeWrites {
     }
 
     [[noreturn]] void fail(const QString& table) {
-        throwSqliteError(sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)), table,
-                         m_path);
+        const int code = sqlite3_extended_errcode(m_db);
+        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
+        m_connection.fail(table, [&] { throwSqliteError(code, text, table, m_connection.path()); });
     }
 
+    const Connection& m_connection;
     sqlite3* m_db;
-    QString m_path;
 };
 
 }  // namespace
 
-std::unique_ptr<NativeWrites> sqliteNativeWrites(const QSqlDatabase& db, const QString& path) {
+std::unique_ptr<NativeWrites> sqliteNativeWrites(Connection& c) {
+    const QSqlDatabase db = c.handle();
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
         return nullptr;
@@ -220,7 +224,7 @@ std::unique_ptr<NativeWrites> sqliteNativeWrites(const QSqlDatabase& db, const Q
     if (native == nullptr) {
         return nullptr;
     }
-    return std::make_unique<SqliteWrites>(native, path);
+    return std::make_unique<SqliteWrites>(c, native);
 }
 
 }  // namespace vexilo::platform

@@ -1,0 +1,145 @@
+// The output's name around the commit: a job whose drawing could not take its name never keeps its
+// database changes, a drawing written after the commit is never thrown away, and the partial files of
+// killed jobs do not stay for ever.
+#include "app/outputfile.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "app/fileselection.h"
+#include "app/rundriver.h"
+#include "support/catalogfixture.h"
+#include "support/elementbuilder.h"
+#include "support/recordingdisplay.h"
+#include "support/testservices.h"
+
+namespace vexilo::app {
+namespace {
+
+using testing::ElementBuilder;
+
+// A display that lets a test act at a moment of the job: the first progress shown, or the counter's
+// caption the pass writes once it has closed the database.
+class StepDisplay : public testing::RecordingDisplay {
+  public:
+    std::function<void()> onFirstProgress;
+    std::function<void()> afterCommit;
+    void setProgress(int value) override {
+        RecordingDisplay::setProgress(value);
+        if (onFirstProgress) {
+            std::exchange(onFirstProgress, nullptr)();
+        }
+    }
+    void setText(core::Control control, const QString& text) override {
+        RecordingDisplay::setText(control, text);
+        if (control == core::Control::Label2 && text.startsWith(QStringLiteral("Textos Procesados")) &&
+            afterCommit) {
+            std::exchange(afterCommit, nullptr)();
+        }
+    }
+};
+
+int rowCount(const QString& database, const QString& table) {
+    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(database);
+    const int n = static_cast<int>(db->ReadRows(table, {QStringLiteral("mslink")}).size());
+    db->Close();
+    return n;
+}
+
+// A process number that no process has now.
+qint64 deadPid() {
+    for (qint64 pid = 4000000; pid > 1000; --pid) {
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            return pid;
+        }
+    }
+    return -1;
+}
+
+class OutputNameTest : public ::testing::Test {
+  protected:
+    OutputNameTest() {
+        f.display = &display;
+        testing::CatalogTables t;
+        t.msCatalog = {{"CALLES", 7}};
+        t.feature = {{123, "CALLES"}};
+        t.attributeTables = {"CALLES"};
+        testing::createCatalogDatabase(path("b.sqlite"), t);
+        testing::writeFile(path("mapa.bin"),
+                           testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"),
+                                            ElementBuilder::c().records(2)}));
+        f.NombreBdD = path("b.sqlite");
+        f.NombreBin = path("mapa.bin");
+        f.NombreBinSalida = outputNameOf(f.NombreBin);
+    }
+    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    QStringList partials() const {
+        return QDir(dir.path()).entryList({QStringLiteral("mapa_s.bin.parcial-*")}, QDir::Files);
+    }
+
+    QTemporaryDir dir;
+    testing::TestServices services;
+    platform::ScopedServices installed{services};
+    StepDisplay display;
+    core::RunState f;
+};
+
+TEST_F(OutputNameTest, AFolderThatHoldsTheOutputsNameIsRefusedBeforeAnythingIsWritten) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("mapa_s.bin")));
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
+    EXPECT_TRUE(outcome.description.contains(QStringLiteral("una carpeta")))
+        << outcome.description.toStdString();
+    EXPECT_EQ(rowCount(path("b.sqlite"), QStringLiteral("CONTROLPROCESO")), 0);
+    EXPECT_TRUE(partials().isEmpty());
+}
+
+TEST_F(OutputNameTest, AFolderThatTakesTheNameDuringTheJobUndoesItBeforeTheCommit) {
+    display.onFirstProgress = [&] { QDir(dir.path()).mkdir(QStringLiteral("mapa_s.bin")); };
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
+    EXPECT_TRUE(outcome.description.contains(QStringLiteral("una carpeta")))
+        << outcome.description.toStdString();
+    EXPECT_EQ(rowCount(path("b.sqlite"), QStringLiteral("CALLES")), 0);
+    EXPECT_EQ(rowCount(path("b.sqlite"), QStringLiteral("CONTROLPROCESO")), 0);
+    EXPECT_TRUE(partials().isEmpty());
+}
+
+// After the commit the drawing is the only record of what the job did to the elements: it stays, and
+// the message says the database was updated and where the drawing is.
+TEST_F(OutputNameTest, ADrawingThatCannotTakeItsNameAfterTheCommitIsKeptAndSaidWhere) {
+    display.afterCommit = [&] { QDir(dir.path()).mkpath(QStringLiteral("mapa_s.bin/dentro")); };
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
+    EXPECT_EQ(rowCount(path("b.sqlite"), QStringLiteral("CONTROLPROCESO")), 2);
+    ASSERT_EQ(partials().size(), 1);
+    EXPECT_TRUE(outcome.description.contains(QStringLiteral("La base de datos ya tiene los cambios")))
+        << outcome.description.toStdString();
+    EXPECT_TRUE(outcome.description.contains(partials().front())) << outcome.description.toStdString();
+    EXPECT_EQ(testing::parseFile(dir.filePath(partials().front())).size(), 2u);
+}
+
+TEST_F(OutputNameTest, TheNextJobRemovesThePartialFilesOfProcessesThatNoLongerRun) {
+    const qint64 dead = deadPid();
+    ASSERT_GT(dead, 0);
+    const QString deadPartial = path("mapa_s.bin.parcial-") + QString::number(dead);
+    const QString livePartial = path("mapa_s.bin.parcial-1");  // init runs as long as the machine
+    const QString otherFile = path("mapa_s.bin.parcial-notas");
+    for (const QString& p : {deadPartial, livePartial, otherFile}) {
+        testing::writeFile(p, testing::Bytes(64, 0x41));
+    }
+    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    EXPECT_FALSE(QFile::exists(deadPartial));
+    EXPECT_TRUE(QFile::exists(livePartial));
+    EXPECT_TRUE(QFile::exists(otherFile));
+    EXPECT_TRUE(QFile::exists(path("mapa_s.bin")));
+}
+
+}  // namespace
+}  // namespace vexilo::app

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "platform/qtmessages.h"
 #include "platform/translations.h"
 
 namespace {
@@ -40,6 +41,7 @@ int usageError(const QString& message, const QString& usage) {
 }  // namespace vexilo::cli
 
 int main(int argc, char** argv) {
+    vexilo::platform::keepQtMessagesQuiet();
     QCoreApplication app(argc, argv);
     vexilo::platform::installSpanishTranslations(app);
     QStringList args = QCoreApplication::arguments().mid(1);

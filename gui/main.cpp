@@ -3,9 +3,11 @@
 
 #include "gui/form1.h"
 #include "gui/windowservices.h"
+#include "platform/qtmessages.h"
 #include "platform/translations.h"
 
 int main(int argc, char** argv) {
+    vexilo::platform::keepQtMessagesQuiet();
     QApplication application(argc, argv);
     vexilo::platform::installSpanishTranslations(application);
     vexilo::gui::WindowServices services;

@@ -13,8 +13,11 @@ struct CliOutput {
     QString errors;  // standard error
 };
 
-inline CliOutput runCli(const QStringList& args) {
+inline CliOutput runCli(const QStringList& args, const QString& workingFolder = QString()) {
     QProcess p;
+    if (!workingFolder.isEmpty()) {
+        p.setWorkingDirectory(workingFolder);
+    }
     p.start(QStringLiteral(VEXILO_CLI), args);
     CliOutput s;
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {

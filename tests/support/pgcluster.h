@@ -32,6 +32,7 @@ class PgCluster {
     PgCluster() = default;
     bool start(QString& why);
     void stop();
+    void reapWithThisProcess(const QString& data) const;
 
     QString m_folder;
     QString m_bin;

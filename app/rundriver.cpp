@@ -70,10 +70,13 @@ class JobCaches {
 void openDatabase(core::RunState& f, const RunOptions& options) {
     f.Wrk = &platform::DBEngine::instance().Workspaces(0);
     bool waited = false;
-    f.Bd = platform::OpenDatabaseForJob(*f.Wrk, f.NombreBdD, options.wait, [&] {
-        waited = true;
-        f.display->notice(waitingMessage(f.NombreBdD));
-    });
+    f.Bd = platform::OpenDatabaseForJob(
+        *f.Wrk, f.NombreBdD, options.wait,
+        [&] {
+            waited = true;
+            f.display->notice(waitingMessage(f.NombreBdD));
+        },
+        [&f] { return f.display->interrupted(); });
     if (waited) {
         f.display->notice(QString());
     }

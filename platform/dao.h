@@ -252,10 +252,12 @@ class DBEngine {
 // Opens a database for one job and holds it for the job (Database::HoldForJob), within one limit for
 // both: an engine that cannot even open a database while another process holds it is opened again
 // until the holder lets it go. onWait is called once, the first time it has to wait; past the limit,
-// kHeldByAnother. Any other failure to open propagates unchanged.
+// kHeldByAnother. Any other failure to open propagates unchanged. `interrupted`, when given, is asked
+// between two tries whether the job must end: true throws Interrupted, having written nothing.
 std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
                                              std::chrono::milliseconds limit,
-                                             const std::function<void()>& onWait);
+                                             const std::function<void()>& onWait,
+                                             const std::function<bool()>& interrupted = {});
 
 // Creates a new, empty database file of the embedded engine, or a new database on the server that a
 // connection URI names (tools and tests only; the job itself never creates a database). Refuses an

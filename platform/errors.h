@@ -58,6 +58,14 @@ constexpr int kConversion = 13;          // a value that cannot be converted
 constexpr int kInternal = 51;            // a fault of our own: an invariant of the program broken
 constexpr int kDatabaseNotFound = 3024;  // a database path that does not exist
 constexpr int kNotADatabase = 3343;      // a file that is not a database of the engine
+constexpr int kInterrupted = 18;         // the user asked the job to end
 }  // namespace errnum
+
+// The user asked the job to end (the window closed during it, and the question answered Yes). It ends
+// the job as any failure does: the database as it was before the job, no output.
+class Interrupted : public RunError {
+  public:
+    Interrupted() : RunError(errnum::kInterrupted, QStringLiteral("Proceso interrumpido por el usuario")) {}
+};
 
 }  // namespace vexilo::platform

@@ -15,11 +15,13 @@ namespace vexilo::app {
 
 namespace {
 
-// The first filter, the one selected, shows every database the job can open, so that a folder of
-// SQLite databases never looks empty; each kind on its own follows.
+// The first filter, the one selected, shows every database the job can open or import, so that a
+// folder of SQLite databases never looks empty; each kind on its own follows, then every file, for a
+// database whose name has none of these endings.
 const QString kDatabaseFilter = QStringLiteral(
-    "BdD Access o SQLite (*.mdb *.sqlite *.db)|*.mdb;*.sqlite;*.db|"
-    "BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db");
+    "BdD Access o SQLite (*.mdb *.accdb *.sqlite *.db)|*.mdb;*.accdb;*.sqlite;*.db|"
+    "BdD Access (*.mdb *.accdb)|*.mdb;*.accdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db|"
+    "Todos los ficheros (*)|*");
 const QString kDatabaseTitle = QStringLiteral("Seleccinar BdD Access a tratar");
 const QString kDrawingFilter = QStringLiteral("Bin Kora (*.bin)|*.bin");
 const QString kDrawingTitle = QStringLiteral("Seleccinar Fichero Bin (Kora) a tratar");

@@ -40,8 +40,8 @@ class Stop : public std::runtime_error {
         : std::runtime_error(message.toStdString()), m_message(message), m_icon(icon), m_detail(detail) {}
     const QString& message() const { return m_message; }
     Icon icon() const { return m_icon; }
-    // Where and why, for a face that can show more than the exact message (the command line); the
-    // window shows the message alone.
+    // Where and why, for a face that can show more than the exact message: the command line prints it,
+    // the window offers it as the message box's details.
     const QString& detail() const { return m_detail; }
 
   private:

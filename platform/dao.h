@@ -242,11 +242,16 @@ class DBEngine {
     // (5 seconds unless changed). Applies to databases opened or created afterwards.
     int busyTimeoutMs() const { return m_busyTimeoutMs; }
     void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+    // How long opening a server database waits for a server that does not answer, in seconds, on each
+    // connection it makes (10 unless changed). Applies to databases opened afterwards.
+    int connectTimeoutSeconds() const { return m_connectTimeoutSeconds; }
+    void setConnectTimeoutSeconds(int seconds) { m_connectTimeoutSeconds = seconds; }
 
   private:
     DBEngine();
     std::unique_ptr<Workspace> m_default;
     int m_busyTimeoutMs = 5000;
+    int m_connectTimeoutSeconds = 10;
 };
 
 // Opens a database for one job and holds it for the job (Database::HoldForJob), within one limit for

@@ -12,6 +12,7 @@ namespace {
 
 // The columns of Qt's file list.
 constexpr int kSizeColumn = 1;
+constexpr int kTypeColumn = 2;
 constexpr int kDateColumn = 3;
 
 }  // namespace
@@ -22,18 +23,27 @@ void useSpanishLocale() {
 
 QVariant SpanishFileColumns::data(const QModelIndex& index, int role) const {
     auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
-    if (!files || role != Qt::DisplayRole ||
-        (index.column() != kSizeColumn && index.column() != kDateColumn)) {
+    if (!files || role != Qt::DisplayRole) {
         return QIdentityProxyModel::data(index, role);
     }
     const QModelIndex source = mapToSource(index);
-    if (index.column() == kDateColumn) {
-        return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+    switch (index.column()) {
+        case kDateColumn:
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        case kSizeColumn:
+            if (!files->isDir(source)) {
+                return QLocale().formattedDataSize(files->size(source));
+            }
+            break;  // a folder shows no size
+        case kTypeColumn:
+            if (files->isDir(source)) {
+                return QStringLiteral("Carpeta");  // Qt's catalogue lacks it; a file's type is Spanish
+            }
+            break;
+        default:
+            break;
     }
-    if (files->isDir(source)) {
-        return QIdentityProxyModel::data(index, role);  // a folder shows no size
-    }
-    return QLocale().formattedDataSize(files->size(source));
+    return QIdentityProxyModel::data(index, role);
 }
 
 std::unique_ptr<QFileDialog> openFileDialog(QWidget* parent, const platform::OpenFileRequest& request) {

@@ -17,8 +17,8 @@ namespace vexilo::gui {
 // names, and every number or date Qt writes for the user.
 void useSpanishLocale();
 
-// The dialog's file list with its sizes and dates in the program's locale: Qt writes them in the
-// machine's own.
+// The dialog's file list with its sizes and dates in the program's locale (Qt writes them in the
+// machine's own), and a folder's type in Spanish.
 class SpanishFileColumns : public QIdentityProxyModel {
     Q_OBJECT
 

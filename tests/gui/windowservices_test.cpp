@@ -94,6 +94,7 @@ TEST(WindowServicesTest, TheFileListWritesSizesAndDatesTheSpanishWay) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(1500, 'x'));
     file.close();
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("hojas")));
 
     QFileSystemModel files;
     QEventLoop loaded;
@@ -113,6 +114,10 @@ TEST(WindowServicesTest, TheFileListWritesSizesAndDatesTheSpanishWay) {
               spanish.toString(files.lastModified(entry), QLocale::ShortFormat));
     EXPECT_EQ(columns.index(row.row(), 0, columns.mapFromSource(root)).data().toString(),
               QStringLiteral("hoja.bin"));
+    const QModelIndex folder = columns.mapFromSource(files.index(dir.filePath(QStringLiteral("hojas"))));
+    ASSERT_TRUE(folder.isValid());
+    EXPECT_EQ(columns.index(folder.row(), 2, columns.mapFromSource(root)).data().toString(),
+              QStringLiteral("Carpeta"));
     QLocale::setDefault(before);
 }
 

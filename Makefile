@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test demo demo-pg bench bench-pg screenshots asan fuzz format format-check clean
+.PHONY: deps configure build test demo demo-pg bench bench-pg screenshots asan tsan fuzz format format-check clean
 
 deps:
 	bash scripts/install-dependencies.sh
@@ -47,8 +47,9 @@ bench: build
 bench-pg: build
 	bash scripts/bench-pg.sh $(BUILD)/bench/bench_server
 
-# The window rendered at rest, halfway through a job and at its end, at the default scale and at 150 %:
-# $(BUILD)/screenshots/{reposo,durante,final}.png and $(BUILD)/screenshots/150/. No display needed.
+# The window rendered at rest, halfway through a job, at its end, and while a job waits for a database
+# that another job holds, at the default scale and at 150 %:
+# $(BUILD)/screenshots/{reposo,durante,final,espera}.png and $(BUILD)/screenshots/150/. No display needed.
 screenshots: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
@@ -58,6 +59,20 @@ asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXILO_SANITIZE=ON > /dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# ThreadSanitizer over the test binaries of the layers a second thread runs through: the window runs
+# its jobs off its own thread, through the run driver, the passes and the engines. Any report fails.
+# The tests start helper processes (the Access reader, the test server) while threads run; each child
+# runs another program at once, which die_after_fork=0 allows.
+TSAN_TESTS = test_gui test_app test_passes test_platform
+tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_TSAN=ON > /dev/null
+	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS)
+	set -e; for t in $(TSAN_TESTS); do \
+	  echo "== $$t"; \
+	  (cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 \
+	    suppressions=$(CURDIR)/tests/tsan.supp" tests/$$t --gtest_brief=1); \
+	done
 
 # Coverage-guided fuzzing (libFuzzer, clang, AddressSanitizer and UndefinedBehaviorSanitizer) of the
 # drawing walk and of the Access importer's reading, each for FUZZ_SECONDS, from the seeds that
@@ -87,4 +102,4 @@ format-check: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

@@ -7,6 +7,7 @@
 
 #include "app/modulo_config.h"
 #include "core/progress.h"
+#include "platform/dao.h"
 #include "platform/databasename.h"
 #include "platform/services.h"
 
@@ -14,14 +15,34 @@ namespace vexilo::app {
 
 namespace {
 
-// The first filter, the one selected, shows every database the job can open, so that a folder of
-// SQLite databases never looks empty; each kind on its own follows.
+// The first filter, the one selected, shows every database the job can open or import, so that a
+// folder of SQLite databases never looks empty; each kind on its own follows, then every file, for a
+// database whose name has none of these endings.
 const QString kDatabaseFilter = QStringLiteral(
-    "BdD Access o SQLite (*.mdb *.sqlite *.db)|*.mdb;*.sqlite;*.db|"
-    "BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db");
+    "BdD Access o SQLite (*.mdb *.accdb *.sqlite *.db)|*.mdb;*.accdb;*.sqlite;*.db|"
+    "BdD Access (*.mdb *.accdb)|*.mdb;*.accdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db|"
+    "Todos los ficheros (*)|*");
 const QString kDatabaseTitle = QStringLiteral("Seleccinar BdD Access a tratar");
 const QString kDrawingFilter = QStringLiteral("Bin Kora (*.bin)|*.bin");
 const QString kDrawingTitle = QStringLiteral("Seleccinar Fichero Bin (Kora) a tratar");
+
+// A typed server is tried with this limit, in seconds, on each of the connections that opening it may
+// make (libpq takes 2 as its least): a server that does not answer is refused within seconds.
+constexpr int kServerCheckSeconds = 3;
+
+// The engine's limit for connecting to a server, changed for the life of a scope.
+class ConnectLimit {
+  public:
+    explicit ConnectLimit(int seconds) : m_usual(platform::DBEngine::instance().connectTimeoutSeconds()) {
+        platform::DBEngine::instance().setConnectTimeoutSeconds(seconds);
+    }
+    ~ConnectLimit() { platform::DBEngine::instance().setConnectTimeoutSeconds(m_usual); }
+    ConnectLimit(const ConnectLimit&) = delete;
+    ConnectLimit& operator=(const ConnectLimit&) = delete;
+
+  private:
+    int m_usual;
+};
 
 platform::OpenFileResult chooseFile(const char* clave, const QString& filter, const QString& title) {
     QString folder;
@@ -133,6 +154,24 @@ QString typedDatabaseRefusal(const QString& name) {
         return QStringLiteral("'%1' es una carpeta, no un fichero de base de datos.").arg(shown);
     }
     return {};
+}
+
+QString serverDatabaseRefusal(const QString& name) {
+    if (!platform::isServerDatabase(name)) {
+        return {};
+    }
+    try {
+        const ConnectLimit limit(kServerCheckSeconds);
+        platform::DBEngine::instance().Workspaces(0).OpenDatabase(name)->Close();
+    } catch (const platform::RunError& e) {
+        return e.description();
+    }
+    return {};
+}
+
+QString checkingMessage(const QString& name) {
+    return QStringLiteral("Comprobando la conexión con la base de datos '%1'...")
+        .arg(platform::shownDatabaseName(name));
 }
 
 void chooseTypedDatabase(core::RunState& f, const QString& name) {

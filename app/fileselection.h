@@ -45,6 +45,13 @@ QString typedDatabaseName(const QString& typed);
 // can: a server URI that cannot be read (the reason shows it without its password), a path with no
 // file behind it, a folder.
 QString typedDatabaseRefusal(const QString& name);
+// Why the server database that a typed URI names cannot be used now, as the run would say it (a server
+// that does not answer, a refused user or password, a missing database), or the empty text when a
+// connection to it opens (it is closed at once). A server that does not answer is given up after a few
+// seconds. The empty text for a file. It blocks meanwhile: a window calls it off its own thread.
+QString serverDatabaseRefusal(const QString& name);
+// The notice while a typed server database is tried (without its password).
+QString checkingMessage(const QString& name);
 // Takes a typed name that typedDatabaseRefusal accepts, as a choice in the dialog would be taken: clears
 // the status area, sets NombreBdD (a URI whole, password included, for the run) and shows it in Text2
 // without its password. A path also gives its folder to DirectorioBdD; a URI leaves the folder of the

@@ -70,7 +70,7 @@ void openDatabase(core::RunState& f, const RunOptions& options) {
     const QString waiting = waitingMessage(f.NombreBdD);
     f.Bd = platform::OpenDatabaseForJob(
         *f.Wrk, f.NombreBdD, options.wait, [display, waiting] { display->notice(waiting); },
-        [display] { display->notice(QString()); });
+        [display] { display->notice(QString()); }, [display] { return display->interrupted(); });
     // The whole job is one transaction: the pass's closing of Bd commits it.
     f.Bd->BeginTrans();
 }

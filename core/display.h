@@ -33,6 +33,10 @@ class Display {
     // A passing notice that needs no answer (the job waits for another process's job); an empty text
     // takes it away. The window shows it in its status line, Label5; the command line prints it.
     virtual void notice(const QString& text) { setText(Control::Label5, text); }
+    // Whether the face asks the job to end (platform::Interrupted). The job asks it between two
+    // elements and between two tries of its wait for the database; the face may hold the job there
+    // while it asks the user. The one call a window answers on the job's own thread.
+    virtual bool interrupted() { return false; }
 };
 
 }  // namespace vexilo::core

@@ -32,14 +32,15 @@ RunOutcome currentFailure() {
 Presentation present(const RunOutcome& outcome) {
     switch (outcome.kind) {
         case RunOutcome::Kind::Stopped:
-            return {outcome.message, outcome.icon, exitstatus::kEnded};
+            return {outcome.message, outcome.icon, exitstatus::kEnded, outcome.detail};
         case RunOutcome::Kind::Failed:
-            return {errorText(outcome.number, outcome.description), platform::Icon::None, exitstatus::kEnded};
+            return {
+                errorText(outcome.number, outcome.description), platform::Icon::None, exitstatus::kEnded, {}};
         case RunOutcome::Kind::Ignored:
         case RunOutcome::Kind::Finished:
             break;
     }
-    return {{}, platform::Icon::None, exitstatus::kDone};
+    return {{}, platform::Icon::None, exitstatus::kDone, {}};
 }
 
 QString errorText(int number, const QString& description) {

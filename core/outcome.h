@@ -45,6 +45,7 @@ struct Presentation {
     QString message;
     platform::Icon icon = platform::Icon::None;
     int exitStatus = 0;
+    QString detail;  // where and why, for a face that can offer it beside the message
 };
 Presentation present(const RunOutcome& outcome);
 

@@ -18,7 +18,7 @@ namespace vexilo::drawing {
 constexpr std::size_t kBinBufferSize = std::size_t{1} << 20;
 
 // A damaged drawing file. The user sees exactly "Fichero Corrupto" with the critical icon; the offset of
-// the element and the reason are for the dump tool and the tests.
+// the element and the reason are its detail (the command line prints it, the window offers it).
 class CorruptFile : public platform::Stop {
   public:
     CorruptFile(std::int64_t offset, const QString& reason);

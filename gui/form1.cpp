@@ -8,14 +8,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QTimer>
+#include <utility>
 
 #include "app/fileselection.h"
 #include "core/progress.h"
+#include "gui/appicon.h"
 #include "gui/captionframe.h"
+#include "gui/databasefield.h"
 #include "gui/fitting.h"
 #include "gui/importoffer.h"
 #include "gui/pathdisplay.h"
+#include "gui/pushbutton.h"
 #include "platform/databasename.h"
 #include "platform/services.h"
 
@@ -64,17 +69,27 @@ bool isUserInput(QEvent::Type type) {
         case QEvent::TouchBegin:
         case QEvent::TouchUpdate:
         case QEvent::TouchEnd:
-        case QEvent::Close:
             return true;
         default:
             return false;
     }
 }
 
+// A notice that names a database in quotes: the sentence on one line and the name on the next, where
+// the status line can cut the name in its middle and keep its end.
+QString noticeLines(const QString& text) {
+    const qsizetype quote = text.indexOf(QLatin1Char('\''));
+    if (quote <= 0) {
+        return text;
+    }
+    return text.left(quote).trimmed() + QChar(13) + text.mid(quote);
+}
+
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     m_f.display = this;
+    setWindowIcon(applicationIcon());
     // A window of fixed size offers no maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -111,13 +126,15 @@ void Form1::createControls() {
         return label(new QLabel(text, this), name, r);
     };
     // The text boxes only show what the program wrote; the names are taken from the dialogs, and the
-    // database's also from its own box, where a path or a server URI may be typed.
+    // database's also from its own box, where a path or a server URI may be typed. A click gives such
+    // a box the focus, to select and copy what it shows; Tab passes it by.
     auto box = [&](QLineEdit* edit, const char* name, QRect r) {
         edit->setReadOnly(true);
+        edit->setFocusPolicy(Qt::ClickFocus);
         return static_cast<QLineEdit*>(place(edit, name, r));
     };
     auto button = [&](const char* name, const QString& text, QRect r) {
-        return static_cast<QPushButton*>(place(new QPushButton(text, this), name, r));
+        return static_cast<QPushButton*>(place(new PushButton(text, this), name, r));
     };
     auto line = [&](QWidget* parent, const char* name, int x1, int y1, int x2, int y2) {
         auto* frame = new QFrame(parent);
@@ -140,8 +157,9 @@ void Form1::createControls() {
     place(shape2, "Shape2", twips(6720, 3360, 6855, 3255));
 
     caption("Label7", QStringLiteral("Nombre de la BdD Particular :"), twips(480, 360, 4695, 375));
-    auto* text2 = box(new PathField(this), "Text2", twips(480, 720, 7815, 375));
+    auto* text2 = box(new DatabaseField(this), "Text2", twips(480, 720, 7815, 375));
     text2->setReadOnly(false);
+    text2->setFocusPolicy(Qt::StrongFocus);
     auto* command2 = button("Command2", QStringLiteral("..."), twips(8400, 720, 495, 375));
     caption("Label6", QStringLiteral("Nombre del fichero BIN a tratar :"), twips(480, 1440, 4695, 375));
     box(new PathField(this), "Text3", twips(480, 1800, 7815, 375));
@@ -179,12 +197,33 @@ void Form1::createControls() {
 
     fitToText(*frame1);
     fitToText(*this);
+    setTabOrder();
     command2->setFocus();  // the first thing to do is to choose the database
 
     connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(text2, &QLineEdit::editingFinished, this, &Form1::typedDatabaseFinished);
+}
+
+void Form1::setTabOrder() {
+    // The mode is one stop, at the option selected; the arrow keys move between the options.
+    for (auto* option : findChild<QWidget*>(QStringLiteral("Frame1"))->findChildren<QRadioButton*>()) {
+        auto stopIfSelected = [option](bool selected) {
+            option->setFocusPolicy(selected ? Qt::StrongFocus : Qt::ClickFocus);
+        };
+        stopIfSelected(option->isChecked());
+        connect(option, &QRadioButton::toggled, option, stopIfSelected);
+    }
+    // Top to bottom, left to right: the database, the drawing, the mode, then "Procesar" below them.
+    QWidget* previous = nullptr;
+    for (const char* name : {"Text2", "Command2", "Command3", "Option1", "Option2", "Option3", "Command1"}) {
+        auto* next = findChild<QWidget*>(QLatin1String(name));
+        if (previous) {
+            QWidget::setTabOrder(previous, next);
+        }
+        previous = next;
+    }
 }
 
 void Form1::fitToText(QWidget& parent) {
@@ -220,7 +259,7 @@ void Form1::endWith(const core::RunOutcome& outcome) {
     const core::Presentation shown = present(outcome);
     auto& services = platform::services();
     if (!shown.message.isEmpty()) {
-        services.messageBox(shown.message, shown.icon);
+        services.messageBox(shown.message, shown.icon, shown.detail);
     }
     services.end(shown.exitStatus);
 }
@@ -235,14 +274,46 @@ void Form1::Command1_Click() {
     } else if (findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked()) {
         mode = app::Mode::Si;
     }
-    // The job runs here, synchronously: the window repaints what the job sets but takes no input.
+    core::RunOutcome outcome;
+    runTask(Task::Job, [&] { outcome = app::Command1_Click(m_f, mode); });
+    const bool closing = std::exchange(m_closeAfterTask, false);
+    if (outcome.kind == core::RunOutcome::Kind::Failed && outcome.number == platform::errnum::kInterrupted) {
+        // Ended because the window is closing: undone as a failure is, and nothing to tell.
+        platform::services().setMousePointer(platform::MousePointer::Default);
+    } else if (outcome.kind == core::RunOutcome::Kind::Stopped ||
+               outcome.kind == core::RunOutcome::Kind::Failed) {
+        endWith(outcome);
+        return;
+    }
+    if (closing) {
+        close();
+    }
+}
+
+void Form1::runTask(Task kind, const std::function<void()>& task) {
     m_busy = true;
+    m_task = kind;
+    m_interruption.reset();
     qApp->installEventFilter(this);
-    const core::RunOutcome outcome = app::Command1_Click(m_f, mode);
-    dropPendingInput();
-    qApp->removeEventFilter(this);
-    m_busy = false;
-    endWith(outcome);
+    struct Idle {
+        Form1& form;
+        ~Idle() {
+            form.dropPendingInput();
+            qApp->removeEventFilter(&form);
+            form.m_busy = false;
+        }
+    } idle{*this};
+    m_tasks.run(task);
+}
+
+void Form1::askToInterrupt() {
+    m_asking = true;
+    m_interruption.beginAsking();
+    const bool end = platform::services().question(QStringLiteral("¿Interrumpir el proceso en curso?"),
+                                                   platform::Answer::No);
+    m_interruption.answer(end);
+    m_asking = false;
+    m_closeAfterTask = end;
 }
 
 void Form1::Command2_Click() {
@@ -266,9 +337,9 @@ void Form1::offerAccessImport(const QString& before) {
 }
 
 bool Form1::takeTypedDatabase() {
-    auto* box = findChild<QLineEdit*>(QStringLiteral("Text2"));
+    auto* box = findChild<DatabaseField*>(QStringLiteral("Text2"));
     const QString shown = platform::shownDatabaseName(m_f.NombreBdD);
-    const QString typed = app::typedDatabaseName(box->text());
+    const QString typed = app::typedDatabaseName(box->typedText());
     if (typed.isEmpty() || typed == shown) {
         if (box->text() != shown) {
             setText(core::Control::Text2, shown);  // nothing new: the box shows the database in use again
@@ -282,7 +353,10 @@ bool Form1::takeTypedDatabase() {
     ++m_databaseTakes;
     bool taken = false;
     guarded([&] {
-        const QString refusal = app::typedDatabaseRefusal(typed);
+        const QString refusal = typedRefusal(typed);
+        if (m_closeAfterTask) {
+            return;  // the window closes: nothing is taken, nothing said
+        }
         if (!refusal.isEmpty()) {
             // What was typed stays to be corrected, a password excepted.
             setText(core::Control::Text2, platform::shownDatabaseName(typed));
@@ -296,7 +370,28 @@ bool Form1::takeTypedDatabase() {
     });
     ++m_databaseTakes;  // an edit ended by the message above is not a new one
     m_takingDatabase = false;
+    if (std::exchange(m_closeAfterTask, false)) {
+        close();
+        return false;
+    }
     return taken;
+}
+
+QString Form1::typedRefusal(const QString& typed) {
+    QString refusal = app::typedDatabaseRefusal(typed);
+    if (!refusal.isEmpty() || !platform::isServerDatabase(typed)) {
+        return refusal;
+    }
+    // Trying the server takes up to a few seconds: the status line says so meanwhile.
+    auto* label5 = findChild<QLabel*>(QStringLiteral("Label5"));
+    const QString before = label5->text();
+    auto& services = platform::services();
+    notice(app::checkingMessage(typed));
+    services.setMousePointer(platform::MousePointer::Busy);
+    runTask(Task::Check, [&] { refusal = app::serverDatabaseRefusal(typed); });
+    services.setMousePointer(platform::MousePointer::Default);
+    showText(core::Control::Label5, before);
+    return refusal;
 }
 
 void Form1::typedDatabaseFinished() {
@@ -317,6 +412,11 @@ void Form1::Command3_Click() {
 void Form1::closeEvent(QCloseEvent* event) {
     if (m_busy) {
         event->ignore();
+        if (m_task == Task::Check) {
+            m_closeAfterTask = true;  // a check changes nothing and ends within seconds: close then
+        } else if (!m_asking && !m_closeAfterTask) {
+            askToInterrupt();
+        }
         return;
     }
     guarded([this] { app::Form_Unload(m_f); });
@@ -327,7 +427,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (m_busy && isUserInput(event->type())) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this) {
-            event->ignore();  // a close request must not count as accepted
             return true;
         }
     }
@@ -335,17 +434,64 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::dropPendingInput() {
-    // Still busy: whatever the user did during the job reaches the filter and is dropped.
+    // Still busy: whatever the user did during the task reaches the filter and is dropped.
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
 }
 
-void Form1::setText(core::Control control, const QString& given) {
+// A call may come from the job's thread or from a thread of the engine's own (a notice of a wait that
+// the server's watchdog sees): either is handed over to the window's thread.
+template <typename Call>
+void Form1::onWindowThread(Call&& call) {
+    if (QThread::currentThread() != thread()) {
+        m_tasks.post(std::forward<Call>(call));
+    } else {
+        call();
+    }
+}
+
+void Form1::setText(core::Control control, const QString& text) {
+    onWindowThread([this, control, text] { showText(control, text); });
+}
+
+void Form1::setProgress(int value) {
+    onWindowThread([this, value] { showProgress(value); });
+}
+
+void Form1::setFinishedVisible(bool visible) {
+    onWindowThread([this, visible] { showFinished(visible); });
+}
+
+void Form1::setPointer(platform::MousePointer pointer) {
+    onWindowThread([pointer] { platform::services().setMousePointer(pointer); });
+}
+
+void Form1::message(const QString& text, platform::Icon icon) {
+    const auto show = [text, icon] { platform::services().messageBox(text, icon); };
+    if (m_tasks.onTaskThread()) {
+        m_tasks.invoke(show);  // the job goes on once the message has been read
+    } else {
+        show();
+    }
+}
+
+void Form1::notice(const QString& text) {
+    setText(core::Control::Label5, noticeLines(text));
+}
+
+bool Form1::interrupted() {
+    return m_tasks.onTaskThread() ? m_interruption.consult() : m_interruption.requested();
+}
+
+void Form1::showText(core::Control control, const QString& given) {
     // Whatever the core passes, the database box never shows a password.
     const QString text = control == core::Control::Text2 ? platform::shownDatabaseName(given) : given;
     QWidget* w = findChild<QWidget*>(nameOf(control));
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
+    } else if (auto* field = qobject_cast<DatabaseField*>(w)) {
+        field->setTypedText(text);
+        field->setCursorPosition(0);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(text);
         edit->setCursorPosition(0);  // with the focus, a long path shows its start, as without
@@ -362,26 +508,18 @@ void Form1::setText(core::Control control, const QString& given) {
     w->repaint();
 }
 
-void Form1::setProgress(int value) {
+void Form1::showProgress(int value) {
     auto* bar = findChild<QProgressBar*>(QStringLiteral("ProgressBarCarga"));
     bar->setValue(value);
     bar->repaint();
 }
 
-void Form1::setFinishedVisible(bool visible) {
+void Form1::showFinished(bool visible) {
     auto* label = findChild<QLabel*>(QStringLiteral("Label1"));
     label->setVisible(visible);
     if (visible) {
         label->repaint();
     }
-}
-
-void Form1::setPointer(platform::MousePointer pointer) {
-    platform::services().setMousePointer(pointer);
-}
-
-void Form1::message(const QString& text, platform::Icon icon) {
-    platform::services().messageBox(text, icon);
 }
 
 }  // namespace vexilo::gui

@@ -9,7 +9,38 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gui/filedialog.h"
+
 namespace vexilo::gui {
+
+namespace {
+
+// The system writes a line break as a lone carriage return; a box wants a line feed.
+QString boxText(QString text) {
+    return text.replace(QChar(13), QChar(10));
+}
+
+// While the busy pointer shows, a box that waits for an answer shows the ordinary one over it.
+class AnswerPointer {
+  public:
+    explicit AnswerPointer(bool busy) : m_busy(busy) {
+        if (m_busy) {
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+        }
+    }
+    ~AnswerPointer() {
+        if (m_busy) {
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    AnswerPointer(const AnswerPointer&) = delete;
+    AnswerPointer& operator=(const AnswerPointer&) = delete;
+
+  private:
+    bool m_busy;
+};
+
+}  // namespace
 
 QString qtFilter(const QString& filter, int filterIndex, QString* selected) {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -30,31 +61,37 @@ QString qtFilter(const QString& filter, int filterIndex, QString* selected) {
     return filters.join(QStringLiteral(";;"));
 }
 
+QWidget* WindowServices::dialogParent() const {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    return m_window ? m_window.data() : QApplication::activeWindow();
+}
+
 platform::OpenFileResult WindowServices::showOpen(const platform::OpenFileRequest& request) {
-    QString selected;
-    const QString filters = qtFilter(request.filter, request.filterIndex, &selected);
-    const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), request.title,
-                                                      request.initDir, filters, &selected);
-    if (path.isEmpty()) {
+    const auto dialog = openFileDialog(dialogParent(), request);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
         return {};
     }
+    const QString path = dialog->selectedFiles().constFirst();
     return {QDir::toNativeSeparators(path), QFileInfo(path).fileName()};
 }
 
-void WindowServices::messageBox(const QString& text, platform::Icon icon) {
-    // The system writes a line break as a lone carriage return; the box wants a line feed.
-    QString shown = text;
-    shown.replace(QChar(13), QChar(10));
+void WindowServices::messageBox(const QString& text, platform::Icon icon, const QString& detail) {
     QMessageBox box(icon == platform::Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    QStringLiteral("Vexilo"), shown, QMessageBox::Ok, QApplication::activeWindow());
+                    QStringLiteral("Vexilo"), boxText(text), QMessageBox::Ok, dialogParent());
+    if (!detail.isEmpty()) {
+        box.setDetailedText(boxText(detail));
+    }
+    const AnswerPointer pointer(m_busy);
     box.exec();
 }
 
-bool WindowServices::question(const QString& text) {
-    QString shown = text;
-    shown.replace(QChar(13), QChar(10));
-    return QMessageBox::question(QApplication::activeWindow(), QStringLiteral("Vexilo"), shown,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+bool WindowServices::question(const QString& text, platform::Answer byDefault) {
+    const AnswerPointer pointer(m_busy);
+    return QMessageBox::question(
+               dialogParent(), QStringLiteral("Vexilo"), boxText(text), QMessageBox::Yes | QMessageBox::No,
+               byDefault == platform::Answer::Yes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
 }
 
 void WindowServices::setMousePointer(platform::MousePointer pointer) {

@@ -1,6 +1,10 @@
 #pragma once
 // The window services on the desktop: the Qt file dialog and message box, the override cursor, and an
-// end of the process that runs nothing more.
+// end of the process that runs nothing more. Dialogs and message boxes belong to the program's window,
+// so the desktop centres them on it wherever it has been moved.
+
+#include <QPointer>
+#include <QWidget>
 
 #include "platform/services.h"
 
@@ -8,15 +12,23 @@ namespace vexilo::gui {
 
 class WindowServices : public platform::Services {
   public:
+    // The window the dialogs and message boxes belong to (not owned; it may go away first).
+    void setWindow(QWidget* window) { m_window = window; }
+
     platform::OpenFileResult showOpen(const platform::OpenFileRequest& request) override;
-    void messageBox(const QString& text, platform::Icon icon) override;
-    bool question(const QString& text) override;
+    void messageBox(const QString& text, platform::Icon icon, const QString& detail) override;
+    bool question(const QString& text, platform::Answer byDefault) override;
     void setMousePointer(platform::MousePointer pointer) override;
     void end(int code) override;
     platform::SettingsStore& settings() override { return m_settings; }
     platform::Clock& clock() override { return m_clock; }
 
   private:
+    // A box open on another one belongs to that one; any other to the window, or to whatever window is
+    // active when none was given.
+    QWidget* dialogParent() const;
+
+    QPointer<QWidget> m_window;
     platform::QSettingsStore m_settings;
     platform::SystemClock m_clock;
     bool m_busy = false;

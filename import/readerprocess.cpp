@@ -19,10 +19,10 @@ constexpr int kCloseWaitMs = 5000;
 // libmdb's only report of a page that the file points to but does not hold.
 const char kPageOutside[] = "beyond EOF";
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kMemoryLimit = false;  // AddressSanitizer reserves terabytes of address space
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMemoryLimit = false;  // the sanitizers reserve terabytes of address space
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 constexpr bool kMemoryLimit = false;
 #else
 constexpr bool kMemoryLimit = true;

@@ -233,7 +233,8 @@ class Workspace {
     // Opens a database and holds it for one job (see OpenDatabaseForJob below).
     virtual std::unique_ptr<Database> OpenDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
                                                          const std::function<void()>& onWait,
-                                                         const std::function<void()>& onWaitOver) = 0;
+                                                         const std::function<void()>& onWaitOver,
+                                                         const std::function<bool()>& interrupted) = 0;
 };
 
 // The engine, created on first use and kept for the program's life.
@@ -246,11 +247,16 @@ class DBEngine {
     // (5 seconds unless changed). Applies to databases opened or created afterwards.
     int busyTimeoutMs() const { return m_busyTimeoutMs; }
     void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+    // How long opening a server database waits for a server that does not answer, in seconds, on each
+    // connection it makes (10 unless changed). Applies to databases opened afterwards.
+    int connectTimeoutSeconds() const { return m_connectTimeoutSeconds; }
+    void setConnectTimeoutSeconds(int seconds) { m_connectTimeoutSeconds = seconds; }
 
   private:
     DBEngine();
     std::unique_ptr<Workspace> m_default;
     int m_busyTimeoutMs = 5000;
+    int m_connectTimeoutSeconds = 10;
 };
 
 // Opens a database for one job and holds it for the job (Database::HoldForJob), within one limit for
@@ -262,11 +268,13 @@ class DBEngine {
 // lock another program keeps, or for a server that stops answering, calls onWait once it has waited a
 // moment (possibly from another thread than the job's: whatever onWait shows must allow that), onWaitOver
 // when the wait ends, and fails with kHeldByAnother once it has waited `limit`, the job's transaction
-// then being lost, so that nothing is written.
+// then being lost, so that nothing is written. `interrupted`, when given, is asked between two tries
+// of the opening wait whether the job must end: true throws Interrupted, having written nothing.
 std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
                                              std::chrono::milliseconds limit,
                                              const std::function<void()>& onWait,
-                                             const std::function<void()>& onWaitOver = {});
+                                             const std::function<void()>& onWaitOver = {},
+                                             const std::function<bool()>& interrupted = {});
 
 // Creates a new, empty database file of the embedded engine, or a new database on the server that a
 // connection URI names (tools and tests only; the job itself never creates a database). Refuses an

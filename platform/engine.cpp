@@ -15,8 +15,9 @@ class DefaultWorkspace final : public Workspace {
 
     std::unique_ptr<Database> OpenDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
                                                  const std::function<void()>& onWait,
-                                                 const std::function<void()>& onWaitOver) override {
-        return openDatabaseForJob(name, limit, onWait, onWaitOver);
+                                                 const std::function<void()>& onWaitOver,
+                                                 const std::function<bool()>& interrupted) override {
+        return openDatabaseForJob(name, limit, onWait, onWaitOver, interrupted);
     }
 };
 
@@ -54,8 +55,9 @@ std::unique_ptr<Database> CreateDatabase(const QString& name) {
 std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
                                              std::chrono::milliseconds limit,
                                              const std::function<void()>& onWait,
-                                             const std::function<void()>& onWaitOver) {
-    return workspace.OpenDatabaseForJob(name, limit, onWait, onWaitOver);
+                                             const std::function<void()>& onWaitOver,
+                                             const std::function<bool()>& interrupted) {
+    return workspace.OpenDatabaseForJob(name, limit, onWait, onWaitOver, interrupted);
 }
 
 }  // namespace vexilo::platform

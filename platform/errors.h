@@ -40,8 +40,8 @@ class Stop : public std::runtime_error {
         : std::runtime_error(message.toStdString()), m_message(message), m_icon(icon), m_detail(detail) {}
     const QString& message() const { return m_message; }
     Icon icon() const { return m_icon; }
-    // Where and why, for a face that can show more than the exact message (the command line); the
-    // window shows the message alone.
+    // Where and why, for a face that can show more than the exact message: the command line prints it,
+    // the window offers it as the message box's details.
     const QString& detail() const { return m_detail; }
 
   private:
@@ -58,6 +58,14 @@ constexpr int kConversion = 13;          // a value that cannot be converted
 constexpr int kInternal = 51;            // a fault of our own: an invariant of the program broken
 constexpr int kDatabaseNotFound = 3024;  // a database path that does not exist
 constexpr int kNotADatabase = 3343;      // a file that is not a database of the engine
+constexpr int kInterrupted = 18;         // the user asked the job to end
 }  // namespace errnum
+
+// The user asked the job to end (the window closed during it, and the question answered Yes). It ends
+// the job as any failure does: the database as it was before the job, no output.
+class Interrupted : public RunError {
+  public:
+    Interrupted() : RunError(errnum::kInterrupted, QStringLiteral("Proceso interrumpido por el usuario")) {}
+};
 
 }  // namespace vexilo::platform

@@ -41,11 +41,13 @@ bool openRefusedByHolder(const QString& name, const EngineError& error) {
 
 }  // namespace
 
-JobWait::JobWait(const QString& name, std::chrono::milliseconds limit, std::function<void()> onWait)
+JobWait::JobWait(const QString& name, std::chrono::milliseconds limit, std::function<void()> onWait,
+                 std::function<bool()> interrupted)
     : m_name(name),
       m_limit(std::max(limit, std::chrono::milliseconds(0))),
       m_deadline(Clock::now() + m_limit),
-      m_onWait(std::move(onWait)) {}
+      m_onWait(std::move(onWait)),
+      m_interrupted(std::move(interrupted)) {}
 
 std::chrono::milliseconds JobWait::remaining() const {
     // Rounded up: a truncated fraction would end the wait before its limit.
@@ -59,6 +61,9 @@ void JobWait::pause() {
         if (m_onWait) {
             m_onWait();
         }
+    }
+    if (m_interrupted && m_interrupted()) {
+        throw Interrupted();
     }
     const std::chrono::milliseconds left = remaining();
     if (left.count() == 0) {
@@ -93,8 +98,9 @@ void SqlDatabase::holdForJob(JobWait& wait) {
 
 std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
                                                 const std::function<void()>& onWait,
-                                                const std::function<void()>& onWaitOver) {
-    JobWait wait(name, limit, onWait);
+                                                const std::function<void()>& onWaitOver,
+                                                const std::function<bool()>& interrupted) {
+    JobWait wait(name, limit, onWait, interrupted);
     for (;;) {
         std::unique_ptr<SqlDatabase> db;
         try {

@@ -10,11 +10,14 @@ namespace vexilo::platform {
 
 class JobWait {
   public:
-    // `name` is the database as the user gave it; messages show it without a password.
-    JobWait(const QString& name, std::chrono::milliseconds limit, std::function<void()> onWait);
+    // `name` is the database as the user gave it; messages show it without a password. `interrupted`,
+    // when given, is asked before every pause whether the job must end.
+    JobWait(const QString& name, std::chrono::milliseconds limit, std::function<void()> onWait,
+            std::function<bool()> interrupted = {});
 
     // After a try that found the database held: tells the caller's onWait the first time, then sleeps
-    // a little before the next try. Throws kHeldByAnother once the limit has passed.
+    // a little before the next try. Throws Interrupted when asked to end, kHeldByAnother once the
+    // limit has passed.
     void pause();
     bool waited() const { return m_waited; }
     std::chrono::milliseconds remaining() const;
@@ -26,6 +29,7 @@ class JobWait {
     std::chrono::milliseconds m_limit;
     Clock::time_point m_deadline;
     std::function<void()> m_onWait;
+    std::function<bool()> m_interrupted;
     bool m_waited = false;
 };
 

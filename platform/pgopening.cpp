@@ -22,8 +22,6 @@ namespace vexilo::platform {
 namespace {
 
 const QString kMaintenanceDatabase = QStringLiteral("postgres");
-// Seconds to wait for a server that does not answer (libpq waits for ever by default).
-const QString kConnectTimeout = QStringLiteral("10");
 
 QString newConnectionName() {
     static std::atomic<quint64> counter{0};
@@ -62,8 +60,11 @@ class Keywords {
     std::vector<const char*> m_values;
 };
 
+// A limit on the wait for a server that does not answer (libpq waits for ever by default), unless the
+// URI gives its own.
 std::map<QString, QString> withTimeout(std::map<QString, QString> k) {
-    k.emplace(QStringLiteral("connect_timeout"), kConnectTimeout);
+    k.emplace(QStringLiteral("connect_timeout"),
+              QString::number(DBEngine::instance().connectTimeoutSeconds()));
     return k;
 }
 

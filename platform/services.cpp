@@ -64,7 +64,7 @@ void QSettingsStore::write(const QString& application, const QString& section, c
     }
 }
 
-bool Services::question(const QString&) {
+bool Services::question(const QString&, Answer) {
     return false;
 }
 
@@ -85,8 +85,8 @@ OpenFileResult HeadlessServices::showOpen(const OpenFileRequest&) {
     return {};
 }
 
-void HeadlessServices::messageBox(const QString& text, Icon) {
-    QString shown = text;
+void HeadlessServices::messageBox(const QString& text, Icon, const QString& detail) {
+    QString shown = detail.isEmpty() ? text : text + QChar(13) + detail;
     shown.replace(QChar(13), QChar(10));
     std::fprintf(stderr, "%s\n", shown.toLocal8Bit().constData());
 }

@@ -30,6 +30,9 @@ struct OpenFileResult {
 
 enum class MousePointer { Default = 0, Busy = 11 };
 
+// The button of a question that Return presses.
+enum class Answer { Yes, No };
+
 // Time of day and the current date and time. Tests set it, for instance to a job that runs past midnight.
 class Clock {
   public:
@@ -80,10 +83,11 @@ class Services {
     // Shows the open-file dialog and waits for the user.
     virtual OpenFileResult showOpen(const OpenFileRequest& request) = 0;
     // A message box with the OK button only. A line break inside the text is a single carriage return.
-    virtual void messageBox(const QString& text, Icon icon) = 0;
-    // A message box with the buttons Yes and No; true for Yes. Without a window nobody can answer, so
-    // the default is No.
-    virtual bool question(const QString& text);
+    // `detail`, when not empty, is offered beside the message (where and why), which stays as it is.
+    virtual void messageBox(const QString& text, Icon icon, const QString& detail = QString()) = 0;
+    // A message box with the buttons Yes and No, `byDefault` the one that Return presses; true for Yes.
+    // Without a window nobody can answer, so the default implementation says No.
+    virtual bool question(const QString& text, Answer byDefault = Answer::Yes);
     virtual void setMousePointer(MousePointer pointer) = 0;
     // Ends the process at once with this exit code: nothing else runs, no close handler. Test
     // implementations record the code and return, so callers return right after calling it.
@@ -104,7 +108,7 @@ class Services {
 class HeadlessServices : public Services {
   public:
     OpenFileResult showOpen(const OpenFileRequest& request) override;
-    void messageBox(const QString& text, Icon icon) override;
+    void messageBox(const QString& text, Icon icon, const QString& detail) override;
     void setMousePointer(MousePointer) override {}
     void end(int code) override;
     SettingsStore& settings() override { return m_settings; }

@@ -74,10 +74,13 @@ TEST_F(FileSelectionTest, DialogsOpenInTheRememberedFolderWithTheirOwnTitlesAndF
     const auto& dbPath = services.dialogs[0];
     EXPECT_EQ(dbPath.initDir, QStringLiteral("/datos/bdd/"));
     EXPECT_EQ(dbPath.title, QStringLiteral("Seleccinar BdD Access a tratar"));
-    // The first filter, selected, holds every database the job opens; each kind follows on its own.
-    EXPECT_EQ(dbPath.filter,
-              QStringLiteral("BdD Access o SQLite (*.mdb *.sqlite *.db)|*.mdb;*.sqlite;*.db|"
-                             "BdD Access (*.mdb)|*.mdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db"));
+    // The first filter, selected, holds every database the job opens or imports; each kind follows on
+    // its own, and every file last.
+    EXPECT_EQ(
+        dbPath.filter,
+        QStringLiteral("BdD Access o SQLite (*.mdb *.accdb *.sqlite *.db)|*.mdb;*.accdb;*.sqlite;*.db|"
+                       "BdD Access (*.mdb *.accdb)|*.mdb;*.accdb|BdD SQLite (*.sqlite *.db)|*.sqlite;*.db|"
+                       "Todos los ficheros (*)|*"));
     EXPECT_EQ(dbPath.filterIndex, 1);
     const auto& bin = services.dialogs[1];
     EXPECT_EQ(bin.initDir, QStringLiteral("/datos/bin/"));

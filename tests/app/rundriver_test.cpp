@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <chrono>
 
 #include "app/fileselection.h"
 #include "support/catalogfixture.h"
@@ -227,6 +228,32 @@ TEST_F(RunDriverTest, FailureHalfwayLeavesTheDatabaseAsBeforeAndNoOutput) {
     EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
 }
 
+// A face asks the job to end halfway through its pass: the job ends as a failure ends, whatever it
+// had written, in the database and in the output, undone.
+TEST_F(RunDriverTest, AJobAskedToEndHalfwayEndsAsAFailureEnds) {
+    testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
+    std::vector<ElementBuilder> elements;
+    for (int i = 0; i < 10; ++i) {
+        elements.push_back(ElementBuilder::t().codigoNul("123").texto("CALLE " + std::to_string(i)));
+    }
+    testing::writeFile(path("mapa.bin"), testing::concat(elements));
+    const Bytes oldOutput(100, 0x42);
+    testing::writeFile(path("mapa_s.bin"), oldOutput);
+    chooseAll();
+    f.NombreBdD = path("b.sqlite");
+    int asked = 0;
+    display.askedToEnd = [&] { return ++asked == 5; };  // after the fifth element
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
+    EXPECT_EQ(outcome.number, platform::errnum::kInterrupted);
+    EXPECT_EQ(asked, 5);
+    EXPECT_EQ(f.TextosProcesados, 5) << "it did get halfway";
+    EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
+    EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 0);
+    EXPECT_FALSE(hasPartialOutput());
+    EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
+}
+
 // An orderly stop keeps what the job did before it: its records and log rows, and the elements already
 // written, under the output's name.
 TEST_F(RunDriverTest, StopKeepsTheWorkDoneBeforeItInBothFiles) {
@@ -330,6 +357,26 @@ TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
     EXPECT_EQ(rowCount(f.NombreBdD, "CALLES"), 0);
     EXPECT_EQ(rowCount(f.NombreBdD, "CONTROLPROCESO"), 0);
     EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
+    EXPECT_FALSE(hasPartialOutput());
+}
+
+TEST_F(RunDriverTest, AJobWaitingForTheDatabaseCanBeAskedToEndLongBeforeItsLimit) {
+    testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
+    chooseAll();
+    f.NombreBdD = path("b.sqlite");
+    std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
+    int asked = 0;
+    display.askedToEnd = [&] { return ++asked == 3; };  // the third try gives up
+    const auto start = std::chrono::steady_clock::now();
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No);  // ten minutes, unless asked
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
+    EXPECT_EQ(outcome.number, platform::errnum::kInterrupted);
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(display.notices.size(), 1u);
+    other->Close();
+    EXPECT_EQ(rowCount(f.NombreBdD, "CONTROLPROCESO"), 0);
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
     EXPECT_FALSE(hasPartialOutput());
 }
 

@@ -19,6 +19,7 @@
 #include "app/modulo_config.h"
 #include "gui/form1.h"
 #include "platform/dao.h"
+#include "platform/databasename.h"
 #include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/pgcluster.h"
@@ -83,48 +84,6 @@ class Form1Database : public ::testing::Test {
     testing::TestServices m_services;
     platform::ScopedServices m_installed{m_services};
 };
-
-TEST_F(Form1Database, ATypedUriServesWholeButIsShownAndRememberedWithoutItsPassword) {
-    const QString uri = QStringLiteral("postgresql://ana:%1@srv:5433/mapas").arg(kSecret);
-    const QString shown = QStringLiteral("postgresql://ana@srv:5433/mapas");
-    const QString folder = m_dir.path() + QLatin1Char('/');
-    {
-        Form1 form;
-        form.show();
-        choose(form, "Command2", path("particular.sqlite"));
-        typeAndEnter(form, QStringLiteral("  ") + uri + QStringLiteral(" "));
-        EXPECT_EQ(form.state().NombreBdD, uri);
-        EXPECT_EQ(box(form)->text(), shown);
-        EXPECT_FALSE(box(form)->toolTip().contains(kSecret));
-        // The dialog keeps opening where the last database file was.
-        EXPECT_EQ(form.state().DirectorioBdD, folder);
-
-        // Leaving the box as it shows the name keeps the password for the run.
-        typeAndEnter(form, shown);
-        EXPECT_EQ(form.state().NombreBdD, uri);
-        EXPECT_TRUE(m_services.messages.empty());
-        form.close();
-    }
-    EXPECT_EQ(stored(app::kLastServerDatabase), shown);
-    EXPECT_EQ(stored(app::kLastDatabaseFolder), folder);
-    EXPECT_FALSE(settingsText().contains(kSecret));
-
-    {
-        // The next start has the server database again, without its password; a file chosen instead
-        // is what the start after that one finds: nothing.
-        Form1 form;
-        EXPECT_EQ(form.state().NombreBdD, shown);
-        EXPECT_EQ(box(form)->text(), shown);
-        choose(form, "Command2", path("particular.sqlite"));
-        ASSERT_EQ(m_services.dialogs.size(), 2u);
-        EXPECT_EQ(m_services.dialogs[1].initDir, folder);
-        form.close();
-    }
-    EXPECT_EQ(stored(app::kLastServerDatabase), QString());
-    Form1 third;
-    EXPECT_EQ(third.state().NombreBdD, QString());
-    EXPECT_EQ(box(third)->text(), QString());
-}
 
 TEST_F(Form1Database, ATypedPathIsTakenAsTheDialogGivesItAndRuns) {
     Form1 form;
@@ -215,6 +174,95 @@ class Form1DatabaseOnServer : public Form1Database {
     QString m_withPassword;
     static inline int s_databases = 0;
 };
+
+TEST_F(Form1DatabaseOnServer, ATypedUriServesWholeButIsShownAndRememberedWithoutItsPassword) {
+    ASSERT_NE(m_cluster, nullptr);
+    const QString uri = m_withPassword;
+    const QString shown = platform::shownDatabaseName(uri);
+    ASSERT_FALSE(shown.contains(PgCluster::passwordOf()));
+    const QString folder = m_dir.path() + QLatin1Char('/');
+    {
+        Form1 form;
+        form.show();
+        choose(form, "Command2", path("particular.sqlite"));
+        typeAndEnter(form, QStringLiteral("  ") + uri + QStringLiteral(" "));
+        EXPECT_TRUE(m_services.messages.empty()) << messages();
+        EXPECT_EQ(form.state().NombreBdD, uri);
+        EXPECT_EQ(box(form)->text(), shown);
+        EXPECT_FALSE(box(form)->toolTip().contains(PgCluster::passwordOf()));
+        // The dialog keeps opening where the last database file was.
+        EXPECT_EQ(form.state().DirectorioBdD, folder);
+
+        // Leaving the box as it shows the name keeps the password for the run.
+        typeAndEnter(form, shown);
+        EXPECT_EQ(form.state().NombreBdD, uri);
+        EXPECT_TRUE(m_services.messages.empty());
+        form.close();
+    }
+    EXPECT_EQ(stored(app::kLastServerDatabase), shown);
+    EXPECT_EQ(stored(app::kLastDatabaseFolder), folder);
+    EXPECT_FALSE(settingsText().contains(PgCluster::passwordOf()));
+
+    {
+        // The next start has the server database again, without its password; a file chosen instead
+        // is what the start after that one finds: nothing.
+        Form1 form;
+        EXPECT_EQ(form.state().NombreBdD, shown);
+        EXPECT_EQ(box(form)->text(), shown);
+        choose(form, "Command2", path("particular.sqlite"));
+        ASSERT_EQ(m_services.dialogs.size(), 2u);
+        EXPECT_EQ(m_services.dialogs[1].initDir, folder);
+        form.close();
+    }
+    EXPECT_EQ(stored(app::kLastServerDatabase), QString());
+    Form1 third;
+    EXPECT_EQ(third.state().NombreBdD, QString());
+    EXPECT_EQ(box(third)->text(), QString());
+}
+
+// A typed server is tried as soon as it is entered: one that cannot be used is refused there, with the
+// reason the run would give, and the window stays open with the earlier database.
+TEST_F(Form1DatabaseOnServer, ATypedServerThatCannotBeUsedIsRefusedWhenEntered) {
+    ASSERT_NE(m_cluster, nullptr);
+    const QString dbname = QStringLiteral("ventana_%1").arg(s_databases);
+    struct Case {
+        QString typed;
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {address(PgCluster::passwordUser() + QStringLiteral(":mala-") + kSecret, dbname),
+         "rechaza el usuario o la contraseña"},
+        {address(PgCluster::passwordUser() + QLatin1Char(':') + PgCluster::passwordOf(),
+                 QStringLiteral("no_existe_nunca")),
+         "No existe la base de datos"},
+        {QStringLiteral("postgresql://ana:%1@/mapas?host=%2").arg(kSecret, path("sin-servidor")),
+         "No se puede conectar con el servidor"},
+    };
+    Form1 form;
+    form.show();
+    choose(form, "Command2", path("particular.sqlite"));
+    choose(form, "Command3", path("mapa.bin"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        m_services.messages.clear();
+        m_services.pointers.clear();
+        typeAndEnter(form, c.typed);
+        ASSERT_EQ(m_services.messages.size(), 1u);
+        EXPECT_TRUE(m_services.messages[0].text.contains(QString::fromUtf8(c.why)))
+            << m_services.messages[0].text.toStdString();
+        EXPECT_FALSE(m_services.messages[0].text.contains(kSecret));
+        EXPECT_FALSE(m_services.messages[0].text.contains(PgCluster::passwordOf()));
+        EXPECT_EQ(form.state().NombreBdD, path("particular.sqlite"));
+        EXPECT_EQ(box(form)->text(), platform::shownDatabaseName(c.typed));
+        // The busy pointer while the server was tried, and the status line as it was.
+        EXPECT_EQ(m_services.pointers, (std::vector<platform::MousePointer>{
+                                           platform::MousePointer::Busy, platform::MousePointer::Default}));
+        EXPECT_EQ(label5(form), QString());
+        EXPECT_FALSE(m_services.exitCode);
+        EXPECT_TRUE(form.isVisible());
+    }
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
+}
 
 TEST_F(Form1DatabaseOnServer, TheTypedPasswordServesTheRunAndTheNextStartNeedsAPasswordFile) {
     ASSERT_NE(m_cluster, nullptr);

@@ -16,11 +16,15 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
 #include <functional>
+#include <memory>
 
 #include "gui/captionframe.h"
 #include "gui/form1.h"
 #include "gui/pathdisplay.h"
+#include "platform/dao.h"
 #include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/testservices.h"
@@ -29,24 +33,6 @@ namespace vexilo::gui {
 namespace {
 
 using testing::ElementBuilder;
-
-// A clock that lets the test look at the window while the job reads it, between two elements.
-class HookClock : public testing::TestClock {
-  public:
-    double secondsSinceMidnight() override {
-        if (onRead) {
-            onRead();
-        }
-        return testing::TestClock::secondsSinceMidnight();
-    }
-    std::function<void()> onRead;
-};
-
-class HookServices : public testing::TestServices {
-  public:
-    platform::Clock& clock() override { return hookClock; }
-    HookClock hookClock;
-};
 
 // Where the pictures go: screenshots/ in the build tree, screenshots/<percent>/ under a scale factor.
 QString screenshotFolder() {
@@ -106,7 +92,7 @@ class Form1Drawing : public ::testing::Test {
 
     QTemporaryDir dir;
     QString folder;
-    HookServices services;
+    testing::TestServices services;
     platform::ScopedServices installed{services};
 };
 
@@ -217,21 +203,23 @@ TEST_F(Form1Drawing, AtRestDuringAJobAndAtItsEndEveryCaptionIsWholeAndNothingOve
     }
     chooseAll(form);
 
-    // Halfway through the pass: the counter's caption is the longest it ever shows.
+    // Halfway through the pass, as the window shows what the job hands it: the counter's caption is the
+    // longest it ever shows.
     bool seen = false;
     auto* bar = control<QProgressBar>(form, "ProgressBarCarga");
-    services.hookClock.onRead = [&] {
-        if (!seen && bar->value() >= 50) {
+    const auto halfway = QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+        if (!seen && value >= 50) {
             seen = true;
             SCOPED_TRACE("durante");
+            EXPECT_TRUE(form.busy());
             EXPECT_EQ(control<QLabel>(form, "Label2")->text(),
                       QStringLiteral("Elementos en Tabla Feature : "));
             expectDrawnRight(form);
             save(form, "durante.png");
         }
-    };
+    });
     control<QPushButton>(form, "Command1")->click();
-    services.hookClock.onRead = nullptr;
+    QObject::disconnect(halfway);
     ASSERT_TRUE(seen);
     ASSERT_TRUE(services.messages.empty());
     EXPECT_EQ(control<QLineEdit>(form, "Text1")->text(), QStringLiteral("60"));
@@ -241,6 +229,39 @@ TEST_F(Form1Drawing, AtRestDuringAJobAndAtItsEndEveryCaptionIsWholeAndNothingOve
         expectDrawnRight(form);
         save(form, "final.png");
     }
+}
+
+TEST_F(Form1Drawing, TheNoticeOfAWaitForTheDatabaseIsDrawnWholeOnTwoLines) {
+    const QString database = folder + QStringLiteral("parcelario_municipal.sqlite");
+    std::unique_ptr<platform::Database> other = platform::OpenDatabaseForJob(
+        platform::DBEngine::instance().Workspaces(0), database, std::chrono::seconds(1), {});
+    Form1 form;
+    form.show();
+    chooseAll(form);
+    auto* label5 = control<PathLabel>(form, "Label5");
+    QStringList lines;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (other && label5->text().startsWith(QStringLiteral("Esperando"))) {
+            SCOPED_TRACE("espera");
+            lines = label5->shownLines();
+            expectDrawnRight(form);
+            save(form, "espera.png");
+            other->Close();  // the other job ends: this one goes on
+            other.reset();
+        }
+    });
+    look.start(5);
+    control<QPushButton>(form, "Command1")->click();
+    ASSERT_EQ(lines.size(), 2) << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Esperando a que termine otro proceso sobre la base de datos"));
+    // The database's folder is cut in its middle; its name is whole.
+    EXPECT_TRUE(lines[1].startsWith(QLatin1Char('\'')));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("…")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("/parcelario_municipal.sqlite'...")))
+        << lines[1].toStdString();
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_TRUE(control<QLabel>(form, "Label1")->isVisible());
 }
 
 TEST_F(Form1Drawing, EachCaptionTheCounterCanShowFitsItsBox) {

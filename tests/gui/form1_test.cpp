@@ -211,14 +211,16 @@ TEST_F(Form1Test, InputDuringARunIsThrownAwayNotHandledAfterwards) {
         postClick("Command2");
         postClick("Command1");
         postClick("Option3");
-        form.close();
+        form.close();  // asks whether to end the job; the answer is No
     };
     click(form, "Command1");
     services.whileBusy = nullptr;
     QCoreApplication::processEvents();
     EXPECT_EQ(services.dialogs.size(), 3u);
     EXPECT_EQ(services.pointers.size(), 2u);  // one job only
+    EXPECT_EQ(services.questions.size(), 1u);
     EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(QFile::exists(path("mapa_s.bin")));
     EXPECT_TRUE(control<QRadioButton>(form, "Option2")->isChecked());
     EXPECT_EQ(stored("UltimoDirectorioBin"), QString());
 }
@@ -263,6 +265,11 @@ TEST_F(Form1Test, DamagedDrawingEndsWithTheCriticalMessageAndSavesNoFolders) {
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text, QStringLiteral("Fichero Corrupto"));
     EXPECT_EQ(services.messages[0].icon, platform::Icon::Critical);
+    // Where and why, as the command line prints it, offered beside the message.
+    const auto damaged = testing::concat({ElementBuilder::c().records(1)}).size();
+    EXPECT_TRUE(
+        services.messages[0].detail.startsWith(QStringLiteral("Elemento en el byte %1: ").arg(damaged)))
+        << services.messages[0].detail.toStdString();
     EXPECT_EQ(services.exitCode, core::exitstatus::kEnded);
     EXPECT_EQ(stored("UltimoDirectorioBin"), QStringLiteral("/antes/"));
 }

@@ -71,6 +71,8 @@ TEST_F(ImportOffer, AnEarlierImportIsKeptUnlessTheUserAsksToImportAgain) {
     EXPECT_EQ(read(earlier), QByteArray("importada antes"));
     ASSERT_EQ(m_services.messages.size(), 1u);
     EXPECT_TRUE(m_services.messages[0].text.contains(earlier));
+    // Return keeps the copy: replacing it takes a deliberate "Sí".
+    EXPECT_EQ(m_services.questionDefaults, std::vector<platform::Answer>{platform::Answer::No});
 
     m_services.nextQuestionAnswer(true);
     EXPECT_EQ(askToImportAccess(access), earlier);

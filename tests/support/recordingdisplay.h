@@ -33,6 +33,8 @@ class RecordingDisplay : public core::Display {
         }
     }
 
+    bool interrupted() override { return askedToEnd ? askedToEnd() : false; }
+
     QString text(core::Control c) const {
         auto it = texts.find(c);
         return it == texts.end() ? QString() : it->second;
@@ -45,6 +47,7 @@ class RecordingDisplay : public core::Display {
     std::vector<Message> messages;
     std::vector<QString> notices;
     std::function<void(const QString&)> onNotice;  // a test's own step when the job gives a notice
+    std::function<bool()> askedToEnd;              // the face's answer whenever the job asks to go on
     bool finishedVisible = false;
 };
 

@@ -28,6 +28,7 @@ class TestServices : public platform::Services {
     struct Message {
         QString text;
         platform::Icon icon;
+        QString detail;
     };
 
     TestServices() : m_settings(m_settingsFile) {}
@@ -52,9 +53,12 @@ class TestServices : public platform::Services {
         m_answers.pop_front();
         return answer;
     }
-    void messageBox(const QString& text, platform::Icon icon) override { messages.push_back({text, icon}); }
-    bool question(const QString& text) override {
+    void messageBox(const QString& text, platform::Icon icon, const QString& detail) override {
+        messages.push_back({text, icon, detail});
+    }
+    bool question(const QString& text, platform::Answer byDefault) override {
         questions.push_back(text);
+        questionDefaults.push_back(byDefault);
         if (m_questionAnswers.empty()) {
             return false;
         }
@@ -82,6 +86,7 @@ class TestServices : public platform::Services {
     std::vector<platform::OpenFileRequest> dialogs;
     std::vector<Message> messages;
     std::vector<QString> questions;
+    std::vector<platform::Answer> questionDefaults;  // the button Return pressed, one per question
     std::vector<platform::MousePointer> pointers;
     std::vector<QString> deletions;
     std::optional<int> exitCode;

@@ -101,7 +101,7 @@ TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
 
 TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
     chooseAll();
-    f.report.nonNumericCode = 4;
+    f.report.count(core::PassedOver::NonNumericCode);
     ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_TRUE(f.report.empty());
     EXPECT_TRUE(display.messages.empty());
@@ -119,7 +119,7 @@ TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion
                                         ElementBuilder::t().texto("DOS").link(7, 98).seed(4)}));
     chooseAll();
     ASSERT_EQ(Command1_Click(f, Mode::RewriteText).kind, core::RunOutcome::Kind::Finished);
-    EXPECT_EQ(f.report.missingRecord, 2);
+    EXPECT_EQ(f.report[core::PassedOver::MissingRecord], 2);
     ASSERT_EQ(display.messages.size(), 1u);
     EXPECT_EQ(display.messages[0].text, f.report.text());
     EXPECT_TRUE(display.messages[0].text.contains(QStringLiteral("2")));

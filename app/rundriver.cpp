@@ -32,7 +32,8 @@ QString partialName(const QString& outputName) {
 struct JobFiles {
     std::unique_ptr<drawing::BinReader> file1;
     std::unique_ptr<drawing::BinWriter> file3;
-    QString partial;  // where file 3 is being written
+    QString partial;         // where file 3 is being written
+    bool simulated = false;  // the output is only written to be thrown away
 
     // The written output takes its name (replacing an old one at once, never leaving none).
     void publish(const QString& outputName) {
@@ -44,6 +45,14 @@ struct JobFiles {
                     .arg(QDir::toNativeSeparators(outputName), QString::fromLocal8Bit(std::strerror(errno))));
         }
         partial.clear();
+    }
+    // What a job that ends well or stops does with its output: publishes it, or throws a simulation's away.
+    void keep(const QString& outputName) {
+        if (simulated) {
+            discard();
+        } else {
+            publish(outputName);
+        }
     }
     void discard() {
         if (!partial.isEmpty()) {
@@ -77,8 +86,11 @@ void openDatabase(core::RunState& f, const RunOptions& options) {
     if (waited) {
         f.display->notice(QString());
     }
-    // The whole job is one transaction: the pass's closing of Bd commits it.
+    // The whole job is one transaction: the pass's closing of Bd commits it, or rolls a simulation back.
     f.Bd->BeginTrans();
+    if (options.simulate) {
+        f.Bd->DiscardOnClose();
+    }
 }
 
 void runJob(core::RunState& f, Mode mode, const RunOptions& options, JobFiles& files) {
@@ -106,9 +118,10 @@ void runJob(core::RunState& f, Mode mode, const RunOptions& options, JobFiles& f
     files.file1->close();
     files.file3.reset();
     files.file1.reset();
-    files.publish(f.NombreBinSalida);
+    files.keep(f.NombreBinSalida);
 
-    f.display->setText(core::Control::Label5, createdMessage(f.NombreBinSalida));
+    f.display->setText(core::Control::Label5, options.simulate ? simulatedMessage(f.NombreBinSalida)
+                                                               : createdMessage(f.NombreBinSalida));
     f.display->setFinishedVisible(true);
     f.display->setPointer(platform::MousePointer::Default);
     if (!f.report.empty()) {
@@ -142,7 +155,7 @@ void keepWhatWasDone(core::RunState& f, JobFiles& files) {
         f.Bd.reset();
     }
     if (!files.partial.isEmpty()) {
-        files.publish(f.NombreBinSalida);
+        files.keep(f.NombreBinSalida);
     }
 }
 
@@ -177,6 +190,11 @@ QString createdMessage(const QString& outputName) {
     return QStringLiteral("Creado el fichero : ") + QChar(13) + outputName;
 }
 
+QString simulatedMessage(const QString& outputName) {
+    return QStringLiteral("Simulación: no se ha cambiado nada. Se crearía el fichero : ") + QChar(13) +
+           outputName;
+}
+
 QString waitingMessage(const QString& databaseName) {
     return QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '%1'...")
         .arg(platform::shownDatabaseName(databaseName));
@@ -191,6 +209,7 @@ core::RunOutcome Command1_Click(core::RunState& f, Mode mode, const RunOptions& 
 
     JobCaches caches(f);
     JobFiles files;
+    files.simulated = options.simulate;
     core::RunOutcome outcome = core::guarded([&] { runJob(f, mode, options, files); });
     if (outcome.kind != core::RunOutcome::Kind::Finished) {
         closeAll(f, files, outcome);

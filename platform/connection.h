@@ -103,8 +103,10 @@ class Connection {
     // Undoes every write since begin(); nothing happens without an open transaction.
     void rollback();
     bool inTransaction() const { return m_depth > 0; }
-    // Commits an open transaction, drops every statement and removes the QtSql connection.
+    // Commits an open transaction (rolls it back after discardOnClose()), drops every statement and
+    // removes the QtSql connection.
     void close();
+    void discardOnClose() { m_discardOnClose = true; }
 
     QSqlDatabase handle() const;
 
@@ -118,6 +120,7 @@ class Connection {
     const SqlDialect& m_dialect;
     bool m_open = true;
     int m_depth = 0;
+    bool m_discardOnClose = false;
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
     std::vector<QString> m_tables;
     bool m_tablesRead = false;

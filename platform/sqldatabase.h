@@ -41,6 +41,7 @@ class SqlDatabase final : public Database {
     // The hold within a wait that has already begun (the opening's).
     void holdForJob(JobWait& wait);
 
+    void DiscardOnClose() override;
     void Close() override;
 
   private:

@@ -53,6 +53,24 @@ QString asLines(QString texto) {
     return texto.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
+// `, "key": {"name": count, ...}` for every value of an enumeration but its first (None), zeros
+// included, so that a script finds every name in every report.
+template <typename Enum, std::size_t N>
+void appendCounts(QByteArray& out, const char* key, const std::array<std::int64_t, N>& counts,
+                  QString (*nameOf)(Enum)) {
+    appendKey(out, key);
+    out.append('{');
+    for (std::size_t i = 1; i < N; ++i) {
+        if (i > 1) {
+            out.append(", ");
+        }
+        core::appendJsonString(out, nameOf(static_cast<Enum>(i)));
+        out.append(": ");
+        appendNumber(out, counts[i]);
+    }
+    out.append('}');
+}
+
 const char* modeName(Mode mode) {
     switch (mode) {
         case Mode::Si:
@@ -151,28 +169,8 @@ void JobReport::writeTotals(std::int32_t textosProcesados) {
     m_buffer.append(m_firstEntry ? "],\n  \"totales\": {" : "\n  ],\n  \"totales\": {");
     appendKey(m_buffer, "textos_procesados", true);
     appendNumber(m_buffer, textosProcesados);
-    appendKey(m_buffer, "decisiones");
-    m_buffer.append('{');
-    for (std::size_t d = 1; d < core::kDecisionCount; ++d) {
-        if (d > 1) {
-            m_buffer.append(", ");
-        }
-        core::appendJsonString(m_buffer, core::decisionName(static_cast<core::Decision>(d)));
-        m_buffer.append(": ");
-        appendNumber(m_buffer, m_decisions[d]);
-    }
-    m_buffer.append('}');
-    appendKey(m_buffer, "omitidos");
-    m_buffer.append('{');
-    for (std::size_t r = 1; r < core::kPassedOverCount; ++r) {
-        if (r > 1) {
-            m_buffer.append(", ");
-        }
-        core::appendJsonString(m_buffer, core::passedOverText(static_cast<core::PassedOver>(r)));
-        m_buffer.append(": ");
-        appendNumber(m_buffer, m_passedOver[r]);
-    }
-    m_buffer.append('}');
+    appendCounts(m_buffer, "decisiones", m_decisions, core::decisionName);
+    appendCounts(m_buffer, "omitidos", m_passedOver, core::passedOverText);
     appendNumber(m_buffer, "registros_nuevos", m_newRecords);
     appendNumber(m_buffer, "registros_reclamados", m_claimed);
     m_buffer.append("},\n");

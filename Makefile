@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test demo demo-pg bench bench-pg screenshots asan tsan fuzz format format-check clean
+.PHONY: deps configure build test demo demo-pg bench bench-pg screenshots install deb asan tsan fuzz format format-check clean
 
 deps:
 	bash scripts/install-dependencies.sh
@@ -37,9 +37,11 @@ demo-pg: build
 
 # The job beside the floor of the same work on SQLite's C interface alone (1,000,000 and 2,000,000
 # elements, the three modes): job_s, floor_s, ratio_to_floor and peak_rss_mb. The samples are generated
-# the first time and kept in the temporary folder.
+# the first time and kept in the temporary folder. Then the default-mode job without and with its report
+# (--informe): report_ratio, and the peak memory of each.
 bench: build
 	$(BUILD)/bench/bench_floor
+	$(BUILD)/bench/bench_report
 
 # The job on a PostgreSQL server beside the same job on SQLite, 1,000,000 elements, the three modes
 # (a throwaway cluster, or the server that VEXILO_PG names). Takes a few minutes the first time: the
@@ -50,10 +52,24 @@ bench-pg: build
 # The window rendered at rest, halfway through a job, at its end, and while a job waits for a database
 # that another job holds, at the default scale and at 150 %:
 # $(BUILD)/screenshots/{reposo,durante,final,espera}.png and $(BUILD)/screenshots/150/. No display needed.
+# Those at the default scale are copied into docs/capturas/ for the user's guide: run it again after the
+# window changes, and commit what changed.
 screenshots: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
 	@ls $(BUILD)/screenshots/*.png $(BUILD)/screenshots/150/*.png
+	mkdir -p docs/capturas
+	cp $(BUILD)/screenshots/reposo.png $(BUILD)/screenshots/durante.png $(BUILD)/screenshots/final.png docs/capturas/
+
+# Both programs, the Access reader helper, the menu entry, the icon, the manual pages and the guide,
+# under PREFIX (/usr/local unless given).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package of the same, $(BUILD)/vexilo_<version>_<arch>.deb.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXILO_SANITIZE=ON > /dev/null

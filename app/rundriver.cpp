@@ -34,6 +34,7 @@ struct JobFiles {
     std::unique_ptr<drawing::BinWriter> file3;
     QString partial;         // where file 3 is being written
     bool committed = false;  // the database holds the job's changes: the written drawing must stay
+    bool simulated = false;  // the output is only written to be thrown away
 
     // The written output takes its name (replacing an old one at once, never leaving none).
     void publish(const QString& outputName) {
@@ -73,6 +74,9 @@ void openDatabase(core::RunState& f, const RunOptions& options) {
         [display] { display->notice(QString()); }, [display] { return display->interrupted(); });
     // The whole job is one transaction: the pass's closing of Bd commits it.
     f.Bd->BeginTrans();
+    if (options.simulate) {
+        f.Bd->DiscardOnClose();
+    }
 }
 
 // Once the database has committed, the drawing must not be lost: when it cannot take its name, the
@@ -86,6 +90,15 @@ void publishAfterCommit(const QString& outputName, JobFiles& files) {
             QStringLiteral("La base de datos ya tiene los cambios de este trabajo, pero el dibujo de "
                            "salida no ha podido tomar su nombre: %1 El dibujo está en %2.")
                 .arg(e.description(), QDir::toNativeSeparators(files.partial)));
+    }
+}
+
+// What a job that ends well or stops does with its output: publishes it, or throws a simulation's away.
+void keepOutput(const QString& outputName, JobFiles& files) {
+    if (files.simulated) {
+        files.discard();
+    } else {
+        publishAfterCommit(outputName, files);
     }
 }
 
@@ -113,14 +126,15 @@ void runJob(core::RunState& f, Mode mode, const RunOptions& options, JobFiles& f
 
     // The pass has put the output on the disk and committed the database; a failure from here on is a
     // failure of the job, never a success, and the written drawing stays.
-    files.committed = true;
+    files.committed = !files.simulated;
     files.file3->close();
     files.file1->close();
     files.file3.reset();
     files.file1.reset();
-    publishAfterCommit(f.NombreBinSalida, files);
+    keepOutput(f.NombreBinSalida, files);
 
-    f.display->setText(core::Control::Label5, createdMessage(f.NombreBinSalida));
+    f.display->setText(core::Control::Label5, options.simulate ? simulatedMessage(f.NombreBinSalida)
+                                                               : createdMessage(f.NombreBinSalida));
     f.display->setFinishedVisible(true);
     f.display->setPointer(platform::MousePointer::Default);
     if (!f.report.empty()) {
@@ -153,10 +167,10 @@ void keepWhatWasDone(core::RunState& f, JobFiles& files) {
         checkOutputName(f.NombreBinSalida);
         f.Bd->Close();
         f.Bd.reset();
-        files.committed = true;
+        files.committed = !files.simulated;
     }
     if (!files.partial.isEmpty()) {
-        publishAfterCommit(f.NombreBinSalida, files);
+        keepOutput(f.NombreBinSalida, files);
     }
 }
 
@@ -191,6 +205,11 @@ QString createdMessage(const QString& outputName) {
     return QStringLiteral("Creado el fichero : ") + QChar(13) + outputName;
 }
 
+QString simulatedMessage(const QString& outputName) {
+    return QStringLiteral("Simulación: no se ha cambiado nada. Se crearía el fichero : ") + QChar(13) +
+           outputName;
+}
+
 QString waitingMessage(const QString& databaseName) {
     return QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '%1'...")
         .arg(platform::shownDatabaseName(databaseName));
@@ -206,6 +225,7 @@ core::RunOutcome Command1_Click(core::RunState& f, Mode mode, const RunOptions& 
     JobCaches caches(f);
     JobFiles files;
     const auto noCheckAfterTheJob = qScopeGuard([&f] { f.beforeCommit = nullptr; });
+    files.simulated = options.simulate;
     core::RunOutcome outcome = core::guarded([&] { runJob(f, mode, options, files); });
     if (outcome.kind != core::RunOutcome::Kind::Finished) {
         closeAll(f, files, outcome);

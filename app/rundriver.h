@@ -23,6 +23,10 @@ enum class Mode { Si, No, RewriteText };
 struct RunOptions {
     // How long a job waits for another process's job on the same database before it gives up.
     std::chrono::milliseconds wait = std::chrono::minutes(10);
+    // A dry run: the whole job, checks and pass included, inside its transaction, which is then rolled
+    // back (also after a stop); the output is written only to be thrown away, an old file of its name
+    // is left as it was, and Label5 says that nothing was created.
+    bool simulate = false;
 };
 
 // Runs one job. MantenerAsignaciones is set from the mode on every call, before anything else. Without
@@ -46,5 +50,8 @@ QString waitingMessage(const QString& databaseName);
 
 // "Creado el fichero : ", a carriage return, and the output path.
 QString createdMessage(const QString& outputName);
+
+// What Label5 says after a simulated job: nothing changed, and the file the job would have created.
+QString simulatedMessage(const QString& outputName);
 
 }  // namespace vexilo::app

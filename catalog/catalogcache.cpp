@@ -136,21 +136,23 @@ void cargaFeature(core::RunState& f) {
     showCount(f, QStringLiteral("Elementos en Tabla Feature : "), f.NumElementosFeature);
 }
 
-void busca_Feature(core::RunState& f, QString& codigo, QString& NombreTabla) {
+core::PassedOver busca_Feature(core::RunState& f, QString& codigo, QString& NombreTabla) {
     core::limpia_texto(codigo);
     if (!NombreTabla.isEmpty()) {
-        return;
+        return core::PassedOver::None;
     }
     const FeatureIndex& index = featureIndex(f);
-    if (!index.hasCandidate()) {
-        return;  // no entry gets as far as reading the code
-    }
     const auto code = parseWhole(codigo, kMin32, kMax32);
+    if (!index.hasCandidate()) {
+        // No entry gets as far as reading the code.
+        return code ? index.missReason(static_cast<std::int32_t>(*code)) : core::PassedOver::NoFeature;
+    }
     if (!code) {
-        ++f.report.nonNumericCode;
-        return;
+        return core::PassedOver::NonNumericCode;
     }
     NombreTabla = index.tableName(static_cast<std::int32_t>(*code));
+    return NombreTabla.isEmpty() ? index.missReason(static_cast<std::int32_t>(*code))
+                                 : core::PassedOver::None;
 }
 
 void busca_entitynum(core::RunState& f, const QString& NombreTabla, std::int32_t& entitynum) {

@@ -23,10 +23,11 @@ void cargaFeature(core::RunState& f);
 
 // Cleans codigo in place (limpia_texto). While NombreTabla is "", gives it the table of the first
 // Feature entry, in load order, that is neither a centroid (ftype 4) nor excluded and whose mslink
-// equals the code read as a decimal number. A code that is not a whole decimal number within 32 bits
-// designates no feature: NombreTabla stays "" and the element is counted in report.nonNumericCode
-// (only when some entry is a candidate, since the code is read only then).
-void busca_Feature(core::RunState& f, QString& codigo, QString& NombreTabla);
+// equals the code read as a decimal number. Returns why NombreTabla stays "" (None when it is given one
+// or was not empty): NonNumericCode for a code that is not a whole decimal number within 32 bits (only
+// when some entry is a candidate, since the code is read only then), Centroid or Excluded when the
+// code's feature is passed over for that, NoFeature otherwise.
+core::PassedOver busca_Feature(core::RunState& f, QString& codigo, QString& NombreTabla);
 
 // While entitynum is 0, gives it the entity number of the MsCatalog entry whose name equals NombreTabla
 // exactly (case-sensitive, nothing trimmed on the caller's side).

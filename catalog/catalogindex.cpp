@@ -31,6 +31,10 @@ FeatureIndex::FeatureIndex(const std::vector<core::RegFeature>& elements, std::i
     for (std::int32_t i = 1; i <= count; ++i) {
         const core::RegFeature& e = elements[static_cast<std::size_t>(i)];
         if (e.ftype == kCentroid || e.no_asignar) {
+            if (!m_passedOver.contains(e.mslink)) {
+                m_passedOver.insert(
+                    e.mslink, e.ftype == kCentroid ? core::PassedOver::Centroid : core::PassedOver::Excluded);
+            }
             continue;
         }
         m_hasCandidate = true;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "core/textoutcome.h"
 
 namespace vexilo::catalog {
 
@@ -39,11 +40,17 @@ class FeatureIndex {
     bool hasCandidate() const { return m_hasCandidate; }
     // Trimmed table name of the first candidate entry with this code and a non-empty name; "" if none.
     QString tableName(std::int32_t mslink) const { return m_byCode.value(mslink); }
+    // Why a code gives no table name: Centroid or Excluded when the first entry with this code that is
+    // passed over is a centroid or excluded, NoFeature otherwise. Asked only after tableName missed.
+    core::PassedOver missReason(std::int32_t mslink) const {
+        return m_passedOver.value(mslink, core::PassedOver::NoFeature);
+    }
 
   private:
     std::int32_t m_count;
     bool m_hasCandidate = false;
     QHash<std::int32_t, QString> m_byCode;
+    QHash<std::int32_t, core::PassedOver> m_passedOver;
 };
 
 }  // namespace vexilo::catalog

@@ -115,7 +115,7 @@ std::int32_t nextNumber(core::RunState& f, AttributeIndex& idx, const QString& N
 }  // namespace
 
 void busca_en_su_tabla(core::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
-                       std::int32_t& registro) {
+                       std::int32_t& registro, bool* claimed) {
     core::limpia_texto(codigoKora);
     core::limpia_texto(texto);
     registro = 0;
@@ -131,6 +131,9 @@ void busca_en_su_tabla(core::RunState& f, QString& codigoKora, const QString& No
         write(NombreTabla, QString(), [&] {
             f.Bd->UpdateRow(NombreTabla, found->id, {{QStringLiteral("Tfeature"), codigoKora}});
         });
+        if (claimed != nullptr) {
+            *claimed = true;
+        }
         const QString stored = readBack(f, NombreTabla, codigoKora, found->id, found->mslink);
         idx.claimed(clave, found->pos, stored);
         if (stored == codigoKora) {

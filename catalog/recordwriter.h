@@ -15,9 +15,10 @@ namespace vexilo::catalog {
 // the table's natural order, that holds the text and whose Tfeature is Null or reads as the code; a
 // record with a Null Tfeature is claimed first (Tfeature = the code). 0 when none qualifies. A claim
 // that reads back otherwise than the code (a numeric column and a code with leading zeros) is kept and
-// the search goes on. Engine failures are EngineError.
+// the search goes on. When `claimed` is given, it is set to true if any record was claimed. Engine
+// failures are EngineError.
 void busca_en_su_tabla(core::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
-                       std::int32_t& registro);
+                       std::int32_t& registro, bool* claimed = nullptr);
 
 // Normalises codigo (limpia_texto) and adds a record: mslink N, tmapa = texto, Tfeature = the code as a
 // number. N is RegistroGrafico when MantenerAsignaciones is on and RegistroGrafico is not 0; otherwise one

@@ -4,15 +4,11 @@
 
 namespace vexilo::cli {
 
-void ConsoleDisplay::beginJob() {
+void ConsoleDisplay::beginJob(const QString& drawing) {
     m_inJob = true;
     m_finished = false;
-    m_next = 10;
-    if (!m_quiet) {
-        errors() << "0";
-        errors().flush();
-        m_lineOpen = true;
-    }
+    m_next = 0;
+    m_drawing = drawing;
 }
 
 void ConsoleDisplay::endJob(bool complete) {
@@ -41,9 +37,14 @@ void ConsoleDisplay::mark(int until) {
     }
     bool typed = false;
     while (m_next <= until && m_next <= 100) {
-        // After a message the marks go on, on a line of their own.
-        errors() << "..." << m_next;
-        m_lineOpen = true;
+        // Every line of marks names its drawing: the first, and one that goes on after a message.
+        if (!m_lineOpen) {
+            errors() << m_drawing << ": " << (m_next == 0 ? "" : "...");
+            m_lineOpen = true;
+        } else {
+            errors() << "...";
+        }
+        errors() << m_next;
         typed = true;
         m_next += 10;
     }

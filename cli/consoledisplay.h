@@ -1,7 +1,11 @@
 #pragma once
 // What the job shows, on a terminal: messages on standard error at once (they never wait for an answer)
-// and the progress of each job as one line "0...10...20...30...40...50...60...70...80...90...100 - done."
+// and the progress of each job as one line that names its drawing,
+// "hoja.bin: 0...10...20...30...40...50...60...70...80...90...100 - done.", begun only when the pass
+// reports its first progress, so that a job that fails before it prints no progress at all.
 // The counters and labels of the window are not printed: the command line prints its own summary.
+
+#include <QString>
 
 #include "core/display.h"
 
@@ -11,7 +15,7 @@ class ConsoleDisplay : public core::Display {
   public:
     explicit ConsoleDisplay(bool quiet) : m_quiet(quiet) {}
 
-    void beginJob();
+    void beginJob(const QString& drawing);
     // Completes the line for a job that ended well (the whole input was read); ends it otherwise.
     void endJob(bool complete);
 
@@ -30,7 +34,8 @@ class ConsoleDisplay : public core::Display {
     bool m_quiet;
     bool m_inJob = false;
     bool m_lineOpen = false;
-    int m_next = 10;          // next tenth to print
+    QString m_drawing;        // named at the start of every progress line
+    int m_next = 0;           // next tenth to print
     bool m_finished = false;  // the job reached "Proceso Finalizado."
 };
 

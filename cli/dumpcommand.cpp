@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "core/jsontext.h"
 #include "drawing/binfile.h"
 #include "drawing/codepage.h"
 
@@ -44,18 +45,9 @@ QString classOf(char c) {
 }
 
 QString json(const QString& s) {
-    QString r = QStringLiteral("\"");
-    for (QChar c : s) {
-        if (c == QChar('"') || c == QChar('\\')) {
-            r += QChar('\\');
-            r += c;
-        } else if (c.unicode() < 0x20) {
-            r += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar('0'));
-        } else {
-            r += c;
-        }
-    }
-    return r + QChar('"');
+    QByteArray quoted;
+    core::appendJsonString(quoted, s);
+    return QString::fromUtf8(quoted);
 }
 
 struct Row {

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "core/version.h"
 #include "platform/qtmessages.h"
 #include "platform/translations.h"
 
@@ -16,12 +17,14 @@ using vexilo::cli::output;
 
 const QString kUsage = QStringLiteral(
     "Uso: vexilo-cli ORDEN [argumentos]   (vexilo-cli ORDEN --help para los detalles)\n"
+    "     vexilo-cli --version\n"
     "Órdenes:\n"
-    "  procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto] [-q]\n"
+    "  procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto] [--espera SEGUNDOS]\n"
+    "           [--informe INFORME] [--simular] [-q]\n"
     "           el trabajo de \"Procesar\": un fichero de salida FICHERO_s.bin por cada --bin\n"
     "  volcar FICHERO [--json]\n"
     "           lista los elementos de un fichero de dibujo\n"
-    "  demo CARPETA [--elementos N] [--semilla S] [--bdd BD]\n"
+    "  demo CARPETA [--elementos N] [--textos N] [--tablas N] [--registros N] [--semilla S] [--bdd BD]\n"
     "           escribe una muestra (base de datos y dibujo) en CARPETA\n"
     "  importar ORIGEN DESTINO [--forzar]\n"
     "           copia una base de datos (Access, SQLite o postgresql://...) a un fichero SQLite nuevo\n"
@@ -58,6 +61,11 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("ayuda")) {
         output() << kUsage;
+        output().flush();
+        return vexilo::core::exitstatus::kDone;
+    }
+    if (command == QLatin1String("--version")) {
+        output() << vexilo::core::versionText(QStringLiteral("vexilo-cli")) << '\n';
         output().flush();
         return vexilo::core::exitstatus::kDone;
     }

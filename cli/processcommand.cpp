@@ -1,7 +1,10 @@
 // vexilo-cli procesar: the job of "Procesar" without the window, through the same run driver.
+#include <QDir>
 #include <QFileInfo>
+#include <memory>
 
 #include "app/fileselection.h"
+#include "app/jobreport.h"
 #include "app/rundriver.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -17,7 +20,7 @@ namespace {
 
 const QString kUsage = QStringLiteral(
     "Uso: vexilo-cli procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto]\n"
-    "                         [--espera SEGUNDOS] [-q]\n"
+    "                         [--espera SEGUNDOS] [--informe INFORME] [--simular] [-q]\n"
     "Hace el trabajo de \"Procesar\" sobre cada fichero de dibujo, en orden, con la misma base de datos:\n"
     "escribe FICHERO_s.bin al lado (borrando uno anterior), actualiza la base de datos y CONTROLPROCESO.\n"
     "  --modo no      asigna los textos sin mantener las asignaciones gráficas (por defecto)\n"
@@ -26,11 +29,22 @@ const QString kUsage = QStringLiteral(
     "  --espera N     si otro proceso está trabajando con la base de datos, espera a que termine como\n"
     "                 mucho N segundos (600) y después se trabaja sobre sus resultados; pasado ese\n"
     "                 tiempo no se hace nada y el estado de salida es 1\n"
+    "  --informe F    escribe en F un informe JSON del trabajo: cada texto del dibujo con lo que se\n"
+    "                 decidió o por qué se omitió, y los totales (\"-\": por la salida estándar);\n"
+    "                 con un solo --bin\n"
+    "  --simular      hace todo el trabajo y lo deshace al final: la base de datos queda como estaba y\n"
+    "                 no se escribe ni se borra ningún fichero de dibujo (con --informe, el informe es\n"
+    "                 el que daría el trabajo de verdad)\n"
     "  -q             sin la línea de progreso\n"
-    "Los mensajes salen por la salida de errores y no esperan respuesta. Estado de salida: 0 correcto,\n"
-    "1 tras una parada o un error (los ficheros siguientes no se procesan), 2 error de uso.\n");
+    "El modo no distingue mayúsculas de minúsculas. Los mensajes salen por la salida de errores y no\n"
+    "esperan respuesta. Estado de salida: 0 correcto, 1 tras una parada o un error (los ficheros\n"
+    "siguientes no se procesan), 2 error de uso.\n");
 
-app::Mode modeOf(const QString& texto) {
+const QString kNothingChanged =
+    QStringLiteral("Simulación: no se ha cambiado nada (ni la base de datos ni ningún fichero de dibujo).");
+
+app::Mode modeOf(const QString& given) {
+    const QString texto = given.toLower();
     if (texto == QLatin1String("no")) {
         return app::Mode::No;
     }
@@ -43,52 +57,114 @@ app::Mode modeOf(const QString& texto) {
     throw UsageError(QStringLiteral("--modo espera no, si o texto"));
 }
 
-void summary(const core::RunState& f) {
-    output() << "Creado el fichero : " << f.NombreBinSalida << '\n'
-             << "Textos Procesados : " << f.TextosProcesados << '\n';
-    if (!f.report.empty()) {
-        output() << asLines(f.report.text()) << '\n';
+// What one run of the command asks for beyond the driver's options.
+struct Request {
+    app::Mode mode = app::Mode::No;
+    app::RunOptions options;
+    QString report;  // --informe; empty without one
+};
+
+// The summary goes to the standard output, unless the report does.
+QTextStream& summaryStream(const Request& request) {
+    return request.report == QLatin1String("-") ? errors() : output();
+}
+
+void summary(const core::RunState& f, const Request& request) {
+    QTextStream& out = summaryStream(request);
+    if (request.options.simulate) {
+        out << kNothingChanged << '\n' << "Se crearía el fichero : " << f.NombreBinSalida << '\n';
+    } else {
+        out << "Creado el fichero : " << f.NombreBinSalida << '\n';
     }
-    output().flush();
+    out << "Textos Procesados : " << f.TextosProcesados << '\n';
+    if (!f.report.empty()) {
+        out << asLines(f.report.text()) << '\n';
+    }
+    out.flush();
+}
+
+void showEnd(const core::RunOutcome& r, const QString& bin) {
+    if (r.kind == core::RunOutcome::Kind::Ignored) {
+        writeError(QStringLiteral("No se ha procesado %1").arg(bin));
+        return;
+    }
+    const core::Presentation shown = core::present(r);
+    if (!shown.message.isEmpty()) {
+        writeError(shown.message);
+    }
+    if (!r.detail.isEmpty()) {
+        writeError(r.detail);  // the console can say where the drawing is damaged, and why
+    }
+}
+
+// A report written over the drawing, its output or the database would destroy them.
+void refuseReportOverFiles(const QString& report, const core::RunState& f) {
+    if (report.isEmpty() || report == QLatin1String("-")) {
+        return;
+    }
+    app::refuseOutputOverInputs(report, f.NombreBin, f.NombreBdD);
+    if (QFileInfo(report).absoluteFilePath() == QFileInfo(f.NombreBinSalida).absoluteFilePath()) {
+        throw platform::Stop(
+            QStringLiteral("El informe %1 es el fichero de dibujo de salida: elija otro nombre.")
+                .arg(QDir::toNativeSeparators(report)));
+    }
+}
+
+// As when the drawing is chosen in the window: an old output of that name goes first, unless it is the
+// drawing or the database itself. A simulation leaves it as it is.
+void prepareOutput(const core::RunState& f, const Request& request) {
+    app::refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
+    refuseReportOverFiles(request.report, f);
+    auto& services = platform::services();
+    if (!request.options.simulate && services.fileExists(f.NombreBinSalida)) {
+        services.deleteFile(f.NombreBinSalida);
+    }
+}
+
+std::unique_ptr<app::JobReport> openReport(const core::RunState& f, const Request& request) {
+    if (request.report.isEmpty()) {
+        return nullptr;
+    }
+    return std::make_unique<app::JobReport>(
+        request.report, app::JobReportHead{f.NombreBdD, f.NombreBin, f.NombreBinSalida, request.mode,
+                                           request.options.simulate});
 }
 
 // One job; false when it stopped or failed (already reported).
-bool processOne(core::RunState& f, ConsoleDisplay& display, const QString& bin, app::Mode mode,
-                const app::RunOptions& options) {
+bool processOne(core::RunState& f, ConsoleDisplay& display, const QString& bin, const Request& request) {
     // The run state holds full paths, as the window's dialogs give them: the run log names the drawing
     // by its path, and a path relative to where the command ran would not match the next run's.
     f.NombreBin = QFileInfo(bin).absoluteFilePath();
     f.NombreBinSalida = app::outputNameOf(f.NombreBin);
+    std::unique_ptr<app::JobReport> report;
     try {
-        // As when the drawing is chosen in the window: an old output of that name goes first, unless
-        // it is the drawing or the database itself.
-        app::refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
-        auto& services = platform::services();
-        if (services.fileExists(f.NombreBinSalida)) {
-            services.deleteFile(f.NombreBinSalida);
-        }
+        prepareOutput(f, request);
+        report = openReport(f, request);
     } catch (...) {
         writeError(core::present(core::currentFailure()).message);
         return false;
     }
-    display.beginJob();
-    const core::RunOutcome r = app::Command1_Click(f, mode, options);
+    f.textObserver = report.get();
+    display.beginJob(bin);
+    core::RunOutcome r = app::Command1_Click(f, request.mode, request.options);
+    f.textObserver = nullptr;
+    if (report) {
+        // The report takes its name once the job has ended, as the output drawing did; a failure to
+        // write it is the job's failure, after what the job kept.
+        const core::RunOutcome written = core::guarded([&] { report->finish(r, f.TextosProcesados); });
+        if (written.kind == core::RunOutcome::Kind::Failed) {
+            r = written;
+        }
+    }
     display.endJob(r.kind == core::RunOutcome::Kind::Finished);
     if (r.kind == core::RunOutcome::Kind::Finished) {
-        summary(f);
+        summary(f, request);
         return true;
     }
-    if (r.kind != core::RunOutcome::Kind::Ignored) {
-        const core::Presentation shown = core::present(r);
-        if (!shown.message.isEmpty()) {
-            writeError(shown.message);
-        }
-        if (!r.detail.isEmpty()) {
-            writeError(r.detail);  // the console can say where the drawing is damaged, and why
-        }
-        return false;
+    showEnd(r, bin);
+    if (request.options.simulate) {
+        writeError(kNothingChanged);
     }
-    writeError(QStringLiteral("No se ha procesado %1").arg(bin));
     return false;
 }
 
@@ -96,13 +172,12 @@ bool processOne(core::RunState& f, ConsoleDisplay& display, const QString& bin, 
 
 int processCommand(const QStringList& args) {
     Arguments a;
-    app::Mode mode = app::Mode::No;
-    app::RunOptions options;
+    Request request;
     try {
         a = parse(args,
                   {QStringLiteral("--bdd"), QStringLiteral("--bin"), QStringLiteral("--modo"),
-                   QStringLiteral("--espera")},
-                  {QStringLiteral("-q")});
+                   QStringLiteral("--espera"), QStringLiteral("--informe")},
+                  {QStringLiteral("-q"), QStringLiteral("--simular")});
         if (a.help) {
             output() << kUsage;
             return core::exitstatus::kDone;
@@ -116,17 +191,28 @@ int processCommand(const QStringList& args) {
         if (a.options.value(QStringLiteral("--bin")).isEmpty()) {
             throw UsageError(QStringLiteral("hace falta al menos un fichero de dibujo (--bin)"));
         }
-        for (const QString& option : {QStringLiteral("--bdd"), QStringLiteral("--bin")}) {
+        for (const QString& option :
+             {QStringLiteral("--bdd"), QStringLiteral("--bin"), QStringLiteral("--informe")}) {
             for (const QString& valor : a.options.value(option)) {
                 if (valor.trimmed().isEmpty()) {
                     throw UsageError(QStringLiteral("%1 necesita el nombre de un fichero").arg(option));
                 }
             }
         }
-        mode = modeOf(a.option(QStringLiteral("--modo"), QStringLiteral("no")));
+        if (a.options.contains(QStringLiteral("--informe")) &&
+            (a.options.value(QStringLiteral("--informe")).size() != 1 ||
+             a.options.value(QStringLiteral("--bin")).size() != 1)) {
+            throw UsageError(
+                QStringLiteral("--informe va con un solo --bin: un informe por fichero de dibujo"));
+        }
+        request.mode = modeOf(a.option(QStringLiteral("--modo"), QStringLiteral("no")));
+        request.report = a.option(QStringLiteral("--informe"));
+        request.options.simulate = a.flags.contains(QStringLiteral("--simular"));
         constexpr qint64 kOneWeek = 7 * 24 * 3600;
-        const qint64 fallback = std::chrono::duration_cast<std::chrono::seconds>(options.wait).count();
-        options.wait = std::chrono::seconds(a.number(QStringLiteral("--espera"), fallback, 0, kOneWeek));
+        const qint64 fallback =
+            std::chrono::duration_cast<std::chrono::seconds>(request.options.wait).count();
+        request.options.wait =
+            std::chrono::seconds(a.number(QStringLiteral("--espera"), fallback, 0, kOneWeek));
     } catch (const UsageError& e) {
         return usageError(e.message(), kUsage);
     }
@@ -143,7 +229,7 @@ int processCommand(const QStringList& args) {
     f.display = &display;
     f.NombreBdD = platform::isServerDatabase(dbPath) ? dbPath : QFileInfo(dbPath).absoluteFilePath();
     for (const QString& bin : a.options.value(QStringLiteral("--bin"))) {
-        if (!processOne(f, display, bin, mode, options)) {
+        if (!processOne(f, display, bin, request)) {
             return core::exitstatus::kEnded;
         }
     }

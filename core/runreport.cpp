@@ -4,18 +4,31 @@
 
 namespace vexilo::core {
 
+namespace {
+
+// The reasons in the order the message lists them.
+constexpr std::array kShownInOrder{PassedOver::NonNumericCode, PassedOver::FullLinks,
+                                   PassedOver::EntitynumOutOfRange, PassedOver::MissingRecord,
+                                   PassedOver::RecordWithoutText};
+
+}  // namespace
+
+bool RunReport::empty() const {
+    for (PassedOver reason : kShownInOrder) {
+        if ((*this)[reason] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QString RunReport::text() const {
     QStringList lines;
-    auto add = [&lines](std::int64_t n, const char* reason) {
-        if (n > 0) {
-            lines << QStringLiteral("%1 : %2").arg(QString::fromUtf8(reason)).arg(n);
+    for (PassedOver reason : kShownInOrder) {
+        if ((*this)[reason] > 0) {
+            lines << QStringLiteral("%1 : %2").arg(passedOverText(reason)).arg((*this)[reason]);
         }
-    };
-    add(nonNumericCode, "Textos con código no numérico");
-    add(fullLinks, "Textos con 255 enlaces, sin enlace nuevo");
-    add(entitynumOutOfRange, "Textos con entitynum fuera de rango, sin enlace nuevo");
-    add(missingRecord, "Textos enlazados a un registro inexistente");
-    add(recordWithoutText, "Textos enlazados a un registro sin texto");
+    }
     if (lines.isEmpty()) {
         return {};
     }

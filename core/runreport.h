@@ -1,24 +1,31 @@
 #pragma once
-// Elements a run passes over, counted by reason, for the message after "Proceso Finalizado." and for
-// the command line. A run without any shows nothing new.
+// Elements a job passes over, counted by reason (textoutcome.h), for the message after "Proceso
+// Finalizado." and for the command line. A job without any that the message counts shows nothing new.
 
 #include <QString>
+#include <array>
 #include <cstdint>
+
+#include "core/textoutcome.h"
 
 namespace vexilo::core {
 
 struct RunReport {
-    std::int64_t nonNumericCode = 0;       // text element whose code is empty or not a 32-bit whole number
-    std::int64_t fullLinks = 0;            // element already holding 255 links: no link appended
-    std::int64_t entitynumOutOfRange = 0;  // entity number outside 16 bits: no link appended
-    std::int64_t missingRecord = 0;        // rewrite: link to a record that no longer exists
-    std::int64_t recordWithoutText = 0;    // rewrite: record whose tmapa and tcomplet are both Null
+    std::array<std::int64_t, kPassedOverCount> passedOver{};  // by reason; None is never counted
 
-    bool empty() const {
-        return nonNumericCode == 0 && fullLinks == 0 && entitynumOutOfRange == 0 && missingRecord == 0 &&
-               recordWithoutText == 0;
+    void count(PassedOver reason) {
+        if (reason != PassedOver::None) {
+            ++passedOver[static_cast<std::size_t>(reason)];
+        }
     }
-    // Short Spanish summary, one line per non-zero count; empty text when there is nothing to report.
+    std::int64_t operator[](PassedOver reason) const { return passedOver[static_cast<std::size_t>(reason)]; }
+
+    // True when none of the reasons that the message after a job counts has been met: those of the
+    // elements a technician has to mend at the source (a text that simply carries no attribute, having no
+    // feature, an excluded one or a centroid's, is not among them).
+    bool empty() const;
+    // Short Spanish summary, one line per non-zero count of those reasons; empty text when there is
+    // nothing to report.
     QString text() const;
 };
 

@@ -13,6 +13,7 @@
 #include "core/records.h"
 #include "core/runcaches.h"
 #include "core/runreport.h"
+#include "core/textobserver.h"
 #include "platform/dao.h"
 
 namespace vexilo::core {
@@ -51,6 +52,7 @@ struct RunState {
     std::int32_t HoraInicio = 0;  // time of day in whole seconds at which the job started
 
     RunReport report;  // elements passed over in the current job, by reason; reset when a job starts
+    TextObserver* textObserver = nullptr;  // told about every carried text element; none in the window
 
     RunCaches caches;  // this job's caches; the run driver gives every job fresh ones
 

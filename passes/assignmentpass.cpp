@@ -9,13 +9,15 @@
 #include "core/normalisation.h"
 #include "drawing/elementtext.h"
 #include "passes/passend.h"
+#include "passes/textnote.h"
 #include "schema/runlog.h"
 
 namespace vexilo::passes {
 
 namespace {
 
-enum class Decision { Keep, Append, Relink, Renumber };
+using core::Decision;
+using core::PassedOver;
 
 Decision decide(bool alreadyLinked, bool hasLinkForTable, bool keepGraphicAssignments) {
     if (alreadyLinked) {
@@ -28,17 +30,15 @@ Decision decide(bool alreadyLinked, bool hasLinkForTable, bool keepGraphicAssign
 }
 
 // One more link (entity number, record, six spaces) after the element's own. The count field is 8 bits
-// and a link's entity number 16 bits: an element that cannot take the link keeps its links as they are
-// and is counted in the run report.
-void appendLink(core::RunState& f, drawing::Element& e, std::int32_t registro) {
+// and a link's entity number 16 bits: an element that cannot take the link keeps its links as they are,
+// and the reason is returned.
+PassedOver appendLink(core::RunState& f, drawing::Element& e, std::int32_t registro) {
     if (e.links.size() >= static_cast<std::size_t>(drawing::layout::kMaxLinks)) {
-        ++f.report.fullLinks;
-        return;
+        return PassedOver::FullLinks;
     }
     if (f.EntitynumActual > std::numeric_limits<std::int16_t>::max() ||
         f.EntitynumActual < std::numeric_limits<std::int16_t>::min()) {
-        ++f.report.entitynumOutOfRange;
-        return;
+        return PassedOver::EntitynumOutOfRange;
     }
     drawing::EnlaceAtributo link;
     link.entitynum = static_cast<std::int16_t>(f.EntitynumActual);
@@ -46,14 +46,15 @@ void appendLink(core::RunState& f, drawing::Element& e, std::int32_t registro) {
     link.reservado.fill(' ');
     e.links.push_back(link);
     e.header.numEnlaces = static_cast<std::uint8_t>(e.links.size());
+    return PassedOver::None;
 }
 
 // Ties a text element whose table has an entity number to the record that holds its text, and makes
-// its links and that record agree.
-void assign(core::RunState& f, drawing::Element& e, QString& codigo, QString& texto) {
+// its links and that record agree. What was done goes into `entry`.
+void assign(core::RunState& f, drawing::Element& e, QString& codigo, QString& texto, core::TextEntry& entry) {
     ++f.TextosProcesados;
     std::int32_t registro = 0;
-    catalog::busca_en_su_tabla(f, codigo, f.NombreTablaActual, texto, registro);
+    catalog::busca_en_su_tabla(f, codigo, f.NombreTablaActual, texto, registro, &entry.claimed);
 
     f.RegistroGrafico = 0;
     bool hasLinkForTable = false;
@@ -65,6 +66,7 @@ void assign(core::RunState& f, drawing::Element& e, QString& codigo, QString& te
     }
     if (registro == 0) {
         catalog::AnadeNuevoRegistro(f, codigo, f.NombreTablaActual, texto, registro);
+        entry.newRecord = true;
     }
     schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBin, texto, f.RegistroGrafico);
 
@@ -72,14 +74,15 @@ void assign(core::RunState& f, drawing::Element& e, QString& codigo, QString& te
         std::any_of(e.links.begin(), e.links.end(), [&](const drawing::EnlaceAtributo& l) {
             return l.entitynum == f.EntitynumActual && l.mslink == registro;
         });
-    const Decision decision = decide(alreadyLinked, hasLinkForTable, f.MantenerAsignaciones);
-    f.CorregirEnlace = decision == Decision::Relink;
-    f.CorregirRegistro = decision == Decision::Renumber;
-    switch (decision) {
-        case Decision::Keep:
-            break;
+    entry.decision = decide(alreadyLinked, hasLinkForTable, f.MantenerAsignaciones);
+    f.CorregirEnlace = entry.decision == Decision::Relink;
+    f.CorregirRegistro = entry.decision == Decision::Renumber;
+    switch (entry.decision) {
         case Decision::Append:
-            appendLink(f, e, registro);
+            entry.passedOver = appendLink(f, e, registro);
+            if (entry.passedOver != PassedOver::None) {
+                entry.decision = Decision::None;
+            }
             break;
         case Decision::Relink:
             for (drawing::EnlaceAtributo& link : e.links) {
@@ -91,8 +94,13 @@ void assign(core::RunState& f, drawing::Element& e, QString& codigo, QString& te
         case Decision::Renumber:
             catalog::ModificaRegistro(f, f.NombreTablaActual, registro, f.RegistroGrafico);
             break;
+        default:
+            break;
     }
     schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBinSalida, texto, registro);
+    entry.tabla = &f.NombreTablaActual;
+    entry.entitynum = f.EntitynumActual;
+    entry.registro = registro;
 }
 
 // The pass's treatment of one carried text element; the walk writes it afterwards.
@@ -102,10 +110,14 @@ void treatText(core::RunState& f, drawing::Element& e) {
     // nothing that the next call sees.
     QString codigo = codeText(e.header);
     f.NombreTablaActual.clear();
-    catalog::busca_Feature(f, codigo, f.NombreTablaActual);
+    core::TextEntry entry;
+    entry.passedOver = catalog::busca_Feature(f, codigo, f.NombreTablaActual);
     f.EntitynumActual = 0;
     if (!f.NombreTablaActual.isEmpty()) {
         catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
+        if (f.EntitynumActual <= 0) {
+            entry.passedOver = PassedOver::NoEntitynum;
+        }
     }
     QString texto = drawing::chunksText(e);
     core::limpia_texto(texto);
@@ -113,8 +125,12 @@ void treatText(core::RunState& f, drawing::Element& e) {
     f.CorregirEnlace = false;
     f.CorregirRegistro = false;
     if (f.EntitynumActual > 0) {
-        assign(f, e, codigo, texto);
+        assign(f, e, codigo, texto, entry);
     }
+    entry.offset = e.offset;
+    entry.codigo = &codigo;
+    entry.texto = &texto;
+    noteText(f, entry);
     core::completa_codigo(codigo);
     drawing::storeCode(e.header, codigo);
 }

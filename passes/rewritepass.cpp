@@ -9,6 +9,7 @@
 #include "core/normalisation.h"
 #include "drawing/elementtext.h"
 #include "passes/passend.h"
+#include "passes/textnote.h"
 
 namespace vexilo::passes {
 
@@ -62,18 +63,32 @@ void putText(core::RunState& f, drawing::Element& e, const QString& table, std::
     e.header.numRegistros = static_cast<std::int16_t>(f.numtrozos + 1);
 }
 
-// The treatment of one text element: the last qualifying link whose record holds a text decides whether
-// the text is replaced and by what. A link to a missing record, or to a record without any text,
-// contributes nothing: the decision stays as the links before it left it.
-void rewriteText(core::RunState& f, drawing::Element& e) {
+// What the links of an element led to, link after link.
+struct LinkFindings {
     bool changed = false;
+    bool found = false;  // some link's record holds a text: the element gets a decision
     bool missing = false;
     bool noText = false;
-    QString table;
-    std::int32_t decidingRecord = 0;
-    QString texto = drawing::chunksText(e);
-    core::limpia_texto(texto);
-    core::quitablancos(texto);
+    QString table;  // of the link that decided
+    std::int32_t entitynum = 0;
+    std::int32_t registro = 0;
+
+    core::PassedOver passedOver() const {
+        if (found) {
+            return core::PassedOver::None;
+        }
+        if (missing) {
+            return core::PassedOver::MissingRecord;
+        }
+        return noText ? core::PassedOver::RecordWithoutText : core::PassedOver::NoLinks;
+    }
+};
+
+// Reads, link by link, the text the database holds for the element. The last qualifying link whose
+// record holds a text decides whether the text is replaced and by what (left in TextoEnBdD); a link to
+// a missing record, or to a record without any text, contributes nothing.
+LinkFindings readLinks(core::RunState& f, const drawing::Element& e, const QString& texto) {
+    LinkFindings r;
     for (const drawing::EnlaceAtributo& link : e.links) {
         if (skippedLink(link.entitynum)) {
             continue;
@@ -87,24 +102,58 @@ void rewriteText(core::RunState& f, drawing::Element& e) {
         }
         switch (catalog::ObtengoTextoBdD(f, registro, f.NombreTablaActual, f.TextoEnBdD)) {
             case catalog::TextResult::Found:
-                changed = !equalIgnoringCase(f.TextoEnBdD, texto);
-                table = f.NombreTablaActual;
-                decidingRecord = registro;
+                r.changed = !equalIgnoringCase(f.TextoEnBdD, texto);
+                r.found = true;
+                r.table = f.NombreTablaActual;
+                r.entitynum = link.entitynum;
+                r.registro = registro;
                 break;
             case catalog::TextResult::NoSuchRecord:
-                missing = true;
+                r.missing = true;
                 break;
             case catalog::TextResult::NoText:
-                noText = true;
+                r.noText = true;
                 break;
         }
     }
-    f.report.missingRecord += missing ? 1 : 0;
-    f.report.recordWithoutText += noText ? 1 : 0;
-    if (changed) {
+    return r;
+}
+
+// The treatment of one text element. An element whose links give no text at all is passed over, with
+// the reason: a link to a missing record before one to a record without text, and either before no link.
+void rewriteText(core::RunState& f, drawing::Element& e) {
+    QString texto = drawing::chunksText(e);
+    core::limpia_texto(texto);
+    core::quitablancos(texto);
+    const LinkFindings links = readLinks(f, e, texto);
+    core::TextEntry entry;
+    QString textoNuevo;
+    if (links.changed) {
         ++f.TextosProcesados;
-        putText(f, e, table, decidingRecord);
+        if (f.textObserver != nullptr) {
+            textoNuevo = f.TextoEnBdD;  // before it is cut into chunks
+            entry.textoNuevo = &textoNuevo;
+        }
+        putText(f, e, links.table, links.registro);
     }
+    entry.decision =
+        links.found ? (links.changed ? core::Decision::Rewrite : core::Decision::Keep) : core::Decision::None;
+    entry.passedOver = links.passedOver();
+    if (f.textObserver == nullptr) {
+        noteText(f, entry);
+        return;
+    }
+    QString codigo = drawing::codeText(e.header);  // only the report shows it: this pass never reads it
+    core::limpia_texto(codigo);
+    entry.offset = e.offset;
+    entry.codigo = &codigo;
+    entry.texto = &texto;
+    if (links.found) {
+        entry.tabla = &links.table;
+        entry.entitynum = links.entitynum;
+        entry.registro = links.registro;
+    }
+    noteText(f, entry);
 }
 
 }  // namespace

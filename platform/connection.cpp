@@ -242,7 +242,9 @@ void Connection::close() {
     if (!m_open) {
         return;
     }
-    if (m_depth > 0) {
+    if (m_depth > 0 && m_discardOnClose) {
+        rollback();
+    } else if (m_depth > 0) {
         m_depth = 1;
         commit();
     }

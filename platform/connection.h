@@ -108,8 +108,10 @@ class Connection {
     // Undoes every write since begin(); nothing happens without an open transaction.
     void rollback();
     bool inTransaction() const { return m_depth > 0; }
-    // Commits an open transaction, drops every statement and removes the QtSql connection.
+    // Commits an open transaction (rolls it back after discardOnClose()), drops every statement and
+    // removes the QtSql connection.
     void close();
+    void discardOnClose() { m_discardOnClose = true; }
 
     QSqlDatabase handle() const;
 
@@ -127,6 +129,7 @@ class Connection {
     const SqlDialect& m_dialect;
     bool m_open = true;
     int m_depth = 0;  // open transactions: only the outermost begins and commits
+    bool m_discardOnClose = false;
     StatementCache m_statements;
     SchemaCache m_schema;
     WriteTargets m_targets;

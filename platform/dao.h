@@ -221,7 +221,10 @@ class Database {
     // kHeldByAnother, having written nothing.
     virtual void HoldForJob(std::chrono::milliseconds limit, const std::function<void()>& onWait) = 0;
 
-    virtual void Close() = 0;  // commits an open transaction, then closes
+    // From now on Close() rolls the open transaction back instead of committing it: a job that is only
+    // simulated does everything and keeps nothing.
+    virtual void DiscardOnClose() = 0;
+    virtual void Close() = 0;  // commits an open transaction (unless DiscardOnClose), then closes
 };
 
 class Workspace {

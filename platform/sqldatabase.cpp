@@ -286,6 +286,10 @@ bool SqlDatabase::InTransaction() const {
     return m_connection->inTransaction();
 }
 
+void SqlDatabase::DiscardOnClose() {
+    m_connection->discardOnClose();
+}
+
 void SqlDatabase::Close() {
     m_connection->close();
 }

@@ -43,6 +43,7 @@ class SqlDatabase final : public Database {
     // Every later wait of a statement is announced and ends at the limit (waits.h).
     void limitWaits(const WaitNotice& notice) { m_connection->limitWaits(notice); }
 
+    void DiscardOnClose() override;
     void Close() override;
 
   private:

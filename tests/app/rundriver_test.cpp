@@ -10,6 +10,7 @@
 
 #include "app/fileselection.h"
 #include "support/catalogfixture.h"
+#include "support/dbdump.h"
 #include "support/elementbuilder.h"
 #include "support/recordingdisplay.h"
 #include "support/testservices.h"
@@ -102,7 +103,7 @@ TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
 
 TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
     chooseAll();
-    f.report.nonNumericCode = 4;
+    f.report.count(core::PassedOver::NonNumericCode);
     ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_TRUE(f.report.empty());
     EXPECT_TRUE(display.messages.empty());
@@ -120,7 +121,7 @@ TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion
                                         ElementBuilder::t().texto("DOS").link(7, 98).seed(4)}));
     chooseAll();
     ASSERT_EQ(Command1_Click(f, Mode::RewriteText).kind, core::RunOutcome::Kind::Finished);
-    EXPECT_EQ(f.report.missingRecord, 2);
+    EXPECT_EQ(f.report[core::PassedOver::MissingRecord], 2);
     ASSERT_EQ(display.messages.size(), 1u);
     EXPECT_EQ(display.messages[0].text, f.report.text());
     EXPECT_TRUE(display.messages[0].text.contains(QStringLiteral("2")));
@@ -272,6 +273,64 @@ TEST_F(RunDriverTest, StopKeepsTheWorkDoneBeforeItInBothFiles) {
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].links.size(), 1u);
     EXPECT_FALSE(hasPartialOutput());
+}
+
+// A simulated job runs the checks (which create the missing log table and attribute table) and the pass
+// (which claims, adds and logs), then keeps nothing: every table as it was, the database file byte for
+// byte, the folder as it was and an old output untouched. The same job for real changes all of it.
+TEST_F(RunDriverTest, ASimulationLeavesTheDatabaseTheFolderAndAnOldOutputAsTheyWere) {
+    testing::CatalogTables t = streetCatalog();
+    t.msCatalog.push_back({"NUEVA", 9});  // a table the database lacks: the check creates it
+    t.controlProceso = false;
+    testing::createCatalogDatabase(path("b.sqlite"), t);
+    testing::writeFile(path("mapa.bin"),
+                       testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"),
+                                        ElementBuilder::t().codigoNul("123").texto("PLAZA").link(7, 40)}));
+    const Bytes oldOutput(100, 0x42);
+    testing::writeFile(path("mapa_s.bin"), oldOutput);
+    const QStringList rows = testing::rowsOfEveryTable(path("b.sqlite"));
+    const Bytes database = testing::readFile(path("b.sqlite"));
+    const QStringList folder = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    chooseAll();
+    f.NombreBdD = path("b.sqlite");
+    RunOptions simulate;
+    simulate.simulate = true;
+
+    const core::RunOutcome outcome = Command1_Click(f, Mode::Si, simulate);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Finished) << outcome.description.toStdString();
+    EXPECT_EQ(f.TextosProcesados, 2);
+    EXPECT_EQ(testing::rowsOfEveryTable(path("b.sqlite")), rows);
+    EXPECT_EQ(testing::readFile(path("b.sqlite")), database);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), folder);
+    EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
+    EXPECT_EQ(display.text(core::Control::Label5), simulatedMessage(path("mapa_s.bin")));
+    EXPECT_TRUE(display.finishedVisible);
+    EXPECT_FALSE(f.Bd);
+
+    ASSERT_EQ(Command1_Click(f, Mode::Si).kind, core::RunOutcome::Kind::Finished);
+    EXPECT_NE(testing::rowsOfEveryTable(path("b.sqlite")), rows);
+    EXPECT_NE(testing::readFile(path("mapa_s.bin")), oldOutput);
+}
+
+// A stop in a simulation keeps nothing either, where a real job keeps what it did before the stop.
+TEST_F(RunDriverTest, AStopDuringASimulationChangesNothing) {
+    testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
+    Bytes input = testing::concat(
+        {ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"), ElementBuilder::c().records(1)});
+    input.resize(input.size() - 3);  // the last element is cut short
+    testing::writeFile(path("mapa.bin"), input);
+    const QStringList rows = testing::rowsOfEveryTable(path("b.sqlite"));
+    chooseAll();
+    f.NombreBdD = path("b.sqlite");
+    RunOptions simulate;
+    simulate.simulate = true;
+    const core::RunOutcome outcome = Command1_Click(f, Mode::No, simulate);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
+    EXPECT_EQ(outcome.message, QStringLiteral("Fichero Corrupto"));
+    EXPECT_EQ(testing::rowsOfEveryTable(path("b.sqlite")), rows);
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
+    EXPECT_FALSE(hasPartialOutput());
+    EXPECT_FALSE(f.Bd);
 }
 
 // An output name that leads, through a link, to the drawing or the database is refused before

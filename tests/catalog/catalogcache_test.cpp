@@ -97,22 +97,51 @@ TEST(CatalogLookup, AFilledOutputIsReturnedUnchangedButTheCodeIsStillCleaned) {
     EXPECT_EQ(name, "YA");
 }
 
-TEST(CatalogLookup, CodeThatIsNoWholeNumberDesignatesNoFeatureAndIsCounted) {
+core::PassedOver whyNoTable(core::RunState& f, QString codigo) {
+    QString name;
+    const core::PassedOver why = busca_Feature(f, codigo, name);
+    EXPECT_EQ(name.isEmpty(), why != core::PassedOver::None) << codigo.toStdString();
+    return why;
+}
+
+TEST(CatalogLookup, CodeThatIsNoWholeNumberDesignatesNoFeatureAndSaysSo) {
     CatalogRun run(sample());
     cargaFeature(run.f);
     for (const QString codigo : {"", "12a", "1 2", "2147483648", "-2147483649", "1.0"}) {
-        EXPECT_EQ(feature(run.f, codigo), "") << codigo.toStdString();
+        EXPECT_EQ(whyNoTable(run.f, codigo), core::PassedOver::NonNumericCode) << codigo.toStdString();
     }
-    EXPECT_EQ(run.f.report.nonNumericCode, 6);
-    EXPECT_EQ(feature(run.f, "+123"), "PARCELA");
+    EXPECT_EQ(whyNoTable(run.f, "+123"), core::PassedOver::None);
 
-    // Without any candidate entry the code is never read, so nothing is counted.
+    // Without any candidate entry the code is never read, so it is not said to be non-numeric.
     CatalogTables onlyCentroids;
     onlyCentroids.feature = {{1, "C", 4}};
     CatalogRun other(onlyCentroids);
     cargaFeature(other.f);
-    EXPECT_EQ(feature(other.f, "abc"), "");
-    EXPECT_EQ(other.f.report.nonNumericCode, 0);
+    EXPECT_EQ(whyNoTable(other.f, "abc"), core::PassedOver::NoFeature);
+    EXPECT_EQ(whyNoTable(other.f, "1"), core::PassedOver::Centroid);
+}
+
+// A code that finds no table says why: its feature is a centroid, or excluded, or there is none (or
+// only one without a table name). The first entry passed over for the code decides.
+TEST(CatalogLookup, CodeWithoutTableSaysWhetherItsFeatureIsACentroidExcludedOrMissing) {
+    CatalogRun run(sample());
+    cargaFeature(run.f);
+    run.f.ElementosFeature[4].no_asignar = true;  // 50, "" (no table name): excluded as well
+    run.f.ElementosFeature[5].no_asignar = true;  // 50, TARDIA
+    run.f.caches = core::RunCaches{};             // the indexes are built anew from the flags
+    EXPECT_EQ(whyNoTable(run.f, "50"), core::PassedOver::Excluded);
+    EXPECT_EQ(whyNoTable(run.f, "123"),
+              core::PassedOver::None);  // the centroid is passed over, PARCELA found
+    EXPECT_EQ(whyNoTable(run.f, "77"), core::PassedOver::NoFeature);
+
+    CatalogTables t;
+    t.feature = {{8, "CENTRO", 4}, {8, "X", 1}, {9, "", 1}};
+    CatalogRun centroids(t);
+    cargaFeature(centroids.f);
+    centroids.f.ElementosFeature[2].no_asignar = true;
+    centroids.f.caches = core::RunCaches{};
+    EXPECT_EQ(whyNoTable(centroids.f, "8"), core::PassedOver::Centroid);
+    EXPECT_EQ(whyNoTable(centroids.f, "9"), core::PassedOver::NoFeature);  // a feature without a table
 }
 
 // The indexes must answer exactly what the first-match scans answer, on catalogs full of duplicates,

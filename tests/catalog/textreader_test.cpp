@@ -47,6 +47,7 @@ class CountingDatabase : public Database {
     void HoldForJob(std::chrono::milliseconds limit, const std::function<void()>& onWait) override {
         m_inner->HoldForJob(limit, onWait);
     }
+    void DiscardOnClose() override { m_inner->DiscardOnClose(); }
     void Close() override { m_inner->Close(); }
 
   private:

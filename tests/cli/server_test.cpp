@@ -4,14 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include "app/fileselection.h"
 #include "cli/cliprocess.h"
 #include "platform/dao.h"
+#include "support/dbdump.h"
 #include "support/elementbuilder.h"
 #include "support/pgcluster.h"
+#include "tools/sample/sample.h"
 
 namespace vexilo::testing {
 namespace {
@@ -53,6 +59,42 @@ TEST(ProcessOnServer, EachFailureToConnectHasItsMessageAndStatusOneAndWritesNoth
         EXPECT_EQ(readFile(bin), drawing);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("mapa.bin")});
     }
+}
+
+// A simulation on a shared server leaves every table as it was, also the log table and the attribute
+// table that the checks create and the hidden order column they add; the same job for real changes
+// them. The report of the simulation is that of the real job.
+TEST(ProcessOnServer, ASimulationLeavesEveryTableAsItWas) {
+    PgCluster* server = PgCluster::instance();
+    ASSERT_NE(server, nullptr);
+    QTemporaryDir dir;
+    sample::Options o;
+    o.elements = 1000;
+    o.texts = 200;
+    o.tables = 3;
+    o.database = server->freshDatabase();
+    const sample::Result r = sample::generate(dir.path(), o);
+    const QStringList rows = rowsOfEveryTable(r.database, dir.path());
+    const QStringList args = {QStringLiteral("procesar"), QStringLiteral("-q"),
+                              QStringLiteral("--bdd"),    r.database,
+                              QStringLiteral("--bin"),    r.drawing,
+                              QStringLiteral("--informe")};
+    const CliOutput simulated = runCli(
+        args + QStringList{QDir(dir.path()).filePath(QStringLiteral("s.json")), QStringLiteral("--simular")});
+    ASSERT_EQ(simulated.state, 0) << simulated.errors.toStdString();
+    EXPECT_EQ(rowsOfEveryTable(r.database, dir.path()), rows);
+    EXPECT_FALSE(QFile::exists(app::outputNameOf(r.drawing)));
+
+    const CliOutput real = runCli(args + QStringList{QDir(dir.path()).filePath(QStringLiteral("r.json"))});
+    ASSERT_EQ(real.state, 0) << real.errors.toStdString();
+    EXPECT_NE(rowsOfEveryTable(r.database, dir.path()), rows);
+    const auto entries = [&](const char* name) -> QJsonValue {
+        QFile file(QDir(dir.path()).filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return QJsonDocument::fromJson(file.readAll()).object()[QStringLiteral("elementos")];
+    };
+    EXPECT_EQ(entries("s.json"), entries("r.json"));
+    EXPECT_EQ(entries("r.json").toArray().size(), r.texts);
 }
 
 }  // namespace

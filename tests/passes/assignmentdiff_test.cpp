@@ -164,9 +164,9 @@ void refText(core::RunState& f, ParsedElement& e) {
         }
         if (!linked && !has) {
             if (e.links.size() == 255) {
-                ++f.report.fullLinks;
+                f.report.count(core::PassedOver::FullLinks);
             } else if (f.EntitynumActual > 32767) {
-                ++f.report.entitynumOutOfRange;
+                f.report.count(core::PassedOver::EntitynumOutOfRange);
             } else {
                 e.links.push_back({static_cast<std::int16_t>(f.EntitynumActual), registro, {}});
                 e.links.back().reservado.fill(' ');
@@ -329,7 +329,9 @@ struct Outcome {
 };
 
 Outcome outcomeOf(Side& side, const Bytes& output) {
-    Outcome o{side.stopped, output, side.run.f.TextosProcesados, side.run.f.report.fullLinks, {}, {}};
+    Outcome o{
+        side.stopped, output, side.run.f.TextosProcesados, side.run.f.report[core::PassedOver::FullLinks],
+        {},           {}};
     auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(side.run.path);
     for (const QString& table : kTables) {
         o.records.push_back(testing::readRecords(*db, table));

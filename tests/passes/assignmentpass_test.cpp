@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/dao.h"
 #include "tests/support/attributerecords.h"
 #include "tests/support/catalogfixture.h"
 #include "tests/support/elementbuilder.h"
+#include "tests/support/recordingobserver.h"
 
 namespace vexilo::passes {
 namespace {
@@ -46,7 +49,9 @@ testing::CatalogTables tables() {
     testing::CatalogTables t;
     // ANCHA carries an entity number that a link's 16 bits cannot hold.
     t.msCatalog = {{kParcel, 5}, {"CALLES", 7}, {"ANCHA", 40000}};
-    t.feature = {{123, kParcel}, {124, kParcel}, {456, "CALLES"}, {300, "ANCHA"}, {789, "SINCATALOGO"}};
+    t.feature = {{123, kParcel},       {124, kParcel},    {456, "CALLES"}, {300, "ANCHA"},
+                 {789, "SINCATALOGO"}, {500, kParcel, 4}, {600, kParcel}};
+    t.noAsignar = std::vector<QVariant>{600};
     t.attributeTables = {kParcel, "CALLES", "ANCHA"};
     return t;
 }
@@ -55,6 +60,7 @@ class AssignmentPass : public ::testing::Test {
   protected:
     AssignmentPass() : run(tables()) {
         run.check();
+        run.f.textObserver = &told;
         run.f.NombreBin = run.dir.filePath("mapa.bin");
         run.f.NombreBinSalida = run.dir.filePath("mapa_s.bin");
     }
@@ -98,6 +104,7 @@ class AssignmentPass : public ::testing::Test {
     }
 
     testing::CatalogRun run;
+    testing::RecordingObserver told;
     std::unique_ptr<platform::Database> db;
     Bytes input;
     std::vector<ParsedElement> in;
@@ -113,6 +120,7 @@ struct DecisionCase {
     std::int32_t registroGrafico;
     bool corregirEnlace;
     bool corregirRegistro;
+    core::Decision decision;
 };
 
 class Decision : public AssignmentPass, public ::testing::WithParamInterface<DecisionCase> {};
@@ -141,19 +149,45 @@ TEST_P(Decision, LinksRecordAndLogAgreeAfterTheElement) {
     EXPECT_EQ(run.f.TextosProcesados, 1);
     EXPECT_EQ(run.f.CorregirEnlace, c.corregirEnlace);
     EXPECT_EQ(run.f.CorregirRegistro, c.corregirRegistro);
+
+    // The observer hears the same decision, the record the element ends tied to, and nothing of the C
+    // element.
+    ASSERT_EQ(told.texts.size(), 1u);
+    const testing::RecordedText& t = told.texts[0];
+    EXPECT_EQ(t.decision, c.decision);
+    EXPECT_EQ(t.passedOver, core::PassedOver::None);
+    EXPECT_EQ(t.offset, in[0].offset);
+    EXPECT_EQ(t.codigo, "123");
+    EXPECT_EQ(t.texto, "hola");
+    EXPECT_EQ(t.tabla, kParcel);
+    EXPECT_EQ(t.entitynum, 5);
+    EXPECT_EQ(t.registro, c.recordAfter);
+    EXPECT_FALSE(t.newRecord);
+    EXPECT_FALSE(t.claimed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryRowWithBothOptions, Decision,
     ::testing::Values(
-        DecisionCase{"KeepNo", false, {{7, 50}, {5, 3}}, {{7, 50}, {5, 3}}, 3, 3, false, false},
-        DecisionCase{"KeepSi", true, {{7, 50}, {5, 3}}, {{7, 50}, {5, 3}}, 3, 3, false, false},
-        DecisionCase{"AppendNo", false, {{7, 50}}, {{7, 50}, {5, 3}}, 3, 0, false, false},
-        DecisionCase{"AppendSi", true, {{7, 50}}, {{7, 50}, {5, 3}}, 3, 0, false, false},
+        DecisionCase{
+            "KeepNo", false, {{7, 50}, {5, 3}}, {{7, 50}, {5, 3}}, 3, 3, false, false, core::Decision::Keep},
+        DecisionCase{
+            "KeepSi", true, {{7, 50}, {5, 3}}, {{7, 50}, {5, 3}}, 3, 3, false, false, core::Decision::Keep},
+        DecisionCase{
+            "AppendNo", false, {{7, 50}}, {{7, 50}, {5, 3}}, 3, 0, false, false, core::Decision::Append},
+        DecisionCase{
+            "AppendSi", true, {{7, 50}}, {{7, 50}, {5, 3}}, 3, 0, false, false, core::Decision::Append},
         // Two links for the table, neither to the record: rewritten both, or the record takes the
         // number of the last of them.
-        DecisionCase{
-            "RelinkNo", false, {{5, 900}, {7, 50}, {5, 901}}, {{5, 3}, {7, 50}, {5, 3}}, 3, 901, true, false},
+        DecisionCase{"RelinkNo",
+                     false,
+                     {{5, 900}, {7, 50}, {5, 901}},
+                     {{5, 3}, {7, 50}, {5, 3}},
+                     3,
+                     901,
+                     true,
+                     false,
+                     core::Decision::Relink},
         DecisionCase{"RenumberSi",
                      true,
                      {{5, 900}, {7, 50}, {5, 901}},
@@ -161,7 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
                      901,
                      901,
                      false,
-                     true}),
+                     true,
+                     core::Decision::Renumber}),
     [](const ::testing::TestParamInfo<DecisionCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AssignmentPass, NewRecordTakesTheElementsNumberOnlyWithSi) {
@@ -211,6 +246,61 @@ TEST_F(AssignmentPass, ClaimsAreSeenByLaterElementsAndTheLogKeepsTheFirstText) {
     // Two rows per element, once per table, record and file: the repeat adds none.
     EXPECT_EQ(log(), (std::vector<LogRow>{inputLog(1, 0, "Rio"), outputLog(1, "Rio"), inputLog(2, 0, "RIO"),
                                           outputLog(2, "RIO")}));
+    // Who claimed and who added, as the observer heard it.
+    ASSERT_EQ(told.texts.size(), 3u);
+    std::vector<std::tuple<std::int32_t, bool, bool>> heard;
+    for (const auto& t : told.texts) {
+        heard.emplace_back(t.registro, t.claimed, t.newRecord);
+    }
+    EXPECT_EQ(heard, (std::vector<std::tuple<std::int32_t, bool, bool>>{
+                         {1, true, false}, {2, false, true}, {1, false, false}}));
+    EXPECT_EQ(told.texts[2].texto, "rio");  // as normalised
+}
+
+// Every reason a text is passed over, in file order, with its table when it had one, and the counts
+// of the run report agree with what the observer heard.
+TEST_F(AssignmentPass, EachTextPassedOverIsToldWithItsReasonInFileOrder) {
+    ElementBuilder full = text("123", "Lleno");
+    for (int i = 0; i < 255; ++i) {
+        full.link(7, i);
+    }
+    pass({text("999", "Sin feature"), text("600", "Excluido").seed(2), text("500", "Centro").seed(3),
+          text("789", "Sin entitynum").seed(4), text("12a", "Letras").seed(5), full.seed(6),
+          text("300", "Ancho").seed(7), ElementBuilder::c().records(1), text(" 00123 ", "Bien").seed(8)},
+         false);
+    using core::PassedOver;
+    const std::vector<PassedOver> expected = {PassedOver::NoFeature,
+                                              PassedOver::Excluded,
+                                              PassedOver::Centroid,
+                                              PassedOver::NoEntitynum,
+                                              PassedOver::NonNumericCode,
+                                              PassedOver::FullLinks,
+                                              PassedOver::EntitynumOutOfRange,
+                                              PassedOver::None};
+    ASSERT_EQ(told.texts.size(), expected.size());
+    const std::size_t textAt[] = {0, 1, 2, 3, 4, 5, 6, 8};  // the C element is not told
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        const testing::RecordedText& t = told.texts[i];
+        EXPECT_EQ(t.passedOver, expected[i]);
+        EXPECT_EQ(t.decision == core::Decision::None, expected[i] != PassedOver::None);
+        EXPECT_EQ(t.offset, in[textAt[i]].offset);
+        // Only the elements that reached their table say which.
+        EXPECT_EQ(t.tabla.has_value(), i >= 5);
+    }
+    EXPECT_EQ(told.texts[4].codigo, "12a");
+    EXPECT_EQ(told.texts[5].registro, 1);  // the record is still made, only the link is missing
+    EXPECT_TRUE(told.texts[5].newRecord);
+    EXPECT_EQ(told.texts[6].tabla, "ANCHA");
+    EXPECT_EQ(told.texts[6].entitynum, 40000);
+    EXPECT_EQ(told.texts[7].codigo, "00123");
+    EXPECT_EQ(told.texts[7].decision, core::Decision::Append);
+    for (PassedOver reason : expected) {
+        if (reason != PassedOver::None) {
+            EXPECT_EQ(run.f.report[reason], 1) << core::passedOverText(reason).toStdString();
+        }
+    }
+    EXPECT_EQ(run.f.TextosProcesados, 3);
 }
 
 TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
@@ -224,8 +314,8 @@ TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
     EXPECT_EQ(linksOf(out[0]), linksOf(in[0]));
     EXPECT_EQ(linksOf(out[1]), (Links{{7, 1}}));  // 40000 does not fit in a link's entity number
     EXPECT_EQ(out[1].size, in[1].size);
-    EXPECT_EQ(run.f.report.fullLinks, 1);
-    EXPECT_EQ(run.f.report.entitynumOutOfRange, 1);
+    EXPECT_EQ(run.f.report[core::PassedOver::FullLinks], 1);
+    EXPECT_EQ(run.f.report[core::PassedOver::EntitynumOutOfRange], 1);
     // The records are still found or made, and both logged.
     EXPECT_EQ(stored("ANCHA"), (std::vector<Rec>{{1, "Ancho", N, 300}}));
     EXPECT_EQ(log().size(), 4u);
@@ -235,6 +325,9 @@ TEST_F(AssignmentPass, WritesBeforeAStopStayInTheDatabaseAndTheOutput) {
     records(kParcel, {{59998, "a", N, 123}});
     EXPECT_THROW(pass({text("123", "b"), text("123", "c").seed(2), text("123", "d").seed(3)}, false),
                  platform::Stop);
+    // The observer heard the element done and where the pass stopped: the next one.
+    ASSERT_EQ(told.texts.size(), 1u);
+    EXPECT_EQ(told.stop, in[1].offset);
     EXPECT_EQ(stored(kParcel), (std::vector<Rec>{{59998, "a", N, 123}, {59999, "b", N, 123}}));
     EXPECT_EQ(log(), (std::vector<LogRow>{inputLog(59999, 0, "b"), outputLog(59999, "b")}));
     ASSERT_EQ(out.size(), 1u);

@@ -12,6 +12,7 @@
 #include "platform/dao.h"
 #include "tests/support/elementbuilder.h"
 #include "tests/support/recordingdisplay.h"
+#include "tests/support/recordingobserver.h"
 
 namespace vexilo::passes {
 namespace {
@@ -246,8 +247,9 @@ TEST_F(RewritePassTest, LinksToRecordsWithoutTextNeverEmptyTheElement) {
         ElementBuilder::t().texto("viejo").link(kParcels, 2).link(kParcels, 1),      // decided after
         ElementBuilder::t().texto("viejo").link(kParcels, 404).link(kParcels, 405),  // counted once
         ElementBuilder::t().texto("viejo").link(kStreets, 1),                        // empty is data
+        ElementBuilder::t().texto("viejo").link(kParcels, 2).link(kParcels, 404),    // missing first
     });
-    ASSERT_EQ(output.size(), 6u);
+    ASSERT_EQ(output.size(), 7u);
     EXPECT_EQ(output[0].texto(), "viejo");
     EXPECT_EQ(output[1].texto(), "viejo");
     EXPECT_EQ(output[2].texto(), "Nuevo");
@@ -255,9 +257,77 @@ TEST_F(RewritePassTest, LinksToRecordsWithoutTextNeverEmptyTheElement) {
     EXPECT_EQ(output[4].texto(), "viejo");
     EXPECT_EQ(output[5].numRegistros, 2);
     EXPECT_EQ(output[5].rawChunks(), std::string(12, '\0'));
-    EXPECT_EQ(f.report.missingRecord, 3);
-    EXPECT_EQ(f.report.recordWithoutText, 2);
+    EXPECT_EQ(output[6].texto(), "viejo");
+    // An element that a link decided was treated, whatever its other links: it is not passed over. An
+    // element passed over is counted once, a missing record before a record without text.
+    EXPECT_EQ(f.report[core::PassedOver::MissingRecord], 3);
+    EXPECT_EQ(f.report[core::PassedOver::RecordWithoutText], 1);
     EXPECT_EQ(f.TextosProcesados, 3);
+}
+
+// The observer hears every text element: rewritten (with the new text as the database holds it) or kept,
+// with the link that decided; passed over with its reason.
+TEST_F(RewritePassTest, EachTextIsToldWithItsDecisionOrReason) {
+    registro("PARCELAS", 1, "Nuevo");
+    registro("PARCELAS", 2, "IGUAL");
+    registro("CALLES", 3, kNull, kNull);
+    testing::RecordingObserver told;
+    f.textObserver = &told;
+    const auto output = runAndRead({
+        ElementBuilder::t().codigoSpaces(" 42 ").texto(" viejo ").link(kStreets, 3).link(kParcels, 1),
+        ElementBuilder::t().texto("igual").link(kParcels, 2),
+        ElementBuilder::c().records(2),
+        ElementBuilder::t().texto("solo").link(1, 9).link(32767, 2),
+        ElementBuilder::t().texto("roto").link(kParcels, 404),
+        ElementBuilder::t().texto("vacio").link(kStreets, 3),
+    });
+    ASSERT_EQ(output.size(), 6u);
+    const auto read = testing::parseElements(m_input);
+    ASSERT_EQ(told.texts.size(), 5u);
+    const testing::RecordedText& rewritten = told.texts[0];
+    EXPECT_EQ(rewritten.decision, core::Decision::Rewrite);
+    EXPECT_EQ(rewritten.codigo, "42");
+    EXPECT_EQ(rewritten.texto, "viejo");
+    EXPECT_EQ(rewritten.textoNuevo, "Nuevo");  // without the NULs that fill its chunk
+    EXPECT_EQ(rewritten.tabla, "PARCELAS");
+    EXPECT_EQ(rewritten.entitynum, kParcels);
+    EXPECT_EQ(rewritten.registro, 1);
+    EXPECT_EQ(told.texts[1].decision, core::Decision::Keep);
+    EXPECT_FALSE(told.texts[1].textoNuevo.has_value());
+    EXPECT_EQ(told.texts[1].registro, 2);
+    const std::vector<core::PassedOver> reasons = {core::PassedOver::NoLinks, core::PassedOver::MissingRecord,
+                                                   core::PassedOver::RecordWithoutText};
+    for (std::size_t i = 0; i < reasons.size(); ++i) {
+        const testing::RecordedText& t = told.texts[i + 2];
+        EXPECT_EQ(t.passedOver, reasons[i]);
+        EXPECT_EQ(t.decision, core::Decision::None);
+        EXPECT_FALSE(t.tabla.has_value());
+        EXPECT_EQ(t.offset, read[i + 3].offset);
+        EXPECT_EQ(f.report[reasons[i]], 1);
+    }
+    EXPECT_EQ(told.texts[0].offset, read[0].offset);
+    EXPECT_FALSE(told.stop.has_value());
+}
+
+// A stop tells the observer where: the text element whose link names no table, or the damaged element.
+TEST_F(RewritePassTest, AStopIsToldWithTheOffsetOfItsElement) {
+    registro("PARCELAS", 1, "Nuevo");
+    testing::RecordingObserver told;
+    f.textObserver = &told;
+    const auto first = ElementBuilder::t().texto("x").link(kParcels, 1);
+    runAndRead({first, ElementBuilder::c().records(1), ElementBuilder::t().texto("y").link(12, 345)});
+    ASSERT_TRUE(m_stop.has_value());
+    EXPECT_EQ(told.texts.size(), 1u);
+    EXPECT_EQ(told.stop, first.size() + ElementBuilder::c().records(1).size());
+
+    testing::RecordingObserver again;
+    f.textObserver = &again;
+    m_stop.reset();
+    f.Bd.reset();
+    runAndRead({first, ElementBuilder::tipo('X', '=')});
+    ASSERT_TRUE(m_stop.has_value());
+    EXPECT_EQ(*m_stop, QStringLiteral("Fichero Corrupto"));
+    EXPECT_EQ(again.stop, first.size());
 }
 
 TEST_F(RewritePassTest, TextTooLongForAnElementStops) {

@@ -71,6 +71,30 @@ TEST_F(FastPaths, RememberedWriteTargetsFollowTablesCaseAndSchemaChanges) {
               errnum::kTableNotFound);
 }
 
+// A job that is only simulated does everything in its transaction and closes without keeping any of it:
+// rows written, changed and tables created are gone; an ordinary closing keeps them.
+TEST_P(FastPaths, AClosingThatDiscardsLeavesTheDatabaseAsTheTransactionFoundIt) {
+    const std::vector<DbRow> before = file.rows("PARCELAS");
+    const int tables = db->TableDefsCount();
+    db->BeginTrans();
+    db->DiscardOnClose();
+    const platform::RowId five = db->ReadRows("PARCELAS", {"mslink"}).front().id;
+    db->UpdateRow("PARCELAS", five, {{"tmapa", "cambiado"}});
+    db->InsertRow("PARCELAS", {{"mslink", 6}, {"tmapa", "seis"}});
+    platform::TableDef def("NUEVA");
+    def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
+    db->AppendTableDef(def);
+    db->Close();
+    EXPECT_EQ(file.rows("PARCELAS"), before);
+    db = open();
+    EXPECT_EQ(db->TableDefsCount(), tables);
+
+    db->BeginTrans();
+    db->InsertRow("PARCELAS", {{"mslink", 7}, {"tmapa", "siete"}});
+    db->Close();
+    EXPECT_EQ(file.rows("PARCELAS").size(), before.size() + 1);
+}
+
 // The fast paths write through the engine's own statements: every kind of value must be stored as the
 // recordsets store it, a refused value must fail as any statement fails, and a rollback undoes them.
 TEST_P(FastPaths, FastWritesStoreValuesAsRecordsetsDoAndFailAsStatementsDo) {

@@ -23,11 +23,14 @@ QStringList rowsOfEveryTable(const QString& path, const QString& folder) {
         for (int t = 0; t < db->TableDefsCount(); ++t) {
             const QString table = db->TableDefName(t);
             std::vector<QString> fields;
+            QStringList names;
             for (const QString& f : db->FieldNames(table)) {
+                names << f;
                 if (!isLogMoment(table, f)) {
                     fields.push_back(f);
                 }
             }
+            rows << table + QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QLatin1Char(')');
             for (const auto& row : db->ReadRows(table, fields)) {
                 QStringList values{table};
                 for (const QVariant& v : row.values) {

@@ -118,6 +118,24 @@ TEST_F(ReportAndSimulation, AReportOverAnInputOrForSeveralDrawingsIsRefused) {
     EXPECT_FALSE(QFile::exists(path("i.json")));
 }
 
+// A failed job leaves no report file; on the standard output, where nothing can be taken back, the
+// document still ends, saying that the job failed and why.
+TEST_F(ReportAndSimulation, AFailedJobLeavesNoReportAndTheStandardOutputSaysItFailed) {
+    const QStringList missing = {QStringLiteral("procesar"), QStringLiteral("--bdd"),
+                                 path("noexiste.sqlite"),    QStringLiteral("--bin"),
+                                 m_sample.drawing,           QStringLiteral("--informe")};
+    const CliOutput toFile = runCli(missing + QStringList{path("informe.json")});
+    EXPECT_EQ(toFile.state, 1);
+    EXPECT_FALSE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).join(' ').contains("informe"));
+    const CliOutput toOutput = runCli(missing + QStringList{QStringLiteral("-")});
+    EXPECT_EQ(toOutput.state, 1);
+    const QJsonObject report = parsed(toOutput.output.toUtf8());
+    EXPECT_EQ(report["final"].toString(), "fallido");
+    EXPECT_TRUE(report["error"].toString().startsWith(QStringLiteral("Error 3024\n")))
+        << toOutput.output.toStdString();
+    EXPECT_TRUE(report["elementos"].toArray().isEmpty());
+}
+
 // Every progress line names its drawing; a failure prints its message with nothing before it.
 TEST_F(ReportAndSimulation, ProgressLinesNameTheirDrawingAndNoStrayLinePrecedesAnError) {
     ASSERT_TRUE(QFile::copy(m_sample.drawing, path("h2.bin")));

@@ -44,8 +44,8 @@ QString askToImportAccess(const QString& path) {
     if (QFileInfo::exists(destination)) {
         const bool again = services.question(
             QStringLiteral("La base de datos elegida es un fichero Access y ya fue importada a:") + kCr +
-            destination + kCr + QStringLiteral("¿Importarla de nuevo, sustituyendo ese fichero?") + kCr +
-            QStringLiteral("(No: se usa el fichero ya importado)"),
+                destination + kCr + QStringLiteral("¿Importarla de nuevo, sustituyendo ese fichero?") + kCr +
+                QStringLiteral("(No: se usa el fichero ya importado)"),
             platform::Answer::No);  // one Return must never replace a copy that holds a day's work
         if (again) {
             return runImport(path, destination, true);

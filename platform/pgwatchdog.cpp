@@ -65,7 +65,7 @@ void PgWatchdog::watch() {
     std::unique_lock lock(m_mutex);
     auto nextLook = WaitState::Clock::now();
     Why why = Why::Working;
-    while (!m_wake.wait_for(lock, kTick, [this] { return m_stop; })) {
+    while (!m_wake.wait_for(lock, kTick, [this] { return m_stop.load(); })) {
         const std::chrono::milliseconds running = m_state.running();
         if (running < WaitState::kNoticeAfter) {
             why = Why::Working;

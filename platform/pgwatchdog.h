@@ -11,6 +11,7 @@
 
 #include <libpq-fe.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -47,7 +48,9 @@ class PgWatchdog {
     PGconn* m_side = nullptr;  // the watchdog's own connection, opened when first needed
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    bool m_stop = false;
+    // Set under the mutex, and atomic as well: the thread checker does not always see the mutex taken
+    // again inside the condition's timed wait.
+    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 

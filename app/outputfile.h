@@ -1,6 +1,7 @@
 #pragma once
 // The output drawing's name, from the job's first step to the moment it takes it: what must hold of the
-// name before the database commits, and the partial files that killed jobs leave beside it.
+// name before the database commits (the partial files that killed jobs leave beside it are
+// platform/publish.h's).
 
 #include <QString>
 
@@ -11,9 +12,5 @@ namespace vexilo::app {
 // again right before the database commits, so that the database never keeps a job whose drawing
 // cannot be published.
 void checkOutputName(const QString& outputName);
-
-// Removes the files "<outputName>.parcial-<pid>" that jobs of processes no longer running left beside
-// the output (a job killed halfway); the files of running processes stay.
-void removeDeadPartials(const QString& outputName);
 
 }  // namespace vexilo::app

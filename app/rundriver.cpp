@@ -1,6 +1,5 @@
 #include "app/rundriver.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -21,13 +20,11 @@ namespace vexilo::app {
 
 namespace {
 
-// The output is written under a name of its own beside the final one and takes the final name only
-// at the end, after the database has committed: a job that fails, or is killed, never leaves a drawing
-// under the output's name that looks whole. The name is this process's own: another job on the same
-// drawing, waiting meanwhile for the database, must not cut short the file this one is writing.
-QString partialName(const QString& outputName) {
-    return outputName + QStringLiteral(".parcial-%1").arg(QCoreApplication::applicationPid());
-}
+// The output is written under a name of its own beside the final one (platform::partialName) and takes
+// the final name only at the end, after the database has committed: a job that fails, or is killed, never
+// leaves a drawing under the output's name that looks whole. The name is this process's own: another job
+// on the same drawing, waiting meanwhile for the database, must not cut short the file this one is writing.
+using platform::partialName;
 
 struct JobFiles {
     std::unique_ptr<drawing::BinReader> file1;
@@ -108,7 +105,7 @@ void runJob(core::RunState& f, Mode mode, const RunOptions& options, JobFiles& f
     f.beforeCommit = [&f] { checkOutputName(f.NombreBinSalida); };
     files.file1 = std::make_unique<drawing::BinReader>(f.NombreBin);
     f.HoraInicio = core::secondsOfDay();
-    removeDeadPartials(f.NombreBinSalida);
+    platform::removeDeadPartials(f.NombreBinSalida);
     files.partial = partialName(f.NombreBinSalida);
     files.file3 = std::make_unique<drawing::BinWriter>(files.partial);
     f.display->setPointer(platform::MousePointer::Busy);

@@ -19,7 +19,7 @@ void importer(const std::uint8_t* data, std::size_t n) {
                                                   if (!reader.complete()) {
                                                       throw Finding("un flujo incompleto se dio por bueno");
                                                   }
-                                                  return vexilo::importer::Result{reader.tables(), {}};
+                                                  return vexilo::importer::Result{reader.tables(), {}, {}};
                                               });
     } catch (const vexilo::importer::ImportError&) {
         // the answer to a damaged stream

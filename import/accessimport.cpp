@@ -66,14 +66,16 @@ Result copyAccess(const QString& source, Destination& destination) {
     return r;
 }
 
-Result importAccess(const QString& source, const QString& destination, bool force) {
+Result importAccess(const QString& source, const QString& destination, bool force,
+                    const platform::JobWaitOptions& wait) {
     checkAccessSource(source);
     checkFileDestination(source, destination, force, QStringLiteral("la base de datos Access"));
     Result r;
-    writeAndPublish(destination, [&](const QString& temporary) {
+    const QString backup = writeAndPublish(destination, wait, [&](const QString& temporary) {
         r = copyIntoNewDatabase(temporary, QDir::toNativeSeparators(destination),
                                 [&](Destination& d) { return copyAccess(source, d); });
     });
+    r.backup = backup;
     return r;
 }
 

@@ -18,6 +18,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/replacement.h"
+
 namespace vexilo::importer {
 
 // A failure of the import, with a message in Spanish for the user. Nothing is left at the destination
@@ -40,6 +42,7 @@ struct ImportedTable {
 struct Result {
     std::vector<ImportedTable> tables;  // in the file's catalog order
     QStringList warnings;               // what libmdb printed while reading; the import succeeded anyway
+    QString backup;                     // where the replaced destination file was kept; empty: none
 };
 
 // True when the file starts like an Access database: "Standard Jet DB" or "Standard ACE DB" from byte 4.
@@ -48,14 +51,17 @@ bool isAccessDatabase(const QString& path);
 
 // Imports `source` into a new SQLite database `destination`. Refuses an existing destination unless
 // `force`; the new database is written beside it under a temporary name and only then takes its
-// name, so a failed import never leaves a half-written file nor loses the old one.
+// name, so a failed import never leaves a half-written file nor loses the old one. An existing
+// destination is held as a job holds it (a job on it is waited for as `wait` says) and kept beside the new
+// file as a dated backup (Result::backup).
 // Throws ImportError for: a missing or unreadable source, a source that is not an Access
 // database, a destination that is the source itself (by any name or link, even with `force`), a
 // destination whose folder does not exist, an existing destination without `force`, a damaged file
 // ("El fichero de Access está dañado: ..."; a catalog or a table that cannot be read whole, a read
 // that runs past its limits), a memo longer than the reader takes, a destination that cannot be
 // written, and a helper program that cannot be run.
-Result importAccess(const QString& source, const QString& destination, bool force);
+Result importAccess(const QString& source, const QString& destination, bool force,
+                    const platform::JobWaitOptions& wait = {});
 
 // The SQLite database that an import of `accessPath` is offered into: same folder, same name, ".sqlite".
 QString importedPath(const QString& accessPath);

@@ -22,13 +22,17 @@ QString shown(const QString& name) {
                                             : QDir::toNativeSeparators(name);
 }
 
-Copier fromEngine(const QString& source) {
-    return [source](Destination& destination) {
+// The source is held as a job holds it (a job on it is waited for) and read in one snapshot, so that the
+// copy is of one state of it: never some tables from before a job and others from after it.
+Copier fromEngine(const QString& source, const platform::JobWaitOptions& wait) {
+    return [source, wait](Destination& destination) {
         std::unique_ptr<platform::Database> bd;
         Result r;
         try {
-            bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(source);
+            bd = platform::openHeld(source, wait);
+            bd->BeginSnapshot();
             r.tables = readDatabase(*bd, destination);
+            bd->Rollback();  // it changed nothing
         } catch (const platform::EngineError& e) {
             throw ImportError(QStringLiteral("No se puede leer la base de datos de origen %1: %2")
                                   .arg(shown(source), e.description()));
@@ -40,9 +44,9 @@ Copier fromEngine(const QString& source) {
 }
 
 // The source's reader, after the checks that need no reading.
-Copier sourceOf(const QString& source) {
+Copier sourceOf(const QString& source, const platform::JobWaitOptions& wait) {
     if (platform::isServerDatabase(source)) {
-        return fromEngine(source);
+        return fromEngine(source, wait);
     }
     if (!QFileInfo(source).isFile()) {
         throw ImportError(QStringLiteral("No existe el fichero: %1").arg(shown(source)));
@@ -50,10 +54,11 @@ Copier sourceOf(const QString& source) {
     if (isAccessDatabase(source)) {
         return [source](Destination& destination) { return copyAccess(source, destination); };
     }
-    return fromEngine(source);
+    return fromEngine(source, wait);
 }
 
-Result toFile(const QString& source, const Copier& copier, const QString& destination, bool force) {
+Result toFile(const QString& source, const Copier& copier, const QString& destination, bool force,
+              const platform::JobWaitOptions& wait) {
     if (QFileInfo(destination).isFile() && isAccessDatabase(destination)) {
         throw ImportError(
             QStringLiteral(
@@ -65,44 +70,66 @@ Result toFile(const QString& source, const Copier& copier, const QString& destin
                          sourceIsFile && isAccessDatabase(source) ? QStringLiteral("la base de datos Access")
                                                                   : QStringLiteral("el origen"));
     Result r;
-    writeAndPublish(destination, [&](const QString& temporary) {
+    const QString backup = writeAndPublish(destination, wait, [&](const QString& temporary) {
         r = copyIntoNewDatabase(temporary, shown(destination), copier);
     });
+    r.backup = backup;
     return r;
 }
 
-// The server database, created when the server lacks it.
-std::unique_ptr<platform::Database> openOrCreate(const QString& destination) {
+// The server database, created when the server lacks it (`created` then says so), held as a job holds it:
+// the tables a job works on are never replaced under it.
+std::unique_ptr<platform::Database> openOrCreate(const QString& destination,
+                                                 const platform::JobWaitOptions& wait, bool& created) {
     try {
-        return platform::DBEngine::instance().Workspaces(0).OpenDatabase(destination);
+        return platform::openHeld(destination, wait);
     } catch (const platform::EngineError& e) {
         if (e.number() != platform::errnum::kDatabaseNotFound) {
             throw;
         }
     }
-    return platform::CreateDatabase(destination);
+    std::unique_ptr<platform::Database> bd = platform::CreateDatabase(destination);
+    created = true;
+    bd->HoldForJob(wait.limit, {});  // nobody else knows it yet
+    return bd;
 }
 
-Result toServer(const QString& source, const Copier& copier, const QString& destination, bool force) {
-    if (platform::isServerDatabase(source) &&
-        platform::shownDatabaseName(source).compare(platform::shownDatabaseName(destination),
-                                                    Qt::CaseInsensitive) == 0) {
+// A database that this import created and could not fill goes again: a failed import leaves nothing new.
+void dropCreated(std::unique_ptr<platform::Database>& bd, const QString& destination) {
+    try {
+        bd->Close();
+        bd.reset();
+        platform::DropDatabase(destination);
+    } catch (const platform::EngineError&) {
+        // What the import failed for is what the user must read; an empty database is all that stays.
+    }
+}
+
+Result toServer(const QString& source, const Copier& copier, const QString& destination, bool force,
+                const platform::JobWaitOptions& wait) {
+    if (platform::isServerDatabase(source) && platform::sameServerDatabase(source, destination)) {
         throw ImportError(
             QStringLiteral("El destino %1 es la misma base de datos que el origen: se perdería el origen.")
                 .arg(shown(destination)));
     }
     std::unique_ptr<platform::Database> bd;
+    bool created = false;
     try {
-        bd = openOrCreate(destination);
+        bd = openOrCreate(destination, wait, created);
     } catch (const platform::EngineError& e) {
         throw ImportError(QStringLiteral("No se puede abrir la base de datos de destino %1: %2")
                               .arg(shown(destination), e.description()));
     }
     Result r;
-    {
+    try {
         EngineDestination engine(*bd, shown(destination), force);
         r = copier(engine);
         engine.finish();
+    } catch (...) {
+        if (created) {
+            dropCreated(bd, destination);
+        }
+        throw;
     }
     bd->Close();
     return r;
@@ -124,12 +151,13 @@ void checkRowCounts(const std::vector<ImportedTable>& tables, Destination& desti
     }
 }
 
-Result runImport(const QString& source, const QString& destination, bool force) {
-    const Copier copier = sourceOf(source);
+Result runImport(const QString& source, const QString& destination, bool force,
+                 const platform::JobWaitOptions& wait) {
+    const Copier copier = sourceOf(source, wait);
     if (platform::isServerDatabase(destination)) {
-        return toServer(source, copier, destination, force);
+        return toServer(source, copier, destination, force, wait);
     }
-    return toFile(source, copier, destination, force);
+    return toFile(source, copier, destination, force, wait);
 }
 
 }  // namespace vexilo::importer

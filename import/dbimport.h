@@ -22,8 +22,11 @@ namespace vexilo::importer {
 // database, a source that cannot be read whole (a damaged Access file, a server table without a stored
 // order), a destination that is the source itself, an Access file as destination, an existing
 // destination file or table without `force`, a row count that does not match, and any failure to
-// write the destination.
-Result runImport(const QString& source, const QString& destination, bool force);
+// write the destination. An existing destination is held as a job holds it until the copy is published,
+// a job on it being waited for as `wait` says (past the limit, ImportError with nothing done); a
+// replaced destination file is kept beside the new one as a dated backup (Result::backup).
+Result runImport(const QString& source, const QString& destination, bool force,
+                 const platform::JobWaitOptions& wait = {});
 
 // Reads the Access file `source` into `destination` and checks the row counts (no commit).
 Result copyAccess(const QString& source, Destination& destination);

@@ -5,6 +5,10 @@ namespace vexilo::importer {
 using stream::ColumnKind;
 
 platform::FieldDef fieldFor(const StreamColumn& column) {
+    if (column.engineType != 0) {
+        // Between two databases of the engine layer the column keeps its kind, its size included.
+        return {column.name, column.engineType, column.engineType == platform::dbText ? column.size : 0};
+    }
     switch (column.tipo) {
         case ColumnKind::Byte:
         case ColumnKind::Integer:
@@ -101,7 +105,9 @@ void EngineDestination::row(const std::vector<QVariant>& values) {
 
 std::int64_t EngineDestination::storedRows(const QString& table) {
     try {
-        return static_cast<std::int64_t>(m_bd.ReadRows(table, {}).size());
+        std::int64_t rows = 0;
+        m_bd.ForEachRow(table, {}, [&rows](const platform::Database::Row&) { ++rows; });
+        return rows;
     } catch (const platform::EngineError& e) {
         failure(e.description());
     }

@@ -1,7 +1,8 @@
 #pragma once
 // A database of the engine layer (in practice a server database) as the destination of an import,
-// fed table by table and row by row through the engine interface. Column kinds become the engine's
-// field types (whole numbers of 8 and 16 bits dbInteger, of 32 bits dbLong, reals and currency
+// fed table by table and row by row through the engine interface. A column that comes from a database
+// of the engine layer keeps its field type and size; the kinds of an Access file's columns become the
+// engine's field types (whole numbers of 8 and 16 bits dbInteger, of 32 bits dbLong, reals and currency
 // dbDouble, dates dbDate, yes/no dbBoolean, texts dbText with their size, memo and GUID unbounded
 // dbText, OLE and binary dbLongBinary); the tables get the engine's stored order, so the rows read
 // back in the order they came.

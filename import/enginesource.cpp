@@ -8,13 +8,55 @@ namespace {
 
 using stream::ColumnKind;
 
-StreamTable tableOf(platform::Database& bd, const QString& name, std::int64_t rows) {
+bool isWholeNumber(const QVariant& v) {
+    switch (v.typeId()) {
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Whether a least or greatest value of a column fits the column's whole-number type (no value does).
+bool fits(const QVariant& v, int type) {
+    if (!v.isValid() || v.isNull()) {
+        return true;
+    }
+    if (!isWholeNumber(v)) {
+        return false;
+    }
+    const qint64 n = v.toLongLong();
+    return type == platform::dbInteger ? n >= INT16_MIN && n <= INT16_MAX : n >= INT32_MIN && n <= INT32_MAX;
+}
+
+// A column of 16 or 32-bit whole numbers whose values do not all fit (SQLite keeps any value in any
+// column another program made) is copied as a column of 64-bit numbers, without a check: every value
+// arrives as it was. The columns of tables this system made always fit, and keep their type.
+void widenWhereNeeded(platform::Database& bd, StreamTable& t) {
+    for (StreamColumn& c : t.columns) {
+        if (c.engineType != platform::dbInteger && c.engineType != platform::dbLong) {
+            continue;
+        }
+        const auto [least, greatest] = bd.ValueRange(t.name, c.name);
+        if (!fits(least, c.engineType) || !fits(greatest, c.engineType)) {
+            c.engineType = platform::dbBigInt;
+            c.tipo = ColumnKind::LongInteger;
+        }
+    }
+}
+
+StreamTable tableOf(platform::Database& bd, const QString& name) {
     StreamTable t;
     t.name = name;
-    t.declaredRows = rows;
     for (const platform::FieldDef& field : bd.Fields(name)) {
         t.columns.push_back(columnFor(field));
     }
+    widenWhereNeeded(bd, t);
     return t;
 }
 
@@ -31,6 +73,7 @@ std::vector<QString> namesOf(const StreamTable& t) {
 StreamColumn columnFor(const platform::FieldDef& field) {
     StreamColumn c;
     c.name = field.name;
+    c.engineType = field.type;
     switch (field.type) {
         case platform::dbInteger:
             c.tipo = ColumnKind::Integer;
@@ -64,6 +107,11 @@ StreamColumn columnFor(const platform::FieldDef& field) {
 QVariant valueFor(const StreamColumn& column, const QVariant& valor) {
     if (!valor.isValid() || valor.isNull()) {
         return QVariant();
+    }
+    if (column.engineType != 0 && column.tipo != ColumnKind::Boolean && column.tipo != ColumnKind::Fecha) {
+        // Between two databases of the engine layer a value keeps its kind as it was read: a whole
+        // number of 64 bits, an exact decimal, a number in a column of another type, an empty blob.
+        return valor;
     }
     bool ok = false;
     switch (column.tipo) {
@@ -107,19 +155,20 @@ std::vector<ImportedTable> readDatabase(platform::Database& bd, Receptor& recept
     }
     std::vector<ImportedTable> read;
     for (const QString& name : tables) {
-        StreamTable t = tableOf(bd, name, 0);
-        const std::vector<platform::Database::Row> rows = bd.ReadRows(name, namesOf(t));
-        t.declaredRows = static_cast<std::int64_t>(rows.size());
+        const StreamTable t = tableOf(bd, name);
         receptor.beginTable(t);
+        std::int64_t rows = 0;
         std::vector<QVariant> values(t.columns.size());
-        for (const platform::Database::Row& row : rows) {
+        // Row by row as they are read: a table of any size is copied in little memory.
+        bd.ForEachRow(name, namesOf(t), [&](const platform::Database::Row& row) {
             for (std::size_t i = 0; i < values.size(); ++i) {
                 values[i] = valueFor(t.columns[i], row.values[i]);
             }
             receptor.row(values);
-        }
+            ++rows;
+        });
         receptor.endTable();
-        read.push_back({name, t.declaredRows});
+        read.push_back({name, rows});
     }
     return read;
 }

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +21,7 @@ QString native(const QString& path) {
 
 QString temporaryPath(const QString& destination) {
     // This process's own: another import into the same name meanwhile never writes into it.
-    return destination + QStringLiteral(".importando-%1").arg(QCoreApplication::applicationPid());
+    return platform::partialName(destination);
 }
 
 bool sameFile(const QString& a, const QString& b) {
@@ -56,11 +55,14 @@ void checkFileDestination(const QString& source, const QString& destination, boo
     }
 }
 
-void writeAndPublish(const QString& destination, const std::function<void(const QString& temporary)>& write) {
+QString writeAndPublish(const QString& destination, const platform::JobWaitOptions& wait,
+                        const std::function<void(const QString& temporary)>& write) {
+    platform::removeDeadPartials(destination);  // what imports killed halfway left
     const QString temporary = temporaryPath(destination);
     try {
+        platform::DatabaseReplacement replacement(destination, wait);
         write(temporary);
-        platform::publishFile(temporary, destination);
+        return replacement.publish(temporary);
     } catch (const platform::RunError& e) {
         QFile::remove(temporary);
         throw ImportError(QStringLiteral("No se puede crear el fichero de destino %1: %2")

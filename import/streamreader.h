@@ -19,6 +19,9 @@ struct StreamColumn {
     QString name;
     stream::ColumnKind tipo = stream::ColumnKind::Text;
     int size = 0;  // texts: the declared size in characters, 1 to 255
+    // A column of a database of the engine layer: its field type there (platform::FieldType or
+    // OtherFieldType), which the copy keeps; 0 for a column of an Access file.
+    int engineType = 0;
 };
 
 struct StreamTable {

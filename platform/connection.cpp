@@ -209,6 +209,18 @@ void Connection::begin() {
     ++m_depth;
 }
 
+void Connection::beginSnapshot() {
+    requireOpen();
+    if (m_depth > 0) {
+        throwEngineError(errnum::kEngineFailure,
+                         QStringLiteral("La base de datos '%1' ya tiene una transacción abierta: no se puede "
+                                        "empezar una lectura de un solo estado.")
+                             .arg(m_path));
+    }
+    runOnce(m_dialect.snapshotSql(), QString());
+    m_depth = 1;
+}
+
 void Connection::commit() {
     requireOpen();
     if (m_depth == 0) {

@@ -104,6 +104,8 @@ class Connection {
     }
 
     void begin();
+    // A transaction that reads one state of the database (Database::BeginSnapshot).
+    void beginSnapshot();
     void commit();
     // Undoes every write since begin(); nothing happens without an open transaction.
     void rollback();

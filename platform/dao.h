@@ -197,6 +197,13 @@ class Database {
         std::vector<QVariant> values;
     };
     virtual std::vector<Row> ReadRows(const QString& table, const std::vector<QString>& columns) = 0;
+    // The same rows handed one by one to `each` as they are read, never all in memory at once (a copy of
+    // a whole table).
+    virtual void ForEachRow(const QString& table, const std::vector<QString>& columns,
+                            const std::function<void(const Row&)>& each);
+    // The least and the greatest value that a column holds, in the engine's order, Nulls left out (two
+    // Nulls for a column without values): for a copy that must choose a column type wide enough.
+    virtual std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column);
 
     // Stored order on a server engine. The embedded engine numbers rows as it stores them; a server keeps
     // no such order, so the engine keeps it in a hidden column of its own ("vexilo_orden", an identity
@@ -212,6 +219,10 @@ class Database {
     virtual void CommitTrans() = 0;
     // Undoes every write of the open transaction (the job's, after a failure); nothing without one.
     virtual void Rollback() = 0;
+    // A transaction for reading only: until it ends (CommitTrans or Rollback), every read sees one state
+    // of the database, whatever other connections write meanwhile (on SQLite they cannot write; a server
+    // refuses this connection's writes). Not inside another transaction.
+    virtual void BeginSnapshot();
     virtual bool InTransaction() const = 0;
 
     // Takes the database for this connection alone until it is closed, so that two jobs never run on
@@ -284,5 +295,9 @@ std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString
 // existing path or database. ":memory:" is a database of the embedded engine in memory, of this
 // connection alone (tests and fuzzing).
 std::unique_ptr<Database> CreateDatabase(const QString& path);
+
+// Removes a database that CreateDatabase made, to leave nothing behind when what was to fill it failed
+// (tools only). No connection to it may be open.
+void DropDatabase(const QString& path);
 
 }  // namespace vexilo::platform

@@ -16,6 +16,11 @@ bool isServerDatabase(const QString& name);
 // "password=" parameter); a file path unchanged.
 QString shownDatabaseName(const QString& name);
 
+// True when two server URIs name one database: the same server (host or socket folder, and port), the
+// same user and the same database name (told apart by case, as the server does), however each is written,
+// with libpq's defaults for what a URI leaves out. False when either cannot be read.
+bool sameServerDatabase(const QString& a, const QString& b);
+
 // Why a database name cannot be used as an address (a server URI that cannot be read), in Spanish and
 // without its password; empty when it can, or when it names a file (whether the file exists is the
 // opening's business).

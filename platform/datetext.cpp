@@ -18,6 +18,18 @@ QString formatDate(const QDate& day, const QTime& time) {
     return QString::fromLatin1(text, 19);
 }
 
+// A stored date names a day and a time of day in no time zone. It is given in local time, as callers
+// compare it with dates of their own, except a time that the local zone skips (02:30 on the last Sunday
+// of March in Madrid): in local time that would be no date, or another one, so it is given in UTC, which
+// skips nothing. Either way its day and time are the ones stored.
+QDateTime dayAndTime(const QDate& day, const QTime& time) {
+    const QDateTime local(day, time);
+    if (local.isValid() && local.date() == day && local.time() == time) {
+        return local;
+    }
+    return QDateTime(day, time, Qt::UTC);
+}
+
 }  // namespace
 
 QString storedDateText(const QDate& day, const QTime& time) {
@@ -55,18 +67,20 @@ QString storedDateTextOf(const QVariant& value) {
 }
 
 QDateTime parseStoredDate(const QString& text) {
-    QDateTime moment = QDateTime::fromString(text, kStoredDateFormat);
-    if (!moment.isValid()) {
-        QString iso = text;
-        moment = QDateTime::fromString(iso.replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODateWithMs);
+    const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    if (day.isValid() && text.size() == 10) {
+        return dayAndTime(day, QTime(0, 0));
     }
-    if (!moment.isValid()) {
-        const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        if (day.isValid()) {
-            moment = QDateTime(day, QTime(0, 0));
+    const QChar between = text.size() > 10 ? text[10] : QChar();
+    if (day.isValid() && (between == QLatin1Char(' ') || between == QLatin1Char('T'))) {
+        const QTime time = QTime::fromString(text.mid(11), Qt::ISODateWithMs);
+        if (time.isValid()) {
+            return dayAndTime(day, time);
         }
     }
-    return moment;
+    // Forms with an offset from UTC name their moment themselves.
+    QString iso = text;
+    return QDateTime::fromString(iso.replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODateWithMs);
 }
 
 }  // namespace vexilo::platform

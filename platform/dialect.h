@@ -59,7 +59,18 @@ class SqlDialect {
 
     virtual QString beginTransactionSql() const = 0;
     virtual QString commitSql() const = 0;
+    // Begins a transaction whose reads all see one state of the database (Database::BeginSnapshot).
+    virtual QString snapshotSql() const = 0;
     virtual QString rollbackSql() const = 0;
+    // A column as a statement reads it, for the value that fromStored then takes (a date as its text,
+    // where the driver would read it in the local time zone).
+    virtual QString readExpression(const FieldDef& field) const { return quoteIdentifier(field.name); }
+    // The longest table or column name the engine keeps whole, in UTF-8 bytes (0: no limit). A longer one
+    // would be cut short by the engine and then not found by its own name.
+    virtual int maxNameBytes() const { return 0; }
+    // Statement that writes what a log kept ahead of the file still holds into the file and stops
+    // keeping such a log (empty: the engine keeps none beside a file).
+    virtual QString leaveWriteAheadLogSql() const { return {}; }
 
     // A value as it is bound for a column of this type (dates become the engine's date form; a null
     // QVariant stays Null, an empty text stays an empty text).

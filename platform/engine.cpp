@@ -48,6 +48,29 @@ void Database::DeleteTableDef(const QString& table) {
         QStringLiteral("La tabla '%1' no se puede borrar en la base de datos '%2'.").arg(table, path()));
 }
 
+void Database::ForEachRow(const QString& table, const std::vector<QString>& columns,
+                          const std::function<void(const Row&)>& each) {
+    for (const Row& row : ReadRows(table, columns)) {
+        each(row);
+    }
+}
+
+void Database::BeginSnapshot() {
+    BeginTrans();
+}
+
+std::pair<QVariant, QVariant> Database::ValueRange(const QString& table, const QString& column) {
+    throwEngineError(
+        errnum::kEngineFailure,
+        QStringLiteral("No se pueden leer los valores extremos del campo '%1' de la tabla '%2' en la "
+                       "base de datos '%3'.")
+            .arg(column, table, path()));
+}
+
+void DropDatabase(const QString& name) {
+    engineFor(name).drop(name);
+}
+
 std::unique_ptr<Database> CreateDatabase(const QString& name) {
     return std::make_unique<SqlDatabase>(engineFor(name).create(name));
 }

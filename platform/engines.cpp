@@ -20,8 +20,10 @@ QString asGiven(const QString& name) {
 
 const std::vector<EngineKind>& engines() {
     static const std::vector<EngineKind> kinds{
-        {isPostgresUri, openServerDatabase, createServerDatabase, postgresDialect, shownServerUri, true},
-        {anyName, openSqliteDatabase, createSqliteDatabase, sqliteDialect, asGiven, false},
+        {isPostgresUri, openServerDatabase, createServerDatabase, dropServerDatabase, postgresDialect,
+         shownServerUri, true},
+        {anyName, openSqliteDatabase, createSqliteDatabase, dropSqliteDatabase, sqliteDialect, asGiven,
+         false},
     };
     return kinds;
 }

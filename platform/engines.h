@@ -22,6 +22,8 @@ struct EngineKind {
     std::shared_ptr<Connection> (*open)(const QString& name);
     // Creates a new, empty database; an existing one is kDatabaseExists.
     std::shared_ptr<Connection> (*create)(const QString& name);
+    // Removes a database that `create` made (no connection to it may be open).
+    void (*drop)(const QString& name);
     const SqlDialect& (*dialect)();
     // The name as it may be shown or stored: never with a password.
     QString (*shown)(const QString& name);

@@ -3,7 +3,11 @@
 
 #include "platform/jobhold.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 #include "platform/connection.h"
@@ -37,6 +41,17 @@ class NoBusyWait {
 // database; its dialect says so.
 bool openRefusedByHolder(const QString& name, const EngineError& error) {
     return engineFor(name).dialect().isHeldElsewhere(error);
+}
+
+// What a file's name leads to: its device and inode, or nothing for a server database or a missing file.
+using FileIdentity = std::optional<std::pair<dev_t, ino_t>>;
+
+FileIdentity identityOf(const QString& name) {
+    struct stat st {};
+    if (isServerDatabase(name) || ::stat(QFile::encodeName(name).constData(), &st) != 0) {
+        return std::nullopt;
+    }
+    return std::make_pair(st.st_dev, st.st_ino);
 }
 
 }  // namespace
@@ -103,6 +118,7 @@ std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono
     JobWait wait(name, limit, onWait, interrupted);
     for (;;) {
         std::unique_ptr<SqlDatabase> db;
+        const FileIdentity opened = identityOf(name);
         try {
             NoBusyWait noBusyWait;
             db = openDatabase(name);
@@ -115,6 +131,12 @@ std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono
         }
         // The rest of the same wait: one limit for both, and the notice at most once.
         db->holdForJob(wait);
+        if (identityOf(name) != opened) {
+            // A writer replaced the file while this one waited for it: the job runs on what the name
+            // holds now, never on the file that was replaced.
+            db->Close();
+            continue;
+        }
         if (wait.waited() && onWaitOver) {
             onWaitOver();
         }

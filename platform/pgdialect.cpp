@@ -190,6 +190,16 @@ class PostgresDialect final : public SqlDialect {
 
     QString beginTransactionSql() const override { return QStringLiteral("BEGIN"); }
     QString commitSql() const override { return QStringLiteral("COMMIT"); }
+    // The driver reads a timestamp in the local time zone, where an hour skipped by summer time is no
+    // date: the stored day and time are read as text instead.
+    QString readExpression(const FieldDef& field) const override {
+        return field.type == dbDate ? quoteIdentifier(field.name) + QLatin1String("::text")
+                                    : quoteIdentifier(field.name);
+    }
+    int maxNameBytes() const override { return 63; }  // the server's NAMEDATALEN - 1
+    QString snapshotSql() const override {
+        return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    }
     QString rollbackSql() const override { return QStringLiteral("ROLLBACK"); }
 
     QString hiddenColumnsDefinition() const override {
@@ -302,6 +312,10 @@ class PostgresDialect final : public SqlDialect {
         if (isWholeNumberType(fieldType)) {
             // One type for every whole number, as on the embedded engine.
             return stored.toLongLong();
+        }
+        if (fieldType == dbDate && stored.typeId() == QMetaType::QString) {
+            const QDateTime moment = parseStoredDate(stored.toString());
+            return moment.isValid() ? QVariant(moment) : stored;
         }
         return stored;
     }

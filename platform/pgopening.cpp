@@ -198,6 +198,40 @@ std::shared_ptr<Connection> openServerDatabase(const QString& uri) {
     return connection;
 }
 
+namespace {
+
+// Runs one statement on the server's maintenance database: what the server said when it refused it,
+// an empty sqlstate when it was done.
+ServerFailure onMaintenance(const ServerAddress& a, const QString& shown, const QString& sql) {
+    const Link maintenance(a, kMaintenanceDatabase);
+    if (!maintenance.ok()) {
+        diagnose(a, kMaintenanceDatabase, shown, maintenance.error());
+    }
+    PGresult* r = PQexec(maintenance.get(), sql.toUtf8().constData());
+    ServerFailure failure;
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+        failure.sqlstate = QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE));
+        failure.message = QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY));
+        if (failure.sqlstate.isEmpty()) {
+            failure.sqlstate = QStringLiteral("XX000");
+        }
+    }
+    PQclear(r);
+    return failure;
+}
+
+}  // namespace
+
+void dropServerDatabase(const QString& uri) {
+    const QString shown = shownDatabaseName(uri);
+    const ServerAddress a = parseServerUri(uri);
+    const ServerFailure failure = onMaintenance(
+        a, shown, QLatin1String("DROP DATABASE IF EXISTS ") + postgresDialect().quoteIdentifier(a.dbname));
+    if (!failure.sqlstate.isEmpty()) {
+        throwServerError(failure, QString(), shown);
+    }
+}
+
 std::shared_ptr<Connection> createServerDatabase(const QString& uri) {
     const QString shown = shownDatabaseName(uri);
     const ServerAddress a = parseServerUri(uri);
@@ -206,24 +240,14 @@ std::shared_ptr<Connection> createServerDatabase(const QString& uri) {
             errnum::kDatabaseNotFound,
             QStringLiteral("La dirección '%1' no nombra ninguna base de datos que crear.").arg(shown));
     }
-    {
-        const Link maintenance(a, kMaintenanceDatabase);
-        if (!maintenance.ok()) {
-            diagnose(a, kMaintenanceDatabase, shown, maintenance.error());
-        }
-        const QString sql = QLatin1String("CREATE DATABASE ") + postgresDialect().quoteIdentifier(a.dbname);
-        PGresult* r = PQexec(maintenance.get(), sql.toUtf8().constData());
-        if (PQresultStatus(r) != PGRES_COMMAND_OK) {
-            const QString state = QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE));
-            const QString message = QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY));
-            PQclear(r);
-            if (state == QLatin1String("42P04")) {
-                throwEngineError(errnum::kDatabaseExists,
-                                 QStringLiteral("La base de datos '%1' ya existe.").arg(shown));
-            }
-            throwServerError({state, message, QString(), QString()}, QString(), shown);
-        }
-        PQclear(r);
+    const ServerFailure failure = onMaintenance(
+        a, shown, QLatin1String("CREATE DATABASE ") + postgresDialect().quoteIdentifier(a.dbname));
+    if (failure.sqlstate == QLatin1String("42P04")) {
+        throwEngineError(errnum::kDatabaseExists,
+                         QStringLiteral("La base de datos '%1' ya existe.").arg(shown));
+    }
+    if (!failure.sqlstate.isEmpty()) {
+        throwServerError(failure, QString(), shown);
     }
     return openServerDatabase(uri);
 }

@@ -5,10 +5,12 @@
 #include <libpq-fe.h>
 
 #include <QRegularExpression>
+#include <QStringList>
 #include <QUrl>
 #include <memory>
 
 #include "platform/connection.h"
+#include "platform/databasename.h"
 #include "platform/postgres.h"
 
 namespace vexilo::platform {
@@ -167,6 +169,43 @@ QString ServerAddress::uriWithoutPassword() const {
         shown += QLatin1Char('?') + query.join(QLatin1Char('&'));
     }
     return shown;
+}
+
+namespace {
+
+// libpq's default for a keyword that an address leaves out (the environment's PGHOST, PGUSER, ... or its
+// own: port 5432, the system user); empty when it has none.
+QString defaultOf(const char* keyword) {
+    const Options defaults(PQconndefaults(), &PQconninfoFree);
+    for (const PQconninfoOption* o = defaults.get(); o && o->keyword != nullptr; ++o) {
+        if (qstrcmp(o->keyword, keyword) == 0) {
+            return o->val != nullptr ? QString::fromUtf8(o->val) : QString();
+        }
+    }
+    return {};
+}
+
+// The parts that tell one server database from another, defaults filled in.
+QStringList canonicalAddress(const QString& uri) {
+    const ServerAddress a = parseServerUri(uri);
+    QString host = a.host.isEmpty() ? defaultOf("host") : a.host;
+    if (!host.startsWith(QLatin1Char('/'))) {
+        host = host.toLower();  // a server's name, unlike a socket folder, has no case
+    }
+    const QString user = a.user.isEmpty() ? defaultOf("user") : a.user;
+    const QString port = a.port.isEmpty() ? defaultOf("port") : a.port;
+    const QString dbname = a.dbname.isEmpty() ? user : a.dbname;  // libpq's default database is the user's
+    return {host, port.isEmpty() ? QStringLiteral("5432") : port, user, dbname};
+}
+
+}  // namespace
+
+bool sameServerDatabase(const QString& a, const QString& b) {
+    try {
+        return canonicalAddress(a) == canonicalAddress(b);
+    } catch (const EngineError&) {
+        return false;
+    }
 }
 
 QString shownServerUri(const QString& uri) {

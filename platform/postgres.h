@@ -67,5 +67,7 @@ std::shared_ptr<Connection> openServerDatabase(const QString& uri);
 // Creates the database that the URI names, through the server's maintenance database "postgres" with
 // the same credentials, and opens it; an existing one is kDatabaseExists.
 std::shared_ptr<Connection> createServerDatabase(const QString& uri);
+// Removes a server database (EngineError when the server refuses).
+void dropServerDatabase(const QString& uri);
 
 }  // namespace vexilo::platform

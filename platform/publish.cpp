@@ -1,11 +1,14 @@
 #include "platform/publish.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,7 +36,30 @@ int syncPath(const QString& path, int flags) {
     return rc;
 }
 
+bool processRuns(qint64 pid) {
+    // Signal 0 asks without signalling; a process of another user answers EPERM, and still runs.
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
 }  // namespace
+
+QString partialName(const QString& finalName) {
+    return finalName + QStringLiteral(".parcial-%1").arg(QCoreApplication::applicationPid());
+}
+
+void removeDeadPartials(const QString& finalName) {
+    const QFileInfo output(finalName);
+    const QRegularExpression partial(QLatin1Char('^') + QRegularExpression::escape(output.fileName()) +
+                                     QStringLiteral("\\.parcial-(\\d+)(-journal|-wal|-shm)?$"));
+    const QDir folder = output.absoluteDir();
+    for (const QString& name : folder.entryList({output.fileName() + QStringLiteral(".parcial-*")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = partial.match(name);
+        if (m.hasMatch() && !processRuns(m.captured(1).toLongLong())) {
+            QFile::remove(folder.filePath(name));
+        }
+    }
+}
 
 void publishFile(const QString& written, const QString& finalName) {
     if (const int error = syncPath(written, O_RDONLY)) {

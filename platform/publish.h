@@ -14,4 +14,13 @@ namespace vexilo::platform {
 // `written` is then left where it is, for the caller to remove.
 void publishFile(const QString& written, const QString& finalName);
 
+// The name a file of this process is written under before it takes `finalName`:
+// "<finalName>.parcial-<pid>".
+QString partialName(const QString& finalName);
+
+// Removes the files "<finalName>.parcial-<pid>" (and the journal SQLite keeps beside a database written
+// so) that processes no longer running left beside `finalName` (killed halfway); the files of running
+// processes stay.
+void removeDeadPartials(const QString& finalName);
+
 }  // namespace vexilo::platform

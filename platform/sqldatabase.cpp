@@ -16,15 +16,40 @@ std::vector<QVariant> valuesOf(const FieldValues& given) {
     return values;
 }
 
+// The characters of a text as both engines count them against a declared size: a character outside the
+// basic plane (an emoji) is one, though it takes two UTF-16 units.
+qsizetype characters(const QString& text) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate())) {
+            ++n;
+        }
+    }
+    return n;
+}
+
 // A text longer than its field's declared size is refused here too, so that a table that another
 // program created without a check behaves like one this layer created.
 void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString& storedTable) {
-    if (f.type == dbText && f.size > 0 && !value.isNull() && value.toString().size() > f.size) {
+    if (f.type == dbText && f.size > 0 && !value.isNull() && value.toString().size() > f.size &&
+        characters(value.toString()) > f.size) {
         throwEngineError(
             errnum::kValueRefused,
             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': admite como "
                            "máximo %3 caracteres.")
                 .arg(f.name, storedTable, QString::number(f.size)));
+    }
+}
+
+// A name the engine would cut short is refused before anything is created, saying the limit.
+void refuseLongName(const SqlDialect& d, const QString& what, const QString& name, const QString& path) {
+    const int limit = d.maxNameBytes();
+    const qsizetype bytes = name.toUtf8().size();
+    if (limit > 0 && bytes > limit) {
+        throwEngineError(errnum::kEngineFailure,
+                         QStringLiteral("El nombre %1 '%2' tiene %3 bytes y la base de datos '%4' admite "
+                                        "nombres de %5 bytes como máximo.")
+                             .arg(what, name, QString::number(bytes), path, QString::number(limit)));
     }
 }
 
@@ -130,6 +155,10 @@ QString SqlDatabase::TableDefName(int i) {
 
 void SqlDatabase::AppendTableDef(const TableDef& def) {
     const SqlDialect& d = m_connection->dialect();
+    refuseLongName(d, QStringLiteral("de la tabla"), def.Name(), path());
+    for (const FieldDef& f : def.Fields()) {
+        refuseLongName(d, QStringLiteral("del campo"), f.name, path());
+    }
     // Names match in any case, also where the engine tells "Parcelas" from "PARCELAS".
     for (const QString& t : m_connection->tables(true)) {
         if (t.compare(def.Name(), Qt::CaseInsensitive) == 0) {
@@ -160,6 +189,7 @@ void SqlDatabase::AppendTableDef(const TableDef& def) {
 void SqlDatabase::AppendField(const QString& table, const FieldDef& field) {
     const QString stored = m_connection->resolveTable(table);
     const SqlDialect& d = m_connection->dialect();
+    refuseLongName(d, QStringLiteral("del campo"), field.name, path());
     if (m_connection->columnIndex(stored, field.name) >= 0) {
         throwEngineError(errnum::kFieldExists,
                          QStringLiteral("Ya existe el campo '%1' en la tabla '%2'.").arg(field.name, stored));
@@ -229,6 +259,18 @@ void SqlDatabase::UpdateRow(const QString& table, RowId row, const FieldValues& 
 }
 
 std::vector<Database::Row> SqlDatabase::ReadRows(const QString& table, const std::vector<QString>& columns) {
+    std::vector<Row> rows;
+    eachRow(table, columns, [&rows](Row& row) { rows.push_back(std::move(row)); });
+    return rows;
+}
+
+void SqlDatabase::ForEachRow(const QString& table, const std::vector<QString>& columns,
+                             const std::function<void(const Row&)>& each) {
+    eachRow(table, columns, [&each](Row& row) { each(row); });
+}
+
+void SqlDatabase::eachRow(const QString& table, const std::vector<QString>& columns,
+                          const std::function<void(Row&)>& each) {
     Connection& c = *m_connection;
     const QString stored = c.resolveTable(table);
     const SqlDialect& d = c.dialect();
@@ -238,36 +280,53 @@ std::vector<Database::Row> SqlDatabase::ReadRows(const QString& table, const std
     for (const QString& name : columns) {
         const int index = c.columnIndex(stored, name);
         // An absent column reads as Null in every row.
-        sql += QLatin1String(", ") + (index < 0
-                                          ? QStringLiteral("NULL")
-                                          : d.quoteIdentifier(fields[static_cast<std::size_t>(index)].name));
+        sql += QLatin1String(", ") + (index < 0 ? QStringLiteral("NULL")
+                                                : d.readExpression(fields[static_cast<std::size_t>(index)]));
         types.push_back(index < 0 ? dbText : fields[static_cast<std::size_t>(index)].type);
     }
     sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") +
            d.rowIdentity(fields);
-    std::vector<Row> rows;
-    const auto add = [&](auto valueAt) {
-        Row row{valueAt(0).toLongLong(), {}};
+    Row row;
+    const auto hand = [&](auto valueAt) {
+        row.id = valueAt(0).toLongLong();
+        row.values.clear();
         row.values.reserve(columns.size());
         for (std::size_t i = 0; i < columns.size(); ++i) {
             row.values.push_back(d.fromStored(valueAt(static_cast<int>(i) + 1), types[i]));
         }
-        rows.push_back(std::move(row));
+        each(row);
     };
     // An attribute table of a large job is a few hundred thousand rows: read by the engine's own
     // statement when the dialect has one, without QtSql's copy of every row.
     if (c.readAllNative(sql, stored, [&](const std::vector<QVariant>& values) {
-            add([&](int i) -> const QVariant& { return values[static_cast<std::size_t>(i)]; });
+            hand([&](int i) -> const QVariant& { return values[static_cast<std::size_t>(i)]; });
         })) {
-        return rows;
+        return;
     }
     QSqlQuery& query = c.prepared(sql, stored);
     c.run(query, stored);
     while (query.next()) {
-        add([&](int i) { return query.value(i); });
+        hand([&](int i) { return query.value(i); });
     }
     c.finishReading(query, stored);
-    return rows;
+}
+
+std::pair<QVariant, QVariant> SqlDatabase::ValueRange(const QString& table, const QString& column) {
+    Connection& c = *m_connection;
+    const QString stored = c.resolveTable(table);
+    const SqlDialect& d = c.dialect();
+    const QString name =
+        d.quoteIdentifier(c.columns(stored)[static_cast<std::size_t>(c.requireColumn(stored, column))].name);
+    QSqlQuery& query = c.prepared(QLatin1String("SELECT min(") + name + QLatin1String("), max(") + name +
+                                      QLatin1String(") FROM ") + d.quoteIdentifier(stored),
+                                  stored);
+    c.run(query, stored);
+    std::pair<QVariant, QVariant> range;
+    if (query.next()) {
+        range = {query.value(0), query.value(1)};
+    }
+    c.finishReading(query, stored);
+    return range;
 }
 
 void SqlDatabase::BeginTrans() {
@@ -276,6 +335,10 @@ void SqlDatabase::BeginTrans() {
 
 void SqlDatabase::CommitTrans() {
     m_connection->commit();
+}
+
+void SqlDatabase::BeginSnapshot() {
+    m_connection->beginSnapshot();
 }
 
 void SqlDatabase::Rollback() {
@@ -288,6 +351,13 @@ bool SqlDatabase::InTransaction() const {
 
 void SqlDatabase::DiscardOnClose() {
     m_connection->discardOnClose();
+}
+
+void SqlDatabase::leaveWriteAheadLog() {
+    const QString sql = m_connection->dialect().leaveWriteAheadLogSql();
+    if (!sql.isEmpty()) {
+        m_connection->runOnce(sql, QString());
+    }
 }
 
 void SqlDatabase::Close() {

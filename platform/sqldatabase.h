@@ -31,10 +31,14 @@ class SqlDatabase final : public Database {
     RowId InsertRow(const QString& table, const FieldValues& values) override;
     void UpdateRow(const QString& table, RowId row, const FieldValues& values) override;
     std::vector<Row> ReadRows(const QString& table, const std::vector<QString>& columns) override;
+    void ForEachRow(const QString& table, const std::vector<QString>& columns,
+                    const std::function<void(const Row&)>& each) override;
+    std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column) override;
 
     void BeginTrans() override;
     void CommitTrans() override;
     void Rollback() override;
+    void BeginSnapshot() override;
     bool InTransaction() const override;
 
     void HoldForJob(std::chrono::milliseconds limit, const std::function<void()>& onWait) override;
@@ -44,9 +48,17 @@ class SqlDatabase final : public Database {
     void limitWaits(const WaitNotice& notice) { m_connection->limitWaits(notice); }
 
     void DiscardOnClose() override;
+    // A file whose changes are written ahead to a log of its own gets them into the file itself and writes
+    // no such log any more (held databases only: it needs the file to itself). Nothing for a server.
+    void leaveWriteAheadLog();
+
     void Close() override;
 
   private:
+    // Every row read, handed over to be kept or moved from.
+    void eachRow(const QString& table, const std::vector<QString>& columns,
+                 const std::function<void(Row&)>& each);
+
     std::shared_ptr<Connection> m_connection;
 };
 

@@ -17,6 +17,8 @@ std::shared_ptr<Connection> openSqliteDatabase(const QString& path);
 // Creates a new, empty database file; an existing path is kDatabaseExists. ":memory:" creates a database
 // of this connection alone, in memory (tests and fuzzing).
 std::shared_ptr<Connection> createSqliteDatabase(const QString& path);
+// Removes a database file (nothing for one in memory).
+void dropSqliteDatabase(const QString& path);
 
 // The numbered Spanish EngineError for a failed statement on `table` (empty: one on the database itself)
 // of the file `path`, from SQLite's extended result code and its message.

@@ -113,8 +113,10 @@ class SqliteDialect final : public SqlDialect {
                 return column + QLatin1String(" BOOLEAN");
             case dbSingle:
             case dbDouble:
-            case dbDecimal:
                 return column + QLatin1String(" REAL");
+            case dbDecimal:
+                // Numeric affinity keeps a whole number whole and an exact decimal as the number it is.
+                return column + QLatin1String(" NUMERIC");
             case dbLongBinary:
                 return column + QLatin1String(" BLOB");
             default:
@@ -149,6 +151,9 @@ class SqliteDialect final : public SqlDialect {
         }
         if (t.contains(QLatin1String("BLOB"))) {
             return {name, dbLongBinary, 0};
+        }
+        if (t.contains(QLatin1String("NUM")) || t.contains(QLatin1String("DEC"))) {
+            return {name, dbDecimal, 0};
         }
         static const QRegularExpression sized(QStringLiteral("\\(\\s*(\\d+)\\s*\\)"));
         const QRegularExpressionMatch m = sized.match(t);
@@ -236,7 +241,10 @@ class SqliteDialect final : public SqlDialect {
         throwSqliteError(error, table, path);
     }
     QString commitSql() const override { return QStringLiteral("COMMIT"); }
+    // The first read takes the file's shared lock, kept to the end: no other connection writes meanwhile.
+    QString snapshotSql() const override { return QStringLiteral("BEGIN DEFERRED"); }
     QString rollbackSql() const override { return QStringLiteral("ROLLBACK"); }
+    QString leaveWriteAheadLogSql() const override { return QStringLiteral("PRAGMA journal_mode = DELETE"); }
     std::unique_ptr<NativeWrites> nativeWrites(Connection& c) const override { return sqliteNativeWrites(c); }
 
     QVariant toStored(const QVariant& value, int fieldType) const override {

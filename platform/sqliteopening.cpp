@@ -120,6 +120,13 @@ std::shared_ptr<Connection> openSqliteDatabase(const QString& path) {
                     QStringLiteral("No se puede abrir la base de datos '%1' para leer y escribir."));
 }
 
+void dropSqliteDatabase(const QString& path) {
+    if (path != kInMemory && QFileInfo::exists(path) && !QFile::remove(path)) {
+        throwEngineError(errnum::kFileAccess,
+                         QStringLiteral("No se puede borrar el fichero '%1'.").arg(path));
+    }
+}
+
 std::shared_ptr<Connection> createSqliteDatabase(const QString& path) {
     if (path.isEmpty() || (path != kInMemory && QFileInfo::exists(path))) {
         throwEngineError(errnum::kDatabaseExists,

@@ -181,9 +181,12 @@ class SqliteWrites final : public NativeWrites {
                 return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, i)));
             case SQLITE_FLOAT:
                 return QVariant(sqlite3_column_double(stmt, i));
-            case SQLITE_BLOB:
-                return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
-                                           sqlite3_column_bytes(stmt, i)));
+            case SQLITE_BLOB: {
+                // SQLite gives no pointer for an empty blob; an empty one is still no Null.
+                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+                return QVariant(bytes != nullptr ? QByteArray(bytes, sqlite3_column_bytes(stmt, i))
+                                                 : QByteArray(""));
+            }
             default: {
                 // UTF-16 from SQLite itself, so that even malformed stored bytes read as they always did.
                 const auto* text = static_cast<const QChar*>(sqlite3_column_text16(stmt, i));

@@ -9,11 +9,15 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QUuid>
+#include <ctime>
 
 #include "cli/cliprocess.h"
 #include "platform/dao.h"
 #include "support/dbdump.h"
+#include "support/dbfixture.h"
 #include "support/pgcluster.h"
 
 namespace vexilo::importer {
@@ -75,6 +79,101 @@ QString errorOf(const QString& source, const QString& destination, bool force) {
         return e.message();
     }
     return {};
+}
+
+// Every value of a SQLite table as SQLite itself tells it: its kind and its literal, column by column.
+QStringList typedValues(const QString& path, const QString& table, const QStringList& columns) {
+    const QString name = QUuid::createUuid().toString();
+    QStringList values;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        EXPECT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const QString& c : columns) {
+            EXPECT_TRUE(q.exec(QStringLiteral("SELECT typeof(\"%1\") || ' ' || quote(\"%1\") FROM \"%2\" "
+                                              "ORDER BY rowid")
+                                   .arg(c, table)));
+            while (q.next()) {
+                values << c + QChar(' ') + q.value(0).toString();
+            }
+        }
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return values;
+}
+
+// What another program may keep in a SQLite file: whole numbers past 32 bits in an INTEGER column,
+// numbers in a NUMERIC one, an empty blob, two characters outside the basic plane in a VARCHAR(3), and
+// the hour that the change to summer time skips in Madrid.
+const QStringList kValueColumns{QStringLiteral("grande"), QStringLiteral("numero"), QStringLiteral("bytes"),
+                                QStringLiteral("corto"), QStringLiteral("fecha")};
+
+void fillOtherProgramsTable(testing::TestDatabase& source) {
+    source.exec(
+        QStringLiteral("CREATE TABLE \"Valores\" (grande INTEGER, numero NUMERIC(10,2), bytes BLOB, "
+                       "corto VARCHAR(3), fecha DATETIME)"));
+    source.exec(
+        QString::fromUtf8("INSERT INTO \"Valores\" VALUES (9223372036854775807, 12, x'', "
+                          "'\xF0\x9F\x98\x80\xF0\x9F\x98\x80', '2024-03-31 02:30:00')"));
+    source.exec(
+        QStringLiteral("INSERT INTO \"Valores\" VALUES (-4294967296, 1.5, NULL, 'abc', "
+                       "'1999-12-31 23:59:58')"));
+}
+
+// The time zone of this process for the life of one object.
+class LocalZone {
+  public:
+    explicit LocalZone(const char* zone) : m_before(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~LocalZone() {
+        if (m_had) {
+            qputenv("TZ", m_before);
+        } else {
+            qunsetenv("TZ");
+        }
+        tzset();
+    }
+
+  private:
+    QByteArray m_before;
+    bool m_had;
+};
+
+TEST(FileImport, ACopyBetweenSqliteFilesKeepsEveryValueAndItsKind) {
+    LocalZone madrid("Europe/Madrid");
+    testing::TestDatabase source;
+    fillOtherProgramsTable(source);
+    const QString copy = source.pathFor(QStringLiteral("copia.sqlite"));
+    const Result r = runImport(source.path(), copy, false);
+    ASSERT_EQ(r.tables.size(), 1u);
+    EXPECT_EQ(r.tables[0].rows, 2);
+    const QStringList expected = typedValues(source.path(), QStringLiteral("Valores"), kValueColumns);
+    ASSERT_EQ(expected.size(), 10);
+    EXPECT_EQ(typedValues(copy, QStringLiteral("Valores"), kValueColumns), expected);
+
+    // A table this system made keeps its definition: a 32-bit field still refuses a larger number.
+    testing::TestDatabase own;
+    {
+        auto db = platform::CreateDatabase(own.path());
+        platform::TableDef def(QStringLiteral("PARCELAS"));
+        def.Append({QStringLiteral("mslink"), platform::dbLong, 0});
+        def.Append({QStringLiteral("tmapa"), platform::dbText, 100});
+        db->AppendTableDef(def);
+        db->InsertRow(QStringLiteral("PARCELAS"), {{QStringLiteral("mslink"), 7}});
+        db->Close();
+    }
+    const QString ownCopy = own.pathFor(QStringLiteral("copia.sqlite"));
+    runImport(own.path(), ownCopy, false);
+    EXPECT_EQ(declaredColumns(ownCopy), declaredColumns(own.path()));
+    auto db = open(ownCopy);
+    EXPECT_THROW(db->InsertRow(QStringLiteral("PARCELAS"), {{QStringLiteral("mslink"), 4294967296LL}}),
+                 platform::EngineError);
+    db->Close();
 }
 
 // A destination that reports the rows it holds as told.
@@ -206,6 +305,82 @@ TEST_F(ServerImport, NullsEmptyTextsYesNoRealsBytesAndDatesOfASqliteFileSurviveT
     EXPECT_EQ(second[3].toDouble(), 1.0 / 3.0);
     EXPECT_TRUE(second[4].isNull());
     EXPECT_TRUE(second[5].isNull());
+}
+
+// On the server a text's size counts characters, and a stored date is a day and a time in no zone.
+TEST_F(ServerImport, BigNumbersEmojiAndAnHourThatTheLocalZoneSkipsSurviveTheServer) {
+    LocalZone madrid("Europe/Madrid");
+    testing::TestDatabase source;
+    fillOtherProgramsTable(source);
+    const QString server = m_cluster->freshDatabase();
+    const QString back = file(QStringLiteral("vuelta.sqlite"));
+    runImport(source.path(), server, false);
+    runImport(server, back, false);
+    const QStringList values = typedValues(back, QStringLiteral("Valores"), kValueColumns);
+    for (const QString& kept :
+         {QStringLiteral("grande integer 9223372036854775807"), QStringLiteral("grande integer -4294967296"),
+          QString::fromUtf8("corto text '\xF0\x9F\x98\x80\xF0\x9F\x98\x80'"),
+          QStringLiteral("fecha text '2024-03-31 02:30:00'"), QStringLiteral("numero integer 12"),
+          QStringLiteral("numero real 1.5")}) {
+        EXPECT_TRUE(values.contains(kept))
+            << kept.toStdString() << " in " << values.join(" | ").toStdString();
+    }
+}
+
+// Two databases whose names differ only in case are two; one database named two ways is one.
+TEST_F(ServerImport, ServerDatabasesAreToldApartAsTheServerTellsThem) {
+    const QString mixta = m_cluster->freshDatabase();
+    const QString dbname = QUrl(mixta).path().mid(1);
+    const QString upper =
+        QString(mixta).replace(QLatin1Char('/') + dbname, QLatin1Char('/') + dbname.toUpper());
+    ASSERT_NE(upper, mixta);
+    runImport(kNwind, mixta, false);
+    const Result r = runImport(mixta, upper, false);
+    EXPECT_EQ(r.tables.size(), 8u);
+    EXPECT_EQ(rowCount(upper, QStringLiteral("Suppliers")), 29);
+
+    // The same database, its user once in the authority and once as a parameter.
+    const QUrl url(mixta);
+    const QString folder = QUrlQuery(url).queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+    const QString user = url.userName().isEmpty() ? QStringLiteral("postgres") : url.userName();
+    const QString one = QStringLiteral("postgresql://%1@/%2?host=%3").arg(user, dbname, folder);
+    const QString other = QStringLiteral("postgresql:///%1?host=%2&user=%3").arg(dbname, folder, user);
+    EXPECT_TRUE(errorOf(one, other, true).contains(QStringLiteral("misma base de datos")));
+}
+
+// A name longer than the server keeps whole is refused saying the limit, and nothing is left.
+TEST_F(ServerImport, ATableNameTooLongForTheServerIsRefusedSayingTheLimit) {
+    const QString longName = QStringLiteral("PARCELAS_") + QString(60, QChar(u'\u00f1'));  // 129 bytes
+    const QString source = file(QStringLiteral("largo.sqlite"));
+    {
+        auto db = platform::CreateDatabase(source);
+        platform::TableDef def(longName);
+        def.Append({QStringLiteral("mslink"), platform::dbLong, 0});
+        db->AppendTableDef(def);
+        db->Close();
+    }
+    const QString server = m_cluster->freshDatabase();
+    const QString message = errorOf(source, server, false);
+    EXPECT_TRUE(message.contains(QStringLiteral("63 bytes"))) << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("No se encuentra"))) << message.toStdString();
+    EXPECT_TRUE(tableNames(server).empty());
+}
+
+// A server database that the import created is gone again when the import fails.
+TEST_F(ServerImport, AFailedImportLeavesNoNewServerDatabase) {
+    testing::TestDatabase source;
+    source.exec(QStringLiteral("CREATE TABLE \"Numeros\" (n INTEGER)"));
+    source.exec(QStringLiteral("INSERT INTO \"Numeros\" VALUES (1), ('no es un número')"));
+    const QString fresh = m_cluster->freshDatabase();
+    const QString missing =
+        QString(fresh).replace(QUrl(fresh).path(), QUrl(fresh).path() + QStringLiteral("_nueva"));
+    EXPECT_FALSE(errorOf(source.path(), missing, false).isEmpty());
+    try {
+        open(missing);
+        ADD_FAILURE() << "the failed import left the database " << missing.toStdString();
+    } catch (const platform::EngineError& e) {
+        EXPECT_EQ(e.number(), platform::errnum::kDatabaseNotFound) << e.description().toStdString();
+    }
 }
 
 TEST_F(ServerImport, ExistingServerTablesAreReplacedOnlyWhenForcedAndAFailureLeavesEveryTableAsItWas) {

@@ -1,10 +1,12 @@
 // Holding a database for one job: nobody else reads or writes it until the holder closes, the holder
 // works as before, and a job that finds it held waits, says so once, and gives up at its limit.
 
+#include <sqlite3.h>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <cstdio>
 
 #include "enginetest.h"
 
@@ -122,6 +124,38 @@ TEST_F(JobHold, AJobThatWaitsGetsTheDatabaseAsSoonAsTheHolderLetsGo) {
     });
     EXPECT_EQ(notices, 1);
     EXPECT_EQ(rowCount(*second), 2);  // the second job runs on the first job's results
+}
+
+// A writer that replaces the whole file (an import, the sample) does it while it holds the old one; a job
+// that opened the old file and was waiting for it then runs on the new one, never on a file that no name
+// leads to. Here a plain reader of the old file makes the job wait after it opened the file.
+TEST_F(JobHold, AJobThatWaitedWhileTheFileWasReplacedRunsOnTheNewFile) {
+    const QString replacement = file.pathFor("nueva.sqlite");
+    {
+        std::unique_ptr<Database> db = platform::CreateDatabase(replacement);
+        platform::TableDef parcelas("PARCELAS");
+        parcelas.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
+        db->AppendTableDef(parcelas);
+        for (int i = 1; i <= 3; ++i) {
+            db->InsertRow("PARCELAS", {{"mslink", 10 + i}});
+        }
+        db->Close();
+    }
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(file.path()).constData(), &reader), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM PARCELAS;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    std::unique_ptr<Database> job = openForJob(10s, [&] {
+        EXPECT_EQ(std::rename(QFile::encodeName(replacement).constData(),
+                              QFile::encodeName(file.path()).constData()),
+                  0);
+        sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(reader);
+    });
+    EXPECT_EQ(rowCount(*job), 3);
+    job->InsertRow("PARCELAS", {{"mslink", 20}});
+    job->Close();
+    EXPECT_EQ(file.rows("PARCELAS").size(), 4u);  // the job's row is in the file the name leads to
 }
 
 TEST_F(JobHold, AnOpenDatabaseCanBeHeldTooAndAHeldOneRefusesOthersTries) {

@@ -13,6 +13,8 @@
 #include "drawing/codepage.h"
 #include "platform/dao.h"
 #include "platform/databasename.h"
+#include "platform/publish.h"
+#include "platform/replacement.h"
 
 namespace vexilo::sample {
 namespace {
@@ -176,15 +178,18 @@ FieldValues registro(Context& c, int table, std::int64_t k) {
             {QStringLiteral("clasific"), static_cast<int>(k % 5)}};
 }
 
-// A new database for the sample: a file is created anew; a server database is created or, when it
-// exists, taken only while it holds no table.
-std::unique_ptr<platform::Database> newDatabase(const QString& name) {
+// A new database for the sample: a file is created anew; a server database is created (`created` then
+// says so) or, when it exists, taken only while it holds no table.
+std::unique_ptr<platform::Database> newDatabase(const QString& name, bool& created) {
     if (!platform::isServerDatabase(name)) {
         QFile::remove(name);
+        created = true;
         return platform::CreateDatabase(name);
     }
     try {
-        return platform::CreateDatabase(name);
+        std::unique_ptr<platform::Database> bd = platform::CreateDatabase(name);
+        created = true;
+        return bd;
     } catch (const platform::EngineError& e) {
         if (e.number() != platform::errnum::kDatabaseExists) {
             throw;
@@ -201,22 +206,46 @@ std::unique_ptr<platform::Database> newDatabase(const QString& name) {
     return bd;
 }
 
-std::int64_t writeDatabase(const QString& path, Context& c) {
-    auto bd = newDatabase(path);
-    createCatalogs(*bd, c);
-    std::int64_t total = 0;
+void fillDatabase(platform::Database& bd, Context& c, std::int64_t& total) {
+    createCatalogs(bd, c);
     for (int i = 0; i < c.tables; ++i) {
-        bd->AppendTableDef(attributeTable(tableName(i)));
+        bd.AppendTableDef(attributeTable(tableName(i)));
     }
-    bd->BeginTrans();
     for (int i = 0; i < c.tables; ++i) {
         for (std::int64_t k = 1; k <= c.records; ++k) {
-            bd->InsertRow(tableName(i), registro(c, i, k));
+            bd.InsertRow(tableName(i), registro(c, i, k));
             ++total;
         }
     }
-    bd->CommitTrans();
-    bd->Close();
+}
+
+// Everything in one transaction: a sample that fails or is killed halfway leaves no table behind on a
+// server (which then undoes it), and a database that it created and could not fill goes again.
+std::int64_t writeDatabase(const QString& path, Context& c) {
+    bool created = false;
+    auto bd = newDatabase(path, created);
+    std::int64_t total = 0;
+    try {
+        bd->BeginTrans();
+        fillDatabase(*bd, c, total);
+        bd->CommitTrans();
+        bd->Close();
+    } catch (...) {
+        try {
+            bd->Rollback();
+        } catch (const platform::EngineError&) {
+            // A lost connection has undone the transaction already.
+        }
+        bd.reset();
+        if (created) {
+            try {
+                platform::DropDatabase(path);
+            } catch (const platform::EngineError&) {
+                // What the sample failed for is what the user must read.
+            }
+        }
+        throw;
+    }
     return total;
 }
 
@@ -446,6 +475,36 @@ void writeDrawing(const QString& path, Context& c, Result& r) {
     out.close();
 }
 
+// Both files are written under names of their own and take their names at the end, so that a sample
+// that fails or is killed halfway never leaves half a database or half a drawing under the sample's
+// names. A database file that the sample replaces is held as a job holds it (a job on it is waited for)
+// and kept as a dated backup (platform/replacement.h).
+void writeBoth(Result& r, Context& c) {
+    const bool onServer = platform::isServerDatabase(r.database);
+    std::unique_ptr<platform::DatabaseReplacement> replacement;
+    if (!onServer) {
+        platform::removeDeadPartials(r.database);
+        replacement = std::make_unique<platform::DatabaseReplacement>(r.database, c.o.wait);
+    }
+    platform::removeDeadPartials(r.drawing);
+    const QString database = onServer ? r.database : platform::partialName(r.database);
+    const QString drawing = platform::partialName(r.drawing);
+    try {
+        r.records = writeDatabase(database, c);  // a refused server database leaves the folder as it was
+        writeDrawing(drawing, c, r);
+        if (replacement) {
+            r.backup = replacement->publish(database);
+        }
+        platform::publishFile(drawing, r.drawing);
+    } catch (...) {
+        if (!onServer) {
+            QFile::remove(database);
+        }
+        QFile::remove(drawing);
+        throw;
+    }
+}
+
 }  // namespace
 
 Result generate(const QString& folder, const Options& options) {
@@ -476,9 +535,7 @@ Result generate(const QString& folder, const Options& options) {
     r.database =
         o.database.isEmpty() ? QDir(folder).filePath(o.name + QStringLiteral(".sqlite")) : o.database;
     r.drawing = QDir(folder).filePath(o.name + QStringLiteral(".bin"));
-    r.records = writeDatabase(r.database, c);  // a refused database leaves the folder as it was
-    QFile::remove(r.drawing);
-    writeDrawing(r.drawing, c, r);
+    writeBoth(r, c);
     r.elements = o.elements;
     r.texts = o.texts;
     return r;

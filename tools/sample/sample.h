@@ -31,6 +31,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "platform/replacement.h"
+
 namespace vexilo::sample {
 
 // Records per table when the number of tables is chosen for the texts. A job numbers new records below
@@ -52,18 +54,23 @@ struct Options {
     // database named by a connection URI, created when the server lacks it; a server database that
     // already holds tables is refused, so that no one's tables are ever replaced by the sample.
     QString database;
+    // How long the sample waits for a job that runs on the database file it replaces, and its notice.
+    platform::JobWaitOptions wait;
 };
 
 struct Result {
     QString database;  // <folder>/<name>.sqlite, or Options::database when given
     QString drawing;   // <folder>/<name>.bin
+    QString backup;    // where a replaced database file was kept; empty: none
     std::int64_t elements = 0;
     std::int64_t texts = 0;    // carried T elements
     std::int64_t dropped = 0;  // dropped elements, both classes
     std::int64_t records = 0;  // attribute records written, all tables together
 };
 
-// Writes the sample into `folder` (created when missing), replacing files of the same names there.
+// Writes the sample into `folder` (created when missing), replacing files of the same names there (a
+// replaced database file is kept beside the new one as "<name>.sqlite.AAAAMMDD-HHMMSS.bak"). Nothing
+// takes the sample's names before both files are whole.
 // Throws platform::RunError when a file cannot be written, std::invalid_argument for options out of
 // range (fewer elements than texts, more than 99 tables, more than kMaxRecordsPerTable records per
 // table when their number is derived from the texts).

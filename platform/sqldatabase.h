@@ -69,7 +69,7 @@ std::unique_ptr<SqlDatabase> openDatabase(const QString& name);
 std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
                                                 const std::function<void()>& onWait,
                                                 const std::function<void()>& onWaitOver,
-                                                const std::function<bool()>& interrupted);
+                                                const std::function<bool()>& interrupted = {});
 
 // Shared by the fast paths and the recordsets: one row written by its identity, or a new row.
 // `columns` are indexes into the table's columns, `values` the callers' values for them.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "cli/cliprocess.h"
 #include "support/dbdump.h"
@@ -143,6 +144,30 @@ TEST(DatabaseWriters, AnImportIntoAServerDatabaseThatAJobHoldsGivesUpAtItsLimit)
         << s.errors.toStdString();
     EXPECT_TRUE(s.errors.contains(QStringLiteral("sigue en uso por otro proceso"))) << s.errors.toStdString();
     EXPECT_EQ(rowsOfEveryTable(target.database), before);
+}
+
+// A copy is of one state of its source: an import from a server database that a job holds waits for the
+// job (the copy has no name meanwhile), then copies what the job left, every table of it.
+TEST(DatabaseWriters, AnImportFromADatabaseThatAJobHoldsWaitsForTheJobThenCopiesOneState) {
+    PgCluster* server = PgCluster::instance();
+    ASSERT_NE(server, nullptr);
+    QTemporaryDir dir;
+    const sample::Result source = sampleIn(dir.filePath(QStringLiteral("a")), 1, server->freshDatabase());
+    const QString copy = dir.filePath(QStringLiteral("copia.sqlite"));
+    auto job = std::make_unique<Holder>(source.database);
+    ASSERT_TRUE(job->held);
+
+    QProcess importer;
+    QString errors = startAndReadUntilWaiting(importer, {QStringLiteral("importar"), source.database, copy,
+                                                         QStringLiteral("--espera"), QStringLiteral("30")});
+    EXPECT_TRUE(errors.contains(QStringLiteral("Esperando a que termine otro proceso")))
+        << errors.toStdString();
+    EXPECT_FALSE(QFile::exists(copy));
+    job.reset();
+    ASSERT_TRUE(importer.waitForFinished(60000));
+    errors += QString::fromUtf8(importer.readAllStandardError());
+    EXPECT_EQ(importer.exitCode(), 0) << errors.toStdString();
+    EXPECT_EQ(rowsOfEveryTable(copy), rowsOfEveryTable(source.database));
 }
 
 // Starts vexilo-cli with `args` and kills it after `ms` milliseconds, as a power cut or a user would.

@@ -50,13 +50,13 @@ platform::OpenFileResult chooseFile(const char* clave, const QString& filter, co
     return platform::services().showOpen({folder, filter, 1, title});
 }
 
-void clearStatusArea(core::RunState& f) {
-    f.display->setText(core::Control::Text1, QStringLiteral("0"));
-    f.display->setText(core::Control::Label5, QString());
-    f.display->setFinishedVisible(false);
-    f.display->setText(core::Control::Text5, QString());
-    f.display->setText(core::Control::Text4, QString());
-    core::BarraDeProgreso(f, 0.0);
+void clearStatusArea(core::Display& display) {
+    display.setText(core::Control::Text1, QStringLiteral("0"));
+    display.setText(core::Control::Label5, QString());
+    display.setFinishedVisible(false);
+    display.setText(core::Control::Text5, QString());
+    display.setText(core::Control::Text4, QString());
+    display.setProgress(0);
 }
 
 }  // namespace
@@ -97,40 +97,40 @@ QString outputNameOf(const QString& drawingName) {
     return outputBase(drawingName) + QStringLiteral("_s.bin");
 }
 
-void Command2_Click(core::RunState& f) {
-    clearStatusArea(f);
+void Command2_Click(Session& session, core::Display& display) {
+    clearStatusArea(display);
     const auto chosen = chooseFile(kLastDatabaseFolder, kDatabaseFilter, kDatabaseTitle);
     if (chosen.fileName.isEmpty()) {
         return;  // cancelled: the previous choice stands as it was
     }
-    f.NombreBdD = chosen.fileName;
-    f.DirectorioBdD = folderOf(f.NombreBdD, chosen.fileTitle);
-    f.display->setText(core::Control::Text2, f.NombreBdD);
+    session.NombreBdD = chosen.fileName;
+    session.DirectorioBdD = folderOf(session.NombreBdD, chosen.fileTitle);
+    display.setText(core::Control::Text2, session.NombreBdD);
 }
 
-void Command3_Click(core::RunState& f) {
+void Command3_Click(Session& session, core::Display& display) {
     const auto chosen = chooseFile(kLastDrawingFolder, kDrawingFilter, kDrawingTitle);
     if (chosen.fileName.isEmpty()) {
         return;  // cancelled: nothing is derived again and nothing is deleted
     }
-    f.NombreBin = chosen.fileName;
-    f.DirectorioBin = folderOf(f.NombreBin, chosen.fileTitle);
-    f.NombreBinSalida = outputNameOf(f.NombreBin);
-    refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
+    session.NombreBin = chosen.fileName;
+    session.DirectorioBin = folderOf(session.NombreBin, chosen.fileTitle);
+    session.NombreBinSalida = outputNameOf(session.NombreBin);
+    refuseOutputOverInputs(session.NombreBinSalida, session.NombreBin, session.NombreBdD);
     auto& services = platform::services();
-    if (services.fileExists(f.NombreBinSalida)) {
-        services.deleteFile(f.NombreBinSalida);
+    if (services.fileExists(session.NombreBinSalida)) {
+        services.deleteFile(session.NombreBinSalida);
     }
-    f.display->setText(core::Control::Text3, f.NombreBin);
-    f.display->setText(core::Control::Label8, f.NombreBinSalida);
+    display.setText(core::Control::Text3, session.NombreBin);
+    display.setText(core::Control::Label8, session.NombreBinSalida);
 }
 
-void Form_Unload(core::RunState& f) {
-    GuardaConfiguracion(QLatin1String(kLastDatabaseFolder), f.DirectorioBdD);
-    GuardaConfiguracion(QLatin1String(kLastDrawingFolder), f.DirectorioBin);
-    const bool server = platform::isServerDatabase(f.NombreBdD);
+void Form_Unload(const Session& session) {
+    GuardaConfiguracion(QLatin1String(kLastDatabaseFolder), session.DirectorioBdD);
+    GuardaConfiguracion(QLatin1String(kLastDrawingFolder), session.DirectorioBin);
+    const bool server = platform::isServerDatabase(session.NombreBdD);
     GuardaConfiguracion(QLatin1String(kLastServerDatabase),
-                        server ? platform::shownDatabaseName(f.NombreBdD) : QString());
+                        server ? platform::shownDatabaseName(session.NombreBdD) : QString());
 }
 
 QString typedDatabaseName(const QString& typed) {
@@ -174,21 +174,21 @@ QString checkingMessage(const QString& name) {
         .arg(platform::shownDatabaseName(name));
 }
 
-void chooseTypedDatabase(core::RunState& f, const QString& name) {
-    clearStatusArea(f);
-    f.NombreBdD = name;
+void chooseTypedDatabase(Session& session, core::Display& display, const QString& name) {
+    clearStatusArea(display);
+    session.NombreBdD = name;
     if (!platform::isServerDatabase(name)) {
-        f.DirectorioBdD = folderOf(name, QFileInfo(name).fileName());
+        session.DirectorioBdD = folderOf(name, QFileInfo(name).fileName());
     }
-    f.display->setText(core::Control::Text2, platform::shownDatabaseName(name));
+    display.setText(core::Control::Text2, platform::shownDatabaseName(name));
 }
 
-void restoreServerDatabase(core::RunState& f) {
+void restoreServerDatabase(Session& session, core::Display& display) {
     QString remembered;
     LeeConfiguracion(QLatin1String(kLastServerDatabase), remembered);
     if (platform::isServerDatabase(remembered)) {
-        f.NombreBdD = remembered;
-        f.display->setText(core::Control::Text2, platform::shownDatabaseName(remembered));
+        session.NombreBdD = remembered;
+        display.setText(core::Control::Text2, platform::shownDatabaseName(remembered));
     }
 }
 

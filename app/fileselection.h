@@ -3,11 +3,12 @@
 // program to the next. The database may also be typed into its box: a file path, or a server URI
 // (platform/databasename.h) whose password is kept for the run only, never shown nor stored. The dialogs, the
 // settings store and the file deletion go through the installed platform services; what is shown goes through
-// f.display.
+// the display.
 
 #include <QString>
 
-#include "core/runstate.h"
+#include "app/session.h"
+#include "core/display.h"
 
 namespace vexilo::app {
 
@@ -28,15 +29,15 @@ void refuseOutputOverInputs(const QString& output, const QString& bin, const QSt
 
 // "..." of the database: clears the status area, then asks for the database starting in the folder used
 // last time. A cancel keeps the previous choice and changes nothing else.
-void Command2_Click(core::RunState& f);
+void Command2_Click(Session& session, core::Display& display);
 // "..." of the drawing file: asks for it starting in the folder used last time, derives the output name
 // and deletes an old file of that name (a failed deletion is a RunError; an old "output" that is the
 // input or the database itself is refused and kept). A cancel keeps the previous choice and never deletes
 // anything.
-void Command3_Click(core::RunState& f);
+void Command3_Click(Session& session, core::Display& display);
 // Saves both folders, also when empty because nothing of that kind was chosen, and the server
 // database in use without its password (the empty text when the database is a file or none).
-void Form_Unload(core::RunState& f);
+void Form_Unload(const Session& session);
 
 // A database name as typed or pasted into its box: surrounding blanks dropped, a path made absolute
 // against the working folder, a URI left as it is. Blanks alone give the empty text.
@@ -56,9 +57,9 @@ QString checkingMessage(const QString& name);
 // the status area, sets NombreBdD (a URI whole, password included, for the run) and shows it in Text2
 // without its password. A path also gives its folder to DirectorioBdD; a URI leaves the folder of the
 // last file chosen, where the dialog still opens.
-void chooseTypedDatabase(core::RunState& f, const QString& name);
+void chooseTypedDatabase(Session& session, core::Display& display, const QString& name);
 // At load: the server database remembered at the last close becomes the database again, shown in
 // Text2. A stored value that is not a server URI is ignored.
-void restoreServerDatabase(core::RunState& f);
+void restoreServerDatabase(Session& session, core::Display& display);
 
 }  // namespace vexilo::app

@@ -24,11 +24,8 @@ struct Timed {
 Timed oneJob(benchmark::State& state, const sample::Result& r, const QString& report) {
     state.PauseTiming();
     bench::QuietDisplay display;
-    core::RunState f;
-    f.display = &display;
-    f.NombreBdD = bench::workingCopy(r.database);
-    f.NombreBin = r.drawing;
-    f.NombreBinSalida = app::outputNameOf(r.drawing);
+    const app::JobInputs in{
+        bench::workingCopy(r.database), r.drawing, app::outputNameOf(r.drawing), app::Mode::No, {}};
     bench::resetPeakMemory();
     state.ResumeTiming();
     QElapsedTimer clock;
@@ -36,12 +33,12 @@ Timed oneJob(benchmark::State& state, const sample::Result& r, const QString& re
     std::unique_ptr<app::JobReport> written;
     if (!report.isEmpty()) {
         written = std::make_unique<app::JobReport>(
-            report, app::JobReportHead{f.NombreBdD, f.NombreBin, f.NombreBinSalida, app::Mode::No, false});
-        f.textObserver = written.get();
+            report, app::JobReportHead{in.NombreBdD, in.NombreBin, in.NombreBinSalida, in.mode, false});
     }
-    const core::RunOutcome end = app::Command1_Click(f, app::Mode::No);
+    app::Job job(in, display, written.get());
+    const core::RunOutcome end = job.run();
     if (written) {
-        written->finish(end, f.TextosProcesados);
+        written->finish(end, job.TextosProcesados());
     }
     const Timed t{clock.nsecsElapsed() / 1e9, bench::peakMemoryMb()};
     if (end.kind != core::RunOutcome::Kind::Finished) {

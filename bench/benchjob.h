@@ -17,9 +17,8 @@
 #include <string>
 
 #include "app/fileselection.h"
-#include "app/rundriver.h"
+#include "app/job.h"
 #include "bench/quietdisplay.h"
-#include "core/runstate.h"
 #include "tools/sample/sample.h"
 
 namespace vexilo::bench {
@@ -77,12 +76,8 @@ inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Resu
     double seconds = 0.0;  // the jobs alone, without preparing their copies
     for (auto _ : state) {
         state.PauseTiming();
-        core::RunState f;
-        f.display = &display;
-        f.NombreBdD = prepare();
-        f.NombreBin = r.drawing;
-        f.NombreBinSalida = app::outputNameOf(r.drawing);
-        if (f.NombreBdD.isEmpty()) {
+        const app::JobInputs in{prepare(), r.drawing, app::outputNameOf(r.drawing), mode, {}};
+        if (in.NombreBdD.isEmpty()) {
             state.SkipWithError("no se pudo preparar la base de datos");
             return;
         }
@@ -90,13 +85,14 @@ inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Resu
         state.ResumeTiming();
         QElapsedTimer clock;
         clock.start();
-        const core::RunOutcome end = app::Command1_Click(f, mode);
+        app::Job job(in, display);
+        const core::RunOutcome end = job.run();
         seconds += clock.nsecsElapsed() / 1e9;
         if (end.kind != core::RunOutcome::Kind::Finished) {
             state.SkipWithError((end.message + end.description).toStdString().c_str());
             return;
         }
-        texts = f.TextosProcesados;
+        texts = job.TextosProcesados();
     }
     state.counters["elements"] = static_cast<double>(state.range(0) * 1'000'000);
     state.counters["textos_procesados"] = static_cast<double>(texts);

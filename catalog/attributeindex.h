@@ -128,6 +128,9 @@ class AttributeIndexes {
   public:
     explicit AttributeIndexes(platform::Database& db) : m_db(db) {}
 
+    // The database the indexes are read from and the record writer writes to.
+    platform::Database& db() { return m_db; }
+
     // The index of `table` (name matched without regard to case), loaded on first use.
     AttributeIndex& table(const QString& table);
     // Throws away a table's index and reads it again (for the rare write the index cannot follow).

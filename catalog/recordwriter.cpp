@@ -14,14 +14,6 @@ namespace {
 
 using platform::EngineError;
 
-AttributeIndexes& indexes(core::RunState& f) {
-    if (!f.Bd) {
-        throw platform::RunError(platform::errnum::kFileAccess,
-                                 QStringLiteral("La base de datos no está abierta"));
-    }
-    return f.caches.get<AttributeIndexes>([&f] { return std::make_shared<AttributeIndexes>(*f.Bd); });
-}
-
 // Runs a write and, when the engine refuses it, says which table (and which text) it was about.
 template <typename Write>
 auto write(const QString& table, const QString& detail, Write&& w) {
@@ -50,16 +42,15 @@ bool readsBackAsWritten(const QString& codigo) {
 }
 
 // What the Tfeature of the record `id` (numbered `mslink`) reads as after `codigo` was written into it.
-QString readBack(core::RunState& f, const QString& table, const QString& codigo, platform::RowId id,
+QString readBack(AttributeIndexes& idx, const QString& table, const QString& codigo, platform::RowId id,
                  std::int32_t mslink) {
     if (readsBackAsWritten(codigo)) {
         return codigo;
     }
-    AttributeIndexes& idx = indexes(f);
     if (auto known = idx.knownReadBack(table, codigo)) {
         return *known;
     }
-    auto rs = f.Bd->OpenRecordset(platform::Query::mslinkEquals(table, mslink), platform::dbOpenSnapshot);
+    auto rs = idx.db().OpenRecordset(platform::Query::mslinkEquals(table, mslink), platform::dbOpenSnapshot);
     std::optional<QString> stored;
     if (rs->RecordCount() > 0) {
         rs->MoveFirst();
@@ -90,11 +81,7 @@ std::int32_t codeAsNumber(const QString& codigo) {
     return static_cast<std::int32_t>(*n);
 }
 
-std::int32_t nextNumber(core::RunState& f, AttributeIndex& idx, const QString& NombreTabla,
-                        const QString& texto) {
-    if (f.MantenerAsignaciones && f.RegistroGrafico != 0) {
-        return f.RegistroGrafico;
-    }
+std::int32_t nextNumber(AttributeIndex& idx, const QString& NombreTabla, const QString& texto) {
     const std::optional<std::int64_t> highest = idx.highestBelowLimit();
     const std::int64_t n = highest ? *highest + 1 : 1;
     if (n >= kNumberingLimit) {
@@ -114,46 +101,43 @@ std::int32_t nextNumber(core::RunState& f, AttributeIndex& idx, const QString& N
 
 }  // namespace
 
-void busca_en_su_tabla(core::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
-                       std::int32_t& registro, bool* claimed) {
+std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, const QString& NombreTabla,
+                               QString& texto, bool* claimed) {
     core::limpia_texto(codigoKora);
     core::limpia_texto(texto);
-    registro = 0;
-    AttributeIndex& idx = indexes(f).table(NombreTabla);
+    AttributeIndex& idx = records.table(NombreTabla);
     const QString clave = textKey(texto);
     // Each round either takes a record or claims one that then belongs to another code (its Tfeature
     // reads back otherwise than written), so the loop ends when the records holding the text run out.
     while (const std::optional<AttributeIndex::Found> found = idx.first(clave, codigoKora)) {
         if (!found->unclaimed) {
-            registro = found->mslink;
-            return;
+            return found->mslink;
         }
         write(NombreTabla, QString(), [&] {
-            f.Bd->UpdateRow(NombreTabla, found->id, {{QStringLiteral("Tfeature"), codigoKora}});
+            records.db().UpdateRow(NombreTabla, found->id, {{QStringLiteral("Tfeature"), codigoKora}});
         });
         if (claimed != nullptr) {
             *claimed = true;
         }
-        const QString stored = readBack(f, NombreTabla, codigoKora, found->id, found->mslink);
+        const QString stored = readBack(records, NombreTabla, codigoKora, found->id, found->mslink);
         idx.claimed(clave, found->pos, stored);
         if (stored == codigoKora) {
-            registro = found->mslink;
-            return;
+            return found->mslink;
         }
     }
+    return 0;
 }
 
-void AnadeNuevoRegistro(core::RunState& f, QString& codigo, const QString& NombreTabla, const QString& texto,
-                        std::int32_t& registro) {
+std::int32_t AnadeNuevoRegistro(AttributeIndexes& records, QString& codigo, const QString& NombreTabla,
+                                const QString& texto, std::int32_t RegistroGrafico) {
     core::limpia_texto(codigo);
-    AttributeIndexes& all = indexes(f);
-    AttributeIndex& idx = all.table(NombreTabla);
-    const std::int32_t n = nextNumber(f, idx, NombreTabla, texto);
+    AttributeIndex& idx = records.table(NombreTabla);
+    const std::int32_t n = RegistroGrafico != 0 ? RegistroGrafico : nextNumber(idx, NombreTabla, texto);
     const std::int32_t code = codeAsNumber(codigo);
     const platform::RowId id = write(NombreTabla, QStringLiteral("texto \"%1\"").arg(texto), [&] {
-        return f.Bd->InsertRow(NombreTabla, {{QStringLiteral("mslink"), n},
-                                             {QStringLiteral("tmapa"), texto},
-                                             {QStringLiteral("Tfeature"), code}});
+        return records.db().InsertRow(NombreTabla, {{QStringLiteral("mslink"), n},
+                                                    {QStringLiteral("tmapa"), texto},
+                                                    {QStringLiteral("Tfeature"), code}});
     });
     // tcomplet is left Null, so a record with an empty tmapa holds no text.
     std::optional<QString> clave;
@@ -161,14 +145,14 @@ void AnadeNuevoRegistro(core::RunState& f, QString& codigo, const QString& Nombr
         clave = textKey(texto);
     }
     if (!idx.added(id, n, clave, QString::number(code))) {
-        all.reload(NombreTabla);
+        records.reload(NombreTabla);
     }
-    registro = n;
+    return n;
 }
 
-void ModificaRegistro(core::RunState& f, const QString& NombreTabla, std::int32_t& registro,
+void ModificaRegistro(AttributeIndexes& records, const QString& NombreTabla, std::int32_t& registro,
                       std::int32_t registro_grafico_igual_tabla) {
-    AttributeIndex& idx = indexes(f).table(NombreTabla);
+    AttributeIndex& idx = records.table(NombreTabla);
     const std::optional<platform::RowId> id = idx.firstWithMslink(registro);
     if (!id) {
         throw platform::Stop(QStringLiteral("No se puede renumerar el registro %1 de la tabla %2: ya no "
@@ -177,7 +161,7 @@ void ModificaRegistro(core::RunState& f, const QString& NombreTabla, std::int32_
                                  .arg(NombreTabla));
     }
     write(NombreTabla, QStringLiteral("registro %1").arg(registro), [&] {
-        f.Bd->UpdateRow(NombreTabla, *id, {{QStringLiteral("mslink"), registro_grafico_igual_tabla}});
+        records.db().UpdateRow(NombreTabla, *id, {{QStringLiteral("mslink"), registro_grafico_igual_tabla}});
     });
     idx.renumbered(registro, registro_grafico_igual_tabla);
     registro = registro_grafico_igual_tabla;

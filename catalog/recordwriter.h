@@ -1,38 +1,38 @@
 #pragma once
 // Finding, claiming, adding and renumbering the attribute records that the assignment pass ties to
-// text elements. All three work through the run's in-memory index of the table (attributeindex.h),
-// loaded on first use, and write each change to the database at once (inside the pass's transaction
-// group, when one is open).
+// text elements. All three work through the job's in-memory index of the table (attributeindex.h),
+// loaded on first use, and write each change to the index's database at once (inside the job's
+// transaction).
 
 #include <QString>
 #include <cstdint>
 
-#include "core/runstate.h"
+#include "catalog/attributeindex.h"
 
 namespace vexilo::catalog {
 
-// Normalises codigoKora and texto (limpia_texto). Sets registro to the mslink of the first record, in
+// Normalises codigoKora and texto (limpia_texto). Gives back the mslink of the first record, in
 // the table's natural order, that holds the text and whose Tfeature is Null or reads as the code; a
 // record with a Null Tfeature is claimed first (Tfeature = the code). 0 when none qualifies. A claim
 // that reads back otherwise than the code (a numeric column and a code with leading zeros) is kept and
 // the search goes on. When `claimed` is given, it is set to true if any record was claimed. Engine
 // failures are EngineError.
-void busca_en_su_tabla(core::RunState& f, QString& codigoKora, const QString& NombreTabla, QString& texto,
-                       std::int32_t& registro, bool* claimed = nullptr);
+std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, const QString& NombreTabla,
+                               QString& texto, bool* claimed = nullptr);
 
 // Normalises codigo (limpia_texto) and adds a record: mslink N, tmapa = texto, Tfeature = the code as a
-// number. N is RegistroGrafico when MantenerAsignaciones is on and RegistroGrafico is not 0; otherwise one
-// more than the highest number below 60000 (1 when there is none). Sets registro to N.
+// number. N is RegistroGrafico when it is not 0 (the pass gives it only when MantenerAsignaciones is on);
+// otherwise one more than the highest number below 60000 (1 when there is none). Gives back N.
 // Throws platform::Stop naming the table when that rule would give 60000 (no number left below it), a
 // platform::RunError when the code is not a 32-bit whole number, and an EngineError naming the table and
 // the text when the engine refuses the record (a text longer than tmapa accepts).
-void AnadeNuevoRegistro(core::RunState& f, QString& codigo, const QString& NombreTabla, const QString& texto,
-                        std::int32_t& registro);
+std::int32_t AnadeNuevoRegistro(AttributeIndexes& records, QString& codigo, const QString& NombreTabla,
+                                const QString& texto, std::int32_t RegistroGrafico);
 
 // The first record (natural order) numbered registro is renumbered registro_grafico_igual_tabla, and
 // registro takes that number. Throws platform::Stop naming the table and the number when no record
 // carries registro any longer.
-void ModificaRegistro(core::RunState& f, const QString& NombreTabla, std::int32_t& registro,
+void ModificaRegistro(AttributeIndexes& records, const QString& NombreTabla, std::int32_t& registro,
                       std::int32_t registro_grafico_igual_tabla);
 
 }  // namespace vexilo::catalog

@@ -2,15 +2,15 @@
 
 namespace vexilo::catalog {
 
-void findTable(core::RunState& f, const QString& NombreTabla) {
+bool findTable(platform::Database& bd, const QString& NombreTabla) {
     const QString sought = NombreTabla.toUpper();
-    f.TablaEncontrada = false;
-    for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {
-        if (f.Bd->TableDefName(i).toUpper() == sought) {
-            f.TablaEncontrada = true;
-            return;
+    const std::int32_t count = bd.TableDefsCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (bd.TableDefName(i).toUpper() == sought) {
+            return true;
         }
     }
+    return false;
 }
 
 bool hasField(const std::vector<QString>& fields, const QString& field) {

@@ -5,13 +5,13 @@
 #include <QString>
 #include <vector>
 
-#include "core/runstate.h"
+#include "platform/dao.h"
 
 namespace vexilo::catalog {
 
-// TablaEncontrada tells whether one of the first NumeroTablas table definitions is named NombreTabla.
-// Shared by the schema checks and the exclusion marking.
-void findTable(core::RunState& f, const QString& NombreTabla);
+// Whether one of the database's table definitions is named NombreTabla. Shared by the schema checks and
+// the exclusion marking.
+bool findTable(platform::Database& bd, const QString& NombreTabla);
 
 // Whether `field` is among `fields`.
 bool hasField(const std::vector<QString>& fields, const QString& field);

@@ -40,14 +40,14 @@ void requireColumns(platform::Database& bd, const QString& NombreTabla) {
 
 }  // namespace
 
-const AttributeTexts::Table& AttributeTexts::table(platform::Database& bd, const QString& NombreTabla) {
+const AttributeTexts::Table& AttributeTexts::table(const QString& NombreTabla) {
     if (m_last != nullptr && NombreTabla == m_lastName) {
         return *m_last;
     }
     const QString clave = NombreTabla.toUpper();  // the engine matches table names without regard to case
     auto it = m_tables.find(clave);
     if (it == m_tables.end()) {
-        it = m_tables.emplace(clave, read(bd, NombreTabla)).first;
+        it = m_tables.emplace(clave, read(m_bd, NombreTabla)).first;
     }
     m_lastName = NombreTabla;
     m_last = &it->second;
@@ -74,12 +74,11 @@ AttributeTexts::Table AttributeTexts::read(platform::Database& bd, const QString
     return texts;
 }
 
-TextResult ObtengoTextoBdD(core::RunState& f, std::int32_t registro, const QString& NombreTabla,
+TextResult ObtengoTextoBdD(AttributeTexts& texts, std::int32_t registro, const QString& NombreTabla,
                            QString& TextoEnBdD) {
-    AttributeTexts& cache = f.caches.get<AttributeTexts>([] { return std::make_shared<AttributeTexts>(); });
-    const AttributeTexts::Table& texts = cache.table(*f.Bd, NombreTabla);
-    auto it = texts.find(registro);
-    if (it == texts.end()) {
+    const AttributeTexts::Table& table = texts.table(NombreTabla);
+    auto it = table.find(registro);
+    if (it == table.end()) {
         return TextResult::NoSuchRecord;
     }
     if (it->second.null) {

@@ -13,7 +13,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "core/runstate.h"
+#include "platform/dao.h"
 
 namespace vexilo::catalog {
 
@@ -27,6 +27,8 @@ enum class TextResult {
 // job's caches).
 class AttributeTexts {
   public:
+    explicit AttributeTexts(platform::Database& bd) : m_bd(bd) {}
+
     // A record's text as the reader returns it; `null` when tmapa and tcomplet are both Null.
     struct Text {
         QString texto;
@@ -34,13 +36,14 @@ class AttributeTexts {
     };
     using Table = std::unordered_map<std::int32_t, Text>;
 
-    // The texts of a table, read from bd on the first call for that table. Engine errors (a table that
-    // does not exist) propagate; a table lacking mslink, tmapa or tcomplet is an EngineError too.
-    const Table& table(platform::Database& bd, const QString& NombreTabla);
+    // The texts of a table, read from the database on the first call for that table. Engine errors (a
+    // table that does not exist) propagate; a table lacking mslink, tmapa or tcomplet is an EngineError too.
+    const Table& table(const QString& NombreTabla);
 
   private:
     static Table read(platform::Database& bd, const QString& NombreTabla);
 
+    platform::Database& m_bd;
     std::map<QString, Table> m_tables;  // a map's entries stay where they are as others are added
     // The pass asks about the same table many times in a row: the last answer saves the upper-casing.
     QString m_lastName;
@@ -49,8 +52,8 @@ class AttributeTexts {
 
 // Sets TextoEnBdD to the text of the record numbered `registro` in NombreTabla: its tmapa, or its
 // tcomplet when tmapa is Null, without surrounding spaces. An empty tmapa yields the empty text.
-// On any other result than Found TextoEnBdD keeps its value. Reads through f.Bd, which must be open.
-TextResult ObtengoTextoBdD(core::RunState& f, std::int32_t registro, const QString& NombreTabla,
+// On any other result than Found TextoEnBdD keeps its value.
+TextResult ObtengoTextoBdD(AttributeTexts& texts, std::int32_t registro, const QString& NombreTabla,
                            QString& TextoEnBdD);
 
 }  // namespace vexilo::catalog

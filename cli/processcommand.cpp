@@ -10,7 +10,6 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/consoledisplay.h"
-#include "core/runstate.h"
 #include "import/accessimport.h"
 #include "platform/databasename.h"
 #include "platform/services.h"
@@ -69,16 +68,16 @@ QTextStream& summaryStream(const Request& request) {
     return request.report == QLatin1String("-") ? errors() : output();
 }
 
-void summary(const core::RunState& f, const Request& request) {
+void summary(const app::JobInputs& in, const app::Job& job, const Request& request) {
     QTextStream& out = summaryStream(request);
     if (request.options.simulate) {
-        out << kNothingChanged << '\n' << "Se crearía el fichero : " << f.NombreBinSalida << '\n';
+        out << kNothingChanged << '\n' << "Se crearía el fichero : " << in.NombreBinSalida << '\n';
     } else {
-        out << "Creado el fichero : " << f.NombreBinSalida << '\n';
+        out << "Creado el fichero : " << in.NombreBinSalida << '\n';
     }
-    out << "Textos Procesados : " << f.TextosProcesados << '\n';
-    if (!f.report.empty()) {
-        out << asLines(f.report.text()) << '\n';
+    out << "Textos Procesados : " << job.TextosProcesados() << '\n';
+    if (!job.report().empty()) {
+        out << asLines(job.report().text()) << '\n';
     }
     out.flush();
 }
@@ -98,7 +97,7 @@ void showEnd(const core::RunOutcome& r, const QString& bin) {
 }
 
 // A report written over the drawing, its output or the database would destroy them.
-void refuseReportOverFiles(const QString& report, const core::RunState& f) {
+void refuseReportOverFiles(const QString& report, const app::JobInputs& f) {
     if (report.isEmpty() || report == QLatin1String("-")) {
         return;
     }
@@ -112,7 +111,7 @@ void refuseReportOverFiles(const QString& report, const core::RunState& f) {
 
 // As when the drawing is chosen in the window: an old output of that name goes first, unless it is the
 // drawing or the database itself. A simulation leaves it as it is.
-void prepareOutput(const core::RunState& f, const Request& request) {
+void prepareOutput(const app::JobInputs& f, const Request& request) {
     app::refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
     refuseReportOverFiles(request.report, f);
     auto& services = platform::services();
@@ -121,7 +120,7 @@ void prepareOutput(const core::RunState& f, const Request& request) {
     }
 }
 
-std::unique_ptr<app::JobReport> openReport(const core::RunState& f, const Request& request) {
+std::unique_ptr<app::JobReport> openReport(const app::JobInputs& f, const Request& request) {
     if (request.report.isEmpty()) {
         return nullptr;
     }
@@ -131,10 +130,11 @@ std::unique_ptr<app::JobReport> openReport(const core::RunState& f, const Reques
 }
 
 // One job; false when it stopped or failed (already reported).
-bool processOne(core::RunState& f, ConsoleDisplay& display, const QString& bin, const Request& request) {
-    // The run state holds full paths, as the window's dialogs give them: the run log names the drawing
-    // by its path, and a path relative to where the command ran would not match the next run's.
-    f.NombreBin = QFileInfo(bin).absoluteFilePath();
+bool processOne(app::Session& session, ConsoleDisplay& display, const QString& bin, const Request& request) {
+    // A job takes full paths, as the window's dialogs give them: the run log names the drawing by its
+    // path, and a path relative to where the command ran would not match the next run's.
+    app::JobInputs f{session.NombreBdD, QFileInfo(bin).absoluteFilePath(), QString(), request.mode,
+                     request.options};
     f.NombreBinSalida = app::outputNameOf(f.NombreBin);
     std::unique_ptr<app::JobReport> report;
     try {
@@ -144,21 +144,21 @@ bool processOne(core::RunState& f, ConsoleDisplay& display, const QString& bin, 
         writeError(core::present(core::currentFailure()).message);
         return false;
     }
-    f.textObserver = report.get();
     display.beginJob(bin);
-    core::RunOutcome r = app::Command1_Click(f, request.mode, request.options);
-    f.textObserver = nullptr;
+    app::Job job(f, display, report.get(), session.PorcentajeAnterior);
+    core::RunOutcome r = job.run();
+    session.PorcentajeAnterior = job.progress().PorcentajeAnterior;
     if (report) {
         // The report takes its name once the job has ended, as the output drawing did; a failure to
         // write it is the job's failure, after what the job kept.
-        const core::RunOutcome written = core::guarded([&] { report->finish(r, f.TextosProcesados); });
+        const core::RunOutcome written = core::guarded([&] { report->finish(r, job.TextosProcesados()); });
         if (written.kind == core::RunOutcome::Kind::Failed) {
             r = written;
         }
     }
     display.endJob(r.kind == core::RunOutcome::Kind::Finished);
     if (r.kind == core::RunOutcome::Kind::Finished) {
-        summary(f, request);
+        summary(f, job, request);
         return true;
     }
     showEnd(r, bin);
@@ -225,11 +225,10 @@ int processCommand(const QStringList& args) {
         return core::exitstatus::kEnded;
     }
     ConsoleDisplay display(a.flags.contains(QStringLiteral("-q")));
-    core::RunState f;  // one state for all the jobs, as the window keeps one for its whole life
-    f.display = &display;
-    f.NombreBdD = platform::isServerDatabase(dbPath) ? dbPath : QFileInfo(dbPath).absoluteFilePath();
+    app::Session session;  // one for all the jobs, as the window keeps one for its whole life
+    session.NombreBdD = platform::isServerDatabase(dbPath) ? dbPath : QFileInfo(dbPath).absoluteFilePath();
     for (const QString& bin : a.options.value(QStringLiteral("--bin"))) {
-        if (!processOne(f, display, bin, request)) {
+        if (!processOne(session, display, bin, request)) {
             return core::exitstatus::kEnded;
         }
     }

@@ -17,7 +17,7 @@ double roundHalfEven(double v) {
 
 // Seconds since the job started. A job that runs past midnight sees the time of day start again from 0;
 // taking the difference modulo one day keeps the elapsed time, and so the estimate, from going negative.
-std::int64_t elapsedSeconds(const RunState& f) {
+std::int64_t elapsedSeconds(const Progress& f) {
     const std::int64_t difference = std::int64_t{secondsOfDay()} - f.HoraInicio;
     return ((difference % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
 }
@@ -28,11 +28,11 @@ std::int32_t secondsOfDay() {
     return static_cast<std::int32_t>(roundHalfEven(platform::services().clock().secondsSinceMidnight()));
 }
 
-void BarraDeProgreso(RunState& f, double valorp) {
+void BarraDeProgreso(Progress& f, double valorp) {
     f.display->setProgress(static_cast<int>(roundHalfEven(valorp)));
 }
 
-void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg) {
+void porcentaje(Progress& f, std::int64_t lo, std::int64_t ireg) {
     // Callers only report after an element has been read; anything else would divide by zero.
     if (ireg < 1 || lo < 1) {
         return;
@@ -49,7 +49,7 @@ void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg) {
     }
 }
 
-void reportProgress(RunState& f, std::int64_t lo, std::int64_t pos) {
+void reportProgress(Progress& f, std::int64_t lo, std::int64_t pos) {
     if (lo < 1) {
         return;  // an empty input has nothing to report
     }

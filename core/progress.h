@@ -3,17 +3,25 @@
 
 #include <cstdint>
 
-#include "core/runstate.h"
+#include "core/display.h"
 
 namespace vexilo::core {
 
 // The time of day in whole seconds since midnight (nearest second, a tie to the even one): HoraInicio.
 std::int32_t secondsOfDay();
 
-void BarraDeProgreso(RunState& f, double valorp);
-void porcentaje(RunState& f, std::int64_t lo, std::int64_t ireg);
+// What the progress display of one job needs: where it shows, when the job started, and the last
+// percentage shown. The last percentage outlives the job: the window hands it from one job to the next.
+struct Progress {
+    Display* display = nullptr;
+    std::int32_t HoraInicio = 0;  // time of day in whole seconds at which the job started
+    double PorcentajeAnterior = 0.0;
+};
+
+void BarraDeProgreso(Progress& f, double valorp);
+void porcentaje(Progress& f, std::int64_t lo, std::int64_t ireg);
 // The calling rule shared by both passes: after each element, with the input length lo and the 1-based
 // position pos of the next unread byte, display when the rounded percentage changed.
-void reportProgress(RunState& f, std::int64_t lo, std::int64_t pos);
+void reportProgress(Progress& f, std::int64_t lo, std::int64_t pos);
 
 }  // namespace vexilo::core

@@ -34,28 +34,6 @@ constexpr double kTwipsPerInch = 1440.0;
 // window's edge: a little less than the smallest gap the layout leaves between two controls.
 constexpr int kSlackTwips = 60;
 
-QString nameOf(core::Control control) {
-    switch (control) {
-        case core::Control::Label2:
-            return QStringLiteral("Label2");
-        case core::Control::Text1:
-            return QStringLiteral("Text1");
-        case core::Control::Text4:
-            return QStringLiteral("Text4");
-        case core::Control::Text5:
-            return QStringLiteral("Text5");
-        case core::Control::Label5:
-            return QStringLiteral("Label5");
-        case core::Control::Text2:
-            return QStringLiteral("Text2");
-        case core::Control::Text3:
-            return QStringLiteral("Text3");
-        case core::Control::Label8:
-            return QStringLiteral("Label8");
-    }
-    return {};
-}
-
 bool isUserInput(QEvent::Type type) {
     switch (type) {
         case QEvent::MouseButtonPress:
@@ -88,7 +66,6 @@ QString noticeLines(const QString& text) {
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
-    m_f.display = this;
     setWindowIcon(applicationIcon());
     // A window of fixed size offers no maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -157,58 +134,63 @@ void Form1::createControls() {
     place(shape2, "Shape2", twips(6720, 3360, 6855, 3255));
 
     caption("Label7", QStringLiteral("Nombre de la BdD Particular :"), twips(480, 360, 4695, 375));
-    auto* text2 = box(new DatabaseField(this), "Text2", twips(480, 720, 7815, 375));
+    Controls& c = m_controls;
+    auto* text2 = new DatabaseField(this);
+    c.text2 = text2;
+    box(text2, "Text2", twips(480, 720, 7815, 375));
     text2->setReadOnly(false);
     text2->setFocusPolicy(Qt::StrongFocus);
-    auto* command2 = button("Command2", QStringLiteral("..."), twips(8400, 720, 495, 375));
+    c.command2 = button("Command2", QStringLiteral("..."), twips(8400, 720, 495, 375));
     caption("Label6", QStringLiteral("Nombre del fichero BIN a tratar :"), twips(480, 1440, 4695, 375));
-    box(new PathField(this), "Text3", twips(480, 1800, 7815, 375));
-    auto* command3 = button("Command3", QStringLiteral("..."), twips(8400, 1800, 495, 375));
+    c.text3 = box(new PathField(this), "Text3", twips(480, 1800, 7815, 375));
+    c.command3 = button("Command3", QStringLiteral("..."), twips(8400, 1800, 495, 375));
     caption("Label9", QStringLiteral("Nombre del fichero BIN de salida :"), twips(480, 2520, 4695, 375));
-    label(new PathLabel(this), "Label8", twips(480, 3000, 7815, 375));
+    c.label8 = label(new PathLabel(this), "Label8", twips(480, 3000, 7815, 375));
 
     // The caption starts where the options inside start.
     auto* frame1 =
         new CaptionFrame(QStringLiteral("Mantener Asignaciones gráficas"), twips(0, 0, 120, 0).width(), this);
     place(frame1, "Frame1", twips(10920, 360, 2655, 2055));
-    place(new QRadioButton(QStringLiteral("Sí"), frame1), "Option1", twips(120, 240, 495, 195));
-    auto* option2 = new QRadioButton(QStringLiteral("No"), frame1);
-    place(option2, "Option2", twips(120, 600, 615, 255));
-    option2->setChecked(true);
+    auto option = [&](const QString& text, const char* name, QRect r) {
+        return static_cast<QRadioButton*>(place(new QRadioButton(text, frame1), name, r));
+    };
+    c.option1 = option(QStringLiteral("Sí"), "Option1", twips(120, 240, 495, 195));
+    c.option2 = option(QStringLiteral("No"), "Option2", twips(120, 600, 615, 255));
+    c.option2->setChecked(true);
     line(frame1, "Line1", 120, 1080, 2400, 1080);
-    place(new QRadioButton(QStringLiteral("Modificar Texto en Bin"), frame1), "Option3",
-          twips(120, 1200, 2415, 255));
+    c.option3 = option(QStringLiteral("Modificar Texto en Bin"), "Option3", twips(120, 1200, 2415, 255));
 
     caption("Label3", QStringLiteral("Asigna"), twips(9480, 840, 1095, 255));
     caption("Label4", QStringLiteral("No Asigna"), twips(9480, 1800, 1095, 255));
     line(this, "Line2", 10800, 1440, 9480, 1440);
     line(this, "Line3", 9360, 360, 9360, 2640);
 
-    caption("Label2", QStringLiteral("Textos Procesados :"), twips(10080, 3480, 2175, 195));
-    box(new QLineEdit(QStringLiteral("0"), this), "Text1", twips(12600, 3480, 855, 285));
-    label(new PathLabel(this), "Label5", twips(6960, 3960, 6615, 315));
-    caption("Label1", QStringLiteral("Proceso Finalizado."), twips(10560, 4560, 3015, 615));
-    box(new QLineEdit(this), "Text5", twips(9960, 5640, 1575, 250));
-    box(new QLineEdit(this), "Text4", twips(11760, 5640, 855, 285));
-    auto* bar = new QProgressBar(this);
-    bar->setTextVisible(false);
-    place(bar, "ProgressBarCarga", twips(6840, 6240, 6015, 255));
-    auto* command1 = button("Command1", QStringLiteral("Procesar"), twips(480, 5640, 1455, 855));
+    c.label2 = caption("Label2", QStringLiteral("Textos Procesados :"), twips(10080, 3480, 2175, 195));
+    c.text1 = box(new QLineEdit(QStringLiteral("0"), this), "Text1", twips(12600, 3480, 855, 285));
+    c.label5 = label(new PathLabel(this), "Label5", twips(6960, 3960, 6615, 315));
+    c.label1 = caption("Label1", QStringLiteral("Proceso Finalizado."), twips(10560, 4560, 3015, 615));
+    c.text5 = box(new QLineEdit(this), "Text5", twips(9960, 5640, 1575, 250));
+    c.text4 = box(new QLineEdit(this), "Text4", twips(11760, 5640, 855, 285));
+    c.bar = new QProgressBar(this);
+    c.bar->setTextVisible(false);
+    place(c.bar, "ProgressBarCarga", twips(6840, 6240, 6015, 255));
+    c.command1 = button("Command1", QStringLiteral("Procesar"), twips(480, 5640, 1455, 855));
 
     fitToText(*frame1);
     fitToText(*this);
     setTabOrder();
-    command2->setFocus();  // the first thing to do is to choose the database
+    c.command2->setFocus();  // the first thing to do is to choose the database
 
-    connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(c.command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(c.command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(c.command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(text2, &QLineEdit::editingFinished, this, &Form1::typedDatabaseFinished);
 }
 
 void Form1::setTabOrder() {
     // The mode is one stop, at the option selected; the arrow keys move between the options.
-    for (auto* option : findChild<QWidget*>(QStringLiteral("Frame1"))->findChildren<QRadioButton*>()) {
+    const Controls& c = m_controls;
+    for (QRadioButton* option : {c.option1, c.option2, c.option3}) {
         auto stopIfSelected = [option](bool selected) {
             option->setFocusPolicy(selected ? Qt::StrongFocus : Qt::ClickFocus);
         };
@@ -217,8 +199,8 @@ void Form1::setTabOrder() {
     }
     // Top to bottom, left to right: the database, the drawing, the mode, then "Procesar" below them.
     QWidget* previous = nullptr;
-    for (const char* name : {"Text2", "Command2", "Command3", "Option1", "Option2", "Option3", "Command1"}) {
-        auto* next = findChild<QWidget*>(QLatin1String(name));
+    for (QWidget* next : std::initializer_list<QWidget*>{c.text2, c.command2, c.command3, c.option1,
+                                                         c.option2, c.option3, c.command1}) {
         if (previous) {
             QWidget::setTabOrder(previous, next);
         }
@@ -236,14 +218,14 @@ void Form1::fitToText(QWidget& parent) {
 }
 
 void Form1::Form_Load() {
-    findChild<QLabel*>(QStringLiteral("Label1"))->setVisible(false);
-    auto* bar = findChild<QProgressBar*>(QStringLiteral("ProgressBarCarga"));
+    m_controls.label1->setVisible(false);
+    QProgressBar* bar = m_controls.bar;
     bar->setEnabled(true);
     bar->setValue(0);
     bar->setFixedHeight(twips(0, 0, 0, 255).height());
     bar->setRange(0, 100);
     bar->setVisible(true);
-    guarded([this] { app::restoreServerDatabase(m_f); });
+    guarded([this] { app::restoreServerDatabase(m_session, *this); });
 }
 
 template <typename F>
@@ -269,17 +251,17 @@ void Form1::Command1_Click() {
         return;
     }
     app::Mode mode = app::Mode::No;
-    if (findChild<QRadioButton*>(QStringLiteral("Option3"))->isChecked()) {
+    if (m_controls.option3->isChecked()) {
         mode = app::Mode::RewriteText;
-    } else if (findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked()) {
+    } else if (m_controls.option1->isChecked()) {
         mode = app::Mode::Si;
     }
     core::RunOutcome outcome;
-    runTask(Task::Job, [&] { outcome = app::Command1_Click(m_f, mode); });
+    runTask(Task::Job, [&] { outcome = app::Command1_Click(m_session, *this, mode); });
     const bool closing = std::exchange(m_closeAfterTask, false);
     if (outcome.kind == core::RunOutcome::Kind::Failed && outcome.number == platform::errnum::kInterrupted) {
         // Ended because the window is closing: undone as a failure is, and nothing to tell.
-        platform::services().setMousePointer(platform::MousePointer::Default);
+        setPointer(platform::MousePointer::Default);
     } else if (outcome.kind == core::RunOutcome::Kind::Stopped ||
                outcome.kind == core::RunOutcome::Kind::Failed) {
         endWith(outcome);
@@ -319,26 +301,26 @@ void Form1::askToInterrupt() {
 void Form1::Command2_Click() {
     if (!m_busy) {
         guarded([this] {
-            const QString before = m_f.NombreBdD;
-            app::Command2_Click(m_f);
+            const QString before = m_session.NombreBdD;
+            app::Command2_Click(m_session, *this);
             offerAccessImport(before);
         });
     }
 }
 
 void Form1::offerAccessImport(const QString& before) {
-    if (m_f.NombreBdD == before || platform::isServerDatabase(m_f.NombreBdD)) {
+    if (m_session.NombreBdD == before || platform::isServerDatabase(m_session.NombreBdD)) {
         return;
     }
     // The job works on SQLite databases: an Access file is offered for import and its copy used.
-    const QString used = askToImportAccess(m_f.NombreBdD);
-    m_f.NombreBdD = used.isEmpty() ? before : used;  // declined: the earlier choice stays
-    setText(core::Control::Text2, m_f.NombreBdD);
+    const QString used = askToImportAccess(m_session.NombreBdD);
+    m_session.NombreBdD = used.isEmpty() ? before : used;  // declined: the earlier choice stays
+    setText(core::Control::Text2, m_session.NombreBdD);
 }
 
 bool Form1::takeTypedDatabase() {
-    auto* box = findChild<DatabaseField*>(QStringLiteral("Text2"));
-    const QString shown = platform::shownDatabaseName(m_f.NombreBdD);
+    DatabaseField* box = m_controls.text2;
+    const QString shown = platform::shownDatabaseName(m_session.NombreBdD);
     const QString typed = app::typedDatabaseName(box->typedText());
     if (typed.isEmpty() || typed == shown) {
         if (box->text() != shown) {
@@ -363,8 +345,8 @@ bool Form1::takeTypedDatabase() {
             message(refusal, platform::Icon::None);
             return;
         }
-        const QString before = m_f.NombreBdD;
-        app::chooseTypedDatabase(m_f, typed);
+        const QString before = m_session.NombreBdD;
+        app::chooseTypedDatabase(m_session, *this, typed);
         offerAccessImport(before);
         taken = true;
     });
@@ -383,13 +365,11 @@ QString Form1::typedRefusal(const QString& typed) {
         return refusal;
     }
     // Trying the server takes up to a few seconds: the status line says so meanwhile.
-    auto* label5 = findChild<QLabel*>(QStringLiteral("Label5"));
-    const QString before = label5->text();
-    auto& services = platform::services();
+    const QString before = m_controls.label5->text();
     notice(app::checkingMessage(typed));
-    services.setMousePointer(platform::MousePointer::Busy);
+    setPointer(platform::MousePointer::Busy);
     runTask(Task::Check, [&] { refusal = app::serverDatabaseRefusal(typed); });
-    services.setMousePointer(platform::MousePointer::Default);
+    setPointer(platform::MousePointer::Default);
     showText(core::Control::Label5, before);
     return refusal;
 }
@@ -405,7 +385,7 @@ void Form1::typedDatabaseFinished() {
 
 void Form1::Command3_Click() {
     if (!m_busy) {
-        guarded([this] { app::Command3_Click(m_f); });
+        guarded([this] { app::Command3_Click(m_session, *this); });
     }
 }
 
@@ -419,7 +399,7 @@ void Form1::closeEvent(QCloseEvent* event) {
         }
         return;
     }
-    guarded([this] { app::Form_Unload(m_f); });
+    guarded([this] { app::Form_Unload(m_session); });
     event->accept();
 }
 
@@ -462,6 +442,30 @@ void Form1::setFinishedVisible(bool visible) {
     onWindowThread([this, visible] { showFinished(visible); });
 }
 
+QWidget* Form1::widgetOf(core::Control control) const {
+    const Controls& c = m_controls;
+    switch (control) {
+        case core::Control::Label2:
+            return c.label2;
+        case core::Control::Text1:
+            return c.text1;
+        case core::Control::Text4:
+            return c.text4;
+        case core::Control::Text5:
+            return c.text5;
+        case core::Control::Label5:
+            return c.label5;
+        case core::Control::Text2:
+            return c.text2;
+        case core::Control::Text3:
+            return c.text3;
+        case core::Control::Label8:
+            return c.label8;
+    }
+    return nullptr;
+}
+
+// The one place the window's pointer is set, from the window and from its jobs alike.
 void Form1::setPointer(platform::MousePointer pointer) {
     onWindowThread([pointer] { platform::services().setMousePointer(pointer); });
 }
@@ -486,7 +490,7 @@ bool Form1::interrupted() {
 void Form1::showText(core::Control control, const QString& given) {
     // Whatever the core passes, the database box never shows a password.
     const QString text = control == core::Control::Text2 ? platform::shownDatabaseName(given) : given;
-    QWidget* w = findChild<QWidget*>(nameOf(control));
+    QWidget* w = widgetOf(control);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
     } else if (auto* field = qobject_cast<DatabaseField*>(w)) {
@@ -509,13 +513,12 @@ void Form1::showText(core::Control control, const QString& given) {
 }
 
 void Form1::showProgress(int value) {
-    auto* bar = findChild<QProgressBar*>(QStringLiteral("ProgressBarCarga"));
-    bar->setValue(value);
-    bar->repaint();
+    m_controls.bar->setValue(value);
+    m_controls.bar->repaint();
 }
 
 void Form1::showFinished(bool visible) {
-    auto* label = findChild<QLabel*>(QStringLiteral("Label1"));
+    QLabel* label = m_controls.label1;
     label->setVisible(visible);
     if (visible) {
         label->repaint();

@@ -5,21 +5,28 @@
 // A job, and the check of a server typed into the database box, run on a thread of their own
 // (TaskThread) while the window goes on answering the desktop: it repaints, and a close request asks
 // whether to end the job. No control acts meanwhile: the user's input to the window is dropped. What
-// the job shows is handed back to the window's thread; the job's run state is touched by the job alone
+// the job shows is handed back to the window's thread; the window's session is read by the job alone
 // until it has ended.
 
 #include <QWidget>
 
 #include "app/rundriver.h"
+#include "app/session.h"
 #include "core/display.h"
-#include "core/runstate.h"
 #include "gui/interruption.h"
 #include "gui/taskthread.h"
 
 class QCloseEvent;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
 class QRect;
 
 namespace vexilo::gui {
+
+class DatabaseField;
 
 class Form1 : public QWidget, private core::Display {
     Q_OBJECT
@@ -28,8 +35,10 @@ class Form1 : public QWidget, private core::Display {
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The run state; between two tasks only.
-    core::RunState& state() { return m_f; }
+    // What the window keeps from one job to the next; between two tasks only.
+    app::Session& state() { return m_session; }
+    // Where the window's jobs show themselves.
+    core::Display& display() { return *this; }
     bool busy() const { return m_busy; }
 
   protected:
@@ -72,6 +81,9 @@ class Form1 : public QWidget, private core::Display {
     void dropPendingInput();
     QRect twips(int left, int top, int width, int height) const;
 
+    // The control that shows `control`.
+    QWidget* widgetOf(core::Control control) const;
+
     // Display: called by the job on its own thread, done on the window's.
     void setText(core::Control control, const QString& text) override;
     void setProgress(int value) override;
@@ -89,7 +101,26 @@ class Form1 : public QWidget, private core::Display {
     void showProgress(int value);
     void showFinished(bool visible);
 
-    core::RunState m_f;
+    app::Session m_session;
+    // The controls the window reads and writes after creating them.
+    struct Controls {
+        DatabaseField* text2 = nullptr;
+        QLineEdit* text3 = nullptr;
+        QLabel* label8 = nullptr;
+        QRadioButton* option1 = nullptr;
+        QRadioButton* option2 = nullptr;
+        QRadioButton* option3 = nullptr;
+        QLabel* label2 = nullptr;
+        QLineEdit* text1 = nullptr;
+        QLabel* label5 = nullptr;
+        QLabel* label1 = nullptr;
+        QLineEdit* text5 = nullptr;
+        QLineEdit* text4 = nullptr;
+        QProgressBar* bar = nullptr;
+        QPushButton* command1 = nullptr;
+        QPushButton* command2 = nullptr;
+        QPushButton* command3 = nullptr;
+    } m_controls;
     TaskThread m_tasks;
     Interruption m_interruption;
     bool m_busy = false;

@@ -3,8 +3,6 @@
 #include <limits>
 #include <vector>
 
-#include "catalog/catalogcache.h"
-#include "catalog/textreader.h"
 #include "core/funcionesp.h"
 #include "core/normalisation.h"
 #include "drawing/elementtext.h"
@@ -39,28 +37,28 @@ QString invalidAtrMessage(const drawing::EnlaceAtributo& link) {
 }
 
 // Replaces the element's chunks by TextoEnBdD cut into 12-character pieces.
-void putText(core::RunState& f, drawing::Element& e, const QString& table, std::int32_t registro) {
-    f.numtrozos = 1;
+void putText(drawing::Element& e, QString TextoEnBdD, const QString& table, std::int32_t registro) {
+    std::int32_t numtrozos = 1;
     std::vector<QString> trozos;
-    if (f.TextoEnBdD.size() <= 11) {
-        core::completa_trozo(f.TextoEnBdD);
-        trozos = {QString(), f.TextoEnBdD};
+    if (TextoEnBdD.size() <= 11) {
+        core::completa_trozo(TextoEnBdD);
+        trozos = {QString(), TextoEnBdD};
     } else {
-        core::parte_en_trozos(f.TextoEnBdD, trozos, f.numtrozos);
+        core::parte_en_trozos(TextoEnBdD, trozos, numtrozos);
     }
     // numRegistros is 16 bits wide: a text of more than 393,000 characters cannot be stored in an element.
-    if (f.numtrozos >= std::numeric_limits<std::int16_t>::max()) {
+    if (numtrozos >= std::numeric_limits<std::int16_t>::max()) {
         throw platform::Stop(QStringLiteral("El texto del registro %1 de la tabla %2 es demasiado largo para "
                                             "el dibujo.")
                                  .arg(registro)
                                  .arg(table));
     }
     e.chunks.clear();
-    e.chunks.reserve(static_cast<std::size_t>(f.numtrozos));
-    for (std::int32_t i = 1; i <= f.numtrozos; ++i) {
+    e.chunks.reserve(static_cast<std::size_t>(numtrozos));
+    for (std::int32_t i = 1; i <= numtrozos; ++i) {
         e.chunks.push_back(drawing::textChunk(trozos[static_cast<std::size_t>(i)]));
     }
-    e.header.numRegistros = static_cast<std::int16_t>(f.numtrozos + 1);
+    e.header.numRegistros = static_cast<std::int16_t>(numtrozos + 1);
 }
 
 // What the links of an element led to, link after link.
@@ -69,7 +67,8 @@ struct LinkFindings {
     bool found = false;  // some link's record holds a text: the element gets a decision
     bool missing = false;
     bool noText = false;
-    QString table;  // of the link that decided
+    QString TextoEnBdD;  // the text of the record that decided
+    QString table;       // of the link that decided
     std::int32_t entitynum = 0;
     std::int32_t registro = 0;
 
@@ -87,24 +86,23 @@ struct LinkFindings {
 // Reads, link by link, the text the database holds for the element. The last qualifying link whose
 // record holds a text decides whether the text is replaced and by what (left in TextoEnBdD); a link to
 // a missing record, or to a record without any text, contributes nothing.
-LinkFindings readLinks(core::RunState& f, const drawing::Element& e, const QString& texto) {
+LinkFindings readLinks(const catalog::Catalog& catalog, catalog::AttributeTexts& texts,
+                       const drawing::Element& e, const QString& texto) {
     LinkFindings r;
     for (const drawing::EnlaceAtributo& link : e.links) {
         if (skippedLink(link.entitynum)) {
             continue;
         }
-        f.EntitynumActual = link.entitynum;
         const std::int32_t registro = link.mslink;
-        f.NombreTablaActual.clear();
-        catalog::busca_NombreTabla(f, f.EntitynumActual, f.NombreTablaActual);
-        if (f.NombreTablaActual.isEmpty()) {
+        const QString NombreTabla = catalog::busca_NombreTabla(catalog, link.entitynum);
+        if (NombreTabla.isEmpty()) {
             throw platform::Stop(invalidAtrMessage(link));
         }
-        switch (catalog::ObtengoTextoBdD(f, registro, f.NombreTablaActual, f.TextoEnBdD)) {
+        switch (catalog::ObtengoTextoBdD(texts, registro, NombreTabla, r.TextoEnBdD)) {
             case catalog::TextResult::Found:
-                r.changed = !equalIgnoringCase(f.TextoEnBdD, texto);
+                r.changed = !equalIgnoringCase(r.TextoEnBdD, texto);
                 r.found = true;
-                r.table = f.NombreTablaActual;
+                r.table = NombreTabla;
                 r.entitynum = link.entitynum;
                 r.registro = registro;
                 break;
@@ -121,26 +119,23 @@ LinkFindings readLinks(core::RunState& f, const drawing::Element& e, const QStri
 
 // The treatment of one text element. An element whose links give no text at all is passed over, with
 // the reason: a link to a missing record before one to a record without text, and either before no link.
-void rewriteText(core::RunState& f, drawing::Element& e) {
+void rewriteText(const catalog::Catalog& catalog, catalog::AttributeTexts& texts, PassView& view,
+                 drawing::Element& e) {
     QString texto = drawing::chunksText(e);
     core::limpia_texto(texto);
     core::quitablancos(texto);
-    const LinkFindings links = readLinks(f, e, texto);
+    const LinkFindings links = readLinks(catalog, texts, e, texto);
     core::TextEntry entry;
-    QString textoNuevo;
     if (links.changed) {
-        ++f.TextosProcesados;
-        if (f.textObserver != nullptr) {
-            textoNuevo = f.TextoEnBdD;  // before it is cut into chunks
-            entry.textoNuevo = &textoNuevo;
-        }
-        putText(f, e, links.table, links.registro);
+        ++view.TextosProcesados;
+        entry.textoNuevo = &links.TextoEnBdD;  // before it is cut into chunks
+        putText(e, links.TextoEnBdD, links.table, links.registro);
     }
     entry.decision =
         links.found ? (links.changed ? core::Decision::Rewrite : core::Decision::Keep) : core::Decision::None;
     entry.passedOver = links.passedOver();
-    if (f.textObserver == nullptr) {
-        noteText(f, entry);
+    if (view.observer == nullptr) {
+        noteText(view, entry);
         return;
     }
     QString codigo = drawing::codeText(e.header);  // only the report shows it: this pass never reads it
@@ -153,13 +148,15 @@ void rewriteText(core::RunState& f, drawing::Element& e) {
         entry.entitynum = links.entitynum;
         entry.registro = links.registro;
     }
-    noteText(f, entry);
+    noteText(view, entry);
 }
 
 }  // namespace
 
-void LeoBinCambiaTextoBin(core::RunState& f, drawing::BinReader& file1, drawing::BinWriter& file3) {
-    runPass(f, file1, file3, [&f](drawing::Element& e) { rewriteText(f, e); });
+void LeoBinCambiaTextoBin(const catalog::Catalog& catalog, catalog::AttributeTexts& texts, PassView& view,
+                          drawing::BinReader& file1, drawing::BinWriter& file3) {
+    runPass(view, file1, file3,
+            [&catalog, &texts, &view](drawing::Element& e) { rewriteText(catalog, texts, view, e); });
 }
 
 }  // namespace vexilo::passes

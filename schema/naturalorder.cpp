@@ -2,14 +2,14 @@
 
 namespace vexilo::schema {
 
-void ensureNaturalOrder(core::RunState& f, const QString& NombreTabla) {
-    if (f.Bd->HasNaturalOrder(NombreTabla)) {
+void ensureNaturalOrder(platform::Database& bd, core::Display& display, const QString& NombreTabla) {
+    if (bd.HasNaturalOrder(NombreTabla)) {
         return;
     }
-    f.display->notice(QStringLiteral("La tabla %1 no guardaba el orden de sus filas: se le añade la "
-                                     "columna vexilo_orden, que lo guarda desde ahora.")
-                          .arg(NombreTabla));
-    f.Bd->AddNaturalOrder(NombreTabla);
+    display.notice(QStringLiteral("La tabla %1 no guardaba el orden de sus filas: se le añade la "
+                                  "columna vexilo_orden, que lo guarda desde ahora.")
+                       .arg(NombreTabla));
+    bd.AddNaturalOrder(NombreTabla);
 }
 
 }  // namespace vexilo::schema

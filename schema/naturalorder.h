@@ -5,12 +5,13 @@
 
 #include <QString>
 
-#include "core/runstate.h"
+#include "core/display.h"
+#include "platform/dao.h"
 
 namespace vexilo::schema {
 
 // Gives NombreTabla its stored-order column when it lacks one (nothing on an engine that keeps the
 // order by itself), with a notice naming the table.
-void ensureNaturalOrder(core::RunState& f, const QString& NombreTabla);
+void ensureNaturalOrder(platform::Database& bd, core::Display& display, const QString& NombreTabla);
 
 }  // namespace vexilo::schema

@@ -2,7 +2,7 @@
 
 namespace vexilo::schema {
 
-void CreaTabla(core::RunState& f, const QString& NombreTabla) {
+void CreaTabla(platform::Database& bd, const QString& NombreTabla) {
     using platform::Database;
     using platform::TableDef;
     TableDef def = Database::CreateTableDef(NombreTabla);
@@ -11,8 +11,7 @@ void CreaTabla(core::RunState& f, const QString& NombreTabla) {
     def.Append(TableDef::CreateField(QStringLiteral("tmapa"), platform::dbText, 100));
     def.Append(TableDef::CreateField(QStringLiteral("tfeature"), platform::dbLong));
     def.Append(TableDef::CreateField(QStringLiteral("clasific"), platform::dbInteger));
-    f.Bd->AppendTableDef(def);
-    f.NumeroTablas = f.Bd->TableDefsCount();
+    bd.AppendTableDef(def);
 }
 
 }  // namespace vexilo::schema

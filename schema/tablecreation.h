@@ -3,14 +3,14 @@
 
 #include <QString>
 
-#include "core/runstate.h"
+#include "platform/dao.h"
 
 namespace vexilo::schema {
 
 // Creates the table NombreTabla, named exactly as passed, with the five standard fields in order:
 // MsLink (32-bit), tcomplet (text, engine's default size), tmapa (text 100), tfeature (32-bit),
-// clasific (16-bit); no key, no index, no rows. NumeroTablas becomes the new table count. An engine
+// clasific (16-bit); no key, no index, no rows. An engine
 // error (name taken or refused, read-only database) propagates and creates nothing.
-void CreaTabla(core::RunState& f, const QString& NombreTabla);
+void CreaTabla(platform::Database& bd, const QString& NombreTabla);
 
 }  // namespace vexilo::schema

@@ -13,8 +13,8 @@ namespace {
 
 // A condition the checks cannot repair: the pointer goes back to the default and the job ends with the
 // message (an empty message ends it silently, after messages already shown).
-[[noreturn]] void finish(core::RunState& f, const QString& message) {
-    f.display->setPointer(platform::MousePointer::Default);
+[[noreturn]] void finish(core::Display& display, const QString& message) {
+    display.setPointer(platform::MousePointer::Default);
     throw platform::Stop(message);
 }
 
@@ -22,102 +22,100 @@ bool hasSpace(const QString& name) {
     return name.contains(QLatin1Char(' '));
 }
 
+// A catalog table the job cannot go on without: its stored order is made sure of before it is read.
+void requireTable(platform::Database& bd, core::Display& display, const QString& name) {
+    if (!catalog::findTable(bd, name)) {
+        finish(display, QStringLiteral("No existe la tabla ") + name);
+    }
+    ensureNaturalOrder(bd, display, name);
+}
+
 }  // namespace
 
-void Chequea_tablas_principales(core::RunState& f) {
-    f.NumeroTablas = f.Bd->TableDefsCount();
-    catalog::findTable(f, QStringLiteral("MsCatalog"));
-    if (!f.TablaEncontrada) {
-        finish(f, QStringLiteral("No existe la tabla MsCatalog"));
+void Chequea_tablas_principales(platform::Database& bd, core::Display& display, catalog::Catalog& catalog) {
+    requireTable(bd, display, QStringLiteral("MsCatalog"));
+    catalog::cargaMsCatalog(bd, display, catalog);
+    requireTable(bd, display, QStringLiteral("Feature"));
+    catalog::cargaFeature(bd, display, catalog);
+    if (catalog::findTable(bd, QStringLiteral("NoAsignar"))) {
+        ensureNaturalOrder(bd, display, QStringLiteral("NoAsignar"));
     }
-    ensureNaturalOrder(f, QStringLiteral("MsCatalog"));
-    catalog::cargaMsCatalog(f);
-
-    catalog::findTable(f, QStringLiteral("Feature"));
-    if (!f.TablaEncontrada) {
-        finish(f, QStringLiteral("No existe la tabla Feature"));
-    }
-    ensureNaturalOrder(f, QStringLiteral("Feature"));
-    catalog::cargaFeature(f);
-    catalog::findTable(f, QStringLiteral("NoAsignar"));
-    if (f.TablaEncontrada) {
-        ensureNaturalOrder(f, QStringLiteral("NoAsignar"));
-    }
-    catalog::MarcaNoAsignar(f);
-
-    catalog::findTable(f, QStringLiteral("CONTROLPROCESO"));
-    if (!f.TablaEncontrada) {
-        creaTablaControlProceso(f);
+    catalog::MarcaNoAsignar(bd, display, catalog);
+    if (!catalog::findTable(bd, QStringLiteral("CONTROLPROCESO"))) {
+        creaTablaControlProceso(bd);
     } else {
-        ensureNaturalOrder(f, QStringLiteral("CONTROLPROCESO"));
+        ensureNaturalOrder(bd, display, QStringLiteral("CONTROLPROCESO"));
     }
 }
 
-void chequea_resto_tablas(core::RunState& f) {
-    for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
-        f.NombreTablaActual = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
-        if (hasSpace(f.NombreTablaActual)) {
-            finish(f, QStringLiteral("Nombre de tabla con espacios en la tabla MsCatalog:\r") +
-                          f.NombreTablaActual);
+void chequea_resto_tablas(platform::Database& bd, core::Display& display, const catalog::Catalog& catalog) {
+    for (std::int32_t i = 1; i <= catalog.NumTablasMsCatalog; ++i) {
+        const QString NombreTabla = catalog.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
+        if (hasSpace(NombreTabla)) {
+            finish(display,
+                   QStringLiteral("Nombre de tabla con espacios en la tabla MsCatalog:\r") + NombreTabla);
         }
-        Chequea_si_existe_una_tabla_y_si_no_se_crea(f, f.NombreTablaActual);
+        Chequea_si_existe_una_tabla_y_si_no_se_crea(bd, display, NombreTabla);
     }
 }
 
-void Chequea_si_existe_una_tabla_y_si_no_se_crea(core::RunState& f, const QString& NombreTabla) {
+void Chequea_si_existe_una_tabla_y_si_no_se_crea(platform::Database& bd, core::Display& display,
+                                                 const QString& NombreTabla) {
     const QString sought = NombreTabla.toUpper();
-    f.TablaEncontrada = false;
+    bool found = false;
     // Every database table met before the match is tested for spaces, listed in the catalog or not.
-    for (std::int32_t i = 0; i < f.NumeroTablas; ++i) {
-        const QString name = f.Bd->TableDefName(i);
+    const std::int32_t count = bd.TableDefsCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        const QString name = bd.TableDefName(i);
         if (hasSpace(name)) {
-            finish(f, QStringLiteral("Nombre de tabla con espacios :\r") + name);
+            finish(display, QStringLiteral("Nombre de tabla con espacios :\r") + name);
         }
         if (name.toUpper() == sought) {
-            f.TablaEncontrada = true;
+            found = true;
             break;
         }
     }
-    if (!f.TablaEncontrada) {
-        CreaTabla(f, NombreTabla);
+    if (!found) {
+        CreaTabla(bd, NombreTabla);
     } else {
-        ensureNaturalOrder(f, NombreTabla);
+        ensureNaturalOrder(bd, display, NombreTabla);
     }
 }
 
-void chequea_estructura_de_tablas(core::RunState& f) {
-    for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
-        f.NombreTablaActual = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
+void chequea_estructura_de_tablas(platform::Database& bd, core::Display& display,
+                                  const catalog::Catalog& catalog) {
+    for (std::int32_t i = 1; i <= catalog.NumTablasMsCatalog; ++i) {
+        const QString NombreTabla = catalog.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
         // The catalog's own tables and CATEGORY hold no attribute texts.
-        if (f.NombreTablaActual == QLatin1String("MSCATALOG") ||
-            f.NombreTablaActual == QLatin1String("FEATURE") ||
-            f.NombreTablaActual == QLatin1String("CATEGORY")) {
+        if (NombreTabla == QLatin1String("MSCATALOG") || NombreTabla == QLatin1String("FEATURE") ||
+            NombreTabla == QLatin1String("CATEGORY")) {
             continue;
         }
-        chequea_si_existen_los_tres_campos_principales(f, f.NombreTablaActual);
+        chequea_si_existen_los_tres_campos_principales(bd, display, NombreTabla);
     }
 }
 
-void chequea_si_existen_los_tres_campos_principales(core::RunState& f, const QString& NombreTabla) {
-    const std::vector<QString> fields = f.Bd->FieldNames(NombreTabla);
+void chequea_si_existen_los_tres_campos_principales(platform::Database& bd, core::Display& display,
+                                                    const QString& NombreTabla) {
+    const std::vector<QString> fields = bd.FieldNames(NombreTabla);
     const bool tmapa = catalog::hasField(fields, QStringLiteral("tmapa"));
     const bool tcomplet = catalog::hasField(fields, QStringLiteral("tcomplet"));
     const bool tfeature = catalog::hasField(fields, QStringLiteral("tfeature"));
     if (!tmapa) {
-        f.display->message(QStringLiteral("No existe el campo TMAPA en la tabla: ") + NombreTabla,
-                           platform::Icon::None);
+        display.message(QStringLiteral("No existe el campo TMAPA en la tabla: ") + NombreTabla,
+                        platform::Icon::None);
     }
     if (!tcomplet) {
-        f.display->message(QStringLiteral("No existe el campo TCOMPLET en la tabla: ") + NombreTabla,
-                           platform::Icon::None);
+        display.message(QStringLiteral("No existe el campo TCOMPLET en la tabla: ") + NombreTabla,
+                        platform::Icon::None);
     }
     // Added at once, even when the job ends just below: the repair stays in the database.
     if (!tfeature) {
-        f.Bd->AppendField(NombreTabla,
-                          platform::TableDef::CreateField(QStringLiteral("tfeature"), platform::dbLong));
+        bd.AppendField(NombreTabla,
+                       platform::TableDef::CreateField(QStringLiteral("tfeature"), platform::dbLong));
     }
     if (!tmapa || !tcomplet) {
-        finish(f, QString());
+        finish(display, QString());
     }
 }
 

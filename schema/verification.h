@@ -5,14 +5,25 @@
 
 #include <QString>
 
-#include "core/runstate.h"
+#include "catalog/catalogcache.h"
+#include "core/display.h"
+#include "platform/dao.h"
 
 namespace vexilo::schema {
 
-void Chequea_tablas_principales(core::RunState& f);
-void chequea_resto_tablas(core::RunState& f);
-void chequea_estructura_de_tablas(core::RunState& f);
-void Chequea_si_existe_una_tabla_y_si_no_se_crea(core::RunState& f, const QString& NombreTabla);
-void chequea_si_existen_los_tres_campos_principales(core::RunState& f, const QString& NombreTabla);
+// Confirms MsCatalog and Feature (a missing one stops the job), loads both into `catalog`, marks the
+// excluded features and creates CONTROLPROCESO when it is missing.
+void Chequea_tablas_principales(platform::Database& bd, core::Display& display, catalog::Catalog& catalog);
+// Every table that the catalog names exists afterwards (created when missing); a name with a space stops
+// the job.
+void chequea_resto_tablas(platform::Database& bd, core::Display& display, const catalog::Catalog& catalog);
+// Every attribute table that the catalog names has tmapa, tcomplet and tfeature afterwards, or the job
+// stops.
+void chequea_estructura_de_tablas(platform::Database& bd, core::Display& display,
+                                  const catalog::Catalog& catalog);
+void Chequea_si_existe_una_tabla_y_si_no_se_crea(platform::Database& bd, core::Display& display,
+                                                 const QString& NombreTabla);
+void chequea_si_existen_los_tres_campos_principales(platform::Database& bd, core::Display& display,
+                                                    const QString& NombreTabla);
 
 }  // namespace vexilo::schema

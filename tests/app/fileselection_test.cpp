@@ -17,8 +17,6 @@ using testing::TestServices;
 
 class FileSelectionTest : public ::testing::Test {
   protected:
-    FileSelectionTest() { f.display = &display; }
-
     QString path(const QString& name) const { return services.dirPath() + QLatin1Char('/') + name; }
     static void touch(const QString& file) {
         QFile out(file);
@@ -29,7 +27,7 @@ class FileSelectionTest : public ::testing::Test {
     TestServices services;
     platform::ScopedServices installed{services};
     RecordingDisplay display;
-    core::RunState f;
+    Session session;
 };
 
 struct Derivation {
@@ -55,21 +53,21 @@ TEST_F(FileSelectionTest, ChoosingTheDrawingDerivesOutputAndFolder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chosen);
         services.nextFile(QString::fromUtf8(c.chosen), QString::fromUtf8(c.title));
-        Command3_Click(f);
-        EXPECT_EQ(f.NombreBin, QString::fromUtf8(c.chosen));
-        EXPECT_EQ(f.NombreBinSalida, QString::fromUtf8(c.output));
-        EXPECT_EQ(outputBase(f.NombreBin) + QStringLiteral("_s.bin"), f.NombreBinSalida);
-        EXPECT_EQ(f.DirectorioBin, QString::fromUtf8(c.folder));
-        EXPECT_EQ(display.text(core::Control::Text3), f.NombreBin);
-        EXPECT_EQ(display.text(core::Control::Label8), f.NombreBinSalida);
+        Command3_Click(session, display);
+        EXPECT_EQ(session.NombreBin, QString::fromUtf8(c.chosen));
+        EXPECT_EQ(session.NombreBinSalida, QString::fromUtf8(c.output));
+        EXPECT_EQ(outputBase(session.NombreBin) + QStringLiteral("_s.bin"), session.NombreBinSalida);
+        EXPECT_EQ(session.DirectorioBin, QString::fromUtf8(c.folder));
+        EXPECT_EQ(display.text(core::Control::Text3), session.NombreBin);
+        EXPECT_EQ(display.text(core::Control::Label8), session.NombreBinSalida);
     }
 }
 
 TEST_F(FileSelectionTest, DialogsOpenInTheRememberedFolderWithTheirOwnTitlesAndFilters) {
     GuardaConfiguracion(QStringLiteral("UltimoDirectorio"), QStringLiteral("/datos/bdd/"));
     GuardaConfiguracion(QStringLiteral("UltimoDirectorioBin"), QStringLiteral("/datos/bin/"));
-    Command2_Click(f);
-    Command3_Click(f);
+    Command2_Click(session, display);
+    Command3_Click(session, display);
     ASSERT_EQ(services.dialogs.size(), 2u);
     const auto& dbPath = services.dialogs[0];
     EXPECT_EQ(dbPath.initDir, QStringLiteral("/datos/bdd/"));
@@ -93,37 +91,37 @@ TEST_F(FileSelectionTest, ChoosingTheDrawingDeletesAnOldOutputAtOnce) {
     touch(path(QStringLiteral("mapa_s.bin")));
     touch(path(QStringLiteral("mapa.bin")));
     services.nextFile(path(QStringLiteral("mapa.bin")));
-    Command3_Click(f);
+    Command3_Click(session, display);
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("mapa_s.bin"))));
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("mapa.bin"))));
     EXPECT_EQ(services.deletions, (std::vector<QString>{path(QStringLiteral("mapa_s.bin"))}));
 
     // With no old output there is nothing to delete.
     services.nextFile(path(QStringLiteral("otro.bin")));
-    Command3_Click(f);
+    Command3_Click(session, display);
     EXPECT_EQ(services.deletions.size(), 1u);
 }
 
 TEST_F(FileSelectionTest, CancelKeepsThePreviousNamesAndDeletesNothing) {
     services.nextFile(path(QStringLiteral("mapa.bin")));
-    Command3_Click(f);
+    Command3_Click(session, display);
     services.nextFile(QStringLiteral("/datos/particular.mdb"));
-    Command2_Click(f);
+    Command2_Click(session, display);
     const int text3Writes = display.textWrites[core::Control::Text3];
 
     touch(path(QStringLiteral("mapa_s.bin")));  // an output of the same name, written since
     services.nextCancel();
-    Command3_Click(f);
+    Command3_Click(session, display);
     services.nextCancel();
-    Command2_Click(f);
+    Command2_Click(session, display);
 
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("mapa_s.bin"))));
     EXPECT_TRUE(services.deletions.empty());
-    EXPECT_EQ(f.NombreBin, path(QStringLiteral("mapa.bin")));
-    EXPECT_EQ(f.NombreBinSalida, path(QStringLiteral("mapa_s.bin")));
-    EXPECT_EQ(f.DirectorioBin, services.dirPath() + QLatin1Char('/'));
-    EXPECT_EQ(f.NombreBdD, QStringLiteral("/datos/particular.mdb"));
-    EXPECT_EQ(f.DirectorioBdD, QStringLiteral("/datos/"));
+    EXPECT_EQ(session.NombreBin, path(QStringLiteral("mapa.bin")));
+    EXPECT_EQ(session.NombreBinSalida, path(QStringLiteral("mapa_s.bin")));
+    EXPECT_EQ(session.DirectorioBin, services.dirPath() + QLatin1Char('/'));
+    EXPECT_EQ(session.NombreBdD, QStringLiteral("/datos/particular.mdb"));
+    EXPECT_EQ(session.DirectorioBdD, QStringLiteral("/datos/"));
     EXPECT_EQ(display.textWrites[core::Control::Text3], text3Writes);
 }
 
@@ -132,7 +130,7 @@ TEST_F(FileSelectionTest, FailedDeletionOfTheOldOutputIsAnError) {
     services.failNextDelete(70, QStringLiteral("Permiso denegado"));
     services.nextFile(path(QStringLiteral("mapa.bin")));
     try {
-        Command3_Click(f);
+        Command3_Click(session, display);
         FAIL() << "the deletion failure was swallowed";
     } catch (const platform::RunError& error) {
         EXPECT_EQ(error.number(), 70);
@@ -149,13 +147,13 @@ TEST_F(FileSelectionTest, OnlyChoosingTheDatabaseClearsTheStatusArea) {
     display.setFinishedVisible(true);
 
     services.nextFile(path(QStringLiteral("mapa.bin")));
-    Command3_Click(f);
+    Command3_Click(session, display);
     EXPECT_EQ(display.text(core::Control::Text1), QStringLiteral("812"));
     EXPECT_TRUE(display.finishedVisible);
     EXPECT_TRUE(display.progress.empty());
 
     services.nextCancel();  // the status area is cleared before the dialog, so a cancel clears it too
-    Command2_Click(f);
+    Command2_Click(session, display);
     EXPECT_EQ(display.text(core::Control::Text1), QStringLiteral("0"));
     EXPECT_EQ(display.text(core::Control::Label5), QString());
     EXPECT_EQ(display.text(core::Control::Text4), QString());
@@ -171,8 +169,8 @@ TEST_F(FileSelectionTest, FoldersAreSavedOnUnloadEvenWhenEmpty) {
 
     GuardaConfiguracion(QStringLiteral("UltimoDirectorio"), QStringLiteral("/antes/"));
     services.nextFile(path(QStringLiteral("mapa.bin")));
-    Command3_Click(f);
-    Form_Unload(f);
+    Command3_Click(session, display);
+    Form_Unload(session);
     LeeConfiguracion(QStringLiteral("UltimoDirectorio"), valor);
     EXPECT_EQ(valor, QString());
     LeeConfiguracion(QStringLiteral("UltimoDirectorioBin"), valor);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "app/fileselection.h"
+#include "app/job.h"
 #include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/recordingdisplay.h"
@@ -42,8 +43,6 @@ QJsonObject readReport(const QString& path) {
 
 class JobReportTest : public ::testing::Test {
   protected:
-    JobReportTest() { f.display = &display; }
-
     QString path(const QString& name) const { return dir.filePath(name); }
 
     // A database and a drawing of `n` texts under `name`: every third already in the table, every
@@ -64,18 +63,17 @@ class JobReportTest : public ::testing::Test {
         testing::writeFile(path(name + ".bin"), testing::concat(elements));
     }
 
-    // Runs the job on `name` with a report at `report`; returns how it ended.
+    // Runs the job on `name` with a report at `report`, as the command line does; returns how it
+    // ended, and keeps the texts it processed in `TextosProcesados`.
     core::RunOutcome runWithReport(const QString& name, const QString& report, Mode mode, bool simulate) {
-        f.NombreBdD = path(name + ".sqlite");
-        f.NombreBin = path(name + ".bin");
-        f.NombreBinSalida = outputNameOf(f.NombreBin);
-        RunOptions options;
-        options.simulate = simulate;
-        JobReport written(report, {f.NombreBdD, f.NombreBin, f.NombreBinSalida, mode, simulate});
-        f.textObserver = &written;
-        const core::RunOutcome outcome = Command1_Click(f, mode, options);
-        f.textObserver = nullptr;
-        written.finish(outcome, f.TextosProcesados);
+        JobInputs in{path(name + ".sqlite"), path(name + ".bin"), QString(), mode, {}};
+        in.NombreBinSalida = outputNameOf(in.NombreBin);
+        in.options.simulate = simulate;
+        JobReport written(report, {in.NombreBdD, in.NombreBin, in.NombreBinSalida, mode, simulate});
+        Job job(in, display, &written);
+        const core::RunOutcome outcome = job.run();
+        TextosProcesados = job.TextosProcesados();
+        written.finish(outcome, TextosProcesados);
         return outcome;
     }
 
@@ -83,7 +81,7 @@ class JobReportTest : public ::testing::Test {
     testing::TestServices services;
     platform::ScopedServices installed{services};
     testing::RecordingDisplay display;
-    core::RunState f;
+    std::int32_t TextosProcesados = -1;  // of the last job run
 };
 
 // Enough elements that the report is written to the file in several pieces.
@@ -127,7 +125,7 @@ TEST_F(JobReportTest, ARealJobAndItsSimulationWriteTheSameEntriesAndTotals) {
     EXPECT_EQ(decisions["añadir"], 1200);
     EXPECT_EQ(omitted[core::passedOverText(core::PassedOver::NoFeature)], 300);
     EXPECT_EQ(totals["registros_nuevos"].toInt(), added);
-    EXPECT_EQ(totals["textos_procesados"].toInt(), f.TextosProcesados);
+    EXPECT_EQ(totals["textos_procesados"].toInt(), TextosProcesados);
     EXPECT_EQ(totals["textos_procesados"].toInt(), 1200);
 }
 

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -25,11 +26,11 @@ namespace {
 using testing::ElementBuilder;
 
 // A display that lets a test act at a moment of the job: the first progress shown, or the counter's
-// caption the pass writes once it has closed the database.
+// caption the pass writes at its end, once the whole output is on the disk and before the job commits.
 class StepDisplay : public testing::RecordingDisplay {
   public:
     std::function<void()> onFirstProgress;
-    std::function<void()> afterCommit;
+    std::function<void()> atPassEnd;
     void setProgress(int value) override {
         RecordingDisplay::setProgress(value);
         if (onFirstProgress) {
@@ -39,8 +40,8 @@ class StepDisplay : public testing::RecordingDisplay {
     void setText(core::Control control, const QString& text) override {
         RecordingDisplay::setText(control, text);
         if (control == core::Control::Label2 && text.startsWith(QStringLiteral("Textos Procesados")) &&
-            afterCommit) {
-            std::exchange(afterCommit, nullptr)();
+            atPassEnd) {
+            std::exchange(atPassEnd, nullptr)();
         }
     }
 };
@@ -65,7 +66,6 @@ qint64 deadPid() {
 class OutputNameTest : public ::testing::Test {
   protected:
     OutputNameTest() {
-        f.display = &display;
         testing::CatalogTables t;
         t.msCatalog = {{"CALLES", 7}};
         t.feature = {{123, "CALLES"}};
@@ -74,9 +74,9 @@ class OutputNameTest : public ::testing::Test {
         testing::writeFile(path("mapa.bin"),
                            testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR"),
                                             ElementBuilder::c().records(2)}));
-        f.NombreBdD = path("b.sqlite");
-        f.NombreBin = path("mapa.bin");
-        f.NombreBinSalida = outputNameOf(f.NombreBin);
+        session.NombreBdD = path("b.sqlite");
+        session.NombreBin = path("mapa.bin");
+        session.NombreBinSalida = outputNameOf(session.NombreBin);
     }
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
     QStringList partials() const {
@@ -87,12 +87,12 @@ class OutputNameTest : public ::testing::Test {
     testing::TestServices services;
     platform::ScopedServices installed{services};
     StepDisplay display;
-    core::RunState f;
+    Session session;
 };
 
 TEST_F(OutputNameTest, AFolderThatHoldsTheOutputsNameIsRefusedBeforeAnythingIsWritten) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("mapa_s.bin")));
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_TRUE(outcome.description.contains(QStringLiteral("una carpeta")))
         << outcome.description.toStdString();
@@ -102,7 +102,7 @@ TEST_F(OutputNameTest, AFolderThatHoldsTheOutputsNameIsRefusedBeforeAnythingIsWr
 
 TEST_F(OutputNameTest, AFolderThatTakesTheNameDuringTheJobUndoesItBeforeTheCommit) {
     display.onFirstProgress = [&] { QDir(dir.path()).mkdir(QStringLiteral("mapa_s.bin")); };
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_TRUE(outcome.description.contains(QStringLiteral("una carpeta")))
         << outcome.description.toStdString();
@@ -112,17 +112,30 @@ TEST_F(OutputNameTest, AFolderThatTakesTheNameDuringTheJobUndoesItBeforeTheCommi
 }
 
 // After the commit the drawing is the only record of what the job did to the elements: it stays, and
-// the message says the database was updated and where the drawing is.
+// the message says the database was updated and where the drawing is. The job shows nothing between its
+// commit and the renaming of its output, so the renaming is made to fail from the end of the pass, in a
+// way the check of the output's name before the commit cannot see: the partial file's name is given to a
+// link that leads nowhere, and the drawing the job wrote is kept aside under another name.
 TEST_F(OutputNameTest, ADrawingThatCannotTakeItsNameAfterTheCommitIsKeptAndSaidWhere) {
-    display.afterCommit = [&] { QDir(dir.path()).mkpath(QStringLiteral("mapa_s.bin/dentro")); };
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    const QString aside = path("apartado.bin");
+    QString partial;
+    display.atPassEnd = [&] {
+        ASSERT_EQ(partials().size(), 1);
+        partial = dir.filePath(partials().front());
+        ASSERT_TRUE(QFile::rename(partial, aside));
+        ASSERT_TRUE(QFile::link(path("ninguno"), partial));
+    };
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
+    ASSERT_FALSE(partial.isEmpty());
     EXPECT_EQ(rowCount(path("b.sqlite"), QStringLiteral("CONTROLPROCESO")), 2);
-    ASSERT_EQ(partials().size(), 1);
     EXPECT_TRUE(outcome.description.contains(QStringLiteral("La base de datos ya tiene los cambios")))
         << outcome.description.toStdString();
-    EXPECT_TRUE(outcome.description.contains(partials().front())) << outcome.description.toStdString();
-    EXPECT_EQ(testing::parseFile(dir.filePath(partials().front())).size(), 2u);
+    EXPECT_TRUE(outcome.description.contains(partial)) << outcome.description.toStdString();
+    // The job removes nothing of what it wrote, and what it wrote is whole.
+    EXPECT_TRUE(QFileInfo(partial).isSymLink());
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
+    EXPECT_EQ(testing::parseFile(aside).size(), 2u);
 }
 
 TEST_F(OutputNameTest, TheNextJobRemovesThePartialFilesOfProcessesThatNoLongerRun) {
@@ -134,7 +147,7 @@ TEST_F(OutputNameTest, TheNextJobRemovesThePartialFilesOfProcessesThatNoLongerRu
     for (const QString& p : {deadPartial, livePartial, otherFile}) {
         testing::writeFile(p, testing::Bytes(64, 0x41));
     }
-    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_FALSE(QFile::exists(deadPartial));
     EXPECT_TRUE(QFile::exists(livePartial));
     EXPECT_TRUE(QFile::exists(otherFile));

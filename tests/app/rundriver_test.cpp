@@ -32,7 +32,6 @@ Bytes drawing() {
 class RunDriverTest : public ::testing::Test {
   protected:
     RunDriverTest() {
-        f.display = &display;
         services.clockSeam.seconds = 43210.4;
         testing::createCatalogDatabase(path("particular.sqlite"));
         testing::writeFile(path("mapa.bin"), drawing());
@@ -44,27 +43,48 @@ class RunDriverTest : public ::testing::Test {
         return !QDir(dir.path()).entryList({QStringLiteral("mapa_s.bin.parcial*")}, QDir::Files).isEmpty();
     }
     void chooseAll() {
-        f.NombreBdD = path("particular.sqlite");
-        f.NombreBin = path("mapa.bin");
-        f.NombreBinSalida = outputNameOf(f.NombreBin);
+        session.NombreBdD = path("particular.sqlite");
+        session.NombreBin = path("mapa.bin");
+        session.NombreBinSalida = outputNameOf(session.NombreBin);
+    }
+    // A job on the session's names, run directly where a test reads what the job counted.
+    JobInputs inputs(Mode mode, const RunOptions& options = {}) const {
+        return {session.NombreBdD, session.NombreBin, session.NombreBinSalida, mode, options};
     }
 
     QTemporaryDir dir;
     TestServices services;
     platform::ScopedServices installed{services};
     RecordingDisplay display;
-    core::RunState f;
+    Session session;
 };
+
+// Whether another job could take the database now (it is free once the last job has closed it).
+bool databaseIsFree(const QString& database) {
+    try {
+        platform::OpenDatabaseForJob(platform::DBEngine::instance().Workspaces(0), database,
+                                     std::chrono::milliseconds(0), {})
+            ->Close();
+        return true;
+    } catch (const platform::RunError& e) {
+        if (e.number() == platform::errnum::kHeldByAnother) {
+            return false;
+        }
+        throw;
+    }
+}
 
 TEST_F(RunDriverTest, MissingNameIgnoresThePressButStillNotesTheMode) {
     for (int missing = 0; missing < 3; ++missing) {
         SCOPED_TRACE(missing);
         chooseAll();
-        QString* names[] = {&f.NombreBdD, &f.NombreBin, &f.NombreBinSalida};
+        QString* names[] = {&session.NombreBdD, &session.NombreBin, &session.NombreBinSalida};
         names[missing]->clear();
-        f.MantenerAsignaciones = false;
-        EXPECT_EQ(Command1_Click(f, Mode::Si).kind, core::RunOutcome::Kind::Ignored);
-        EXPECT_TRUE(f.MantenerAsignaciones);
+        session.MantenerAsignaciones = false;
+        session.PorcentajeAnterior = 40;
+        EXPECT_EQ(Command1_Click(session, display, Mode::Si).kind, core::RunOutcome::Kind::Ignored);
+        EXPECT_TRUE(session.MantenerAsignaciones);
+        EXPECT_EQ(session.PorcentajeAnterior, 40);
         EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
         EXPECT_TRUE(display.pointers.empty());
         EXPECT_TRUE(display.messages.empty());
@@ -74,7 +94,8 @@ TEST_F(RunDriverTest, MissingNameIgnoresThePressButStillNotesTheMode) {
 
 TEST_F(RunDriverTest, RunWritesTheOutputAndShowsTheCompletion) {
     chooseAll();
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    Job job(inputs(Mode::No), display);
+    const core::RunOutcome outcome = job.run();
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Finished) << outcome.description.toStdString();
 
     const auto out = testing::parseFile(path("mapa_s.bin"));
@@ -87,45 +108,70 @@ TEST_F(RunDriverTest, RunWritesTheOutputAndShowsTheCompletion) {
     EXPECT_EQ(display.pointers, (std::vector<platform::MousePointer>{platform::MousePointer::Busy,
                                                                      platform::MousePointer::Default}));
     EXPECT_EQ(display.progress.back(), 100);
-    EXPECT_EQ(f.HoraInicio, 43210);
-    EXPECT_FALSE(f.Bd);
+    EXPECT_EQ(job.progress().HoraInicio, 43210);
+    EXPECT_TRUE(databaseIsFree(session.NombreBdD)) << "the job has closed its database";
     EXPECT_TRUE(display.messages.empty());
+}
+
+// The window's session gives a job the last percentage shown and takes back the job's own: a job that
+// starts at the percentage where the last one ended does not show it again.
+TEST_F(RunDriverTest, TheSessionHandsTheLastPercentageShownFromOneJobToTheNext) {
+    testing::writeFile(path("mapa.bin"), ElementBuilder::t().texto("CALLE MAYOR").bytes());  // 100 % at once
+    chooseAll();
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    EXPECT_EQ(display.progress, std::vector<int>{100});
+    EXPECT_EQ(session.PorcentajeAnterior, 100);
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    EXPECT_EQ(display.progress, std::vector<int>{100}) << "the second job showed 100 % again";
+    EXPECT_EQ(session.PorcentajeAnterior, 100);
 }
 
 TEST_F(RunDriverTest, ModeDecidesMantenerAsignaciones) {
     chooseAll();
     const std::pair<Mode, bool> cases[] = {{Mode::Si, true}, {Mode::No, false}, {Mode::RewriteText, false}};
     for (auto [mode, keep] : cases) {
-        EXPECT_EQ(Command1_Click(f, mode).kind, core::RunOutcome::Kind::Finished);
-        EXPECT_EQ(f.MantenerAsignaciones, keep);
+        EXPECT_EQ(Command1_Click(session, display, mode).kind, core::RunOutcome::Kind::Finished);
+        EXPECT_EQ(session.MantenerAsignaciones, keep);
     }
 }
 
-TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
-    chooseAll();
-    f.report.count(core::PassedOver::NonNumericCode);
-    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
-    EXPECT_TRUE(f.report.empty());
-    EXPECT_TRUE(display.messages.empty());
-}
-
-TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion) {
-    QFile::remove(path("particular.sqlite"));
+// A catalog with one attribute table, and a drawing of two texts linked to records the table does not
+// hold: the rewrite pass passes over both.
+void writeTwoTextsOfMissingRecords(const QString& database, const QString& drawingFile) {
+    QFile::remove(database);
     testing::CatalogTables tables;
     tables.msCatalog = {{QStringLiteral("CALLES"), 7}};
     tables.attributeTables = {QStringLiteral("CALLES")};
-    testing::createCatalogDatabase(path("particular.sqlite"), tables);
-    // Two texts linked to records the table no longer holds.
-    testing::writeFile(path("mapa.bin"),
-                       testing::concat({ElementBuilder::t().texto("UNO").link(7, 99).seed(2),
-                                        ElementBuilder::t().texto("DOS").link(7, 98).seed(4)}));
+    testing::createCatalogDatabase(database, tables);
+    testing::writeFile(drawingFile, testing::concat({ElementBuilder::t().texto("UNO").link(7, 99).seed(2),
+                                                     ElementBuilder::t().texto("DOS").link(7, 98).seed(4)}));
+}
+
+TEST_F(RunDriverTest, ElementsPassedOverAreCountedInOneMessageAfterTheCompletion) {
+    writeTwoTextsOfMissingRecords(path("particular.sqlite"), path("mapa.bin"));
     chooseAll();
-    ASSERT_EQ(Command1_Click(f, Mode::RewriteText).kind, core::RunOutcome::Kind::Finished);
-    EXPECT_EQ(f.report[core::PassedOver::MissingRecord], 2);
+    Job job(inputs(Mode::RewriteText), display);
+    ASSERT_EQ(job.run().kind, core::RunOutcome::Kind::Finished);
+    EXPECT_EQ(job.report()[core::PassedOver::MissingRecord], 2);
     ASSERT_EQ(display.messages.size(), 1u);
-    EXPECT_EQ(display.messages[0].text, f.report.text());
+    EXPECT_EQ(display.messages[0].text, job.report().text());
     EXPECT_TRUE(display.messages[0].text.contains(QStringLiteral("2")));
     EXPECT_TRUE(display.finishedVisible);
+}
+
+// The window's next job, on a drawing with nothing to pass over, counts nothing and shows no message.
+TEST_F(RunDriverTest, WhatAnEarlierJobPassedOverIsNeitherCountedNorShownAgain) {
+    writeTwoTextsOfMissingRecords(path("particular.sqlite"), path("mapa.bin"));
+    chooseAll();
+    ASSERT_EQ(Command1_Click(session, display, Mode::RewriteText).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(display.messages.size(), 1u);
+
+    testing::writeFile(path("mapa.bin"), drawing());
+    Job next(inputs(Mode::RewriteText), display, nullptr, session.PorcentajeAnterior);
+    ASSERT_EQ(next.run().kind, core::RunOutcome::Kind::Finished);
+    EXPECT_TRUE(next.report().empty());
+    EXPECT_EQ(next.report()[core::PassedOver::MissingRecord], 0);
+    EXPECT_EQ(display.messages.size(), 1u);
 }
 
 TEST_F(RunDriverTest, OldLongerOutputLeavesNoStaleBytes) {
@@ -134,17 +180,17 @@ TEST_F(RunDriverTest, OldLongerOutputLeavesNoStaleBytes) {
     Bytes longer = once;
     longer.insert(longer.end(), once.begin(), once.end());
     testing::writeFile(path("mapa_s.bin"), longer);
-    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
     EXPECT_LT(QFileInfo(path("mapa_s.bin")).size(), static_cast<qint64>(drawing().size()));
 }
 
 TEST_F(RunDriverTest, SecondRunUsesTheSameNamesAndKeepsTheFinishedLabelShown) {
     chooseAll();
-    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
     display.finishedVisible = true;
     const auto label5Writes = display.textWrites[core::Control::Label5];
-    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_EQ(display.textWrites[core::Control::Label5], label5Writes + 1);  // written once, at the end
     EXPECT_EQ(testing::parseFile(path("mapa_s.bin")).size(), 3u);
 }
@@ -167,8 +213,8 @@ TEST_F(RunDriverTest, EachJobReadsItsOwnDatabaseNotTheCachesOfTheLastOne) {
     for (const auto& [name, mslink] : databases) {
         SCOPED_TRACE(name);
         chooseAll();
-        f.NombreBdD = path(name);
-        ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
+        session.NombreBdD = path(name);
+        ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
         const auto out = testing::parseFile(path("mapa_s.bin"));
         ASSERT_EQ(out.size(), 1u);
         ASSERT_EQ(out[0].links.size(), 1u);
@@ -182,12 +228,12 @@ TEST_F(RunDriverTest, DamagedDrawingStopsWithTheCriticalMessageAndClosesEverythi
     cut.resize(cut.size() - 5);  // ends inside the last element
     testing::writeFile(path("mapa.bin"), cut);
     chooseAll();
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    Job job(inputs(Mode::No), display);
+    const core::RunOutcome outcome = job.run();
     EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
     EXPECT_EQ(outcome.message, QStringLiteral("Fichero Corrupto"));
     EXPECT_EQ(outcome.icon, platform::Icon::Critical);
-    EXPECT_FALSE(f.Bd);
-    EXPECT_FALSE(f.r);
+    EXPECT_TRUE(databaseIsFree(session.NombreBdD)) << "the job has closed its database";
     EXPECT_FALSE(display.finishedVisible);
     // The elements written before the damage stay in the output, flushed by the close.
     EXPECT_GT(QFileInfo(path("mapa_s.bin")).size(), 0);
@@ -219,8 +265,8 @@ TEST_F(RunDriverTest, FailureHalfwayLeavesTheDatabaseAsBeforeAndNoOutput) {
     const Bytes oldOutput(100, 0x42);
     testing::writeFile(path("mapa_s.bin"), oldOutput);
     chooseAll();
-    f.NombreBdD = path("b.sqlite");
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    session.NombreBdD = path("b.sqlite");
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 0);
@@ -241,14 +287,15 @@ TEST_F(RunDriverTest, AJobAskedToEndHalfwayEndsAsAFailureEnds) {
     const Bytes oldOutput(100, 0x42);
     testing::writeFile(path("mapa_s.bin"), oldOutput);
     chooseAll();
-    f.NombreBdD = path("b.sqlite");
+    session.NombreBdD = path("b.sqlite");
     int asked = 0;
     display.askedToEnd = [&] { return ++asked == 5; };  // after the fifth element
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    Job job(inputs(Mode::No), display);
+    const core::RunOutcome outcome = job.run();
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_EQ(outcome.number, platform::errnum::kInterrupted);
     EXPECT_EQ(asked, 5);
-    EXPECT_EQ(f.TextosProcesados, 5) << "it did get halfway";
+    EXPECT_EQ(job.TextosProcesados(), 5) << "it did get halfway";
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 0);
     EXPECT_FALSE(hasPartialOutput());
@@ -264,8 +311,8 @@ TEST_F(RunDriverTest, StopKeepsTheWorkDoneBeforeItInBothFiles) {
     input.resize(input.size() - 3);  // the last element is cut short
     testing::writeFile(path("mapa.bin"), input);
     chooseAll();
-    f.NombreBdD = path("b.sqlite");
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    session.NombreBdD = path("b.sqlite");
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 1);
     EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 2);
@@ -292,22 +339,23 @@ TEST_F(RunDriverTest, ASimulationLeavesTheDatabaseTheFolderAndAnOldOutputAsTheyW
     const Bytes database = testing::readFile(path("b.sqlite"));
     const QStringList folder = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     chooseAll();
-    f.NombreBdD = path("b.sqlite");
+    session.NombreBdD = path("b.sqlite");
     RunOptions simulate;
     simulate.simulate = true;
 
-    const core::RunOutcome outcome = Command1_Click(f, Mode::Si, simulate);
+    Job job(inputs(Mode::Si, simulate), display);
+    const core::RunOutcome outcome = job.run();
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Finished) << outcome.description.toStdString();
-    EXPECT_EQ(f.TextosProcesados, 2);
+    EXPECT_EQ(job.TextosProcesados(), 2);
+    EXPECT_TRUE(databaseIsFree(session.NombreBdD)) << "the job has closed its database";
     EXPECT_EQ(testing::rowsOfEveryTable(path("b.sqlite")), rows);
     EXPECT_EQ(testing::readFile(path("b.sqlite")), database);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), folder);
     EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
     EXPECT_EQ(display.text(core::Control::Label5), simulatedMessage(path("mapa_s.bin")));
     EXPECT_TRUE(display.finishedVisible);
-    EXPECT_FALSE(f.Bd);
 
-    ASSERT_EQ(Command1_Click(f, Mode::Si).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(session, display, Mode::Si).kind, core::RunOutcome::Kind::Finished);
     EXPECT_NE(testing::rowsOfEveryTable(path("b.sqlite")), rows);
     EXPECT_NE(testing::readFile(path("mapa_s.bin")), oldOutput);
 }
@@ -321,16 +369,17 @@ TEST_F(RunDriverTest, AStopDuringASimulationChangesNothing) {
     testing::writeFile(path("mapa.bin"), input);
     const QStringList rows = testing::rowsOfEveryTable(path("b.sqlite"));
     chooseAll();
-    f.NombreBdD = path("b.sqlite");
+    session.NombreBdD = path("b.sqlite");
     RunOptions simulate;
     simulate.simulate = true;
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No, simulate);
+    Job job(inputs(Mode::No, simulate), display);
+    const core::RunOutcome outcome = job.run();
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
     EXPECT_EQ(outcome.message, QStringLiteral("Fichero Corrupto"));
     EXPECT_EQ(testing::rowsOfEveryTable(path("b.sqlite")), rows);
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
     EXPECT_FALSE(hasPartialOutput());
-    EXPECT_FALSE(f.Bd);
+    EXPECT_TRUE(databaseIsFree(session.NombreBdD)) << "the job has closed its database";
 }
 
 // An output name that leads, through a link, to the drawing or the database is refused before
@@ -342,7 +391,7 @@ TEST_F(RunDriverTest, OutputThatIsTheInputOrTheDatabaseIsRefused) {
         ASSERT_TRUE(QFile::link(path(target), path("mapa_s.bin")));
         const Bytes before = testing::readFile(path(target));
         chooseAll();
-        const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+        const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
         EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
         EXPECT_TRUE(outcome.message.contains(QStringLiteral("es el mismo fichero")));
         EXPECT_EQ(testing::readFile(path(target)), before);
@@ -353,8 +402,8 @@ TEST_F(RunDriverTest, OutputThatIsTheInputOrTheDatabaseIsRefused) {
 // A failed job leaves no output under the output's name, not even an empty one, and no partial file.
 TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAndLeavesNoOutput) {
     chooseAll();
-    f.NombreBdD = path("no-existe.sqlite");
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    session.NombreBdD = path("no-existe.sqlite");
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_NE(outcome.number, 0);
     EXPECT_FALSE(outcome.description.isEmpty());
@@ -375,8 +424,8 @@ TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
     testing::writeFile(path("mapa.bin"),
                        testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR")}));
     chooseAll();
-    f.NombreBdD = path("b.sqlite");
-    std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
+    session.NombreBdD = path("b.sqlite");
+    std::unique_ptr<platform::Database> other = holdAsAnotherJob(session.NombreBdD);
     other->InsertRow(QStringLiteral("CALLES"), {{QStringLiteral("mslink"), 5},
                                                 {QStringLiteral("tmapa"), QStringLiteral("CALLE MAYOR")}});
     display.onNotice = [&](const QString& text) {
@@ -384,16 +433,16 @@ TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
             other->Close();  // the other job ends while this one waits
         }
     };
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Finished) << outcome.description.toStdString();
     ASSERT_EQ(display.notices.size(), 2u);
     EXPECT_EQ(display.notices[0],
-              QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '") + f.NombreBdD +
-                  QStringLiteral("'..."));
+              QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '") +
+                  session.NombreBdD + QStringLiteral("'..."));
     EXPECT_EQ(display.notices[1], QString());  // taken away once the job has the database
-    EXPECT_EQ(display.text(core::Control::Label5), createdMessage(f.NombreBinSalida));
+    EXPECT_EQ(display.text(core::Control::Label5), createdMessage(session.NombreBinSalida));
     // The text found the record the other job added: no new one.
-    EXPECT_EQ(rowCount(f.NombreBdD, "CALLES"), 1);
+    EXPECT_EQ(rowCount(session.NombreBdD, "CALLES"), 1);
 }
 
 TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
@@ -401,20 +450,20 @@ TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
     testing::writeFile(path("mapa.bin"),
                        testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR")}));
     chooseAll();
-    f.NombreBdD = path("b.sqlite");
+    session.NombreBdD = path("b.sqlite");
     const Bytes oldOutput(100, 0x42);
     testing::writeFile(path("mapa_s.bin"), oldOutput);
-    std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
+    std::unique_ptr<platform::Database> other = holdAsAnotherJob(session.NombreBdD);
     RunOptions options;
     options.wait = std::chrono::milliseconds(300);
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No, options);
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No, options);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_EQ(outcome.number, platform::errnum::kHeldByAnother);
-    EXPECT_TRUE(outcome.description.contains(f.NombreBdD)) << outcome.description.toStdString();
+    EXPECT_TRUE(outcome.description.contains(session.NombreBdD)) << outcome.description.toStdString();
     EXPECT_EQ(display.notices.size(), 1u);
     other->Close();
-    EXPECT_EQ(rowCount(f.NombreBdD, "CALLES"), 0);
-    EXPECT_EQ(rowCount(f.NombreBdD, "CONTROLPROCESO"), 0);
+    EXPECT_EQ(rowCount(session.NombreBdD, "CALLES"), 0);
+    EXPECT_EQ(rowCount(session.NombreBdD, "CONTROLPROCESO"), 0);
     EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
     EXPECT_FALSE(hasPartialOutput());
 }
@@ -422,33 +471,33 @@ TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
 TEST_F(RunDriverTest, AJobWaitingForTheDatabaseCanBeAskedToEndLongBeforeItsLimit) {
     testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
     chooseAll();
-    f.NombreBdD = path("b.sqlite");
-    std::unique_ptr<platform::Database> other = holdAsAnotherJob(f.NombreBdD);
+    session.NombreBdD = path("b.sqlite");
+    std::unique_ptr<platform::Database> other = holdAsAnotherJob(session.NombreBdD);
     int asked = 0;
     display.askedToEnd = [&] { return ++asked == 3; };  // the third try gives up
     const auto start = std::chrono::steady_clock::now();
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);  // ten minutes, unless asked
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);  // ten minutes, unless asked
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_EQ(outcome.number, platform::errnum::kInterrupted);
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(display.notices.size(), 1u);
     other->Close();
-    EXPECT_EQ(rowCount(f.NombreBdD, "CONTROLPROCESO"), 0);
+    EXPECT_EQ(rowCount(session.NombreBdD, "CONTROLPROCESO"), 0);
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
     EXPECT_FALSE(hasPartialOutput());
 }
 
 TEST_F(RunDriverTest, AJobThatFindsTheDatabaseFreeGivesNoNotice) {
     chooseAll();
-    ASSERT_EQ(Command1_Click(f, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
     EXPECT_TRUE(display.notices.empty());
 }
 
 TEST_F(RunDriverTest, InputThatCannotBeOpenedFailsBeforeTheOutputIsCreated) {
     chooseAll();
-    f.NombreBin = path("no-existe.bin");
-    const core::RunOutcome outcome = Command1_Click(f, Mode::No);
+    session.NombreBin = path("no-existe.bin");
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
     EXPECT_EQ(core::errorText(3024, QStringLiteral("No se encuentra")),

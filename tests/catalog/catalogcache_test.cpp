@@ -22,126 +22,108 @@ CatalogTables sample() {
     return t;
 }
 
-QString feature(core::RunState& f, QString codigo) {
-    QString name;
-    busca_Feature(f, codigo, name);
-    return name;
+QString feature(const Catalog& catalog, QString codigo) {
+    return busca_Feature(catalog, codigo).NombreTabla;
 }
 
 TEST(CatalogLoad, CachesTrimmedRowsInOrderAndShowsTheCounts) {
     CatalogRun run(sample());
-    cargaMsCatalog(run.f);
+    cargaMsCatalog(*run.Bd, run.display, run.catalog);
     EXPECT_EQ(run.display.text(core::Control::Label2), "Tablas en MsCatalog : ");
     EXPECT_EQ(run.display.text(core::Control::Text1), "5");
-    ASSERT_EQ(run.f.NumTablasMsCatalog, 5);
-    EXPECT_EQ(run.f.TablasMsCatalog[1].tablename, "PARCELA");
-    EXPECT_EQ(run.f.TablasMsCatalog[3].entitynum, 9);
+    ASSERT_EQ(run.catalog.NumTablasMsCatalog, 5);
+    EXPECT_EQ(run.catalog.TablasMsCatalog[1].tablename, "PARCELA");
+    EXPECT_EQ(run.catalog.TablasMsCatalog[3].entitynum, 9);
 
-    cargaFeature(run.f);
+    cargaFeature(*run.Bd, run.display, run.catalog);
     EXPECT_EQ(run.display.text(core::Control::Label2), "Elementos en Tabla Feature : ");
     EXPECT_EQ(run.display.text(core::Control::Text1), "5");
-    EXPECT_EQ(run.f.ElementosFeature[2].tablename, "PARCELA");
-    EXPECT_EQ(run.f.ElementosFeature[1].ftype, 4);
+    EXPECT_EQ(run.catalog.ElementosFeature[2].tablename, "PARCELA");
+    EXPECT_EQ(run.catalog.ElementosFeature[1].ftype, 4);
 }
 
 TEST(CatalogLoad, EmptyMsCatalogShowsZeroAndFindsNothing) {
     CatalogRun run;
-    cargaMsCatalog(run.f);
+    cargaMsCatalog(*run.Bd, run.display, run.catalog);
     EXPECT_EQ(run.display.text(core::Control::Text1), "0");
-    std::int32_t entitynum = 0;
-    busca_entitynum(run.f, "", entitynum);
-    QString name;
-    busca_NombreTabla(run.f, 0, name);
-    EXPECT_EQ(entitynum, 0);
-    EXPECT_EQ(name, "");
+    EXPECT_EQ(busca_entitynum(run.catalog, ""), 0);
+    EXPECT_EQ(busca_NombreTabla(run.catalog, 0), "");
 }
 
 TEST(CatalogLookup, FirstEligibleEntryInLoadOrderWins) {
     CatalogRun run(sample());
-    cargaMsCatalog(run.f);
-    cargaFeature(run.f);
+    cargaMsCatalog(*run.Bd, run.display, run.catalog);
+    cargaFeature(*run.Bd, run.display, run.catalog);
     // The centroid is passed over; of two plain rows the first wins; leading zeros read numerically.
-    EXPECT_EQ(feature(run.f, "123"), "PARCELA");
-    EXPECT_EQ(feature(run.f, QString("0000123") + QChar(0) + QChar(0)), "PARCELA");
+    EXPECT_EQ(feature(run.catalog, "123"), "PARCELA");
+    EXPECT_EQ(feature(run.catalog, QString("0000123") + QChar(0) + QChar(0)), "PARCELA");
     // A matching entry with an empty name leaves the output empty, so the scan goes on.
-    EXPECT_EQ(feature(run.f, "50"), "TARDIA");
-    EXPECT_EQ(feature(run.f, "51"), "");
+    EXPECT_EQ(feature(run.catalog, "50"), "TARDIA");
+    EXPECT_EQ(feature(run.catalog, "51"), "");
 
-    std::int32_t entitynum = 0;
-    busca_entitynum(run.f, "Edificio", entitynum);
-    EXPECT_EQ(entitynum, 9);
-    entitynum = 0;
-    busca_entitynum(run.f, "EDIFICIO", entitynum);  // the name match is case-sensitive
-    EXPECT_EQ(entitynum, 0);
-    busca_entitynum(run.f, "VACIA", entitynum);  // entity number 0 lets the later row answer
-    EXPECT_EQ(entitynum, 5);
+    EXPECT_EQ(busca_entitynum(run.catalog, "Edificio"), 9);
+    EXPECT_EQ(busca_entitynum(run.catalog, "EDIFICIO"), 0);  // the name match is case-sensitive
+    EXPECT_EQ(busca_entitynum(run.catalog, "VACIA"), 5);     // entity number 0 lets the later row answer
 
-    QString name;
-    busca_NombreTabla(run.f, 9, name);
-    EXPECT_EQ(name, "Edificio");
+    EXPECT_EQ(busca_NombreTabla(run.catalog, 9), "Edificio");
 }
 
-TEST(CatalogLookup, AFilledOutputIsReturnedUnchangedButTheCodeIsStillCleaned) {
+TEST(CatalogLookup, TheCodeIsCleanedInPlaceBeforeItIsRead) {
     CatalogRun run(sample());
-    cargaMsCatalog(run.f);
-    cargaFeature(run.f);
+    cargaMsCatalog(*run.Bd, run.display, run.catalog);
+    cargaFeature(*run.Bd, run.display, run.catalog);
     QString codigo = QString("  123") + QChar(0) + "x";
-    QString name = "YA";
-    busca_Feature(run.f, codigo, name);
+    const FeatureMatch match = busca_Feature(run.catalog, codigo);
     EXPECT_EQ(codigo, "123");
-    EXPECT_EQ(name, "YA");
-    std::int32_t entitynum = 3;
-    busca_entitynum(run.f, "PARCELA", entitynum);
-    EXPECT_EQ(entitynum, 3);
-    busca_NombreTabla(run.f, 7, name);
-    EXPECT_EQ(name, "YA");
+    EXPECT_EQ(match.NombreTabla, "PARCELA");
+    EXPECT_EQ(match.passedOver, core::PassedOver::None);
 }
 
-core::PassedOver whyNoTable(core::RunState& f, QString codigo) {
-    QString name;
-    const core::PassedOver why = busca_Feature(f, codigo, name);
-    EXPECT_EQ(name.isEmpty(), why != core::PassedOver::None) << codigo.toStdString();
-    return why;
+core::PassedOver whyNoTable(const Catalog& catalog, QString codigo) {
+    const FeatureMatch match = busca_Feature(catalog, codigo);
+    EXPECT_EQ(match.NombreTabla.isEmpty(), match.passedOver != core::PassedOver::None)
+        << codigo.toStdString();
+    return match.passedOver;
 }
 
 TEST(CatalogLookup, CodeThatIsNoWholeNumberDesignatesNoFeatureAndSaysSo) {
     CatalogRun run(sample());
-    cargaFeature(run.f);
+    cargaFeature(*run.Bd, run.display, run.catalog);
     for (const QString codigo : {"", "12a", "1 2", "2147483648", "-2147483649", "1.0"}) {
-        EXPECT_EQ(whyNoTable(run.f, codigo), core::PassedOver::NonNumericCode) << codigo.toStdString();
+        EXPECT_EQ(whyNoTable(run.catalog, codigo), core::PassedOver::NonNumericCode) << codigo.toStdString();
     }
-    EXPECT_EQ(whyNoTable(run.f, "+123"), core::PassedOver::None);
+    EXPECT_EQ(whyNoTable(run.catalog, "+123"), core::PassedOver::None);
 
     // Without any candidate entry the code is never read, so it is not said to be non-numeric.
     CatalogTables onlyCentroids;
     onlyCentroids.feature = {{1, "C", 4}};
     CatalogRun other(onlyCentroids);
-    cargaFeature(other.f);
-    EXPECT_EQ(whyNoTable(other.f, "abc"), core::PassedOver::NoFeature);
-    EXPECT_EQ(whyNoTable(other.f, "1"), core::PassedOver::Centroid);
+    cargaFeature(*other.Bd, other.display, other.catalog);
+    EXPECT_EQ(whyNoTable(other.catalog, "abc"), core::PassedOver::NoFeature);
+    EXPECT_EQ(whyNoTable(other.catalog, "1"), core::PassedOver::Centroid);
 }
 
 // A code that finds no table says why: its feature is a centroid, or excluded, or there is none (or
 // only one without a table name). The first entry passed over for the code decides.
 TEST(CatalogLookup, CodeWithoutTableSaysWhetherItsFeatureIsACentroidExcludedOrMissing) {
     CatalogRun run(sample());
-    cargaFeature(run.f);
-    run.f.ElementosFeature[4].no_asignar = true;  // 50, "" (no table name): excluded as well
-    run.f.ElementosFeature[5].no_asignar = true;  // 50, TARDIA
-    run.f.caches = core::RunCaches{};             // the indexes are built anew from the flags
-    EXPECT_EQ(whyNoTable(run.f, "50"), core::PassedOver::Excluded);
-    EXPECT_EQ(whyNoTable(run.f, "123"),
+    cargaFeature(*run.Bd, run.display, run.catalog);
+    run.catalog.ElementosFeature[4].no_asignar = true;  // 50, "" (no table name): excluded as well
+    run.catalog.ElementosFeature[5].no_asignar = true;  // 50, TARDIA
+    run.catalog.reindexFeature();                       // the indexes are built anew from the flags
+    EXPECT_EQ(whyNoTable(run.catalog, "50"), core::PassedOver::Excluded);
+    EXPECT_EQ(whyNoTable(run.catalog, "123"),
               core::PassedOver::None);  // the centroid is passed over, PARCELA found
-    EXPECT_EQ(whyNoTable(run.f, "77"), core::PassedOver::NoFeature);
+    EXPECT_EQ(whyNoTable(run.catalog, "77"), core::PassedOver::NoFeature);
 
     CatalogTables t;
     t.feature = {{8, "CENTRO", 4}, {8, "X", 1}, {9, "", 1}};
     CatalogRun centroids(t);
-    cargaFeature(centroids.f);
-    centroids.f.ElementosFeature[2].no_asignar = true;
-    centroids.f.caches = core::RunCaches{};
-    EXPECT_EQ(whyNoTable(centroids.f, "8"), core::PassedOver::Centroid);
-    EXPECT_EQ(whyNoTable(centroids.f, "9"), core::PassedOver::NoFeature);  // a feature without a table
+    cargaFeature(*centroids.Bd, centroids.display, centroids.catalog);
+    centroids.catalog.ElementosFeature[2].no_asignar = true;
+    centroids.catalog.reindexFeature();
+    EXPECT_EQ(whyNoTable(centroids.catalog, "8"), core::PassedOver::Centroid);
+    EXPECT_EQ(whyNoTable(centroids.catalog, "9"), core::PassedOver::NoFeature);  // a feature without a table
 }
 
 // The indexes must answer exactly what the first-match scans answer, on catalogs full of duplicates,
@@ -151,7 +133,7 @@ TEST(CatalogLookup, IndexesAgreeWithTheScansOnGeneratedCatalogs) {
     auto pick = [&gen](int n) { return static_cast<int>(gen() % static_cast<unsigned>(n)); };
     const QString names[] = {"", "A", "a", "B", " B", "C"};
     for (int round = 0; round < 50; ++round) {
-        core::RunState f;
+        Catalog f;
         f.NumTablasMsCatalog = pick(12);
         f.TablasMsCatalog.assign(static_cast<std::size_t>(f.NumTablasMsCatalog) + 1, {});
         for (std::int32_t i = 1; i <= f.NumTablasMsCatalog; ++i) {
@@ -172,15 +154,13 @@ TEST(CatalogLookup, IndexesAgreeWithTheScansOnGeneratedCatalogs) {
                 }
             }
             EXPECT_EQ(feature(f, QString::number(key)), expected);
-            QString name;
             expected.clear();
             for (std::int32_t i = 1; expected.isEmpty() && i <= f.NumTablasMsCatalog; ++i) {
                 if (f.TablasMsCatalog[static_cast<std::size_t>(i)].entitynum == key) {
                     expected = f.TablasMsCatalog[static_cast<std::size_t>(i)].tablename;
                 }
             }
-            busca_NombreTabla(f, key, name);
-            EXPECT_EQ(name, expected);
+            EXPECT_EQ(busca_NombreTabla(f, key), expected);
         }
         for (const QString& name : names) {
             std::int32_t expected = 0;
@@ -189,9 +169,7 @@ TEST(CatalogLookup, IndexesAgreeWithTheScansOnGeneratedCatalogs) {
                     expected = f.TablasMsCatalog[static_cast<std::size_t>(i)].entitynum;
                 }
             }
-            std::int32_t entitynum = 0;
-            busca_entitynum(f, name, entitynum);
-            EXPECT_EQ(entitynum, expected) << name.toStdString();
+            EXPECT_EQ(busca_entitynum(f, name), expected) << name.toStdString();
         }
     }
 }
@@ -200,16 +178,16 @@ TEST(CatalogLoad, SecondRunWithFewerFeatureRowsNeverSeesTheFirstDatabase) {
     CatalogTables first;
     first.feature = {{1, "UNO"}, {2, "DOS"}, {3, "TRES"}};
     CatalogRun run(first, "first.db");
-    cargaFeature(run.f);
-    EXPECT_EQ(feature(run.f, "3"), "TRES");
+    cargaFeature(*run.Bd, run.display, run.catalog);
+    EXPECT_EQ(feature(run.catalog, "3"), "TRES");
 
     CatalogTables second;
     second.feature = {{1, "OTRO"}};
     run.switchTo(second, "second.db");
-    cargaFeature(run.f);
+    cargaFeature(*run.Bd, run.display, run.catalog);
     EXPECT_EQ(run.display.text(core::Control::Text1), "1");
-    EXPECT_EQ(feature(run.f, "1"), "OTRO");
-    EXPECT_EQ(feature(run.f, "3"), "");
+    EXPECT_EQ(feature(run.catalog, "1"), "OTRO");
+    EXPECT_EQ(feature(run.catalog, "3"), "");
 }
 
 // A catalog that does not convert is refused as a whole, naming the table, the row and the field.
@@ -238,15 +216,17 @@ TEST(CatalogLoad, RowsThatDoNotConvertStopTheJobWithNothingLoaded) {
         (c.msCatalog ? t.msCatalog.push_back(c.ms) : t.feature.push_back(c.fe));
         CatalogRun run(t);
         try {
-            c.msCatalog ? cargaMsCatalog(run.f) : cargaFeature(run.f);
+            c.msCatalog ? cargaMsCatalog(*run.Bd, run.display, run.catalog)
+                        : cargaFeature(*run.Bd, run.display, run.catalog);
             ADD_FAILURE() << "no stop for " << c.message.toStdString();
         } catch (const platform::Stop& stop) {
             EXPECT_EQ(stop.message(), "Valor no válido en la " + c.message);
         }
-        EXPECT_EQ(run.f.NumTablasMsCatalog, 0);
-        EXPECT_EQ(run.f.NumElementosFeature, 0);
+        EXPECT_EQ(run.catalog.NumTablasMsCatalog, 0);
+        EXPECT_EQ(run.catalog.NumElementosFeature, 0);
         EXPECT_EQ(run.display.pointers.back(), platform::MousePointer::Default);
-        c.msCatalog ? cargaFeature(run.f) : cargaMsCatalog(run.f);  // the other table loads fine
+        c.msCatalog ? cargaFeature(*run.Bd, run.display, run.catalog)
+                    : cargaMsCatalog(*run.Bd, run.display, run.catalog);  // the other table loads fine
         EXPECT_EQ(run.display.text(core::Control::Text1), "1");
     }
 }

@@ -4,6 +4,7 @@
 
 #include "catalog/catalogcache.h"
 #include "catalog/exclusion.h"
+#include "catalog/tablesearch.h"
 #include "tests/support/catalogfixture.h"
 
 namespace vexilo::catalog {
@@ -22,7 +23,7 @@ CatalogTables features() {
     return t;
 }
 
-std::vector<bool> flags(const core::RunState& f) {
+std::vector<bool> flags(const Catalog& f) {
     std::vector<bool> out;
     for (std::int32_t i = 1; i <= f.NumElementosFeature; ++i) {
         out.push_back(f.ElementosFeature[static_cast<std::size_t>(i)].no_asignar);
@@ -30,16 +31,13 @@ std::vector<bool> flags(const core::RunState& f) {
     return out;
 }
 
-QString lookup(core::RunState& f, QString codigo) {
-    QString name;
-    busca_Feature(f, codigo, name);
-    return name;
+QString lookup(const Catalog& catalog, QString codigo) {
+    return busca_Feature(catalog, codigo).NombreTabla;
 }
 
 void load(CatalogRun& run) {
-    run.f.NumeroTablas = run.f.Bd->TableDefsCount();
-    cargaFeature(run.f);
-    MarcaNoAsignar(run.f);
+    cargaFeature(*run.Bd, run.display, run.catalog);
+    MarcaNoAsignar(*run.Bd, run.display, run.catalog);
 }
 
 TEST(Exclusion, ListedCodesMarkEveryEntryThatCarriesThem) {
@@ -47,9 +45,9 @@ TEST(Exclusion, ListedCodesMarkEveryEntryThatCarriesThem) {
     t.noAsignar = std::vector<QVariant>{20, 99, QVariant()};  // 99: no such feature; Null marks nothing
     CatalogRun run(t);
     load(run);
-    EXPECT_EQ(flags(run.f), (std::vector<bool>{false, true, true, false}));
-    EXPECT_EQ(lookup(run.f, "20"), "");
-    EXPECT_EQ(lookup(run.f, "10"), "A");
+    EXPECT_EQ(flags(run.catalog), (std::vector<bool>{false, true, true, false}));
+    EXPECT_EQ(lookup(run.catalog, "20"), "");
+    EXPECT_EQ(lookup(run.catalog, "10"), "A");
     EXPECT_TRUE(run.display.messages.empty());
 }
 
@@ -57,16 +55,16 @@ TEST(Exclusion, TableIsFoundWhateverTheCaseOfItsName) {
     CatalogTables t = features();
     t.noAsignar.reset();
     CatalogRun run(t);
-    testing::makeTable(*run.f.Bd, "noasignar", {{"MSLINK", platform::dbLong, 0}}, {{10}});
+    testing::makeTable(*run.Bd, "noasignar", {{"MSLINK", platform::dbLong, 0}}, {{10}});
     load(run);
-    EXPECT_TRUE(run.f.TablaEncontrada);
-    EXPECT_EQ(flags(run.f), (std::vector<bool>{true, false, false, false}));
+    EXPECT_TRUE(findTable(*run.Bd, "NoAsignar"));
+    EXPECT_EQ(flags(run.catalog), (std::vector<bool>{true, false, false, false}));
 }
 
 TEST(Exclusion, EmptyTableMarksNothingSilently) {
     CatalogRun run(features());
     load(run);
-    EXPECT_EQ(flags(run.f), (std::vector<bool>(4, false)));
+    EXPECT_EQ(flags(run.catalog), (std::vector<bool>(4, false)));
     EXPECT_TRUE(run.display.messages.empty());
 }
 
@@ -75,7 +73,7 @@ TEST(Exclusion, MissingTableIsToldOnceAndTheJobGoesOnWithOnlyCentroidsPassedOver
     t.noAsignar = std::vector<QVariant>{10};
     CatalogRun run(t, "first.db");
     load(run);
-    ASSERT_EQ(flags(run.f)[0], true);
+    ASSERT_EQ(flags(run.catalog)[0], true);
 
     CatalogTables without = features();
     without.noAsignar.reset();
@@ -85,16 +83,16 @@ TEST(Exclusion, MissingTableIsToldOnceAndTheJobGoesOnWithOnlyCentroidsPassedOver
     EXPECT_EQ(run.display.messages[0].text, kSinNoAsignar);
     EXPECT_EQ(run.display.messages[0].icon, platform::Icon::None);
     EXPECT_EQ(run.display.pointers, std::vector<platform::MousePointer>{platform::MousePointer::Default});
-    EXPECT_EQ(flags(run.f), (std::vector<bool>(4, false)));  // the earlier marks are gone
-    EXPECT_EQ(lookup(run.f, "10"), "A");
-    EXPECT_EQ(lookup(run.f, "30"), "");
+    EXPECT_EQ(flags(run.catalog), (std::vector<bool>(4, false)));  // the earlier marks are gone
+    EXPECT_EQ(lookup(run.catalog, "10"), "A");
+    EXPECT_EQ(lookup(run.catalog, "30"), "");
 }
 
 TEST(Exclusion, TableWithoutMslinkIsAnEngineError) {
     CatalogTables t = features();
     t.noAsignar.reset();
     CatalogRun run(t);
-    testing::makeTable(*run.f.Bd, "NoAsignar", {{"codigo", platform::dbLong, 0}}, {{10}});
+    testing::makeTable(*run.Bd, "NoAsignar", {{"codigo", platform::dbLong, 0}}, {{10}});
     EXPECT_THROW(load(run), platform::EngineError);
 }
 

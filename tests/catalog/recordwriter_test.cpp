@@ -36,28 +36,28 @@ class RecordWriter : public ::testing::Test {
             // A user's table whose tfeature holds text: codes read back exactly as written.
             auto fields = testing::attributeTableFields();
             fields[3].type = platform::dbText;
-            testing::makeTable(*run.f.Bd, kTable, fields);
+            testing::makeTable(*run.Bd, kTable, fields);
         }
     }
 
-    void store(const std::vector<Rec>& recs) { testing::storeRecords(*run.f.Bd, kTable, recs); }
-    std::vector<Rec> stored() { return testing::readRecords(*run.f.Bd, kTable); }
+    void store(const std::vector<Rec>& recs) { testing::storeRecords(*run.Bd, kTable, recs); }
+    std::vector<Rec> stored() { return testing::readRecords(*run.Bd, kTable); }
     std::int32_t find(QString codigo, QString texto) {
-        std::int32_t registro = -1;
-        busca_en_su_tabla(run.f, codigo, kTable, texto, registro);
-        return registro;
+        return busca_en_su_tabla(run.records(), codigo, kTable, texto);
     }
     std::int32_t add(QString codigo, const QString& texto) {
-        std::int32_t registro = -1;
-        AnadeNuevoRegistro(run.f, codigo, kTable, texto, registro);
-        return registro;
+        // The element's own number is offered only when the graphic assignments are kept, as the pass does.
+        return AnadeNuevoRegistro(run.records(), codigo, kTable, texto,
+                                  MantenerAsignaciones ? RegistroGrafico : 0);
     }
     std::int32_t modify(std::int32_t registro, std::int32_t fresh) {
-        ModificaRegistro(run.f, kTable, registro, fresh);
+        ModificaRegistro(run.records(), kTable, registro, fresh);
         return registro;
     }
 
     CatalogRun run;
+    bool MantenerAsignaciones = false;
+    std::int32_t RegistroGrafico = 0;  // the number the element's own link gives
 };
 
 class RecordWriterTextCodes : public RecordWriter {
@@ -144,14 +144,14 @@ TEST_F(RecordWriter, NumberingWithOnlyHighNumbersStartsAtOne) {
 
 TEST_F(RecordWriter, KeepingGraphicAssignmentsTakesTheElementsNumber) {
     store({{1, "a", N, 1}, {2, "b", N, 1}});
-    run.f.MantenerAsignaciones = true;
-    run.f.RegistroGrafico = 1234;
+    MantenerAsignaciones = true;
+    RegistroGrafico = 1234;
     EXPECT_EQ(add("0123", "Nuevo"), 1234);
     EXPECT_EQ(stored().back(), (Rec{1234, "Nuevo", N, 123}));  // the code stored as a number
-    run.f.RegistroGrafico = 0;  // no number of its own: the rule, which now sees 1234
+    RegistroGrafico = 0;  // no number of its own: the rule, which now sees 1234
     EXPECT_EQ(add("123", "Otro"), 1235);
-    run.f.MantenerAsignaciones = false;
-    run.f.RegistroGrafico = 99;
+    MantenerAsignaciones = false;
+    RegistroGrafico = 99;
     EXPECT_EQ(add("123", "Tercero"), 1236);
 }
 
@@ -202,8 +202,8 @@ TEST_F(RecordWriter, NumberingThatWouldReach60000StopsWithoutAddingARecord) {
     }
     EXPECT_EQ(stored().size(), 2u);
     // The element's own number is still accepted.
-    run.f.MantenerAsignaciones = true;
-    run.f.RegistroGrafico = 70001;
+    MantenerAsignaciones = true;
+    RegistroGrafico = 70001;
     EXPECT_EQ(add("123", "c"), 70001);
 }
 

@@ -5,7 +5,6 @@
 #include <QTemporaryDir>
 
 #include "catalog/textreader.h"
-#include "core/runstate.h"
 #include "platform/dao.h"
 
 namespace vexilo::catalog {
@@ -62,7 +61,8 @@ class TextReaderTest : public ::testing::Test {
         ASSERT_TRUE(m_dir.isValid());
         auto db = std::make_unique<CountingDatabase>(platform::CreateDatabase(m_dir.filePath("t.db")));
         m_db = db.get();
-        f.Bd = std::move(db);
+        m_bd = std::move(db);
+        m_texts = std::make_unique<AttributeTexts>(*m_bd);
     }
 
     void createTable(const QString& name, bool withTmapa = true) {
@@ -72,19 +72,20 @@ class TextReaderTest : public ::testing::Test {
         if (withTmapa) {
             def.Append(platform::TableDef::CreateField("tmapa", platform::dbText, 100));
         }
-        f.Bd->AppendTableDef(def);
+        m_bd->AppendTableDef(def);
     }
     void registro(const QString& table, const QVariant& mslink, const QVariant& tmapa,
                   const QVariant& tcomplet) {
-        f.Bd->InsertRow(table, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
+        m_bd->InsertRow(table, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
     }
     TextResult read(std::int32_t n, const QString& table, QString& texto) {
-        return ObtengoTextoBdD(f, n, table, texto);
+        return ObtengoTextoBdD(*m_texts, n, table, texto);
     }
 
     QTemporaryDir m_dir;
     CountingDatabase* m_db = nullptr;
-    core::RunState f;
+    std::unique_ptr<platform::Database> m_bd;
+    std::unique_ptr<AttributeTexts> m_texts;  // one job's texts
 };
 
 TEST_F(TextReaderTest, RecordTextIsTmapaTrimmedOrTcompletWhenTmapaIsNull) {
@@ -151,8 +152,8 @@ TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
     }
     EXPECT_EQ(m_db->readRowsCalls, 2);
 
-    // A new run reads the tables again and sees what changed in between.
-    f.caches = core::RunCaches{};
+    // A new job reads the tables again and sees what changed in between.
+    m_texts = std::make_unique<AttributeTexts>(*m_bd);
     registro("PARCELAS", 2, "dos", kNull);
     EXPECT_EQ(read(2, "PARCELAS", texto), TextResult::Found);
     EXPECT_EQ(texto, QStringLiteral("dos"));
@@ -161,7 +162,7 @@ TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {
 
 TEST_F(TextReaderTest, TableWithoutTmapaOrMissingTableIsAnEngineError) {
     createTable("SINTMAPA", false);
-    f.Bd->InsertRow("SINTMAPA", {{"mslink", 1}, {"tcomplet", "completo"}});
+    m_bd->InsertRow("SINTMAPA", {{"mslink", 1}, {"tcomplet", "completo"}});
     QString texto;
     EXPECT_THROW(read(1, "SINTMAPA", texto), platform::EngineError);
     EXPECT_THROW(read(1, "NOEXISTE", texto), platform::EngineError);

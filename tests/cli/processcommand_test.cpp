@@ -1,5 +1,5 @@
-// vexilo-cli procesar, run as a program on a generated sample, against the window's run driver run in
-// this process on an identical copy: same output bytes, same database rows, same log rows apart from
+// vexilo-cli procesar, run as a program on a generated sample, against the window's job run in this
+// process on an identical copy: same output bytes, same database rows, same log rows apart from
 // the date and time of logging; then its exit statuses.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "app/fileselection.h"
+#include "app/job.h"
 #include "app/rundriver.h"
 #include "cli/cliprocess.h"
 #include "support/dbdump.h"
@@ -55,28 +56,27 @@ TEST_P(ProcessAsWindow, GivesTheSameOutputDatabaseAndLogAsTheWindowsRunDriver) {
     TestServices services;
     platform::ScopedServices reach(services);
     RecordingDisplay display;
-    core::RunState f;
-    f.display = &display;
-    f.NombreBdD = window.database;
-    f.NombreBin = window.drawing;
-    f.NombreBinSalida = app::outputNameOf(window.drawing);
-    const core::RunOutcome r = app::Command1_Click(f, GetParam().asWindow);
+    // The window's job, run directly so that what it counted can be read.
+    const app::JobInputs in{
+        window.database, window.drawing, app::outputNameOf(window.drawing), GetParam().asWindow, {}};
+    app::Job job(in, display);
+    const core::RunOutcome r = job.run();
     ASSERT_EQ(r.kind, core::RunOutcome::Kind::Finished)
         << r.description.toStdString() << r.message.toStdString();
 
-    EXPECT_EQ(readFile(app::outputNameOf(cli.drawing)), readFile(f.NombreBinSalida));
+    EXPECT_EQ(readFile(app::outputNameOf(cli.drawing)), readFile(in.NombreBinSalida));
     EXPECT_EQ(testing::rowsOfEveryTable(cli.database, dirCli.path()),
               testing::rowsOfEveryTable(window.database, windowDir.path()));
 
     EXPECT_TRUE(s.output.contains(QStringLiteral("Creado el fichero : ") + app::outputNameOf(cli.drawing)))
         << s.output.toStdString();
-    EXPECT_TRUE(s.output.contains(QStringLiteral("Textos Procesados : %1\n").arg(f.TextosProcesados)));
+    EXPECT_TRUE(s.output.contains(QStringLiteral("Textos Procesados : %1\n").arg(job.TextosProcesados())));
     EXPECT_TRUE(
         s.errors.contains(QStringLiteral("0...10...20...30...40...50...60...70...80...90...100 - done.")))
         << s.errors.toStdString();
     // The sample always has elements the job passes over: their counts are part of the summary on the
     // standard output, once, and are not repeated among the messages.
-    ASSERT_FALSE(f.report.empty());
+    ASSERT_FALSE(job.report().empty());
     EXPECT_EQ(s.output.count(QStringLiteral("Elementos no tratados:")), 1) << s.output.toStdString();
     EXPECT_FALSE(s.errors.contains(QStringLiteral("Elementos no tratados:"))) << s.errors.toStdString();
 }

@@ -13,8 +13,6 @@ using testing::TestServices;
 
 class ProgressTest : public ::testing::Test {
   protected:
-    ProgressTest() { f.display = &display; }
-
     // Starts a job at the given time of day, as the run driver does.
     void startAt(double seconds) {
         services.clockSeam.seconds = seconds;
@@ -25,7 +23,7 @@ class ProgressTest : public ::testing::Test {
     TestServices services;
     platform::ScopedServices installed{services};
     RecordingDisplay display;
-    core::RunState f;
+    core::Progress f{&display};
 };
 
 TEST_F(ProgressTest, BarRoundsToNearestWhileText5RoundsDown) {
@@ -110,9 +108,7 @@ TEST_F(ProgressTest, TheCallThatFirstReachesRoundedHundredDecidesTheLastTexts) {
     EXPECT_EQ(display.progress, (std::vector<int>{100}));
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   99 %"));
 
-    core::RunState g;
-    g.display = &display;
-    g.HoraInicio = f.HoraInicio;
+    core::Progress g{&display, f.HoraInicio};
     core::reportProgress(g, 1000, 990);
     core::reportProgress(g, 1000, 1001);  // a single trailing byte: the position is lowered to the length
     EXPECT_EQ(display.progress.back(), 100);

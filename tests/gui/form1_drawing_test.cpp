@@ -270,7 +270,7 @@ TEST_F(Form1Drawing, EachCaptionTheCounterCanShowFitsItsBox) {
     for (const char* caption :
          {"Tablas en MsCatalog : ", "Elementos en Tabla Feature : ", "Textos Procesados : "}) {
         SCOPED_TRACE(caption);
-        form.state().display->setText(core::Control::Label2, QString::fromUtf8(caption));
+        form.display().setText(core::Control::Label2, QString::fromUtf8(caption));
         expectCaptionsFit(form);
         expectNoOverlap(form);
     }

@@ -48,9 +48,8 @@ std::unique_ptr<QFileDialog> databaseDialog() {
     testing::TestServices recorder;
     platform::ScopedServices installed(recorder);
     testing::RecordingDisplay display;
-    core::RunState f;
-    f.display = &display;
-    app::Command2_Click(f);
+    app::Session session;
+    app::Command2_Click(session, display);
     EXPECT_EQ(recorder.dialogs.size(), 1u);
     return openFileDialog(nullptr, recorder.dialogs.at(0));
 }

@@ -32,6 +32,22 @@ using testing::Rec;
 
 // ---- The reference: the record writer as a scan over recordsets ----
 
+// What the reference keeps for one job: the plain pass it models kept every value of the element it was
+// on beside the job's, all in one place.
+struct RefState {
+    platform::Database* Bd = nullptr;
+    const catalog::Catalog* catalog = nullptr;
+    schema::RunLog* log = nullptr;
+    core::RunReport report;
+    QString NombreBin;
+    QString NombreBinSalida;
+    bool MantenerAsignaciones = false;
+    QString NombreTablaActual;
+    std::int32_t EntitynumActual = 0;
+    std::int32_t RegistroGrafico = 0;
+    std::int32_t TextosProcesados = 0;
+};
+
 QString trimSpaces(const QString& s) {
     QString out = s;
     while (out.startsWith(' ')) {
@@ -43,8 +59,7 @@ QString trimSpaces(const QString& s) {
     return out;
 }
 
-void refFind(core::RunState& f, QString& codigoKora, const QString& table, QString& texto,
-             std::int32_t& registro) {
+void refFind(RefState& f, QString& codigoKora, const QString& table, QString& texto, std::int32_t& registro) {
     core::limpia_texto(codigoKora);
     core::limpia_texto(texto);
     auto rs = f.Bd->OpenRecordset(Query::all(table), dbOpenDynaset);
@@ -73,7 +88,7 @@ void refFind(core::RunState& f, QString& codigoKora, const QString& table, QStri
     rs->Close();
 }
 
-void refAdd(core::RunState& f, QString& codigo, const QString& table, const QString& texto,
+void refAdd(RefState& f, QString& codigo, const QString& table, const QString& texto,
             std::int32_t& registro) {
     core::limpia_texto(codigo);
     auto rs = f.Bd->OpenRecordset(Query::mslinkBelow(table, catalog::kNumberingLimit), dbOpenSnapshot);
@@ -100,7 +115,7 @@ void refAdd(core::RunState& f, QString& codigo, const QString& table, const QStr
     registro = n;
 }
 
-void refModify(core::RunState& f, const QString& table, std::int32_t& registro, std::int32_t fresh) {
+void refModify(RefState& f, const QString& table, std::int32_t& registro, std::int32_t fresh) {
     auto rs = f.Bd->OpenRecordset(Query::mslinkEquals(table, registro), dbOpenDynaset);
     if (rs->RecordCount() == 0) {
         throw platform::Stop("sin registro");
@@ -128,14 +143,13 @@ void storeBack(ParsedElement& e, QString& codigo) {
     codigo = decode(e.codigo);
 }
 
-void refText(core::RunState& f, ParsedElement& e) {
+void refText(RefState& f, ParsedElement& e) {
     QString codigo = decode(e.codigo);
-    f.NombreTablaActual = "";
-    catalog::busca_Feature(f, codigo, f.NombreTablaActual);
+    f.NombreTablaActual = catalog::busca_Feature(*f.catalog, codigo).NombreTabla;
     storeBack(e, codigo);
     f.EntitynumActual = 0;
     if (!f.NombreTablaActual.isEmpty()) {
-        catalog::busca_entitynum(f, f.NombreTablaActual, f.EntitynumActual);
+        f.EntitynumActual = catalog::busca_entitynum(*f.catalog, f.NombreTablaActual);
     }
     QString texto = decode(e.rawChunks());
     core::limpia_texto(texto);
@@ -157,7 +171,8 @@ void refText(core::RunState& f, ParsedElement& e) {
             refAdd(f, codigo, f.NombreTablaActual, texto, registro);
             storeBack(e, codigo);
         }
-        schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBin, texto, f.RegistroGrafico);
+        schema::AnadeAControlProceso(*f.log, f.NombreTablaActual, registro, f.NombreBin, texto,
+                                     f.RegistroGrafico);
         bool linked = false;
         for (const auto& l : e.links) {
             linked = linked || (l.entitynum == f.EntitynumActual && l.mslink == registro);
@@ -181,7 +196,8 @@ void refText(core::RunState& f, ParsedElement& e) {
                 }
             }
         }
-        schema::AnadeAControlProceso(f, f.NombreTablaActual, registro, f.NombreBinSalida, texto, registro);
+        schema::AnadeAControlProceso(*f.log, f.NombreTablaActual, registro, f.NombreBinSalida, texto,
+                                     registro);
     }
     core::completa_codigo(codigo);
     storeBack(e, codigo);
@@ -215,7 +231,7 @@ void serialize(const ParsedElement& e, Bytes& out) {
 }
 
 // Runs the reference pass; the output holds every element written before a stop.
-void refPass(core::RunState& f, const Bytes& input, Bytes& output) {
+void refPass(RefState& f, const Bytes& input, Bytes& output) {
     f.TextosProcesados = 0;
     for (ParsedElement e : testing::parseElements(input)) {
         if (e.tipo[1] != '=') {
@@ -294,23 +310,28 @@ struct Side {
         // TEXTOS keeps its codes as text, so a code written with leading zeros reads back as written.
         auto fields = testing::attributeTableFields();
         fields[3].type = platform::dbText;
-        run.f.Bd->BeginTrans();
-        testing::makeTable(*run.f.Bd, "TEXTOS", fields);
+        run.Bd->BeginTrans();
+        testing::makeTable(*run.Bd, "TEXTOS", fields);
         for (std::size_t t = 0; t < kTables.size(); ++t) {
-            testing::storeRecords(*run.f.Bd, kTables[t], s.records[t]);
+            testing::storeRecords(*run.Bd, kTables[t], s.records[t]);
         }
-        run.f.Bd->CommitTrans();
+        run.Bd->CommitTrans();
         run.check();
-        run.f.MantenerAsignaciones = s.keep;
-        run.f.NombreBin = run.dir.filePath("mapa.bin");
-        run.f.NombreBinSalida = run.dir.filePath("mapa_s.bin");
+        keep = s.keep;
+        NombreBin = run.dir.filePath("mapa.bin");
+        NombreBinSalida = run.dir.filePath("mapa_s.bin");
     }
     testing::CatalogRun run;
+    bool keep = false;
+    QString NombreBin;
+    QString NombreBinSalida;
     bool stopped = false;
+    std::int64_t texts = 0;
+    std::int64_t fullLinks = 0;
 };
 
 // The log with the two drawing paths (each side has its own folder) named by their role.
-std::vector<testing::LogRow> logOf(platform::Database& db, const core::RunState& f) {
+std::vector<testing::LogRow> logOf(platform::Database& db, const Side& f) {
     std::vector<testing::LogRow> rows = testing::readLog(db);
     for (auto& r : rows) {
         r.file = r.file == f.NombreBin ? "entrada" : r.file == f.NombreBinSalida ? "salida" : r.file;
@@ -329,14 +350,12 @@ struct Outcome {
 };
 
 Outcome outcomeOf(Side& side, const Bytes& output) {
-    Outcome o{
-        side.stopped, output, side.run.f.TextosProcesados, side.run.f.report[core::PassedOver::FullLinks],
-        {},           {}};
+    Outcome o{side.stopped, output, side.texts, side.fullLinks, {}, {}};
     auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(side.run.path);
     for (const QString& table : kTables) {
         o.records.push_back(testing::readRecords(*db, table));
     }
-    o.log = logOf(*db, side.run.f);
+    o.log = logOf(*db, side);
     db->Close();
     return o;
 }
@@ -355,31 +374,47 @@ void expectSame(const Outcome& a, const Outcome& b) {
 Outcome runIndexed(const Sample& s, testing::Engine engine) {
     const Bytes input = testing::concat(s.elements);
     Side indexed(s, engine);
-    testing::writeFile(indexed.run.f.NombreBin, input);
+    testing::writeFile(indexed.NombreBin, input);
     {
-        drawing::BinReader file1(indexed.run.f.NombreBin);
-        drawing::BinWriter file3(indexed.run.f.NombreBinSalida);
+        drawing::BinReader file1(indexed.NombreBin);
+        drawing::BinWriter file3(indexed.NombreBinSalida);
+        core::Progress progress{&indexed.run.display};
+        core::RunReport report;
+        PassView view{progress, report};
+        const AssignmentInputs inputs{indexed.run.catalog, indexed.run.records(),   indexed.run.log(),
+                                      indexed.NombreBin,   indexed.NombreBinSalida, indexed.keep};
         try {
-            LeoBinEntrada(indexed.run.f, file1, file3);
+            LeoBinEntrada(inputs, view, file1, file3);
         } catch (const platform::Stop&) {
             indexed.stopped = true;
         }
         file3.close();
+        indexed.texts = view.TextosProcesados;
+        indexed.fullLinks = report[core::PassedOver::FullLinks];
     }
     indexed.run.close();
-    return outcomeOf(indexed, testing::readFile(indexed.run.f.NombreBinSalida));
+    return outcomeOf(indexed, testing::readFile(indexed.NombreBinSalida));
 }
 
 Outcome runPlain(const Sample& s, testing::Engine engine) {
     Side plain(s, engine);
     Bytes expected;
-    plain.run.f.Bd->BeginTrans();  // grouping changes nothing but the number of disk syncs
+    plain.run.Bd->BeginTrans();  // grouping changes nothing but the number of disk syncs
+    RefState f;
+    f.Bd = plain.run.Bd.get();
+    f.catalog = &plain.run.catalog;
+    f.log = &plain.run.log();
+    f.NombreBin = plain.NombreBin;
+    f.NombreBinSalida = plain.NombreBinSalida;
+    f.MantenerAsignaciones = plain.keep;
     try {
-        refPass(plain.run.f, testing::concat(s.elements), expected);
+        refPass(f, testing::concat(s.elements), expected);
     } catch (const platform::Stop&) {
         plain.stopped = true;
     }
-    plain.run.f.Bd->CommitTrans();
+    plain.texts = f.TextosProcesados;
+    plain.fullLinks = f.report[core::PassedOver::FullLinks];
+    plain.run.Bd->CommitTrans();
     plain.run.close();
     return outcomeOf(plain, expected);
 }

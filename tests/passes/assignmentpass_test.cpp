@@ -60,25 +60,25 @@ class AssignmentPass : public ::testing::Test {
   protected:
     AssignmentPass() : run(tables()) {
         run.check();
-        run.f.textObserver = &told;
-        run.f.NombreBin = run.dir.filePath("mapa.bin");
-        run.f.NombreBinSalida = run.dir.filePath("mapa_s.bin");
+        NombreBin = run.dir.filePath("mapa.bin");
+        NombreBinSalida = run.dir.filePath("mapa_s.bin");
     }
 
     void records(const QString& table, const std::vector<Rec>& recs) {
-        testing::storeRecords(*run.f.Bd, table, recs);
+        testing::storeRecords(*run.Bd, table, recs);
     }
 
     // Runs the pass over the elements; the output is read back into `out` (also after a stop, which
     // is rethrown once the files and the database are closed as the run driver closes them).
     void pass(const std::vector<ElementBuilder>& elements, bool keep) {
         input = testing::concat(elements);
-        testing::writeFile(run.f.NombreBin, input);
-        run.f.MantenerAsignaciones = keep;
-        drawing::BinReader file1(run.f.NombreBin);
-        drawing::BinWriter file3(run.f.NombreBinSalida);
+        testing::writeFile(NombreBin, input);
+        drawing::BinReader file1(NombreBin);
+        drawing::BinWriter file3(NombreBinSalida);
         try {
-            LeoBinEntrada(run.f, file1, file3);
+            const AssignmentInputs inputs{run.catalog, run.records(),   run.log(),
+                                          NombreBin,   NombreBinSalida, keep};
+            LeoBinEntrada(inputs, view, file1, file3);
         } catch (...) {
             file3.close();
             run.close();
@@ -86,25 +86,31 @@ class AssignmentPass : public ::testing::Test {
             throw;
         }
         file3.close();
-        EXPECT_FALSE(run.f.Bd) << "the pass closes the database";
+        EXPECT_TRUE(run.Bd) << "the pass leaves the database to the job, which commits it";
+        run.close();
         reopen();
     }
     void reopen() {
         db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(run.path);
-        out = testing::parseFile(run.f.NombreBinSalida);
+        out = testing::parseFile(NombreBinSalida);
         in = testing::parseElements(input);
     }
     std::vector<Rec> stored(const QString& table) { return testing::readRecords(*db, table); }
     std::vector<LogRow> log() { return testing::readLog(*db); }
     LogRow inputLog(qint64 mslink, qint64 atr, const QString& texto, const QString& table = kParcel) {
-        return {table, mslink, atr, run.f.NombreBin, texto};
+        return {table, mslink, atr, NombreBin, texto};
     }
     LogRow outputLog(qint64 mslink, const QString& texto, const QString& table = kParcel) {
-        return {table, mslink, mslink, run.f.NombreBinSalida, texto};
+        return {table, mslink, mslink, NombreBinSalida, texto};
     }
 
     testing::CatalogRun run;
     testing::RecordingObserver told;
+    QString NombreBin;
+    QString NombreBinSalida;
+    core::Progress progress{&run.display};
+    core::RunReport report;
+    PassView view{progress, report, &told};
     std::unique_ptr<platform::Database> db;
     Bytes input;
     std::vector<ParsedElement> in;
@@ -146,14 +152,14 @@ TEST_P(Decision, LinksRecordAndLogAgreeAfterTheElement) {
     EXPECT_EQ(stored(kParcel), (std::vector<Rec>{{2, "Otra", N, 123}, {c.recordAfter, "Hola", N, 123}}));
     EXPECT_EQ(log(), (std::vector<LogRow>{inputLog(3, c.registroGrafico, "hola"),
                                           outputLog(c.recordAfter, "hola")}));
-    EXPECT_EQ(run.f.TextosProcesados, 1);
-    EXPECT_EQ(run.f.CorregirEnlace, c.corregirEnlace);
-    EXPECT_EQ(run.f.CorregirRegistro, c.corregirRegistro);
+    EXPECT_EQ(view.TextosProcesados, 1);
 
     // The observer hears the same decision, the record the element ends tied to, and nothing of the C
     // element.
     ASSERT_EQ(told.texts.size(), 1u);
     const testing::RecordedText& t = told.texts[0];
+    EXPECT_EQ(t.decision == core::Decision::Relink, c.corregirEnlace);
+    EXPECT_EQ(t.decision == core::Decision::Renumber, c.corregirRegistro);
     EXPECT_EQ(t.decision, c.decision);
     EXPECT_EQ(t.passedOver, core::PassedOver::None);
     EXPECT_EQ(t.offset, in[0].offset);
@@ -229,7 +235,7 @@ TEST_F(AssignmentPass, TextWithoutTableMakesNoDatabaseCallAndOnlyPadsTheCode) {
         EXPECT_EQ(out[i].size, in[i].size);
         EXPECT_EQ(out[i].body, in[i].body);
     }
-    EXPECT_EQ(run.f.TextosProcesados, 1);  // texts with a table, changed or not
+    EXPECT_EQ(view.TextosProcesados, 1);  // texts with a table, changed or not
     EXPECT_EQ(run.display.text(core::Control::Label2), "Textos Procesados : ");
     EXPECT_EQ(run.display.text(core::Control::Text1), "1");
     EXPECT_EQ(log().size(), 2u);  // the third element only
@@ -297,10 +303,10 @@ TEST_F(AssignmentPass, EachTextPassedOverIsToldWithItsReasonInFileOrder) {
     EXPECT_EQ(told.texts[7].decision, core::Decision::Append);
     for (PassedOver reason : expected) {
         if (reason != PassedOver::None) {
-            EXPECT_EQ(run.f.report[reason], 1) << core::passedOverText(reason).toStdString();
+            EXPECT_EQ(report[reason], 1) << core::passedOverText(reason).toStdString();
         }
     }
-    EXPECT_EQ(run.f.TextosProcesados, 3);
+    EXPECT_EQ(view.TextosProcesados, 3);
 }
 
 TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
@@ -314,8 +320,8 @@ TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
     EXPECT_EQ(linksOf(out[0]), linksOf(in[0]));
     EXPECT_EQ(linksOf(out[1]), (Links{{7, 1}}));  // 40000 does not fit in a link's entity number
     EXPECT_EQ(out[1].size, in[1].size);
-    EXPECT_EQ(run.f.report[core::PassedOver::FullLinks], 1);
-    EXPECT_EQ(run.f.report[core::PassedOver::EntitynumOutOfRange], 1);
+    EXPECT_EQ(report[core::PassedOver::FullLinks], 1);
+    EXPECT_EQ(report[core::PassedOver::EntitynumOutOfRange], 1);
     // The records are still found or made, and both logged.
     EXPECT_EQ(stored("ANCHA"), (std::vector<Rec>{{1, "Ancho", N, 300}}));
     EXPECT_EQ(log().size(), 4u);

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "core/runstate.h"
 #include "drawing/binfile.h"
 #include "passes/rewritepass.h"
 #include "platform/dao.h"
@@ -51,37 +50,41 @@ class RewritePassTest : public ::testing::Test {
             bd->AppendTableDef(def);
         }
         bd->Close();
-        f.display = &m_display;
-        f.TablasMsCatalog.push_back({QStringLiteral("PARCELAS"), kParcels});
-        f.TablasMsCatalog.push_back({QStringLiteral("CALLES"), kStreets});
-        f.NumTablasMsCatalog = 2;
+        m_catalog.TablasMsCatalog.push_back({QStringLiteral("PARCELAS"), kParcels});
+        m_catalog.TablasMsCatalog.push_back({QStringLiteral("CALLES"), kStreets});
+        m_catalog.NumTablasMsCatalog = 2;
     }
 
     void registro(const QString& table, int mslink, const QVariant& tmapa, const QVariant& tcomplet = kNull) {
         abreBd();
-        f.Bd->InsertRow(table, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
+        m_bd->InsertRow(table, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
     }
     void abreBd() {
-        if (!f.Bd) {
-            f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(m_bdPath);
+        if (!m_bd) {
+            m_bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(m_bdPath);
         }
     }
 
     // Runs the pass over the elements and returns the output file's bytes. A stop is kept in m_stop; the
-    // output is then closed as the run driver closes it.
+    // output and the database are then closed as the run driver closes them.
     Bytes run(const std::vector<ElementBuilder>& elements) {
         abreBd();
         m_input = testing::concat(elements);
         testing::writeFile(m_dir.filePath("in.bin"), m_input);
         drawing::BinReader file1(m_dir.filePath("in.bin"));
         drawing::BinWriter file3(m_dir.filePath("in_s.bin"));
+        catalog::AttributeTexts texts(*m_bd);
+        passes::PassView view{m_progress, m_report, m_observer};
         try {
-            LeoBinCambiaTextoBin(f, file1, file3);
+            LeoBinCambiaTextoBin(m_catalog, texts, view, file1, file3);
         } catch (const platform::Stop& stop) {
             m_stop = stop.message();
             m_stopIcon = stop.icon();
         }
+        m_texts = view.TextosProcesados;
         file3.close();
+        m_bd->Close();
+        m_bd.reset();
         return testing::readFile(m_dir.filePath("in_s.bin"));
     }
 
@@ -93,7 +96,12 @@ class RewritePassTest : public ::testing::Test {
     QTemporaryDir m_dir;
     QString m_bdPath;
     testing::RecordingDisplay m_display;
-    core::RunState f;
+    std::unique_ptr<platform::Database> m_bd;
+    catalog::Catalog m_catalog;
+    core::Progress m_progress{&m_display};
+    core::RunReport m_report;
+    core::TextObserver* m_observer = nullptr;
+    std::int32_t m_texts = 0;  // TextosProcesados of the last pass
     Bytes m_input;
     Bytes m_output;
     std::optional<QString> m_stop;
@@ -139,10 +147,10 @@ TEST_F(RewritePassTest, ReplacedTextIsCutIntoChunksAsTheSystemWritesThem) {
         EXPECT_EQ(output[i].links[0].mslink, read[i].links[0].mslink);
         EXPECT_EQ(output[i].links[0].reservado, read[i].links[0].reservado);
     }
-    EXPECT_EQ(f.TextosProcesados, 4);
+    EXPECT_EQ(m_texts, 4);
     EXPECT_EQ(m_display.text(core::Control::Label2), QStringLiteral("Textos Procesados : "));
     EXPECT_EQ(m_display.text(core::Control::Text1), QStringLiteral("4"));
-    EXPECT_FALSE(f.Bd);  // the pass closes the database
+    EXPECT_FALSE(m_bd);  // the database is closed, as the run driver closes it after the pass
 }
 
 TEST_F(RewritePassTest, ShortenedElementIsFollowedDirectlyByTheRest) {
@@ -163,7 +171,7 @@ TEST_F(RewritePassTest, ShortenedElementIsFollowedDirectlyByTheRest) {
     EXPECT_EQ(piece(m_output, output[1]), piece(m_input, read[1]));
     EXPECT_EQ(piece(m_output, output[2]), piece(m_input, read[3]));
     EXPECT_EQ(m_output.size(), output[0].size + output[1].size + output[2].size);
-    EXPECT_EQ(f.TextosProcesados, 1);
+    EXPECT_EQ(m_texts, 1);
 }
 
 TEST_F(RewritePassTest, EmptyTextBecomesTheDatabaseText) {
@@ -173,7 +181,7 @@ TEST_F(RewritePassTest, EmptyTextBecomesTheDatabaseText) {
     ASSERT_EQ(output.size(), 1u);
     EXPECT_EQ(output[0].numRegistros, 2);
     EXPECT_EQ(output[0].rawChunks(), asSystemWrites("Nuevo"));
-    EXPECT_EQ(f.TextosProcesados, 1);
+    EXPECT_EQ(m_texts, 1);
 }
 
 TEST_F(RewritePassTest, LastQualifyingLinkDecides) {
@@ -201,7 +209,7 @@ TEST_F(RewritePassTest, LastQualifyingLinkDecides) {
     EXPECT_EQ(output[1].texto(), "De calles");
     EXPECT_EQ(output[2].rawChunks(), testing::parseElements(m_input)[2].rawChunks());
     EXPECT_EQ(output[3].texto(), "solo");
-    EXPECT_EQ(f.TextosProcesados, 2);
+    EXPECT_EQ(m_texts, 2);
 }
 
 TEST_F(RewritePassTest, DifferenceOnlyInCaseOrSpacingIsLeftAlone) {
@@ -216,7 +224,7 @@ TEST_F(RewritePassTest, DifferenceOnlyInCaseOrSpacingIsLeftAlone) {
     });
     ASSERT_EQ(output.size(), 3u);
     EXPECT_EQ(m_output, m_input);
-    EXPECT_EQ(f.TextosProcesados, 0);
+    EXPECT_EQ(m_texts, 0);
 }
 
 TEST_F(RewritePassTest, UnknownEntityNumberStopsAndKeepsWhatWasWritten) {
@@ -260,9 +268,9 @@ TEST_F(RewritePassTest, LinksToRecordsWithoutTextNeverEmptyTheElement) {
     EXPECT_EQ(output[6].texto(), "viejo");
     // An element that a link decided was treated, whatever its other links: it is not passed over. An
     // element passed over is counted once, a missing record before a record without text.
-    EXPECT_EQ(f.report[core::PassedOver::MissingRecord], 3);
-    EXPECT_EQ(f.report[core::PassedOver::RecordWithoutText], 1);
-    EXPECT_EQ(f.TextosProcesados, 3);
+    EXPECT_EQ(m_report[core::PassedOver::MissingRecord], 3);
+    EXPECT_EQ(m_report[core::PassedOver::RecordWithoutText], 1);
+    EXPECT_EQ(m_texts, 3);
 }
 
 // The observer hears every text element: rewritten (with the new text as the database holds it) or kept,
@@ -272,7 +280,7 @@ TEST_F(RewritePassTest, EachTextIsToldWithItsDecisionOrReason) {
     registro("PARCELAS", 2, "IGUAL");
     registro("CALLES", 3, kNull, kNull);
     testing::RecordingObserver told;
-    f.textObserver = &told;
+    m_observer = &told;
     const auto output = runAndRead({
         ElementBuilder::t().codigoSpaces(" 42 ").texto(" viejo ").link(kStreets, 3).link(kParcels, 1),
         ElementBuilder::t().texto("igual").link(kParcels, 2),
@@ -303,7 +311,7 @@ TEST_F(RewritePassTest, EachTextIsToldWithItsDecisionOrReason) {
         EXPECT_EQ(t.decision, core::Decision::None);
         EXPECT_FALSE(t.tabla.has_value());
         EXPECT_EQ(t.offset, read[i + 3].offset);
-        EXPECT_EQ(f.report[reasons[i]], 1);
+        EXPECT_EQ(m_report[reasons[i]], 1);
     }
     EXPECT_EQ(told.texts[0].offset, read[0].offset);
     EXPECT_FALSE(told.stop.has_value());
@@ -313,7 +321,7 @@ TEST_F(RewritePassTest, EachTextIsToldWithItsDecisionOrReason) {
 TEST_F(RewritePassTest, AStopIsToldWithTheOffsetOfItsElement) {
     registro("PARCELAS", 1, "Nuevo");
     testing::RecordingObserver told;
-    f.textObserver = &told;
+    m_observer = &told;
     const auto first = ElementBuilder::t().texto("x").link(kParcels, 1);
     runAndRead({first, ElementBuilder::c().records(1), ElementBuilder::t().texto("y").link(12, 345)});
     ASSERT_TRUE(m_stop.has_value());
@@ -321,9 +329,8 @@ TEST_F(RewritePassTest, AStopIsToldWithTheOffsetOfItsElement) {
     EXPECT_EQ(told.stop, first.size() + ElementBuilder::c().records(1).size());
 
     testing::RecordingObserver again;
-    f.textObserver = &again;
+    m_observer = &again;
     m_stop.reset();
-    f.Bd.reset();
     runAndRead({first, ElementBuilder::tipo('X', '=')});
     ASSERT_TRUE(m_stop.has_value());
     EXPECT_EQ(*m_stop, QStringLiteral("Fichero Corrupto"));
@@ -347,8 +354,8 @@ TEST_F(RewritePassTest, TextTooLongForAnElementStops) {
 TEST_F(RewritePassTest, DatabaseFileIsUnchangedByThePass) {
     registro("PARCELAS", 1, "Nuevo");
     registro("CALLES", 4, kNull, "Completo");
-    f.Bd->Close();
-    f.Bd.reset();
+    m_bd->Close();
+    m_bd.reset();
     QFile bd(m_bdPath);
     ASSERT_TRUE(bd.open(QIODevice::ReadOnly));
     const QByteArray before = bd.readAll();
@@ -360,7 +367,7 @@ TEST_F(RewritePassTest, DatabaseFileIsUnchangedByThePass) {
     });
     ASSERT_EQ(output.size(), 2u);
     EXPECT_EQ(output[1].texto(), "Completo");
-    ASSERT_FALSE(f.Bd);
+    ASSERT_FALSE(m_bd);
     ASSERT_TRUE(bd.open(QIODevice::ReadOnly));
     EXPECT_EQ(bd.readAll(), before);
 }

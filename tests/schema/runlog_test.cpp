@@ -22,8 +22,8 @@ class RunLog : public ::testing::Test {
     }
 
     std::vector<platform::Database::Row> rows(CatalogRun& r) {
-        return r.f.Bd->ReadRows("controlproceso", {"NombreTabla", "mslink", "RegistroATR", "NombreFichero",
-                                                   "TMapa", "Fecha", "Hora"});
+        return r.Bd->ReadRows("controlproceso", {"NombreTabla", "mslink", "RegistroATR", "NombreFichero",
+                                                 "TMapa", "Fecha", "Hora"});
     }
 
     testing::TestServices services;
@@ -35,21 +35,21 @@ TEST_F(RunLog, CreatedTableHasTheSevenFieldsInOrder) {
     CatalogTables t;
     t.controlProceso = false;
     CatalogRun bare(t);
-    bare.f.NumeroTablas = 2;
-    creaTablaControlProceso(bare.f);
-    EXPECT_EQ(bare.f.NumeroTablas, 4);
-    EXPECT_EQ(bare.f.Bd->FieldNames("CONTROLPROCESO"),
+    const int before = bare.Bd->TableDefsCount();
+    creaTablaControlProceso(*bare.Bd);
+    EXPECT_EQ(bare.Bd->TableDefsCount(), before + 1);
+    EXPECT_EQ(bare.Bd->FieldNames("CONTROLPROCESO"),
               (std::vector<QString>{"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa", "Fecha",
                                     "Hora"}));
 }
 
 TEST_F(RunLog, SameTableRecordAndFileIsLoggedOnceWithTheFirstTextAndMoment) {
-    AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a.bin", "Mayor", 0);
+    AnadeAControlProceso(run.log(), "CALLE", 12, "C:/mapas/a.bin", "Mayor", 0);
     services.clockSeam.dateTime = services.clockSeam.dateTime.addSecs(3600);
-    AnadeAControlProceso(run.f, "calle", 12, "c:/MAPAS/A.BIN", "Menor", 5);  // case does not matter
-    AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a_s.bin", "Mayor", 12);
-    run.f.caches = core::RunCaches{};  // a later job reads the log back from the table
-    AnadeAControlProceso(run.f, "CALLE", 12, "C:/mapas/a.bin", "Otro", 7);
+    AnadeAControlProceso(run.log(), "calle", 12, "c:/MAPAS/A.BIN", "Menor", 5);  // case does not matter
+    AnadeAControlProceso(run.log(), "CALLE", 12, "C:/mapas/a_s.bin", "Mayor", 12);
+    run.dropCaches();  // a later job reads the log back from the table
+    AnadeAControlProceso(run.log(), "CALLE", 12, "C:/mapas/a.bin", "Otro", 7);
 
     const auto logged = rows(run);
     ASSERT_EQ(logged.size(), 2u);
@@ -66,22 +66,21 @@ TEST_F(RunLog, SameTableRecordAndFileIsLoggedOnceWithTheFirstTextAndMoment) {
 }
 
 TEST_F(RunLog, StoredRowsWithNullNeverMatch) {
-    run.f.Bd->InsertRow("CONTROLPROCESO",
-                        {{"NombreTabla", "CALLE"}, {"mslink", QVariant()}, {"NombreFichero", "a"}});
-    run.f.Bd->InsertRow("CONTROLPROCESO",
-                        {{"NombreTabla", QVariant()}, {"mslink", 1}, {"NombreFichero", "a"}});
-    run.f.Bd->InsertRow("CONTROLPROCESO",
-                        {{"NombreTabla", "CALLE"}, {"mslink", 1}, {"NombreFichero", QVariant()}});
-    run.f.Bd->InsertRow("CONTROLPROCESO", {{"NombreTabla", "CALLE"}, {"mslink", 2}, {"NombreFichero", "a"}});
-    AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
-    AnadeAControlProceso(run.f, "CALLE", 2, "A", "t", 0);
+    run.Bd->InsertRow("CONTROLPROCESO",
+                      {{"NombreTabla", "CALLE"}, {"mslink", QVariant()}, {"NombreFichero", "a"}});
+    run.Bd->InsertRow("CONTROLPROCESO", {{"NombreTabla", QVariant()}, {"mslink", 1}, {"NombreFichero", "a"}});
+    run.Bd->InsertRow("CONTROLPROCESO",
+                      {{"NombreTabla", "CALLE"}, {"mslink", 1}, {"NombreFichero", QVariant()}});
+    run.Bd->InsertRow("CONTROLPROCESO", {{"NombreTabla", "CALLE"}, {"mslink", 2}, {"NombreFichero", "a"}});
+    AnadeAControlProceso(run.log(), "CALLE", 1, "a", "t", 0);
+    AnadeAControlProceso(run.log(), "CALLE", 2, "A", "t", 0);
     EXPECT_EQ(rows(run).size(), 5u);
 }
 
 TEST_F(RunLog, KeysDoNotLeakFromOneDatabaseToTheNext) {
-    AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
+    AnadeAControlProceso(run.log(), "CALLE", 1, "a", "t", 0);
     run.switchTo({}, "other.db");
-    AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
+    AnadeAControlProceso(run.log(), "CALLE", 1, "a", "t", 0);
     EXPECT_EQ(rows(run).size(), 1u);
 }
 
@@ -101,12 +100,12 @@ TEST_F(RunLog, TheClockIsReadOncePerSecondAndEveryRowCarriesItsOwnSecond) {
     CountingClock clock;
     clock.dateTime = QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26));
     services.clockOverride = &clock;
-    AnadeAControlProceso(run.f, "CALLE", 1, "a", "t", 0);
-    AnadeAControlProceso(run.f, "CALLE", 2, "a", "t", 0);
+    AnadeAControlProceso(run.log(), "CALLE", 1, "a", "t", 0);
+    AnadeAControlProceso(run.log(), "CALLE", 2, "a", "t", 0);
     clock.dateTime = clock.dateTime.addSecs(1);
-    AnadeAControlProceso(run.f, "CALLE", 3, "a", "t", 0);  // the same second as far as the log can tell
+    AnadeAControlProceso(run.log(), "CALLE", 3, "a", "t", 0);  // the same second as far as the log can tell
     clock.second = 1001;
-    AnadeAControlProceso(run.f, "CALLE", 4, "a", "t", 0);
+    AnadeAControlProceso(run.log(), "CALLE", 4, "a", "t", 0);
     services.clockOverride = nullptr;
     EXPECT_EQ(clock.nowCalls, 2);
     const auto logged = rows(run);
@@ -117,9 +116,9 @@ TEST_F(RunLog, TheClockIsReadOncePerSecondAndEveryRowCarriesItsOwnSecond) {
 
 TEST_F(RunLog, RefusedRowIsNotRemembered) {
     const QString tooLong(101, QLatin1Char('x'));
-    EXPECT_THROW(AnadeAControlProceso(run.f, "CALLE", 1, "a", tooLong, 0), platform::EngineError);
+    EXPECT_THROW(AnadeAControlProceso(run.log(), "CALLE", 1, "a", tooLong, 0), platform::EngineError);
     EXPECT_TRUE(rows(run).empty());
-    AnadeAControlProceso(run.f, "CALLE", 1, "a", "corto", 0);
+    AnadeAControlProceso(run.log(), "CALLE", 1, "a", "corto", 0);
     EXPECT_EQ(rows(run).size(), 1u);
 }
 
@@ -140,7 +139,7 @@ TEST_F(RunLog, EveryKeyIsFoundAcrossGrowthPairsAndARereading) {
         for (int i = 0; i < n; ++i) {
             const auto& [table, file] = pairs[static_cast<std::size_t>(i) % pairs.size()];
             const std::int32_t mslink = i < 4 ? numbers[static_cast<std::size_t>(i)] : i / 3;
-            AnadeAControlProceso(run.f, table, mslink, file, "t", 0);
+            AnadeAControlProceso(run.log(), table, mslink, file, "t", 0);
             distinct.emplace(table.toUpper(), mslink, file.toUpper());
         }
     };
@@ -149,10 +148,10 @@ TEST_F(RunLog, EveryKeyIsFoundAcrossGrowthPairsAndARereading) {
     EXPECT_EQ(logged, distinct.size());
     logAll(3000);
     EXPECT_EQ(rows(run).size(), logged);
-    run.f.caches = core::RunCaches{};
+    run.dropCaches();
     logAll(3000);
     EXPECT_EQ(rows(run).size(), logged);
-    AnadeAControlProceso(run.f, "PORTAL", 5000, "b.bin", "t", 0);
+    AnadeAControlProceso(run.log(), "PORTAL", 5000, "b.bin", "t", 0);
     EXPECT_EQ(rows(run).size(), logged + 1);
 }
 

@@ -15,7 +15,7 @@ using testing::CatalogRun;
 using testing::CatalogTables;
 
 std::vector<QString> fieldsOf(CatalogRun& run, const QString& table) {
-    return run.f.Bd->FieldNames(table);
+    return run.Bd->FieldNames(table);
 }
 
 QString stopMessage(CatalogRun& run) {
@@ -36,7 +36,7 @@ TEST(MainTables, MissingCatalogTableStopsBeforeAnythingIsCreated) {
     CatalogRun run(t);
     EXPECT_EQ(stopMessage(run), "No existe la tabla MsCatalog");
     EXPECT_EQ(run.tableNames(), (std::vector<QString>{"Feature", "NoAsignar"}));
-    EXPECT_EQ(run.f.NumElementosFeature, 0);
+    EXPECT_EQ(run.catalog.NumElementosFeature, 0);
 
     CatalogTables withoutFeature;
     withoutFeature.withFeature = false;
@@ -48,17 +48,16 @@ TEST(MainTables, NamesInAnyCaseAreFoundAndAMissingLogIsCreated) {
     CatalogTables t;
     t.withMsCatalog = t.withFeature = t.controlProceso = false;
     CatalogRun run(t);
-    testing::makeTable(*run.f.Bd, "MSCATALOG",
+    testing::makeTable(*run.Bd, "MSCATALOG",
                        {{"TableName", platform::dbText, 0}, {"EntityNum", platform::dbLong, 0}},
                        {{"parcela", 3}});
-    testing::makeTable(*run.f.Bd, "feature",
+    testing::makeTable(*run.Bd, "feature",
                        {{"MSLINK", platform::dbLong, 0},
                         {"FTYPE", platform::dbInteger, 0},
                         {"TABLENAME", platform::dbText, 0}});
     run.check();
-    EXPECT_EQ(run.f.NumTablasMsCatalog, 1);
-    EXPECT_EQ(run.f.NumeroTablas, 5);
-    EXPECT_EQ(run.f.NumeroTablas, run.f.Bd->TableDefsCount());
+    EXPECT_EQ(run.catalog.NumTablasMsCatalog, 1);
+    EXPECT_EQ(run.Bd->TableDefsCount(), 5);
     EXPECT_EQ(fieldsOf(run, "CONTROLPROCESO"),
               (std::vector<QString>{"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa", "Fecha",
                                     "Hora"}));
@@ -80,9 +79,9 @@ TEST(AttributeTables, ListedTwiceCreatedOnceAndEmptyCatalogCreatesNothing) {
     EXPECT_EQ(std::count(names.begin(), names.end(), "PORTAL"), 0);  // "portal" was found as it is
 
     CatalogRun empty;
-    const int before = empty.f.Bd->TableDefsCount();
+    const int before = empty.Bd->TableDefsCount();
     empty.check();
-    EXPECT_EQ(empty.f.Bd->TableDefsCount(), before);
+    EXPECT_EQ(empty.Bd->TableDefsCount(), before);
 }
 
 TEST(AttributeTables, NamesWithSpacesStopTheJob) {
@@ -95,14 +94,14 @@ TEST(AttributeTables, NamesWithSpacesStopTheJob) {
     CatalogTables before;
     before.msCatalog = {{"CALLE", 1}};
     CatalogRun early(before);
-    testing::makeTable(*early.f.Bd, "tabla vieja", testing::attributeTableFields());
-    testing::makeTable(*early.f.Bd, "CALLE", testing::attributeTableFields());
+    testing::makeTable(*early.Bd, "tabla vieja", testing::attributeTableFields());
+    testing::makeTable(*early.Bd, "CALLE", testing::attributeTableFields());
     EXPECT_EQ(stopMessage(early), "Nombre de tabla con espacios :\rtabla vieja");
 
     // ...but not when the listed table comes first.
     before.attributeTables = {"CALLE"};
     CatalogRun late(before);
-    testing::makeTable(*late.f.Bd, "tabla vieja", testing::attributeTableFields());
+    testing::makeTable(*late.Bd, "tabla vieja", testing::attributeTableFields());
     EXPECT_NO_THROW(late.check());
 }
 
@@ -110,7 +109,7 @@ TEST(FieldCheck, MissingTfeatureIsAddedSilently) {
     CatalogTables t;
     t.msCatalog = {{"CALLE", 1}};
     CatalogRun run(t);
-    testing::makeTable(*run.f.Bd, "CALLE",
+    testing::makeTable(*run.Bd, "CALLE",
                        {{"mslink", platform::dbLong, 0},
                         {"TMAPA", platform::dbText, 100},
                         {"TComplet", platform::dbText, 0}},
@@ -124,7 +123,7 @@ TEST(FieldCheck, MissingTextFieldsAreBothToldThenTfeatureAddedThenTheJobEndsSile
     CatalogTables t;
     t.msCatalog = {{"calle", 1}, {"OTRA", 2}};
     CatalogRun run(t);
-    testing::makeTable(*run.f.Bd, "CALLE", {{"mslink", platform::dbLong, 0}});
+    testing::makeTable(*run.Bd, "CALLE", {{"mslink", platform::dbLong, 0}});
     run.display.setPointer(platform::MousePointer::Busy);
     EXPECT_EQ(stopMessage(run), "");
     ASSERT_EQ(run.display.messages.size(), 2u);
@@ -138,7 +137,7 @@ TEST(FieldCheck, CatalogTablesAndCategoryAreNeverVerified) {
     CatalogTables t;
     t.msCatalog = {{"category", 1}, {"MsCatalog", 2}, {"FEATURE", 3}};
     CatalogRun run(t);
-    testing::makeTable(*run.f.Bd, "Category", {{"codigo", platform::dbLong, 0}});
+    testing::makeTable(*run.Bd, "Category", {{"codigo", platform::dbLong, 0}});
     run.check();
     EXPECT_TRUE(run.display.messages.empty());
     EXPECT_EQ(fieldsOf(run, "CATEGORY").size(), 1u);
@@ -152,15 +151,14 @@ TEST(FieldCheck, CatalogTablesAndCategoryAreNeverVerified) {
 
 TEST(TableCreation, NameIsKeptExactlyAndNeverReadAsSql) {
     CatalogRun run;
-    run.f.NumeroTablas = run.f.Bd->TableDefsCount();
+    const int before = run.Bd->TableDefsCount();
     const QString hostile = "X\";DROP/**/TABLE/**/Feature;--";
-    CreaTabla(run.f, hostile);
-    EXPECT_EQ(run.f.NumeroTablas, run.f.Bd->TableDefsCount());
+    CreaTabla(*run.Bd, hostile);
+    EXPECT_EQ(run.Bd->TableDefsCount(), before + 1);
     EXPECT_EQ(run.tableNames().back(), hostile);
     EXPECT_EQ(fieldsOf(run, "FEATURE").size(), 3u);
-    catalog::findTable(run.f, hostile.toLower());
-    EXPECT_TRUE(run.f.TablaEncontrada);
-    EXPECT_THROW(CreaTabla(run.f, "feature"), platform::EngineError);  // the name is taken
+    EXPECT_TRUE(catalog::findTable(*run.Bd, hostile.toLower()));
+    EXPECT_THROW(CreaTabla(*run.Bd, "feature"), platform::EngineError);  // the name is taken
 }
 
 // A server database whose tables another program made: each table the job reads gets its stored-order
@@ -181,15 +179,15 @@ TEST(NaturalOrder, TablesOfAnotherProgramOnAServerGetTheirOrderColumnOnceWithANo
     server.insertRows("parcela", {{3, "c", "c", 30, 0}, {1, "a", "a", 10, 0}});
 
     testing::RecordingDisplay display;
-    core::RunState f;
-    f.display = &display;
-    f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
-    schema::Chequea_tablas_principales(f);
-    schema::chequea_resto_tablas(f);
-    schema::chequea_estructura_de_tablas(f);
+    catalog::Catalog catalog;
+    std::unique_ptr<platform::Database> bd =
+        platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    schema::Chequea_tablas_principales(*bd, display, catalog);
+    schema::chequea_resto_tablas(*bd, display, catalog);
+    schema::chequea_estructura_de_tablas(*bd, display, catalog);
     ASSERT_EQ(display.notices.size(), 4u);
     for (const char* table : {"MsCatalog", "Feature", "NoAsignar", "PARCELA"}) {
-        EXPECT_TRUE(f.Bd->HasNaturalOrder(table)) << table;
+        EXPECT_TRUE(bd->HasNaturalOrder(table)) << table;
         EXPECT_EQ(std::count_if(display.notices.begin(), display.notices.end(),
                                 [&](const QString& n) {
                                     return n.contains(QStringLiteral("tabla %1 ").arg(table)) &&
@@ -198,24 +196,25 @@ TEST(NaturalOrder, TablesOfAnotherProgramOnAServerGetTheirOrderColumnOnceWithANo
                   1)
             << table;
     }
-    EXPECT_EQ(f.NumElementosFeature, 3);
-    EXPECT_EQ(f.ElementosFeature[1].mslink, 30);  // read in the order the rows were stored
+    EXPECT_EQ(catalog.NumElementosFeature, 3);
+    EXPECT_EQ(catalog.ElementosFeature[1].mslink, 30);  // read in the order the rows were stored
     std::vector<qint64> order;
-    for (const auto& row : f.Bd->ReadRows("parcela", {"mslink"})) {
+    for (const auto& row : bd->ReadRows("parcela", {"mslink"})) {
         order.push_back(row.values[0].toLongLong());
     }
     EXPECT_EQ(order, (std::vector<qint64>{3, 1}));
     EXPECT_TRUE(display.messages.empty());
 
     // The next job finds every table in order and says nothing.
-    f.Bd->Close();
-    f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    bd->Close();
+    bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
     display.notices.clear();
-    schema::Chequea_tablas_principales(f);
-    schema::chequea_resto_tablas(f);
-    schema::chequea_estructura_de_tablas(f);
+    catalog = catalog::Catalog{};
+    schema::Chequea_tablas_principales(*bd, display, catalog);
+    schema::chequea_resto_tablas(*bd, display, catalog);
+    schema::chequea_estructura_de_tablas(*bd, display, catalog);
     EXPECT_TRUE(display.notices.empty());
-    f.Bd->Close();
+    bd->Close();
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 #pragma once
 // Catalog databases for tests: MsCatalog, Feature, NoAsignar, attribute tables and CONTROLPROCESO in
 // one call, on a real database file of the embedded engine (or a fresh database of the tests' own
-// server), and a run state opened on it.
+// server), and a job's database opened on it.
 //
 //   CatalogTables t;
 //   t.msCatalog = {{"PARCELA", 7}};
 //   t.feature = {{123, "PARCELA"}};
 //   t.attributeTables = {"PARCELA"};
-//   CatalogRun run(t);          // run.f.Bd is open, run.f.display records everything
+//   CatalogRun run(t);          // run.Bd is open, run.display records everything
 //   run.check();                // the three schema checks, as the run driver calls them
 
 #include <QTemporaryDir>
@@ -15,8 +15,12 @@
 #include <optional>
 #include <vector>
 
-#include "core/runstate.h"
+#include "catalog/attributeindex.h"
+#include "catalog/catalogcache.h"
+#include "catalog/textreader.h"
 #include "platform/dao.h"
+#include "platform/services.h"
+#include "schema/runlog.h"
 #include "schema/verification.h"
 #include "tests/support/dbfixture.h"
 #include "tests/support/pgcluster.h"
@@ -121,27 +125,26 @@ inline void createCatalogDatabase(const QString& path, const CatalogTables& tabl
     db->Close();
 }
 
-// A run state with a recording display, its database open on a new file holding the given tables.
+// A job's database and what a job reads and keeps of it, with a recording display: its database open on
+// a new file holding the given tables.
 class CatalogRun {
   public:
     explicit CatalogRun(const CatalogTables& tables = {}, const QString& fileName = "catalog.db") {
         path = dir.filePath(fileName);
-        f.display = &display;
-        f.Bd = platform::CreateDatabase(path);
-        writeCatalogTables(*f.Bd, tables);
+        Bd = platform::CreateDatabase(path);
+        writeCatalogTables(*Bd, tables);
     }
     // On the given engine: the server's database is a fresh one of the tests' cluster.
     CatalogRun(Engine engine, const CatalogTables& tables) {
         if (engine == Engine::Sqlite) {
             path = dir.filePath("catalog.db");
-            f.Bd = platform::CreateDatabase(path);
+            Bd = platform::CreateDatabase(path);
         } else {
             PgCluster* server = PgCluster::instance();
             path = server ? server->freshDatabase() : QString();
-            f.Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path);
+            Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path);
         }
-        f.display = &display;
-        writeCatalogTables(*f.Bd, tables);
+        writeCatalogTables(*Bd, tables);
     }
     ~CatalogRun() { close(); }
     CatalogRun(const CatalogRun&) = delete;
@@ -149,30 +152,55 @@ class CatalogRun {
 
     // The three checks in the run driver's order.
     void check() {
-        schema::Chequea_tablas_principales(f);
-        schema::chequea_resto_tablas(f);
-        schema::chequea_estructura_de_tablas(f);
+        schema::Chequea_tablas_principales(*Bd, display, catalog);
+        schema::chequea_resto_tablas(*Bd, display, catalog);
+        schema::chequea_estructura_de_tablas(*Bd, display, catalog);
     }
-    // Opens another database in the same run state, as the window does for its next job (which, like
-    // every job, starts with caches of its own).
+    // What a job keeps of the open database, made on first use, as a job makes them.
+    catalog::AttributeIndexes& records() {
+        if (!m_records) {
+            m_records = std::make_unique<catalog::AttributeIndexes>(*Bd);
+        }
+        return *m_records;
+    }
+    catalog::AttributeTexts& texts() {
+        if (!m_texts) {
+            m_texts = std::make_unique<catalog::AttributeTexts>(*Bd);
+        }
+        return *m_texts;
+    }
+    schema::RunLog& log() {
+        if (!m_log) {
+            m_log = std::make_unique<schema::RunLog>(*Bd, platform::services().clock());
+        }
+        return *m_log;
+    }
+    // Opens another database, as the window does for its next job (which, like every job, starts with a
+    // catalog and caches of its own).
     void switchTo(const CatalogTables& tables, const QString& fileName) {
         close();
-        f.caches = core::RunCaches{};
+        catalog = catalog::Catalog{};
         path = dir.filePath(fileName);
-        f.Bd = platform::CreateDatabase(path);
-        writeCatalogTables(*f.Bd, tables);
+        Bd = platform::CreateDatabase(path);
+        writeCatalogTables(*Bd, tables);
     }
+    // Closes the database, committing what is pending, as the run driver does at the end of a job.
     void close() {
-        f.r.reset();
-        if (f.Bd) {
-            f.Bd->Close();
-            f.Bd.reset();
+        dropCaches();
+        if (Bd) {
+            Bd->Close();
+            Bd.reset();
         }
+    }
+    void dropCaches() {
+        m_log.reset();
+        m_texts.reset();
+        m_records.reset();
     }
     std::vector<QString> tableNames() {
         std::vector<QString> names;
-        for (int i = 0; i < f.Bd->TableDefsCount(); ++i) {
-            names.push_back(f.Bd->TableDefName(i));
+        for (int i = 0; i < Bd->TableDefsCount(); ++i) {
+            names.push_back(Bd->TableDefName(i));
         }
         return names;
     }
@@ -180,7 +208,13 @@ class CatalogRun {
     QTemporaryDir dir;
     QString path;
     RecordingDisplay display;
-    core::RunState f;
+    std::unique_ptr<platform::Database> Bd;
+    catalog::Catalog catalog;
+
+  private:
+    std::unique_ptr<catalog::AttributeIndexes> m_records;
+    std::unique_ptr<catalog::AttributeTexts> m_texts;
+    std::unique_ptr<schema::RunLog> m_log;
 };
 
 }  // namespace vexilo::testing

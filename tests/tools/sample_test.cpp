@@ -204,12 +204,11 @@ TEST(SampleOptions, TablesScaleWithTheTextsSoThatTheJobCanRunOnAnySize) {
     testing::TestServices services;
     platform::ScopedServices scoped(services);
     testing::RecordingDisplay display;
-    core::RunState f;
-    f.display = &display;
-    f.NombreBdD = r.database;
-    f.NombreBin = r.drawing;
-    f.NombreBinSalida = app::outputNameOf(r.drawing);
-    const core::RunOutcome end = app::Command1_Click(f, app::Mode::No);
+    app::Session session;
+    session.NombreBdD = r.database;
+    session.NombreBin = r.drawing;
+    session.NombreBinSalida = app::outputNameOf(r.drawing);
+    const core::RunOutcome end = app::Command1_Click(session, display, app::Mode::No);
     EXPECT_EQ(end.kind, core::RunOutcome::Kind::Finished) << end.message.toStdString();
 }
 

@@ -1,0 +1,224 @@
+#include "app/job.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "app/fileselection.h"
+#include "app/outputfile.h"
+#include "app/rundriver.h"
+#include "passes/assignmentpass.h"
+#include "passes/rewritepass.h"
+#include "platform/publish.h"
+#include "platform/services.h"
+#include "schema/verification.h"
+
+namespace vexilo::app {
+
+// The output is written under a name of its own beside the final one (platform::partialName) and takes
+// the final name only at the end, after the database has committed: a job that fails, or is killed, never
+// leaves a drawing under the output's name that looks whole. The name is this process's own: another job
+// on the same drawing, waiting meanwhile for the database, must not cut short the file this one is writing.
+struct Job::Files {
+    std::unique_ptr<drawing::BinReader> file1;
+    std::unique_ptr<drawing::BinWriter> file3;
+    QString partial;         // where file 3 is being written
+    bool committed = false;  // the database holds the job's changes: the written drawing must stay
+
+    // The written output takes its name (replacing an old one at once, never leaving none).
+    void publish(const QString& outputName) {
+        platform::publishFile(partial, outputName);
+        partial.clear();
+    }
+    void discard() {
+        if (!partial.isEmpty() && !committed) {
+            QFile::remove(partial);
+            partial.clear();
+        }
+    }
+};
+
+namespace {
+
+// Closes one object the job opened and lets it go; a failure while closing is swallowed, so that it
+// cannot hide the failure that ended the job.
+template <typename T, typename Close>
+void closeQuietly(std::unique_ptr<T>& object, Close close) noexcept {
+    try {
+        if (object) {
+            close(*object);
+        }
+    } catch (...) {
+    }
+    object.reset();
+}
+
+}  // namespace
+
+Job::Job(JobInputs inputs, core::Display& display, core::TextObserver* observer, double PorcentajeAnterior)
+    : m_in(std::move(inputs)),
+      m_display(display),
+      m_progress{&display, 0, PorcentajeAnterior},
+      m_view{m_progress, m_report, observer},
+      m_files(std::make_unique<Files>()) {}
+
+Job::~Job() {
+    dropDatabase();
+}
+
+core::RunOutcome Job::run() {
+    core::RunOutcome outcome = core::guarded([this] { runSteps(); });
+    if (outcome.kind != core::RunOutcome::Kind::Finished) {
+        closeAll(outcome);
+    }
+    return outcome;
+}
+
+void Job::runSteps() {
+    refuseOutputOverInputs(m_in.NombreBinSalida, m_in.NombreBin, m_in.NombreBdD);
+    checkOutputName(m_in.NombreBinSalida);
+    m_files->file1 = std::make_unique<drawing::BinReader>(m_in.NombreBin);
+    m_progress.HoraInicio = core::secondsOfDay();
+    platform::removeDeadPartials(m_in.NombreBinSalida);
+    m_files->partial = platform::partialName(m_in.NombreBinSalida);
+    m_files->file3 = std::make_unique<drawing::BinWriter>(m_files->partial);
+    m_display.setPointer(platform::MousePointer::Busy);
+    openDatabase();
+    verifySchema();
+    runPass();
+
+    // The pass has put the output on the disk; once the database has committed, a failure is a failure
+    // of the job, never a success, and the written drawing stays.
+    commit();
+    m_files->file3->close();
+    m_files->file1->close();
+    m_files->file3.reset();
+    m_files->file1.reset();
+    keepOutput();
+
+    const bool simulated = m_in.options.simulate;
+    m_display.setText(core::Control::Label5, simulated ? simulatedMessage(m_in.NombreBinSalida)
+                                                       : createdMessage(m_in.NombreBinSalida));
+    m_display.setFinishedVisible(true);
+    m_display.setPointer(platform::MousePointer::Default);
+    if (!m_report.empty()) {
+        m_display.message(m_report.text());
+    }
+}
+
+// The database is the job's alone from its first read to its end: two jobs on one database run one
+// after the other, the second on the first one's results. The whole job is one transaction.
+void Job::openDatabase() {
+    platform::Workspace& workspace = platform::DBEngine::instance().Workspaces(0);
+    // The notices outlive this call: every later wait of the job's statements gives them too, maybe from
+    // another thread (the engine's watchdog).
+    core::Display* display = &m_display;
+    const QString waiting = waitingMessage(m_in.NombreBdD);
+    m_bd = platform::OpenDatabaseForJob(
+        workspace, m_in.NombreBdD, m_in.options.wait, [display, waiting] { display->notice(waiting); },
+        [display] { display->notice(QString()); }, [display] { return display->interrupted(); });
+    m_bd->BeginTrans();
+}
+
+void Job::verifySchema() {
+    schema::Chequea_tablas_principales(*m_bd, m_display, m_catalog);
+    schema::chequea_resto_tablas(*m_bd, m_display, m_catalog);
+    schema::chequea_estructura_de_tablas(*m_bd, m_display, m_catalog);
+}
+
+void Job::runPass() {
+    if (m_in.mode == Mode::RewriteText) {
+        m_texts = std::make_unique<catalog::AttributeTexts>(*m_bd);
+        passes::LeoBinCambiaTextoBin(m_catalog, *m_texts, m_view, *m_files->file1, *m_files->file3);
+        return;
+    }
+    m_records = std::make_unique<catalog::AttributeIndexes>(*m_bd);
+    m_log = std::make_unique<schema::RunLog>(*m_bd, platform::services().clock());
+    const passes::AssignmentInputs in{m_catalog,      *m_records,           *m_log,
+                                      m_in.NombreBin, m_in.NombreBinSalida, m_in.mode == Mode::Si};
+    passes::LeoBinEntrada(in, m_view, *m_files->file1, *m_files->file3);
+}
+
+// Ends the job's transaction: kept, unless the job is only simulated. The output must still be able to
+// take its name: the database never keeps a job whose drawing cannot be published.
+void Job::commit() {
+    if (m_in.options.simulate) {
+        m_bd->Rollback();
+    } else {
+        checkOutputName(m_in.NombreBinSalida);
+        m_bd->CommitTrans();
+        m_files->committed = true;
+    }
+    dropDatabase();
+}
+
+// What a job that ends well or stops does with its output: publishes it, or throws a simulation's away.
+// Once the database has committed, the drawing must not be lost: when it cannot take its name, the
+// message says that the database was updated and where the drawing is.
+void Job::keepOutput() {
+    if (m_in.options.simulate) {
+        m_files->discard();
+        return;
+    }
+    try {
+        m_files->publish(m_in.NombreBinSalida);
+    } catch (const platform::RunError& e) {
+        throw platform::RunError(
+            e.number(),
+            QStringLiteral("La base de datos ya tiene los cambios de este trabajo, pero el dibujo de "
+                           "salida no ha podido tomar su nombre: %1 El dibujo está en %2.")
+                .arg(e.description(), QDir::toNativeSeparators(m_files->partial)));
+    }
+}
+
+// After an orderly stop the job keeps what it did: the output written so far goes to the disk, the
+// database commits, and the output takes its name. A failure in any of these is the job's failure.
+void Job::keepWhatWasDone() {
+    if (m_files->file3) {
+        m_files->file3->close();
+        m_files->file3.reset();
+    }
+    if (m_bd) {
+        commit();
+    }
+    if (!m_files->partial.isEmpty()) {
+        keepOutput();
+    }
+}
+
+// After a failure nothing of the job stays: the database is left as it was before it, and no output
+// takes the output's name. Nothing that fails here may hide the first failure.
+void Job::undoEverything() noexcept {
+    try {
+        if (m_bd) {
+            m_bd->Rollback();
+        }
+    } catch (...) {
+    }
+    dropDatabase();
+    closeQuietly(m_files->file3, [](drawing::BinWriter& w) { w.close(); });
+    m_files->discard();
+}
+
+void Job::closeAll(core::RunOutcome& outcome) noexcept {
+    if (outcome.kind == core::RunOutcome::Kind::Stopped) {
+        const core::RunOutcome keeping = core::guarded([this] { keepWhatWasDone(); });
+        if (keeping.kind == core::RunOutcome::Kind::Failed) {
+            outcome = keeping;
+        }
+    }
+    if (outcome.kind == core::RunOutcome::Kind::Failed) {
+        undoEverything();
+    }
+    closeQuietly(m_files->file1, [](drawing::BinReader& r) { r.close(); });
+}
+
+// What was read from the database goes before the database closes; a failure while closing is
+// swallowed (the transaction has ended, or a failure is already being reported).
+void Job::dropDatabase() noexcept {
+    m_log.reset();
+    m_texts.reset();
+    m_records.reset();
+    closeQuietly(m_bd, [](platform::Database& bd) { bd.Close(); });
+}
+
+}  // namespace vexilo::app

@@ -18,6 +18,7 @@
 #include "drawing/binfile.h"
 #include "passes/passview.h"
 #include "platform/dao.h"
+#include "platform/jobwaitlimit.h"
 #include "schema/runlog.h"
 
 namespace vexilo::app {
@@ -29,7 +30,7 @@ enum class Mode { Si, No, RewriteText };
 // What the face that starts a job may choose beyond the window's own controls.
 struct RunOptions {
     // How long a job waits for another process's job on the same database before it gives up.
-    std::chrono::milliseconds wait = std::chrono::minutes(10);
+    std::chrono::milliseconds wait = platform::kJobWaitLimit;
     // A dry run: the whole job, checks and pass included, inside its transaction, which is then rolled
     // back (also after a stop); the output is written only to be thrown away, an old file of its name
     // is left as it was, and Label5 says that nothing was created.

@@ -6,19 +6,15 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <stdexcept>
+
+#include "platform/usererror.h"
 
 namespace vexilo::cli {
 
 // A usage error: the message says what is wrong; the caller adds the usage text and exits with 2.
-class UsageError : public std::runtime_error {
+class UsageError : public platform::UserError {
   public:
-    explicit UsageError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString& message() const { return m_message; }
-
-  private:
-    QString m_message;
+    using UserError::UserError;
 };
 
 struct Arguments {

@@ -6,19 +6,13 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/usage.h"
 #include "core/jsontext.h"
 #include "drawing/binfile.h"
 #include "drawing/codepage.h"
 
 namespace vexilo::cli {
 namespace {
-
-const QString kUsage = QStringLiteral(
-    "Uso: vexilo-cli volcar FICHERO [--json]\n"
-    "Lista cada elemento del fichero de dibujo (.bin): desplazamiento, clase, si se lleva a la salida o\n"
-    "se descarta, código, texto, enlaces (entitynum:mslink) y tamaños; al final, los totales por clase.\n"
-    "Un fichero dañado se lista hasta el daño, seguido del desplazamiento y el motivo (estado de salida 1).\n"
-    "  --json   la misma información como un documento JSON\n");
 
 // Raw bytes as the file's characters, cut at the first NUL, as the job reads codes and texts.
 QString upToNul(const char* p, std::size_t n) {
@@ -165,17 +159,18 @@ class JsonWriter : public Writer {
 }  // namespace
 
 int dumpCommand(const QStringList& args) {
+    const Command& command = commandNamed(QStringLiteral("volcar"));
     Arguments a;
     try {
-        a = parse(args, {}, {QStringLiteral("--json")});
+        a = parse(args, command);
         if (!a.help && a.positionals.size() != 1) {
             throw UsageError(QStringLiteral("hace falta exactamente un fichero"));
         }
     } catch (const UsageError& e) {
-        return usageError(e.message(), kUsage);
+        return usageError(e.message(), commandUsage(command));
     }
     if (a.help) {
-        output() << kUsage;
+        output() << commandUsage(command);
         return core::exitstatus::kDone;
     }
     const QString path = a.positionals.front();

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/usage.h"
 #include "core/version.h"
 #include "platform/qtmessages.h"
 #include "platform/translations.h"
@@ -14,22 +15,6 @@
 namespace {
 
 using vexilo::cli::output;
-
-const QString kUsage = QStringLiteral(
-    "Uso: vexilo-cli ORDEN [argumentos]   (vexilo-cli ORDEN --help para los detalles)\n"
-    "     vexilo-cli --version\n"
-    "Órdenes:\n"
-    "  procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto] [--espera SEGUNDOS]\n"
-    "           [--informe INFORME] [--simular] [-q]\n"
-    "           el trabajo de \"Procesar\": un fichero de salida FICHERO_s.bin por cada --bin\n"
-    "  volcar FICHERO [--json]\n"
-    "           lista los elementos de un fichero de dibujo\n"
-    "  demo CARPETA [--elementos N] [--textos N] [--tablas N] [--registros N] [--semilla S] [--bdd BD]\n"
-    "           escribe una muestra (base de datos y dibujo) en CARPETA\n"
-    "  importar ORIGEN DESTINO [--forzar]\n"
-    "           copia una base de datos (Access, SQLite o postgresql://...) a un fichero SQLite nuevo\n"
-    "           o a una base de datos PostgreSQL\n"
-    "Estado de salida: 0 correcto, 1 parada o error, 2 error de uso.\n");
 
 }  // namespace
 
@@ -55,12 +40,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("importar"), vexilo::cli::importCommand},
     };
     if (args.isEmpty()) {
-        return vexilo::cli::usageError(QStringLiteral("falta la orden"), kUsage);
+        return vexilo::cli::usageError(QStringLiteral("falta la orden"), vexilo::cli::programUsage());
     }
     const QString command = args.takeFirst();
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("ayuda")) {
-        output() << kUsage;
+        output() << vexilo::cli::programUsage();
         output().flush();
         return vexilo::core::exitstatus::kDone;
     }
@@ -71,7 +56,8 @@ int main(int argc, char** argv) {
     }
     auto it = commands.find(command);
     if (it == commands.end()) {
-        return vexilo::cli::usageError(QStringLiteral("orden desconocida: %1").arg(command), kUsage);
+        return vexilo::cli::usageError(QStringLiteral("orden desconocida: %1").arg(command),
+                                       vexilo::cli::programUsage());
     }
     const int state = it->second(args);
     output().flush();

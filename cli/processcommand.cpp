@@ -10,34 +10,14 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/consoledisplay.h"
+#include "cli/jobwait.h"
+#include "cli/usage.h"
 #include "import/accessimport.h"
 #include "platform/databasename.h"
 #include "platform/services.h"
 
 namespace vexilo::cli {
 namespace {
-
-const QString kUsage = QStringLiteral(
-    "Uso: vexilo-cli procesar --bdd BD --bin FICHERO [--bin FICHERO2 ...] [--modo no|si|texto]\n"
-    "                         [--espera SEGUNDOS] [--informe INFORME] [--simular] [-q]\n"
-    "Hace el trabajo de \"Procesar\" sobre cada fichero de dibujo, en orden, con la misma base de datos:\n"
-    "escribe FICHERO_s.bin al lado (borrando uno anterior), actualiza la base de datos y CONTROLPROCESO.\n"
-    "  --modo no      asigna los textos sin mantener las asignaciones gráficas (por defecto)\n"
-    "  --modo si      asigna los textos manteniendo las asignaciones gráficas\n"
-    "  --modo texto   modifica los textos del dibujo con los de la base de datos\n"
-    "  --espera N     si otro proceso está trabajando con la base de datos, espera a que termine como\n"
-    "                 mucho N segundos (600) y después se trabaja sobre sus resultados; pasado ese\n"
-    "                 tiempo no se hace nada y el estado de salida es 1\n"
-    "  --informe F    escribe en F un informe JSON del trabajo: cada texto del dibujo con lo que se\n"
-    "                 decidió o por qué se omitió, y los totales (\"-\": por la salida estándar);\n"
-    "                 con un solo --bin\n"
-    "  --simular      hace todo el trabajo y lo deshace al final: la base de datos queda como estaba y\n"
-    "                 no se escribe ni se borra ningún fichero de dibujo (con --informe, el informe es\n"
-    "                 el que daría el trabajo de verdad)\n"
-    "  -q             sin la línea de progreso\n"
-    "El modo no distingue mayúsculas de minúsculas. Los mensajes salen por la salida de errores y no\n"
-    "esperan respuesta. Estado de salida: 0 correcto, 1 tras una parada o un error (los ficheros\n"
-    "siguientes no se procesan), 2 error de uso.\n");
 
 const QString kNothingChanged =
     QStringLiteral("Simulación: no se ha cambiado nada (ni la base de datos ni ningún fichero de dibujo).");
@@ -171,15 +151,13 @@ bool processOne(app::Session& session, ConsoleDisplay& display, const QString& b
 }  // namespace
 
 int processCommand(const QStringList& args) {
+    const Command& command = commandNamed(QStringLiteral("procesar"));
     Arguments a;
     Request request;
     try {
-        a = parse(args,
-                  {QStringLiteral("--bdd"), QStringLiteral("--bin"), QStringLiteral("--modo"),
-                   QStringLiteral("--espera"), QStringLiteral("--informe")},
-                  {QStringLiteral("-q"), QStringLiteral("--simular")});
+        a = parse(args, command);
         if (a.help) {
-            output() << kUsage;
+            output() << commandUsage(command);
             return core::exitstatus::kDone;
         }
         if (!a.positionals.isEmpty()) {
@@ -208,13 +186,9 @@ int processCommand(const QStringList& args) {
         request.mode = modeOf(a.option(QStringLiteral("--modo"), QStringLiteral("no")));
         request.report = a.option(QStringLiteral("--informe"));
         request.options.simulate = a.flags.contains(QStringLiteral("--simular"));
-        constexpr qint64 kOneWeek = 7 * 24 * 3600;
-        const qint64 fallback =
-            std::chrono::duration_cast<std::chrono::seconds>(request.options.wait).count();
-        request.options.wait =
-            std::chrono::seconds(a.number(QStringLiteral("--espera"), fallback, 0, kOneWeek));
+        request.options.wait = waitOption(a);
     } catch (const UsageError& e) {
-        return usageError(e.message(), kUsage);
+        return usageError(e.message(), commandUsage(command));
     }
 
     const QString dbPath = a.option(QStringLiteral("--bdd"));

@@ -19,19 +19,15 @@
 #include <vector>
 
 #include "platform/replacement.h"
+#include "platform/usererror.h"
 
 namespace vexilo::importer {
 
 // A failure of the import, with a message in Spanish for the user. Nothing is left at the destination
 // when it is thrown (an existing destination replaced with `force` stays as it was).
-class ImportError : public std::runtime_error {
+class ImportError : public platform::UserError {
   public:
-    explicit ImportError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString& message() const { return m_message; }
-
-  private:
-    QString m_message;
+    using UserError::UserError;
 };
 
 struct ImportedTable {

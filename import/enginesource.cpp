@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QDateTime>
 
+#include "platform/datetext.h"
+
 namespace vexilo::importer {
 namespace {
 
@@ -137,7 +139,7 @@ QVariant valueFor(const StreamColumn& column, const QVariant& valor) {
         }
         case ColumnKind::Fecha:
             if (valor.typeId() == QMetaType::QDateTime) {
-                return QVariant(valor.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+                return QVariant(valor.toDateTime().toString(platform::kStoredDateFormat));
             }
             return valor;
         case ColumnKind::Ole:

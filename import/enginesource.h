@@ -16,9 +16,9 @@ namespace vexilo::importer {
 // as Memo, bytes as Binary.
 StreamColumn columnFor(const platform::FieldDef& field);
 
-// A value read by the engine as the Receptor takes it: dates as "yyyy-MM-dd HH:mm:ss", yes/no as 1 or
-// 0, every other value as it was read, keeping its kind. Null stays Null; a value that is not of the
-// kind (a text in a date column) is kept as it is, for the destination to refuse.
+// A value read by the engine as the Receptor takes it: dates as their stored text (platform/datetext.h),
+// yes/no as 1 or 0, every other value as it was read, keeping its kind. Null stays Null; a value that is not
+// of the kind (a text in a date column) is kept as it is, for the destination to refuse.
 QVariant valueFor(const StreamColumn& column, const QVariant& valor);
 
 // Hands every user table of `bd` to `receptor`, row by row as they are read, and returns the tables

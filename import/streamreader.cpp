@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/datetext.h"
+
 namespace vexilo::importer {
 
 using stream::ColumnKind;
@@ -158,7 +160,7 @@ QVariant valor(Cursor& c, const StreamColumn& col, const QString& table) {
                 bad();
             }
             // Stored as the engine layer stores dates, so that the job reads them alike.
-            return QVariant(accessDate(d).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            return QVariant(accessDate(d).toString(platform::kStoredDateFormat));
         }
         case Value::Text: {
             const QString s = utf8(c.bytes(), "un texto");

@@ -31,8 +31,8 @@ struct StreamTable {
 };
 
 // Where the checked tables and rows go. Values are those of the column kinds: whole numbers as
-// qint64, reals as double, dates as "yyyy-MM-dd HH:mm:ss" text, texts as QString, bytes as QByteArray,
-// Null as an invalid QVariant.
+// qint64, reals as double, dates as their stored text (platform/datetext.h), texts as QString, bytes as
+// QByteArray, Null as an invalid QVariant.
 class Receptor {
   public:
     virtual ~Receptor() = default;

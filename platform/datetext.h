@@ -1,6 +1,6 @@
 #pragma once
 // The stored text of a date, "YYYY-MM-DD HH:MM:SS", as both engines keep dates. Internal to the engine
-// layer.
+// layer, apart from the format, which the importer writes dates in so that a job reads them alike.
 
 #include <QDate>
 #include <QDateTime>

@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/jobwaitlimit.h"
+
 namespace vexilo::platform {
 
 class Database;
@@ -19,7 +21,7 @@ class Database;
 // How a program that copies or replaces a whole database waits for a job that holds it: as a job waits
 // for another job (OpenDatabaseForJob), within `limit`.
 struct JobWaitOptions {
-    std::chrono::milliseconds limit = std::chrono::minutes(10);
+    std::chrono::milliseconds limit = kJobWaitLimit;
     // Once, when a wait for the database (named as the caller gave it) begins, and when it ends.
     std::function<void(const QString& database)> onWait;
     std::function<void(const QString& database)> onWaitOver;

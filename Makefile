@@ -52,11 +52,15 @@ bench-pg: build
 # The window rendered at rest, halfway through a job, at its end, and while a job waits for a database
 # that another job holds, at the default scale and at 150 %:
 # $(BUILD)/screenshots/{reposo,durante,final,espera}.png and $(BUILD)/screenshots/150/. No display needed.
-# Those at the default scale are copied into docs/capturas/ for the user's guide: run it again after the
-# window changes, and commit what changed.
+# The first three are the guide's walk-through: the real window on the guide's sample, written where the
+# guide has it (/home/ana/prueba, on a private /home of this command only: unshare needs root, as the
+# set-up does). Those at the default scale are copied into docs/capturas/ for the user's guide: run it
+# again after the window changes, and commit what changed.
+SCREENSHOT_RUN = unshare --mount sh -c 'mount -t tmpfs vexilo-capturas /home && mkdir /home/ana && \
+  cd $(BUILD) && QT_QPA_PLATFORM=offscreen VEXILO_GUIDE_HOME=/home/ana "$$@"' sh
 screenshots: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
+	$(SCREENSHOT_RUN) tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
+	$(SCREENSHOT_RUN) env QT_SCALE_FACTOR=1.5 tests/test_gui --gtest_filter='Form1Drawing.*' --gtest_brief=1
 	@ls $(BUILD)/screenshots/*.png $(BUILD)/screenshots/150/*.png
 	mkdir -p docs/capturas
 	cp $(BUILD)/screenshots/reposo.png $(BUILD)/screenshots/durante.png $(BUILD)/screenshots/final.png docs/capturas/
@@ -67,9 +71,13 @@ PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# The Debian package of the same, $(BUILD)/vexilo_<version>_<arch>.deb.
-deb: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian package of the same, $(DEB_BUILD)/vexilo_<version>_<arch>.deb, from a build folder of its own
+# that builds only what the package holds: no test, benchmark or fuzz target.
+DEB_BUILD ?= build-deb
+deb: deps
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_WERROR=ON -DVEXILO_TESTS=OFF > /dev/null
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
 
 asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXILO_SANITIZE=ON > /dev/null

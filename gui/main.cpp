@@ -1,7 +1,9 @@
 // The window: opens Form1 with the desktop's services. "--help" and "--version" print and end first.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
+#include "core/exitstatus.h"
 #include "gui/appicon.h"
 #include "gui/commandline.h"
 #include "gui/filedialog.h"
@@ -17,6 +19,27 @@ int answer(const vexilo::gui::CommandLineAnswer& a) {
     return a.exitStatus;
 }
 
+// The handler in place before the toolkit starts: keeps its messages quiet unless VEXILO_QT_MESSAGES=1.
+QtMessageHandler g_beforeStart = nullptr;
+
+// While the toolkit starts, a fatal message is its failure to open the display (DISPLAY names a server
+// that does not answer, a forwarded display that is gone): the reason in Spanish and status 1, not an
+// abort. Qt's own words only when VEXILO_QT_MESSAGES=1 asks for them.
+void displayFailure(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (g_beforeStart) {
+            g_beforeStart(type, context, message);
+        }
+        return;
+    }
+    if (qEnvironmentVariableIntValue("VEXILO_QT_MESSAGES") == 1) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    }
+    const QString text = vexilo::gui::noDisplayText(qEnvironmentVariable("DISPLAY"));
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::_Exit(vexilo::core::exitstatus::kEnded);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -28,7 +51,13 @@ int main(int argc, char** argv) {
     if (const auto printed = vexilo::gui::printedAnswer(arguments)) {
         return answer(*printed);  // no display needed
     }
+    if (const auto refused =
+            vexilo::gui::noDisplayAnswer(arguments, vexilo::gui::DisplayEnvironment::current())) {
+        return answer(*refused);
+    }
+    g_beforeStart = qInstallMessageHandler(displayFailure);
     QApplication application(argc, argv);
+    qInstallMessageHandler(g_beforeStart);
     if (const auto refused = vexilo::gui::leftoverAnswer(QCoreApplication::arguments().mid(1))) {
         return answer(*refused);
     }

@@ -175,11 +175,19 @@ QString accessReader() {
     if (!fixedReader().isEmpty()) {
         return fixedReader();
     }
-    const QString beside = QDir(programFolder()).filePath(QStringLiteral("vexilo-accessreader"));
-    if (QFileInfo(beside).isExecutable()) {
-        return beside;
+    // Installed, the helper lives in the package's own library folder, found from the program's folder.
+    const QString program = programFolder();
+    const QString installed =
+        QDir::cleanPath(QDir(program).filePath(QStringLiteral(VEXILO_ACCESS_READER_INSTALLED)));
+    if (QFileInfo(installed).isExecutable()) {
+        return installed;
     }
-    return QStringLiteral(VEXILO_ACCESS_READER_BUILT);
+    // A program of the build tree runs the helper the build made; an installed one never does.
+    const QString buildTree = QStringLiteral(VEXILO_BUILD_TREE "/");
+    if ((program + QLatin1Char('/')).startsWith(buildTree)) {
+        return QStringLiteral(VEXILO_ACCESS_READER_BUILT);
+    }
+    return installed;
 }
 
 QStringList readWithReader(const QString& source, StreamReader& reader) {

@@ -22,8 +22,9 @@ struct ReadLimits {
 void setReadLimits(const ReadLimits& limits);
 ReadLimits readLimits();
 
-// The helper program: the one set here when not empty; else vexilo-accessreader beside the running
-// program; else the one this build made.
+// The helper program: the one set here when not empty; else the installed one, in the package's library
+// folder relative to the running program's folder (<bindir>/../lib/vexilo/vexilo-accessreader); else,
+// for a program of the build tree, the one this build made.
 void setAccessReader(const QString& path);
 QString accessReader();
 

@@ -10,6 +10,8 @@ PAQUETES=(
   mdbtools-dev libglib2.0-dev
   # the server engine: QtSql's PostgreSQL driver, libpq, and the server the tests start for themselves
   postgresql libqt6sql6-psql libpq-dev
+  # the package check (CTest Package.FileList): lintian on the package
+  lintian
   # only for `make fuzz`: clang and its libFuzzer runtime
   clang libclang-rt-14-dev
 )

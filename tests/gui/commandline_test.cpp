@@ -43,6 +43,46 @@ TEST(CommandLine, WhatTheToolkitLeavesIsAUsageError) {
     EXPECT_TRUE(refused->text.contains(QStringLiteral("Uso: vexilo ")));
 }
 
+TEST(CommandLine, WithoutADisplayTheWindowSaysWhyAndWhatToDoInsteadOfStartingTheToolkit) {
+    const DisplayEnvironment none;
+    const auto refused = noDisplayAnswer({}, none);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->exitStatus, core::exitstatus::kEnded);
+    EXPECT_TRUE(refused->onErrors);
+    EXPECT_TRUE(
+        refused->text.startsWith(QStringLiteral("vexilo: no se puede abrir la ventana: no hay ninguna "
+                                                "pantalla gráfica")))
+        << refused->text.toStdString();
+    for (const char* advice : {"X o Wayland", "ssh -X", "DISPLAY", "vexilo-cli", "VEXILO_QT_MESSAGES=1"}) {
+        EXPECT_TRUE(refused->text.contains(QString::fromUtf8(advice))) << advice;
+    }
+    EXPECT_TRUE(refused->text.endsWith(QLatin1Char('\n')));
+
+    // Any display, or a platform chosen by hand, is left to the toolkit; so is everything when Qt's own
+    // messages are asked for.
+    DisplayEnvironment x;
+    x.display = QStringLiteral(":0");
+    DisplayEnvironment wayland;
+    wayland.waylandDisplay = QStringLiteral("wayland-0");
+    DisplayEnvironment offscreen;
+    offscreen.platform = QStringLiteral("offscreen");
+    DisplayEnvironment messages;
+    messages.qtMessages = true;
+    for (const DisplayEnvironment& e : {x, wayland, offscreen, messages}) {
+        EXPECT_FALSE(noDisplayAnswer({}, e));
+    }
+    EXPECT_FALSE(noDisplayAnswer({QStringLiteral("-platform"), QStringLiteral("vnc")}, none));
+}
+
+TEST(CommandLine, ADisplayThatDoesNotAnswerIsNamedInTheReason) {
+    const QString text = noDisplayText(QStringLiteral("localhost:10.0"));
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("vexilo: no se puede abrir la ventana: no se puede conectar con "
+                                       "la pantalla gráfica 'localhost:10.0' (DISPLAY).\n")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("ssh -X")));
+}
+
 TEST(AppIcon, TheWindowCarriesTheIconInEverySize) {
     const QIcon icon = applicationIcon();
     ASSERT_FALSE(icon.isNull());

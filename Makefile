@@ -88,7 +88,7 @@ asan: deps
 # its jobs off its own thread, through the run driver, the passes and the engines. Any report fails.
 # The tests start helper processes (the Access reader, the test server) while threads run; each child
 # runs another program at once, which die_after_fork=0 allows.
-TSAN_TESTS = test_gui test_app test_passes test_platform
+TSAN_TESTS = test_gui test_app test_passes test_engines
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_TSAN=ON > /dev/null
 	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS)

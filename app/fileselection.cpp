@@ -7,9 +7,9 @@
 
 #include "app/modulo_config.h"
 #include "core/progress.h"
-#include "platform/dao.h"
-#include "platform/databasename.h"
-#include "platform/services.h"
+#include "desktop/services.h"
+#include "engines/dao.h"
+#include "engines/databasename.h"
 
 namespace vexilo::app {
 
@@ -33,10 +33,10 @@ constexpr int kServerCheckSeconds = 3;
 // The engine's limit for connecting to a server, changed for the life of a scope.
 class ConnectLimit {
   public:
-    explicit ConnectLimit(int seconds) : m_usual(platform::DBEngine::instance().connectTimeoutSeconds()) {
-        platform::DBEngine::instance().setConnectTimeoutSeconds(seconds);
+    explicit ConnectLimit(int seconds) : m_usual(engines::DBEngine::instance().connectTimeoutSeconds()) {
+        engines::DBEngine::instance().setConnectTimeoutSeconds(seconds);
     }
-    ~ConnectLimit() { platform::DBEngine::instance().setConnectTimeoutSeconds(m_usual); }
+    ~ConnectLimit() { engines::DBEngine::instance().setConnectTimeoutSeconds(m_usual); }
     ConnectLimit(const ConnectLimit&) = delete;
     ConnectLimit& operator=(const ConnectLimit&) = delete;
 
@@ -44,10 +44,10 @@ class ConnectLimit {
     int m_usual;
 };
 
-platform::OpenFileResult chooseFile(const char* clave, const QString& filter, const QString& title) {
+desktop::OpenFileResult chooseFile(const char* clave, const QString& filter, const QString& title) {
     QString folder;
     LeeConfiguracion(QLatin1String(clave), folder);
-    return platform::services().showOpen({folder, filter, 1, title});
+    return desktop::services().showOpen({folder, filter, 1, title});
 }
 
 void clearStatusArea(core::Display& display) {
@@ -78,14 +78,14 @@ QString outputBase(const QString& drawingName) {
 
 void refuseOutputOverInputs(const QString& output, const QString& bin, const QString& dbPath) {
     const QString destination =
-        platform::isServerDatabase(output) ? QString() : QFileInfo(output).canonicalFilePath();
+        engines::isServerDatabase(output) ? QString() : QFileInfo(output).canonicalFilePath();
     if (destination.isEmpty()) {
         return;  // nothing there yet: it cannot be the input or the database
     }
     for (const QString& input : {bin, dbPath}) {
-        if (!input.isEmpty() && !platform::isServerDatabase(input) &&
+        if (!input.isEmpty() && !engines::isServerDatabase(input) &&
             QFileInfo(input).canonicalFilePath() == destination) {
-            throw platform::Stop(
+            throw core::Stop(
                 QStringLiteral("El fichero de salida %1 es el mismo fichero que %2: no se borra ni se "
                                "escribe. Cambie el nombre del fichero de dibujo o de la base de datos.")
                     .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(input)));
@@ -117,7 +117,7 @@ void Command3_Click(Session& session, core::Display& display) {
     session.DirectorioBin = folderOf(session.NombreBin, chosen.fileTitle);
     session.NombreBinSalida = outputNameOf(session.NombreBin);
     refuseOutputOverInputs(session.NombreBinSalida, session.NombreBin, session.NombreBdD);
-    auto& services = platform::services();
+    auto& services = desktop::services();
     if (services.fileExists(session.NombreBinSalida)) {
         services.deleteFile(session.NombreBinSalida);
     }
@@ -128,22 +128,22 @@ void Command3_Click(Session& session, core::Display& display) {
 void Form_Unload(const Session& session) {
     GuardaConfiguracion(QLatin1String(kLastDatabaseFolder), session.DirectorioBdD);
     GuardaConfiguracion(QLatin1String(kLastDrawingFolder), session.DirectorioBin);
-    const bool server = platform::isServerDatabase(session.NombreBdD);
+    const bool server = engines::isServerDatabase(session.NombreBdD);
     GuardaConfiguracion(QLatin1String(kLastServerDatabase),
-                        server ? platform::shownDatabaseName(session.NombreBdD) : QString());
+                        server ? engines::shownDatabaseName(session.NombreBdD) : QString());
 }
 
 QString typedDatabaseName(const QString& typed) {
     const QString name = typed.trimmed();
-    if (name.isEmpty() || platform::isServerDatabase(name)) {
+    if (name.isEmpty() || engines::isServerDatabase(name)) {
         return name;
     }
     return QFileInfo(name).absoluteFilePath();
 }
 
 QString typedDatabaseRefusal(const QString& name) {
-    if (platform::isServerDatabase(name)) {
-        return platform::databaseNameRefusal(name);
+    if (engines::isServerDatabase(name)) {
+        return engines::databaseNameRefusal(name);
     }
     const QFileInfo info(name);
     const QString shown = QDir::toNativeSeparators(name);
@@ -157,13 +157,13 @@ QString typedDatabaseRefusal(const QString& name) {
 }
 
 QString serverDatabaseRefusal(const QString& name) {
-    if (!platform::isServerDatabase(name)) {
+    if (!engines::isServerDatabase(name)) {
         return {};
     }
     try {
         const ConnectLimit limit(kServerCheckSeconds);
-        platform::DBEngine::instance().Workspaces(0).OpenDatabase(name)->Close();
-    } catch (const platform::RunError& e) {
+        engines::DBEngine::instance().Workspaces(0).OpenDatabase(name)->Close();
+    } catch (const core::RunError& e) {
         return e.description();
     }
     return {};
@@ -171,24 +171,24 @@ QString serverDatabaseRefusal(const QString& name) {
 
 QString checkingMessage(const QString& name) {
     return QStringLiteral("Comprobando la conexión con la base de datos '%1'...")
-        .arg(platform::shownDatabaseName(name));
+        .arg(engines::shownDatabaseName(name));
 }
 
 void chooseTypedDatabase(Session& session, core::Display& display, const QString& name) {
     clearStatusArea(display);
     session.NombreBdD = name;
-    if (!platform::isServerDatabase(name)) {
+    if (!engines::isServerDatabase(name)) {
         session.DirectorioBdD = folderOf(name, QFileInfo(name).fileName());
     }
-    display.setText(core::Control::Text2, platform::shownDatabaseName(name));
+    display.setText(core::Control::Text2, engines::shownDatabaseName(name));
 }
 
 void restoreServerDatabase(Session& session, core::Display& display) {
     QString remembered;
     LeeConfiguracion(QLatin1String(kLastServerDatabase), remembered);
-    if (platform::isServerDatabase(remembered)) {
+    if (engines::isServerDatabase(remembered)) {
         session.NombreBdD = remembered;
-        display.setText(core::Control::Text2, platform::shownDatabaseName(remembered));
+        display.setText(core::Control::Text2, engines::shownDatabaseName(remembered));
     }
 }
 

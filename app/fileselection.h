@@ -1,8 +1,8 @@
 #pragma once
 // Choosing the database and the input drawing file, and remembering their folders from one use of the
 // program to the next. The database may also be typed into its box: a file path, or a server URI
-// (platform/databasename.h) whose password is kept for the run only, never shown nor stored. The dialogs, the
-// settings store and the file deletion go through the installed platform services; what is shown goes through
+// (engines/databasename.h) whose password is kept for the run only, never shown nor stored. The dialogs, the
+// settings store and the file deletion go through the installed desktop services; what is shown goes through
 // the display.
 
 #include <QString>
@@ -22,7 +22,7 @@ QString outputBase(const QString& drawingName);
 // The output drawing file beside the input: the base, then "_s" and ".bin".
 QString outputNameOf(const QString& drawingName);
 
-// Refuses (platform::Stop, before anything is deleted or written) an output that is, after resolving
+// Refuses (core::Stop, before anything is deleted or written) an output that is, after resolving
 // links, the same file as the input drawing or the database. Empty names and server URIs are not
 // compared.
 void refuseOutputOverInputs(const QString& output, const QString& bin, const QString& dbPath);

@@ -6,15 +6,15 @@
 #include "app/fileselection.h"
 #include "app/outputfile.h"
 #include "app/rundriver.h"
+#include "desktop/services.h"
+#include "engines/publish.h"
 #include "passes/assignmentpass.h"
 #include "passes/rewritepass.h"
-#include "platform/publish.h"
-#include "platform/services.h"
 #include "schema/verification.h"
 
 namespace vexilo::app {
 
-// The output is written under a name of its own beside the final one (platform::partialName) and takes
+// The output is written under a name of its own beside the final one (engines::partialName) and takes
 // the final name only at the end, after the database has committed: a job that fails, or is killed, never
 // leaves a drawing under the output's name that looks whole. The name is this process's own: another job
 // on the same drawing, waiting meanwhile for the database, must not cut short the file this one is writing.
@@ -26,7 +26,7 @@ struct Job::Files {
 
     // The written output takes its name (replacing an old one at once, never leaving none).
     void publish(const QString& outputName) {
-        platform::publishFile(partial, outputName);
+        engines::publishFile(partial, outputName);
         partial.clear();
     }
     void discard() {
@@ -57,7 +57,7 @@ void closeQuietly(std::unique_ptr<T>& object, Close close) noexcept {
 Job::Job(JobInputs inputs, core::Display& display, core::TextObserver* observer, double PorcentajeAnterior)
     : m_in(std::move(inputs)),
       m_display(display),
-      m_progress{&display, 0, PorcentajeAnterior},
+      m_progress{&display, 0, PorcentajeAnterior, &desktop::services().clock()},
       m_view{m_progress, m_report, observer},
       m_files(std::make_unique<Files>()) {}
 
@@ -77,11 +77,11 @@ void Job::runSteps() {
     refuseOutputOverInputs(m_in.NombreBinSalida, m_in.NombreBin, m_in.NombreBdD);
     checkOutputName(m_in.NombreBinSalida);
     m_files->file1 = std::make_unique<drawing::BinReader>(m_in.NombreBin);
-    m_progress.HoraInicio = core::secondsOfDay();
-    platform::removeDeadPartials(m_in.NombreBinSalida);
-    m_files->partial = platform::partialName(m_in.NombreBinSalida);
+    m_progress.HoraInicio = core::secondsOfDay(*m_progress.clock);
+    engines::removeDeadPartials(m_in.NombreBinSalida);
+    m_files->partial = engines::partialName(m_in.NombreBinSalida);
     m_files->file3 = std::make_unique<drawing::BinWriter>(m_files->partial);
-    m_display.setPointer(platform::MousePointer::Busy);
+    m_display.setPointer(core::MousePointer::Busy);
     openDatabase();
     verifySchema();
     runPass();
@@ -99,7 +99,7 @@ void Job::runSteps() {
     m_display.setText(core::Control::Label5, simulated ? simulatedMessage(m_in.NombreBinSalida)
                                                        : createdMessage(m_in.NombreBinSalida));
     m_display.setFinishedVisible(true);
-    m_display.setPointer(platform::MousePointer::Default);
+    m_display.setPointer(core::MousePointer::Default);
     if (!m_report.empty()) {
         m_display.message(m_report.text());
     }
@@ -108,12 +108,12 @@ void Job::runSteps() {
 // The database is the job's alone from its first read to its end: two jobs on one database run one
 // after the other, the second on the first one's results. The whole job is one transaction.
 void Job::openDatabase() {
-    platform::Workspace& workspace = platform::DBEngine::instance().Workspaces(0);
+    engines::Workspace& workspace = engines::DBEngine::instance().Workspaces(0);
     // The notices outlive this call: every later wait of the job's statements gives them too, maybe from
     // another thread (the engine's watchdog).
     core::Display* display = &m_display;
     const QString waiting = waitingMessage(m_in.NombreBdD);
-    m_bd = platform::OpenDatabaseForJob(
+    m_bd = engines::OpenDatabaseForJob(
         workspace, m_in.NombreBdD, m_in.options.wait, [display, waiting] { display->notice(waiting); },
         [display] { display->notice(QString()); }, [display] { return display->interrupted(); });
     m_bd->BeginTrans();
@@ -132,7 +132,7 @@ void Job::runPass() {
         return;
     }
     m_records = std::make_unique<catalog::AttributeIndexes>(*m_bd);
-    m_log = std::make_unique<schema::RunLog>(*m_bd, platform::services().clock());
+    m_log = std::make_unique<schema::RunLog>(*m_bd, *m_progress.clock);
     const passes::AssignmentInputs in{m_catalog,      *m_records,           *m_log,
                                       m_in.NombreBin, m_in.NombreBinSalida, m_in.mode == Mode::Si};
     passes::LeoBinEntrada(in, m_view, *m_files->file1, *m_files->file3);
@@ -161,8 +161,8 @@ void Job::keepOutput() {
     }
     try {
         m_files->publish(m_in.NombreBinSalida);
-    } catch (const platform::RunError& e) {
-        throw platform::RunError(
+    } catch (const core::RunError& e) {
+        throw core::RunError(
             e.number(),
             QStringLiteral("La base de datos ya tiene los cambios de este trabajo, pero el dibujo de "
                            "salida no ha podido tomar su nombre: %1 El dibujo está en %2.")
@@ -218,7 +218,7 @@ void Job::dropDatabase() noexcept {
     m_log.reset();
     m_texts.reset();
     m_records.reset();
-    closeQuietly(m_bd, [](platform::Database& bd) { bd.Close(); });
+    closeQuietly(m_bd, [](engines::Database& bd) { bd.Close(); });
 }
 
 }  // namespace vexilo::app

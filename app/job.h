@@ -16,9 +16,9 @@
 #include "core/runreport.h"
 #include "core/textobserver.h"
 #include "drawing/binfile.h"
+#include "engines/dao.h"
+#include "engines/jobwaitlimit.h"
 #include "passes/passview.h"
-#include "platform/dao.h"
-#include "platform/jobwaitlimit.h"
 #include "schema/runlog.h"
 
 namespace vexilo::app {
@@ -30,7 +30,7 @@ enum class Mode { Si, No, RewriteText };
 // What the face that starts a job may choose beyond the window's own controls.
 struct RunOptions {
     // How long a job waits for another process's job on the same database before it gives up.
-    std::chrono::milliseconds wait = platform::kJobWaitLimit;
+    std::chrono::milliseconds wait = engines::kJobWaitLimit;
     // A dry run: the whole job, checks and pass included, inside its transaction, which is then rolled
     // back (also after a stop); the output is written only to be thrown away, an old file of its name
     // is left as it was, and Label5 says that nothing was created.
@@ -95,7 +95,7 @@ class Job {
     std::unique_ptr<Files> m_files;
 
     // The database, then what is read from it: dropped in the reverse order.
-    std::unique_ptr<platform::Database> m_bd;
+    std::unique_ptr<engines::Database> m_bd;
     catalog::Catalog m_catalog;
     std::unique_ptr<catalog::AttributeIndexes> m_records;
     std::unique_ptr<catalog::AttributeTexts> m_texts;

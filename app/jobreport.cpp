@@ -5,10 +5,10 @@
 #include <QSaveFile>
 #include <charconv>
 
+#include "app/version.h"
+#include "core/errors.h"
 #include "core/jsontext.h"
-#include "core/version.h"
-#include "platform/databasename.h"
-#include "platform/errors.h"
+#include "engines/databasename.h"
 
 namespace vexilo::app {
 
@@ -83,9 +83,9 @@ const char* modeName(Mode mode) {
     return "no";
 }
 
-platform::RunError writeFailure(const QString& path, const QString& why) {
-    return platform::RunError(
-        platform::errnum::kFileAccess,
+core::RunError writeFailure(const QString& path, const QString& why) {
+    return core::RunError(
+        core::errnum::kFileAccess,
         QStringLiteral("No se puede escribir el informe %1: %2").arg(QDir::toNativeSeparators(path), why));
 }
 
@@ -110,9 +110,9 @@ JobReport::JobReport(const QString& path, const JobReportHead& head)
     m_buffer.reserve(kFlushAt + 4096);
     // The head one key a line, the entries one a line, so that the report also reads well as text.
     m_buffer.append("{\n  \"programa\": ");
-    core::appendJsonString(m_buffer, QStringLiteral("vexilo-cli ") + core::versionNumber());
+    core::appendJsonString(m_buffer, QStringLiteral("vexilo-cli ") + app::versionNumber());
     m_buffer.append(",\n  \"bdd\": ");
-    core::appendJsonString(m_buffer, platform::shownDatabaseName(head.database));
+    core::appendJsonString(m_buffer, engines::shownDatabaseName(head.database));
     m_buffer.append(",\n  \"entrada\": ");
     core::appendJsonString(m_buffer, head.input);
     m_buffer.append(",\n  \"salida\": ");

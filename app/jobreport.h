@@ -39,7 +39,7 @@ struct JobReportHead {
 class JobReport final : public core::TextObserver {
   public:
     // Opens the report (its temporary file, or the standard output for "-") and writes its head. A file
-    // that cannot be written is a platform::RunError.
+    // that cannot be written is a core::RunError.
     JobReport(const QString& path, const JobReportHead& head);
     // A report never finished is thrown away.
     ~JobReport() override;
@@ -51,7 +51,7 @@ class JobReport final : public core::TextObserver {
 
     // Ends the document for the job's outcome and, for a job that finished or stopped, gives the file
     // its name (the file of a failed job is thrown away). textosProcesados: the job's count. A failure to
-    // write or name the file is a platform::RunError.
+    // write or name the file is a core::RunError.
     void finish(const core::RunOutcome& outcome, std::int32_t textosProcesados);
 
   private:

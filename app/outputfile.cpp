@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "platform/errors.h"
+#include "core/errors.h"
 
 namespace vexilo::app {
 
@@ -15,8 +15,8 @@ void checkOutputName(const QString& outputName) {
     }
     const QString what =
         info.isDir() ? QStringLiteral("una carpeta") : QStringLiteral("algo que no es un fichero");
-    throw platform::RunError(
-        platform::errnum::kFileAccess,
+    throw core::RunError(
+        core::errnum::kFileAccess,
         QStringLiteral("No se puede escribir el fichero de salida %1: con ese nombre hay %2. "
                        "No se ha cambiado nada.")
             .arg(QDir::toNativeSeparators(outputName), what));

@@ -1,7 +1,7 @@
 #pragma once
 // The output drawing's name, from the job's first step to the moment it takes it: what must hold of the
 // name before the database commits (the partial files that killed jobs leave beside it are
-// platform/publish.h's).
+// engines/publish.h's).
 
 #include <QString>
 

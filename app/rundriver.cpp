@@ -1,6 +1,6 @@
 #include "app/rundriver.h"
 
-#include "platform/databasename.h"
+#include "engines/databasename.h"
 
 namespace vexilo::app {
 
@@ -15,7 +15,7 @@ QString simulatedMessage(const QString& outputName) {
 
 QString waitingMessage(const QString& databaseName) {
     return QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '%1'...")
-        .arg(platform::shownDatabaseName(databaseName));
+        .arg(engines::shownDatabaseName(databaseName));
 }
 
 core::RunOutcome Command1_Click(Session& session, core::Display& display, Mode mode,

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "catalog/catalogcache.h"
-#include "platform/services.h"
+#include "desktop/services.h"
 #include "schema/runlog.h"
 
 namespace {
@@ -91,7 +91,7 @@ void BM_busca_NombreTabla(benchmark::State& state) {
 // writer of its rows.
 struct LogDatabase {
     explicit LogDatabase(std::int64_t n)
-        : Bd(platform::CreateDatabase(dir.filePath(QStringLiteral("log.db")))) {
+        : Bd(engines::CreateDatabase(dir.filePath(QStringLiteral("log.db")))) {
         schema::creaTablaControlProceso(*Bd);
         Bd->BeginTrans();
         for (std::int64_t i = 0; i < n; ++i) {
@@ -102,14 +102,14 @@ struct LogDatabase {
                            {QStringLiteral("tmapa"), QStringLiteral("texto")}});
         }
         Bd->CommitTrans();
-        log = std::make_unique<schema::RunLog>(*Bd, platform::services().clock());
+        log = std::make_unique<schema::RunLog>(*Bd, desktop::services().clock());
     }
     ~LogDatabase() {
         log.reset();
         Bd->Close();
     }
     QTemporaryDir dir;
-    std::unique_ptr<platform::Database> Bd;
+    std::unique_ptr<engines::Database> Bd;
     std::unique_ptr<schema::RunLog> log;
 };
 

@@ -17,7 +17,7 @@
 #include <map>
 
 #include "bench/benchjob.h"
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace {
 
@@ -77,11 +77,11 @@ bool maintenance(const QStringList& statements) {
 
 bool sampleOnServerIsThere() {
     try {
-        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(serverDatabase(kSampleDb));
+        auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(serverDatabase(kSampleDb));
         const bool filled = db->TableDefsCount() > 0;
         db->Close();
         return filled;
-    } catch (const platform::EngineError&) {
+    } catch (const core::EngineError&) {
         return false;
     }
 }

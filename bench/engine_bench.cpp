@@ -7,11 +7,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace {
 
-using namespace vexilo::platform;
+using namespace vexilo::engines;
 
 constexpr int kRows = 100000;
 

@@ -10,8 +10,8 @@ class QuietDisplay : public core::Display {
     void setText(core::Control, const QString&) override {}
     void setProgress(int) override {}
     void setFinishedVisible(bool) override {}
-    void setPointer(platform::MousePointer) override {}
-    void message(const QString&, platform::Icon) override {}
+    void setPointer(core::MousePointer) override {}
+    void message(const QString&, core::Icon) override {}
 };
 
 }  // namespace vexilo::bench

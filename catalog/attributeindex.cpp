@@ -47,7 +47,7 @@ std::optional<QString> codeOf(const QVariant& tfeature) {
     return tfeature.toString();
 }
 
-void AttributeIndex::load(const std::vector<platform::Database::Row>& rows) {
+void AttributeIndex::load(const std::vector<engines::Database::Row>& rows) {
     Q_ASSERT(m_ids.empty());
     m_byText.reserve(rows.size());
     m_ids.reserve(rows.size());
@@ -111,7 +111,7 @@ void AttributeIndex::claimed(const QString& key, Pos pos, const QString& stored)
     insertSorted(entry.owned(stored), pos);
 }
 
-bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& key,
+bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::optional<QString>& key,
                            const QString& stored) {
     if (!m_ids.empty() && id <= m_ids.back()) {
         return false;
@@ -126,7 +126,7 @@ bool AttributeIndex::added(platform::RowId id, std::int32_t mslink, const std::o
     return true;
 }
 
-std::optional<platform::RowId> AttributeIndex::firstWithMslink(std::int64_t n) const {
+std::optional<engines::RowId> AttributeIndex::firstWithMslink(std::int64_t n) const {
     const auto it = m_byMslink.find(n);
     if (it == m_byMslink.end()) {
         return std::nullopt;

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "catalog/texttable.h"
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::catalog {
 
@@ -51,7 +51,7 @@ class AttributeIndex {
 
     struct Found {
         Pos pos;
-        platform::RowId id;
+        engines::RowId id;
         std::int32_t mslink;
         bool unclaimed;  // Tfeature is Null: the caller claims it before taking it
     };
@@ -61,7 +61,7 @@ class AttributeIndex {
     AttributeIndex& operator=(const AttributeIndex&) = delete;
 
     // Builds the index, once, from every row of the table in stored order, columns as kIndexColumns.
-    void load(const std::vector<platform::Database::Row>& rows);
+    void load(const std::vector<engines::Database::Row>& rows);
 
     // The first record in natural order holding `key` whose Tfeature is Null or reads as `codigo`.
     std::optional<Found> first(const QString& key, const QString& codigo) const;
@@ -70,11 +70,11 @@ class AttributeIndex {
 
     // A record added at the end of the table. `key` is std::nullopt for a record that holds no text.
     // Returns false when the new row does not come last in natural order (the caller reloads).
-    bool added(platform::RowId id, std::int32_t mslink, const std::optional<QString>& key,
+    bool added(engines::RowId id, std::int32_t mslink, const std::optional<QString>& key,
                const QString& stored);
 
     // The first record in natural order whose mslink is `n`.
-    std::optional<platform::RowId> firstWithMslink(std::int64_t n) const;
+    std::optional<engines::RowId> firstWithMslink(std::int64_t n) const;
     // The first record numbered `from` now carries `to`.
     void renumbered(std::int64_t from, std::int64_t to);
 
@@ -115,7 +115,7 @@ class AttributeIndex {
     static constexpr std::int64_t kNoMslink = std::numeric_limits<std::int64_t>::min();
 
     std::pmr::monotonic_buffer_resource m_arena;  // first: outlives every container below
-    std::vector<platform::RowId> m_ids;           // by position
+    std::vector<engines::RowId> m_ids;            // by position
     std::vector<std::int64_t> m_mslinks;          // by position; kNoMslink when not a whole number
     TextTable<ByText> m_byText{&m_arena};         // by text key
     std::pmr::map<std::int64_t, Positions> m_byMslink{&m_arena};  // each sorted by position; no empty entries
@@ -126,10 +126,10 @@ class AttributeIndex {
 // The run's indexes, one per attribute table, built on first use from the open database.
 class AttributeIndexes {
   public:
-    explicit AttributeIndexes(platform::Database& db) : m_db(db) {}
+    explicit AttributeIndexes(engines::Database& db) : m_db(db) {}
 
     // The database the indexes are read from and the record writer writes to.
-    platform::Database& db() { return m_db; }
+    engines::Database& db() { return m_db; }
 
     // The index of `table` (name matched without regard to case), loaded on first use.
     AttributeIndex& table(const QString& table);
@@ -141,7 +141,7 @@ class AttributeIndexes {
     void rememberReadBack(const QString& table, const QString& codigo, const QString& stored);
 
   private:
-    platform::Database& m_db;
+    engines::Database& m_db;
     std::map<QString, std::unique_ptr<AttributeIndex>> m_tables;  // by upper-cased name
     QHash<QString, AttributeIndex*> m_byName;                     // the same, by the name as asked
     QHash<QString, QString> m_readBack;                           // "TABLE\ncode" -> stored text

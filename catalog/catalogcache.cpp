@@ -20,22 +20,21 @@ constexpr std::int64_t kMax16 = std::numeric_limits<std::int16_t>::max();
 
 // Reads a catalog table's rows for the named columns. A column the table lacks would read as Null in
 // every row; when there are rows to load that is reported as the missing field itself.
-std::vector<platform::Database::Row> readCatalog(platform::Database& bd, core::Display& display,
-                                                 const QString& table, const QString& visibleName,
-                                                 const std::vector<QString>& required,
-                                                 const std::vector<QString>& optional) {
+std::vector<engines::Database::Row> readCatalog(engines::Database& bd, core::Display& display,
+                                                const QString& table, const QString& visibleName,
+                                                const std::vector<QString>& required,
+                                                const std::vector<QString>& optional) {
     std::vector<QString> columns = required;
     columns.insert(columns.end(), optional.begin(), optional.end());
-    std::vector<platform::Database::Row> rows = bd.ReadRows(table, columns);
+    std::vector<engines::Database::Row> rows = bd.ReadRows(table, columns);
     if (rows.empty()) {
         return rows;
     }
     const std::vector<QString> fields = bd.FieldNames(table);
     for (const QString& column : required) {
         if (!hasField(fields, column)) {
-            display.setPointer(platform::MousePointer::Default);
-            throw platform::Stop(
-                QStringLiteral("No existe el campo %1 en la tabla %2").arg(column, visibleName));
+            display.setPointer(core::MousePointer::Default);
+            throw core::Stop(QStringLiteral("No existe el campo %1 en la tabla %2").arg(column, visibleName));
         }
     }
     return rows;
@@ -49,9 +48,9 @@ std::vector<platform::Database::Row> readCatalog(platform::Database& bd, core::D
     if (mslink) {
         where += QStringLiteral(" (mslink %1)").arg(*mslink);
     }
-    display.setPointer(platform::MousePointer::Default);
-    throw platform::Stop(QStringLiteral("Valor no válido en la tabla %1\r%2, campo %3: %4")
-                             .arg(table, where, field, describeValue(valor)));
+    display.setPointer(core::MousePointer::Default);
+    throw core::Stop(QStringLiteral("Valor no válido en la tabla %1\r%2, campo %3: %4")
+                         .arg(table, where, field, describeValue(valor)));
 }
 
 void showCount(core::Display& display, const QString& caption, std::int32_t count) {
@@ -75,7 +74,7 @@ const FeatureIndex& Catalog::featureIndex() const {
     return *m_featureIndex;
 }
 
-void cargaMsCatalog(platform::Database& bd, core::Display& display, Catalog& catalog) {
+void cargaMsCatalog(engines::Database& bd, core::Display& display, Catalog& catalog) {
     // Nothing of an earlier load stays usable while this one is read.
     catalog.NumTablasMsCatalog = 0;
     catalog.reindexMsCatalog();
@@ -104,7 +103,7 @@ void cargaMsCatalog(platform::Database& bd, core::Display& display, Catalog& cat
     showCount(display, QStringLiteral("Tablas en MsCatalog : "), catalog.NumTablasMsCatalog);
 }
 
-void cargaFeature(platform::Database& bd, core::Display& display, Catalog& catalog) {
+void cargaFeature(engines::Database& bd, core::Display& display, Catalog& catalog) {
     catalog.NumElementosFeature = 0;
     catalog.reindexFeature();
     const QString table = QStringLiteral("Feature");

@@ -13,7 +13,7 @@
 #include "core/display.h"
 #include "core/records.h"
 #include "core/textoutcome.h"
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::catalog {
 
@@ -44,13 +44,13 @@ struct FeatureMatch {
 
 // Loads MsCatalog from bd into TablasMsCatalog / NumTablasMsCatalog and shows "Tablas en MsCatalog : "
 // and the count. A row whose tablename is Null or whose entitynum is not a 32-bit whole number stops the
-// job (platform::Stop naming the table, the row and the field) with nothing loaded.
-void cargaMsCatalog(platform::Database& bd, core::Display& display, Catalog& catalog);
+// job (core::Stop naming the table, the row and the field) with nothing loaded.
+void cargaMsCatalog(engines::Database& bd, core::Display& display, Catalog& catalog);
 
 // Loads Feature into ElementosFeature / NumElementosFeature, every no_asignar flag false, and shows
 // "Elementos en Tabla Feature : " and the count. A Null tablename, or an mslink / ftype that is not a
 // whole number within 32 / 16 bits, stops the job with nothing loaded.
-void cargaFeature(platform::Database& bd, core::Display& display, Catalog& catalog);
+void cargaFeature(engines::Database& bd, core::Display& display, Catalog& catalog);
 
 // Cleans codigo in place (limpia_texto) and gives back the table of the first Feature entry, in load
 // order, that is neither a centroid (ftype 4) nor excluded and whose mslink equals the code read as a

@@ -12,12 +12,12 @@ namespace {
 
 // The listed codes, read once: testing each Feature entry against a set flags exactly the entries
 // that a scan of NoAsignar per entry would flag.
-std::unordered_set<std::int64_t> readExcludedCodes(platform::Database& bd) {
+std::unordered_set<std::int64_t> readExcludedCodes(engines::Database& bd) {
     std::unordered_set<std::int64_t> codes;
     // Opened as a recordset rather than read by columns so that a table without mslink is the engine's
     // error, as for any other missing field.
-    const std::unique_ptr<platform::Recordset> r =
-        bd.OpenRecordset(platform::Query::table(QStringLiteral("NOASIGNAR")), platform::dbOpenDynaset);
+    const std::unique_ptr<engines::Recordset> r =
+        bd.OpenRecordset(engines::Query::table(QStringLiteral("NOASIGNAR")), engines::dbOpenDynaset);
     if (r->RecordCount() > 0) {
         for (r->MoveFirst(); !r->Eof(); r->MoveNext()) {
             const auto codigo =
@@ -35,13 +35,13 @@ std::unordered_set<std::int64_t> readExcludedCodes(platform::Database& bd) {
 
 }  // namespace
 
-void MarcaNoAsignar(platform::Database& bd, core::Display& display, Catalog& catalog) {
+void MarcaNoAsignar(engines::Database& bd, core::Display& display, Catalog& catalog) {
     if (!findTable(bd, QStringLiteral("NoAsignar"))) {
-        display.setPointer(platform::MousePointer::Default);
+        display.setPointer(core::MousePointer::Default);
         display.message(
             QStringLiteral("No existe la tabla NoAsignar\rSe asignarán todos los elementos que se "
                            "encuentren en la tabla FEATURE, excepto los centroides (ftype=4)"),
-            platform::Icon::None);
+            core::Icon::None);
         return;
     }
     const auto codes = readExcludedCodes(bd);

@@ -10,6 +10,6 @@ namespace vexilo::catalog {
 // every entry whose mslink is listed (a Null or non-numeric listed value marks nothing). Not found: resets
 // the pointer and shows the two-line message; the job goes on with nothing flagged. An engine error (no
 // mslink column) propagates.
-void MarcaNoAsignar(platform::Database& bd, core::Display& display, Catalog& catalog);
+void MarcaNoAsignar(engines::Database& bd, core::Display& display, Catalog& catalog);
 
 }  // namespace vexilo::catalog

@@ -5,14 +5,14 @@
 
 #include "catalog/attributeindex.h"
 #include "catalog/conversion.h"
+#include "core/errors.h"
 #include "core/normalisation.h"
-#include "platform/errors.h"
 
 namespace vexilo::catalog {
 
 namespace {
 
-using platform::EngineError;
+using core::EngineError;
 
 // Runs a write and, when the engine refuses it, says which table (and which text) it was about.
 template <typename Write>
@@ -42,7 +42,7 @@ bool readsBackAsWritten(const QString& codigo) {
 }
 
 // What the Tfeature of the record `id` (numbered `mslink`) reads as after `codigo` was written into it.
-QString readBack(AttributeIndexes& idx, const QString& table, const QString& codigo, platform::RowId id,
+QString readBack(AttributeIndexes& idx, const QString& table, const QString& codigo, engines::RowId id,
                  std::int32_t mslink) {
     if (readsBackAsWritten(codigo)) {
         return codigo;
@@ -50,7 +50,7 @@ QString readBack(AttributeIndexes& idx, const QString& table, const QString& cod
     if (auto known = idx.knownReadBack(table, codigo)) {
         return *known;
     }
-    auto rs = idx.db().OpenRecordset(platform::Query::mslinkEquals(table, mslink), platform::dbOpenSnapshot);
+    auto rs = idx.db().OpenRecordset(engines::Query::mslinkEquals(table, mslink), engines::dbOpenSnapshot);
     std::optional<QString> stored;
     if (rs->RecordCount() > 0) {
         rs->MoveFirst();
@@ -63,8 +63,8 @@ QString readBack(AttributeIndexes& idx, const QString& table, const QString& cod
     }
     rs->Close();
     if (!stored) {
-        throw platform::RunError(
-            platform::errnum::kFileAccess,
+        throw core::RunError(
+            core::errnum::kFileAccess,
             QStringLiteral("No se pudo releer el registro %1 de la tabla %2").arg(mslink).arg(table));
     }
     idx.rememberReadBack(table, codigo, *stored);
@@ -75,8 +75,8 @@ std::int32_t codeAsNumber(const QString& codigo) {
     const std::optional<std::int64_t> n = parseWhole(codigo, std::numeric_limits<std::int32_t>::min(),
                                                      std::numeric_limits<std::int32_t>::max());
     if (!n) {
-        throw platform::RunError(platform::errnum::kConversion,
-                                 QStringLiteral("El código \"%1\" no es un número entero").arg(codigo));
+        throw core::RunError(core::errnum::kConversion,
+                             QStringLiteral("El código \"%1\" no es un número entero").arg(codigo));
     }
     return static_cast<std::int32_t>(*n);
 }
@@ -87,13 +87,13 @@ std::int32_t nextNumber(AttributeIndex& idx, const QString& NombreTabla, const Q
     if (n >= kNumberingLimit) {
         // Numbers from 60000 up are never counted by the rule, so handing one out would repeat it for
         // every later record: stop rather than create duplicates.
-        throw platform::Stop(QStringLiteral("La tabla %1 no tiene números de registro libres por debajo de "
-                                            "60000: no se puede añadir el texto \"%2\".")
-                                 .arg(NombreTabla, texto));
+        throw core::Stop(QStringLiteral("La tabla %1 no tiene números de registro libres por debajo de "
+                                        "60000: no se puede añadir el texto \"%2\".")
+                             .arg(NombreTabla, texto));
     }
     if (n < std::numeric_limits<std::int32_t>::min()) {
-        throw platform::RunError(
-            platform::errnum::kConversion,
+        throw core::RunError(
+            core::errnum::kConversion,
             QStringLiteral("Número de registro fuera de rango en la tabla %1").arg(NombreTabla));
     }
     return static_cast<std::int32_t>(n);
@@ -134,7 +134,7 @@ std::int32_t AnadeNuevoRegistro(AttributeIndexes& records, QString& codigo, cons
     AttributeIndex& idx = records.table(NombreTabla);
     const std::int32_t n = RegistroGrafico != 0 ? RegistroGrafico : nextNumber(idx, NombreTabla, texto);
     const std::int32_t code = codeAsNumber(codigo);
-    const platform::RowId id = write(NombreTabla, QStringLiteral("texto \"%1\"").arg(texto), [&] {
+    const engines::RowId id = write(NombreTabla, QStringLiteral("texto \"%1\"").arg(texto), [&] {
         return records.db().InsertRow(NombreTabla, {{QStringLiteral("mslink"), n},
                                                     {QStringLiteral("tmapa"), texto},
                                                     {QStringLiteral("Tfeature"), code}});
@@ -153,12 +153,12 @@ std::int32_t AnadeNuevoRegistro(AttributeIndexes& records, QString& codigo, cons
 void ModificaRegistro(AttributeIndexes& records, const QString& NombreTabla, std::int32_t& registro,
                       std::int32_t registro_grafico_igual_tabla) {
     AttributeIndex& idx = records.table(NombreTabla);
-    const std::optional<platform::RowId> id = idx.firstWithMslink(registro);
+    const std::optional<engines::RowId> id = idx.firstWithMslink(registro);
     if (!id) {
-        throw platform::Stop(QStringLiteral("No se puede renumerar el registro %1 de la tabla %2: ya no "
-                                            "existe ningún registro con ese número.")
-                                 .arg(registro)
-                                 .arg(NombreTabla));
+        throw core::Stop(QStringLiteral("No se puede renumerar el registro %1 de la tabla %2: ya no "
+                                        "existe ningún registro con ese número.")
+                             .arg(registro)
+                             .arg(NombreTabla));
     }
     write(NombreTabla, QStringLiteral("registro %1").arg(registro), [&] {
         records.db().UpdateRow(NombreTabla, *id, {{QStringLiteral("mslink"), registro_grafico_igual_tabla}});

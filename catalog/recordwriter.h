@@ -23,14 +23,14 @@ std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, c
 // Normalises codigo (limpia_texto) and adds a record: mslink N, tmapa = texto, Tfeature = the code as a
 // number. N is RegistroGrafico when it is not 0 (the pass gives it only when MantenerAsignaciones is on);
 // otherwise one more than the highest number below 60000 (1 when there is none). Gives back N.
-// Throws platform::Stop naming the table when that rule would give 60000 (no number left below it), a
-// platform::RunError when the code is not a 32-bit whole number, and an EngineError naming the table and
+// Throws core::Stop naming the table when that rule would give 60000 (no number left below it), a
+// core::RunError when the code is not a 32-bit whole number, and an EngineError naming the table and
 // the text when the engine refuses the record (a text longer than tmapa accepts).
 std::int32_t AnadeNuevoRegistro(AttributeIndexes& records, QString& codigo, const QString& NombreTabla,
                                 const QString& texto, std::int32_t RegistroGrafico);
 
 // The first record (natural order) numbered registro is renumbered registro_grafico_igual_tabla, and
-// registro takes that number. Throws platform::Stop naming the table and the number when no record
+// registro takes that number. Throws core::Stop naming the table and the number when no record
 // carries registro any longer.
 void ModificaRegistro(AttributeIndexes& records, const QString& NombreTabla, std::int32_t& registro,
                       std::int32_t registro_grafico_igual_tabla);

@@ -2,7 +2,7 @@
 
 namespace vexilo::catalog {
 
-bool findTable(platform::Database& bd, const QString& NombreTabla) {
+bool findTable(engines::Database& bd, const QString& NombreTabla) {
     const QString sought = NombreTabla.toUpper();
     const std::int32_t count = bd.TableDefsCount();
     for (std::int32_t i = 0; i < count; ++i) {

@@ -5,13 +5,13 @@
 #include <QString>
 #include <vector>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::catalog {
 
 // Whether one of the database's table definitions is named NombreTabla. Shared by the schema checks and
 // the exclusion marking.
-bool findTable(platform::Database& bd, const QString& NombreTabla);
+bool findTable(engines::Database& bd, const QString& NombreTabla);
 
 // Whether `field` is among `fields`.
 bool hasField(const std::vector<QString>& fields, const QString& field);

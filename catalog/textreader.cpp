@@ -28,11 +28,11 @@ std::optional<std::int32_t> recordNumber(const QVariant& v) {
 
 // The engine reads an absent column as Null; a table without the three columns must not pass for one
 // whose records hold no text, so the columns are checked as a query by name would.
-void requireColumns(platform::Database& bd, const QString& NombreTabla) {
+void requireColumns(engines::Database& bd, const QString& NombreTabla) {
     const std::vector<QString> fields = bd.FieldNames(NombreTabla);
     for (const QString& sought : {kMslink, kTmapa, kTcomplet}) {
         if (!hasField(fields, sought)) {
-            throw platform::EngineError(
+            throw core::EngineError(
                 3265, QStringLiteral("No existe el campo %1 en la tabla %2.").arg(sought, NombreTabla));
         }
     }
@@ -54,10 +54,10 @@ const AttributeTexts::Table& AttributeTexts::table(const QString& NombreTabla) {
     return it->second;
 }
 
-AttributeTexts::Table AttributeTexts::read(platform::Database& bd, const QString& NombreTabla) {
+AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString& NombreTabla) {
     requireColumns(bd, NombreTabla);
     Table texts;
-    for (const platform::Database::Row& row : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
+    for (const engines::Database::Row& row : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
         const std::optional<std::int32_t> number = recordNumber(row.values[0]);
         if (!number || texts.count(*number) != 0) {
             continue;  // a shared number reads as its first record in stored order

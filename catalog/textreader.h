@@ -13,7 +13,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::catalog {
 
@@ -27,7 +27,7 @@ enum class TextResult {
 // job's caches).
 class AttributeTexts {
   public:
-    explicit AttributeTexts(platform::Database& bd) : m_bd(bd) {}
+    explicit AttributeTexts(engines::Database& bd) : m_bd(bd) {}
 
     // A record's text as the reader returns it; `null` when tmapa and tcomplet are both Null.
     struct Text {
@@ -41,9 +41,9 @@ class AttributeTexts {
     const Table& table(const QString& NombreTabla);
 
   private:
-    static Table read(platform::Database& bd, const QString& NombreTabla);
+    static Table read(engines::Database& bd, const QString& NombreTabla);
 
-    platform::Database& m_bd;
+    engines::Database& m_bd;
     std::map<QString, Table> m_tables;  // a map's entries stay where they are as others are added
     // The pass asks about the same table many times in a row: the last answer saves the upper-casing.
     QString m_lastName;

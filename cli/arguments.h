@@ -7,12 +7,12 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/usererror.h"
+#include "core/usererror.h"
 
 namespace vexilo::cli {
 
 // A usage error: the message says what is wrong; the caller adds the usage text and exits with 2.
-class UsageError : public platform::UserError {
+class UsageError : public core::UserError {
   public:
     using UserError::UserError;
 };

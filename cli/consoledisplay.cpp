@@ -61,7 +61,7 @@ void ConsoleDisplay::endLine() {
     }
 }
 
-void ConsoleDisplay::message(const QString& text, platform::Icon) {
+void ConsoleDisplay::message(const QString& text, core::Icon) {
     // The only message after "Proceso Finalizado." is the run report, which the summary prints on the
     // standard output with the other results: it is not repeated here.
     if (m_finished) {

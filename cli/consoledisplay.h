@@ -22,8 +22,8 @@ class ConsoleDisplay : public core::Display {
     void setText(core::Control, const QString&) override {}
     void setProgress(int value) override;
     void setFinishedVisible(bool visible) override { m_finished = visible; }
-    void setPointer(platform::MousePointer) override {}
-    void message(const QString& text, platform::Icon icon) override;
+    void setPointer(core::MousePointer) override {}
+    void message(const QString& text, core::Icon icon) override;
     // Printed at once, on a line of its own; the empty text that takes a notice away prints nothing.
     void notice(const QString& text) override;
 

@@ -6,8 +6,8 @@
 #include "cli/console.h"
 #include "cli/jobwait.h"
 #include "cli/usage.h"
-#include "platform/databasename.h"
-#include "platform/errors.h"
+#include "core/errors.h"
+#include "engines/databasename.h"
 #include "tools/sample/sample.h"
 
 namespace vexilo::cli {
@@ -37,7 +37,7 @@ int demoCommand(const QStringList& args) {
     }
     try {
         const sample::Result r = sample::generate(a.positionals.front(), o);
-        output() << "Base de datos : " << platform::shownDatabaseName(r.database) << '\n'
+        output() << "Base de datos : " << engines::shownDatabaseName(r.database) << '\n'
                  << "Dibujo : " << r.drawing << '\n'
                  << "Elementos : " << r.elements << " (textos " << r.texts << ", descartados " << r.dropped
                  << ")\n"
@@ -47,7 +47,7 @@ int demoCommand(const QStringList& args) {
         }
         output().flush();
         return core::exitstatus::kDone;
-    } catch (const platform::RunError& e) {
+    } catch (const core::RunError& e) {
         writeError(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()));
     } catch (const std::invalid_argument& e) {
         return usageError(QString::fromUtf8(e.what()), commandUsage(command));

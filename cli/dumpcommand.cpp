@@ -177,7 +177,7 @@ int dumpCommand(const QStringList& args) {
     std::unique_ptr<drawing::BinReader> in;
     try {
         in = std::make_unique<drawing::BinReader>(path);
-    } catch (const platform::RunError& e) {
+    } catch (const core::RunError& e) {
         writeError(QStringLiteral("No se puede abrir %1: %2").arg(path, e.description()));
         return core::exitstatus::kEnded;
     }
@@ -200,7 +200,7 @@ int dumpCommand(const QStringList& args) {
     } catch (const drawing::CorruptFile& damage) {
         w->end(t, in->length(), &damage);
         return core::exitstatus::kEnded;
-    } catch (const platform::RunError& err) {
+    } catch (const core::RunError& err) {
         output().flush();
         writeError(QStringLiteral("Error %1: %2").arg(err.number()).arg(err.description()));
         return core::exitstatus::kEnded;

@@ -7,14 +7,14 @@
 #include "cli/console.h"
 #include "cli/jobwait.h"
 #include "cli/usage.h"
+#include "engines/databasename.h"
 #include "import/dbimport.h"
-#include "platform/databasename.h"
 
 namespace vexilo::cli {
 int importCommand(const QStringList& args) {
     const Command& command = commandNamed(QStringLiteral("importar"));
     Arguments a;
-    platform::JobWaitOptions wait;
+    engines::JobWaitOptions wait;
     try {
         a = parse(args, command);
         if (a.help) {
@@ -35,7 +35,7 @@ int importCommand(const QStringList& args) {
             output() << t.name << " : " << t.rows << " filas\n";
         }
         output() << "Importadas " << r.tables.size() << " tablas en "
-                 << platform::shownDatabaseName(a.positionals[1]) << '\n';
+                 << engines::shownDatabaseName(a.positionals[1]) << '\n';
         if (!r.backup.isEmpty()) {
             output() << "Copia del fichero sustituido : " << QDir::toNativeSeparators(r.backup) << '\n';
         }

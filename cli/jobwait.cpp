@@ -2,18 +2,18 @@
 
 #include "app/rundriver.h"
 #include "cli/console.h"
-#include "platform/jobwaitlimit.h"
+#include "engines/jobwaitlimit.h"
 
 namespace vexilo::cli {
 
 std::chrono::seconds waitOption(const Arguments& a) {
     constexpr qint64 kOneWeek = 7 * 24 * 3600;
-    const qint64 fallback = std::chrono::seconds(platform::kJobWaitLimit).count();
+    const qint64 fallback = std::chrono::seconds(engines::kJobWaitLimit).count();
     return std::chrono::seconds(a.number(QStringLiteral("--espera"), fallback, 0, kOneWeek));
 }
 
-platform::JobWaitOptions jobWait(const Arguments& a) {
-    platform::JobWaitOptions wait;
+engines::JobWaitOptions jobWait(const Arguments& a) {
+    engines::JobWaitOptions wait;
     wait.limit = waitOption(a);
     wait.onWait = [](const QString& database) { writeError(app::waitingMessage(database)); };
     return wait;

@@ -5,12 +5,12 @@
 #include <functional>
 #include <map>
 
+#include "app/version.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/usage.h"
-#include "core/version.h"
-#include "platform/qtmessages.h"
-#include "platform/translations.h"
+#include "desktop/qtmessages.h"
+#include "desktop/translations.h"
 
 namespace {
 
@@ -29,9 +29,9 @@ int usageError(const QString& message, const QString& usage) {
 }  // namespace vexilo::cli
 
 int main(int argc, char** argv) {
-    vexilo::platform::keepQtMessagesQuiet();
+    vexilo::desktop::keepQtMessagesQuiet();
     QCoreApplication app(argc, argv);
-    vexilo::platform::installSpanishTranslations(app);
+    vexilo::desktop::installSpanishTranslations(app);
     QStringList args = QCoreApplication::arguments().mid(1);
     const std::map<QString, std::function<int(const QStringList&)>> commands{
         {QStringLiteral("procesar"), vexilo::cli::processCommand},
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
         return vexilo::core::exitstatus::kDone;
     }
     if (command == QLatin1String("--version")) {
-        output() << vexilo::core::versionText(QStringLiteral("vexilo-cli")) << '\n';
+        output() << vexilo::app::versionText(QStringLiteral("vexilo-cli")) << '\n';
         output().flush();
         return vexilo::core::exitstatus::kDone;
     }

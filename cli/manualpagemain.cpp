@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "cli/usage.h"
-#include "platform/jobwaitlimit.h"
+#include "engines/jobwaitlimit.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     const QStringList fields = {QStringLiteral("@SINOPSIS@\n"), QStringLiteral("@ESPERA@")};
     const QStringList values = {
         vexilo::cli::manualSynopsis(),
-        QString::number(std::chrono::seconds(vexilo::platform::kJobWaitLimit).count())};
+        QString::number(std::chrono::seconds(vexilo::engines::kJobWaitLimit).count())};
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (!page.contains(fields[i])) {
             return fail(QStringLiteral("%1 has no %2").arg(in.fileName(), fields[i].trimmed()));

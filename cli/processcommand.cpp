@@ -12,9 +12,9 @@
 #include "cli/consoledisplay.h"
 #include "cli/jobwait.h"
 #include "cli/usage.h"
+#include "desktop/services.h"
+#include "engines/databasename.h"
 #include "import/accessimport.h"
-#include "platform/databasename.h"
-#include "platform/services.h"
 
 namespace vexilo::cli {
 namespace {
@@ -83,9 +83,8 @@ void refuseReportOverFiles(const QString& report, const app::JobInputs& f) {
     }
     app::refuseOutputOverInputs(report, f.NombreBin, f.NombreBdD);
     if (QFileInfo(report).absoluteFilePath() == QFileInfo(f.NombreBinSalida).absoluteFilePath()) {
-        throw platform::Stop(
-            QStringLiteral("El informe %1 es el fichero de dibujo de salida: elija otro nombre.")
-                .arg(QDir::toNativeSeparators(report)));
+        throw core::Stop(QStringLiteral("El informe %1 es el fichero de dibujo de salida: elija otro nombre.")
+                             .arg(QDir::toNativeSeparators(report)));
     }
 }
 
@@ -94,7 +93,7 @@ void refuseReportOverFiles(const QString& report, const app::JobInputs& f) {
 void prepareOutput(const app::JobInputs& f, const Request& request) {
     app::refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
     refuseReportOverFiles(request.report, f);
-    auto& services = platform::services();
+    auto& services = desktop::services();
     if (!request.options.simulate && services.fileExists(f.NombreBinSalida)) {
         services.deleteFile(f.NombreBinSalida);
     }
@@ -200,7 +199,7 @@ int processCommand(const QStringList& args) {
     }
     ConsoleDisplay display(a.flags.contains(QStringLiteral("-q")));
     app::Session session;  // one for all the jobs, as the window keeps one for its whole life
-    session.NombreBdD = platform::isServerDatabase(dbPath) ? dbPath : QFileInfo(dbPath).absoluteFilePath();
+    session.NombreBdD = engines::isServerDatabase(dbPath) ? dbPath : QFileInfo(dbPath).absoluteFilePath();
     for (const QString& bin : a.options.value(QStringLiteral("--bin"))) {
         if (!processOne(session, display, bin, request)) {
             return core::exitstatus::kEnded;

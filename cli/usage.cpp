@@ -5,7 +5,7 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "platform/jobwaitlimit.h"
+#include "engines/jobwaitlimit.h"
 
 namespace vexilo::cli {
 namespace {
@@ -15,7 +15,7 @@ const QString kProgram = QStringLiteral("vexilo-cli");
 const QString kSecond = QStringLiteral("2");
 
 QString waitSeconds() {
-    return QString::number(std::chrono::seconds(platform::kJobWaitLimit).count());
+    return QString::number(std::chrono::seconds(engines::kJobWaitLimit).count());
 }
 
 // --espera of a command that writes a whole database, `what` ("el destino", "la base de datos").

@@ -11,8 +11,9 @@
 
 # Folder, then its rank, bottom to top. Folders of one rank may not include each other.
 set(VEXILO_LAYERS
-  platform 0
-  core 1
+  core 0
+  desktop 1
+  engines 1
   import 2
   drawing 3
   catalog 4

@@ -8,22 +8,22 @@ RunOutcome currentFailure() {
     RunOutcome outcome;
     try {
         throw;
-    } catch (const platform::Stop& stop) {
+    } catch (const core::Stop& stop) {
         outcome.kind = RunOutcome::Kind::Stopped;
         outcome.message = stop.message();
         outcome.icon = stop.icon();
         outcome.detail = stop.detail();
-    } catch (const platform::RunError& error) {
+    } catch (const core::RunError& error) {
         outcome.kind = RunOutcome::Kind::Failed;
         outcome.number = error.number();
         outcome.description = error.description();
     } catch (const std::exception& error) {
         outcome.kind = RunOutcome::Kind::Failed;
-        outcome.number = platform::errnum::kInternal;
+        outcome.number = core::errnum::kInternal;
         outcome.description = QString::fromLocal8Bit(error.what());
     } catch (...) {
         outcome.kind = RunOutcome::Kind::Failed;
-        outcome.number = platform::errnum::kInternal;
+        outcome.number = core::errnum::kInternal;
         outcome.description = QStringLiteral("Error interno");
     }
     return outcome;
@@ -34,13 +34,12 @@ Presentation present(const RunOutcome& outcome) {
         case RunOutcome::Kind::Stopped:
             return {outcome.message, outcome.icon, exitstatus::kEnded, outcome.detail};
         case RunOutcome::Kind::Failed:
-            return {
-                errorText(outcome.number, outcome.description), platform::Icon::None, exitstatus::kEnded, {}};
+            return {errorText(outcome.number, outcome.description), core::Icon::None, exitstatus::kEnded, {}};
         case RunOutcome::Kind::Ignored:
         case RunOutcome::Kind::Finished:
             break;
     }
-    return {{}, platform::Icon::None, exitstatus::kDone, {}};
+    return {{}, core::Icon::None, exitstatus::kDone, {}};
 }
 
 QString errorText(int number, const QString& description) {

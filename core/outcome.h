@@ -6,7 +6,7 @@
 #include <QString>
 #include <exception>
 
-#include "platform/errors.h"
+#include "core/errors.h"
 
 namespace vexilo::core {
 
@@ -19,7 +19,7 @@ struct RunOutcome {
     };
     Kind kind = Kind::Ignored;
     QString message;  // Stopped
-    platform::Icon icon = platform::Icon::None;
+    core::Icon icon = core::Icon::None;
     int number = 0;  // Failed
     QString description;
     QString detail;  // Stopped: where and why, when the stop knows (a damaged drawing)
@@ -33,7 +33,7 @@ template <typename Step>
 RunOutcome guarded(Step&& step) {
     try {
         step();
-        return RunOutcome{RunOutcome::Kind::Finished, {}, platform::Icon::None, 0, {}, {}};
+        return RunOutcome{RunOutcome::Kind::Finished, {}, core::Icon::None, 0, {}, {}};
     } catch (...) {
         return currentFailure();
     }
@@ -43,7 +43,7 @@ RunOutcome guarded(Step&& step) {
 // (a stop whose messages were already shown, or a step that finished).
 struct Presentation {
     QString message;
-    platform::Icon icon = platform::Icon::None;
+    core::Icon icon = core::Icon::None;
     int exitStatus = 0;
     QString detail;  // where and why, for a face that can offer it beside the message
 };

@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "platform/services.h"
-
 namespace vexilo::core {
 
 namespace {
@@ -18,14 +16,15 @@ double roundHalfEven(double v) {
 // Seconds since the job started. A job that runs past midnight sees the time of day start again from 0;
 // taking the difference modulo one day keeps the elapsed time, and so the estimate, from going negative.
 std::int64_t elapsedSeconds(const Progress& f) {
-    const std::int64_t difference = std::int64_t{secondsOfDay()} - f.HoraInicio;
+    static SystemClock system;
+    const std::int64_t difference = std::int64_t{secondsOfDay(f.clock ? *f.clock : system)} - f.HoraInicio;
     return ((difference % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
 }
 
 }  // namespace
 
-std::int32_t secondsOfDay() {
-    return static_cast<std::int32_t>(roundHalfEven(platform::services().clock().secondsSinceMidnight()));
+std::int32_t secondsOfDay(Clock& clock) {
+    return static_cast<std::int32_t>(roundHalfEven(clock.secondsSinceMidnight()));
 }
 
 void BarraDeProgreso(Progress& f, double valorp) {

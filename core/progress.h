@@ -3,19 +3,22 @@
 
 #include <cstdint>
 
+#include "core/clock.h"
 #include "core/display.h"
 
 namespace vexilo::core {
 
 // The time of day in whole seconds since midnight (nearest second, a tie to the even one): HoraInicio.
-std::int32_t secondsOfDay();
+std::int32_t secondsOfDay(Clock& clock);
 
-// What the progress display of one job needs: where it shows, when the job started, and the last
-// percentage shown. The last percentage outlives the job: the window hands it from one job to the next.
+// What the progress display of one job needs: where it shows, when the job started, the last percentage
+// shown, and the clock the remaining time is reckoned by (the system's when none is given). The last
+// percentage outlives the job: the window hands it from one job to the next.
 struct Progress {
     Display* display = nullptr;
     std::int32_t HoraInicio = 0;  // time of day in whole seconds at which the job started
     double PorcentajeAnterior = 0.0;
+    Clock* clock = nullptr;
 };
 
 void BarraDeProgreso(Progress& f, double valorp);

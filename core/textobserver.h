@@ -1,6 +1,6 @@
 #pragma once
 // Who wants to know, element by element, what a pass did: the job's report of the command line. The
-// passes tell the run state's observer, when there is one, about every carried text element in file
+// passes tell the job's observer, when there is one, about every carried text element in file
 // order, right after treating it; without one they pay a test of a null pointer per text element.
 
 #include <QString>

@@ -14,12 +14,12 @@
 
 namespace vexilo::drawing {
 
-using platform::RunError;
-namespace errnum = platform::errnum;
+using core::RunError;
+namespace errnum = core::errnum;
 
 CorruptFile::CorruptFile(std::int64_t offset, const QString& reason)
-    : platform::Stop(QStringLiteral("Fichero Corrupto"), platform::Icon::Critical,
-                     QStringLiteral("Elemento en el byte %1: %2").arg(offset).arg(reason)),
+    : core::Stop(QStringLiteral("Fichero Corrupto"), core::Icon::Critical,
+                 QStringLiteral("Elemento en el byte %1: %2").arg(offset).arg(reason)),
       m_offset(offset),
       m_reason(reason) {}
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/errors.h"
 #include "drawing/element.h"
-#include "platform/errors.h"
 
 namespace vexilo::drawing {
 
@@ -19,7 +19,7 @@ constexpr std::size_t kBinBufferSize = std::size_t{1} << 20;
 
 // A damaged drawing file. The user sees exactly "Fichero Corrupto" with the critical icon; the offset of
 // the element and the reason are its detail (the command line prints it, the window offers it).
-class CorruptFile : public platform::Stop {
+class CorruptFile : public core::Stop {
   public:
     CorruptFile(std::int64_t offset, const QString& reason);
     std::int64_t offset() const { return m_offset; }
@@ -33,7 +33,7 @@ class CorruptFile : public platform::Stop {
 // Input drawing file (file number 1).
 class BinReader {
   public:
-    // Opens for reading; a missing file or one that cannot be opened is a platform::RunError.
+    // Opens for reading; a missing file or one that cannot be opened is a core::RunError.
     explicit BinReader(const QString& path, std::size_t bufferSize = kBinBufferSize);
     ~BinReader();
     BinReader(const BinReader&) = delete;
@@ -50,7 +50,7 @@ class BinReader {
     // negative numRegistros (any element), a carried element of another class than C or T (the test is
     // exact: c and t are other classes), a T element with numRegistros 0, and a carried element that
     // the file ends inside, and a dropped element whose counts run past the end of the file. A failed read of
-    // the file itself is a platform::RunError.
+    // the file itself is a core::RunError.
     bool readElement(Element& e);
     void close();
 
@@ -64,7 +64,7 @@ class BinReader {
 // keeps what was written before a corrupt element stopped the walk.
 class BinWriter {
   public:
-    // platform::RunError (with the file's name) when the file cannot be created.
+    // core::RunError (with the file's name) when the file cannot be created.
     explicit BinWriter(const QString& path, std::size_t bufferSize = kBinBufferSize);
     ~BinWriter();  // flushes what is left, quietly: close() is where write failures are reported
     BinWriter(const BinWriter&) = delete;
@@ -72,13 +72,13 @@ class BinWriter {
 
     // Writes header, block, body records (body, then chunks) and links in that order, the header
     // counts as given. Counts that disagree with what the element holds would leave a file that no
-    // longer walks, so they are refused (platform::RunError, nothing written).
-    // A failed write is a platform::RunError naming the file.
+    // longer walks, so they are refused (core::RunError, nothing written).
+    // A failed write is a core::RunError naming the file.
     void write(const Element& e);
     std::int64_t position() const;  // bytes written so far, buffered ones included
     // Flushes and waits until the disk holds everything written so far; the file stays open.
     void sync();
-    // Flushes to the disk and closes; a failed write or flush is a platform::RunError.
+    // Flushes to the disk and closes; a failed write or flush is a core::RunError.
     void close();
 
   private:

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/errors.h"
+#include "core/errors.h"
 
 namespace vexilo::drawing {
 
@@ -87,9 +87,8 @@ class FieldWriter {
     std::uint8_t* take(std::size_t n) {
         if (static_cast<std::size_t>(m_end - m_p) < n) {
             // The writer makes room for the whole element before it starts: this is a fault of ours.
-            throw platform::RunError(
-                platform::errnum::kInternal,
-                QStringLiteral("Error interno: elemento mayor que su espacio de escritura"));
+            throw core::RunError(core::errnum::kInternal,
+                                 QStringLiteral("Error interno: elemento mayor que su espacio de escritura"));
         }
         std::uint8_t* p = m_p;
         m_p += n;

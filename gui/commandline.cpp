@@ -2,8 +2,8 @@
 
 #include <QtGlobal>
 
+#include "app/version.h"
 #include "core/exitstatus.h"
-#include "core/version.h"
 
 namespace vexilo::gui {
 
@@ -33,7 +33,7 @@ std::optional<CommandLineAnswer> printedAnswer(const QStringList& arguments) {
             return CommandLineAnswer{core::exitstatus::kDone, kUsage, false};
         }
         if (argument == QLatin1String("--version")) {
-            return CommandLineAnswer{core::exitstatus::kDone, core::versionText(kProgram) + QLatin1Char('\n'),
+            return CommandLineAnswer{core::exitstatus::kDone, app::versionText(kProgram) + QLatin1Char('\n'),
                                      false};
         }
     }

@@ -46,7 +46,7 @@ QVariant SpanishFileColumns::data(const QModelIndex& index, int role) const {
     return QIdentityProxyModel::data(index, role);
 }
 
-std::unique_ptr<QFileDialog> openFileDialog(QWidget* parent, const platform::OpenFileRequest& request) {
+std::unique_ptr<QFileDialog> openFileDialog(QWidget* parent, const desktop::OpenFileRequest& request) {
     QString selected;
     const QString filters = qtFilter(request.filter, request.filterIndex, &selected);
     auto dialog = std::make_unique<QFileDialog>(parent, request.title, request.initDir, filters);

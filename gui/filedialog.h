@@ -6,7 +6,7 @@
 #include <QIdentityProxyModel>
 #include <memory>
 
-#include "platform/services.h"
+#include "desktop/services.h"
 
 class QFileDialog;
 class QWidget;
@@ -29,6 +29,6 @@ class SpanishFileColumns : public QIdentityProxyModel {
 
 // The dialog as the request sets it up (folder, filters with the chosen one selected, title), for one
 // existing file; show it with exec().
-std::unique_ptr<QFileDialog> openFileDialog(QWidget* parent, const platform::OpenFileRequest& request);
+std::unique_ptr<QFileDialog> openFileDialog(QWidget* parent, const desktop::OpenFileRequest& request);
 
 }  // namespace vexilo::gui

@@ -14,6 +14,8 @@
 
 #include "app/fileselection.h"
 #include "core/progress.h"
+#include "desktop/services.h"
+#include "engines/databasename.h"
 #include "gui/appicon.h"
 #include "gui/captionframe.h"
 #include "gui/databasefield.h"
@@ -21,8 +23,6 @@
 #include "gui/importoffer.h"
 #include "gui/pathdisplay.h"
 #include "gui/pushbutton.h"
-#include "platform/databasename.h"
-#include "platform/services.h"
 
 namespace vexilo::gui {
 
@@ -239,7 +239,7 @@ void Form1::endWith(const core::RunOutcome& outcome) {
         return;
     }
     const core::Presentation shown = present(outcome);
-    auto& services = platform::services();
+    auto& services = desktop::services();
     if (!shown.message.isEmpty()) {
         services.messageBox(shown.message, shown.icon, shown.detail);
     }
@@ -259,9 +259,9 @@ void Form1::Command1_Click() {
     core::RunOutcome outcome;
     runTask(Task::Job, [&] { outcome = app::Command1_Click(m_session, *this, mode); });
     const bool closing = std::exchange(m_closeAfterTask, false);
-    if (outcome.kind == core::RunOutcome::Kind::Failed && outcome.number == platform::errnum::kInterrupted) {
+    if (outcome.kind == core::RunOutcome::Kind::Failed && outcome.number == core::errnum::kInterrupted) {
         // Ended because the window is closing: undone as a failure is, and nothing to tell.
-        setPointer(platform::MousePointer::Default);
+        setPointer(core::MousePointer::Default);
     } else if (outcome.kind == core::RunOutcome::Kind::Stopped ||
                outcome.kind == core::RunOutcome::Kind::Failed) {
         endWith(outcome);
@@ -291,8 +291,8 @@ void Form1::runTask(Task kind, const std::function<void()>& task) {
 void Form1::askToInterrupt() {
     m_asking = true;
     m_interruption.beginAsking();
-    const bool end = platform::services().question(QStringLiteral("¿Interrumpir el proceso en curso?"),
-                                                   platform::Answer::No);
+    const bool end = desktop::services().question(QStringLiteral("¿Interrumpir el proceso en curso?"),
+                                                  desktop::Answer::No);
     m_interruption.answer(end);
     m_asking = false;
     m_closeAfterTask = end;
@@ -309,7 +309,7 @@ void Form1::Command2_Click() {
 }
 
 void Form1::offerAccessImport(const QString& before) {
-    if (m_session.NombreBdD == before || platform::isServerDatabase(m_session.NombreBdD)) {
+    if (m_session.NombreBdD == before || engines::isServerDatabase(m_session.NombreBdD)) {
         return;
     }
     // The job works on SQLite databases: an Access file is offered for import and its copy used.
@@ -320,7 +320,7 @@ void Form1::offerAccessImport(const QString& before) {
 
 bool Form1::takeTypedDatabase() {
     DatabaseField* box = m_controls.text2;
-    const QString shown = platform::shownDatabaseName(m_session.NombreBdD);
+    const QString shown = engines::shownDatabaseName(m_session.NombreBdD);
     const QString typed = app::typedDatabaseName(box->typedText());
     if (typed.isEmpty() || typed == shown) {
         if (box->text() != shown) {
@@ -341,8 +341,8 @@ bool Form1::takeTypedDatabase() {
         }
         if (!refusal.isEmpty()) {
             // What was typed stays to be corrected, a password excepted.
-            setText(core::Control::Text2, platform::shownDatabaseName(typed));
-            message(refusal, platform::Icon::None);
+            setText(core::Control::Text2, engines::shownDatabaseName(typed));
+            message(refusal, core::Icon::None);
             return;
         }
         const QString before = m_session.NombreBdD;
@@ -361,15 +361,15 @@ bool Form1::takeTypedDatabase() {
 
 QString Form1::typedRefusal(const QString& typed) {
     QString refusal = app::typedDatabaseRefusal(typed);
-    if (!refusal.isEmpty() || !platform::isServerDatabase(typed)) {
+    if (!refusal.isEmpty() || !engines::isServerDatabase(typed)) {
         return refusal;
     }
     // Trying the server takes up to a few seconds: the status line says so meanwhile.
     const QString before = m_controls.label5->text();
     notice(app::checkingMessage(typed));
-    setPointer(platform::MousePointer::Busy);
+    setPointer(core::MousePointer::Busy);
     runTask(Task::Check, [&] { refusal = app::serverDatabaseRefusal(typed); });
-    setPointer(platform::MousePointer::Default);
+    setPointer(core::MousePointer::Default);
     showText(core::Control::Label5, before);
     return refusal;
 }
@@ -466,12 +466,12 @@ QWidget* Form1::widgetOf(core::Control control) const {
 }
 
 // The one place the window's pointer is set, from the window and from its jobs alike.
-void Form1::setPointer(platform::MousePointer pointer) {
-    onWindowThread([pointer] { platform::services().setMousePointer(pointer); });
+void Form1::setPointer(core::MousePointer pointer) {
+    onWindowThread([pointer] { desktop::services().setMousePointer(pointer); });
 }
 
-void Form1::message(const QString& text, platform::Icon icon) {
-    const auto show = [text, icon] { platform::services().messageBox(text, icon); };
+void Form1::message(const QString& text, core::Icon icon) {
+    const auto show = [text, icon] { desktop::services().messageBox(text, icon); };
     if (m_tasks.onTaskThread()) {
         m_tasks.invoke(show);  // the job goes on once the message has been read
     } else {
@@ -489,7 +489,7 @@ bool Form1::interrupted() {
 
 void Form1::showText(core::Control control, const QString& given) {
     // Whatever the core passes, the database box never shows a password.
-    const QString text = control == core::Control::Text2 ? platform::shownDatabaseName(given) : given;
+    const QString text = control == core::Control::Text2 ? engines::shownDatabaseName(given) : given;
     QWidget* w = widgetOf(control);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);

@@ -1,6 +1,6 @@
 #pragma once
 // Form1: the one window. It only wires the controls to the core: file choice, the run driver and the
-// remembered folders live in app/, the desktop's services behind platform::services().
+// remembered folders live in app/, the desktop's services behind desktop::services().
 //
 // A job, and the check of a server typed into the database box, run on a thread of their own
 // (TaskThread) while the window goes on answering the desktop: it repaints, and a close request asks
@@ -88,8 +88,8 @@ class Form1 : public QWidget, private core::Display {
     void setText(core::Control control, const QString& text) override;
     void setProgress(int value) override;
     void setFinishedVisible(bool visible) override;
-    void setPointer(platform::MousePointer pointer) override;
-    void message(const QString& text, platform::Icon icon) override;
+    void setPointer(core::MousePointer pointer) override;
+    void message(const QString& text, core::Icon icon) override;
     void notice(const QString& text) override;
     bool interrupted() override;
     // `call` on the window's thread: at once there, handed over from a task's.

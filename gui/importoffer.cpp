@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "desktop/services.h"
 #include "import/accessimport.h"
-#include "platform/services.h"
 
 namespace vexilo::gui {
 namespace {
@@ -12,10 +12,10 @@ namespace {
 constexpr QChar kCr(13);  // a line break inside a message box
 
 void announceDestination(const QString& destination, const QString& before) {
-    platform::services().messageBox(
+    desktop::services().messageBox(
         before + kCr + QStringLiteral("Los cambios del proceso se guardarán en ese fichero nuevo:") + kCr +
             destination + kCr + QStringLiteral("La base de datos Access no se modifica."),
-        platform::Icon::None);
+        core::Icon::None);
 }
 
 QString runImport(const QString& path, const QString& destination, bool force) {
@@ -26,9 +26,9 @@ QString runImport(const QString& path, const QString& destination, bool force) {
             QStringLiteral("Importadas %1 tablas de la base de datos Access.").arg(r.tables.size()));
         return destination;
     } catch (const importer::ImportError& e) {
-        platform::services().messageBox(QStringLiteral("No se ha podido importar la base de datos Access:") +
-                                            kCr + QString(e.message()).replace(QChar('\n'), kCr),
-                                        platform::Icon::Critical);
+        desktop::services().messageBox(QStringLiteral("No se ha podido importar la base de datos Access:") +
+                                           kCr + QString(e.message()).replace(QChar('\n'), kCr),
+                                       core::Icon::Critical);
         return {};
     }
 }
@@ -39,14 +39,14 @@ QString askToImportAccess(const QString& path) {
     if (path.isEmpty() || !importer::isAccessDatabase(path)) {
         return path;
     }
-    auto& services = platform::services();
+    auto& services = desktop::services();
     const QString destination = importer::importedPath(path);
     if (QFileInfo::exists(destination)) {
         const bool again = services.question(
             QStringLiteral("La base de datos elegida es un fichero Access y ya fue importada a:") + kCr +
                 destination + kCr + QStringLiteral("¿Importarla de nuevo, sustituyendo ese fichero?") + kCr +
                 QStringLiteral("(No: se usa el fichero ya importado)"),
-            platform::Answer::No);  // one Return must never replace a copy that holds a day's work
+            desktop::Answer::No);  // one Return must never replace a copy that holds a day's work
         if (again) {
             return runImport(path, destination, true);
         }

@@ -4,13 +4,13 @@
 #include <cstdlib>
 
 #include "core/exitstatus.h"
+#include "desktop/qtmessages.h"
+#include "desktop/translations.h"
 #include "gui/appicon.h"
 #include "gui/commandline.h"
 #include "gui/filedialog.h"
 #include "gui/form1.h"
 #include "gui/windowservices.h"
-#include "platform/qtmessages.h"
-#include "platform/translations.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ void displayFailure(QtMsgType type, const QMessageLogContext& context, const QSt
 }  // namespace
 
 int main(int argc, char** argv) {
-    vexilo::platform::keepQtMessagesQuiet();
+    vexilo::desktop::keepQtMessagesQuiet();
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -61,11 +61,11 @@ int main(int argc, char** argv) {
     if (const auto refused = vexilo::gui::leftoverAnswer(QCoreApplication::arguments().mid(1))) {
         return answer(*refused);
     }
-    vexilo::platform::installSpanishTranslations(application);
+    vexilo::desktop::installSpanishTranslations(application);
     vexilo::gui::useSpanishLocale();
     QApplication::setWindowIcon(vexilo::gui::applicationIcon());
     vexilo::gui::WindowServices services;
-    vexilo::platform::ScopedServices installed(services);
+    vexilo::desktop::ScopedServices installed(services);
     vexilo::gui::Form1 window;
     services.setWindow(&window);
     window.show();

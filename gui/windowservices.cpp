@@ -68,7 +68,7 @@ QWidget* WindowServices::dialogParent() const {
     return m_window ? m_window.data() : QApplication::activeWindow();
 }
 
-platform::OpenFileResult WindowServices::showOpen(const platform::OpenFileRequest& request) {
+desktop::OpenFileResult WindowServices::showOpen(const desktop::OpenFileRequest& request) {
     const auto dialog = openFileDialog(dialogParent(), request);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
         return {};
@@ -77,8 +77,8 @@ platform::OpenFileResult WindowServices::showOpen(const platform::OpenFileReques
     return {QDir::toNativeSeparators(path), QFileInfo(path).fileName()};
 }
 
-void WindowServices::messageBox(const QString& text, platform::Icon icon, const QString& detail) {
-    QMessageBox box(icon == platform::Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
+void WindowServices::messageBox(const QString& text, core::Icon icon, const QString& detail) {
+    QMessageBox box(icon == core::Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
                     QStringLiteral("Vexilo"), boxText(text), QMessageBox::Ok, dialogParent());
     if (!detail.isEmpty()) {
         box.setDetailedText(boxText(detail));
@@ -87,15 +87,15 @@ void WindowServices::messageBox(const QString& text, platform::Icon icon, const 
     box.exec();
 }
 
-bool WindowServices::question(const QString& text, platform::Answer byDefault) {
+bool WindowServices::question(const QString& text, desktop::Answer byDefault) {
     const AnswerPointer pointer(m_busy);
     return QMessageBox::question(
                dialogParent(), QStringLiteral("Vexilo"), boxText(text), QMessageBox::Yes | QMessageBox::No,
-               byDefault == platform::Answer::Yes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
+               byDefault == desktop::Answer::Yes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
 }
 
-void WindowServices::setMousePointer(platform::MousePointer pointer) {
-    const bool busy = pointer == platform::MousePointer::Busy;
+void WindowServices::setMousePointer(core::MousePointer pointer) {
+    const bool busy = pointer == core::MousePointer::Busy;
     if (busy && !m_busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else if (!busy && m_busy) {

@@ -6,22 +6,22 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/services.h"
+#include "desktop/services.h"
 
 namespace vexilo::gui {
 
-class WindowServices : public platform::Services {
+class WindowServices : public desktop::Services {
   public:
     // The window the dialogs and message boxes belong to (not owned; it may go away first).
     void setWindow(QWidget* window) { m_window = window; }
 
-    platform::OpenFileResult showOpen(const platform::OpenFileRequest& request) override;
-    void messageBox(const QString& text, platform::Icon icon, const QString& detail) override;
-    bool question(const QString& text, platform::Answer byDefault) override;
-    void setMousePointer(platform::MousePointer pointer) override;
+    desktop::OpenFileResult showOpen(const desktop::OpenFileRequest& request) override;
+    void messageBox(const QString& text, core::Icon icon, const QString& detail) override;
+    bool question(const QString& text, desktop::Answer byDefault) override;
+    void setMousePointer(core::MousePointer pointer) override;
     void end(int code) override;
-    platform::SettingsStore& settings() override { return m_settings; }
-    platform::Clock& clock() override { return m_clock; }
+    desktop::SettingsStore& settings() override { return m_settings; }
+    core::Clock& clock() override { return m_clock; }
 
   private:
     // A box open on another one belongs to that one; any other to the window, or to whatever window is
@@ -29,8 +29,8 @@ class WindowServices : public platform::Services {
     QWidget* dialogParent() const;
 
     QPointer<QWidget> m_window;
-    platform::QSettingsStore m_settings;
-    platform::SystemClock m_clock;
+    desktop::QSettingsStore m_settings;
+    core::SystemClock m_clock;
     bool m_busy = false;
 };
 

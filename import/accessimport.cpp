@@ -67,7 +67,7 @@ Result copyAccess(const QString& source, Destination& destination) {
 }
 
 Result importAccess(const QString& source, const QString& destination, bool force,
-                    const platform::JobWaitOptions& wait) {
+                    const engines::JobWaitOptions& wait) {
     checkAccessSource(source);
     checkFileDestination(source, destination, force, QStringLiteral("la base de datos Access"));
     Result r;

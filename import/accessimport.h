@@ -18,14 +18,14 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/replacement.h"
-#include "platform/usererror.h"
+#include "core/usererror.h"
+#include "engines/replacement.h"
 
 namespace vexilo::importer {
 
 // A failure of the import, with a message in Spanish for the user. Nothing is left at the destination
 // when it is thrown (an existing destination replaced with `force` stays as it was).
-class ImportError : public platform::UserError {
+class ImportError : public core::UserError {
   public:
     using UserError::UserError;
 };
@@ -57,7 +57,7 @@ bool isAccessDatabase(const QString& path);
 // that runs past its limits), a memo longer than the reader takes, a destination that cannot be
 // written, and a helper program that cannot be run.
 Result importAccess(const QString& source, const QString& destination, bool force,
-                    const platform::JobWaitOptions& wait = {});
+                    const engines::JobWaitOptions& wait = {});
 
 // The SQLite database that an import of `accessPath` is offered into: same folder, same name, ".sqlite".
 QString importedPath(const QString& accessPath);

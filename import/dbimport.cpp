@@ -5,10 +5,10 @@
 #include <functional>
 #include <memory>
 
+#include "engines/databasename.h"
 #include "import/enginedestination.h"
 #include "import/enginesource.h"
 #include "import/filedestination.h"
-#include "platform/databasename.h"
 
 namespace vexilo::importer {
 namespace {
@@ -18,22 +18,22 @@ using Copier = std::function<Result(Destination&)>;
 
 // A database name as a message may show it: a URI without its password, a path in the system's form.
 QString shown(const QString& name) {
-    return platform::isServerDatabase(name) ? platform::shownDatabaseName(name)
-                                            : QDir::toNativeSeparators(name);
+    return engines::isServerDatabase(name) ? engines::shownDatabaseName(name)
+                                           : QDir::toNativeSeparators(name);
 }
 
 // The source is held as a job holds it (a job on it is waited for) and read in one snapshot, so that the
 // copy is of one state of it: never some tables from before a job and others from after it.
-Copier fromEngine(const QString& source, const platform::JobWaitOptions& wait) {
+Copier fromEngine(const QString& source, const engines::JobWaitOptions& wait) {
     return [source, wait](Destination& destination) {
-        std::unique_ptr<platform::Database> bd;
+        std::unique_ptr<engines::Database> bd;
         Result r;
         try {
-            bd = platform::openHeld(source, wait);
+            bd = engines::openHeld(source, wait);
             bd->BeginSnapshot();
             r.tables = readDatabase(*bd, destination);
             bd->Rollback();  // it changed nothing
-        } catch (const platform::EngineError& e) {
+        } catch (const core::EngineError& e) {
             throw ImportError(QStringLiteral("No se puede leer la base de datos de origen %1: %2")
                                   .arg(shown(source), e.description()));
         }
@@ -44,8 +44,8 @@ Copier fromEngine(const QString& source, const platform::JobWaitOptions& wait) {
 }
 
 // The source's reader, after the checks that need no reading.
-Copier sourceOf(const QString& source, const platform::JobWaitOptions& wait) {
-    if (platform::isServerDatabase(source)) {
+Copier sourceOf(const QString& source, const engines::JobWaitOptions& wait) {
+    if (engines::isServerDatabase(source)) {
         return fromEngine(source, wait);
     }
     if (!QFileInfo(source).isFile()) {
@@ -58,14 +58,14 @@ Copier sourceOf(const QString& source, const platform::JobWaitOptions& wait) {
 }
 
 Result toFile(const QString& source, const Copier& copier, const QString& destination, bool force,
-              const platform::JobWaitOptions& wait) {
+              const engines::JobWaitOptions& wait) {
     if (QFileInfo(destination).isFile() && isAccessDatabase(destination)) {
         throw ImportError(
             QStringLiteral(
                 "El destino %1 es una base de datos Access: no se escribe en bases de datos Access.")
                 .arg(shown(destination)));
     }
-    const bool sourceIsFile = !platform::isServerDatabase(source);
+    const bool sourceIsFile = !engines::isServerDatabase(source);
     checkFileDestination(sourceIsFile ? source : QString(), destination, force,
                          sourceIsFile && isAccessDatabase(source) ? QStringLiteral("la base de datos Access")
                                                                   : QStringLiteral("el origen"));
@@ -79,44 +79,44 @@ Result toFile(const QString& source, const Copier& copier, const QString& destin
 
 // The server database, created when the server lacks it (`created` then says so), held as a job holds it:
 // the tables a job works on are never replaced under it.
-std::unique_ptr<platform::Database> openOrCreate(const QString& destination,
-                                                 const platform::JobWaitOptions& wait, bool& created) {
+std::unique_ptr<engines::Database> openOrCreate(const QString& destination,
+                                                const engines::JobWaitOptions& wait, bool& created) {
     try {
-        return platform::openHeld(destination, wait);
-    } catch (const platform::EngineError& e) {
-        if (e.number() != platform::errnum::kDatabaseNotFound) {
+        return engines::openHeld(destination, wait);
+    } catch (const core::EngineError& e) {
+        if (e.number() != core::errnum::kDatabaseNotFound) {
             throw;
         }
     }
-    std::unique_ptr<platform::Database> bd = platform::CreateDatabase(destination);
+    std::unique_ptr<engines::Database> bd = engines::CreateDatabase(destination);
     created = true;
     bd->HoldForJob(wait.limit, {});  // nobody else knows it yet
     return bd;
 }
 
 // A database that this import created and could not fill goes again: a failed import leaves nothing new.
-void dropCreated(std::unique_ptr<platform::Database>& bd, const QString& destination) {
+void dropCreated(std::unique_ptr<engines::Database>& bd, const QString& destination) {
     try {
         bd->Close();
         bd.reset();
-        platform::DropDatabase(destination);
-    } catch (const platform::EngineError&) {
+        engines::DropDatabase(destination);
+    } catch (const core::EngineError&) {
         // What the import failed for is what the user must read; an empty database is all that stays.
     }
 }
 
 Result toServer(const QString& source, const Copier& copier, const QString& destination, bool force,
-                const platform::JobWaitOptions& wait) {
-    if (platform::isServerDatabase(source) && platform::sameServerDatabase(source, destination)) {
+                const engines::JobWaitOptions& wait) {
+    if (engines::isServerDatabase(source) && engines::sameServerDatabase(source, destination)) {
         throw ImportError(
             QStringLiteral("El destino %1 es la misma base de datos que el origen: se perdería el origen.")
                 .arg(shown(destination)));
     }
-    std::unique_ptr<platform::Database> bd;
+    std::unique_ptr<engines::Database> bd;
     bool created = false;
     try {
         bd = openOrCreate(destination, wait, created);
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         throw ImportError(QStringLiteral("No se puede abrir la base de datos de destino %1: %2")
                               .arg(shown(destination), e.description()));
     }
@@ -152,9 +152,9 @@ void checkRowCounts(const std::vector<ImportedTable>& tables, Destination& desti
 }
 
 Result runImport(const QString& source, const QString& destination, bool force,
-                 const platform::JobWaitOptions& wait) {
+                 const engines::JobWaitOptions& wait) {
     const Copier copier = sourceOf(source, wait);
-    if (platform::isServerDatabase(destination)) {
+    if (engines::isServerDatabase(destination)) {
         return toServer(source, copier, destination, force, wait);
     }
     return toFile(source, copier, destination, force, wait);

@@ -1,6 +1,6 @@
 #pragma once
 // An import between any two databases: an Access file (only ever read), a SQLite file, or a server
-// database named by a connection URI (platform/databasename.h). Every user table is copied with its
+// database named by a connection URI (engines/databasename.h). Every user table is copied with its
 // columns, their kinds and text sizes, Nulls as Nulls and its rows in stored order; after the copy
 // every table's row count in the destination is checked against the source's, and only then is the
 // copy published: a SQLite destination is written under a temporary name and renamed at the end, a
@@ -26,7 +26,7 @@ namespace vexilo::importer {
 // a job on it being waited for as `wait` says (past the limit, ImportError with nothing done); a
 // replaced destination file is kept beside the new one as a dated backup (Result::backup).
 Result runImport(const QString& source, const QString& destination, bool force,
-                 const platform::JobWaitOptions& wait = {});
+                 const engines::JobWaitOptions& wait = {});
 
 // Reads the Access file `source` into `destination` and checks the row counts (no commit).
 Result copyAccess(const QString& source, Destination& destination);

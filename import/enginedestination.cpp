@@ -4,44 +4,44 @@ namespace vexilo::importer {
 
 using stream::ColumnKind;
 
-platform::FieldDef fieldFor(const StreamColumn& column) {
+engines::FieldDef fieldFor(const StreamColumn& column) {
     if (column.engineType != 0) {
         // Between two databases of the engine layer the column keeps its kind, its size included.
-        return {column.name, column.engineType, column.engineType == platform::dbText ? column.size : 0};
+        return {column.name, column.engineType, column.engineType == engines::dbText ? column.size : 0};
     }
     switch (column.tipo) {
         case ColumnKind::Byte:
         case ColumnKind::Integer:
-            return {column.name, platform::dbInteger, 0};
+            return {column.name, engines::dbInteger, 0};
         case ColumnKind::LongInteger:
-            return {column.name, platform::dbLong, 0};
+            return {column.name, engines::dbLong, 0};
         case ColumnKind::Currency:
         case ColumnKind::Simple:
         case ColumnKind::Double:
         case ColumnKind::Numeric:
             // Double precision holds a single-precision value and Access's currency exactly as read.
-            return {column.name, platform::dbDouble, 0};
+            return {column.name, engines::dbDouble, 0};
         case ColumnKind::Fecha:
-            return {column.name, platform::dbDate, 0};
+            return {column.name, engines::dbDate, 0};
         case ColumnKind::Boolean:
-            return {column.name, platform::dbBoolean, 0};
+            return {column.name, engines::dbBoolean, 0};
         case ColumnKind::Text:
-            return {column.name, platform::dbText, column.size};
+            return {column.name, engines::dbText, column.size};
         case ColumnKind::Ole:
         case ColumnKind::Binary:
-            return {column.name, platform::dbLongBinary, 0};
+            return {column.name, engines::dbLongBinary, 0};
         case ColumnKind::Memo:
         case ColumnKind::Guid:
             break;
     }
-    return {column.name, platform::dbText, 0};
+    return {column.name, engines::dbText, 0};
 }
 
-EngineDestination::EngineDestination(platform::Database& bd, const QString& name, bool force)
+EngineDestination::EngineDestination(engines::Database& bd, const QString& name, bool force)
     : m_bd(bd), m_name(name), m_force(force) {
     try {
         m_bd.BeginTrans();
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         failure(e.description());
     }
 }
@@ -52,7 +52,7 @@ EngineDestination::~EngineDestination() {
     }
     try {
         m_bd.Rollback();
-    } catch (const platform::EngineError&) {
+    } catch (const core::EngineError&) {
         // A lost connection has undone the transaction already.
     }
 }
@@ -64,14 +64,14 @@ void EngineDestination::beginTable(const StreamTable& t) {
     }
     try {
         replace(t.name);
-        platform::TableDef def(t.name);
+        engines::TableDef def(t.name);
         m_values.clear();
         for (const StreamColumn& c : t.columns) {
             def.Append(fieldFor(c));
             m_values.emplace_back(c.name, QVariant());
         }
         m_bd.AppendTableDef(def);
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         failure(e.description());
     }
     m_created.insert(t.name.toUpper());
@@ -98,7 +98,7 @@ void EngineDestination::row(const std::vector<QVariant>& values) {
     }
     try {
         m_bd.InsertRow(m_table, m_values);
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         failure(e.description());
     }
 }
@@ -106,9 +106,9 @@ void EngineDestination::row(const std::vector<QVariant>& values) {
 std::int64_t EngineDestination::storedRows(const QString& table) {
     try {
         std::int64_t rows = 0;
-        m_bd.ForEachRow(table, {}, [&rows](const platform::Database::Row&) { ++rows; });
+        m_bd.ForEachRow(table, {}, [&rows](const engines::Database::Row&) { ++rows; });
         return rows;
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         failure(e.description());
     }
 }
@@ -116,7 +116,7 @@ std::int64_t EngineDestination::storedRows(const QString& table) {
 void EngineDestination::finish() {
     try {
         m_bd.CommitTrans();
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         failure(e.description());
     }
     m_finished = true;
@@ -124,10 +124,10 @@ void EngineDestination::finish() {
 
 Result copyIntoNewDatabase(const QString& path, const QString& shownName,
                            const std::function<Result(Destination&)>& copy) {
-    std::unique_ptr<platform::Database> db;
+    std::unique_ptr<engines::Database> db;
     try {
-        db = platform::CreateDatabase(path);
-    } catch (const platform::EngineError& e) {
+        db = engines::CreateDatabase(path);
+    } catch (const core::EngineError& e) {
         throw ImportError(QStringLiteral("No se puede crear la base de datos de destino %1: %2")
                               .arg(shownName, e.description()));
     }
@@ -139,7 +139,7 @@ Result copyIntoNewDatabase(const QString& path, const QString& shownName,
     }
     try {
         db->Close();
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         throw ImportError(QStringLiteral("No se puede escribir la base de datos de destino %1: %2")
                               .arg(shownName, e.description()));
     }

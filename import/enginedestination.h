@@ -16,20 +16,20 @@
 #include <functional>
 #include <vector>
 
+#include "engines/dao.h"
 #include "import/streamreader.h"
-#include "platform/dao.h"
 
 namespace vexilo::importer {
 
 // The engine's field for a column kind.
-platform::FieldDef fieldFor(const StreamColumn& column);
+engines::FieldDef fieldFor(const StreamColumn& column);
 
 class EngineDestination : public Destination {
   public:
     // `bd` stays open for the object's life. `name` is the destination as it may be shown (no
     // password). A table of the same name (in any case) as one that arrives is replaced only with
     // `force`; without it the import fails naming the table.
-    EngineDestination(platform::Database& bd, const QString& name, bool force);
+    EngineDestination(engines::Database& bd, const QString& name, bool force);
     ~EngineDestination() override;
     EngineDestination(const EngineDestination&) = delete;
     EngineDestination& operator=(const EngineDestination&) = delete;
@@ -44,13 +44,13 @@ class EngineDestination : public Destination {
     void replace(const QString& table);
     [[noreturn]] void failure(const QString& cause) const;
 
-    platform::Database& m_bd;
+    engines::Database& m_bd;
     QString m_name;
     bool m_force;
     bool m_finished = false;
     QSet<QString> m_created;  // upper-cased names of the tables this import created
     QString m_table;
-    platform::FieldValues m_values;
+    engines::FieldValues m_values;
 };
 
 // Creates the database `path` (a new file of the embedded engine, ":memory:", or a server URI), hands an

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 
-#include "platform/datetext.h"
+#include "engines/datetext.h"
 
 namespace vexilo::importer {
 namespace {
@@ -33,29 +33,29 @@ bool fits(const QVariant& v, int type) {
         return false;
     }
     const qint64 n = v.toLongLong();
-    return type == platform::dbInteger ? n >= INT16_MIN && n <= INT16_MAX : n >= INT32_MIN && n <= INT32_MAX;
+    return type == engines::dbInteger ? n >= INT16_MIN && n <= INT16_MAX : n >= INT32_MIN && n <= INT32_MAX;
 }
 
 // A column of 16 or 32-bit whole numbers whose values do not all fit (SQLite keeps any value in any
 // column another program made) is copied as a column of 64-bit numbers, without a check: every value
 // arrives as it was. The columns of tables this system made always fit, and keep their type.
-void widenWhereNeeded(platform::Database& bd, StreamTable& t) {
+void widenWhereNeeded(engines::Database& bd, StreamTable& t) {
     for (StreamColumn& c : t.columns) {
-        if (c.engineType != platform::dbInteger && c.engineType != platform::dbLong) {
+        if (c.engineType != engines::dbInteger && c.engineType != engines::dbLong) {
             continue;
         }
         const auto [least, greatest] = bd.ValueRange(t.name, c.name);
         if (!fits(least, c.engineType) || !fits(greatest, c.engineType)) {
-            c.engineType = platform::dbBigInt;
+            c.engineType = engines::dbBigInt;
             c.tipo = ColumnKind::LongInteger;
         }
     }
 }
 
-StreamTable tableOf(platform::Database& bd, const QString& name) {
+StreamTable tableOf(engines::Database& bd, const QString& name) {
     StreamTable t;
     t.name = name;
-    for (const platform::FieldDef& field : bd.Fields(name)) {
+    for (const engines::FieldDef& field : bd.Fields(name)) {
         t.columns.push_back(columnFor(field));
     }
     widenWhereNeeded(bd, t);
@@ -72,30 +72,30 @@ std::vector<QString> namesOf(const StreamTable& t) {
 
 }  // namespace
 
-StreamColumn columnFor(const platform::FieldDef& field) {
+StreamColumn columnFor(const engines::FieldDef& field) {
     StreamColumn c;
     c.name = field.name;
     c.engineType = field.type;
     switch (field.type) {
-        case platform::dbInteger:
+        case engines::dbInteger:
             c.tipo = ColumnKind::Integer;
             break;
-        case platform::dbLong:
-        case platform::dbBigInt:
+        case engines::dbLong:
+        case engines::dbBigInt:
             c.tipo = ColumnKind::LongInteger;
             break;
-        case platform::dbSingle:
-        case platform::dbDouble:
-        case platform::dbDecimal:
+        case engines::dbSingle:
+        case engines::dbDouble:
+        case engines::dbDecimal:
             c.tipo = ColumnKind::Double;
             break;
-        case platform::dbDate:
+        case engines::dbDate:
             c.tipo = ColumnKind::Fecha;
             break;
-        case platform::dbBoolean:
+        case engines::dbBoolean:
             c.tipo = ColumnKind::Boolean;
             break;
-        case platform::dbLongBinary:
+        case engines::dbLongBinary:
             c.tipo = ColumnKind::Binary;
             break;
         default:
@@ -139,7 +139,7 @@ QVariant valueFor(const StreamColumn& column, const QVariant& valor) {
         }
         case ColumnKind::Fecha:
             if (valor.typeId() == QMetaType::QDateTime) {
-                return QVariant(valor.toDateTime().toString(platform::kStoredDateFormat));
+                return QVariant(valor.toDateTime().toString(engines::kStoredDateFormat));
             }
             return valor;
         case ColumnKind::Ole:
@@ -150,7 +150,7 @@ QVariant valueFor(const StreamColumn& column, const QVariant& valor) {
     }
 }
 
-std::vector<ImportedTable> readDatabase(platform::Database& bd, Receptor& receptor) {
+std::vector<ImportedTable> readDatabase(engines::Database& bd, Receptor& receptor) {
     std::vector<QString> tables;
     for (int i = 0; i < bd.TableDefsCount(); ++i) {
         tables.push_back(bd.TableDefName(i));
@@ -162,7 +162,7 @@ std::vector<ImportedTable> readDatabase(platform::Database& bd, Receptor& recept
         std::int64_t rows = 0;
         std::vector<QVariant> values(t.columns.size());
         // Row by row as they are read: a table of any size is copied in little memory.
-        bd.ForEachRow(name, namesOf(t), [&](const platform::Database::Row& row) {
+        bd.ForEachRow(name, namesOf(t), [&](const engines::Database::Row& row) {
             for (std::size_t i = 0; i < values.size(); ++i) {
                 values[i] = valueFor(t.columns[i], row.values[i]);
             }

@@ -5,8 +5,8 @@
 
 #include <vector>
 
+#include "engines/dao.h"
 #include "import/streamreader.h"
-#include "platform/dao.h"
 
 namespace vexilo::importer {
 
@@ -14,9 +14,9 @@ namespace vexilo::importer {
 // the nearest kind: whole numbers of 16 bits as Integer and of 32 (or 64) bits as LongInteger, reals
 // and exact decimals as Double, dates as Fecha, yes/no as Boolean, sized texts as Text, unbounded texts
 // as Memo, bytes as Binary.
-StreamColumn columnFor(const platform::FieldDef& field);
+StreamColumn columnFor(const engines::FieldDef& field);
 
-// A value read by the engine as the Receptor takes it: dates as their stored text (platform/datetext.h),
+// A value read by the engine as the Receptor takes it: dates as their stored text (engines/datetext.h),
 // yes/no as 1 or 0, every other value as it was read, keeping its kind. Null stays Null; a value that is not
 // of the kind (a text in a date column) is kept as it is, for the destination to refuse.
 QVariant valueFor(const StreamColumn& column, const QVariant& valor);
@@ -24,7 +24,7 @@ QVariant valueFor(const StreamColumn& column, const QVariant& valor);
 // Hands every user table of `bd` to `receptor`, row by row as they are read, and returns the tables
 // with the rows read. A column of 16 or 32-bit whole numbers whose values do not fit it arrives as a
 // column of 64-bit numbers. An engine failure (a table without a stored order, a lost connection)
-// propagates as platform::EngineError.
-std::vector<ImportedTable> readDatabase(platform::Database& bd, Receptor& receptor);
+// propagates as core::EngineError.
+std::vector<ImportedTable> readDatabase(engines::Database& bd, Receptor& receptor);
 
 }  // namespace vexilo::importer

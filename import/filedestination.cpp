@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "core/errors.h"
+#include "engines/publish.h"
 #include "import/accessimport.h"
-#include "platform/errors.h"
-#include "platform/publish.h"
 
 namespace vexilo::importer {
 namespace {
@@ -21,7 +21,7 @@ QString native(const QString& path) {
 
 QString temporaryPath(const QString& destination) {
     // This process's own: another import into the same name meanwhile never writes into it.
-    return platform::partialName(destination);
+    return engines::partialName(destination);
 }
 
 bool sameFile(const QString& a, const QString& b) {
@@ -55,15 +55,15 @@ void checkFileDestination(const QString& source, const QString& destination, boo
     }
 }
 
-QString writeAndPublish(const QString& destination, const platform::JobWaitOptions& wait,
+QString writeAndPublish(const QString& destination, const engines::JobWaitOptions& wait,
                         const std::function<void(const QString& temporary)>& write) {
-    platform::removeDeadPartials(destination);  // what imports killed halfway left
+    engines::removeDeadPartials(destination);  // what imports killed halfway left
     const QString temporary = temporaryPath(destination);
     try {
-        platform::DatabaseReplacement replacement(destination, wait);
+        engines::DatabaseReplacement replacement(destination, wait);
         write(temporary);
         return replacement.publish(temporary);
-    } catch (const platform::RunError& e) {
+    } catch (const core::RunError& e) {
         QFile::remove(temporary);
         throw ImportError(QStringLiteral("No se puede crear el fichero de destino %1: %2")
                               .arg(native(destination), e.description()));

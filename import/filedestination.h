@@ -7,7 +7,7 @@
 #include <QString>
 #include <functional>
 
-#include "platform/replacement.h"
+#include "engines/replacement.h"
 
 namespace vexilo::importer {
 
@@ -22,12 +22,12 @@ void checkFileDestination(const QString& source, const QString& destination, boo
                           const QString& sourceIs);
 
 // Runs `write` on the temporary file, then gives it the destination's name, replacing an existing file
-// in one step (platform/publish.h), never removing it first. An existing database file is held as a job
+// in one step (engines/publish.h), never removing it first. An existing database file is held as a job
 // holds it from before `write` until the new file has its name (waiting for a job on it as `wait` says)
-// and is kept beside it as a dated backup (platform/replacement.h), whose path is returned (empty when
+// and is kept beside it as a dated backup (engines/replacement.h), whose path is returned (empty when
 // nothing was replaced). Whatever fails (`write` included), the temporary file is removed and the
 // destination stays as it was.
-QString writeAndPublish(const QString& destination, const platform::JobWaitOptions& wait,
+QString writeAndPublish(const QString& destination, const engines::JobWaitOptions& wait,
                         const std::function<void(const QString& temporary)>& write);
 
 // True when both names lead to one file: through symbolic links or as hard links of one file.

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/datetext.h"
+#include "engines/datetext.h"
 
 namespace vexilo::importer {
 
@@ -160,7 +160,7 @@ QVariant valor(Cursor& c, const StreamColumn& col, const QString& table) {
                 bad();
             }
             // Stored as the engine layer stores dates, so that the job reads them alike.
-            return QVariant(accessDate(d).toString(platform::kStoredDateFormat));
+            return QVariant(accessDate(d).toString(engines::kStoredDateFormat));
         }
         case Value::Text: {
             const QString s = utf8(c.bytes(), "un texto");

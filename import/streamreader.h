@@ -19,7 +19,7 @@ struct StreamColumn {
     QString name;
     stream::ColumnKind tipo = stream::ColumnKind::Text;
     int size = 0;  // texts: the declared size in characters, 1 to 255
-    // A column of a database of the engine layer: its field type there (platform::FieldType or
+    // A column of a database of the engine layer: its field type there (engines::FieldType or
     // OtherFieldType), which the copy keeps; 0 for a column of an Access file.
     int engineType = 0;
 };
@@ -31,7 +31,7 @@ struct StreamTable {
 };
 
 // Where the checked tables and rows go. Values are those of the column kinds: whole numbers as
-// qint64, reals as double, dates as their stored text (platform/datetext.h), texts as QString, bytes as
+// qint64, reals as double, dates as their stored text (engines/datetext.h), texts as QString, bytes as
 // QByteArray, Null as an invalid QVariant.
 class Receptor {
   public:

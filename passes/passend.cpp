@@ -1,7 +1,7 @@
 #include "passes/passend.h"
 
+#include "core/errors.h"
 #include "core/progress.h"
-#include "platform/errors.h"
 
 namespace vexilo::passes {
 
@@ -24,7 +24,7 @@ void walkTellingStops(PassView& view, drawing::BinReader& file1, drawing::BinWri
     } catch (const drawing::CorruptFile& damage) {
         view.observer->stoppedAt(damage.offset());
         throw;
-    } catch (const platform::Stop&) {
+    } catch (const core::Stop&) {
         view.observer->stoppedAt(current >= 0 ? current : file1.position());
         throw;
     }
@@ -37,7 +37,7 @@ void runPass(PassView& view, drawing::BinReader& file1, drawing::BinWriter& file
     view.TextosProcesados = 0;
     const drawing::ProgressHook progress = [&view](std::int64_t lo, std::int64_t pos) {
         if (view.display().interrupted()) {
-            throw platform::Interrupted();
+            throw core::Interrupted();
         }
         core::reportProgress(view.progress, lo, pos);
     };

@@ -7,7 +7,7 @@ namespace vexilo::passes {
 
 // What both passes share around their treatment of text elements: TextosProcesados from 0, the walk of
 // file1 into file3 with progress reported by the common rule, then endPass. After every element the
-// display is asked whether the job must end (platform::Interrupted).
+// display is asked whether the job must end (core::Interrupted).
 void runPass(PassView& view, drawing::BinReader& file1, drawing::BinWriter& file3,
              const drawing::TextHandler& onText);
 

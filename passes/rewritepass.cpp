@@ -48,10 +48,10 @@ void putText(drawing::Element& e, QString TextoEnBdD, const QString& table, std:
     }
     // numRegistros is 16 bits wide: a text of more than 393,000 characters cannot be stored in an element.
     if (numtrozos >= std::numeric_limits<std::int16_t>::max()) {
-        throw platform::Stop(QStringLiteral("El texto del registro %1 de la tabla %2 es demasiado largo para "
-                                            "el dibujo.")
-                                 .arg(registro)
-                                 .arg(table));
+        throw core::Stop(QStringLiteral("El texto del registro %1 de la tabla %2 es demasiado largo para "
+                                        "el dibujo.")
+                             .arg(registro)
+                             .arg(table));
     }
     e.chunks.clear();
     e.chunks.reserve(static_cast<std::size_t>(numtrozos));
@@ -96,7 +96,7 @@ LinkFindings readLinks(const catalog::Catalog& catalog, catalog::AttributeTexts&
         const std::int32_t registro = link.mslink;
         const QString NombreTabla = catalog::busca_NombreTabla(catalog, link.entitynum);
         if (NombreTabla.isEmpty()) {
-            throw platform::Stop(invalidAtrMessage(link));
+            throw core::Stop(invalidAtrMessage(link));
         }
         switch (catalog::ObtengoTextoBdD(texts, registro, NombreTabla, r.TextoEnBdD)) {
             case catalog::TextResult::Found:

@@ -2,7 +2,7 @@
 
 namespace vexilo::schema {
 
-void ensureNaturalOrder(platform::Database& bd, core::Display& display, const QString& NombreTabla) {
+void ensureNaturalOrder(engines::Database& bd, core::Display& display, const QString& NombreTabla) {
     if (bd.HasNaturalOrder(NombreTabla)) {
         return;
     }

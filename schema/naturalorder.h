@@ -6,12 +6,12 @@
 #include <QString>
 
 #include "core/display.h"
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::schema {
 
 // Gives NombreTabla its stored-order column when it lacks one (nothing on an engine that keeps the
 // order by itself), with a notice naming the table.
-void ensureNaturalOrder(platform::Database& bd, core::Display& display, const QString& NombreTabla);
+void ensureNaturalOrder(engines::Database& bd, core::Display& display, const QString& NombreTabla);
 
 }  // namespace vexilo::schema

@@ -14,20 +14,20 @@ const QString kControlProceso = QStringLiteral("CONTROLPROCESO");
 
 }  // namespace
 
-void creaTablaControlProceso(platform::Database& bd) {
-    using platform::TableDef;
-    TableDef def = platform::Database::CreateTableDef(kControlProceso);
-    def.Append(TableDef::CreateField(QStringLiteral("NombreTabla"), platform::dbText, 255));
-    def.Append(TableDef::CreateField(QStringLiteral("mslink"), platform::dbLong));
-    def.Append(TableDef::CreateField(QStringLiteral("RegistroATR"), platform::dbLong));
-    def.Append(TableDef::CreateField(QStringLiteral("NombreFichero"), platform::dbText, 255));
-    def.Append(TableDef::CreateField(QStringLiteral("TMapa"), platform::dbText, 100));
-    def.Append(TableDef::CreateField(QStringLiteral("Fecha"), platform::dbDate));
-    def.Append(TableDef::CreateField(QStringLiteral("Hora"), platform::dbDate));
+void creaTablaControlProceso(engines::Database& bd) {
+    using engines::TableDef;
+    TableDef def = engines::Database::CreateTableDef(kControlProceso);
+    def.Append(TableDef::CreateField(QStringLiteral("NombreTabla"), engines::dbText, 255));
+    def.Append(TableDef::CreateField(QStringLiteral("mslink"), engines::dbLong));
+    def.Append(TableDef::CreateField(QStringLiteral("RegistroATR"), engines::dbLong));
+    def.Append(TableDef::CreateField(QStringLiteral("NombreFichero"), engines::dbText, 255));
+    def.Append(TableDef::CreateField(QStringLiteral("TMapa"), engines::dbText, 100));
+    def.Append(TableDef::CreateField(QStringLiteral("Fecha"), engines::dbDate));
+    def.Append(TableDef::CreateField(QStringLiteral("Hora"), engines::dbDate));
     bd.AppendTableDef(def);
 }
 
-RunLog::RunLog(platform::Database& bd, platform::Clock& clock) : m_bd(bd), m_clock(clock) {}
+RunLog::RunLog(engines::Database& bd, core::Clock& clock) : m_bd(bd), m_clock(clock) {}
 
 RunLog::~RunLog() = default;
 

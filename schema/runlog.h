@@ -9,8 +9,8 @@
 #include <QTime>
 #include <memory>
 
-#include "platform/dao.h"
-#include "platform/services.h"
+#include "core/clock.h"
+#include "engines/dao.h"
 
 namespace vexilo::schema {
 
@@ -19,13 +19,13 @@ class RunLogKeys;
 // Creates CONTROLPROCESO with its seven fields in order (NombreTabla text 255, mslink 32-bit,
 // RegistroATR 32-bit, NombreFichero text 255, TMapa text 100, Fecha date, Hora date). An engine error
 // propagates.
-void creaTablaControlProceso(platform::Database& bd);
+void creaTablaControlProceso(engines::Database& bd);
 
 // One job's writer of CONTROLPROCESO rows: the database, the clock the rows are dated by, and what it
 // learns as it goes (the keys already logged, read on first use; the moment of the current second).
 class RunLog {
   public:
-    RunLog(platform::Database& bd, platform::Clock& clock);
+    RunLog(engines::Database& bd, core::Clock& clock);
     ~RunLog();
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
@@ -37,8 +37,8 @@ class RunLog {
     RunLogKeys& keys();
     void refreshMoment();
 
-    platform::Database& m_bd;
-    platform::Clock& m_clock;
+    engines::Database& m_bd;
+    core::Clock& m_clock;
     std::unique_ptr<RunLogKeys> m_keys;
     qint64 m_second = 0;
     bool m_momentKnown = false;

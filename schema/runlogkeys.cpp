@@ -7,7 +7,7 @@
 
 namespace vexilo::schema {
 
-RunLogKeys::RunLogKeys(platform::Database& db) {
+RunLogKeys::RunLogKeys(engines::Database& db) {
     const auto rows = db.ReadRows(
         QStringLiteral("CONTROLPROCESO"),
         {QStringLiteral("NombreTabla"), QStringLiteral("mslink"), QStringLiteral("NombreFichero")});

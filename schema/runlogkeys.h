@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::schema {
 
@@ -16,7 +16,7 @@ class RunLogKeys {
   public:
     // Reads NombreTabla, mslink and NombreFichero of every row of CONTROLPROCESO in db. Rows with a
     // Null (or an mslink that is not a whole number) in any of the three can never match and are left out.
-    explicit RunLogKeys(platform::Database& db);
+    explicit RunLogKeys(engines::Database& db);
 
     bool contains(const QString& table, std::int64_t mslink, const QString& file) const;
     void insert(const QString& table, std::int64_t mslink, const QString& file);

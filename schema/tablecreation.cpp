@@ -2,15 +2,15 @@
 
 namespace vexilo::schema {
 
-void CreaTabla(platform::Database& bd, const QString& NombreTabla) {
-    using platform::Database;
-    using platform::TableDef;
+void CreaTabla(engines::Database& bd, const QString& NombreTabla) {
+    using engines::Database;
+    using engines::TableDef;
     TableDef def = Database::CreateTableDef(NombreTabla);
-    def.Append(TableDef::CreateField(QStringLiteral("MsLink"), platform::dbLong));
-    def.Append(TableDef::CreateField(QStringLiteral("tcomplet"), platform::dbText));
-    def.Append(TableDef::CreateField(QStringLiteral("tmapa"), platform::dbText, 100));
-    def.Append(TableDef::CreateField(QStringLiteral("tfeature"), platform::dbLong));
-    def.Append(TableDef::CreateField(QStringLiteral("clasific"), platform::dbInteger));
+    def.Append(TableDef::CreateField(QStringLiteral("MsLink"), engines::dbLong));
+    def.Append(TableDef::CreateField(QStringLiteral("tcomplet"), engines::dbText));
+    def.Append(TableDef::CreateField(QStringLiteral("tmapa"), engines::dbText, 100));
+    def.Append(TableDef::CreateField(QStringLiteral("tfeature"), engines::dbLong));
+    def.Append(TableDef::CreateField(QStringLiteral("clasific"), engines::dbInteger));
     bd.AppendTableDef(def);
 }
 

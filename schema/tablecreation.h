@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::schema {
 
@@ -11,6 +11,6 @@ namespace vexilo::schema {
 // MsLink (32-bit), tcomplet (text, engine's default size), tmapa (text 100), tfeature (32-bit),
 // clasific (16-bit); no key, no index, no rows. An engine
 // error (name taken or refused, read-only database) propagates and creates nothing.
-void CreaTabla(platform::Database& bd, const QString& NombreTabla);
+void CreaTabla(engines::Database& bd, const QString& NombreTabla);
 
 }  // namespace vexilo::schema

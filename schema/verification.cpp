@@ -14,8 +14,8 @@ namespace {
 // A condition the checks cannot repair: the pointer goes back to the default and the job ends with the
 // message (an empty message ends it silently, after messages already shown).
 [[noreturn]] void finish(core::Display& display, const QString& message) {
-    display.setPointer(platform::MousePointer::Default);
-    throw platform::Stop(message);
+    display.setPointer(core::MousePointer::Default);
+    throw core::Stop(message);
 }
 
 bool hasSpace(const QString& name) {
@@ -23,7 +23,7 @@ bool hasSpace(const QString& name) {
 }
 
 // A catalog table the job cannot go on without: its stored order is made sure of before it is read.
-void requireTable(platform::Database& bd, core::Display& display, const QString& name) {
+void requireTable(engines::Database& bd, core::Display& display, const QString& name) {
     if (!catalog::findTable(bd, name)) {
         finish(display, QStringLiteral("No existe la tabla ") + name);
     }
@@ -32,7 +32,7 @@ void requireTable(platform::Database& bd, core::Display& display, const QString&
 
 }  // namespace
 
-void Chequea_tablas_principales(platform::Database& bd, core::Display& display, catalog::Catalog& catalog) {
+void Chequea_tablas_principales(engines::Database& bd, core::Display& display, catalog::Catalog& catalog) {
     requireTable(bd, display, QStringLiteral("MsCatalog"));
     catalog::cargaMsCatalog(bd, display, catalog);
     requireTable(bd, display, QStringLiteral("Feature"));
@@ -48,7 +48,7 @@ void Chequea_tablas_principales(platform::Database& bd, core::Display& display, 
     }
 }
 
-void chequea_resto_tablas(platform::Database& bd, core::Display& display, const catalog::Catalog& catalog) {
+void chequea_resto_tablas(engines::Database& bd, core::Display& display, const catalog::Catalog& catalog) {
     for (std::int32_t i = 1; i <= catalog.NumTablasMsCatalog; ++i) {
         const QString NombreTabla = catalog.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
         if (hasSpace(NombreTabla)) {
@@ -59,7 +59,7 @@ void chequea_resto_tablas(platform::Database& bd, core::Display& display, const 
     }
 }
 
-void Chequea_si_existe_una_tabla_y_si_no_se_crea(platform::Database& bd, core::Display& display,
+void Chequea_si_existe_una_tabla_y_si_no_se_crea(engines::Database& bd, core::Display& display,
                                                  const QString& NombreTabla) {
     const QString sought = NombreTabla.toUpper();
     bool found = false;
@@ -82,7 +82,7 @@ void Chequea_si_existe_una_tabla_y_si_no_se_crea(platform::Database& bd, core::D
     }
 }
 
-void chequea_estructura_de_tablas(platform::Database& bd, core::Display& display,
+void chequea_estructura_de_tablas(engines::Database& bd, core::Display& display,
                                   const catalog::Catalog& catalog) {
     for (std::int32_t i = 1; i <= catalog.NumTablasMsCatalog; ++i) {
         const QString NombreTabla = catalog.TablasMsCatalog[static_cast<std::size_t>(i)].tablename.toUpper();
@@ -95,7 +95,7 @@ void chequea_estructura_de_tablas(platform::Database& bd, core::Display& display
     }
 }
 
-void chequea_si_existen_los_tres_campos_principales(platform::Database& bd, core::Display& display,
+void chequea_si_existen_los_tres_campos_principales(engines::Database& bd, core::Display& display,
                                                     const QString& NombreTabla) {
     const std::vector<QString> fields = bd.FieldNames(NombreTabla);
     const bool tmapa = catalog::hasField(fields, QStringLiteral("tmapa"));
@@ -103,16 +103,16 @@ void chequea_si_existen_los_tres_campos_principales(platform::Database& bd, core
     const bool tfeature = catalog::hasField(fields, QStringLiteral("tfeature"));
     if (!tmapa) {
         display.message(QStringLiteral("No existe el campo TMAPA en la tabla: ") + NombreTabla,
-                        platform::Icon::None);
+                        core::Icon::None);
     }
     if (!tcomplet) {
         display.message(QStringLiteral("No existe el campo TCOMPLET en la tabla: ") + NombreTabla,
-                        platform::Icon::None);
+                        core::Icon::None);
     }
     // Added at once, even when the job ends just below: the repair stays in the database.
     if (!tfeature) {
         bd.AppendField(NombreTabla,
-                       platform::TableDef::CreateField(QStringLiteral("tfeature"), platform::dbLong));
+                       engines::TableDef::CreateField(QStringLiteral("tfeature"), engines::dbLong));
     }
     if (!tmapa || !tcomplet) {
         finish(display, QString());

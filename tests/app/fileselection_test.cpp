@@ -25,7 +25,7 @@ class FileSelectionTest : public ::testing::Test {
     }
 
     TestServices services;
-    platform::ScopedServices installed{services};
+    desktop::ScopedServices installed{services};
     RecordingDisplay display;
     Session session;
 };
@@ -132,7 +132,7 @@ TEST_F(FileSelectionTest, FailedDeletionOfTheOldOutputIsAnError) {
     try {
         Command3_Click(session, display);
         FAIL() << "the deletion failure was swallowed";
-    } catch (const platform::RunError& error) {
+    } catch (const core::RunError& error) {
         EXPECT_EQ(error.number(), 70);
         EXPECT_EQ(error.description(), QStringLiteral("Permiso denegado"));
     }
@@ -179,10 +179,10 @@ TEST_F(FileSelectionTest, FoldersAreSavedOnUnloadEvenWhenEmpty) {
 
 TEST_F(FileSelectionTest, SettingsStoreThatCannotBeWrittenIsAnError) {
     touch(path(QStringLiteral("fichero")));
-    platform::QSettingsStore store(path(QStringLiteral("fichero/settings.ini")));
+    desktop::QSettingsStore store(path(QStringLiteral("fichero/settings.ini")));
     EXPECT_THROW(store.write(QStringLiteral("Vexilo"), QStringLiteral("Setting"), QStringLiteral("k"),
                              QStringLiteral("v")),
-                 platform::RunError);
+                 core::RunError);
 }
 
 TEST_F(FileSelectionTest, ExistenceTestSeesOrdinaryFilesOnly) {
@@ -192,7 +192,7 @@ TEST_F(FileSelectionTest, ExistenceTestSeesOrdinaryFilesOnly) {
     EXPECT_FALSE(services.fileExists(path(QStringLiteral(".oculto_s.bin"))));
     EXPECT_FALSE(services.fileExists(services.dirPath()));
     EXPECT_FALSE(services.fileExists(path(QStringLiteral("ninguno.bin"))));
-    EXPECT_THROW(services.platform::Services::deleteFile(services.dirPath()), platform::RunError);
+    EXPECT_THROW(services.desktop::Services::deleteFile(services.dirPath()), core::RunError);
 }
 
 }  // namespace

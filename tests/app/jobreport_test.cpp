@@ -49,7 +49,7 @@ class JobReportTest : public ::testing::Test {
     // fifth of an unknown code.
     void prepare(const QString& name, int n) {
         testing::createCatalogDatabase(path(name + ".sqlite"), catalog());
-        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path(name + ".sqlite"));
+        auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path(name + ".sqlite"));
         std::vector<ElementBuilder> elements;
         for (int i = 0; i < n; ++i) {
             const std::string texto = "CALLE " + std::to_string(i);
@@ -79,7 +79,7 @@ class JobReportTest : public ::testing::Test {
 
     QTemporaryDir dir;
     testing::TestServices services;
-    platform::ScopedServices installed{services};
+    desktop::ScopedServices installed{services};
     testing::RecordingDisplay display;
     std::int32_t TextosProcesados = -1;  // of the last job run
 };
@@ -144,8 +144,8 @@ TEST_F(JobReportTest, EveryEntryHoldsTheKeysOfItsKind) {
     EXPECT_EQ(assigned[4].toObject().keys(), (QStringList{"codigo", "desplazamiento", "omitido", "texto"}));
     EXPECT_EQ(assigned[4].toObject()["codigo"].toString(), "999");
 
-    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path("mapa.sqlite"));
-    const platform::RowId first = db->ReadRows("CALLES", {"mslink"}).front().id;
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path("mapa.sqlite"));
+    const engines::RowId first = db->ReadRows("CALLES", {"mslink"}).front().id;
     db->UpdateRow("CALLES", first, {{"tmapa", "AVENIDA"}});
     db->Close();
     testing::writeFile(path("mapa.bin"), testing::readFile(path("mapa_s.bin")));
@@ -170,8 +170,7 @@ TEST_F(JobReportTest, TheReportTakesItsNameOnlyWhenTheJobEndsAndAFailureLeavesNo
         entry.decision = core::Decision::Keep;
         open.text(entry);
         EXPECT_FALSE(QFile::exists(path("informe.json")));
-        open.finish(core::RunOutcome{core::RunOutcome::Kind::Failed, {}, platform::Icon::None, 3, "mal", {}},
-                    0);
+        open.finish(core::RunOutcome{core::RunOutcome::Kind::Failed, {}, core::Icon::None, 3, "mal", {}}, 0);
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{});
 
@@ -199,7 +198,7 @@ TEST_F(JobReportTest, TheReportTakesItsNameOnlyWhenTheJobEndsAndAFailureLeavesNo
 }
 
 TEST_F(JobReportTest, AReportThatCannotBeWrittenIsAnErrorBeforeTheJob) {
-    EXPECT_THROW(JobReport(path("no/existe/informe.json"), {}), platform::RunError);
+    EXPECT_THROW(JobReport(path("no/existe/informe.json"), {}), core::RunError);
 }
 
 }  // namespace

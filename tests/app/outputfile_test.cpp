@@ -47,7 +47,7 @@ class StepDisplay : public testing::RecordingDisplay {
 };
 
 int rowCount(const QString& database, const QString& table) {
-    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(database);
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(database);
     const int n = static_cast<int>(db->ReadRows(table, {QStringLiteral("mslink")}).size());
     db->Close();
     return n;
@@ -85,7 +85,7 @@ class OutputNameTest : public ::testing::Test {
 
     QTemporaryDir dir;
     testing::TestServices services;
-    platform::ScopedServices installed{services};
+    desktop::ScopedServices installed{services};
     StepDisplay display;
     Session session;
 };

@@ -54,7 +54,7 @@ class RunDriverTest : public ::testing::Test {
 
     QTemporaryDir dir;
     TestServices services;
-    platform::ScopedServices installed{services};
+    desktop::ScopedServices installed{services};
     RecordingDisplay display;
     Session session;
 };
@@ -62,12 +62,12 @@ class RunDriverTest : public ::testing::Test {
 // Whether another job could take the database now (it is free once the last job has closed it).
 bool databaseIsFree(const QString& database) {
     try {
-        platform::OpenDatabaseForJob(platform::DBEngine::instance().Workspaces(0), database,
-                                     std::chrono::milliseconds(0), {})
+        engines::OpenDatabaseForJob(engines::DBEngine::instance().Workspaces(0), database,
+                                    std::chrono::milliseconds(0), {})
             ->Close();
         return true;
-    } catch (const platform::RunError& e) {
-        if (e.number() == platform::errnum::kHeldByAnother) {
+    } catch (const core::RunError& e) {
+        if (e.number() == engines::errnum::kHeldByAnother) {
             return false;
         }
         throw;
@@ -105,8 +105,8 @@ TEST_F(RunDriverTest, RunWritesTheOutputAndShowsTheCompletion) {
               QStringLiteral("Creado el fichero : ") + QChar(13) + path("mapa_s.bin"));
     EXPECT_FALSE(display.text(core::Control::Label5).contains(QChar(10)));
     EXPECT_TRUE(display.finishedVisible);
-    EXPECT_EQ(display.pointers, (std::vector<platform::MousePointer>{platform::MousePointer::Busy,
-                                                                     platform::MousePointer::Default}));
+    EXPECT_EQ(display.pointers,
+              (std::vector<core::MousePointer>{core::MousePointer::Busy, core::MousePointer::Default}));
     EXPECT_EQ(display.progress.back(), 100);
     EXPECT_EQ(job.progress().HoraInicio, 43210);
     EXPECT_TRUE(databaseIsFree(session.NombreBdD)) << "the job has closed its database";
@@ -205,7 +205,7 @@ TEST_F(RunDriverTest, EachJobReadsItsOwnDatabaseNotTheCachesOfTheLastOne) {
     const std::pair<const char*, int> databases[] = {{"a.sqlite", 41}, {"b.sqlite", 42}};
     for (const auto& [name, mslink] : databases) {
         testing::createCatalogDatabase(path(name), t);
-        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path(name));
+        auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path(name));
         db->InsertRow("CALLES", {{"mslink", mslink}, {"tmapa", "CALLE MAYOR"}, {"tfeature", 123}});
         db->Close();
     }
@@ -232,7 +232,7 @@ TEST_F(RunDriverTest, DamagedDrawingStopsWithTheCriticalMessageAndClosesEverythi
     const core::RunOutcome outcome = job.run();
     EXPECT_EQ(outcome.kind, core::RunOutcome::Kind::Stopped);
     EXPECT_EQ(outcome.message, QStringLiteral("Fichero Corrupto"));
-    EXPECT_EQ(outcome.icon, platform::Icon::Critical);
+    EXPECT_EQ(outcome.icon, core::Icon::Critical);
     EXPECT_TRUE(databaseIsFree(session.NombreBdD)) << "the job has closed its database";
     EXPECT_FALSE(display.finishedVisible);
     // The elements written before the damage stay in the output, flushed by the close.
@@ -248,7 +248,7 @@ testing::CatalogTables streetCatalog() {
 }
 
 int rowCount(const QString& database, const QString& table) {
-    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(database);
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(database);
     const int n = static_cast<int>(db->ReadRows(table, {QStringLiteral("mslink")}).size());
     db->Close();
     return n;
@@ -293,7 +293,7 @@ TEST_F(RunDriverTest, AJobAskedToEndHalfwayEndsAsAFailureEnds) {
     Job job(inputs(Mode::No), display);
     const core::RunOutcome outcome = job.run();
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
-    EXPECT_EQ(outcome.number, platform::errnum::kInterrupted);
+    EXPECT_EQ(outcome.number, core::errnum::kInterrupted);
     EXPECT_EQ(asked, 5);
     EXPECT_EQ(job.TextosProcesados(), 5) << "it did get halfway";
     EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
@@ -414,9 +414,9 @@ TEST_F(RunDriverTest, DatabaseThatCannotBeOpenedFailsAndLeavesNoOutput) {
 
 // Another process's job on the same database: this job waits for it, says so in the status line, and
 // runs on its results; past the limit it fails with nothing written.
-std::unique_ptr<platform::Database> holdAsAnotherJob(const QString& database) {
-    return platform::OpenDatabaseForJob(platform::DBEngine::instance().Workspaces(0), database,
-                                        std::chrono::seconds(1), {});
+std::unique_ptr<engines::Database> holdAsAnotherJob(const QString& database) {
+    return engines::OpenDatabaseForJob(engines::DBEngine::instance().Workspaces(0), database,
+                                       std::chrono::seconds(1), {});
 }
 
 TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
@@ -425,7 +425,7 @@ TEST_F(RunDriverTest, AJobWaitsForAnotherJobOnTheDatabaseAndRunsOnItsResults) {
                        testing::concat({ElementBuilder::t().codigoNul("123").texto("CALLE MAYOR")}));
     chooseAll();
     session.NombreBdD = path("b.sqlite");
-    std::unique_ptr<platform::Database> other = holdAsAnotherJob(session.NombreBdD);
+    std::unique_ptr<engines::Database> other = holdAsAnotherJob(session.NombreBdD);
     other->InsertRow(QStringLiteral("CALLES"), {{QStringLiteral("mslink"), 5},
                                                 {QStringLiteral("tmapa"), QStringLiteral("CALLE MAYOR")}});
     display.onNotice = [&](const QString& text) {
@@ -453,12 +453,12 @@ TEST_F(RunDriverTest, AJobThatWaitsPastItsLimitFailsWithNothingWritten) {
     session.NombreBdD = path("b.sqlite");
     const Bytes oldOutput(100, 0x42);
     testing::writeFile(path("mapa_s.bin"), oldOutput);
-    std::unique_ptr<platform::Database> other = holdAsAnotherJob(session.NombreBdD);
+    std::unique_ptr<engines::Database> other = holdAsAnotherJob(session.NombreBdD);
     RunOptions options;
     options.wait = std::chrono::milliseconds(300);
     const core::RunOutcome outcome = Command1_Click(session, display, Mode::No, options);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
-    EXPECT_EQ(outcome.number, platform::errnum::kHeldByAnother);
+    EXPECT_EQ(outcome.number, engines::errnum::kHeldByAnother);
     EXPECT_TRUE(outcome.description.contains(session.NombreBdD)) << outcome.description.toStdString();
     EXPECT_EQ(display.notices.size(), 1u);
     other->Close();
@@ -472,14 +472,14 @@ TEST_F(RunDriverTest, AJobWaitingForTheDatabaseCanBeAskedToEndLongBeforeItsLimit
     testing::createCatalogDatabase(path("b.sqlite"), streetCatalog());
     chooseAll();
     session.NombreBdD = path("b.sqlite");
-    std::unique_ptr<platform::Database> other = holdAsAnotherJob(session.NombreBdD);
+    std::unique_ptr<engines::Database> other = holdAsAnotherJob(session.NombreBdD);
     int asked = 0;
     display.askedToEnd = [&] { return ++asked == 3; };  // the third try gives up
     const auto start = std::chrono::steady_clock::now();
     const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);  // ten minutes, unless asked
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
-    EXPECT_EQ(outcome.number, platform::errnum::kInterrupted);
+    EXPECT_EQ(outcome.number, core::errnum::kInterrupted);
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(display.notices.size(), 1u);
     other->Close();

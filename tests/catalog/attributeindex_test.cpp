@@ -13,10 +13,10 @@ namespace vexilo::catalog {
 namespace {
 
 // Records numbered `mslinks` in natural order, each with a text and no code.
-std::vector<platform::Database::Row> recordsNumbered(const std::vector<qint64>& mslinks) {
-    std::vector<platform::Database::Row> rows;
+std::vector<engines::Database::Row> recordsNumbered(const std::vector<qint64>& mslinks) {
+    std::vector<engines::Database::Row> rows;
     for (qint64 n : mslinks) {
-        rows.push_back({static_cast<platform::RowId>(rows.size() + 1),
+        rows.push_back({static_cast<engines::RowId>(rows.size() + 1),
                         {QVariant(n), QVariant(QStringLiteral("CALLE %1").arg(n)), QVariant(), QVariant()}});
     }
     return rows;

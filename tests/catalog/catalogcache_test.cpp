@@ -219,12 +219,12 @@ TEST(CatalogLoad, RowsThatDoNotConvertStopTheJobWithNothingLoaded) {
             c.msCatalog ? cargaMsCatalog(*run.Bd, run.display, run.catalog)
                         : cargaFeature(*run.Bd, run.display, run.catalog);
             ADD_FAILURE() << "no stop for " << c.message.toStdString();
-        } catch (const platform::Stop& stop) {
+        } catch (const core::Stop& stop) {
             EXPECT_EQ(stop.message(), "Valor no válido en la " + c.message);
         }
         EXPECT_EQ(run.catalog.NumTablasMsCatalog, 0);
         EXPECT_EQ(run.catalog.NumElementosFeature, 0);
-        EXPECT_EQ(run.display.pointers.back(), platform::MousePointer::Default);
+        EXPECT_EQ(run.display.pointers.back(), core::MousePointer::Default);
         c.msCatalog ? cargaFeature(*run.Bd, run.display, run.catalog)
                     : cargaMsCatalog(*run.Bd, run.display, run.catalog);  // the other table loads fine
         EXPECT_EQ(run.display.text(core::Control::Text1), "1");

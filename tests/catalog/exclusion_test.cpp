@@ -55,7 +55,7 @@ TEST(Exclusion, TableIsFoundWhateverTheCaseOfItsName) {
     CatalogTables t = features();
     t.noAsignar.reset();
     CatalogRun run(t);
-    testing::makeTable(*run.Bd, "noasignar", {{"MSLINK", platform::dbLong, 0}}, {{10}});
+    testing::makeTable(*run.Bd, "noasignar", {{"MSLINK", engines::dbLong, 0}}, {{10}});
     load(run);
     EXPECT_TRUE(findTable(*run.Bd, "NoAsignar"));
     EXPECT_EQ(flags(run.catalog), (std::vector<bool>{true, false, false, false}));
@@ -81,8 +81,8 @@ TEST(Exclusion, MissingTableIsToldOnceAndTheJobGoesOnWithOnlyCentroidsPassedOver
     load(run);
     ASSERT_EQ(run.display.messages.size(), 1u);
     EXPECT_EQ(run.display.messages[0].text, kSinNoAsignar);
-    EXPECT_EQ(run.display.messages[0].icon, platform::Icon::None);
-    EXPECT_EQ(run.display.pointers, std::vector<platform::MousePointer>{platform::MousePointer::Default});
+    EXPECT_EQ(run.display.messages[0].icon, core::Icon::None);
+    EXPECT_EQ(run.display.pointers, std::vector<core::MousePointer>{core::MousePointer::Default});
     EXPECT_EQ(flags(run.catalog), (std::vector<bool>(4, false)));  // the earlier marks are gone
     EXPECT_EQ(lookup(run.catalog, "10"), "A");
     EXPECT_EQ(lookup(run.catalog, "30"), "");
@@ -92,8 +92,8 @@ TEST(Exclusion, TableWithoutMslinkIsAnEngineError) {
     CatalogTables t = features();
     t.noAsignar.reset();
     CatalogRun run(t);
-    testing::makeTable(*run.Bd, "NoAsignar", {{"codigo", platform::dbLong, 0}}, {{10}});
-    EXPECT_THROW(load(run), platform::EngineError);
+    testing::makeTable(*run.Bd, "NoAsignar", {{"codigo", engines::dbLong, 0}}, {{10}});
+    EXPECT_THROW(load(run), core::EngineError);
 }
 
 }  // namespace

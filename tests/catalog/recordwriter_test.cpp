@@ -35,7 +35,7 @@ class RecordWriter : public ::testing::Test {
         if (textCodes) {
             // A user's table whose tfeature holds text: codes read back exactly as written.
             auto fields = testing::attributeTableFields();
-            fields[3].type = platform::dbText;
+            fields[3].type = engines::dbText;
             testing::makeTable(*run.Bd, kTable, fields);
         }
     }
@@ -183,7 +183,7 @@ TEST_F(RecordWriter, RenumberingANumberNoRecordHoldsStopsNamingTableAndNumber) {
     try {
         modify(6, 8);
         FAIL() << "expected a stop";
-    } catch (const platform::Stop& stop) {
+    } catch (const core::Stop& stop) {
         EXPECT_TRUE(stop.message().contains(kTable));
         EXPECT_TRUE(stop.message().contains(QStringLiteral(" 6 ")));
     }
@@ -196,7 +196,7 @@ TEST_F(RecordWriter, NumberingThatWouldReach60000StopsWithoutAddingARecord) {
     try {
         add("123", "c");
         FAIL() << "expected a stop";
-    } catch (const platform::Stop& stop) {
+    } catch (const core::Stop& stop) {
         EXPECT_TRUE(stop.message().contains(kTable));
         EXPECT_TRUE(stop.message().contains(QStringLiteral("60000")));
     }
@@ -212,7 +212,7 @@ TEST_F(RecordWriter, TextLongerThanTheColumnIsAnEngineErrorNamingTableAndText) {
     try {
         add("123", longOne);
         FAIL() << "expected an engine error";
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         EXPECT_TRUE(e.description().contains(kTable)) << e.description().toStdString();
         EXPECT_TRUE(e.description().contains(longOne));
     }

@@ -5,13 +5,13 @@
 #include <QTemporaryDir>
 
 #include "catalog/textreader.h"
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::catalog {
 namespace {
 
-using platform::Database;
-using platform::FieldValues;
+using engines::Database;
+using engines::FieldValues;
 
 // Passes everything to a real database and counts the table reads.
 class CountingDatabase : public Database {
@@ -22,17 +22,17 @@ class CountingDatabase : public Database {
     const QString& path() const override { return m_inner->path(); }
     int TableDefsCount() override { return m_inner->TableDefsCount(); }
     QString TableDefName(int i) override { return m_inner->TableDefName(i); }
-    void AppendTableDef(const platform::TableDef& def) override { m_inner->AppendTableDef(def); }
-    void AppendField(const QString& t, const platform::FieldDef& fd) override { m_inner->AppendField(t, fd); }
+    void AppendTableDef(const engines::TableDef& def) override { m_inner->AppendTableDef(def); }
+    void AppendField(const QString& t, const engines::FieldDef& fd) override { m_inner->AppendField(t, fd); }
     std::vector<QString> FieldNames(const QString& t) override { return m_inner->FieldNames(t); }
-    std::unique_ptr<platform::Recordset> OpenRecordset(const platform::Query& q,
-                                                       platform::RecordsetType type) override {
+    std::unique_ptr<engines::Recordset> OpenRecordset(const engines::Query& q,
+                                                      engines::RecordsetType type) override {
         return m_inner->OpenRecordset(q, type);
     }
-    platform::RowId InsertRow(const QString& t, const FieldValues& v) override {
+    engines::RowId InsertRow(const QString& t, const FieldValues& v) override {
         return m_inner->InsertRow(t, v);
     }
-    void UpdateRow(const QString& t, platform::RowId row, const FieldValues& v) override {
+    void UpdateRow(const QString& t, engines::RowId row, const FieldValues& v) override {
         m_inner->UpdateRow(t, row, v);
     }
     std::vector<Row> ReadRows(const QString& t, const std::vector<QString>& columns) override {
@@ -59,18 +59,18 @@ class TextReaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        auto db = std::make_unique<CountingDatabase>(platform::CreateDatabase(m_dir.filePath("t.db")));
+        auto db = std::make_unique<CountingDatabase>(engines::CreateDatabase(m_dir.filePath("t.db")));
         m_db = db.get();
         m_bd = std::move(db);
         m_texts = std::make_unique<AttributeTexts>(*m_bd);
     }
 
     void createTable(const QString& name, bool withTmapa = true) {
-        platform::TableDef def(name);
-        def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
-        def.Append(platform::TableDef::CreateField("tcomplet", platform::dbText));
+        engines::TableDef def(name);
+        def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
+        def.Append(engines::TableDef::CreateField("tcomplet", engines::dbText));
         if (withTmapa) {
-            def.Append(platform::TableDef::CreateField("tmapa", platform::dbText, 100));
+            def.Append(engines::TableDef::CreateField("tmapa", engines::dbText, 100));
         }
         m_bd->AppendTableDef(def);
     }
@@ -84,7 +84,7 @@ class TextReaderTest : public ::testing::Test {
 
     QTemporaryDir m_dir;
     CountingDatabase* m_db = nullptr;
-    std::unique_ptr<platform::Database> m_bd;
+    std::unique_ptr<engines::Database> m_bd;
     std::unique_ptr<AttributeTexts> m_texts;  // one job's texts
 };
 
@@ -164,8 +164,8 @@ TEST_F(TextReaderTest, TableWithoutTmapaOrMissingTableIsAnEngineError) {
     createTable("SINTMAPA", false);
     m_bd->InsertRow("SINTMAPA", {{"mslink", 1}, {"tcomplet", "completo"}});
     QString texto;
-    EXPECT_THROW(read(1, "SINTMAPA", texto), platform::EngineError);
-    EXPECT_THROW(read(1, "NOEXISTE", texto), platform::EngineError);
+    EXPECT_THROW(read(1, "SINTMAPA", texto), core::EngineError);
+    EXPECT_THROW(read(1, "NOEXISTE", texto), core::EngineError);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 
 #include "app/fileselection.h"
 #include "cli/cliprocess.h"
-#include "platform/dao.h"
+#include "engines/dao.h"
 #include "support/dbdump.h"
 #include "support/dbfixture.h"
 #include "support/pgcluster.h"
@@ -48,7 +48,7 @@ QStringList processArgs(const QString& db, const QString& bin, const char* wait)
 }
 
 int logRows(const QString& db) {
-    auto bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(db);
+    auto bd = engines::DBEngine::instance().Workspaces(0).OpenDatabase(db);
     const int n = static_cast<int>(bd->ReadRows(QStringLiteral("CONTROLPROCESO"), {}).size());
     bd->Close();
     return n;
@@ -172,7 +172,7 @@ TEST(AroundTheJob, ALostServerConnectionIsOneSpanishMessage) {
     errors += QString::fromUtf8(job.readAllStandardError());
     ASSERT_TRUE(other.run("ROLLBACK"));
     EXPECT_EQ(job.exitCode(), 1);
-    EXPECT_TRUE(errors.contains(QStringLiteral("Error %1").arg(platform::errnum::kServerUnreachable)))
+    EXPECT_TRUE(errors.contains(QStringLiteral("Error %1").arg(engines::errnum::kServerUnreachable)))
         << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("Se ha perdido la conexión"))) << errors.toStdString();
     for (const char* noise : {"QSqlQuery", "Unable to", "terminating connection", "database not open"}) {

@@ -13,8 +13,8 @@
 
 #include "app/fileselection.h"
 #include "cli/cliprocess.h"
-#include "platform/dao.h"
-#include "platform/databasename.h"
+#include "engines/dao.h"
+#include "engines/databasename.h"
 #include "support/dbdump.h"
 #include "support/dbfixture.h"
 #include "support/elementbuilder.h"
@@ -71,7 +71,7 @@ QStringList oneAfterTheOther(const QString& first, const QString& second, Engine
 
 QStringList repeatedMslinks(const QString& dbPath) {
     QStringList repeated;
-    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(dbPath);
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(dbPath);
     for (int i = 0; i < db->TableDefsCount(); ++i) {
         const QString table = db->TableDefName(i);
         if (table.compare(QStringLiteral("CONTROLPROCESO"), Qt::CaseInsensitive) == 0) {
@@ -169,9 +169,9 @@ TEST_P(Concurrency, AJobThatWaitsPastItsLimitSaysSoAndTouchesNothing) {
     EXPECT_EQ(s.state, 1);
     EXPECT_TRUE(
         s.errors.contains(QStringLiteral("Esperando a que termine otro proceso sobre la base de datos '") +
-                          platform::shownDatabaseName(sheets.dbPath) + QStringLiteral("'...")))
+                          engines::shownDatabaseName(sheets.dbPath) + QStringLiteral("'...")))
         << s.errors.toStdString();
-    EXPECT_TRUE(s.errors.contains(QStringLiteral("Error %1").arg(platform::errnum::kHeldByAnother)))
+    EXPECT_TRUE(s.errors.contains(QStringLiteral("Error %1").arg(engines::errnum::kHeldByAnother)))
         << s.errors.toStdString();
     EXPECT_TRUE(s.errors.contains(QStringLiteral("sigue en uso por otro proceso"))) << s.errors.toStdString();
     EXPECT_FALSE(s.errors.contains(QStringLiteral("database is locked"))) << s.errors.toStdString();

@@ -54,7 +54,7 @@ TEST_P(ProcessAsWindow, GivesTheSameOutputDatabaseAndLogAsTheWindowsRunDriver) {
     ASSERT_EQ(s.state, 0) << s.errors.toStdString();
 
     TestServices services;
-    platform::ScopedServices reach(services);
+    desktop::ScopedServices reach(services);
     RecordingDisplay display;
     // The window's job, run directly so that what it counted can be read.
     const app::JobInputs in{

@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 
 #include "app/fileselection.h"
+#include "app/version.h"
 #include "cli/cliprocess.h"
-#include "core/version.h"
 #include "support/dbdump.h"
 #include "support/elementbuilder.h"
 #include "tools/sample/sample.h"
@@ -162,7 +162,7 @@ TEST_F(ReportAndSimulation, TheModeIsTakenInAnyCase) {
 TEST(CliVersionAndHelp, VersionNamesTheProgramAndTheHelpEveryOption) {
     const CliOutput version = runCli({QStringLiteral("--version")});
     EXPECT_EQ(version.state, 0);
-    EXPECT_EQ(version.output, core::versionText(QStringLiteral("vexilo-cli")) + QLatin1Char('\n'));
+    EXPECT_EQ(version.output, app::versionText(QStringLiteral("vexilo-cli")) + QLatin1Char('\n'));
     const CliOutput help = runCli({QStringLiteral("--help")});
     EXPECT_EQ(help.state, 0);
     for (const char* option : {"--espera", "--informe", "--simular", "--textos", "--tablas", "--registros",

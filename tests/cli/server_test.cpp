@@ -13,7 +13,7 @@
 
 #include "app/fileselection.h"
 #include "cli/cliprocess.h"
-#include "platform/dao.h"
+#include "engines/dao.h"
 #include "support/dbdump.h"
 #include "support/elementbuilder.h"
 #include "support/pgcluster.h"
@@ -39,10 +39,10 @@ TEST(ProcessOnServer, EachFailureToConnectHasItsMessageAndStatusOneAndWritesNoth
     };
     const std::vector<Case> cases = {
         {"no server", "postgresql://ana:" + kKey + "@/bd?host=%2Fno%2Fhay%2Fservidor",
-         platform::errnum::kServerUnreachable},
-        {"wrong password", address(PgCluster::passwordUser(), "postgres"), platform::errnum::kLoginRefused},
+         engines::errnum::kServerUnreachable},
+        {"wrong password", address(PgCluster::passwordUser(), "postgres"), engines::errnum::kLoginRefused},
         {"missing database", address(QStringLiteral("postgres"), QStringLiteral("no_existe_esta")),
-         platform::errnum::kDatabaseNotFound},
+         core::errnum::kDatabaseNotFound},
     };
     QTemporaryDir dir;
     const QString bin = QDir(dir.path()).filePath(QStringLiteral("mapa.bin"));

@@ -11,8 +11,8 @@
 #include "cli/cliprocess.h"
 #include "cli/jobwait.h"
 #include "cli/usage.h"
-#include "platform/jobwaitlimit.h"
-#include "platform/replacement.h"
+#include "engines/jobwaitlimit.h"
+#include "engines/replacement.h"
 
 namespace vexilo::testing {
 namespace {
@@ -55,7 +55,7 @@ TEST(CommandTable, EachSubcommandsHelpIsTheTablesAndExplainsEveryOption) {
 }
 
 TEST(CommandTable, TheCommandsThatWaitForAJobSayHowLongInTheirHelp) {
-    const QString seconds = QString::number(std::chrono::seconds(platform::kJobWaitLimit).count());
+    const QString seconds = QString::number(std::chrono::seconds(engines::kJobWaitLimit).count());
     for (const char* name : {"procesar", "demo", "importar"}) {
         const QString help = runCli({QLatin1String(name), QStringLiteral("--help")}).output;
         EXPECT_TRUE(help.contains(QStringLiteral("[--espera SEGUNDOS]"))) << name;
@@ -192,7 +192,7 @@ TEST(ManualPage, TheSetPageShowsTheWaitOfEveryCommandThatWaits) {
         const qsizetype next = synopsis.indexOf(QStringLiteral("vexilo-cli "), at + 1);
         EXPECT_TRUE(synopsis.mid(at, next - at).contains(QStringLiteral("[--espera SEGUNDOS]"))) << name;
     }
-    const qint64 seconds = std::chrono::seconds(platform::kJobWaitLimit).count();
+    const qint64 seconds = std::chrono::seconds(engines::kJobWaitLimit).count();
     EXPECT_TRUE(shown.contains(QStringLiteral("(%1 por omisión)").arg(seconds)));
 }
 
@@ -200,10 +200,10 @@ TEST(WaitOption, OneParserWithOneDefaultForEveryCommand) {
     const Command& importar = cli::commandNamed(QStringLiteral("importar"));
     const auto wait = [&](const QStringList& args) { return cli::waitOption(cli::parse(args, importar)); };
     // The default the table shows is the one the run driver and the importers start from.
-    EXPECT_EQ(wait({}), platform::kJobWaitLimit);
-    EXPECT_EQ(app::RunOptions{}.wait, platform::kJobWaitLimit);
-    EXPECT_EQ(platform::JobWaitOptions{}.limit, platform::kJobWaitLimit);
-    EXPECT_EQ(cli::jobWait(cli::parse({}, importar)).limit, platform::kJobWaitLimit);
+    EXPECT_EQ(wait({}), engines::kJobWaitLimit);
+    EXPECT_EQ(app::RunOptions{}.wait, engines::kJobWaitLimit);
+    EXPECT_EQ(engines::JobWaitOptions{}.limit, engines::kJobWaitLimit);
+    EXPECT_EQ(cli::jobWait(cli::parse({}, importar)).limit, engines::kJobWaitLimit);
 
     EXPECT_EQ(wait({QStringLiteral("--espera"), QStringLiteral("0")}), std::chrono::seconds(0));
     EXPECT_EQ(wait({QStringLiteral("--espera=604800")}), std::chrono::seconds(604800));

@@ -16,14 +16,13 @@ class ProgressTest : public ::testing::Test {
     // Starts a job at the given time of day, as the run driver does.
     void startAt(double seconds) {
         services.clockSeam.seconds = seconds;
-        f.HoraInicio = core::secondsOfDay();
+        f.HoraInicio = core::secondsOfDay(services.clock());
     }
     int displays() const { return static_cast<int>(display.progress.size()); }
 
-    TestServices services;
-    platform::ScopedServices installed{services};
+    TestServices services;  // its clock only
     RecordingDisplay display;
-    core::Progress f{&display};
+    core::Progress f{&display, 0, 0.0, &services.clock()};
 };
 
 TEST_F(ProgressTest, BarRoundsToNearestWhileText5RoundsDown) {
@@ -42,9 +41,9 @@ TEST_F(ProgressTest, TiesGoToTheEvenNeighbour) {
     EXPECT_EQ(display.progress, (std::vector<int>{42, 44, 0}));
 
     services.clockSeam.seconds = 36000.5;
-    EXPECT_EQ(core::secondsOfDay(), 36000);
+    EXPECT_EQ(core::secondsOfDay(services.clock()), 36000);
     services.clockSeam.seconds = 36001.5;
-    EXPECT_EQ(core::secondsOfDay(), 36002);
+    EXPECT_EQ(core::secondsOfDay(services.clock()), 36002);
 }
 
 TEST_F(ProgressTest, FirstJobStaysQuietUntilTheRoundedPercentageReachesOne) {
@@ -108,7 +107,7 @@ TEST_F(ProgressTest, TheCallThatFirstReachesRoundedHundredDecidesTheLastTexts) {
     EXPECT_EQ(display.progress, (std::vector<int>{100}));
     EXPECT_EQ(display.text(Control::Text5), QStringLiteral("   99 %"));
 
-    core::Progress g{&display, f.HoraInicio};
+    core::Progress g{&display, f.HoraInicio, 0.0, &services.clock()};
     core::reportProgress(g, 1000, 990);
     core::reportProgress(g, 1000, 1001);  // a single trailing byte: the position is lowered to the length
     EXPECT_EQ(display.progress.back(), 100);

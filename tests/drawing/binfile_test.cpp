@@ -44,8 +44,8 @@ TEST(BinWriter, DiskFullIsARunErrorNamingTheFile) {
         }
         out.close();
         FAIL() << "a write to a full disk was reported as success";
-    } catch (const platform::RunError& e) {
-        EXPECT_EQ(e.number(), platform::errnum::kFileAccess);
+    } catch (const core::RunError& e) {
+        EXPECT_EQ(e.number(), core::errnum::kFileAccess);
         EXPECT_TRUE(e.description().contains(QStringLiteral("/dev/full"))) << qPrintable(e.description());
         EXPECT_TRUE(e.description().startsWith(QStringLiteral("No se puede escribir el fichero")));
     }
@@ -58,8 +58,8 @@ TEST(BinWriter, UnwritablePathIsARunErrorNamingTheFile) {
     try {
         BinWriter out(path);
         FAIL() << "created a file in a folder that does not exist";
-    } catch (const platform::RunError& e) {
-        EXPECT_EQ(e.number(), platform::errnum::kFileAccess);
+    } catch (const core::RunError& e) {
+        EXPECT_EQ(e.number(), core::errnum::kFileAccess);
         EXPECT_TRUE(e.description().contains(QDir::toNativeSeparators(path))) << qPrintable(e.description());
     }
 }
@@ -70,10 +70,10 @@ TEST(BinWriter, CountsThatDisagreeWithTheContentAreRefused) {
     BinWriter out(path);
     Element e = elementC(2);
     e.header.numRegistros = 3;
-    EXPECT_THROW(out.write(e), platform::RunError);
+    EXPECT_THROW(out.write(e), core::RunError);
     e = elementC(0);
     e.links.resize(1);  // numEnlaces still 0
-    EXPECT_THROW(out.write(e), platform::RunError);
+    EXPECT_THROW(out.write(e), core::RunError);
     e.header.numEnlaces = 1;
     out.write(e);
     out.close();
@@ -100,11 +100,11 @@ TEST(BinReader, MissingFileAndFolderAreRunErrors) {
     try {
         BinReader in(dir.filePath(QStringLiteral("no_existe.bin")));
         FAIL();
-    } catch (const platform::RunError& e) {
-        EXPECT_EQ(e.number(), platform::errnum::kFileNotFound);
+    } catch (const core::RunError& e) {
+        EXPECT_EQ(e.number(), core::errnum::kFileNotFound);
         EXPECT_TRUE(e.description().contains(QStringLiteral("no_existe.bin")));
     }
-    EXPECT_THROW(BinReader in(dir.path()), platform::RunError);
+    EXPECT_THROW(BinReader in(dir.path()), core::RunError);
 }
 
 TEST(BinReader, CorruptFileShowsTheFixedMessageWithTheCriticalIcon) {
@@ -118,7 +118,7 @@ TEST(BinReader, CorruptFileShowsTheFixedMessageWithTheCriticalIcon) {
         FAIL();
     } catch (const CorruptFile& c) {
         EXPECT_EQ(c.message(), QStringLiteral("Fichero Corrupto"));
-        EXPECT_EQ(c.icon(), platform::Icon::Critical);
+        EXPECT_EQ(c.icon(), core::Icon::Critical);
         EXPECT_EQ(c.offset(), 0);
         EXPECT_FALSE(c.reason().isEmpty());
     }

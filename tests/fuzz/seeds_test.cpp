@@ -28,7 +28,7 @@ TEST(FuzzSeeds, TheImportTargetTakesEverySeedAndTheSeedsReachTheTables) {
         SCOPED_TRACE(s.name);
         EXPECT_NO_THROW(importer(reinterpret_cast<const std::uint8_t*>(s.data.data()), s.data.size()));
         // Every seed but the cut one is a whole, correct stream: the fuzzer starts past the checks.
-        auto db = platform::CreateDatabase(QStringLiteral(":memory:"));
+        auto db = engines::CreateDatabase(QStringLiteral(":memory:"));
         vexilo::importer::EngineDestination destination(*db, QStringLiteral("semilla"), false);
         vexilo::importer::StreamReader reader(destination);
         if (s.name == "cortado") {

@@ -91,7 +91,7 @@ TEST(AppIcon, TheWindowCarriesTheIconInEverySize) {
         EXPECT_FALSE(icon.pixmap(size).isNull()) << size;
     }
     testing::TestServices services;
-    platform::ScopedServices installed(services);
+    desktop::ScopedServices installed(services);
     Form1 form;
     EXPECT_EQ(form.windowIcon().availableSizes(), icon.availableSizes());
 }

@@ -17,9 +17,9 @@
 #include <utility>
 
 #include "app/modulo_config.h"
+#include "engines/dao.h"
+#include "engines/databasename.h"
 #include "gui/form1.h"
-#include "platform/dao.h"
-#include "platform/databasename.h"
 #include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/pgcluster.h"
@@ -82,7 +82,7 @@ class Form1Database : public ::testing::Test {
 
     QTemporaryDir m_dir;
     testing::TestServices m_services;
-    platform::ScopedServices m_installed{m_services};
+    desktop::ScopedServices m_installed{m_services};
 };
 
 TEST_F(Form1Database, ATypedPathIsTakenAsTheDialogGivesItAndRuns) {
@@ -178,7 +178,7 @@ class Form1DatabaseOnServer : public Form1Database {
 TEST_F(Form1DatabaseOnServer, ATypedUriServesWholeButIsShownAndRememberedWithoutItsPassword) {
     ASSERT_NE(m_cluster, nullptr);
     const QString uri = m_withPassword;
-    const QString shown = platform::shownDatabaseName(uri);
+    const QString shown = engines::shownDatabaseName(uri);
     ASSERT_FALSE(shown.contains(PgCluster::passwordOf()));
     const QString folder = m_dir.path() + QLatin1Char('/');
     {
@@ -253,10 +253,10 @@ TEST_F(Form1DatabaseOnServer, ATypedServerThatCannotBeUsedIsRefusedWhenEntered) 
         EXPECT_FALSE(m_services.messages[0].text.contains(kSecret));
         EXPECT_FALSE(m_services.messages[0].text.contains(PgCluster::passwordOf()));
         EXPECT_EQ(form.state().NombreBdD, path("particular.sqlite"));
-        EXPECT_EQ(box(form)->text(), platform::shownDatabaseName(c.typed));
+        EXPECT_EQ(box(form)->text(), engines::shownDatabaseName(c.typed));
         // The busy pointer while the server was tried, and the status line as it was.
-        EXPECT_EQ(m_services.pointers, (std::vector<platform::MousePointer>{
-                                           platform::MousePointer::Busy, platform::MousePointer::Default}));
+        EXPECT_EQ(m_services.pointers,
+                  (std::vector<core::MousePointer>{core::MousePointer::Busy, core::MousePointer::Default}));
         EXPECT_EQ(label5(form), QString());
         EXPECT_FALSE(m_services.exitCode);
         EXPECT_TRUE(form.isVisible());
@@ -333,8 +333,8 @@ class TextWatch : public QObject {
 TEST_F(Form1DatabaseOnServer, AJobWaitingForTheServerDatabaseSaysSoWithoutThePassword) {
     ASSERT_NE(m_cluster, nullptr);
     // Another job holds the database; it lets go as soon as the window says that it waits.
-    std::unique_ptr<platform::Database> holder = platform::OpenDatabaseForJob(
-        platform::DBEngine::instance().Workspaces(0), m_withPassword, std::chrono::seconds(10), {});
+    std::unique_ptr<engines::Database> holder = engines::OpenDatabaseForJob(
+        engines::DBEngine::instance().Workspaces(0), m_withPassword, std::chrono::seconds(10), {});
     Form1 form;
     form.show();
     auto* label5 = form.findChild<QLabel*>(QStringLiteral("Label5"));

@@ -22,10 +22,10 @@
 #include <functional>
 #include <memory>
 
+#include "engines/dao.h"
 #include "gui/captionframe.h"
 #include "gui/form1.h"
 #include "gui/pathdisplay.h"
-#include "platform/dao.h"
 #include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
 #include "support/testservices.h"
@@ -95,7 +95,7 @@ class Form1Drawing : public ::testing::Test {
     QTemporaryDir dir;
     QString folder;
     testing::TestServices services;
-    platform::ScopedServices installed{services};
+    desktop::ScopedServices installed{services};
 };
 
 // Each caption, measured in the control's own font, inside the room its control gives text.
@@ -247,8 +247,8 @@ TEST_F(Form1Drawing, AtRestDuringAJobAndAtItsEndEveryCaptionIsWholeAndNothingOve
 
 TEST_F(Form1Drawing, TheNoticeOfAWaitForTheDatabaseIsDrawnWholeOnTwoLines) {
     const QString database = folder + QStringLiteral("parcelario_municipal.sqlite");
-    std::unique_ptr<platform::Database> other = platform::OpenDatabaseForJob(
-        platform::DBEngine::instance().Workspaces(0), database, std::chrono::seconds(1), {});
+    std::unique_ptr<engines::Database> other = engines::OpenDatabaseForJob(
+        engines::DBEngine::instance().Workspaces(0), database, std::chrono::seconds(1), {});
     Form1 form;
     form.show();
     chooseAll(form);

@@ -29,7 +29,7 @@ class Form1Import : public ::testing::Test {
 
     QTemporaryDir m_dir;
     testing::TestServices m_services;
-    platform::ScopedServices m_installed{m_services};
+    desktop::ScopedServices m_installed{m_services};
 };
 
 TEST_F(Form1Import, AnAccessDatabaseIsImportedBesideItAndTheNewFileIsTheOneUsed) {

@@ -18,9 +18,9 @@
 #include <mutex>
 
 #include "app/modulo_config.h"
+#include "engines/dao.h"
 #include "gui/form1.h"
 #include "gui/pathdisplay.h"
-#include "platform/dao.h"
 #include "support/catalogfixture.h"
 #include "support/dbdump.h"
 #include "support/elementbuilder.h"
@@ -137,7 +137,7 @@ class Form1Job : public ::testing::Test {
 
     QTemporaryDir m_dir;
     testing::TestServices m_services;
-    platform::ScopedServices m_installed{m_services};
+    desktop::ScopedServices m_installed{m_services};
 };
 
 // The job is held halfway through its pass while the test has the window repaint a control the job
@@ -186,7 +186,7 @@ TEST_F(Form1Job, ACloseAnsweredYesEndsTheJobAsAFailureEndsAndClosesTheWindow) {
     EXPECT_GT(seen.paints, 0);
     ASSERT_EQ(m_services.questions,
               std::vector<QString>{QStringLiteral("¿Interrumpir el proceso en curso?")});
-    EXPECT_EQ(m_services.questionDefaults, std::vector<platform::Answer>{platform::Answer::No});
+    EXPECT_EQ(m_services.questionDefaults, std::vector<desktop::Answer>{desktop::Answer::No});
     // Ended as a failure ends: nothing of the job stays, and nothing is said about it.
     EXPECT_EQ(testing::rowsOfEveryTable(path("particular.sqlite")), before);
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
@@ -198,7 +198,7 @@ TEST_F(Form1Job, ACloseAnsweredYesEndsTheJobAsAFailureEndsAndClosesTheWindow) {
     EXPECT_FALSE(form.busy());
     EXPECT_EQ(stored("UltimoDirectorio"), folder());
     EXPECT_EQ(stored("UltimoDirectorioBin"), folder());
-    EXPECT_EQ(m_services.pointers.back(), platform::MousePointer::Default);
+    EXPECT_EQ(m_services.pointers.back(), core::MousePointer::Default);
 }
 
 TEST_F(Form1Job, ACloseAnsweredNoLetsTheJobFinish) {
@@ -226,8 +226,8 @@ TEST_F(Form1Job, ACloseAnsweredNoLetsTheJobFinish) {
 
 TEST_F(Form1Job, TheWaitForADatabaseAnotherJobHoldsIsShownWholeAndGivenUpByAClose) {
     const QStringList before = testing::rowsOfEveryTable(path("particular.sqlite"));
-    std::unique_ptr<platform::Database> other = platform::OpenDatabaseForJob(
-        platform::DBEngine::instance().Workspaces(0), path("particular.sqlite"), std::chrono::seconds(1), {});
+    std::unique_ptr<engines::Database> other = engines::OpenDatabaseForJob(
+        engines::DBEngine::instance().Workspaces(0), path("particular.sqlite"), std::chrono::seconds(1), {});
     Form1 form;
     form.show();
     chooseAll(form);

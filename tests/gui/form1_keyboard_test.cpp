@@ -43,7 +43,7 @@ class Form1Keyboard : public ::testing::Test {
 
     QTemporaryDir m_dir;
     testing::TestServices m_services;
-    platform::ScopedServices m_installed{m_services};
+    desktop::ScopedServices m_installed{m_services};
     Form1 form;
 };
 

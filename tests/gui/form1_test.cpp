@@ -30,9 +30,9 @@ using testing::TestServices;
 // Test services that can act while the window is busy: the busy pointer is the first thing a job shows.
 class BusyHookServices : public TestServices {
   public:
-    void setMousePointer(platform::MousePointer pointer) override {
+    void setMousePointer(core::MousePointer pointer) override {
         TestServices::setMousePointer(pointer);
-        if (pointer == platform::MousePointer::Busy && whileBusy) {
+        if (pointer == core::MousePointer::Busy && whileBusy) {
             whileBusy();
         }
     }
@@ -76,7 +76,7 @@ class Form1Test : public ::testing::Test {
 
     QTemporaryDir dir;
     BusyHookServices services;
-    platform::ScopedServices installed{services};
+    desktop::ScopedServices installed{services};
 };
 
 TEST_F(Form1Test, ControlsStartWithTheirCaptionsAndContents) {
@@ -171,8 +171,8 @@ TEST_F(Form1Test, RunWritesTheOutputAndShowsTheCompletion) {
     EXPECT_TRUE(control<QLabel>(form, "Label1")->isVisible());
     EXPECT_EQ(control<QProgressBar>(form, "ProgressBarCarga")->value(), 100);
     EXPECT_EQ(text(form, "Text5"), QStringLiteral("   100 %"));
-    EXPECT_EQ(services.pointers, (std::vector<platform::MousePointer>{platform::MousePointer::Busy,
-                                                                      platform::MousePointer::Default}));
+    EXPECT_EQ(services.pointers,
+              (std::vector<core::MousePointer>{core::MousePointer::Busy, core::MousePointer::Default}));
     EXPECT_TRUE(services.messages.empty());
     EXPECT_FALSE(services.exitCode);
     EXPECT_FALSE(form.busy());
@@ -264,7 +264,7 @@ TEST_F(Form1Test, DamagedDrawingEndsWithTheCriticalMessageAndSavesNoFolders) {
     click(form, "Command1");
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].text, QStringLiteral("Fichero Corrupto"));
-    EXPECT_EQ(services.messages[0].icon, platform::Icon::Critical);
+    EXPECT_EQ(services.messages[0].icon, core::Icon::Critical);
     // Where and why, as the command line prints it, offered beside the message.
     const auto damaged = testing::concat({ElementBuilder::c().records(1)}).size();
     EXPECT_TRUE(
@@ -280,10 +280,10 @@ TEST_F(Form1Test, StopAfterItsOwnMessagesEndsWithoutAnEmptyBox) {
     tables.msCatalog = {{QStringLiteral("CALLES"), 7}};
     testing::createCatalogDatabase(path("particular.sqlite"), tables);
     {
-        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path("particular.sqlite"));
+        auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path("particular.sqlite"));
         testing::makeTable(*db, QStringLiteral("CALLES"),
-                           {platform::FieldDef{QStringLiteral("MsLink"), platform::dbLong, 0},
-                            platform::FieldDef{QStringLiteral("tcomplet"), platform::dbText, 0}});
+                           {engines::FieldDef{QStringLiteral("MsLink"), engines::dbLong, 0},
+                            engines::FieldDef{QStringLiteral("tcomplet"), engines::dbText, 0}});
         db->Close();
     }
     Form1 form;
@@ -293,7 +293,7 @@ TEST_F(Form1Test, StopAfterItsOwnMessagesEndsWithoutAnEmptyBox) {
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_TRUE(services.messages[0].text.startsWith(QStringLiteral("No existe el campo TMAPA")));
     EXPECT_EQ(services.exitCode, core::exitstatus::kEnded);
-    EXPECT_EQ(services.pointers.back(), platform::MousePointer::Default);
+    EXPECT_EQ(services.pointers.back(), core::MousePointer::Default);
 }
 
 TEST_F(Form1Test, FailuresShowNumberAndDescriptionThenEnd) {

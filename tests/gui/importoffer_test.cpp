@@ -32,7 +32,7 @@ class ImportOffer : public ::testing::Test {
     }
     QTemporaryDir m_dir;
     testing::TestServices m_services;
-    platform::ScopedServices m_scope;
+    desktop::ScopedServices m_scope;
 };
 
 TEST_F(ImportOffer, AnAccessFileIsRecognisedByItsSignatureAndImportedBesideItWhenTheUserAccepts) {
@@ -72,7 +72,7 @@ TEST_F(ImportOffer, AnEarlierImportIsKeptUnlessTheUserAsksToImportAgain) {
     ASSERT_EQ(m_services.messages.size(), 1u);
     EXPECT_TRUE(m_services.messages[0].text.contains(earlier));
     // Return keeps the copy: replacing it takes a deliberate "Sí".
-    EXPECT_EQ(m_services.questionDefaults, std::vector<platform::Answer>{platform::Answer::No});
+    EXPECT_EQ(m_services.questionDefaults, std::vector<desktop::Answer>{desktop::Answer::No});
 
     m_services.nextQuestionAnswer(true);
     EXPECT_EQ(askToImportAccess(access), earlier);
@@ -85,7 +85,7 @@ TEST_F(ImportOffer, AFailedImportIsShownAndLeavesNoDatabaseToUse) {
     m_services.nextQuestionAnswer(true);
     EXPECT_EQ(askToImportAccess(broken), QString());
     ASSERT_EQ(m_services.messages.size(), 1u);
-    EXPECT_EQ(m_services.messages[0].icon, platform::Icon::Critical);
+    EXPECT_EQ(m_services.messages[0].icon, core::Icon::Critical);
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("rota.sqlite"))));
 }
 

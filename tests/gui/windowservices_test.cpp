@@ -46,7 +46,7 @@ TEST(WindowServicesTest, DialogFiltersBecomeQtFiltersWithTheChosenOneSelected) {
 // The request the database's "..." makes, as the window's dialog is built from it.
 std::unique_ptr<QFileDialog> databaseDialog() {
     testing::TestServices recorder;
-    platform::ScopedServices installed(recorder);
+    desktop::ScopedServices installed(recorder);
     testing::RecordingDisplay display;
     app::Session session;
     app::Command2_Click(session, display);
@@ -154,7 +154,7 @@ TEST(WindowServicesTest, MessageBoxesAreCentredOnTheWindowWhereverItWasMovedAndO
         EXPECT_EQ(b.text(), QStringLiteral("Fichero Corrupto"));
         EXPECT_EQ(b.icon(), QMessageBox::Critical);
     });
-    services.messageBox(QStringLiteral("Fichero Corrupto"), platform::Icon::Critical,
+    services.messageBox(QStringLiteral("Fichero Corrupto"), core::Icon::Critical,
                         QStringLiteral("Elemento en el byte 120: registro cortado"));
     ASSERT_TRUE(box.isValid());
     const QPoint off = box.center() - window.frameGeometry().center();
@@ -168,7 +168,7 @@ TEST(WindowServicesTest, MessageBoxesAreCentredOnTheWindowWhereverItWasMovedAndO
         byDefault = b.defaultButton();
         EXPECT_EQ(byDefault, b.button(QMessageBox::No));
     });
-    EXPECT_TRUE(services.question(QStringLiteral("¿Interrumpir el proceso en curso?"), platform::Answer::No));
+    EXPECT_TRUE(services.question(QStringLiteral("¿Interrumpir el proceso en curso?"), desktop::Answer::No));
     EXPECT_NE(byDefault, nullptr);
     EXPECT_LE((box.center() - window.frameGeometry().center()).manhattanLength(), 4);
 }

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -14,16 +14,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        auto db = vexilo::platform::OpenDatabaseForJob(vexilo::platform::DBEngine::instance().Workspaces(0),
-                                                       QString::fromLocal8Bit(argv[1]),
-                                                       std::chrono::seconds(30), {});
+        auto db = vexilo::engines::OpenDatabaseForJob(vexilo::engines::DBEngine::instance().Workspaces(0),
+                                                      QString::fromLocal8Bit(argv[1]),
+                                                      std::chrono::seconds(30), {});
         std::printf("held\n");
         std::fflush(stdout);
         while (std::getchar() != EOF) {
         }
         db->Close();
         return 0;
-    } catch (const vexilo::platform::EngineError& e) {
+    } catch (const vexilo::core::EngineError& e) {
         std::fprintf(stderr, "%s\n", e.description().toUtf8().constData());
         return 1;
     }

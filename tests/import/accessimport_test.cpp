@@ -12,7 +12,7 @@
 #include <QUuid>
 #include <map>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::importer {
 namespace {
@@ -179,9 +179,9 @@ TEST_F(Nwind, MemosAndPicturesAreWholeAndRowsKeepTheFileOrder) {
 }
 
 TEST_F(Nwind, TheEngineLayerOpensTheImportedDatabaseAndReadsItsTables) {
-    auto bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(s_destination);
+    auto bd = engines::DBEngine::instance().Workspaces(0).OpenDatabase(s_destination);
     EXPECT_EQ(bd->TableDefsCount(), 8);
-    auto rs = bd->OpenRecordset(platform::Query::all(QStringLiteral("shippers")), platform::dbOpenSnapshot);
+    auto rs = bd->OpenRecordset(engines::Query::all(QStringLiteral("shippers")), engines::dbOpenSnapshot);
     ASSERT_GE(rs->RecordCount(), 1);
     rs->MoveFirst();
     EXPECT_EQ(rs->Value(QStringLiteral("companyname")).toString(), QStringLiteral("Speedy Express"));

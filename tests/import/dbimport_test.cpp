@@ -15,7 +15,7 @@
 #include <ctime>
 
 #include "cli/cliprocess.h"
-#include "platform/dao.h"
+#include "engines/dao.h"
 #include "support/dbdump.h"
 #include "support/dbfixture.h"
 #include "support/pgcluster.h"
@@ -51,8 +51,8 @@ QStringList declaredColumns(const QString& path) {
     return columns;
 }
 
-std::unique_ptr<platform::Database> open(const QString& name) {
-    return platform::DBEngine::instance().Workspaces(0).OpenDatabase(name);
+std::unique_ptr<engines::Database> open(const QString& name) {
+    return engines::DBEngine::instance().Workspaces(0).OpenDatabase(name);
 }
 
 std::int64_t rowCount(const QString& database, const QString& table) {
@@ -159,10 +159,10 @@ TEST(FileImport, ACopyBetweenSqliteFilesKeepsEveryValueAndItsKind) {
     // A table this system made keeps its definition: a 32-bit field still refuses a larger number.
     testing::TestDatabase own;
     {
-        auto db = platform::CreateDatabase(own.path());
-        platform::TableDef def(QStringLiteral("PARCELAS"));
-        def.Append({QStringLiteral("mslink"), platform::dbLong, 0});
-        def.Append({QStringLiteral("tmapa"), platform::dbText, 100});
+        auto db = engines::CreateDatabase(own.path());
+        engines::TableDef def(QStringLiteral("PARCELAS"));
+        def.Append({QStringLiteral("mslink"), engines::dbLong, 0});
+        def.Append({QStringLiteral("tmapa"), engines::dbText, 100});
         db->AppendTableDef(def);
         db->InsertRow(QStringLiteral("PARCELAS"), {{QStringLiteral("mslink"), 7}});
         db->Close();
@@ -172,7 +172,7 @@ TEST(FileImport, ACopyBetweenSqliteFilesKeepsEveryValueAndItsKind) {
     EXPECT_EQ(declaredColumns(ownCopy), declaredColumns(own.path()));
     auto db = open(ownCopy);
     EXPECT_THROW(db->InsertRow(QStringLiteral("PARCELAS"), {{QStringLiteral("mslink"), 4294967296LL}}),
-                 platform::EngineError);
+                 core::EngineError);
     db->Close();
 }
 
@@ -242,15 +242,15 @@ TEST_F(ServerImport, AccessThroughTheServerBackToSqliteKeepsTablesColumnsTypesSi
 TEST_F(ServerImport, NullsEmptyTextsYesNoRealsBytesAndDatesOfASqliteFileSurviveTheServer) {
     const QString source = file(QStringLiteral("tipos.sqlite"));
     {
-        auto db = platform::CreateDatabase(source);
-        platform::TableDef def(QStringLiteral("Valores"));
-        def.Append({QStringLiteral("texto"), platform::dbText, 5});
-        def.Append({QStringLiteral("memo"), platform::dbText, 0});
-        def.Append({QStringLiteral("si"), platform::dbBoolean, 0});
-        def.Append({QStringLiteral("real"), platform::dbDouble, 0});
-        def.Append({QStringLiteral("bytes"), platform::dbLongBinary, 0});
-        def.Append({QStringLiteral("fecha"), platform::dbDate, 0});
-        def.Append({QStringLiteral("corto"), platform::dbInteger, 0});
+        auto db = engines::CreateDatabase(source);
+        engines::TableDef def(QStringLiteral("Valores"));
+        def.Append({QStringLiteral("texto"), engines::dbText, 5});
+        def.Append({QStringLiteral("memo"), engines::dbText, 0});
+        def.Append({QStringLiteral("si"), engines::dbBoolean, 0});
+        def.Append({QStringLiteral("real"), engines::dbDouble, 0});
+        def.Append({QStringLiteral("bytes"), engines::dbLongBinary, 0});
+        def.Append({QStringLiteral("fecha"), engines::dbDate, 0});
+        def.Append({QStringLiteral("corto"), engines::dbInteger, 0});
         db->AppendTableDef(def);
         const QDateTime moment(QDate(1999, 12, 31), QTime(23, 59, 58));
         db->InsertRow(QStringLiteral("Valores"), {{QStringLiteral("texto"), QStringLiteral("")},
@@ -272,16 +272,16 @@ TEST_F(ServerImport, NullsEmptyTextsYesNoRealsBytesAndDatesOfASqliteFileSurviveT
     runImport(server, back, false);
 
     auto db = open(back);
-    const std::vector<platform::FieldDef> fields = db->Fields(QStringLiteral("Valores"));
+    const std::vector<engines::FieldDef> fields = db->Fields(QStringLiteral("Valores"));
     ASSERT_EQ(fields.size(), 7u);
-    EXPECT_EQ(fields[0].type, platform::dbText);
+    EXPECT_EQ(fields[0].type, engines::dbText);
     EXPECT_EQ(fields[0].size, 5);
     EXPECT_EQ(fields[1].size, 0);
-    EXPECT_EQ(fields[2].type, platform::dbBoolean);
-    EXPECT_EQ(fields[3].type, platform::dbDouble);
-    EXPECT_EQ(fields[4].type, platform::dbLongBinary);
-    EXPECT_EQ(fields[5].type, platform::dbDate);
-    EXPECT_EQ(fields[6].type, platform::dbInteger);
+    EXPECT_EQ(fields[2].type, engines::dbBoolean);
+    EXPECT_EQ(fields[3].type, engines::dbDouble);
+    EXPECT_EQ(fields[4].type, engines::dbLongBinary);
+    EXPECT_EQ(fields[5].type, engines::dbDate);
+    EXPECT_EQ(fields[6].type, engines::dbInteger);
     std::vector<QString> names;
     for (const auto& f : fields) {
         names.push_back(f.name);
@@ -353,9 +353,9 @@ TEST_F(ServerImport, ATableNameTooLongForTheServerIsRefusedSayingTheLimit) {
     const QString longName = QStringLiteral("PARCELAS_") + QString(60, QChar(u'\u00f1'));  // 129 bytes
     const QString source = file(QStringLiteral("largo.sqlite"));
     {
-        auto db = platform::CreateDatabase(source);
-        platform::TableDef def(longName);
-        def.Append({QStringLiteral("mslink"), platform::dbLong, 0});
+        auto db = engines::CreateDatabase(source);
+        engines::TableDef def(longName);
+        def.Append({QStringLiteral("mslink"), engines::dbLong, 0});
         db->AppendTableDef(def);
         db->Close();
     }
@@ -378,17 +378,17 @@ TEST_F(ServerImport, AFailedImportLeavesNoNewServerDatabase) {
     try {
         open(missing);
         ADD_FAILURE() << "the failed import left the database " << missing.toStdString();
-    } catch (const platform::EngineError& e) {
-        EXPECT_EQ(e.number(), platform::errnum::kDatabaseNotFound) << e.description().toStdString();
+    } catch (const core::EngineError& e) {
+        EXPECT_EQ(e.number(), core::errnum::kDatabaseNotFound) << e.description().toStdString();
     }
 }
 
 TEST_F(ServerImport, ExistingServerTablesAreReplacedOnlyWhenForcedAndAFailureLeavesEveryTableAsItWas) {
     const QString server = m_cluster->freshDatabase();
     {
-        auto db = platform::CreateDatabase(file(QStringLiteral("una.sqlite")));
-        platform::TableDef def(QStringLiteral("SUPPLIERS"));
-        def.Append({QStringLiteral("nombre"), platform::dbText, 20});
+        auto db = engines::CreateDatabase(file(QStringLiteral("una.sqlite")));
+        engines::TableDef def(QStringLiteral("SUPPLIERS"));
+        def.Append({QStringLiteral("nombre"), engines::dbText, 20});
         db->AppendTableDef(def);
         db->InsertRow(QStringLiteral("SUPPLIERS"), {{QStringLiteral("nombre"), QStringLiteral("el mío")}});
         db->Close();

@@ -12,8 +12,8 @@
 #include "catalog/catalogcache.h"
 #include "core/normalisation.h"
 #include "drawing/codepage.h"
+#include "engines/dao.h"
 #include "passes/assignmentpass.h"
-#include "platform/dao.h"
 #include "schema/runlog.h"
 #include "tests/support/attributerecords.h"
 #include "tests/support/catalogfixture.h"
@@ -22,9 +22,9 @@
 namespace vexilo::passes {
 namespace {
 
-using platform::dbOpenDynaset;
-using platform::dbOpenSnapshot;
-using platform::Query;
+using engines::dbOpenDynaset;
+using engines::dbOpenSnapshot;
+using engines::Query;
 using testing::Bytes;
 using testing::ElementBuilder;
 using testing::ParsedElement;
@@ -35,7 +35,7 @@ using testing::Rec;
 // What the reference keeps for one job: the plain pass it models kept every value of the element it was
 // on beside the job's, all in one place.
 struct RefState {
-    platform::Database* Bd = nullptr;
+    engines::Database* Bd = nullptr;
     const catalog::Catalog* catalog = nullptr;
     schema::RunLog* log = nullptr;
     core::RunReport report;
@@ -101,7 +101,7 @@ void refAdd(RefState& f, QString& codigo, const QString& table, const QString& t
         rs->MoveLast();
         n = rs->Value("mslink").toInt() + 1;
         if (n >= 60000) {
-            throw platform::Stop("sin números");
+            throw core::Stop("sin números");
         }
     }
     rs->Close();
@@ -118,7 +118,7 @@ void refAdd(RefState& f, QString& codigo, const QString& table, const QString& t
 void refModify(RefState& f, const QString& table, std::int32_t& registro, std::int32_t fresh) {
     auto rs = f.Bd->OpenRecordset(Query::mslinkEquals(table, registro), dbOpenDynaset);
     if (rs->RecordCount() == 0) {
-        throw platform::Stop("sin registro");
+        throw core::Stop("sin registro");
     }
     rs->MoveFirst();
     rs->Edit();
@@ -309,7 +309,7 @@ struct Side {
     Side(const Sample& s, testing::Engine engine) : run(engine, catalog()) {
         // TEXTOS keeps its codes as text, so a code written with leading zeros reads back as written.
         auto fields = testing::attributeTableFields();
-        fields[3].type = platform::dbText;
+        fields[3].type = engines::dbText;
         run.Bd->BeginTrans();
         testing::makeTable(*run.Bd, "TEXTOS", fields);
         for (std::size_t t = 0; t < kTables.size(); ++t) {
@@ -331,7 +331,7 @@ struct Side {
 };
 
 // The log with the two drawing paths (each side has its own folder) named by their role.
-std::vector<testing::LogRow> logOf(platform::Database& db, const Side& f) {
+std::vector<testing::LogRow> logOf(engines::Database& db, const Side& f) {
     std::vector<testing::LogRow> rows = testing::readLog(db);
     for (auto& r : rows) {
         r.file = r.file == f.NombreBin ? "entrada" : r.file == f.NombreBinSalida ? "salida" : r.file;
@@ -351,7 +351,7 @@ struct Outcome {
 
 Outcome outcomeOf(Side& side, const Bytes& output) {
     Outcome o{side.stopped, output, side.texts, side.fullLinks, {}, {}};
-    auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(side.run.path);
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(side.run.path);
     for (const QString& table : kTables) {
         o.records.push_back(testing::readRecords(*db, table));
     }
@@ -385,7 +385,7 @@ Outcome runIndexed(const Sample& s, testing::Engine engine) {
                                       indexed.NombreBin,   indexed.NombreBinSalida, indexed.keep};
         try {
             LeoBinEntrada(inputs, view, file1, file3);
-        } catch (const platform::Stop&) {
+        } catch (const core::Stop&) {
             indexed.stopped = true;
         }
         file3.close();
@@ -409,7 +409,7 @@ Outcome runPlain(const Sample& s, testing::Engine engine) {
     f.MantenerAsignaciones = plain.keep;
     try {
         refPass(f, testing::concat(s.elements), expected);
-    } catch (const platform::Stop&) {
+    } catch (const core::Stop&) {
         plain.stopped = true;
     }
     plain.texts = f.TextosProcesados;

@@ -8,7 +8,7 @@
 
 #include <tuple>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 #include "tests/support/attributerecords.h"
 #include "tests/support/catalogfixture.h"
 #include "tests/support/elementbuilder.h"
@@ -91,7 +91,7 @@ class AssignmentPass : public ::testing::Test {
         reopen();
     }
     void reopen() {
-        db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(run.path);
+        db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(run.path);
         out = testing::parseFile(NombreBinSalida);
         in = testing::parseElements(input);
     }
@@ -111,7 +111,7 @@ class AssignmentPass : public ::testing::Test {
     core::Progress progress{&run.display};
     core::RunReport report;
     PassView view{progress, report, &told};
-    std::unique_ptr<platform::Database> db;
+    std::unique_ptr<engines::Database> db;
     Bytes input;
     std::vector<ParsedElement> in;
     std::vector<ParsedElement> out;
@@ -330,7 +330,7 @@ TEST_F(AssignmentPass, ElementThatCannotTakeALinkKeepsItsLinksAndIsCounted) {
 TEST_F(AssignmentPass, WritesBeforeAStopStayInTheDatabaseAndTheOutput) {
     records(kParcel, {{59998, "a", N, 123}});
     EXPECT_THROW(pass({text("123", "b"), text("123", "c").seed(2), text("123", "d").seed(3)}, false),
-                 platform::Stop);
+                 core::Stop);
     // The observer heard the element done and where the pass stopped: the next one.
     ASSERT_EQ(told.texts.size(), 1u);
     EXPECT_EQ(told.stop, in[1].offset);
@@ -345,7 +345,7 @@ TEST_F(AssignmentPass, TooLongATextEndsTheRunNamingTableAndText) {
     try {
         pass({text("123", longOne)}, false);
         FAIL() << "expected an engine error";
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         EXPECT_TRUE(e.description().contains(kParcel));
         EXPECT_TRUE(e.description().contains(QString::fromStdString(longOne)));
     }

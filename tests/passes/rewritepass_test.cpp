@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 
 #include "drawing/binfile.h"
+#include "engines/dao.h"
 #include "passes/rewritepass.h"
-#include "platform/dao.h"
 #include "tests/support/elementbuilder.h"
 #include "tests/support/recordingdisplay.h"
 #include "tests/support/recordingobserver.h"
@@ -41,12 +41,12 @@ class RewritePassTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_bdPath = m_dir.filePath("atributos.db");
-        auto bd = platform::CreateDatabase(m_bdPath);
+        auto bd = engines::CreateDatabase(m_bdPath);
         for (const char* table : {"PARCELAS", "CALLES"}) {
-            platform::TableDef def(QString::fromLatin1(table));
-            def.Append(platform::TableDef::CreateField("mslink", platform::dbLong));
-            def.Append(platform::TableDef::CreateField("tcomplet", platform::dbText));
-            def.Append(platform::TableDef::CreateField("tmapa", platform::dbText, 100));
+            engines::TableDef def(QString::fromLatin1(table));
+            def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
+            def.Append(engines::TableDef::CreateField("tcomplet", engines::dbText));
+            def.Append(engines::TableDef::CreateField("tmapa", engines::dbText, 100));
             bd->AppendTableDef(def);
         }
         bd->Close();
@@ -61,7 +61,7 @@ class RewritePassTest : public ::testing::Test {
     }
     void abreBd() {
         if (!m_bd) {
-            m_bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(m_bdPath);
+            m_bd = engines::DBEngine::instance().Workspaces(0).OpenDatabase(m_bdPath);
         }
     }
 
@@ -77,7 +77,7 @@ class RewritePassTest : public ::testing::Test {
         passes::PassView view{m_progress, m_report, m_observer};
         try {
             LeoBinCambiaTextoBin(m_catalog, texts, view, file1, file3);
-        } catch (const platform::Stop& stop) {
+        } catch (const core::Stop& stop) {
             m_stop = stop.message();
             m_stopIcon = stop.icon();
         }
@@ -96,7 +96,7 @@ class RewritePassTest : public ::testing::Test {
     QTemporaryDir m_dir;
     QString m_bdPath;
     testing::RecordingDisplay m_display;
-    std::unique_ptr<platform::Database> m_bd;
+    std::unique_ptr<engines::Database> m_bd;
     catalog::Catalog m_catalog;
     core::Progress m_progress{&m_display};
     core::RunReport m_report;
@@ -105,7 +105,7 @@ class RewritePassTest : public ::testing::Test {
     Bytes m_input;
     Bytes m_output;
     std::optional<QString> m_stop;
-    platform::Icon m_stopIcon = platform::Icon::Critical;
+    core::Icon m_stopIcon = core::Icon::Critical;
 };
 
 TEST_F(RewritePassTest, ReplacedTextIsCutIntoChunksAsTheSystemWritesThem) {
@@ -237,7 +237,7 @@ TEST_F(RewritePassTest, UnknownEntityNumberStopsAndKeepsWhatWasWritten) {
     });
     ASSERT_TRUE(m_stop.has_value());
     EXPECT_EQ(*m_stop, QStringLiteral("Hay un texto con ATR no válido :\r12  345"));
-    EXPECT_EQ(m_stopIcon, platform::Icon::None);
+    EXPECT_EQ(m_stopIcon, core::Icon::None);
     const auto read = testing::parseElements(m_input);
     ASSERT_EQ(output.size(), 2u);
     EXPECT_EQ(output[0].texto(), "Nuevo");

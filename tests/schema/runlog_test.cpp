@@ -21,13 +21,13 @@ class RunLog : public ::testing::Test {
         services.clockSeam.dateTime = QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26, 535));
     }
 
-    std::vector<platform::Database::Row> rows(CatalogRun& r) {
+    std::vector<engines::Database::Row> rows(CatalogRun& r) {
         return r.Bd->ReadRows("controlproceso", {"NombreTabla", "mslink", "RegistroATR", "NombreFichero",
                                                  "TMapa", "Fecha", "Hora"});
     }
 
     testing::TestServices services;
-    platform::ScopedServices scoped{services};
+    desktop::ScopedServices scoped{services};
     CatalogRun run;
 };
 
@@ -116,7 +116,7 @@ TEST_F(RunLog, TheClockIsReadOncePerSecondAndEveryRowCarriesItsOwnSecond) {
 
 TEST_F(RunLog, RefusedRowIsNotRemembered) {
     const QString tooLong(101, QLatin1Char('x'));
-    EXPECT_THROW(AnadeAControlProceso(run.log(), "CALLE", 1, "a", tooLong, 0), platform::EngineError);
+    EXPECT_THROW(AnadeAControlProceso(run.log(), "CALLE", 1, "a", tooLong, 0), core::EngineError);
     EXPECT_TRUE(rows(run).empty());
     AnadeAControlProceso(run.log(), "CALLE", 1, "a", "corto", 0);
     EXPECT_EQ(rows(run).size(), 1u);

@@ -21,8 +21,8 @@ std::vector<QString> fieldsOf(CatalogRun& run, const QString& table) {
 QString stopMessage(CatalogRun& run) {
     try {
         run.check();
-    } catch (const platform::Stop& stop) {
-        EXPECT_EQ(run.display.pointers.back(), platform::MousePointer::Default);
+    } catch (const core::Stop& stop) {
+        EXPECT_EQ(run.display.pointers.back(), core::MousePointer::Default);
         return stop.message();
     }
     ADD_FAILURE() << "the checks did not stop";
@@ -49,12 +49,12 @@ TEST(MainTables, NamesInAnyCaseAreFoundAndAMissingLogIsCreated) {
     t.withMsCatalog = t.withFeature = t.controlProceso = false;
     CatalogRun run(t);
     testing::makeTable(*run.Bd, "MSCATALOG",
-                       {{"TableName", platform::dbText, 0}, {"EntityNum", platform::dbLong, 0}},
+                       {{"TableName", engines::dbText, 0}, {"EntityNum", engines::dbLong, 0}},
                        {{"parcela", 3}});
     testing::makeTable(*run.Bd, "feature",
-                       {{"MSLINK", platform::dbLong, 0},
-                        {"FTYPE", platform::dbInteger, 0},
-                        {"TABLENAME", platform::dbText, 0}});
+                       {{"MSLINK", engines::dbLong, 0},
+                        {"FTYPE", engines::dbInteger, 0},
+                        {"TABLENAME", engines::dbText, 0}});
     run.check();
     EXPECT_EQ(run.catalog.NumTablasMsCatalog, 1);
     EXPECT_EQ(run.Bd->TableDefsCount(), 5);
@@ -109,11 +109,10 @@ TEST(FieldCheck, MissingTfeatureIsAddedSilently) {
     CatalogTables t;
     t.msCatalog = {{"CALLE", 1}};
     CatalogRun run(t);
-    testing::makeTable(*run.Bd, "CALLE",
-                       {{"mslink", platform::dbLong, 0},
-                        {"TMAPA", platform::dbText, 100},
-                        {"TComplet", platform::dbText, 0}},
-                       {{1, "a", "b"}});
+    testing::makeTable(
+        *run.Bd, "CALLE",
+        {{"mslink", engines::dbLong, 0}, {"TMAPA", engines::dbText, 100}, {"TComplet", engines::dbText, 0}},
+        {{1, "a", "b"}});
     run.check();
     EXPECT_EQ(fieldsOf(run, "CALLE").back(), "tfeature");
     EXPECT_TRUE(run.display.messages.empty());
@@ -123,8 +122,8 @@ TEST(FieldCheck, MissingTextFieldsAreBothToldThenTfeatureAddedThenTheJobEndsSile
     CatalogTables t;
     t.msCatalog = {{"calle", 1}, {"OTRA", 2}};
     CatalogRun run(t);
-    testing::makeTable(*run.Bd, "CALLE", {{"mslink", platform::dbLong, 0}});
-    run.display.setPointer(platform::MousePointer::Busy);
+    testing::makeTable(*run.Bd, "CALLE", {{"mslink", engines::dbLong, 0}});
+    run.display.setPointer(core::MousePointer::Busy);
     EXPECT_EQ(stopMessage(run), "");
     ASSERT_EQ(run.display.messages.size(), 2u);
     EXPECT_EQ(run.display.messages[0].text, "No existe el campo TMAPA en la tabla: CALLE");
@@ -137,7 +136,7 @@ TEST(FieldCheck, CatalogTablesAndCategoryAreNeverVerified) {
     CatalogTables t;
     t.msCatalog = {{"category", 1}, {"MsCatalog", 2}, {"FEATURE", 3}};
     CatalogRun run(t);
-    testing::makeTable(*run.Bd, "Category", {{"codigo", platform::dbLong, 0}});
+    testing::makeTable(*run.Bd, "Category", {{"codigo", engines::dbLong, 0}});
     run.check();
     EXPECT_TRUE(run.display.messages.empty());
     EXPECT_EQ(fieldsOf(run, "CATEGORY").size(), 1u);
@@ -158,7 +157,7 @@ TEST(TableCreation, NameIsKeptExactlyAndNeverReadAsSql) {
     EXPECT_EQ(run.tableNames().back(), hostile);
     EXPECT_EQ(fieldsOf(run, "FEATURE").size(), 3u);
     EXPECT_TRUE(catalog::findTable(*run.Bd, hostile.toLower()));
-    EXPECT_THROW(CreaTabla(*run.Bd, "feature"), platform::EngineError);  // the name is taken
+    EXPECT_THROW(CreaTabla(*run.Bd, "feature"), core::EngineError);  // the name is taken
 }
 
 // A server database whose tables another program made: each table the job reads gets its stored-order
@@ -180,8 +179,8 @@ TEST(NaturalOrder, TablesOfAnotherProgramOnAServerGetTheirOrderColumnOnceWithANo
 
     testing::RecordingDisplay display;
     catalog::Catalog catalog;
-    std::unique_ptr<platform::Database> bd =
-        platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    std::unique_ptr<engines::Database> bd =
+        engines::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
     schema::Chequea_tablas_principales(*bd, display, catalog);
     schema::chequea_resto_tablas(*bd, display, catalog);
     schema::chequea_estructura_de_tablas(*bd, display, catalog);
@@ -207,7 +206,7 @@ TEST(NaturalOrder, TablesOfAnotherProgramOnAServerGetTheirOrderColumnOnceWithANo
 
     // The next job finds every table in order and says nothing.
     bd->Close();
-    bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    bd = engines::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
     display.notices.clear();
     catalog = catalog::Catalog{};
     schema::Chequea_tablas_principales(*bd, display, catalog);

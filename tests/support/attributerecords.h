@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::testing {
 
@@ -37,7 +37,7 @@ inline void PrintTo(const Rec& r, std::ostream* os) {
         << showValue(r.tfeature) << "}";
 }
 
-inline void storeRecords(platform::Database& db, const QString& table, const std::vector<Rec>& recs) {
+inline void storeRecords(engines::Database& db, const QString& table, const std::vector<Rec>& recs) {
     for (const Rec& r : recs) {
         db.InsertRow(
             table,
@@ -45,7 +45,7 @@ inline void storeRecords(platform::Database& db, const QString& table, const std
     }
 }
 
-inline std::vector<Rec> readRecords(platform::Database& db, const QString& table) {
+inline std::vector<Rec> readRecords(engines::Database& db, const QString& table) {
     std::vector<Rec> out;
     for (const auto& row : db.ReadRows(table, {"mslink", "tmapa", "tcomplet", "tfeature"})) {
         out.push_back({row.values[0], row.values[1], row.values[2], row.values[3]});
@@ -68,7 +68,7 @@ inline void PrintTo(const LogRow& r, std::ostream* os) {
         << r.file.toStdString() << ", " << r.tmapa.toStdString() << "}";
 }
 
-inline std::vector<LogRow> readLog(platform::Database& db) {
+inline std::vector<LogRow> readLog(engines::Database& db) {
     std::vector<LogRow> out;
     for (const auto& row :
          db.ReadRows("CONTROLPROCESO", {"NombreTabla", "mslink", "RegistroATR", "NombreFichero", "TMapa"})) {

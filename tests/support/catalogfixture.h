@@ -18,8 +18,8 @@
 #include "catalog/attributeindex.h"
 #include "catalog/catalogcache.h"
 #include "catalog/textreader.h"
-#include "platform/dao.h"
-#include "platform/services.h"
+#include "desktop/services.h"
+#include "engines/dao.h"
 #include "schema/runlog.h"
 #include "schema/verification.h"
 #include "tests/support/dbfixture.h"
@@ -52,16 +52,16 @@ struct CatalogTables {
 };
 
 // A table with these fields, then these rows (values in field order).
-inline void makeTable(platform::Database& db, const QString& name,
-                      const std::vector<platform::FieldDef>& fields,
+inline void makeTable(engines::Database& db, const QString& name,
+                      const std::vector<engines::FieldDef>& fields,
                       const std::vector<std::vector<QVariant>>& rows = {}) {
-    platform::TableDef def(name);
+    engines::TableDef def(name);
     for (const auto& field : fields) {
         def.Append(field);
     }
     db.AppendTableDef(def);
     for (const auto& row : rows) {
-        platform::FieldValues values;
+        engines::FieldValues values;
         for (std::size_t i = 0; i < fields.size() && i < row.size(); ++i) {
             values.emplace_back(fields[i].name, row[i]);
         }
@@ -69,24 +69,24 @@ inline void makeTable(platform::Database& db, const QString& name,
     }
 }
 
-inline std::vector<platform::FieldDef> attributeTableFields() {
-    using platform::FieldDef;
-    return {FieldDef{"MsLink", platform::dbLong, 0}, FieldDef{"tcomplet", platform::dbText, 0},
-            FieldDef{"tmapa", platform::dbText, 100}, FieldDef{"tfeature", platform::dbLong, 0},
-            FieldDef{"clasific", platform::dbInteger, 0}};
+inline std::vector<engines::FieldDef> attributeTableFields() {
+    using engines::FieldDef;
+    return {FieldDef{"MsLink", engines::dbLong, 0}, FieldDef{"tcomplet", engines::dbText, 0},
+            FieldDef{"tmapa", engines::dbText, 100}, FieldDef{"tfeature", engines::dbLong, 0},
+            FieldDef{"clasific", engines::dbInteger, 0}};
 }
 
-inline void writeCatalogTables(platform::Database& db, const CatalogTables& t) {
-    using platform::FieldDef;
-    const int whole = t.numbersAsText ? platform::dbText : platform::dbLong;
-    const int small = t.numbersAsText ? platform::dbText : platform::dbInteger;
+inline void writeCatalogTables(engines::Database& db, const CatalogTables& t) {
+    using engines::FieldDef;
+    const int whole = t.numbersAsText ? engines::dbText : engines::dbLong;
+    const int small = t.numbersAsText ? engines::dbText : engines::dbInteger;
     if (t.withMsCatalog) {
         std::vector<std::vector<QVariant>> rows;
         for (const auto& r : t.msCatalog) {
             rows.push_back({r.tablename, r.entitynum});
         }
         makeTable(db, "MsCatalog",
-                  {FieldDef{"tablename", platform::dbText, 0}, FieldDef{"entitynum", whole, 0}}, rows);
+                  {FieldDef{"tablename", engines::dbText, 0}, FieldDef{"entitynum", whole, 0}}, rows);
     }
     if (t.withFeature) {
         std::vector<std::vector<QVariant>> rows;
@@ -95,7 +95,7 @@ inline void writeCatalogTables(platform::Database& db, const CatalogTables& t) {
         }
         makeTable(db, "Feature",
                   {FieldDef{"mslink", whole, 0}, FieldDef{"ftype", small, 0},
-                   FieldDef{"tablename", platform::dbText, 0}},
+                   FieldDef{"tablename", engines::dbText, 0}},
                   rows);
     }
     if (t.noAsignar) {
@@ -110,17 +110,17 @@ inline void writeCatalogTables(platform::Database& db, const CatalogTables& t) {
     }
     if (t.controlProceso) {
         makeTable(db, "CONTROLPROCESO",
-                  {FieldDef{"NombreTabla", platform::dbText, 255}, FieldDef{"mslink", platform::dbLong, 0},
-                   FieldDef{"RegistroATR", platform::dbLong, 0},
-                   FieldDef{"NombreFichero", platform::dbText, 255}, FieldDef{"TMapa", platform::dbText, 100},
-                   FieldDef{"Fecha", platform::dbDate, 0}, FieldDef{"Hora", platform::dbDate, 0}});
+                  {FieldDef{"NombreTabla", engines::dbText, 255}, FieldDef{"mslink", engines::dbLong, 0},
+                   FieldDef{"RegistroATR", engines::dbLong, 0},
+                   FieldDef{"NombreFichero", engines::dbText, 255}, FieldDef{"TMapa", engines::dbText, 100},
+                   FieldDef{"Fecha", engines::dbDate, 0}, FieldDef{"Hora", engines::dbDate, 0}});
     }
 }
 
 // A new database file holding the given tables (by default the empty catalog tables, an empty
 // NoAsignar and CONTROLPROCESO: a database that passes the schema checks without a message).
 inline void createCatalogDatabase(const QString& path, const CatalogTables& tables = {}) {
-    auto db = platform::CreateDatabase(path);
+    auto db = engines::CreateDatabase(path);
     writeCatalogTables(*db, tables);
     db->Close();
 }
@@ -131,18 +131,18 @@ class CatalogRun {
   public:
     explicit CatalogRun(const CatalogTables& tables = {}, const QString& fileName = "catalog.db") {
         path = dir.filePath(fileName);
-        Bd = platform::CreateDatabase(path);
+        Bd = engines::CreateDatabase(path);
         writeCatalogTables(*Bd, tables);
     }
     // On the given engine: the server's database is a fresh one of the tests' cluster.
     CatalogRun(Engine engine, const CatalogTables& tables) {
         if (engine == Engine::Sqlite) {
             path = dir.filePath("catalog.db");
-            Bd = platform::CreateDatabase(path);
+            Bd = engines::CreateDatabase(path);
         } else {
             PgCluster* server = PgCluster::instance();
             path = server ? server->freshDatabase() : QString();
-            Bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path);
+            Bd = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path);
         }
         writeCatalogTables(*Bd, tables);
     }
@@ -171,7 +171,7 @@ class CatalogRun {
     }
     schema::RunLog& log() {
         if (!m_log) {
-            m_log = std::make_unique<schema::RunLog>(*Bd, platform::services().clock());
+            m_log = std::make_unique<schema::RunLog>(*Bd, desktop::services().clock());
         }
         return *m_log;
     }
@@ -181,7 +181,7 @@ class CatalogRun {
         close();
         catalog = catalog::Catalog{};
         path = dir.filePath(fileName);
-        Bd = platform::CreateDatabase(path);
+        Bd = engines::CreateDatabase(path);
         writeCatalogTables(*Bd, tables);
     }
     // Closes the database, committing what is pending, as the run driver does at the end of a job.
@@ -208,7 +208,7 @@ class CatalogRun {
     QTemporaryDir dir;
     QString path;
     RecordingDisplay display;
-    std::unique_ptr<platform::Database> Bd;
+    std::unique_ptr<engines::Database> Bd;
     catalog::Catalog catalog;
 
   private:

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/dao.h"
+#include "engines/dao.h"
 
 namespace vexilo::testing {
 
@@ -19,7 +19,7 @@ bool isLogMoment(const QString& table, const QString& field) {
 QStringList rowsOfEveryTable(const QString& path, const QString& folder) {
     QStringList rows;
     try {
-        auto db = platform::DBEngine::instance().Workspaces(0).OpenDatabase(path);
+        auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path);
         for (int t = 0; t < db->TableDefsCount(); ++t) {
             const QString table = db->TableDefName(t);
             std::vector<QString> fields;
@@ -44,7 +44,7 @@ QStringList rowsOfEveryTable(const QString& path, const QString& folder) {
             }
         }
         db->Close();
-    } catch (const platform::EngineError& e) {
+    } catch (const core::EngineError& e) {
         ADD_FAILURE() << "cannot dump " << path.toStdString() << ": " << e.description().toStdString();
     }
     return rows;

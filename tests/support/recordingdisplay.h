@@ -14,7 +14,7 @@ class RecordingDisplay : public core::Display {
   public:
     struct Message {
         QString text;
-        platform::Icon icon;
+        core::Icon icon;
     };
 
     void setText(core::Control control, const QString& text) override {
@@ -23,8 +23,8 @@ class RecordingDisplay : public core::Display {
     }
     void setProgress(int value) override { progress.push_back(value); }
     void setFinishedVisible(bool visible) override { finishedVisible = visible; }
-    void setPointer(platform::MousePointer p) override { pointers.push_back(p); }
-    void message(const QString& text, platform::Icon icon) override { messages.push_back({text, icon}); }
+    void setPointer(core::MousePointer p) override { pointers.push_back(p); }
+    void message(const QString& text, core::Icon icon) override { messages.push_back({text, icon}); }
     void notice(const QString& text) override {
         notices.push_back(text);
         core::Display::notice(text);
@@ -43,7 +43,7 @@ class RecordingDisplay : public core::Display {
     std::map<core::Control, QString> texts;
     std::map<core::Control, int> textWrites;
     std::vector<int> progress;
-    std::vector<platform::MousePointer> pointers;
+    std::vector<core::MousePointer> pointers;
     std::vector<Message> messages;
     std::vector<QString> notices;
     std::function<void(const QString&)> onNotice;  // a test's own step when the job gives a notice

@@ -10,11 +10,11 @@
 #include <optional>
 #include <vector>
 
-#include "platform/services.h"
+#include "desktop/services.h"
 
 namespace vexilo::testing {
 
-class TestClock : public platform::Clock {
+class TestClock : public core::Clock {
   public:
     double secondsSinceMidnight() override { return seconds; }
     QDateTime now() override { return dateTime; }
@@ -23,11 +23,11 @@ class TestClock : public platform::Clock {
     QDateTime dateTime{QDate(2024, 3, 15), QTime(10, 0)};
 };
 
-class TestServices : public platform::Services {
+class TestServices : public desktop::Services {
   public:
     struct Message {
         QString text;
-        platform::Icon icon;
+        core::Icon icon;
         QString detail;
     };
 
@@ -44,7 +44,7 @@ class TestServices : public platform::Services {
     // The next deletion fails with this error.
     void failNextDelete(int number, const QString& description) { m_deleteFailure = {number, description}; }
 
-    platform::OpenFileResult showOpen(const platform::OpenFileRequest& request) override {
+    desktop::OpenFileResult showOpen(const desktop::OpenFileRequest& request) override {
         dialogs.push_back(request);
         if (m_answers.empty()) {
             return {};  // nobody said what to answer: the user cancels
@@ -53,10 +53,10 @@ class TestServices : public platform::Services {
         m_answers.pop_front();
         return answer;
     }
-    void messageBox(const QString& text, platform::Icon icon, const QString& detail) override {
+    void messageBox(const QString& text, core::Icon icon, const QString& detail) override {
         messages.push_back({text, icon, detail});
     }
-    bool question(const QString& text, platform::Answer byDefault) override {
+    bool question(const QString& text, desktop::Answer byDefault) override {
         questions.push_back(text);
         questionDefaults.push_back(byDefault);
         if (m_questionAnswers.empty()) {
@@ -66,38 +66,38 @@ class TestServices : public platform::Services {
         m_questionAnswers.pop_front();
         return yes;
     }
-    void setMousePointer(platform::MousePointer pointer) override { pointers.push_back(pointer); }
+    void setMousePointer(core::MousePointer pointer) override { pointers.push_back(pointer); }
     void end(int code) override { exitCode = code; }
-    platform::SettingsStore& settings() override { return m_settings; }
-    platform::Clock& clock() override { return clockOverride ? *clockOverride : clockSeam; }
+    desktop::SettingsStore& settings() override { return m_settings; }
+    core::Clock& clock() override { return clockOverride ? *clockOverride : clockSeam; }
     void deleteFile(const QString& path) override {
         deletions.push_back(path);
         if (m_deleteFailure) {
             auto failure = *m_deleteFailure;
             m_deleteFailure.reset();
-            throw platform::RunError(failure.first, failure.second);
+            throw core::RunError(failure.first, failure.second);
         }
-        platform::Services::deleteFile(path);
+        desktop::Services::deleteFile(path);
     }
 
     const QString& settingsFile() const { return m_settingsFile; }
     QString dirPath() const { return m_dir.path(); }
 
-    std::vector<platform::OpenFileRequest> dialogs;
+    std::vector<desktop::OpenFileRequest> dialogs;
     std::vector<Message> messages;
     std::vector<QString> questions;
-    std::vector<platform::Answer> questionDefaults;  // the button Return pressed, one per question
-    std::vector<platform::MousePointer> pointers;
+    std::vector<desktop::Answer> questionDefaults;  // the button Return pressed, one per question
+    std::vector<core::MousePointer> pointers;
     std::vector<QString> deletions;
     std::optional<int> exitCode;
     TestClock clockSeam;
-    platform::Clock* clockOverride = nullptr;  // a clock of the test's own, when set
+    core::Clock* clockOverride = nullptr;  // a clock of the test's own, when set
 
   private:
     QTemporaryDir m_dir;
     QString m_settingsFile = m_dir.filePath(QStringLiteral("settings.ini"));
-    platform::QSettingsStore m_settings;
-    std::deque<platform::OpenFileResult> m_answers;
+    desktop::QSettingsStore m_settings;
+    std::deque<desktop::OpenFileResult> m_answers;
     std::deque<bool> m_questionAnswers;
     std::optional<std::pair<int, QString>> m_deleteFailure;
 };

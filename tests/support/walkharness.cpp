@@ -38,7 +38,7 @@ WalkOutcome runWalk(const Bytes& input, const QString& dir,
         }
         writer.close();
         reader.close();
-    } catch (const platform::RunError& e) {
+    } catch (const core::RunError& e) {
         outcome.runError = e.description();
     }
     outcome.output = readFile(out);

@@ -1,6 +1,6 @@
 #pragma once
 // Runs the real reader, walk and writer over arbitrary bytes. Whatever the bytes, the walk may only end
-// normally, stop with CorruptFile or fail with platform::RunError; anything else (another exception, a
+// normally, stop with CorruptFile or fail with core::RunError; anything else (another exception, a
 // crash, a sanitizer report) is a fault. The outcome is checked against the test decoder: what was
 // written is always a well-formed run of carried C and T elements.
 

@@ -202,7 +202,7 @@ TEST(SampleOptions, TablesScaleWithTheTextsSoThatTheJobCanRunOnAnySize) {
     EXPECT_LE(r.records, 5 * kAutoRecordsPerTable);
 
     testing::TestServices services;
-    platform::ScopedServices scoped(services);
+    desktop::ScopedServices scoped(services);
     testing::RecordingDisplay display;
     app::Session session;
     session.NombreBdD = r.database;

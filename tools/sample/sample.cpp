@@ -11,17 +11,17 @@
 
 #include "drawing/binfile.h"
 #include "drawing/codepage.h"
-#include "platform/dao.h"
-#include "platform/databasename.h"
-#include "platform/publish.h"
-#include "platform/replacement.h"
+#include "engines/dao.h"
+#include "engines/databasename.h"
+#include "engines/publish.h"
+#include "engines/replacement.h"
 
 namespace vexilo::sample {
 namespace {
 
 using drawing::EnlaceAtributo;
 using drawing::Record12;
-using platform::FieldValues;
+using engines::FieldValues;
 namespace layout = drawing::layout;
 
 // splitmix64: small, fast and the same on every platform and library, unlike the standard
@@ -103,28 +103,28 @@ struct Context {
 
 // ---- database ----
 
-platform::TableDef attributeTable(const QString& name) {
-    platform::TableDef def(name);
-    def.Append(platform::TableDef::CreateField(QStringLiteral("MsLink"), platform::dbLong));
-    def.Append(platform::TableDef::CreateField(QStringLiteral("tcomplet"), platform::dbText));
-    def.Append(platform::TableDef::CreateField(QStringLiteral("tmapa"), platform::dbText, 100));
-    def.Append(platform::TableDef::CreateField(QStringLiteral("tfeature"), platform::dbLong));
-    def.Append(platform::TableDef::CreateField(QStringLiteral("clasific"), platform::dbInteger));
+engines::TableDef attributeTable(const QString& name) {
+    engines::TableDef def(name);
+    def.Append(engines::TableDef::CreateField(QStringLiteral("MsLink"), engines::dbLong));
+    def.Append(engines::TableDef::CreateField(QStringLiteral("tcomplet"), engines::dbText));
+    def.Append(engines::TableDef::CreateField(QStringLiteral("tmapa"), engines::dbText, 100));
+    def.Append(engines::TableDef::CreateField(QStringLiteral("tfeature"), engines::dbLong));
+    def.Append(engines::TableDef::CreateField(QStringLiteral("clasific"), engines::dbInteger));
     return def;
 }
 
-void createCatalogs(platform::Database& bd, const Context& c) {
-    platform::TableDef ms(QStringLiteral("MsCatalog"));
-    ms.Append(platform::TableDef::CreateField(QStringLiteral("tablename"), platform::dbText, 64));
-    ms.Append(platform::TableDef::CreateField(QStringLiteral("entitynum"), platform::dbLong));
+void createCatalogs(engines::Database& bd, const Context& c) {
+    engines::TableDef ms(QStringLiteral("MsCatalog"));
+    ms.Append(engines::TableDef::CreateField(QStringLiteral("tablename"), engines::dbText, 64));
+    ms.Append(engines::TableDef::CreateField(QStringLiteral("entitynum"), engines::dbLong));
     bd.AppendTableDef(ms);
-    platform::TableDef fe(QStringLiteral("Feature"));
-    fe.Append(platform::TableDef::CreateField(QStringLiteral("mslink"), platform::dbLong));
-    fe.Append(platform::TableDef::CreateField(QStringLiteral("tablename"), platform::dbText, 64));
-    fe.Append(platform::TableDef::CreateField(QStringLiteral("ftype"), platform::dbInteger));
+    engines::TableDef fe(QStringLiteral("Feature"));
+    fe.Append(engines::TableDef::CreateField(QStringLiteral("mslink"), engines::dbLong));
+    fe.Append(engines::TableDef::CreateField(QStringLiteral("tablename"), engines::dbText, 64));
+    fe.Append(engines::TableDef::CreateField(QStringLiteral("ftype"), engines::dbInteger));
     bd.AppendTableDef(fe);
-    platform::TableDef na(QStringLiteral("NoAsignar"));
-    na.Append(platform::TableDef::CreateField(QStringLiteral("mslink"), platform::dbLong));
+    engines::TableDef na(QStringLiteral("NoAsignar"));
+    na.Append(engines::TableDef::CreateField(QStringLiteral("mslink"), engines::dbLong));
     bd.AppendTableDef(na);
 
     auto feature = [&bd](std::int32_t codigo, const QString& table, int ftype) {
@@ -180,33 +180,32 @@ FieldValues registro(Context& c, int table, std::int64_t k) {
 
 // A new database for the sample: a file is created anew; a server database is created (`created` then
 // says so) or, when it exists, taken only while it holds no table.
-std::unique_ptr<platform::Database> newDatabase(const QString& name, bool& created) {
-    if (!platform::isServerDatabase(name)) {
+std::unique_ptr<engines::Database> newDatabase(const QString& name, bool& created) {
+    if (!engines::isServerDatabase(name)) {
         QFile::remove(name);
         created = true;
-        return platform::CreateDatabase(name);
+        return engines::CreateDatabase(name);
     }
     try {
-        std::unique_ptr<platform::Database> bd = platform::CreateDatabase(name);
+        std::unique_ptr<engines::Database> bd = engines::CreateDatabase(name);
         created = true;
         return bd;
-    } catch (const platform::EngineError& e) {
-        if (e.number() != platform::errnum::kDatabaseExists) {
+    } catch (const core::EngineError& e) {
+        if (e.number() != engines::errnum::kDatabaseExists) {
             throw;
         }
     }
-    auto bd = platform::DBEngine::instance().Workspaces(0).OpenDatabase(name);
+    auto bd = engines::DBEngine::instance().Workspaces(0).OpenDatabase(name);
     if (bd->TableDefsCount() > 0) {
-        throw platform::RunError(
-            platform::errnum::kTableExists,
-            QStringLiteral("La base de datos '%1' ya tiene tablas: la muestra se escribe en "
-                           "una base de datos vacía.")
-                .arg(platform::shownDatabaseName(name)));
+        throw core::RunError(engines::errnum::kTableExists,
+                             QStringLiteral("La base de datos '%1' ya tiene tablas: la muestra se escribe en "
+                                            "una base de datos vacía.")
+                                 .arg(engines::shownDatabaseName(name)));
     }
     return bd;
 }
 
-void fillDatabase(platform::Database& bd, Context& c, std::int64_t& total) {
+void fillDatabase(engines::Database& bd, Context& c, std::int64_t& total) {
     createCatalogs(bd, c);
     for (int i = 0; i < c.tables; ++i) {
         bd.AppendTableDef(attributeTable(tableName(i)));
@@ -233,14 +232,14 @@ std::int64_t writeDatabase(const QString& path, Context& c) {
     } catch (...) {
         try {
             bd->Rollback();
-        } catch (const platform::EngineError&) {
+        } catch (const core::EngineError&) {
             // A lost connection has undone the transaction already.
         }
         bd.reset();
         if (created) {
             try {
-                platform::DropDatabase(path);
-            } catch (const platform::EngineError&) {
+                engines::DropDatabase(path);
+            } catch (const core::EngineError&) {
                 // What the sample failed for is what the user must read.
             }
         }
@@ -478,24 +477,24 @@ void writeDrawing(const QString& path, Context& c, Result& r) {
 // Both files are written under names of their own and take their names at the end, so that a sample
 // that fails or is killed halfway never leaves half a database or half a drawing under the sample's
 // names. A database file that the sample replaces is held as a job holds it (a job on it is waited for)
-// and kept as a dated backup (platform/replacement.h).
+// and kept as a dated backup (engines/replacement.h).
 void writeBoth(Result& r, Context& c) {
-    const bool onServer = platform::isServerDatabase(r.database);
-    std::unique_ptr<platform::DatabaseReplacement> replacement;
+    const bool onServer = engines::isServerDatabase(r.database);
+    std::unique_ptr<engines::DatabaseReplacement> replacement;
     if (!onServer) {
-        platform::removeDeadPartials(r.database);
-        replacement = std::make_unique<platform::DatabaseReplacement>(r.database, c.o.wait);
+        engines::removeDeadPartials(r.database);
+        replacement = std::make_unique<engines::DatabaseReplacement>(r.database, c.o.wait);
     }
-    platform::removeDeadPartials(r.drawing);
-    const QString database = onServer ? r.database : platform::partialName(r.database);
-    const QString drawing = platform::partialName(r.drawing);
+    engines::removeDeadPartials(r.drawing);
+    const QString database = onServer ? r.database : engines::partialName(r.database);
+    const QString drawing = engines::partialName(r.drawing);
     try {
         r.records = writeDatabase(database, c);  // a refused server database leaves the folder as it was
         writeDrawing(drawing, c, r);
         if (replacement) {
             r.backup = replacement->publish(database);
         }
-        platform::publishFile(drawing, r.drawing);
+        engines::publishFile(drawing, r.drawing);
     } catch (...) {
         if (!onServer) {
             QFile::remove(database);

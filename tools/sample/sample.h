@@ -31,7 +31,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "platform/replacement.h"
+#include "engines/replacement.h"
 
 namespace vexilo::sample {
 
@@ -55,7 +55,7 @@ struct Options {
     // already holds tables is refused, so that no one's tables are ever replaced by the sample.
     QString database;
     // How long the sample waits for a job that runs on the database file it replaces, and its notice.
-    platform::JobWaitOptions wait;
+    engines::JobWaitOptions wait;
 };
 
 struct Result {
@@ -71,7 +71,7 @@ struct Result {
 // Writes the sample into `folder` (created when missing), replacing files of the same names there (a
 // replaced database file is kept beside the new one as "<name>.sqlite.AAAAMMDD-HHMMSS.bak"). Nothing
 // takes the sample's names before both files are whole.
-// Throws platform::RunError when a file cannot be written, std::invalid_argument for options out of
+// Throws core::RunError when a file cannot be written, std::invalid_argument for options out of
 // range (fewer elements than texts, more than 99 tables, more than kMaxRecordsPerTable records per
 // table when their number is derived from the texts).
 Result generate(const QString& folder, const Options& options);

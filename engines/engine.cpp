@@ -1,0 +1,86 @@
+// The engine, its default workspace, and the opening and creating of databases through the table of
+// engines (engines.h): the name says which engine serves it.
+
+#include "engines/engines.h"
+#include "engines/jobhold.h"
+#include "engines/sqldatabase.h"
+
+namespace vexilo::engines {
+
+namespace {
+
+class DefaultWorkspace final : public Workspace {
+  public:
+    std::unique_ptr<Database> OpenDatabase(const QString& name) override { return openDatabase(name); }
+
+    std::unique_ptr<Database> OpenDatabaseForJob(const QString& name, std::chrono::milliseconds limit,
+                                                 const std::function<void()>& onWait,
+                                                 const std::function<void()>& onWaitOver,
+                                                 const std::function<bool()>& interrupted) override {
+        return openDatabaseForJob(name, limit, onWait, onWaitOver, interrupted);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SqlDatabase> openDatabase(const QString& name) {
+    return std::make_unique<SqlDatabase>(engineFor(name).open(name));
+}
+
+DBEngine::DBEngine() : m_default(std::make_unique<DefaultWorkspace>()) {}
+
+DBEngine& DBEngine::instance() {
+    static DBEngine engine;
+    return engine;
+}
+
+Workspace& DBEngine::Workspaces(int index) {
+    if (index != 0) {
+        throwEngineError(errnum::kFieldNotFound,
+                         QStringLiteral("No existe el espacio de trabajo número %1.").arg(index));
+    }
+    return *m_default;
+}
+
+void Database::DeleteTableDef(const QString& table) {
+    throwEngineError(
+        errnum::kEngineFailure,
+        QStringLiteral("La tabla '%1' no se puede borrar en la base de datos '%2'.").arg(table, path()));
+}
+
+void Database::ForEachRow(const QString& table, const std::vector<QString>& columns,
+                          const std::function<void(const Row&)>& each) {
+    for (const Row& row : ReadRows(table, columns)) {
+        each(row);
+    }
+}
+
+void Database::BeginSnapshot() {
+    BeginTrans();
+}
+
+std::pair<QVariant, QVariant> Database::ValueRange(const QString& table, const QString& column) {
+    throwEngineError(
+        errnum::kEngineFailure,
+        QStringLiteral("No se pueden leer los valores extremos del campo '%1' de la tabla '%2' en la "
+                       "base de datos '%3'.")
+            .arg(column, table, path()));
+}
+
+void DropDatabase(const QString& name) {
+    engineFor(name).drop(name);
+}
+
+std::unique_ptr<Database> CreateDatabase(const QString& name) {
+    return std::make_unique<SqlDatabase>(engineFor(name).create(name));
+}
+
+std::unique_ptr<Database> OpenDatabaseForJob(Workspace& workspace, const QString& name,
+                                             std::chrono::milliseconds limit,
+                                             const std::function<void()>& onWait,
+                                             const std::function<void()>& onWaitOver,
+                                             const std::function<bool()>& interrupted) {
+    return workspace.OpenDatabaseForJob(name, limit, onWait, onWaitOver, interrupted);
+}
+
+}  // namespace vexilo::engines

@@ -1,0 +1,78 @@
+#pragma once
+// A dialect's own statements for the row writes of the fast paths, when its engine offers a way faster
+// than QtSql's: the job writes hundreds of thousands of rows of a few shapes, and QtSql's binding
+// (a QVariant list rebuilt per row) costs more than the engine's own work. Internal to the engine layer.
+//
+// A server engine plugs its batched writer in here the same way: its statements may hold rows back,
+// as long as flush() puts them in the database before anything reads it.
+
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engines/dao.h"
+
+class QSqlDatabase;
+
+namespace vexilo::engines {
+class Connection;
+}
+
+namespace vexilo::engines {
+
+class NativeStatement {
+  public:
+    virtual ~NativeStatement() = default;
+    // Runs the statement once with these values, already in their stored form, in the order of its
+    // marks. Returns the identity of the row an INSERT added (0 for other statements). An engine failure
+    // is an EngineError naming `table` and the database, like any other statement's.
+    virtual RowId run(const std::vector<QVariant>& stored) = 0;
+};
+
+// What a row write does, for a writer that builds statements of its own (batches) rather than run
+// the SQL text it is given: an INSERT of these columns, or an UPDATE of these columns of the row whose
+// identity is the last value.
+struct RowWrite {
+    bool insert = true;
+    QString table;  // stored name
+    std::vector<QString> columns;
+};
+
+class NativeWrites {
+  public:
+    virtual ~NativeWrites() = default;
+    // The statement of a row write: `sql` is the layer's own statement for it (an engine may run that
+    // text as it is, or build statements of its own from the shape). The caller keeps it for the
+    // connection's life.
+    virtual std::unique_ptr<NativeStatement> prepareRow(const QString& sql, const RowWrite& shape) = 0;
+    // Puts every held row in the database (nothing to do for an engine that writes at once). A failure
+    // is the EngineError the held row would have given, naming its table; the held rows are dropped.
+    virtual void flush() {}
+    // Drops every held row (before a rollback, which would undo them anyway).
+    virtual void discard() {}
+
+    // Runs a query that takes no values and hands each of its rows to `row`, every value as the engine's
+    // QtSql driver would give it. False, having read nothing, when this engine reads no faster than QtSql.
+    // A failure is an EngineError naming `table`, like any other statement's.
+    using RowReceiver = std::function<void(const std::vector<QVariant>& values)>;
+    virtual bool readAll(const QString& sql, const QString& table, const RowReceiver& row) {
+        (void)sql;
+        (void)table;
+        (void)row;
+        return false;
+    }
+};
+
+// The SQLite writer over the C interface of the very library that QtSql's SQLite driver uses, on the same
+// connection (so transactions, locks and the busy wait are shared). Null when the connection does not
+// give its handle.
+std::unique_ptr<NativeWrites> sqliteNativeWrites(Connection& c);
+
+// The PostgreSQL writer over libpq on the connection's own PGconn: inside a transaction it holds the rows
+// of each statement and sends them as multi-row statements when a read, a commit or a definition
+// needs them; outside one it writes each row at once. Null when the connection does not give its handle.
+std::unique_ptr<NativeWrites> postgresNativeWrites(Connection& c);
+
+}  // namespace vexilo::engines

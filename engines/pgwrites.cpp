@@ -1,0 +1,520 @@
+// The row writes of the fast paths on a PostgreSQL server, batched.
+//
+// A round trip to the server per row would make the job's hundreds of thousands of writes take
+// minutes, so inside a transaction the rows of each statement are held and sent together (inserts as
+// one COPY, which the server takes in far less time than a multi-row INSERT of as many parameters;
+// updates as UPDATE ... FROM (VALUES ...)) when the connection is about to run anything else (a read,
+// a definition, the commit) or when a batch is full. Outside a
+// transaction each row is written at once, as callers expect.
+//
+// A new row's identity is known before it is sent: the identities of each table are taken from its
+// identity column's sequence in blocks (one round trip for many rows) and given explicitly, so that a
+// caller may update a row it has just added, and the stored order is the order of the inserts.
+//
+// Held rows go out in this order: every held insert, in the order the statements first held a row,
+// then every held update. An update of a row held by another update statement of the same table that
+// sets any of the same columns sends everything first, so that two writes of one value always reach
+// it in the order they were made; updates of other columns of the row may go in either order.
+//
+// This talks to libpq directly, on the very PGconn of QtSql's driver (one session, so one transaction
+// and one view of the data), because QtSql has no way to send many rows in one statement without
+// building its text by hand.
+
+#include <libpq-fe.h>
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <algorithm>
+#include <deque>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engines/connection.h"
+#include "engines/dialect.h"
+#include "engines/nativewrites.h"
+#include "engines/postgres.h"
+
+namespace vexilo::engines {
+
+namespace {
+
+constexpr int kMaxParameters = 65535;  // the protocol's limit per statement
+constexpr int kMaxRowsPerStatement = 1000;
+constexpr int kMaxRowsPerCopy = 10000;
+constexpr int kLargestIdentityBlock = 4096;
+
+// A result that is cleared with this object.
+class Result {
+  public:
+    explicit Result(PGresult* r) : m_r(r) {}
+    ~Result() { PQclear(m_r); }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+    PGresult* get() const { return m_r; }
+    bool ok() const {
+        const ExecStatusType s = PQresultStatus(m_r);
+        return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK;
+    }
+    ServerFailure failure(PGconn* conn) const {
+        auto field = [&](int code) { return QString::fromUtf8(PQresultErrorField(m_r, code)); };
+        ServerFailure f{QString::fromLatin1(PQresultErrorField(m_r, PG_DIAG_SQLSTATE)),
+                        field(PG_DIAG_MESSAGE_PRIMARY), field(PG_DIAG_COLUMN_NAME),
+                        field(PG_DIAG_CONSTRAINT_NAME)};
+        if (f.message.isEmpty()) {
+            f.message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        }
+        return f;
+    }
+
+  private:
+    PGresult* m_r;
+};
+
+// One value as the text the server reads for its column's type; nullopt for Null.
+std::optional<QByteArray> serverText(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) {
+        return std::nullopt;
+    }
+    switch (v.typeId()) {
+        case QMetaType::QByteArray:
+            return QByteArray("\\x") + v.toByteArray().toHex();
+        case QMetaType::Bool:
+            return v.toBool() ? QByteArray("true") : QByteArray("false");
+        case QMetaType::Double:
+            return QByteArray::number(v.toDouble(), 'g', 17);
+        case QMetaType::Float:
+            return QByteArray::number(static_cast<double>(v.toFloat()), 'g', 9);
+        default:
+            return v.toString().toUtf8();
+    }
+}
+
+class PgWrites;
+
+class PgStatement final : public NativeStatement {
+  public:
+    PgStatement(PgWrites& writes, RowWrite shape, bool ordered, std::vector<QString> types);
+    ~PgStatement() override;
+    PgStatement(const PgStatement&) = delete;
+    PgStatement& operator=(const PgStatement&) = delete;
+
+    RowId run(const std::vector<QVariant>& stored) override;
+
+    bool isInsert() const { return m_shape.insert; }
+    const QString& table() const { return m_shape.table; }
+    bool holdsRow(RowId id) const { return m_heldIds.count(id) > 0; }
+    // Whether this statement sets any column that `other` sets.
+    bool setsAnyOf(const PgStatement& other) const {
+        return std::any_of(m_shape.columns.begin(), m_shape.columns.end(), [&](const QString& c) {
+            return std::find(other.m_shape.columns.begin(), other.m_shape.columns.end(), c) !=
+                   other.m_shape.columns.end();
+        });
+    }
+    bool holding() const { return m_rows > 0; }
+    // Sends every held row; throws the server's refusal naming the table.
+    void send();
+    void drop();
+
+  private:
+    int valuesPerRow() const;
+    int rowsPerStatement() const;
+    void hold(std::vector<std::optional<QByteArray>> row, RowId id);
+    QString statementFor(int rows) const;
+    void sendRows(int first, int count);
+    void copyRows(int first, int count);
+
+    PgWrites& m_writes;
+    RowWrite m_shape;
+    bool m_ordered;
+    std::vector<QString> m_types;  // an update's column types, for the casts of its value list
+    std::vector<std::optional<QByteArray>> m_values;  // held rows, one after the other
+    int m_rows = 0;
+    std::unordered_map<RowId, int> m_heldIds;  // an update's rows by identity -> held row
+};
+
+class PgWrites final : public NativeWrites {
+  public:
+    PgWrites(Connection& connection, PGconn* conn)
+        : m_connection(connection), m_conn(conn), m_path(connection.path()) {}
+
+    std::unique_ptr<NativeStatement> prepareRow(const QString& /*sql*/, const RowWrite& shape) override {
+        const std::map<QString, QString> types = columnTypes(shape.table);
+        const bool ordered = types.count(kNaturalOrderColumn) > 0;
+        std::vector<QString> updateTypes;
+        if (!shape.insert) {
+            for (const QString& column : shape.columns) {
+                auto found = types.find(column);
+                updateTypes.push_back(found == types.end() ? QStringLiteral("text") : found->second);
+            }
+        }
+        return std::make_unique<PgStatement>(*this, shape, ordered, std::move(updateTypes));
+    }
+
+    void flush() override {
+        if (m_pending.empty()) {
+            return;
+        }
+        std::vector<PgStatement*> order;
+        for (bool inserts : {true, false}) {
+            for (PgStatement* s : m_pending) {
+                if (s->isInsert() == inserts) {
+                    order.push_back(s);
+                }
+            }
+        }
+        try {
+            for (PgStatement* s : order) {
+                s->send();
+            }
+        } catch (...) {
+            discard();  // the transaction is lost with the failed statement
+            throw;
+        }
+        m_pending.clear();
+    }
+
+    void discard() override {
+        for (PgStatement* s : m_pending) {
+            s->drop();
+        }
+        m_pending.clear();
+    }
+
+    bool holdsRows() const { return PQtransactionStatus(m_conn) == PQTRANS_INTRANS; }
+
+    void held(PgStatement* s) {
+        if (std::find(m_pending.begin(), m_pending.end(), s) == m_pending.end()) {
+            m_pending.push_back(s);
+        }
+    }
+
+    void forget(PgStatement* s) {
+        m_pending.erase(std::remove(m_pending.begin(), m_pending.end(), s), m_pending.end());
+    }
+
+    // Another statement holding an update of some of the same columns of this row.
+    bool heldElsewhere(const PgStatement* s, RowId id) const {
+        return std::any_of(m_pending.begin(), m_pending.end(), [&](const PgStatement* other) {
+            return other != s && !other->isInsert() && other->table() == s->table() && other->holdsRow(id) &&
+                   other->setsAnyOf(*s);
+        });
+    }
+
+    RowId nextIdentity(const QString& table) {
+        std::deque<RowId>& free = m_identities[table];
+        if (free.empty()) {
+            int& block = m_blockSizes[table];
+            block = std::clamp(block * 2, 1, kLargestIdentityBlock);
+            fetchIdentities(table, block, free);
+        }
+        const RowId id = free.front();
+        free.pop_front();
+        return id;
+    }
+
+    PGconn* conn() const { return m_conn; }
+    const QString& path() const { return m_path; }
+    WaitState* waits() const { return m_connection.waits(); }
+
+    [[noreturn]] void fail(const Result& r, const QString& table) const { fail(r.failure(m_conn), table); }
+    [[noreturn]] void fail(const ServerFailure& failure, const QString& table) const {
+        m_connection.fail(table, [&] { throwServerError(failure, table, m_path); });
+    }
+
+  private:
+    Connection& m_connection;
+    // Column name -> declared type, hidden columns included.
+    std::map<QString, QString> columnTypes(const QString& table) {
+        const QByteArray name = quotedIdentifier(table).toUtf8();
+        const char* values[] = {name.constData()};
+        const WatchedStatement watched(waits());
+        Result r(PQexecParams(
+            m_conn,
+            "SELECT attname, pg_catalog.format_type(atttypid, atttypmod) FROM pg_catalog.pg_attribute "
+            "WHERE attrelid = $1::regclass AND attnum > 0 AND NOT attisdropped",
+            1, nullptr, values, nullptr, nullptr, 0));
+        if (!r.ok()) {
+            fail(r, table);
+        }
+        std::map<QString, QString> types;
+        for (int i = 0; i < PQntuples(r.get()); ++i) {
+            types.emplace(QString::fromUtf8(PQgetvalue(r.get(), i, 0)),
+                          QString::fromUtf8(PQgetvalue(r.get(), i, 1)));
+        }
+        return types;
+    }
+
+    void fetchIdentities(const QString& table, int count, std::deque<RowId>& into) {
+        const QByteArray name = quotedIdentifier(table).toUtf8();
+        const QByteArray column = kNaturalOrderColumn.toUtf8();
+        const QByteArray n = QByteArray::number(count);
+        const char* values[] = {name.constData(), column.constData(), n.constData()};
+        const WatchedStatement watched(waits());
+        Result r(PQexecParams(m_conn,
+                              "SELECT nextval(pg_catalog.pg_get_serial_sequence($1, $2)) "
+                              "FROM pg_catalog.generate_series(1, $3::integer)",
+                              3, nullptr, values, nullptr, nullptr, 0));
+        if (!r.ok()) {
+            fail(r, table);
+        }
+        std::vector<RowId> ids;
+        for (int i = 0; i < PQntuples(r.get()); ++i) {
+            ids.push_back(QByteArray(PQgetvalue(r.get(), i, 0)).toLongLong());
+        }
+        std::sort(ids.begin(), ids.end());
+        into.insert(into.end(), ids.begin(), ids.end());
+    }
+
+    PGconn* m_conn;
+    QString m_path;
+    std::vector<PgStatement*> m_pending;
+    std::unordered_map<QString, std::deque<RowId>> m_identities;
+    std::unordered_map<QString, int> m_blockSizes;
+};
+
+PgStatement::PgStatement(PgWrites& writes, RowWrite shape, bool ordered, std::vector<QString> types)
+    : m_writes(writes), m_shape(std::move(shape)), m_ordered(ordered), m_types(std::move(types)) {}
+
+PgStatement::~PgStatement() {
+    m_writes.forget(this);
+}
+
+int PgStatement::valuesPerRow() const {
+    const int columns = static_cast<int>(m_shape.columns.size());
+    return m_shape.insert ? columns + (m_ordered ? 1 : 0) : columns + 1;
+}
+
+int PgStatement::rowsPerStatement() const {
+    if (m_shape.insert && valuesPerRow() > 0) {
+        return kMaxRowsPerCopy;
+    }
+    return std::max(1, std::min(kMaxRowsPerStatement, kMaxParameters / std::max(1, valuesPerRow())));
+}
+
+RowId PgStatement::run(const std::vector<QVariant>& stored) {
+    std::vector<std::optional<QByteArray>> row;
+    row.reserve(static_cast<std::size_t>(valuesPerRow()));
+    RowId id = 0;
+    if (m_shape.insert) {
+        if (m_ordered) {
+            id = m_writes.nextIdentity(m_shape.table);
+            row.emplace_back(QByteArray::number(id));
+        }
+        for (const QVariant& v : stored) {
+            row.push_back(serverText(v));
+        }
+    } else {
+        // The identity goes first in an update's value list.
+        id = stored.empty() ? 0 : stored.back().toLongLong();
+        row.emplace_back(QByteArray::number(id));
+        for (std::size_t i = 0; i + 1 < stored.size(); ++i) {
+            row.push_back(serverText(stored[i]));
+        }
+    }
+    if (!m_writes.holdsRows()) {
+        hold(std::move(row), id);
+        send();
+        return m_shape.insert ? id : 0;
+    }
+    if (!m_shape.insert && m_writes.heldElsewhere(this, id)) {
+        m_writes.flush();
+    }
+    hold(std::move(row), id);
+    m_writes.held(this);
+    if (m_rows >= rowsPerStatement()) {
+        if (m_shape.insert) {
+            send();  // inserts may always go ahead of held updates
+        } else {
+            m_writes.flush();
+        }
+    }
+    return m_shape.insert ? id : 0;
+}
+
+void PgStatement::hold(std::vector<std::optional<QByteArray>> row, RowId id) {
+    if (!m_shape.insert) {
+        auto found = m_heldIds.find(id);
+        if (found != m_heldIds.end()) {
+            // The same columns of the same row again: the later values replace the earlier ones.
+            std::move(row.begin(), row.end(),
+                      m_values.begin() + static_cast<qsizetype>(found->second) * valuesPerRow());
+            return;
+        }
+        m_heldIds.emplace(id, m_rows);
+    }
+    std::move(row.begin(), row.end(), std::back_inserter(m_values));
+    ++m_rows;
+}
+
+QString PgStatement::statementFor(int rows) const {
+    const int perRow = valuesPerRow();
+    QString list;
+    int mark = 0;
+    for (int r = 0; r < rows; ++r) {
+        list += r == 0 ? QStringLiteral("(") : QStringLiteral(", (");
+        for (int v = 0; v < perRow; ++v) {
+            list += (v == 0 ? QStringLiteral("$") : QStringLiteral(", $")) + QString::number(++mark);
+        }
+        list += QLatin1Char(')');
+    }
+    const QString table = quotedIdentifier(m_shape.table);
+    if (m_shape.insert) {
+        QString names = m_ordered ? quotedIdentifier(kNaturalOrderColumn) : QString();
+        for (const QString& c : m_shape.columns) {
+            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + quotedIdentifier(c);
+        }
+        return QLatin1String("INSERT INTO ") + table + QLatin1String(" (") + names +
+               QLatin1String(") VALUES ") + list;
+    }
+    QString sets;
+    QString aliases = QStringLiteral("i");
+    for (std::size_t i = 0; i < m_shape.columns.size(); ++i) {
+        const QString alias = QStringLiteral("c%1").arg(i);
+        aliases += QStringLiteral(", ") + alias;
+        sets += (i == 0 ? QString() : QStringLiteral(", ")) + quotedIdentifier(m_shape.columns[i]) +
+                QLatin1String(" = v.") + alias + QLatin1String("::") + m_types[i];
+    }
+    return QLatin1String("UPDATE ") + table + QLatin1String(" AS t SET ") + sets +
+           QLatin1String(" FROM (VALUES ") + list + QLatin1String(") AS v(") + aliases +
+           QLatin1String(") WHERE t.") + quotedIdentifier(kNaturalOrderColumn) +
+           QLatin1String(" = v.i::bigint");
+}
+
+void PgStatement::sendRows(int first, int count) {
+    const QString table = quotedIdentifier(m_shape.table);
+    if (valuesPerRow() == 0) {
+        // A row of defaults only, for a table without a stored order.
+        const QByteArray sql =
+            (QLatin1String("INSERT INTO ") + table + QLatin1String(" DEFAULT VALUES")).toUtf8();
+        for (int i = 0; i < count; ++i) {
+            Result r(PQexec(m_writes.conn(), sql.constData()));
+            if (!r.ok()) {
+                m_writes.fail(r, m_shape.table);
+            }
+        }
+        return;
+    }
+    if (m_shape.insert) {
+        copyRows(first, count);
+        return;
+    }
+    const int perRow = valuesPerRow();
+    std::vector<const char*> values;
+    values.reserve(static_cast<std::size_t>(count * perRow));
+    for (int i = first * perRow; i < (first + count) * perRow; ++i) {
+        const std::optional<QByteArray>& v = m_values[static_cast<std::size_t>(i)];
+        values.push_back(v ? v->constData() : nullptr);
+    }
+    const QByteArray sql = statementFor(count).toUtf8();
+    Result r(PQexecParams(m_writes.conn(), sql.constData(), count * perRow, nullptr, values.data(), nullptr,
+                          nullptr, 0));
+    if (!r.ok()) {
+        m_writes.fail(r, m_shape.table);
+    }
+}
+
+// One value in COPY's text form: backslash, tab, newline and carriage return escaped, Null as \N.
+void appendCopyValue(QByteArray& line, const std::optional<QByteArray>& v) {
+    if (!v) {
+        line += "\\N";
+        return;
+    }
+    for (const char c : *v) {
+        switch (c) {
+            case '\\':
+                line += "\\\\";
+                break;
+            case '\t':
+                line += "\\t";
+                break;
+            case '\n':
+                line += "\\n";
+                break;
+            case '\r':
+                line += "\\r";
+                break;
+            default:
+                line += c;
+        }
+    }
+}
+
+void PgStatement::copyRows(int first, int count) {
+    QString names = m_ordered ? quotedIdentifier(kNaturalOrderColumn) : QString();
+    for (const QString& c : m_shape.columns) {
+        names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + quotedIdentifier(c);
+    }
+    const QByteArray sql = (QLatin1String("COPY ") + quotedIdentifier(m_shape.table) + QLatin1String(" (") +
+                            names + QLatin1String(") FROM STDIN"))
+                               .toUtf8();
+    PGconn* conn = m_writes.conn();
+    {
+        Result start(PQexec(conn, sql.constData()));
+        if (PQresultStatus(start.get()) != PGRES_COPY_IN) {
+            m_writes.fail(start, m_shape.table);
+        }
+    }
+    const int perRow = valuesPerRow();
+    QByteArray data;
+    for (int r = first; r < first + count; ++r) {
+        for (int v = 0; v < perRow; ++v) {
+            if (v > 0) {
+                data += '\t';
+            }
+            appendCopyValue(data, m_values[static_cast<std::size_t>(r * perRow + v)]);
+        }
+        data += '\n';
+    }
+    const bool sent = PQputCopyData(conn, data.constData(), static_cast<int>(data.size())) == 1;
+    PQputCopyEnd(conn, sent ? nullptr : "envío interrumpido");
+    // The COPY's own result, then the end of its results; the failure is the first result's.
+    std::optional<ServerFailure> failure;
+    while (PGresult* raw = PQgetResult(conn)) {
+        Result r(raw);
+        if (!failure && !r.ok()) {
+            failure = r.failure(conn);
+        }
+    }
+    if (failure) {
+        m_writes.fail(*failure, m_shape.table);
+    }
+}
+
+void PgStatement::send() {
+    const WatchedStatement watched(m_writes.waits());
+    const int chunk = rowsPerStatement();
+    try {
+        for (int first = 0; first < m_rows; first += chunk) {
+            sendRows(first, std::min(chunk, m_rows - first));
+        }
+    } catch (...) {
+        drop();
+        throw;
+    }
+    drop();
+}
+
+void PgStatement::drop() {
+    m_values.clear();
+    m_heldIds.clear();
+    m_rows = 0;
+}
+
+}  // namespace
+
+std::unique_ptr<NativeWrites> postgresNativeWrites(Connection& c) {
+    const QSqlDatabase db = c.handle();
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    // The driver names the handle's type after libpq's struct or after its typedef.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)) {
+        return nullptr;
+    }
+    PGconn* conn = *static_cast<PGconn* const*>(handle.constData());
+    if (conn == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<PgWrites>(c, conn);
+}
+
+}  // namespace vexilo::engines

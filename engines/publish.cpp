@@ -1,0 +1,77 @@
+#include "engines/publish.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "engines/errors.h"
+
+namespace vexilo::engines {
+
+namespace {
+
+[[noreturn]] void cannotPublish(const QString& finalName, int error) {
+    throw RunError(errnum::kFileAccess, QStringLiteral("No se puede dar su nombre al fichero %1: %2")
+                                            .arg(QDir::toNativeSeparators(finalName),
+                                                 QString::fromLocal8Bit(std::strerror(error))));
+}
+
+// fsync of a file or folder by its path; a file system that cannot sync (EINVAL) holds nothing to wait for.
+int syncPath(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    const int rc = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    ::close(fd);
+    return rc;
+}
+
+bool processRuns(qint64 pid) {
+    // Signal 0 asks without signalling; a process of another user answers EPERM, and still runs.
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+}  // namespace
+
+QString partialName(const QString& finalName) {
+    return finalName + QStringLiteral(".parcial-%1").arg(QCoreApplication::applicationPid());
+}
+
+void removeDeadPartials(const QString& finalName) {
+    const QFileInfo output(finalName);
+    const QRegularExpression partial(QLatin1Char('^') + QRegularExpression::escape(output.fileName()) +
+                                     QStringLiteral("\\.parcial-(\\d+)(-journal|-wal|-shm)?$"));
+    const QDir folder = output.absoluteDir();
+    for (const QString& name : folder.entryList({output.fileName() + QStringLiteral(".parcial-*")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = partial.match(name);
+        if (m.hasMatch() && !processRuns(m.captured(1).toLongLong())) {
+            QFile::remove(folder.filePath(name));
+        }
+    }
+}
+
+void publishFile(const QString& written, const QString& finalName) {
+    if (const int error = syncPath(written, O_RDONLY)) {
+        cannotPublish(finalName, error);
+    }
+    if (std::rename(QFile::encodeName(written).constData(), QFile::encodeName(finalName).constData()) != 0) {
+        cannotPublish(finalName, errno);
+    }
+    // The rename lasts once the folder that holds the name is on the disk.
+    if (const int error = syncPath(QFileInfo(finalName).absolutePath(), O_RDONLY | O_DIRECTORY)) {
+        cannotPublish(finalName, error);
+    }
+}
+
+}  // namespace vexilo::engines

@@ -1,0 +1,367 @@
+#include "engines/sqldatabase.h"
+
+#include "engines/sqlrecordset.h"
+
+namespace vexilo::engines {
+
+namespace {
+
+// The values of a list of (name, value) pairs, in its order.
+std::vector<QVariant> valuesOf(const FieldValues& given) {
+    std::vector<QVariant> values;
+    values.reserve(given.size());
+    for (const auto& pair : given) {
+        values.push_back(pair.second);
+    }
+    return values;
+}
+
+// The characters of a text as both engines count them against a declared size: a character outside the
+// basic plane (an emoji) is one, though it takes two UTF-16 units.
+qsizetype characters(const QString& text) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate())) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+// A text longer than its field's declared size is refused here too, so that a table that another
+// program created without a check behaves like one this layer created.
+void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString& storedTable) {
+    if (f.type == dbText && f.size > 0 && !value.isNull() && value.toString().size() > f.size &&
+        characters(value.toString()) > f.size) {
+        throwEngineError(
+            errnum::kValueRefused,
+            QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': admite como "
+                           "máximo %3 caracteres.")
+                .arg(f.name, storedTable, QString::number(f.size)));
+    }
+}
+
+// A name the engine would cut short is refused before anything is created, saying the limit.
+void refuseLongName(const SqlDialect& d, const QString& what, const QString& name, const QString& path) {
+    const int limit = d.maxNameBytes();
+    const qsizetype bytes = name.toUtf8().size();
+    if (limit > 0 && bytes > limit) {
+        throwEngineError(errnum::kEngineFailure,
+                         QStringLiteral("El nombre %1 '%2' tiene %3 bytes y la base de datos '%4' admite "
+                                        "nombres de %5 bytes como máximo.")
+                             .arg(what, name, QString::number(bytes), path, QString::number(limit)));
+    }
+}
+
+// The values in their stored form, in the order of the statement's marks.
+std::vector<QVariant> storedValues(Connection& c, const QString& storedTable, const std::vector<int>& columns,
+                                   const std::vector<QVariant>& values) {
+    const std::vector<FieldDef>& fields = c.columns(storedTable);
+    std::vector<QVariant> stored;
+    stored.reserve(columns.size() + 1);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const FieldDef& f = fields[static_cast<std::size_t>(columns[i])];
+        refuseOversizedText(f, values[i], storedTable);
+        const QString why = c.dialect().refusal(f, values[i]);
+        if (!why.isEmpty()) {
+            throwEngineError(errnum::kValueRefused,
+                             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': %3")
+                                 .arg(f.name, storedTable, why));
+        }
+        stored.push_back(c.dialect().toStored(values[i], f.type));
+    }
+    return stored;
+}
+
+// Runs a prepared write; the identity of the added row for an insert.
+RowId runWrite(Connection& c, PreparedWrite& write, const std::vector<QVariant>& stored,
+               const QString& storedTable) {
+    if (write.native) {
+        return write.native->run(stored);
+    }
+    QSqlQuery& query = *write.query;
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        query.bindValue(static_cast<int>(i), stored[i]);
+    }
+    c.run(query, storedTable);
+    const RowId id = query.lastInsertId().toLongLong();
+    query.finish();
+    return id;
+}
+
+}  // namespace
+
+RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
+                const std::vector<QVariant>& values) {
+    PreparedWrite& write = c.preparedWrite(WriteKind::Insert, storedTable, columns, [&] {
+        const SqlDialect& d = c.dialect();
+        const std::vector<FieldDef>& fields = c.columns(storedTable);
+        QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
+        if (columns.empty()) {
+            return sql + QLatin1String(" DEFAULT VALUES");
+        }
+        QString names;
+        QString marks;
+        for (int column : columns) {
+            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
+                     d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name);
+            marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
+        }
+        return sql + QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
+    });
+    return runWrite(c, write, storedValues(c, storedTable, columns, values), storedTable);
+}
+
+void updateRow(Connection& c, const QString& storedTable, RowId row, const std::vector<int>& columns,
+               const std::vector<QVariant>& values) {
+    if (columns.empty()) {
+        return;  // nothing changed: nothing to write
+    }
+    PreparedWrite& write = c.preparedWrite(WriteKind::Update, storedTable, columns, [&] {
+        const SqlDialect& d = c.dialect();
+        const std::vector<FieldDef>& fields = c.columns(storedTable);
+        QString sets;
+        for (int column : columns) {
+            sets += (sets.isEmpty() ? QString() : QStringLiteral(", ")) +
+                    d.quoteIdentifier(fields[static_cast<std::size_t>(column)].name) + QLatin1String(" = ?");
+        }
+        return QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") + sets +
+               QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
+    });
+    std::vector<QVariant> stored = storedValues(c, storedTable, columns, values);
+    stored.emplace_back(row);
+    runWrite(c, write, stored, storedTable);
+}
+
+SqlDatabase::SqlDatabase(std::shared_ptr<Connection> connection) : m_connection(std::move(connection)) {}
+
+SqlDatabase::~SqlDatabase() = default;  // the connection commits and closes itself
+
+int SqlDatabase::TableDefsCount() {
+    // The count is where a listing starts: read the tables again, as another program may have added one.
+    return static_cast<int>(m_connection->tables(true).size());
+}
+
+QString SqlDatabase::TableDefName(int i) {
+    const std::vector<QString>& names = m_connection->tables();
+    if (i < 0 || i >= static_cast<int>(names.size())) {
+        throwEngineError(
+            errnum::kTableNotFound,
+            QStringLiteral("No existe la definición de tabla número %1 en la base de datos '%2'.")
+                .arg(QString::number(i), path()));
+    }
+    return names[static_cast<std::size_t>(i)];
+}
+
+void SqlDatabase::AppendTableDef(const TableDef& def) {
+    const SqlDialect& d = m_connection->dialect();
+    refuseLongName(d, QStringLiteral("de la tabla"), def.Name(), path());
+    for (const FieldDef& f : def.Fields()) {
+        refuseLongName(d, QStringLiteral("del campo"), f.name, path());
+    }
+    // Names match in any case, also where the engine tells "Parcelas" from "PARCELAS".
+    for (const QString& t : m_connection->tables(true)) {
+        if (t.compare(def.Name(), Qt::CaseInsensitive) == 0) {
+            throwEngineError(
+                errnum::kTableExists,
+                QStringLiteral("Ya existe la tabla '%1' en la base de datos '%2'.").arg(t, path()));
+        }
+    }
+    QString columns;
+    for (const FieldDef& f : def.Fields()) {
+        columns += (columns.isEmpty() ? QString() : QStringLiteral(", ")) + d.columnDefinition(f);
+    }
+    if (columns.isEmpty()) {
+        throwEngineError(
+            errnum::kEngineFailure,
+            QStringLiteral("La tabla '%1' no tiene ningún campo y no se puede crear.").arg(def.Name()));
+    }
+    const QString hidden = d.hiddenColumnsDefinition();
+    if (!hidden.isEmpty()) {
+        columns += QStringLiteral(", ") + hidden;
+    }
+    m_connection->runOnce(QLatin1String("CREATE TABLE ") + d.quoteIdentifier(def.Name()) +
+                              QLatin1String(" (") + columns + QLatin1Char(')'),
+                          def.Name());
+    m_connection->forgetSchema();
+}
+
+void SqlDatabase::AppendField(const QString& table, const FieldDef& field) {
+    const QString stored = m_connection->resolveTable(table);
+    const SqlDialect& d = m_connection->dialect();
+    refuseLongName(d, QStringLiteral("del campo"), field.name, path());
+    if (m_connection->columnIndex(stored, field.name) >= 0) {
+        throwEngineError(errnum::kFieldExists,
+                         QStringLiteral("Ya existe el campo '%1' en la tabla '%2'.").arg(field.name, stored));
+    }
+    m_connection->runOnce(QLatin1String("ALTER TABLE ") + d.quoteIdentifier(stored) +
+                              QLatin1String(" ADD COLUMN ") + d.columnDefinition(field),
+                          stored);
+    m_connection->forgetSchema();
+}
+
+std::vector<QString> SqlDatabase::FieldNames(const QString& table) {
+    std::vector<QString> names;
+    for (const FieldDef& f : m_connection->columns(m_connection->resolveTable(table))) {
+        names.push_back(f.name);
+    }
+    return names;
+}
+
+std::vector<FieldDef> SqlDatabase::Fields(const QString& table) {
+    return m_connection->columns(m_connection->resolveTable(table));
+}
+
+void SqlDatabase::DeleteTableDef(const QString& table) {
+    const QString stored = m_connection->resolveTable(table);
+    m_connection->runOnce(QLatin1String("DROP TABLE ") + m_connection->dialect().quoteIdentifier(stored),
+                          stored);
+    m_connection->forgetSchema();
+}
+
+bool SqlDatabase::HasNaturalOrder(const QString& table) {
+    Connection& c = *m_connection;
+    const QString stored = c.resolveTable(table);
+    const QString sql = c.dialect().naturalOrderSql();
+    if (sql.isEmpty()) {
+        return true;
+    }
+    QSqlQuery& query = c.prepared(sql, stored);
+    query.bindValue(0, stored);
+    c.run(query, stored);
+    const bool found = query.next();
+    c.finishReading(query, stored);
+    return found;
+}
+
+void SqlDatabase::AddNaturalOrder(const QString& table) {
+    if (HasNaturalOrder(table)) {
+        return;
+    }
+    const QString stored = m_connection->resolveTable(table);
+    m_connection->runOnce(m_connection->dialect().addNaturalOrderSql(stored), stored);
+    m_connection->forgetSchema();
+}
+
+std::unique_ptr<Recordset> SqlDatabase::OpenRecordset(const Query& source, RecordsetType type) {
+    m_connection->requireOpen();
+    return std::make_unique<SqlRecordset>(m_connection, source, type);
+}
+
+RowId SqlDatabase::InsertRow(const QString& table, const FieldValues& values) {
+    const WriteTarget& target = m_connection->writeTarget(table, values);
+    return insertRow(*m_connection, target.storedTable, target.columns, valuesOf(values));
+}
+
+void SqlDatabase::UpdateRow(const QString& table, RowId row, const FieldValues& values) {
+    const WriteTarget& target = m_connection->writeTarget(table, values);
+    updateRow(*m_connection, target.storedTable, row, target.columns, valuesOf(values));
+}
+
+std::vector<Database::Row> SqlDatabase::ReadRows(const QString& table, const std::vector<QString>& columns) {
+    std::vector<Row> rows;
+    eachRow(table, columns, [&rows](Row& row) { rows.push_back(std::move(row)); });
+    return rows;
+}
+
+void SqlDatabase::ForEachRow(const QString& table, const std::vector<QString>& columns,
+                             const std::function<void(const Row&)>& each) {
+    eachRow(table, columns, [&each](Row& row) { each(row); });
+}
+
+void SqlDatabase::eachRow(const QString& table, const std::vector<QString>& columns,
+                          const std::function<void(Row&)>& each) {
+    Connection& c = *m_connection;
+    const QString stored = c.resolveTable(table);
+    const SqlDialect& d = c.dialect();
+    const std::vector<FieldDef>& fields = c.columns(stored);
+    std::vector<int> types;
+    QString sql = QLatin1String("SELECT ") + d.rowIdentity(fields);
+    for (const QString& name : columns) {
+        const int index = c.columnIndex(stored, name);
+        // An absent column reads as Null in every row.
+        sql += QLatin1String(", ") + (index < 0 ? QStringLiteral("NULL")
+                                                : d.readExpression(fields[static_cast<std::size_t>(index)]));
+        types.push_back(index < 0 ? dbText : fields[static_cast<std::size_t>(index)].type);
+    }
+    sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") +
+           d.rowIdentity(fields);
+    Row row;
+    const auto hand = [&](auto valueAt) {
+        row.id = valueAt(0).toLongLong();
+        row.values.clear();
+        row.values.reserve(columns.size());
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            row.values.push_back(d.fromStored(valueAt(static_cast<int>(i) + 1), types[i]));
+        }
+        each(row);
+    };
+    // An attribute table of a large job is a few hundred thousand rows: read by the engine's own
+    // statement when the dialect has one, without QtSql's copy of every row.
+    if (c.readAllNative(sql, stored, [&](const std::vector<QVariant>& values) {
+            hand([&](int i) -> const QVariant& { return values[static_cast<std::size_t>(i)]; });
+        })) {
+        return;
+    }
+    QSqlQuery& query = c.prepared(sql, stored);
+    c.run(query, stored);
+    while (query.next()) {
+        hand([&](int i) { return query.value(i); });
+    }
+    c.finishReading(query, stored);
+}
+
+std::pair<QVariant, QVariant> SqlDatabase::ValueRange(const QString& table, const QString& column) {
+    Connection& c = *m_connection;
+    const QString stored = c.resolveTable(table);
+    const SqlDialect& d = c.dialect();
+    const QString name =
+        d.quoteIdentifier(c.columns(stored)[static_cast<std::size_t>(c.requireColumn(stored, column))].name);
+    QSqlQuery& query = c.prepared(QLatin1String("SELECT min(") + name + QLatin1String("), max(") + name +
+                                      QLatin1String(") FROM ") + d.quoteIdentifier(stored),
+                                  stored);
+    c.run(query, stored);
+    std::pair<QVariant, QVariant> range;
+    if (query.next()) {
+        range = {query.value(0), query.value(1)};
+    }
+    c.finishReading(query, stored);
+    return range;
+}
+
+void SqlDatabase::BeginTrans() {
+    m_connection->begin();
+}
+
+void SqlDatabase::CommitTrans() {
+    m_connection->commit();
+}
+
+void SqlDatabase::BeginSnapshot() {
+    m_connection->beginSnapshot();
+}
+
+void SqlDatabase::Rollback() {
+    m_connection->rollback();
+}
+
+bool SqlDatabase::InTransaction() const {
+    return m_connection->inTransaction();
+}
+
+void SqlDatabase::DiscardOnClose() {
+    m_connection->discardOnClose();
+}
+
+void SqlDatabase::leaveWriteAheadLog() {
+    const QString sql = m_connection->dialect().leaveWriteAheadLogSql();
+    if (!sql.isEmpty()) {
+        m_connection->runOnce(sql, QString());
+    }
+}
+
+void SqlDatabase::Close() {
+    m_connection->close();
+}
+
+}  // namespace vexilo::engines

@@ -1,0 +1,279 @@
+// What only the server engine shows: its connection failures, its hidden stored order, tables that
+// other programs made in any case, and the batched writes.
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QUrl>
+
+#include "enginetest.h"
+#include "support/pgcluster.h"
+
+namespace vexilo::testing {
+namespace {
+
+using core::EngineError;
+using engines::Database;
+using engines::dbOpenDynaset;
+using engines::dbOpenSnapshot;
+using engines::Query;
+namespace errnum = engines::errnum;
+
+class OnServer : public EngineTest {
+  protected:
+    OnServer() : server(Engine::Postgres) {}
+    std::unique_ptr<Database> openServer() {
+        return engines::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    }
+    // The test server's address for this user, password and database.
+    static QString address(const QString& userInfo, const QString& dbname) {
+        PgCluster* c = PgCluster::instance();
+        return QStringLiteral("postgresql://%1@/%2?host=%3")
+            .arg(userInfo, dbname,
+                 QString::fromUtf8(QUrl::toPercentEncoding(c ? c->socketFolder() : QString())));
+    }
+    std::vector<qint64> mslinks(Database& db, const QString& table) {
+        std::vector<qint64> result;
+        for (const auto& row : db.ReadRows(table, {"mslink"})) {
+            result.push_back(row.values[0].toLongLong());
+        }
+        return result;
+    }
+    TestDatabase server;
+};
+
+// Each failure to connect has a message and a number of its own; none shows the password.
+TEST_F(OnServer, ConnectionFailuresAreToldApartWithoutThePassword) {
+    struct Case {
+        const char* what;
+        QString uri;
+        int number;
+        const char* named;
+    };
+    const QString wrong = QStringLiteral("clave-erronea-9");
+    const std::vector<Case> cases = {
+        {"no server at the socket folder", "postgresql://postgres:" + wrong + "@/x?host=%2Fno%2Fexiste",
+         errnum::kServerUnreachable, "No se puede conectar"},
+        {"wrong password", address(PgCluster::passwordUser() + ":" + wrong, "postgres"),
+         errnum::kLoginRefused, "rechaza"},
+        {"unknown user", address("nadie:" + wrong, "postgres"), errnum::kLoginRefused, "rechaza"},
+        {"missing database", address("postgres:" + wrong, "no_hay_tal"), errnum::kDatabaseNotFound,
+         "no_hay_tal"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const EngineError e =
+            engineErrorOf([&] { engines::DBEngine::instance().Workspaces(0).OpenDatabase(c.uri); });
+        EXPECT_EQ(e.number(), c.number) << e.description().toStdString();
+        EXPECT_TRUE(e.description().contains(c.named)) << e.description().toStdString();
+        EXPECT_FALSE(e.description().contains(wrong)) << e.description().toStdString();
+    }
+    EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());
+    // The right password opens, and the database's name in messages never carries it.
+    const QString good =
+        address(PgCluster::passwordUser() + ":" + PgCluster::passwordOf(), QUrl(server.path()).path().mid(1));
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(good);
+    EXPECT_FALSE(db->path().contains(PgCluster::passwordOf()));
+    const EngineError e = engineErrorOf([&] { db->OpenRecordset(Query::all("NO_EXISTE"), dbOpenSnapshot); });
+    EXPECT_FALSE(e.description().contains(PgCluster::passwordOf()));
+}
+
+TEST_F(OnServer, CreateDatabaseMakesANewOneAndRefusesAnExistingOne) {
+    const QString uri = address("postgres", "creada_aqui");
+    engines::CreateDatabase(uri)->Close();
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(uri);
+    EXPECT_EQ(db->TableDefsCount(), 0);
+    db->Close();
+    EXPECT_EQ(engineErrorOf([&] { engines::CreateDatabase(uri); }).number(), errnum::kDatabaseExists);
+}
+
+// The server moves an updated row to another place; the stored order must not follow it.
+TEST_F(OnServer, StoredOrderStaysWhenRowsAreUpdated) {
+    server.createTable("PARCELAS", {{"mslink", "INTEGER"}, {"tmapa", "TEXT"}});
+    server.insertRows("PARCELAS", {{3, "a"}, {1, "b"}, {2, "c"}});
+    auto db = openServer();
+    db->UpdateRow("PARCELAS", db->ReadRows("PARCELAS", {})[0].id, {{"tmapa", QString(2000, 'x')}});
+    auto r = db->OpenRecordset(Query::all("PARCELAS"), dbOpenDynaset);
+    r->MoveNext();
+    r->Edit();
+    r->SetValue("tmapa", "cambiado");
+    r->Update();
+    EXPECT_EQ(mslinks(*db, "PARCELAS"), (std::vector<qint64>{3, 1, 2}));
+    EXPECT_EQ(db->FieldNames("PARCELAS"),
+              (std::vector<QString>{"mslink", "tmapa"}));  // the order column is hidden
+    EXPECT_EQ(server.rows("PARCELAS")[1][1].toString(), "cambiado");
+}
+
+// Another program's tables: any case (an unquoted name is stored in lower case), and no stored-order
+// column until one is added on request.
+TEST_F(OnServer, TablesOfAnotherProgramMatchInAnyCaseAndGetTheirOrderOnRequest) {
+    server.exec("CREATE TABLE OtraParcela (MsLink integer, TMapa varchar(5), Fecha timestamp)");
+    server.createForeignTable("Mixta", {{"MsLink", "INTEGER"}});
+    server.exec("INSERT INTO otraparcela VALUES (20, 'b', '2026-12-07 04:05:06'), (10, 'a', NULL)");
+    auto db = openServer();
+    EXPECT_FALSE(db->HasNaturalOrder("OTRAPARCELA"));
+    const EngineError e =
+        engineErrorOf([&] { db->OpenRecordset(Query::all("OTRAPARCELA"), dbOpenSnapshot)->RecordCount(); });
+    EXPECT_EQ(e.number(), errnum::kFieldNotFound);
+    EXPECT_TRUE(e.description().contains("otraparcela") && e.description().contains("vexilo_orden"))
+        << e.description().toStdString();
+    db->AddNaturalOrder("OtraParcela");
+    db->AddNaturalOrder("mixta");
+    EXPECT_TRUE(db->HasNaturalOrder("otraparcela"));
+    EXPECT_TRUE(db->HasNaturalOrder("MIXTA"));
+    EXPECT_EQ(mslinks(*db, "OTRAPARCELA"), (std::vector<qint64>{20, 10}));
+    auto r = db->OpenRecordset(Query::mslinkEquals("OtraParcela", 20), dbOpenSnapshot);
+    EXPECT_EQ(r->Value("tmapa").toString(), "b");
+    EXPECT_EQ(r->Value("FECHA").toDateTime(), QDateTime(QDate(2026, 12, 7), QTime(4, 5, 6)));
+    EXPECT_EQ(engineErrorOf([&] {
+                  db->InsertRow("otraparcela", {{"tmapa", "seis c"}});
+              }).number(),
+              errnum::kValueRefused);
+    db->InsertRow("Mixta", {{"mslink", 1}});
+    EXPECT_EQ(db->TableDefName(1), "Mixta");
+}
+
+TEST_F(OnServer, DatesAreTimestampsAndReadBackAsDateTimes) {
+    engines::TableDef def("CONTROLPROCESO");
+    def.Append(engines::TableDef::CreateField("Fecha", engines::dbDate));
+    def.Append(engines::TableDef::CreateField("Hora", engines::dbDate));
+    auto db = openServer();
+    db->AppendTableDef(def);
+    const QDateTime moment(QDate(2026, 12, 7), QTime(4, 5, 6));
+    db->InsertRow("CONTROLPROCESO", {{"Fecha", moment.date()}, {"Hora", moment.time()}});
+    db->InsertRow("CONTROLPROCESO", {{"Fecha", moment}, {"Hora", "2026-12-07T04:05:06"}});
+    const EngineError e = engineErrorOf([&] {
+        db->InsertRow("CONTROLPROCESO", {{"Hora", "no es una fecha"}});
+    });
+    EXPECT_EQ(e.number(), errnum::kValueRefused);
+    EXPECT_TRUE(e.description().contains("'Hora'")) << e.description().toStdString();
+    auto r = db->OpenRecordset(Query::all("CONTROLPROCESO"), dbOpenSnapshot);
+    EXPECT_EQ(r->Value("Fecha").toDateTime(), moment.date().startOfDay());
+    EXPECT_EQ(r->Value("Hora").toDateTime(), QDateTime(QDate(1899, 12, 30), moment.time()));
+    r->MoveNext();
+    EXPECT_EQ(r->Value("Fecha").toDateTime(), moment);
+    EXPECT_EQ(r->Value("Hora").toDateTime(), moment);
+    EXPECT_EQ(server.columns("CONTROLPROCESO")[0].sqlType, "timestamp(0) without time zone");
+}
+
+// Inside a transaction rows are held and sent in batches: every later read sees them, updates of
+// rows just added reach them, and nothing is in the database for others until the commit.
+TEST_F(OnServer, HeldWritesAreSeenByLaterReadsAndCommittedTogether) {
+    server.createTable("PARCELAS",
+                       {{"mslink", "INTEGER"}, {"tmapa", "VARCHAR(20)"}, {"tfeature", "INTEGER"}});
+    server.createTable("CONTROLPROCESO", {{"mslink", "INTEGER"}});
+    auto db = openServer();
+    db->BeginTrans();
+    constexpr int kRows = 2500;  // more than one batch
+    std::vector<engines::RowId> ids;
+    for (int i = 0; i < kRows; ++i) {
+        ids.push_back(db->InsertRow("PARCELAS", {{"mslink", i}, {"tmapa", QStringLiteral("t%1").arg(i)}}));
+        db->InsertRow("CONTROLPROCESO", {{"mslink", i}});
+        if (i % 10 == 0) {
+            db->UpdateRow("PARCELAS", ids.back(), {{"tfeature", i}});
+            db->UpdateRow("PARCELAS", ids.back(), {{"tfeature", i + 1}});  // the later write wins
+            db->UpdateRow("PARCELAS", ids.back(), {{"tfeature", i + 2}, {"tmapa", "otro"}});
+        }
+    }
+    EXPECT_TRUE(server.rows("PARCELAS").empty());  // not committed yet
+    EXPECT_EQ(db->OpenRecordset(Query::all("CONTROLPROCESO"), dbOpenSnapshot)->RecordCount(), kRows);
+    auto r = db->OpenRecordset(Query::mslinkEquals("PARCELAS", 30), dbOpenSnapshot);
+    ASSERT_EQ(r->RecordCount(), 1);
+    EXPECT_EQ(r->Value("tfeature").toInt(), 32);
+    EXPECT_EQ(r->Value("tmapa").toString(), "otro");
+    EXPECT_EQ(r->CurrentRowId(), ids[30]);
+    db->InsertRow("PARCELAS", {{"mslink", -1}});
+    db->CommitTrans();
+    const std::vector<DbRow> stored = server.rows("PARCELAS");
+    ASSERT_EQ(stored.size(), static_cast<std::size_t>(kRows + 1));
+    for (int i = 0; i < kRows; ++i) {
+        ASSERT_EQ(stored[static_cast<std::size_t>(i)][0].toInt(), i);  // in the order they were added
+    }
+    EXPECT_EQ(stored.back()[0].toInt(), -1);
+    EXPECT_EQ(server.rows("CONTROLPROCESO").size(), static_cast<std::size_t>(kRows));
+}
+
+// A refusal that only the server can make comes when the batch is sent: it names the table, and the
+// rollback that follows leaves nothing of the transaction.
+TEST_F(OnServer, RefusedBatchNamesItsTableAndLeavesNothingWritten) {
+    server.createTable("LIMITADA", {{"mslink", "INTEGER CONSTRAINT positivo CHECK (mslink > 0)"}});
+    server.createTable("OTRA", {{"mslink", "INTEGER"}});
+    auto db = openServer();
+    db->BeginTrans();
+    for (int i = 1; i <= 50; ++i) {
+        db->InsertRow("OTRA", {{"mslink", i}});
+        db->InsertRow("LIMITADA", {{"mslink", i}});
+    }
+    db->InsertRow("LIMITADA", {{"mslink", -5}});  // held: the server has not seen it yet
+    const EngineError e = engineErrorOf([&] { db->ReadRows("OTRA", {"mslink"}); });
+    EXPECT_EQ(e.number(), errnum::kValueRefused);
+    EXPECT_TRUE(e.description().contains("LIMITADA") && e.description().contains("positivo"))
+        << e.description().toStdString();
+    db->Rollback();
+    EXPECT_TRUE(server.rows("LIMITADA").empty());
+    EXPECT_TRUE(server.rows("OTRA").empty());
+    // The connection goes on working after the rollback.
+    db->InsertRow("OTRA", {{"mslink", 7}});
+    EXPECT_EQ(server.rows("OTRA").size(), 1u);
+}
+
+// Held rows reach the server with every text as given (the characters a bulk copy escapes, the empty
+// text apart from Null), and held updates of one row keep the last value of each column, whether one
+// statement or two set it.
+TEST_F(OnServer, HeldRowsKeepEveryCharacterAndTheLastValueOfEachColumn) {
+    server.createTable("TEXTOS", {{"mslink", "INTEGER"}, {"tmapa", "TEXT"}, {"tfeature", "INTEGER"}});
+    const std::vector<QString> texts = {"tab\there", "line\nnext", "back\\slash \\N",
+                                        "cr\rend",   "",           "ñandú €"};
+    auto db = openServer();
+    db->BeginTrans();
+    std::vector<engines::RowId> ids;
+    for (int i = 0; i < static_cast<int>(texts.size()); ++i) {
+        ids.push_back(
+            db->InsertRow("TEXTOS", {{"mslink", i}, {"tmapa", texts[static_cast<std::size_t>(i)]}}));
+    }
+    const engines::RowId null = db->InsertRow("TEXTOS", {{"mslink", 99}, {"tmapa", QVariant()}});
+    db->UpdateRow("TEXTOS", ids[0], {{"tfeature", 1}});
+    db->UpdateRow("TEXTOS", ids[0], {{"tmapa", "primero"}, {"tfeature", 2}});
+    db->UpdateRow("TEXTOS", ids[0], {{"tfeature", 3}});
+    db->UpdateRow("TEXTOS", ids[1], {{"tmapa", "solo"}});
+    db->UpdateRow("TEXTOS", ids[1], {{"tfeature", 4}});
+    db->CommitTrans();
+    const auto rows = server.rows("TEXTOS");
+    ASSERT_EQ(rows.size(), texts.size() + 1);
+    EXPECT_EQ(rows[0][1].toString(), "primero");
+    EXPECT_EQ(rows[0][2].toInt(), 3);
+    EXPECT_EQ(rows[1][1].toString(), "solo");
+    EXPECT_EQ(rows[1][2].toInt(), 4);
+    for (std::size_t i = 2; i < texts.size(); ++i) {
+        EXPECT_EQ(rows[i][1].toString(), texts[i]) << i;
+        EXPECT_FALSE(rows[i][1].isNull()) << i;
+    }
+    EXPECT_TRUE(rows.back()[1].isNull());
+    EXPECT_NE(null, 0);
+}
+
+// Two jobs on one server database: the second waits, says so once, gives up at its limit, and gets the
+// database as soon as the first closes. The hold is the server's advisory lock of the first session.
+TEST_F(OnServer, AJobHoldsTheDatabaseUntilItClosesAndAnotherWaitsForIt) {
+    using namespace std::chrono_literals;
+    server.createTable("PARCELAS", {{"mslink", "INTEGER"}});
+    server.insertRows("PARCELAS", {{1}});
+    auto& workspace = engines::DBEngine::instance().Workspaces(0);
+    auto first = engines::OpenDatabaseForJob(workspace, server.path(), 0ms, {});
+    int waits = 0;
+    const EngineError e = engineErrorOf(
+        [&] { engines::OpenDatabaseForJob(workspace, server.path(), 300ms, [&] { ++waits; }); });
+    EXPECT_EQ(e.number(), errnum::kHeldByAnother);
+    EXPECT_EQ(waits, 1);
+    auto plain = openServer();  // a database opened but not held does not wait: only jobs hold
+    EXPECT_NO_THROW(plain->ReadRows("PARCELAS", {"mslink"}));
+    plain->Close();
+
+    first->Close();
+    auto second = engines::OpenDatabaseForJob(workspace, server.path(), 0ms, {});
+    second->InsertRow("PARCELAS", {{"mslink", 9}});
+    EXPECT_EQ(mslinks(*second, "PARCELAS").back(), 9);
+    second->Close();
+}
+
+}  // namespace
+}  // namespace vexilo::testing

@@ -21,8 +21,8 @@
 //
 // Cost: outside a transaction every write is committed and waits for the disk (about a millisecond
 // or more each); a step that writes many rows groups them in BeginTrans/CommitTrans.
-// Lifetimes: a Recordset may outlive its Database (a caller may keep one after closing the database); it then refuses
-// every call with kObjectClosed, and Close() on it is always safe.
+// Lifetimes: a Recordset may outlive its Database (a caller may keep one after closing the database); it then
+// refuses every call with kObjectClosed, and Close() on it is always safe.
 //
 // The SQL dialect (identifier quoting, row identity, type names) lives only in this folder
 // (see dialect.h), so that a server engine can be added without touching any other folder.

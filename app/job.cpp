@@ -8,6 +8,7 @@
 #include "app/rundriver.h"
 #include "desktop/services.h"
 #include "engines/publish.h"
+#include "engines/replacement.h"
 #include "passes/assignmentpass.h"
 #include "passes/rewritepass.h"
 #include "schema/verification.h"
@@ -108,14 +109,15 @@ void Job::runSteps() {
 // The database is the job's alone from its first read to its end: two jobs on one database run one
 // after the other, the second on the first one's results. The whole job is one transaction.
 void Job::openDatabase() {
-    engines::Workspace& workspace = engines::DBEngine::instance().Workspaces(0);
     // The notices outlive this call: every later wait of the job's statements gives them too, maybe from
     // another thread (the engine's watchdog).
     core::Display* display = &m_display;
-    const QString waiting = waitingMessage(m_in.NombreBdD);
-    m_bd = engines::OpenDatabaseForJob(
-        workspace, m_in.NombreBdD, m_in.options.wait, [display, waiting] { display->notice(waiting); },
-        [display] { display->notice(QString()); }, [display] { return display->interrupted(); });
+    engines::JobWaitOptions wait;
+    wait.limit = m_in.options.wait;
+    wait.onWait = [display](const QString& database) { display->notice(waitingMessage(database)); };
+    wait.onWaitOver = [display](const QString&) { display->notice(QString()); };
+    wait.interrupted = [display] { return display->interrupted(); };
+    m_bd = engines::openHeld(m_in.NombreBdD, wait);
     m_bd->BeginTrans();
 }
 

@@ -53,7 +53,8 @@ std::function<void()> noticeOf(const std::function<void(const QString&)>& notice
 }  // namespace
 
 std::unique_ptr<Database> openHeld(const QString& name, const JobWaitOptions& wait) {
-    return openDatabaseForJob(name, wait.limit, noticeOf(wait.onWait, name), noticeOf(wait.onWaitOver, name));
+    return openDatabaseForJob(name, wait.limit, noticeOf(wait.onWait, name), noticeOf(wait.onWaitOver, name),
+                              wait.interrupted);
 }
 
 QString backupName(const QString& path, const QDateTime& when) {

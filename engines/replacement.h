@@ -25,6 +25,8 @@ struct JobWaitOptions {
     // Once, when a wait for the database (named as the caller gave it) begins, and when it ends.
     std::function<void(const QString& database)> onWait;
     std::function<void(const QString& database)> onWaitOver;
+    // Asked between two tries of the wait whether to give up (Interrupted, nothing written).
+    std::function<bool()> interrupted;
 };
 
 // OpenDatabaseForJob within the options' limit, its notices naming `name`.

@@ -7,6 +7,8 @@
 #include "app/outputfile.h"
 #include "app/rundriver.h"
 #include "desktop/services.h"
+#include "engines/databasename.h"
+#include "engines/publication.h"
 #include "engines/publish.h"
 #include "engines/replacement.h"
 #include "passes/assignmentpass.h"
@@ -24,6 +26,7 @@ struct Job::Files {
     std::unique_ptr<drawing::BinWriter> file3;
     QString partial;         // where file 3 is being written
     bool committed = false;  // the database holds the job's changes: the written drawing must stay
+    bool unsettled = false;  // whether the database committed is not known: the next job settles it
 
     // The written output takes its name (replacing an old one at once, never leaving none).
     void publish(const QString& outputName) {
@@ -31,7 +34,7 @@ struct Job::Files {
         partial.clear();
     }
     void discard() {
-        if (!partial.isEmpty() && !committed) {
+        if (!partial.isEmpty() && !committed && !unsettled) {
             QFile::remove(partial);
             partial.clear();
         }
@@ -79,21 +82,21 @@ void Job::runSteps() {
     checkOutputName(m_in.NombreBinSalida);
     m_files->file1 = std::make_unique<drawing::BinReader>(m_in.NombreBin);
     m_progress.HoraInicio = core::secondsOfDay(*m_progress.clock);
-    engines::removeDeadPartials(m_in.NombreBinSalida);
     m_files->partial = engines::partialName(m_in.NombreBinSalida);
     m_files->file3 = std::make_unique<drawing::BinWriter>(m_files->partial);
     m_display.setPointer(core::MousePointer::Busy);
     openDatabase();
+    removeLeftovers();
     verifySchema();
     runPass();
 
     // The pass has put the output on the disk; once the database has committed, a failure is a failure
     // of the job, never a success, and the written drawing stays.
-    commit();
     m_files->file3->close();
     m_files->file1->close();
     m_files->file3.reset();
     m_files->file1.reset();
+    commit();
     keepOutput();
 
     const bool simulated = m_in.options.simulate;
@@ -140,36 +143,111 @@ void Job::runPass() {
     passes::LeoBinEntrada(in, m_view, *m_files->file1, *m_files->file3);
 }
 
-// Ends the job's transaction: kept, unless the job is only simulated. The output must still be able to
-// take its name: the database never keeps a job whose drawing cannot be published.
+// What killed jobs left beside the output: a publication that a job recorded and committed is finished
+// when the database is opened (engines::openHeld); partial files of dead processes that no record names
+// any more go.
+void Job::removeLeftovers() {
+    std::vector<QString> recorded;
+    for (const engines::Publication& p : engines::recordedPublications(*m_bd)) {
+        recorded.push_back(p.partial);
+    }
+    engines::removeDeadPartials(m_in.NombreBinSalida, recorded);
+}
+
+// Ends the job's transaction: kept, unless the job is only simulated. The output, whole and on the disk
+// under its partial name, must still be able to take its name: the database never keeps a job whose
+// drawing cannot be published. The transaction records the publication, so that the database and the
+// drawing are committed as one: if the job dies after the commit, whoever opens the database next gives
+// the drawing its name.
 void Job::commit() {
     if (m_in.options.simulate) {
         m_bd->Rollback();
-    } else {
-        checkOutputName(m_in.NombreBinSalida);
-        m_bd->CommitTrans();
-        m_files->committed = true;
+        return;
     }
+    checkOutputName(m_in.NombreBinSalida);
+    const std::optional<engines::FileSum> sum = engines::fileSum(m_files->partial);
+    if (!sum) {
+        throw core::RunError(core::errnum::kFileAccess,
+                             QStringLiteral("No se puede leer el dibujo de salida escrito en %1.")
+                                 .arg(QDir::toNativeSeparators(m_files->partial)));
+    }
+    m_publication = {m_files->partial, m_in.NombreBinSalida, *sum};
+    engines::recordPublications(*m_bd, {m_publication});
+    try {
+        m_bd->CommitTrans();
+    } catch (const core::RunError& e) {
+        settleCommit(e);
+    }
+    m_files->committed = true;
+}
+
+// The commit failed, or its answer was lost: whether it took effect is asked of the database itself, on a
+// connection of its own, by looking for this job's record. Committed: the job goes on to publish. Not
+// committed: the job failed with nothing kept. Not known (the database cannot be asked): the drawing stays
+// under its partial name for the next job to settle, and the message says so.
+void Job::settleCommit(const core::RunError& failure) {
     dropDatabase();
+    std::vector<engines::Publication> recorded;
+    try {
+        m_bd = engines::DBEngine::instance().Workspaces(0).OpenDatabase(m_in.NombreBdD);
+        recorded = engines::recordedPublications(*m_bd);
+    } catch (const core::RunError& e) {
+        m_files->unsettled = true;
+        throw core::RunError(
+            failure.number(),
+            QStringLiteral("No se sabe si la base de datos %1 ha guardado los cambios de este trabajo: al "
+                           "confirmarlos, %2; al preguntarlo después, %3. El dibujo de salida se queda en "
+                           "%4: el próximo trabajo sobre esta base de datos le dará su nombre si los cambios "
+                           "se guardaron, y lo borrará si no.")
+                .arg(engines::shownDatabaseName(m_in.NombreBdD), failure.description(), e.description(),
+                     QDir::toNativeSeparators(m_files->partial)));
+    }
+    for (const engines::Publication& p : recorded) {
+        if (p.partial == m_publication.partial) {
+            return;  // the commit took effect
+        }
+    }
+    throw core::RunError(failure.number(),
+                         QStringLiteral("La base de datos no ha guardado los cambios de este trabajo: %1 "
+                                        "No se ha cambiado nada.")
+                             .arg(failure.description()));
 }
 
 // What a job that ends well or stops does with its output: publishes it, or throws a simulation's away.
 // Once the database has committed, the drawing must not be lost: when it cannot take its name, the
 // message says that the database was updated and where the drawing is.
+// Once the drawing has its name, the record of the publication goes (a record left behind, when that
+// fails, names a file that has its name already: the next job only drops it).
 void Job::keepOutput() {
     if (m_in.options.simulate) {
         m_files->discard();
+        dropDatabase();
         return;
     }
+    const QString partial = m_files->partial;
     try {
         m_files->publish(m_in.NombreBinSalida);
+    } catch (const engines::NameNotOnDisk& e) {
+        throw core::RunError(
+            e.number(), QStringLiteral("La base de datos ya tiene los cambios de este trabajo y el dibujo de "
+                                       "salida tiene su nombre, %1, pero el sistema no ha podido asegurar "
+                                       "ese nombre en el disco: %2")
+                            .arg(QDir::toNativeSeparators(m_in.NombreBinSalida), e.reason()));
     } catch (const core::RunError& e) {
         throw core::RunError(
             e.number(),
             QStringLiteral("La base de datos ya tiene los cambios de este trabajo, pero el dibujo de "
-                           "salida no ha podido tomar su nombre: %1 El dibujo está en %2.")
-                .arg(e.description(), QDir::toNativeSeparators(m_files->partial)));
+                           "salida no ha podido tomar su nombre: %1 El dibujo está en %2; el próximo trabajo "
+                           "sobre esta base de datos le dará su nombre.")
+                .arg(e.description(), QDir::toNativeSeparators(partial)));
     }
+    try {
+        if (m_bd) {
+            engines::clearPublications(*m_bd);
+        }
+    } catch (const core::RunError&) {
+    }
+    dropDatabase();
 }
 
 // After an orderly stop the job keeps what it did: the output written so far goes to the disk, the
@@ -185,6 +263,7 @@ void Job::keepWhatWasDone() {
     if (!m_files->partial.isEmpty()) {
         keepOutput();
     }
+    dropDatabase();
 }
 
 // After a failure nothing of the job stays: the database is left as it was before it, and no output

@@ -18,6 +18,7 @@
 #include "drawing/binfile.h"
 #include "engines/dao.h"
 #include "engines/jobwaitlimit.h"
+#include "engines/publication.h"
 #include "passes/passview.h"
 #include "schema/runlog.h"
 
@@ -78,9 +79,11 @@ class Job {
 
     void runSteps();
     void openDatabase();
+    void removeLeftovers();
     void verifySchema();
     void runPass();
     void commit();
+    void settleCommit(const core::RunError& failure);
     void keepOutput();
     void keepWhatWasDone();
     void undoEverything() noexcept;
@@ -93,6 +96,7 @@ class Job {
     core::RunReport m_report;
     passes::PassView m_view;
     std::unique_ptr<Files> m_files;
+    engines::Publication m_publication;  // what the commit records
 
     // The database, then what is read from it: dropped in the reverse order.
     std::unique_ptr<engines::Database> m_bd;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -43,11 +44,17 @@ bool processRuns(qint64 pid) {
 
 }  // namespace
 
+NameNotOnDisk::NameNotOnDisk(const QString& finalName, const QString& reason)
+    : RunError(errnum::kFileAccess, QStringLiteral("El fichero %1 tiene su nombre, pero no se ha podido "
+                                                   "asegurar en el disco: %2")
+                                        .arg(QDir::toNativeSeparators(finalName), reason)),
+      m_reason(reason) {}
+
 QString partialName(const QString& finalName) {
     return finalName + QStringLiteral(".parcial-%1").arg(QCoreApplication::applicationPid());
 }
 
-void removeDeadPartials(const QString& finalName) {
+void removeDeadPartials(const QString& finalName, const std::vector<QString>& recorded) {
     const QFileInfo output(finalName);
     const QRegularExpression partial(QLatin1Char('^') + QRegularExpression::escape(output.fileName()) +
                                      QStringLiteral("\\.parcial-(\\d+)(-journal|-wal|-shm)?$"));
@@ -55,8 +62,11 @@ void removeDeadPartials(const QString& finalName) {
     for (const QString& name : folder.entryList({output.fileName() + QStringLiteral(".parcial-*")},
                                                 QDir::Files | QDir::Hidden | QDir::System)) {
         const QRegularExpressionMatch m = partial.match(name);
-        if (m.hasMatch() && !processRuns(m.captured(1).toLongLong())) {
-            QFile::remove(folder.filePath(name));
+        const QString path = folder.filePath(name);
+        const QString file = m.captured(2).isEmpty() ? path : path.chopped(m.captured(2).size());
+        const bool kept = std::find(recorded.begin(), recorded.end(), file) != recorded.end();
+        if (m.hasMatch() && !kept && !processRuns(m.captured(1).toLongLong())) {
+            QFile::remove(path);
         }
     }
 }
@@ -70,7 +80,7 @@ void publishFile(const QString& written, const QString& finalName) {
     }
     // The rename lasts once the folder that holds the name is on the disk.
     if (const int error = syncPath(QFileInfo(finalName).absolutePath(), O_RDONLY | O_DIRECTORY)) {
-        cannotPublish(finalName, error);
+        throw NameNotOnDisk(finalName, QString::fromLocal8Bit(std::strerror(error)));
     }
 }
 

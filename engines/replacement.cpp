@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engines/dao.h"
+#include "engines/publication.h"
 #include "engines/publish.h"
 #include "engines/sqldatabase.h"
 
@@ -53,8 +54,10 @@ std::function<void()> noticeOf(const std::function<void(const QString&)>& notice
 }  // namespace
 
 std::unique_ptr<Database> openHeld(const QString& name, const JobWaitOptions& wait) {
-    return openDatabaseForJob(name, wait.limit, noticeOf(wait.onWait, name), noticeOf(wait.onWaitOver, name),
-                              wait.interrupted);
+    std::unique_ptr<Database> db = openDatabaseForJob(name, wait.limit, noticeOf(wait.onWait, name),
+                                                      noticeOf(wait.onWaitOver, name), wait.interrupted);
+    finishPublications(*db);
+    return db;
 }
 
 QString backupName(const QString& path, const QDateTime& when) {

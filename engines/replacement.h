@@ -29,7 +29,8 @@ struct JobWaitOptions {
     std::function<bool()> interrupted;
 };
 
-// OpenDatabaseForJob within the options' limit, its notices naming `name`.
+// OpenDatabaseForJob within the options' limit, its notices naming `name`; then finishes what a job
+// killed after its commit left to publish (engines/publication.h), before anyone reads the database.
 std::unique_ptr<Database> openHeld(const QString& name, const JobWaitOptions& wait);
 
 class DatabaseReplacement {

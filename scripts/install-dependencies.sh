@@ -12,6 +12,8 @@ PAQUETES=(
   postgresql libqt6sql6-psql libpq-dev
   # the package check (CTest Package.FileList): lintian on the package
   lintian
+  # the fault tests: a job killed at every write boundary (strace), its database read back (sqlite3)
+  strace sqlite3
   # only for `make fuzz`: clang and its libFuzzer runtime
   clang libclang-rt-14-dev
 )

@@ -2,6 +2,7 @@
 // database changes, a drawing written after the commit is never thrown away, and the partial files of
 // killed jobs do not stay for ever.
 #include "app/outputfile.h"
+#include "engines/publication.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -116,26 +117,51 @@ TEST_F(OutputNameTest, AFolderThatTakesTheNameDuringTheJobUndoesItBeforeTheCommi
 // commit and the renaming of its output, so the renaming is made to fail from the end of the pass, in a
 // way the check of the output's name before the commit cannot see: the partial file's name is given to a
 // link that leads nowhere, and the drawing the job wrote is kept aside under another name.
-TEST_F(OutputNameTest, ADrawingThatCannotTakeItsNameAfterTheCommitIsKeptAndSaidWhere) {
-    const QString aside = path("apartado.bin");
+// The drawing is read back before the commit, for the record of its publication: a drawing that is not
+// there to be read any more keeps the database as it was, and the message says why.
+TEST_F(OutputNameTest, ADrawingThatCannotBeReadBackBeforeTheCommitKeepsNothing) {
     QString partial;
     display.atPassEnd = [&] {
         ASSERT_EQ(partials().size(), 1);
         partial = dir.filePath(partials().front());
-        ASSERT_TRUE(QFile::rename(partial, aside));
+        ASSERT_TRUE(QFile::remove(partial));
         ASSERT_TRUE(QFile::link(path("ninguno"), partial));
     };
     const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
     ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
     ASSERT_FALSE(partial.isEmpty());
-    EXPECT_EQ(rowCount(path("b.sqlite"), QStringLiteral("CONTROLPROCESO")), 2);
-    EXPECT_TRUE(outcome.description.contains(QStringLiteral("La base de datos ya tiene los cambios")))
+    EXPECT_EQ(rowCount(path("b.sqlite"), QStringLiteral("CONTROLPROCESO")), 0);
+    EXPECT_TRUE(outcome.description.contains(QStringLiteral("No se puede leer el dibujo de salida")))
         << outcome.description.toStdString();
     EXPECT_TRUE(outcome.description.contains(partial)) << outcome.description.toStdString();
-    // The job removes nothing of what it wrote, and what it wrote is whole.
-    EXPECT_TRUE(QFileInfo(partial).isSymLink());
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
-    EXPECT_EQ(testing::parseFile(aside).size(), 2u);
+}
+
+// A job killed between its commit and the drawing's rename leaves the record of the publication in the
+// database: the next job first gives the drawing its name, then runs on the database as the first job
+// left it, and leaves no record behind.
+TEST_F(OutputNameTest, ARecordedPublicationIsFinishedByTheNextJob) {
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    const QString written = path("mapa_s.bin");
+    const QString orphan = path("mapa_s.bin.parcial-") + QString::number(deadPid());
+    ASSERT_TRUE(QFile::rename(written, orphan));
+    {
+        auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path("b.sqlite"));
+        db->BeginTrans();
+        engines::recordPublications(*db, {{orphan, written, *engines::fileSum(orphan)}});
+        db->CommitTrans();
+        db->Close();
+    }
+    const testing::Bytes whole = testing::readFile(orphan);
+    session.NombreBin = path("otro.bin");  // a job on another drawing of the same database
+    session.NombreBinSalida = outputNameOf(session.NombreBin);
+    testing::writeFile(session.NombreBin, testing::readFile(path("mapa.bin")));
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    EXPECT_FALSE(QFile::exists(orphan));
+    EXPECT_EQ(testing::readFile(written), whole);
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path("b.sqlite"));
+    EXPECT_TRUE(engines::recordedPublications(*db).empty());
+    db->Close();
 }
 
 TEST_F(OutputNameTest, TheNextJobRemovesThePartialFilesOfProcessesThatNoLongerRun) {

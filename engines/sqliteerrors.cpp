@@ -1,6 +1,7 @@
 // SQLite's failures as numbered Spanish messages. SQLite tells the kind of failure by its result code;
-// the few a user can act on (a read-only file or folder, a full disk, a file another program has locked)
-// get a sentence of their own, the rest the engine's own text beside the table and the file.
+// those a user can act on (a read-only file or folder, a full disk, a file another program has locked, a
+// failing disk, a file that cannot be opened, a damaged file, no memory) get a sentence of their own, the
+// rest the engine's own text beside the table and the file.
 
 #include <sqlite3.h>
 
@@ -29,6 +30,22 @@ QString fileCause(int primary, const QString& path) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             return QStringLiteral("La base de datos '%1' está bloqueada por otro proceso.").arg(path);
+        case SQLITE_IOERR:
+            return QStringLiteral(
+                       "El sistema no ha podido leer o escribir la base de datos '%1' (error de "
+                       "entrada o salida del disco): compruebe el disco o la unidad de red.")
+                .arg(path);
+        case SQLITE_CANTOPEN:
+            return QStringLiteral(
+                       "No se puede abrir la base de datos '%1': compruebe que el fichero existe y "
+                       "que su carpeta permite crear ficheros en ella.")
+                .arg(path);
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return QStringLiteral("La base de datos '%1' está dañada o no es una base de datos.").arg(path);
+        case SQLITE_NOMEM:
+            return QStringLiteral("No hay memoria suficiente para trabajar con la base de datos '%1'.")
+                .arg(path);
         default:
             return {};
     }

@@ -126,9 +126,13 @@ void Command3_Click(Session& session, core::Display& display) {
 }
 
 void Form_Unload(const Session& session) {
-    GuardaConfiguracion(QLatin1String(kLastDatabaseFolder), session.DirectorioBdD);
-    GuardaConfiguracion(QLatin1String(kLastDrawingFolder), session.DirectorioBin);
     const bool server = engines::isServerDatabase(session.NombreBdD);
+    // A session on a server database chose no database file: the folder the dialog opens in stays as the
+    // last session left it.
+    if (!server || !session.DirectorioBdD.isEmpty()) {
+        GuardaConfiguracion(QLatin1String(kLastDatabaseFolder), session.DirectorioBdD);
+    }
+    GuardaConfiguracion(QLatin1String(kLastDrawingFolder), session.DirectorioBin);
     GuardaConfiguracion(QLatin1String(kLastServerDatabase),
                         server ? engines::shownDatabaseName(session.NombreBdD) : QString());
 }

@@ -35,7 +35,8 @@ void Command2_Click(Session& session, core::Display& display);
 // input or the database itself is refused and kept). A cancel keeps the previous choice and never deletes
 // anything.
 void Command3_Click(Session& session, core::Display& display);
-// Saves both folders, also when empty because nothing of that kind was chosen, and the server
+// Saves both folders, also when empty because nothing of that kind was chosen (except the database
+// folder of a session on a server database that chose no file: it stays as it was), and the server
 // database in use without its password (the empty text when the database is a file or none).
 void Form_Unload(const Session& session);
 

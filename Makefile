@@ -2,6 +2,13 @@
 # (Debian packages, as root), configure and build first.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# A compiler cache for every build of the tree: the same source compiled with the same flags is taken
+# from the cache (keyed by the preprocessed text, the compiler and its flags), so a second clone, or the
+# sanitizer builds of an unchanged file, compile again only what changed. Paths are taken relative to the
+# tree, so clones in other folders share it.
+CCACHE := $(shell command -v ccache)
+export CCACHE_BASEDIR := $(CURDIR)
+LAUNCHER = $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE))
 
 .PHONY: deps configure build test demo demo-pg bench bench-pg screenshots install deb asan tsan fuzz format format-check clean
 
@@ -9,7 +16,7 @@ deps:
 	bash scripts/install-dependencies.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_WERROR=ON > /dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_WERROR=ON $(LAUNCHER) > /dev/null
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -80,7 +87,7 @@ deb: deps
 	cd $(DEB_BUILD) && cpack -G DEB
 
 asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXILO_SANITIZE=ON > /dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXILO_SANITIZE=ON $(LAUNCHER) > /dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
@@ -90,7 +97,7 @@ asan: deps
 # runs another program at once, which die_after_fork=0 allows.
 TSAN_TESTS = test_gui test_app test_passes test_engines
 tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_TSAN=ON > /dev/null
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_TSAN=ON $(LAUNCHER) > /dev/null
 	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS)
 	set -e; for t in $(TSAN_TESTS); do \
 	  echo "== $$t"; \

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PAQUETES=(
-  build-essential cmake pkg-config clang-format
+  build-essential cmake pkg-config clang-format ccache
   qt6-base-dev libqt6sql6-sqlite libgl-dev libsqlite3-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   mdbtools-dev libglib2.0-dev

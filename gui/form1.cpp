@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 #include <utility>
@@ -305,6 +306,9 @@ void Form1::Command2_Click() {
             app::Command2_Click(m_session, *this);
             offerAccessImport(before);
         });
+        if (std::exchange(m_closeAfterTask, false)) {
+            close();  // the user ended the import by closing the window
+        }
     }
 }
 
@@ -312,8 +316,18 @@ void Form1::offerAccessImport(const QString& before) {
     if (m_session.NombreBdD == before || engines::isServerDatabase(m_session.NombreBdD)) {
         return;
     }
-    // The job works on SQLite databases: an Access file is offered for import and its copy used.
-    const QString used = askToImportAccess(m_session.NombreBdD);
+    // The job works on SQLite databases: an Access file is offered for import and its copy used. The
+    // import runs as a job does: off the window's thread, with the waiting notice and the close question.
+    ImportRun run;
+    run.offThread = [this](const std::function<void()>& task) {
+        setPointer(core::MousePointer::Busy);
+        const auto pointerBack = qScopeGuard([this] { setPointer(core::MousePointer::Default); });
+        runTask(Task::Job, task);
+    };
+    run.wait.onWait = [this](const QString& database) { notice(app::waitingMessage(database)); };
+    run.wait.onWaitOver = [this](const QString&) { notice(QString()); };
+    run.wait.interrupted = [this] { return interrupted(); };
+    const QString used = askToImportAccess(m_session.NombreBdD, run);
     m_session.NombreBdD = used.isEmpty() ? before : used;  // declined: the earlier choice stays
     setText(core::Control::Text2, m_session.NombreBdD);
 }

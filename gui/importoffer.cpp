@@ -18,9 +18,15 @@ void announceDestination(const QString& destination, const QString& before) {
         core::Icon::None);
 }
 
-QString runImport(const QString& path, const QString& destination, bool force) {
+QString runImport(const QString& path, const QString& destination, bool force, const ImportRun& run) {
     try {
-        const importer::Result r = importer::importAccess(path, destination, force);
+        importer::Result r;
+        const auto task = [&] { r = importer::importAccess(path, destination, force, run.wait); };
+        if (run.offThread) {
+            run.offThread(task);
+        } else {
+            task();
+        }
         announceDestination(
             destination,
             QStringLiteral("Importadas %1 tablas de la base de datos Access.").arg(r.tables.size()));
@@ -30,12 +36,14 @@ QString runImport(const QString& path, const QString& destination, bool force) {
                                            kCr + QString(e.message()).replace(QChar('\n'), kCr),
                                        core::Icon::Critical);
         return {};
+    } catch (const core::Interrupted&) {
+        return {};  // given up at the user's word: nothing was written
     }
 }
 
 }  // namespace
 
-QString askToImportAccess(const QString& path) {
+QString askToImportAccess(const QString& path, const ImportRun& run) {
     if (path.isEmpty() || !importer::isAccessDatabase(path)) {
         return path;
     }
@@ -48,7 +56,7 @@ QString askToImportAccess(const QString& path) {
                 QStringLiteral("(No: se usa el fichero ya importado)"),
             desktop::Answer::No);  // one Return must never replace a copy that holds a day's work
         if (again) {
-            return runImport(path, destination, true);
+            return runImport(path, destination, true, run);
         }
         announceDestination(destination, QStringLiteral("Se usa la base de datos ya importada."));
         return destination;
@@ -59,7 +67,7 @@ QString askToImportAccess(const QString& path) {
     if (!accepts) {
         return {};
     }
-    return runImport(path, destination, false);
+    return runImport(path, destination, false, run);
 }
 
 }  // namespace vexilo::gui

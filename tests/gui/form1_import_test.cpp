@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "gui/form1.h"
 #include "support/catalogfixture.h"
@@ -44,6 +45,25 @@ TEST_F(Form1Import, AnAccessDatabaseIsImportedBesideItAndTheNewFileIsTheOneUsed)
     ASSERT_EQ(m_services.questions.size(), 1u);
     ASSERT_EQ(m_services.messages.size(), 1u);
     EXPECT_TRUE(m_services.messages[0].text.contains(QStringLiteral("Los cambios del proceso se guardarán")));
+}
+
+// The import runs off the window's thread, as a job does: the window goes on answering the desktop
+// meanwhile, busy, with the busy pointer, and takes no input.
+TEST_F(Form1Import, TheWindowKeepsAnsweringWhileTheImportRuns) {
+    Form1 form;
+    const QString access = accessCopy("finca.mdb");
+    m_services.nextQuestionAnswer(true);
+    bool answeredWhileBusy = false;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { answeredWhileBusy = answeredWhileBusy || form.busy(); });
+    tick.start(0);
+    chooseDatabase(form, access);
+    tick.stop();
+    EXPECT_TRUE(answeredWhileBusy) << "the window's events waited for the import";
+    EXPECT_FALSE(form.busy());
+    EXPECT_EQ(form.state().NombreBdD, path("finca.sqlite"));
+    EXPECT_EQ(m_services.pointers,
+              (std::vector<core::MousePointer>{core::MousePointer::Busy, core::MousePointer::Default}));
 }
 
 TEST_F(Form1Import, DecliningKeepsTheEarlierChoiceAndAnotherDatabaseIsNotAskedAbout) {

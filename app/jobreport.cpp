@@ -2,13 +2,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <charconv>
 
 #include "app/version.h"
 #include "core/errors.h"
 #include "core/jsontext.h"
 #include "engines/databasename.h"
+#include "engines/publish.h"
 
 namespace vexilo::app {
 
@@ -100,11 +100,14 @@ JobReport::JobReport(const QString& path, const JobReportHead& head)
         }
         m_device = std::move(out);
     } else {
-        auto file = std::make_unique<QSaveFile>(path);
-        if (!file->open(QIODevice::WriteOnly)) {
+        // Under this process's partial name, which a later job removes when this process was killed.
+        engines::removeDeadPartials(path);
+        m_partial = engines::partialName(path);
+        auto file = std::make_unique<QFile>(m_partial);
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            m_partial.clear();
             throw writeFailure(path, file->errorString());
         }
-        m_file = file.get();
         m_device = std::move(file);
     }
     m_buffer.reserve(kFlushAt + 4096);
@@ -123,8 +126,14 @@ JobReport::JobReport(const QString& path, const JobReportHead& head)
 }
 
 JobReport::~JobReport() {
-    if (m_file != nullptr) {
-        m_file->cancelWriting();  // nothing when it was committed
+    discard();
+}
+
+void JobReport::discard() noexcept {
+    if (!m_partial.isEmpty()) {
+        m_device->close();
+        QFile::remove(m_partial);
+        m_partial.clear();
     }
 }
 
@@ -208,15 +217,23 @@ void JobReport::writeEnd(const core::RunOutcome& outcome) {
 void JobReport::finish(const core::RunOutcome& outcome, std::int32_t textosProcesados) {
     const bool failed =
         outcome.kind == core::RunOutcome::Kind::Failed || outcome.kind == core::RunOutcome::Kind::Ignored;
-    if (failed && m_file != nullptr) {
-        m_file->cancelWriting();
+    if (failed && !m_partial.isEmpty()) {
+        discard();
         return;
     }
     writeTotals(textosProcesados);
     writeEnd(outcome);
     flush();
-    if (!m_device->flush() || (m_file != nullptr && !m_file->commit())) {
+    if (!m_device->flush()) {
         throw writeFailure(m_path, m_device->errorString());
+    }
+    if (!m_partial.isEmpty()) {
+        m_device->close();
+        if (m_device->error() != QFileDevice::NoError) {
+            throw writeFailure(m_path, m_device->errorString());
+        }
+        engines::publishFile(m_partial, m_path);  // an old report of that name is replaced at once
+        m_partial.clear();
     }
 }
 

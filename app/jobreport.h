@@ -1,8 +1,10 @@
 #pragma once
 // The report of one job, element by element, as a JSON document (UTF-8, one object) that scripts can
 // rely on. It is streamed while the pass goes (nothing of an element is kept after it is written) into
-// a temporary file beside the report's name, and takes that name only when the job has ended well or
-// stopped, as the output drawing does; a failed job leaves none. "-" writes to the standard output.
+// a partial file beside the report's name (engines::partialName; a later job removes it when this
+// process was killed), and takes that name only when the job has ended well or stopped, as the output
+// drawing does (engines::publishFile); a failed job leaves none, and an old report of that name as it
+// was. "-" writes to the standard output.
 //
 // The document: "programa", "bdd" (without a password), "entrada", "salida", "modo" ("no", "si",
 // "texto"), "simulado", then "elementos", one object per carried text element in file order:
@@ -24,7 +26,6 @@
 #include "core/textobserver.h"
 
 class QFileDevice;
-class QSaveFile;
 
 namespace vexilo::app {
 
@@ -59,10 +60,11 @@ class JobReport final : public core::TextObserver {
     void writeEnd(const core::RunOutcome& outcome);
     void flushIfFull();
     void flush();
+    void discard() noexcept;
 
     QString m_path;
     std::unique_ptr<QFileDevice> m_device;
-    QSaveFile* m_file = nullptr;  // m_device when the report goes to a file, else null
+    QString m_partial;  // where a report to a file is written until it takes its name; empty once named
     bool m_assignment = true;
     QByteArray m_buffer;  // what is not yet on the device; its capacity is kept between flushes
     bool m_firstEntry = true;

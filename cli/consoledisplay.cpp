@@ -1,6 +1,7 @@
 #include "cli/consoledisplay.h"
 
 #include "cli/console.h"
+#include "cli/stopsignals.h"
 
 namespace vexilo::cli {
 
@@ -77,6 +78,10 @@ void ConsoleDisplay::notice(const QString& text) {
     }
     endLine();
     writeError(text);
+}
+
+bool ConsoleDisplay::interrupted() {
+    return stopRequested();
 }
 
 }  // namespace vexilo::cli

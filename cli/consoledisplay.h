@@ -26,6 +26,8 @@ class ConsoleDisplay : public core::Display {
     void message(const QString& text, core::Icon icon) override;
     // Printed at once, on a line of its own; the empty text that takes a notice away prints nothing.
     void notice(const QString& text) override;
+    // A stop signal has arrived (stopsignals.h): the job ends as the window's close question ends it.
+    bool interrupted() override;
 
   private:
     void mark(int until);

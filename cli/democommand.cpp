@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/jobwait.h"
+#include "cli/stopsignals.h"
 #include "cli/usage.h"
 #include "core/errors.h"
 #include "engines/databasename.h"
@@ -35,6 +36,7 @@ int demoCommand(const QStringList& args) {
     } catch (const UsageError& e) {
         return usageError(e.message(), commandUsage(command));
     }
+    catchStopSignals();
     try {
         const sample::Result r = sample::generate(a.positionals.front(), o);
         output() << "Base de datos : " << engines::shownDatabaseName(r.database) << '\n'
@@ -47,6 +49,8 @@ int demoCommand(const QStringList& args) {
         }
         output().flush();
         return core::exitstatus::kDone;
+    } catch (const core::Interrupted&) {
+        writeError(sampleInterruptedMessage(a.positionals.front()));
     } catch (const core::RunError& e) {
         writeError(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()));
     } catch (const std::invalid_argument& e) {

@@ -6,7 +6,9 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/jobwait.h"
+#include "cli/stopsignals.h"
 #include "cli/usage.h"
+#include "core/errors.h"
 #include "engines/databasename.h"
 #include "import/dbimport.h"
 
@@ -28,6 +30,7 @@ int importCommand(const QStringList& args) {
     } catch (const UsageError& e) {
         return usageError(e.message(), commandUsage(command));
     }
+    catchStopSignals();
     try {
         const auto r = importer::runImport(a.positionals[0], a.positionals[1],
                                            a.flags.contains(QStringLiteral("--forzar")), wait);
@@ -46,8 +49,10 @@ int importCommand(const QStringList& args) {
         return core::exitstatus::kDone;
     } catch (const importer::ImportError& e) {
         writeError(e.message());
-        return core::exitstatus::kEnded;
+    } catch (const core::Interrupted&) {
+        writeError(importInterruptedMessage(engines::shownDatabaseName(a.positionals[1])));
     }
+    return core::exitstatus::kEnded;
 }
 
 }  // namespace vexilo::cli

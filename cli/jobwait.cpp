@@ -2,6 +2,7 @@
 
 #include "app/rundriver.h"
 #include "cli/console.h"
+#include "cli/stopsignals.h"
 #include "engines/jobwaitlimit.h"
 
 namespace vexilo::cli {
@@ -16,6 +17,7 @@ engines::JobWaitOptions jobWait(const Arguments& a) {
     engines::JobWaitOptions wait;
     wait.limit = waitOption(a);
     wait.onWait = [](const QString& database) { writeError(app::waitingMessage(database)); };
+    wait.interrupted = stopRequested;
     return wait;
 }
 

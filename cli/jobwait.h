@@ -15,7 +15,7 @@ namespace vexilo::cli {
 std::chrono::seconds waitOption(const Arguments& a);
 
 // The wait of a command that writes a whole database, as --espera asks, with the job's notice naming the
-// database waited for.
+// database waited for; a stop signal (stopsignals.h) ends it, and the copy after it.
 engines::JobWaitOptions jobWait(const Arguments& a);
 
 }  // namespace vexilo::cli

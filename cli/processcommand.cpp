@@ -11,8 +11,8 @@
 #include "cli/console.h"
 #include "cli/consoledisplay.h"
 #include "cli/jobwait.h"
+#include "cli/stopsignals.h"
 #include "cli/usage.h"
-#include "desktop/services.h"
 #include "engines/databasename.h"
 #include "import/accessimport.h"
 
@@ -62,9 +62,17 @@ void summary(const app::JobInputs& in, const app::Job& job, const Request& reque
     out.flush();
 }
 
+bool wasInterrupted(const core::RunOutcome& r) {
+    return r.kind == core::RunOutcome::Kind::Failed && r.number == core::errnum::kInterrupted;
+}
+
 void showEnd(const core::RunOutcome& r, const QString& bin) {
     if (r.kind == core::RunOutcome::Kind::Ignored) {
         writeError(QStringLiteral("No se ha procesado %1").arg(bin));
+        return;
+    }
+    if (wasInterrupted(r)) {
+        writeError(jobInterruptedMessage(bin));  // one line, which says also that nothing changed
         return;
     }
     const core::Presentation shown = core::present(r);
@@ -88,15 +96,12 @@ void refuseReportOverFiles(const QString& report, const app::JobInputs& f) {
     }
 }
 
-// As when the drawing is chosen in the window: an old output of that name goes first, unless it is the
-// drawing or the database itself. A simulation leaves it as it is.
+// An output that is the drawing or the database itself is refused before anything is written. An old
+// output of that name stays until the new one replaces it in one step (engines/publish.h): a job that
+// fails or is stopped by a signal leaves it as it was, so that the folder never holds half a result.
 void prepareOutput(const app::JobInputs& f, const Request& request) {
     app::refuseOutputOverInputs(f.NombreBinSalida, f.NombreBin, f.NombreBdD);
     refuseReportOverFiles(request.report, f);
-    auto& services = desktop::services();
-    if (!request.options.simulate && services.fileExists(f.NombreBinSalida)) {
-        services.deleteFile(f.NombreBinSalida);
-    }
 }
 
 std::unique_ptr<app::JobReport> openReport(const app::JobInputs& f, const Request& request) {
@@ -141,7 +146,7 @@ bool processOne(app::Session& session, ConsoleDisplay& display, const QString& b
         return true;
     }
     showEnd(r, bin);
-    if (request.options.simulate) {
+    if (request.options.simulate && !wasInterrupted(r)) {
         writeError(kNothingChanged);
     }
     return false;
@@ -200,7 +205,13 @@ int processCommand(const QStringList& args) {
     ConsoleDisplay display(a.flags.contains(QStringLiteral("-q")));
     app::Session session;  // one for all the jobs, as the window keeps one for its whole life
     session.NombreBdD = engines::isServerDatabase(dbPath) ? dbPath : QFileInfo(dbPath).absoluteFilePath();
+    catchStopSignals();
     for (const QString& bin : a.options.value(QStringLiteral("--bin"))) {
+        // A stop that came after the job before ends the run here: the drawings before it keep their jobs.
+        if (stopRequested()) {
+            writeError(jobInterruptedMessage(bin));
+            return core::exitstatus::kEnded;
+        }
         if (!processOne(session, display, bin, request)) {
             return core::exitstatus::kEnded;
         }

@@ -57,6 +57,62 @@ Copier sourceOf(const QString& source, const engines::JobWaitOptions& wait) {
     return fromEngine(source, wait);
 }
 
+// A destination that asks, at every table and every kRowsBetweenAsks rows, whether the import must end:
+// it then ends with core::Interrupted, and the destination is undone as after any failure.
+class AskingDestination final : public Destination {
+  public:
+    AskingDestination(Destination& destination, const std::function<bool()>& interrupted)
+        : m_destination(destination), m_interrupted(interrupted) {}
+    void beginTable(const StreamTable& t) override {
+        ask();
+        m_destination.beginTable(t);
+    }
+    void row(const std::vector<QVariant>& values) override {
+        if (++m_rows % kRowsBetweenAsks == 0) {
+            ask();
+        }
+        m_destination.row(values);
+    }
+    void endTable() override { m_destination.endTable(); }
+    std::int64_t storedRows(const QString& table) override { return m_destination.storedRows(table); }
+    void finish() override {
+        ask();
+        m_destination.finish();
+    }
+
+  private:
+    static constexpr std::int64_t kRowsBetweenAsks = 1024;
+    void ask() const {
+        if (m_interrupted()) {
+            throw core::Interrupted();
+        }
+    }
+    Destination& m_destination;
+    const std::function<bool()>& m_interrupted;
+    std::int64_t m_rows = 0;
+};
+
+// The copier, asking between rows whether to end. A copy that fails once the end was asked for (the
+// Access reader, which shares the terminal, may have been stopped by the same Ctrl-C) was interrupted.
+Copier interruptible(Copier copier, std::function<bool()> interrupted) {
+    if (!interrupted) {
+        return copier;
+    }
+    return [copier = std::move(copier), interrupted = std::move(interrupted)](Destination& destination) {
+        AskingDestination asking(destination, interrupted);
+        try {
+            return copier(asking);
+        } catch (const core::Interrupted&) {
+            throw;
+        } catch (...) {
+            if (interrupted()) {
+                throw core::Interrupted();
+            }
+            throw;
+        }
+    };
+}
+
 Result toFile(const QString& source, const Copier& copier, const QString& destination, bool force,
               const engines::JobWaitOptions& wait) {
     if (QFileInfo(destination).isFile() && isAccessDatabase(destination)) {
@@ -153,7 +209,7 @@ void checkRowCounts(const std::vector<ImportedTable>& tables, Destination& desti
 
 Result runImport(const QString& source, const QString& destination, bool force,
                  const engines::JobWaitOptions& wait) {
-    const Copier copier = sourceOf(source, wait);
+    const Copier copier = interruptible(sourceOf(source, wait), wait.interrupted);
     if (engines::isServerDatabase(destination)) {
         return toServer(source, copier, destination, force, wait);
     }

@@ -24,7 +24,9 @@ namespace vexilo::importer {
 // destination file or table without `force`, a row count that does not match, and any failure to
 // write the destination. An existing destination is held as a job holds it until the copy is published,
 // a job on it being waited for as `wait` says (past the limit, ImportError with nothing done); a
-// replaced destination file is kept beside the new one as a dated backup (Result::backup).
+// replaced destination file is kept beside the new one as a dated backup (Result::backup). When
+// `wait.interrupted` answers true (asked during the waits, at every table and every thousand rows or so),
+// the import ends with core::Interrupted, nothing published and its temporary file removed.
 Result runImport(const QString& source, const QString& destination, bool force,
                  const engines::JobWaitOptions& wait = {});
 

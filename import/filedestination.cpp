@@ -57,12 +57,17 @@ void checkFileDestination(const QString& source, const QString& destination, boo
 
 QString writeAndPublish(const QString& destination, const engines::JobWaitOptions& wait,
                         const std::function<void(const QString& temporary)>& write) {
-    engines::removeDeadPartials(destination);  // what imports killed halfway left
+    engines::removeDeadPartials(destination);  // what imports killed halfway left, journals included
     const QString temporary = temporaryPath(destination);
     try {
         engines::DatabaseReplacement replacement(destination, wait);
         write(temporary);
         return replacement.publish(temporary);
+    } catch (const core::Interrupted&) {
+        QFile::remove(temporary);
+        throw;
+    } catch (const engines::NameTakenError& e) {
+        throw ImportError(e.description());  // the new file has the name: there is no temporary left
     } catch (const core::RunError& e) {
         QFile::remove(temporary);
         throw ImportError(QStringLiteral("No se puede crear el fichero de destino %1: %2")

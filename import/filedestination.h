@@ -25,8 +25,10 @@ void checkFileDestination(const QString& source, const QString& destination, boo
 // in one step (engines/publish.h), never removing it first. An existing database file is held as a job
 // holds it from before `write` until the new file has its name (waiting for a job on it as `wait` says)
 // and is kept beside it as a dated backup (engines/replacement.h), whose path is returned (empty when
-// nothing was replaced). Whatever fails (`write` included), the temporary file is removed and the
-// destination stays as it was.
+// nothing was replaced). Whatever fails (`write` included) before the rename, the temporary file is
+// removed and the destination stays as it was; a failure after it (the folder not put on the disk) is an
+// ImportError that says the new file has the name and where the old one is kept. What imports killed
+// halfway left under the destination's partial names, journals included, is removed first.
 QString writeAndPublish(const QString& destination, const engines::JobWaitOptions& wait,
                         const std::function<void(const QString& temporary)>& write);
 

@@ -205,6 +205,16 @@ std::unique_ptr<engines::Database> newDatabase(const QString& name, bool& create
     return bd;
 }
 
+// Asked every kRowsBetweenAsks rows or elements: a sample asked to end stops with core::Interrupted, and
+// what it wrote goes as after any failure.
+constexpr std::int64_t kRowsBetweenAsks = 1024;
+
+void askWhetherToEnd(const Context& c, std::int64_t done) {
+    if (done % kRowsBetweenAsks == 0 && c.o.wait.interrupted && c.o.wait.interrupted()) {
+        throw core::Interrupted();
+    }
+}
+
 void fillDatabase(engines::Database& bd, Context& c, std::int64_t& total) {
     createCatalogs(bd, c);
     for (int i = 0; i < c.tables; ++i) {
@@ -212,6 +222,7 @@ void fillDatabase(engines::Database& bd, Context& c, std::int64_t& total) {
     }
     for (int i = 0; i < c.tables; ++i) {
         for (std::int64_t k = 1; k <= c.records; ++k) {
+            askWhetherToEnd(c, total);
             bd.InsertRow(tableName(i), registro(c, i, k));
             ++total;
         }
@@ -455,6 +466,7 @@ void writeDrawing(const QString& path, Context& c, Result& r) {
     r.dropped = droppedRemain;
     std::int64_t j = 0;
     for (std::int64_t remain = c.o.elements; remain > 0; --remain) {
+        askWhetherToEnd(c, remain);
         // Each kind is drawn in proportion to what is left of it, so the totals are exact.
         std::int64_t x = c.random.below(remain);
         if (x < textsRemain) {
@@ -492,7 +504,18 @@ void writeBoth(Result& r, Context& c) {
         r.records = writeDatabase(database, c);  // a refused server database leaves the folder as it was
         writeDrawing(drawing, c, r);
         if (replacement) {
-            r.backup = replacement->publish(database);
+            try {
+                r.backup = replacement->publish(database);
+            } catch (const engines::NameTakenError&) {
+                // The new database has its name: the drawing takes its own too, so that the two files of
+                // the folder stay one sample; the database's error says what happened.
+                try {
+                    engines::publishFile(drawing, r.drawing);
+                } catch (const core::RunError&) {
+                    // The drawing's partial goes below; the old drawing keeps its name.
+                }
+                throw;
+            }
         }
         engines::publishFile(drawing, r.drawing);
     } catch (...) {

@@ -54,7 +54,8 @@ struct Options {
     // database named by a connection URI, created when the server lacks it; a server database that
     // already holds tables is refused, so that no one's tables are ever replaced by the sample.
     QString database;
-    // How long the sample waits for a job that runs on the database file it replaces, and its notice.
+    // How long the sample waits for a job that runs on the database file it replaces, and its notice;
+    // wait.interrupted is also asked while the files are written (core::Interrupted, nothing kept).
     engines::JobWaitOptions wait;
 };
 

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "app/fileselection.h"
+#include "app/jobreport.h"
 #include "app/outputfile.h"
 #include "app/rundriver.h"
 #include "desktop/services.h"
@@ -96,8 +97,9 @@ void Job::runSteps() {
     m_files->file1->close();
     m_files->file3.reset();
     m_files->file1.reset();
-    commit();
-    keepOutput();
+    const core::RunOutcome finished{core::RunOutcome::Kind::Finished, {}, core::Icon::None, 0, {}, {}};
+    commit(finished);
+    keepOutput(finished);
 
     const bool simulated = m_in.options.simulate;
     m_display.setText(core::Control::Label5, simulated ? simulatedMessage(m_in.NombreBinSalida)
@@ -159,7 +161,7 @@ void Job::removeLeftovers() {
 // drawing cannot be published. The transaction records the publication, so that the database and the
 // drawing are committed as one: if the job dies after the commit, whoever opens the database next gives
 // the drawing its name.
-void Job::commit() {
+void Job::commit(const core::RunOutcome& outcome) {
     if (m_in.options.simulate) {
         m_bd->Rollback();
         return;
@@ -172,7 +174,15 @@ void Job::commit() {
                                  .arg(QDir::toNativeSeparators(m_files->partial)));
     }
     m_publication = {m_files->partial, m_in.NombreBinSalida, *sum};
-    engines::recordPublications(*m_bd, {m_publication});
+    std::vector<engines::Publication> files{m_publication};
+    if (m_jobReport != nullptr) {
+        m_reportPartial = m_jobReport->complete(outcome, TextosProcesados());
+        if (!m_reportPartial.isEmpty()) {
+            files.push_back({m_reportPartial, m_jobReport->path(),
+                             engines::fileSum(m_reportPartial).value_or(engines::FileSum{})});
+        }
+    }
+    engines::recordPublications(*m_bd, files);
     try {
         m_bd->CommitTrans();
     } catch (const core::RunError& e) {
@@ -218,10 +228,14 @@ void Job::settleCommit(const core::RunError& failure) {
 // message says that the database was updated and where the drawing is.
 // Once the drawing has its name, the record of the publication goes (a record left behind, when that
 // fails, names a file that has its name already: the next job only drops it).
-void Job::keepOutput() {
+void Job::keepOutput(const core::RunOutcome& outcome) {
     if (m_in.options.simulate) {
         m_files->discard();
         dropDatabase();
+        if (m_jobReport != nullptr) {
+            m_jobReport->finish(outcome,
+                                TextosProcesados());  // a simulation's report is that of the real job
+        }
         return;
     }
     const QString partial = m_files->partial;
@@ -241,6 +255,7 @@ void Job::keepOutput() {
                            "sobre esta base de datos le dará su nombre.")
                 .arg(e.description(), QDir::toNativeSeparators(partial)));
     }
+    publishReport(outcome);
     try {
         if (m_bd) {
             engines::clearPublications(*m_bd);
@@ -250,18 +265,40 @@ void Job::keepOutput() {
     dropDatabase();
 }
 
+// The completed report takes its name after the drawing; when it cannot, the message says where it is.
+void Job::publishReport(const core::RunOutcome&) {
+    if (m_reportPartial.isEmpty()) {
+        return;
+    }
+    try {
+        engines::publishFile(m_reportPartial, m_jobReport->path());
+    } catch (const engines::NameNotOnDisk&) {
+        // The report has its name; the drawing's publication already said what a failing disk means.
+    } catch (const core::RunError& e) {
+        throw core::RunError(
+            e.number(),
+            QStringLiteral(
+                "La base de datos y el dibujo de salida tienen los cambios de este trabajo, pero el "
+                "informe no ha podido tomar su nombre: %1 El informe está en %2; el próximo trabajo "
+                "sobre esta base de datos le dará su nombre.")
+                .arg(e.description(), QDir::toNativeSeparators(m_reportPartial)));
+    }
+    m_jobReport->published();
+    m_reportPartial.clear();
+}
+
 // After an orderly stop the job keeps what it did: the output written so far goes to the disk, the
 // database commits, and the output takes its name. A failure in any of these is the job's failure.
-void Job::keepWhatWasDone() {
+void Job::keepWhatWasDone(const core::RunOutcome& outcome) {
     if (m_files->file3) {
         m_files->file3->close();
         m_files->file3.reset();
     }
     if (m_bd) {
-        commit();
+        commit(outcome);
     }
     if (!m_files->partial.isEmpty()) {
-        keepOutput();
+        keepOutput(outcome);
     }
     dropDatabase();
 }
@@ -282,7 +319,7 @@ void Job::undoEverything() noexcept {
 
 void Job::closeAll(core::RunOutcome& outcome) noexcept {
     if (outcome.kind == core::RunOutcome::Kind::Stopped) {
-        const core::RunOutcome keeping = core::guarded([this] { keepWhatWasDone(); });
+        const core::RunOutcome keeping = core::guarded([this, &outcome] { keepWhatWasDone(outcome); });
         if (keeping.kind == core::RunOutcome::Kind::Failed) {
             outcome = keeping;
         }

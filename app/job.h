@@ -24,6 +24,8 @@
 
 namespace vexilo::app {
 
+class JobReport;
+
 // The mode frame: "Sí" and "No" run the assignment pass (keeping or not the graphic assignments),
 // "Modificar Texto en Bin" the rewrite pass.
 enum class Mode { Si, No, RewriteText };
@@ -70,6 +72,10 @@ class Job {
     // left it.
     core::RunOutcome run();
 
+    // The job's report is committed with it: made whole before the database commits, recorded with the
+    // drawing, and named after the commit (a simulated job's, at its end). Call before run().
+    void publishWith(JobReport& report) { m_jobReport = &report; }
+
     std::int32_t TextosProcesados() const { return m_view.TextosProcesados; }
     const core::RunReport& report() const { return m_report; }
     const core::Progress& progress() const { return m_progress; }
@@ -82,10 +88,11 @@ class Job {
     void removeLeftovers();
     void verifySchema();
     void runPass();
-    void commit();
+    void commit(const core::RunOutcome& outcome);
     void settleCommit(const core::RunError& failure);
-    void keepOutput();
-    void keepWhatWasDone();
+    void publishReport(const core::RunOutcome& outcome);
+    void keepOutput(const core::RunOutcome& outcome);
+    void keepWhatWasDone(const core::RunOutcome& outcome);
     void undoEverything() noexcept;
     void closeAll(core::RunOutcome& outcome) noexcept;
     void dropDatabase() noexcept;
@@ -97,6 +104,8 @@ class Job {
     passes::PassView m_view;
     std::unique_ptr<Files> m_files;
     engines::Publication m_publication;  // what the commit records
+    JobReport* m_jobReport = nullptr;
+    QString m_reportPartial;  // where the completed report lies until it takes its name
 
     // The database, then what is read from it: dropped in the reverse order.
     std::unique_ptr<engines::Database> m_bd;

@@ -1,5 +1,10 @@
 #include "app/jobreport.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 #include <QFile>
 #include <charconv>
@@ -221,20 +226,32 @@ void JobReport::finish(const core::RunOutcome& outcome, std::int32_t textosProce
         discard();
         return;
     }
+    const QString written = complete(outcome, textosProcesados);
+    if (!written.isEmpty()) {
+        engines::publishFile(written, m_path);  // an old report of that name is replaced at once
+        published();
+    }
+}
+
+QString JobReport::complete(const core::RunOutcome& outcome, std::int32_t textosProcesados) {
     writeTotals(textosProcesados);
     writeEnd(outcome);
     flush();
     if (!m_device->flush()) {
         throw writeFailure(m_path, m_device->errorString());
     }
-    if (!m_partial.isEmpty()) {
-        m_device->close();
-        if (m_device->error() != QFileDevice::NoError) {
-            throw writeFailure(m_path, m_device->errorString());
-        }
-        engines::publishFile(m_partial, m_path);  // an old report of that name is replaced at once
-        m_partial.clear();
+    if (m_partial.isEmpty()) {
+        return {};
     }
+    auto* file = static_cast<QFile*>(m_device.get());
+    if (::fsync(file->handle()) != 0 && errno != EINVAL) {
+        throw writeFailure(m_path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    m_device->close();
+    if (m_device->error() != QFileDevice::NoError) {
+        throw writeFailure(m_path, m_device->errorString());
+    }
+    return m_partial;
 }
 
 void JobReport::flushIfFull() {

@@ -55,6 +55,15 @@ class JobReport final : public core::TextObserver {
     // write or name the file is a core::RunError.
     void finish(const core::RunOutcome& outcome, std::int32_t textosProcesados);
 
+    // The two halves of finish() for a job that publishes the report with its drawing (app::Job):
+    // complete() ends the document, puts it on the disk and closes it, and gives the partial file it lies
+    // in (empty for the standard output, which has nothing to publish); published() says that the file
+    // has taken its name.
+    QString complete(const core::RunOutcome& outcome, std::int32_t textosProcesados);
+    void published() { m_partial.clear(); }
+    // The report's own name.
+    const QString& path() const { return m_path; }
+
   private:
     void writeTotals(std::int32_t textosProcesados);
     void writeEnd(const core::RunOutcome& outcome);

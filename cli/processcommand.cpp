@@ -130,11 +130,14 @@ bool processOne(app::Session& session, ConsoleDisplay& display, const QString& b
     }
     display.beginJob(bin);
     app::Job job(f, display, report.get(), session.PorcentajeAnterior);
+    // A report to a file is committed with the job; one to the standard output is ended after it.
+    const bool toFile = report && report->path() != QLatin1String("-");
+    if (toFile) {
+        job.publishWith(*report);
+    }
     core::RunOutcome r = job.run();
     session.PorcentajeAnterior = job.progress().PorcentajeAnterior;
-    if (report) {
-        // The report takes its name once the job has ended, as the output drawing did; a failure to
-        // write it is the job's failure, after what the job kept.
+    if (report && !toFile) {
         const core::RunOutcome written = core::guarded([&] { report->finish(r, job.TextosProcesados()); });
         if (written.kind == core::RunOutcome::Kind::Failed) {
             r = written;

@@ -7,12 +7,15 @@
 #     its name, the database records the publication and the drawing lies whole under its partial name;
 #   - the next job, run as a user would run it again, finds everything settled: it ends as a second job
 #     after the killed one would (database and drawing alike), and leaves no partial file and no record.
-#   killpoints.sh CLI [MODE]
+#   killpoints.sh CLI [MODE] [informe]
+# With "informe" every job also writes its report, which is committed with it: absent or whole, named
+# or recorded, like the drawing.
 # Prints one line per point and "N passed, M failed".
 set -uo pipefail
 
 cli=$1
 mode=${2:-no}
+report=${3:-}
 if ! command -v strace > /dev/null || ! command -v sqlite3 > /dev/null; then
   echo "strace y sqlite3 hacen falta para esta prueba" >&2
   exit 1
@@ -32,8 +35,14 @@ dump() {
 run() {  # folder [strace arguments...]
   local folder=$1
   shift
+  local extra=()
+  [ -n "$report" ] && extra=(--informe "$folder/informe.json")
   "$@" "$cli" procesar --bdd "$folder/muestra.sqlite" --bin "$folder/muestra.bin" --modo "$mode" -q \
-    > "$folder/salida.txt" 2>&1
+    "${extra[@]}" > "$folder/salida.txt" 2>&1
+}
+# A report with its folder's paths made relative, so that reports of two folders compare.
+reportOf() {  # file folder
+  sed "s#$2/##g" "$1" 2> /dev/null
 }
 
 "$cli" demo "$work/muestra" --elementos 3000 > /dev/null 2>&1 || { echo "demo failed"; exit 1; }
@@ -66,7 +75,7 @@ for call in pwrite64 write fsync fdatasync rename unlink ftruncate; do
     status=$?
     ok=1
     dump "$f/muestra.sqlite" "$f" > "$f/state"
-    recorded=$(sqlite3 "$f/muestra.sqlite" "SELECT parcial FROM vexilo_publicacion" 2> /dev/null)
+    recorded=$(sqlite3 "$f/muestra.sqlite" "SELECT parcial FROM vexilo_publicacion WHERE final LIKE '%muestra_s.bin'" 2> /dev/null)
     if [ "$readonly" = 1 ] && cmp -s "$f/state" "$work/state0"; then
       kept=0
       [ -e "$f/muestra_s.bin" ] || [ -n "$recorded" ] && kept=1
@@ -89,6 +98,16 @@ for call in pwrite64 write fsync fdatasync rename unlink ftruncate; do
     if [ "$kept" = 0 ] && [ -e "$f/muestra_s.bin" ]; then
       fail "hay dibujo de salida sin los cambios en la base de datos"
     fi
+    if [ -n "$report" ]; then
+      if [ -e "$f/informe.json" ] && [ "$(reportOf "$f/informe.json" "$f")" != "$(reportOf "$work/s1/informe.json" "$work/s1")" ]; then
+        fail "el informe no está entero"
+      fi
+      if [ "$kept" = 1 ] && [ ! -e "$f/informe.json" ] &&
+         [ -z "$(sqlite3 "$f/muestra.sqlite" "SELECT parcial FROM vexilo_publicacion WHERE final LIKE '%informe.json'" 2> /dev/null)" ]; then
+        fail "el trabajo guardado no tiene informe ni informe anotado"
+      fi
+      [ "$kept" = 0 ] && [ -e "$f/informe.json" ] && fail "hay informe de un trabajo no guardado"
+    fi
     if [ "$status" -eq 0 ]; then
       [ "$ok" = 1 ] && passed=$((passed + 1))
       break  # no such call left to kill at: the job ran to its end
@@ -101,6 +120,9 @@ for call in pwrite64 write fsync fdatasync rename unlink ftruncate; do
       dump "$f/muestra.sqlite" "$f" > "$f/after"
       cmp -s "$f/after" "$work/state$next" || fail "el trabajo siguiente no deja lo que dejaría tras $kept trabajos"
       cmp -s "$f/muestra_s.bin" "$work/s$next/muestra_s.bin" || fail "el dibujo del trabajo siguiente difiere"
+      if [ -n "$report" ] && [ "$(reportOf "$f/informe.json" "$f")" != "$(reportOf "$work/s$next/informe.json" "$work/s$next")" ]; then
+        fail "el informe del trabajo siguiente difiere"
+      fi
       leftovers=$(ls "$f" | grep -E 'parcial|journal' || true)
       [ -z "$leftovers" ] || fail "quedan ficheros: $leftovers"
       if [ -n "$(sqlite3 "$f/muestra.sqlite" "SELECT name FROM sqlite_master WHERE name = 'vexilo_publicacion'")" ]; then

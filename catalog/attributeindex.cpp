@@ -47,6 +47,25 @@ std::optional<QString> codeOf(const QVariant& tfeature) {
     return tfeature.toString();
 }
 
+std::optional<std::int32_t> codeNumber(const QString& code) {
+    const std::optional<std::int64_t> n =
+        parseWhole(core::trimSpaces(code), std::numeric_limits<std::int32_t>::min(),
+                   std::numeric_limits<std::int32_t>::max());
+    if (!n) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(*n);
+}
+
+CodeValue codeValue(const QString& code) {
+    return {{reinterpret_cast<const char16_t*>(code.constData()), static_cast<std::size_t>(code.size())},
+            codeNumber(code)};
+}
+
+bool sameCode(const CodeValue& stored, const CodeValue& code) {
+    return (stored.number && stored.number == code.number) || stored.text == code.text;
+}
+
 void AttributeIndex::load(const std::vector<engines::Database::Row>& rows) {
     Q_ASSERT(m_ids.empty());
     m_byText.reserve(rows.size());
@@ -86,9 +105,9 @@ std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& key, c
         best = entry->unclaimed[entry->nextUnclaimed];
         unclaimed = true;
     }
-    const Positions* owned = entry->owned(codigo);
-    if (owned && !owned->empty() && (!best || owned->front() < *best)) {
-        best = owned->front();
+    const std::optional<Pos> owned = entry->firstOwned(codeValue(codigo));
+    if (owned && (!best || *owned < *best)) {
+        best = owned;
         unclaimed = false;
     }
     if (!best) {
@@ -163,22 +182,26 @@ AttributeIndex::ByText& AttributeIndex::entryFor(const QString& key) {
     return m_byText.findOrAdd(view(key));
 }
 
-const AttributeIndex::Positions* AttributeIndex::ByText::owned(const QString& codigo) const {
-    for (const auto& [code, positions] : byCode) {
-        if (code == view(codigo)) {
-            return &positions;
+std::optional<AttributeIndex::Pos> AttributeIndex::ByText::firstOwned(const CodeValue& code) const {
+    std::optional<Pos> best;
+    for (std::size_t i = 0; i < byCode.size(); ++i) {
+        const auto& [stored, positions] = byCode[i];
+        if (!positions.empty() && (!best || positions.front() < *best) &&
+            sameCode({stored, numbers[i]}, code)) {
+            best = positions.front();
         }
     }
-    return nullptr;
+    return best;
 }
 
-AttributeIndex::Positions& AttributeIndex::ByText::owned(const QString& codigo) {
+AttributeIndex::Positions& AttributeIndex::ByText::owned(const QString& stored) {
     for (auto& [code, positions] : byCode) {
-        if (code == view(codigo)) {
+        if (code == view(stored)) {
             return positions;
         }
     }
-    return byCode.emplace_back(view(codigo), Positions{}).second;
+    numbers.push_back(codeNumber(stored));
+    return byCode.emplace_back(view(stored), Positions{}).second;
 }
 
 void AttributeIndex::insertSorted(Positions& v, Pos pos) {

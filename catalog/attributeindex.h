@@ -2,7 +2,7 @@
 // In-memory index of one attribute table, so that the assignment pass does not read the whole table for
 // every text element. It answers exactly what a scan of the table in its natural (stored) order would:
 //
-// - the first record holding a text whose Tfeature is Null (free to claim) or equal to a code;
+// - the first record holding a text whose Tfeature is Null (free to claim) or is the code (sameCode);
 // - the first record carrying a record number (the one a renumbering changes);
 // - the highest record number below 60000 (the numbering rule of new records).
 //
@@ -45,6 +45,24 @@ QString textKey(const QString& texto);
 // The text of a record's Tfeature as a scan reads it (Null stays std::nullopt).
 std::optional<QString> codeOf(const QVariant& tfeature);
 
+// A code as a record's Tfeature is compared with an element's code: its text, and the whole number it
+// reads as. The view is over the text it was made from, which must outlive it.
+struct CodeValue {
+    std::u16string_view text;
+    std::optional<std::int32_t> number;  // none for a text that is no decimal whole number within 32 bits
+};
+
+// The whole number a code or a Tfeature text reads as: trimmed of spaces (as wholeFromValue trims a
+// text), then an optional sign and decimal digits within 32 bits (as busca_Feature reads a code).
+std::optional<std::int32_t> codeNumber(const QString& code);
+CodeValue codeValue(const QString& code);
+
+// Whether a record whose Tfeature reads `stored` belongs to the element's code `code`: the same text, or
+// both read as the same whole number. A numeric column keeps the code "000301" as 301 and a text column
+// may hold "301 ": both still belong to "000301", so a job repeated on a sheet takes the records the
+// earlier one added instead of adding them again. Both the index and the writer decide by this alone.
+bool sameCode(const CodeValue& stored, const CodeValue& code);
+
 class AttributeIndex {
   public:
     using Pos = std::uint32_t;  // position of a record in natural order
@@ -63,7 +81,8 @@ class AttributeIndex {
     // Builds the index, once, from every row of the table in stored order, columns as kIndexColumns.
     void load(const std::vector<engines::Database::Row>& rows);
 
-    // The first record in natural order holding `key` whose Tfeature is Null or reads as `codigo`.
+    // The first record in natural order holding `key` whose Tfeature is Null or is the code `codigo`
+    // (sameCode): with duplicates of one code written in different forms, the first of them all.
     std::optional<Found> first(const QString& key, const QString& codigo) const;
     // After a claim of the record at `pos` (found unclaimed for `key`): its Tfeature now reads `stored`.
     void claimed(const QString& key, Pos pos, const QString& stored);
@@ -97,15 +116,19 @@ class AttributeIndex {
     // always takes the first of them) and the claimed ones by the text of their Tfeature.
     struct ByText {
         using allocator_type = std::pmr::polymorphic_allocator<>;
-        explicit ByText(const allocator_type& a) : unclaimed(a), byCode(a) {}
+        explicit ByText(const allocator_type& a) : unclaimed(a), byCode(a), numbers(a) {}
 
         Positions unclaimed;
         std::uint32_t nextUnclaimed = 0;
         // A text is held by few codes, so a short list beats a hash (and costs far less memory).
         std::pmr::vector<std::pair<Text, Positions>> byCode;  // positions sorted
+        // The number each list's Tfeature reads as (codeNumber), by the same index as byCode: read
+        // once when the list is made, since every text element of the sheet compares against them.
+        std::pmr::vector<std::optional<std::int32_t>> numbers;
 
-        const Positions* owned(const QString& codigo) const;
-        Positions& owned(const QString& codigo);  // created empty when missing
+        // The first position among the lists whose Tfeature is the code (sameCode), if any.
+        std::optional<Pos> firstOwned(const CodeValue& code) const;
+        Positions& owned(const QString& stored);  // the list of exactly this Tfeature, made when missing
     };
     ByText& entryFor(const QString& key);
     static void insertSorted(Positions& v, Pos pos);

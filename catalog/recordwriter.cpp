@@ -108,7 +108,8 @@ std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, c
     AttributeIndex& idx = records.table(NombreTabla);
     const QString clave = textKey(texto);
     // Each round either takes a record or claims one that then belongs to another code (its Tfeature
-    // reads back otherwise than written), so the loop ends when the records holding the text run out.
+    // reads back as neither the code's text nor its number), so the loop ends when the records holding
+    // the text run out.
     while (const std::optional<AttributeIndex::Found> found = idx.first(clave, codigoKora)) {
         if (!found->unclaimed) {
             return found->mslink;
@@ -121,7 +122,7 @@ std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, c
         }
         const QString stored = readBack(records, NombreTabla, codigoKora, found->id, found->mslink);
         idx.claimed(clave, found->pos, stored);
-        if (stored == codigoKora) {
+        if (sameCode(codeValue(stored), codeValue(codigoKora))) {
             return found->mslink;
         }
     }

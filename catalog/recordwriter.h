@@ -12,11 +12,11 @@
 namespace vexilo::catalog {
 
 // Normalises codigoKora and texto (limpia_texto). Gives back the mslink of the first record, in
-// the table's natural order, that holds the text and whose Tfeature is Null or reads as the code; a
-// record with a Null Tfeature is claimed first (Tfeature = the code). 0 when none qualifies. A claim
-// that reads back otherwise than the code (a numeric column and a code with leading zeros) is kept and
-// the search goes on. When `claimed` is given, it is set to true if any record was claimed. Engine
-// failures are EngineError.
+// the table's natural order, that holds the text and whose Tfeature is Null or is the code (sameCode:
+// the same text, or the same whole number, so a numeric column's 301 is the code "000301"); a record
+// with a Null Tfeature is claimed first (Tfeature = the code). 0 when none qualifies. A claim that reads
+// back as another code is kept and the search goes on. When `claimed` is given, it is set to true if
+// any record was claimed. Engine failures are EngineError.
 std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, const QString& NombreTabla,
                                QString& texto, bool* claimed = nullptr);
 

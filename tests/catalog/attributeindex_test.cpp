@@ -1,5 +1,6 @@
-// The numbering answer of the attribute index as records are renumbered and added: it must always be
-// what a scan of the table would give, the highest number below 60000 that some record still carries.
+// The attribute index: which record a text and a code find when one code is stored in several forms,
+// and the numbering answer as records are renumbered and added, which must always be what a scan of the
+// table would give, the highest number below 60000 that some record still carries.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,89 @@ std::vector<engines::Database::Row> recordsNumbered(const std::vector<qint64>& m
                         {QVariant(n), QVariant(QStringLiteral("CALLE %1").arg(n)), QVariant(), QVariant()}});
     }
     return rows;
+}
+
+// A Tfeature against an element's code: the same text, or the same whole number once the Tfeature is
+// trimmed of spaces; nothing else.
+TEST(SameCode, SameTextOrTheSameWholeNumberWithin32Bits) {
+    struct Case {
+        const char* stored;
+        const char* code;
+        bool same;
+    };
+    const Case cases[] = {
+        {"301", "000301", true},       // a numeric column keeps the code without its zeros
+        {"301 ", "0301", true},        // a text column may keep spaces around the number
+        {"  301", "301", true},        //
+        {"0301", "301", true},         // and a text column keeps the zeros the code lacks
+        {"+301", "301", true},         // a sign reads as the number it gives
+        {"-0", "0", true},             //
+        {"-301", "301", false},        //
+        {"3010", "301", false},        //
+        {"301.0", "301", false},       // a fraction written as text is no whole number
+        {"301\t", "301", false},       // only spaces are trimmed
+        {"3 01", "301", false},        //
+        {"4294967597", "301", false},  // 2^32 + 301: past 32 bits, never taken for 301
+        {"2147483647", "02147483647", true},
+        {"2147483648", "2147483648", true},    // past 32 bits, but the same text
+        {"2147483648", "02147483648", false},  // past 32 bits and another text
+        {"X12", "X12", true},                  // codes that are no numbers compare as texts
+        {"x12", "X12", false},                 //
+        {"", "", true},                        //
+        {"", "0", false},                      //
+    };
+    for (const Case& c : cases) {
+        const QString stored = QString::fromLatin1(c.stored);
+        const QString code = QString::fromLatin1(c.code);
+        EXPECT_EQ(sameCode(codeValue(stored), codeValue(code)), c.same) << c.stored << " / " << c.code;
+        EXPECT_EQ(sameCode(codeValue(code), codeValue(stored)), c.same) << c.code << " / " << c.stored;
+    }
+}
+
+// A record with text "RIO", number `mslink` and this Tfeature (Null: unclaimed).
+engines::Database::Row rio(engines::RowId id, qint64 mslink, const QVariant& tfeature) {
+    return {id, {QVariant(mslink), QVariant(QStringLiteral("RIO")), QVariant(), tfeature}};
+}
+
+std::optional<qint64> firstFound(const AttributeIndex& idx, const char* codigo) {
+    const auto found = idx.first(QStringLiteral("RIO"), QString::fromLatin1(codigo));
+    if (!found) {
+        return std::nullopt;
+    }
+    return found->mslink;
+}
+
+TEST(AttributeIndexCodes, TheFirstRecordInNaturalOrderAmongEveryFormOfTheCode) {
+    AttributeIndex idx;
+    idx.load({rio(1, 10, QStringLiteral("X")), rio(2, 20, QStringLiteral("0301")), rio(3, 30, QVariant(301)),
+              rio(4, 40, QStringLiteral("301 ")), rio(5, 50, QVariant()), rio(6, 60, QStringLiteral("302"))});
+    EXPECT_EQ(firstFound(idx, "301"), 20);
+    EXPECT_EQ(firstFound(idx, "000301"), 20);
+    EXPECT_EQ(firstFound(idx, "0302"), 50);  // the unclaimed record comes before the code's own
+    EXPECT_EQ(firstFound(idx, "X"), 10);
+    const auto found = idx.first(QStringLiteral("RIO"), QStringLiteral("0301"));
+    ASSERT_TRUE(found);
+    EXPECT_FALSE(found->unclaimed);
+    EXPECT_EQ(found->id, 2);
+}
+
+TEST(AttributeIndexCodes, ClaimsAndAdditionsAreFoundByEveryFormOfTheCode) {
+    AttributeIndex idx;
+    idx.load({rio(1, 10, QVariant()), rio(2, 20, QStringLiteral("0302"))});
+    // The code "0302" claimed the first record and a numeric column read it back as 302: a form of the
+    // code met after "0302", but earlier in the table, so it comes first.
+    const auto unclaimed = idx.first(QStringLiteral("RIO"), QStringLiteral("0302"));
+    ASSERT_TRUE(unclaimed && unclaimed->unclaimed);
+    idx.claimed(QStringLiteral("RIO"), unclaimed->pos, QStringLiteral("302"));
+    EXPECT_EQ(firstFound(idx, "0302"), 10);
+    EXPECT_EQ(firstFound(idx, "00302"), 10);
+    EXPECT_EQ(firstFound(idx, "301"), std::nullopt);  // nothing left unclaimed
+
+    // A record added for "000301" holds 301; every form of 301 finds it.
+    ASSERT_TRUE(idx.added(3, 30, QStringLiteral("RIO"), QStringLiteral("301")));
+    EXPECT_EQ(firstFound(idx, "000301"), 30);
+    EXPECT_EQ(firstFound(idx, "301"), 30);
+    EXPECT_EQ(firstFound(idx, "3010"), std::nullopt);
 }
 
 TEST(AttributeIndexNumbering, FollowsRenumberingsAndAdditions) {

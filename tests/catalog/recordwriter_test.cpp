@@ -112,14 +112,31 @@ TEST_F(RecordWriter, EmptyTableFindsNothingAndNumbersFromOne) {
     EXPECT_EQ(stored(), (std::vector<Rec>{{1, "Algo", N, 123}}));
 }
 
-TEST_F(RecordWriter, NumericCodeColumnClaimsButDoesNotTakeACodeWithLeadingZeros) {
+TEST_F(RecordWriter, NumericCodeColumnTakesTheClaimOfACodeWithLeadingZeros) {
     store({{1, "Sol", N, N}, {2, "Sol", N, N}, {3, "Sol", N, 123}});
-    // Each claim stores 123, which reads back without the zero, so the scan goes on over every record.
-    EXPECT_EQ(find("0123", "Sol"), 0);
+    // The claim stores 123, which reads back without the zero: still the code, so it is taken.
+    bool claimed = false;
+    QString codigo = QStringLiteral("0123");
+    QString texto = QStringLiteral("Sol");
+    EXPECT_EQ(busca_en_su_tabla(run.records(), codigo, kTable, texto, &claimed), 1);
+    EXPECT_TRUE(claimed);
     EXPECT_EQ(stored()[0].tfeature.toInt(), 123);
-    EXPECT_EQ(stored()[1].tfeature.toInt(), 123);
-    // The records now belong to 123 in the index as in the table.
+    EXPECT_TRUE(stored()[1].tfeature.isNull());
+    // Every later search by any form of the code finds that record and claims nothing more.
+    const std::vector<Rec> after = stored();
     EXPECT_EQ(find("123", "Sol"), 1);
+    EXPECT_EQ(find("000123", "Sol"), 1);
+    EXPECT_EQ(stored(), after);
+}
+
+// A job repeated on a sheet takes what the first one added: the code "0123" is stored as the number
+// 123, which must be found again rather than added once more on every run.
+TEST_F(RecordWriter, ARecordAddedForACodeWithLeadingZerosIsFoundByIt) {
+    EXPECT_EQ(find("0123", "Nuevo"), 0);
+    EXPECT_EQ(add("0123", "Nuevo"), 1);
+    EXPECT_EQ(find("0123", "Nuevo"), 1);
+    EXPECT_EQ(find(" 00123", "NUEVO"), 1);
+    EXPECT_EQ(stored().size(), 1u);
 }
 
 TEST_F(RecordWriterTextCodes, TextCodeColumnTakesACodeWithLeadingZeros) {
@@ -127,7 +144,29 @@ TEST_F(RecordWriterTextCodes, TextCodeColumnTakesACodeWithLeadingZeros) {
     EXPECT_EQ(find("0123", "Sol"), 1);
     EXPECT_EQ(stored()[0].tfeature.toString(), "0123");
     EXPECT_TRUE(stored()[1].tfeature.isNull());
-    EXPECT_EQ(find("123", "Sol"), 2);  // "0123" is not "123" in a text column
+    EXPECT_EQ(find("123", "Sol"), 1);  // "0123" reads as the number 123
+    EXPECT_TRUE(stored()[1].tfeature.isNull());
+}
+
+// A text column holding the number as "123" or "123 " belongs to "0123"; the first such record in the
+// table's order is taken, whatever its form, and nothing is claimed or added.
+TEST_F(RecordWriterTextCodes, EveryFormOfTheNumberBelongsToTheCodeAndTheFirstIsTaken) {
+    store({{1, "Sol", N, "124"},
+           {2, "Sol", N, "123 "},
+           {3, "Sol", N, "123"},
+           {4, "Sol", N, N},
+           {5, "Mar", N, "123"},
+           {6, "Mar", N, "0123"},
+           {7, "Rio", N, "123.0"},
+           {8, "Rio", N, "12 3"}});
+    const std::vector<Rec> before = stored();
+    EXPECT_EQ(find("0123", "Sol"), 2);
+    EXPECT_EQ(find("123", "Sol"), 2);
+    EXPECT_EQ(find("0124", "Sol"), 1);
+    EXPECT_EQ(find("00123", "Mar"), 5);
+    EXPECT_EQ(find("0123", "Mar"), 5);  // the exact text comes later in the table: order decides
+    EXPECT_EQ(stored(), before);
+    EXPECT_EQ(find("123", "Rio"), 0);  // neither a fraction nor inner blanks read as a whole number
 }
 
 TEST_F(RecordWriter, NumberingSkipsRecordsFrom60000AndNeverReusesGaps) {

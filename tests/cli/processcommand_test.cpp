@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <ostream>
 
@@ -131,7 +132,7 @@ TEST_F(ProcessStatuses, DamageIsReportedWithItsOffsetAndReasonAndEndsWithOne) {
 }
 
 // Empty names are wrong usage, refused before anything is touched; an output that is the drawing or the
-// database itself is refused before the old output is deleted.
+// database itself is refused and left as it is.
 TEST_F(ProcessStatuses, EmptyNamesAndAnOutputThatIsAnInputTouchNothing) {
     const QString bin = m_sample.drawing;
     const QString output = app::outputNameOf(bin);
@@ -153,6 +154,64 @@ TEST_F(ProcessStatuses, EmptyNamesAndAnOutputThatIsAnInputTouchNothing) {
     EXPECT_EQ(s.state, 1);
     EXPECT_TRUE(s.errors.contains(QStringLiteral("es el mismo fichero"))) << s.errors.toStdString();
     EXPECT_EQ(readFile(dbPath), before);
+}
+
+// An old output keeps its name until the job's own output takes it: a job that fails before its pass
+// leaves it whole, a stop publishes the elements before it over it, and a finished job replaces it.
+TEST_F(ProcessStatuses, AnOldOutputStaysUntilTheJobsOwnOutputTakesItsName) {
+    const QString output = app::outputNameOf(m_sample.drawing);
+    const Bytes old(700, 0x76);
+    writeFile(output, old);
+    const CliOutput failed = runCli({QStringLiteral("procesar"), QStringLiteral("--bdd"),
+                                     path("noexiste.sqlite"), QStringLiteral("--bin"), m_sample.drawing});
+    EXPECT_EQ(failed.state, 1);
+    EXPECT_EQ(readFile(output), old);
+
+    // The drawing is a file too: a job that cannot read it fails, and the old output stays.
+    const QString gone = path("nada.bin");
+    writeFile(app::outputNameOf(gone), old);
+    EXPECT_EQ(runCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), m_sample.database,
+                      QStringLiteral("--bin"), gone})
+                  .state,
+              1);
+    EXPECT_EQ(readFile(app::outputNameOf(gone)), old);
+
+    const ElementBuilder first = ElementBuilder::c().records(1);
+    writeFile(path("mala.bin"), concat({first, ElementBuilder::tipo('X', '=')}));
+    writeFile(path("mala_s.bin"), old);
+    EXPECT_EQ(runCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), m_sample.database,
+                      QStringLiteral("--bin"), path("mala.bin")})
+                  .state,
+              1);
+    EXPECT_EQ(readFile(path("mala_s.bin")), first.bytes());
+
+    const CliOutput finished =
+        runCli({QStringLiteral("procesar"), QStringLiteral("-q"), QStringLiteral("--bdd"), m_sample.database,
+                QStringLiteral("--bin"), m_sample.drawing});
+    ASSERT_EQ(finished.state, 0) << finished.errors.toStdString();
+    const Bytes written = readFile(output);
+    EXPECT_NE(written, old);
+    // The job's drawing: every carried element of the input, the dropped ones left out.
+    std::size_t carried = 0;
+    for (const ParsedElement& e : parseElements(readFile(m_sample.drawing))) {
+        carried += e.tipo[1] == '=' ? 1 : 0;
+    }
+    EXPECT_EQ(parseElements(written).size(), carried);
+    EXPECT_EQ(QDir(m_dir.path()).entryList({QStringLiteral("*.parcial-*")}, QDir::Files), QStringList());
+}
+
+// An output name that only a folder holds is refused as it was, and the folder is left as it is.
+TEST_F(ProcessStatuses, AnOutputNameHeldByAFolderIsRefused) {
+    const QString output = app::outputNameOf(m_sample.drawing);
+    ASSERT_TRUE(QDir().mkpath(output + QStringLiteral("/dentro")));
+    const QString before = rowsOfEveryTable(m_sample.database).join(QLatin1Char('\n'));
+    const CliOutput s = runCli({QStringLiteral("procesar"), QStringLiteral("--bdd"), m_sample.database,
+                                QStringLiteral("--bin"), m_sample.drawing});
+    EXPECT_EQ(s.state, 1);
+    EXPECT_TRUE(s.errors.contains(QStringLiteral("con ese nombre hay una carpeta")))
+        << s.errors.toStdString();
+    EXPECT_TRUE(QFileInfo(output + QStringLiteral("/dentro")).isDir());
+    EXPECT_EQ(rowsOfEveryTable(m_sample.database).join(QLatin1Char('\n')), before);  // nothing changed
 }
 
 TEST_F(ProcessStatuses, AWrongUsageEndsWithTwoAndAFailureWithOne) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+#include <optional>
 #include <random>
 
 #include "catalog/attributeindex.h"
@@ -59,6 +61,35 @@ QString trimSpaces(const QString& s) {
     return out;
 }
 
+// The whole number a code or a Tfeature reads as: spaces trimmed, an optional sign, decimal digits,
+// within 32 bits. Written here on its own, not taken from the catalog.
+std::optional<qint64> refWhole(const QString& s) {
+    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+    const QString t = trimSpaces(s);
+    if (!digits.match(t).hasMatch()) {
+        return std::nullopt;
+    }
+    const bool negative = t.startsWith('-');
+    QString magnitude = t.mid(t.startsWith('+') || negative ? 1 : 0);
+    while (magnitude.size() > 1 && magnitude.startsWith('0')) {
+        magnitude.remove(0, 1);
+    }
+    if (magnitude.size() > 10) {
+        return std::nullopt;
+    }
+    const qint64 n = negative ? -magnitude.toLongLong() : magnitude.toLongLong();
+    if (n < -2147483648LL || n > 2147483647LL) {
+        return std::nullopt;
+    }
+    return n;
+}
+
+// A record belongs to the element's code when its Tfeature is the code's text or the same whole number.
+bool refSameCode(const QString& tfeature, const QString& codigo) {
+    const std::optional<qint64> a = refWhole(tfeature);
+    return tfeature == codigo || (a && a == refWhole(codigo));
+}
+
 void refFind(RefState& f, QString& codigoKora, const QString& table, QString& texto, std::int32_t& registro) {
     core::limpia_texto(codigoKora);
     core::limpia_texto(texto);
@@ -77,7 +108,7 @@ void refFind(RefState& f, QString& codigoKora, const QString& table, QString& te
                     rs->SetValue("Tfeature", codigoKora);
                     rs->Update();
                 }
-                if (rs->Value("Tfeature").toString() == codigoKora) {
+                if (refSameCode(rs->Value("Tfeature").toString(), codigoKora)) {
                     registro = rs->Value("mslink").toInt();
                     rs->MoveLast();
                 }
@@ -270,7 +301,10 @@ Sample randomSample(std::uint32_t seed) {
     auto chance = [&rng](int percent) { return std::uniform_int_distribution<int>(0, 99)(rng) < percent; };
     const std::vector<QVariant> texts = {"Rio",   "RIO",          " rio ",       "Sol", "Mar",
                                          "mar  ", "Calle  Mayor", "calle mayor", "",    QVariant()};
-    const std::vector<QVariant> codes = {QVariant(), QVariant(), 123, 124, 456, 789, "0789", 7};
+    // One code in several forms: a number, a text with zeros, spaces or a sign (kept as written only by
+    // the text column of TEXTOS).
+    const std::vector<QVariant> codes = {QVariant(), QVariant(), 123,    124,     456,   789,
+                                         "0789",     7,          "789 ", "00456", "+124"};
     const std::vector<QVariant> numbers = {1, 2, 3, 4, 5, 6, 7, 8, 60001, 60000, 59997, QVariant()};
     Sample s;
     s.keep = chance(50);
@@ -281,7 +315,8 @@ Sample randomSample(std::uint32_t seed) {
         }
         s.records.push_back(recs);
     }
-    const std::vector<std::string> elementCodes = {"123", "0123", "124", "456", "789", "0789", "999", " 123"};
+    const std::vector<std::string> elementCodes = {"123",  "0123", "124",  "456",   "789",
+                                                   "0789", "999",  " 123", "00456", "000789"};
     const std::vector<std::string> elementTexts = {"Rio",         "rio",          "  RIO ", "Sol",  "mar",
                                                    "Calle Mayor", "Calle  Mayor", "Nuevo",  "Otro", ""};
     const std::vector<std::int16_t> entities = {5, 7, 9, 1};

@@ -133,6 +133,7 @@ void Job::verifySchema() {
 }
 
 void Job::runPass() {
+    m_passStarted = true;
     if (m_in.mode == Mode::RewriteText) {
         m_texts = std::make_unique<catalog::AttributeTexts>(*m_bd);
         passes::LeoBinCambiaTextoBin(m_catalog, *m_texts, m_view, *m_files->file1, *m_files->file3);
@@ -166,15 +167,18 @@ void Job::commit(const core::RunOutcome& outcome) {
         m_bd->Rollback();
         return;
     }
-    checkOutputName(m_in.NombreBinSalida);
-    const std::optional<engines::FileSum> sum = engines::fileSum(m_files->partial);
-    if (!sum) {
-        throw core::RunError(core::errnum::kFileAccess,
-                             QStringLiteral("No se puede leer el dibujo de salida escrito en %1.")
-                                 .arg(QDir::toNativeSeparators(m_files->partial)));
+    std::vector<engines::Publication> files;
+    if (!m_files->partial.isEmpty()) {
+        checkOutputName(m_in.NombreBinSalida);
+        const std::optional<engines::FileSum> sum = engines::fileSum(m_files->partial);
+        if (!sum) {
+            throw core::RunError(core::errnum::kFileAccess,
+                                 QStringLiteral("No se puede leer el dibujo de salida escrito en %1.")
+                                     .arg(QDir::toNativeSeparators(m_files->partial)));
+        }
+        m_publication = {m_files->partial, m_in.NombreBinSalida, *sum};
+        files.push_back(m_publication);
     }
-    m_publication = {m_files->partial, m_in.NombreBinSalida, *sum};
-    std::vector<engines::Publication> files{m_publication};
     if (m_jobReport != nullptr) {
         m_reportPartial = m_jobReport->complete(outcome, TextosProcesados());
         if (!m_reportPartial.isEmpty()) {
@@ -182,7 +186,9 @@ void Job::commit(const core::RunOutcome& outcome) {
                              engines::fileSum(m_reportPartial).value_or(engines::FileSum{})});
         }
     }
-    engines::recordPublications(*m_bd, files);
+    if (!files.empty()) {
+        engines::recordPublications(*m_bd, files);
+    }
     try {
         m_bd->CommitTrans();
     } catch (const core::RunError& e) {
@@ -240,7 +246,9 @@ void Job::keepOutput(const core::RunOutcome& outcome) {
     }
     const QString partial = m_files->partial;
     try {
-        m_files->publish(m_in.NombreBinSalida);
+        if (!partial.isEmpty()) {
+            m_files->publish(m_in.NombreBinSalida);
+        }
     } catch (const engines::NameNotOnDisk& e) {
         throw core::RunError(
             e.number(), QStringLiteral("La base de datos ya tiene los cambios de este trabajo y el dibujo de "
@@ -294,12 +302,13 @@ void Job::keepWhatWasDone(const core::RunOutcome& outcome) {
         m_files->file3->close();
         m_files->file3.reset();
     }
+    if (!m_passStarted) {
+        m_files->discard();  // no element was written: an old output stays as it was
+    }
     if (m_bd) {
         commit(outcome);
     }
-    if (!m_files->partial.isEmpty()) {
-        keepOutput(outcome);
-    }
+    keepOutput(outcome);
     dropDatabase();
 }
 

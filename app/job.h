@@ -104,6 +104,7 @@ class Job {
     passes::PassView m_view;
     std::unique_ptr<Files> m_files;
     engines::Publication m_publication;  // what the commit records
+    bool m_passStarted = false;          // an orderly stop before the pass leaves an old output as it was
     JobReport* m_jobReport = nullptr;
     QString m_reportPartial;  // where the completed report lies until it takes its name
 

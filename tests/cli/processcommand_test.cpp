@@ -13,6 +13,7 @@
 #include "app/job.h"
 #include "app/rundriver.h"
 #include "cli/cliprocess.h"
+#include "support/catalogfixture.h"
 #include "support/dbdump.h"
 #include "support/elementbuilder.h"
 #include "support/recordingdisplay.h"
@@ -175,6 +176,17 @@ TEST_F(ProcessStatuses, AnOldOutputStaysUntilTheJobsOwnOutputTakesItsName) {
                   .state,
               1);
     EXPECT_EQ(readFile(app::outputNameOf(gone)), old);
+
+    // A stop before the pass (a database without its catalog) writes no element: the old output stays.
+    testing::CatalogTables withoutCatalog;
+    withoutCatalog.withMsCatalog = false;
+    testing::createCatalogDatabase(path("sincatalogo.sqlite"), withoutCatalog);
+    const CliOutput stopped = runCli({QStringLiteral("procesar"), QStringLiteral("--bdd"),
+                                      path("sincatalogo.sqlite"), QStringLiteral("--bin"), m_sample.drawing});
+    EXPECT_EQ(stopped.state, 1);
+    EXPECT_TRUE(stopped.errors.contains(QStringLiteral("No existe la tabla MsCatalog")))
+        << stopped.errors.toStdString();
+    EXPECT_EQ(readFile(output), old);
 
     const ElementBuilder first = ElementBuilder::c().records(1);
     writeFile(path("mala.bin"), concat({first, ElementBuilder::tipo('X', '=')}));

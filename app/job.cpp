@@ -87,6 +87,9 @@ void Job::runSteps() {
     m_files->file3 = std::make_unique<drawing::BinWriter>(m_files->partial);
     m_display.setPointer(core::MousePointer::Busy);
     openDatabase();
+    // Opening the database finishes what a killed job or sample left to publish, which may have given the
+    // input drawing its name since it was opened: the job reads the file that has the name now.
+    m_files->file1 = std::make_unique<drawing::BinReader>(m_in.NombreBin);
     removeLeftovers();
     verifySchema();
     runPass();

@@ -13,6 +13,7 @@
 #include "drawing/codepage.h"
 #include "engines/dao.h"
 #include "engines/databasename.h"
+#include "engines/publication.h"
 #include "engines/publish.h"
 #include "engines/replacement.h"
 
@@ -486,6 +487,27 @@ void writeDrawing(const QString& path, Context& c, Result& r) {
     out.close();
 }
 
+// The drawing's publication, recorded in the database it belongs with.
+void recordDrawing(const QString& database, const QString& written, const QString& finalName) {
+    const std::optional<engines::FileSum> sum = engines::fileSum(written);
+    if (!sum) {
+        throw core::RunError(core::errnum::kFileAccess,
+                             QStringLiteral("No se puede leer el dibujo escrito en %1").arg(written));
+    }
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(database);
+    db->BeginTrans();
+    engines::recordPublications(*db, {{written, finalName, *sum}});
+    db->CommitTrans();
+    db->Close();
+}
+
+// Both files have their names: the record goes.
+void clearRecord(const QString& database) {
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(database);
+    engines::clearPublications(*db);
+    db->Close();
+}
+
 // Both files are written under names of their own and take their names at the end, so that a sample
 // that fails or is killed halfway never leaves half a database or half a drawing under the sample's
 // names. A database file that the sample replaces is held as a job holds it (a job on it is waited for)
@@ -500,12 +522,18 @@ void writeBoth(Result& r, Context& c) {
     engines::removeDeadPartials(r.drawing);
     const QString database = onServer ? r.database : engines::partialName(r.database);
     const QString drawing = engines::partialName(r.drawing);
+    bool databaseNamed = onServer;
     try {
         r.records = writeDatabase(database, c);  // a refused server database leaves the folder as it was
         writeDrawing(drawing, c, r);
+        // The new database records that the new drawing is to take its name: killed between the two
+        // renames, the folder holds the new database and, under its partial name, the new drawing, which
+        // the first job or import that opens the database names (engines/publication.h).
+        recordDrawing(database, drawing, r.drawing);
         if (replacement) {
             try {
                 r.backup = replacement->publish(database);
+                databaseNamed = true;
             } catch (const engines::NameTakenError&) {
                 // The new database has its name: the drawing takes its own too, so that the two files of
                 // the folder stay one sample; the database's error says what happened.
@@ -518,11 +546,16 @@ void writeBoth(Result& r, Context& c) {
             }
         }
         engines::publishFile(drawing, r.drawing);
-    } catch (...) {
-        if (!onServer) {
-            QFile::remove(database);
+        try {
+            clearRecord(r.database);
+        } catch (const core::RunError&) {
+            // A record left behind names a drawing that has its name: its next opener only drops it.
         }
-        QFile::remove(drawing);
+    } catch (...) {
+        if (!databaseNamed) {
+            QFile::remove(database);
+            QFile::remove(drawing);
+        }  // else the new database names the new drawing, which its next opener publishes
         throw;
     }
 }

@@ -199,6 +199,9 @@ WriteTarget Connection::resolveWrite(const QString& table, const FieldValues& gi
 void Connection::forgetSchema() {
     m_targets.forget();
     m_schema.forget();
+    if (m_native) {
+        m_native->forgetSchema();
+    }
 }
 
 void Connection::begin() {

@@ -52,6 +52,9 @@ class NativeWrites {
     virtual void flush() {}
     // Drops every held row (before a rollback, which would undo them anyway).
     virtual void discard() {}
+    // What the writer learnt of the tables may no longer hold: a table was created, dropped or altered,
+    // or a rollback undid such a change. Called after every held row went out or was dropped.
+    virtual void forgetSchema() {}
 
     // Runs a query that takes no values and hands each of its rows to `row`, every value as the engine's
     // QtSql driver would give it. False, having read nothing, when this engine reads no faster than QtSql.

@@ -9,7 +9,10 @@
 //
 // A new row's identity is known before it is sent: the identities of each table are taken from its
 // identity column's sequence in blocks (one round trip for many rows) and given explicitly, so that a
-// caller may update a row it has just added, and the stored order is the order of the inserts.
+// caller may update a row it has just added, and the stored order is the order of the inserts. The
+// sequence is looked up once per table, not once per identity (which cost a third of a server job), and
+// again after the schema may have changed; identities taken ahead from a sequence that is no longer the
+// table's (the table dropped and made again, or its creation rolled back) are never given.
 //
 // Held rows go out in this order: every held insert, in the order the statements first held a row,
 // then every held update. An update of a row held by another update statement of the same table that
@@ -26,6 +29,7 @@
 #include <QSqlDriver>
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -180,6 +184,12 @@ class PgWrites final : public NativeWrites {
         m_pending.clear();
     }
 
+    void forgetSchema() override {
+        for (auto& known : m_identities) {
+            known.second.current = false;
+        }
+    }
+
     bool holdsRows() const { return PQtransactionStatus(m_conn) == PQTRANS_INTRANS; }
 
     void held(PgStatement* s) {
@@ -201,14 +211,16 @@ class PgWrites final : public NativeWrites {
     }
 
     RowId nextIdentity(const QString& table) {
-        std::deque<RowId>& free = m_identities[table];
-        if (free.empty()) {
-            int& block = m_blockSizes[table];
-            block = std::clamp(block * 2, 1, kLargestIdentityBlock);
-            fetchIdentities(table, block, free);
+        IdentitySource& source = m_identities[table];
+        if (!source.current) {
+            lookUpSequence(table, source);
         }
-        const RowId id = free.front();
-        free.pop_front();
+        if (source.free.empty()) {
+            source.block = std::clamp(source.block * 2, 1, kLargestIdentityBlock);
+            fetchIdentities(table, source);
+        }
+        const RowId id = source.free.front();
+        source.free.pop_front();
         return id;
     }
 
@@ -222,6 +234,16 @@ class PgWrites final : public NativeWrites {
     }
 
   private:
+    // Where a table's new identities come from: the sequence of its identity column, and the identities
+    // taken from it ahead and not given yet.
+    struct IdentitySource {
+        std::optional<QByteArray> sequence;  // quoted and schema-qualified; none when the column has none
+        QByteArray oid;        // tells a sequence made again under the same name from the one it replaced
+        bool current = false;  // false until looked up, and again once the schema may have changed
+        std::deque<RowId> free;
+        int block = 0;  // the size of the last block taken: doubled at each, up to kLargestIdentityBlock
+    };
+
     Connection& m_connection;
     // Column name -> declared type, hidden columns included.
     std::map<QString, QString> columnTypes(const QString& table) {
@@ -244,16 +266,46 @@ class PgWrites final : public NativeWrites {
         return types;
     }
 
-    void fetchIdentities(const QString& table, int count, std::deque<RowId>& into) {
+    // The sequence of the table's identity column as it is now. When it is another one than before, the
+    // identities taken from the old one are dropped and the blocks start small again, as for a new table.
+    void lookUpSequence(const QString& table, IdentitySource& source) {
         const QByteArray name = quotedIdentifier(table).toUtf8();
         const QByteArray column = kNaturalOrderColumn.toUtf8();
-        const QByteArray n = QByteArray::number(count);
-        const char* values[] = {name.constData(), column.constData(), n.constData()};
+        const char* values[] = {name.constData(), column.constData()};
         const WatchedStatement watched(waits());
         Result r(PQexecParams(m_conn,
-                              "SELECT nextval(pg_catalog.pg_get_serial_sequence($1, $2)) "
-                              "FROM pg_catalog.generate_series(1, $3::integer)",
-                              3, nullptr, values, nullptr, nullptr, 0));
+                              "SELECT s, s::pg_catalog.regclass::pg_catalog.oid "
+                              "FROM pg_catalog.pg_get_serial_sequence($1, $2) AS s",
+                              2, nullptr, values, nullptr, nullptr, 0));
+        if (!r.ok()) {
+            fail(r, table);
+        }
+        std::optional<QByteArray> sequence;
+        QByteArray oid;
+        if (PQntuples(r.get()) == 1 && !PQgetisnull(r.get(), 0, 0)) {
+            sequence = QByteArray(PQgetvalue(r.get(), 0, 0));
+            oid = QByteArray(PQgetvalue(r.get(), 0, 1));
+        }
+        if (sequence != source.sequence || oid != source.oid) {
+            source.free.clear();
+            source.block = 0;
+        }
+        source.sequence = std::move(sequence);
+        source.oid = std::move(oid);
+        source.current = true;
+    }
+
+    // Takes the next block of identities in increasing order. The sequence's name is bound, not
+    // spliced, and read as a regclass once per statement.
+    void fetchIdentities(const QString& table, IdentitySource& source) {
+        const QByteArray n = QByteArray::number(source.block);
+        // Without a sequence every identity is Null, read as 0, as nextval of no sequence gives.
+        const char* values[] = {source.sequence ? source.sequence->constData() : nullptr, n.constData()};
+        const WatchedStatement watched(waits());
+        Result r(PQexecParams(m_conn,
+                              "SELECT pg_catalog.nextval($1::pg_catalog.regclass) "
+                              "FROM pg_catalog.generate_series(1, $2::integer)",
+                              2, nullptr, values, nullptr, nullptr, 0));
         if (!r.ok()) {
             fail(r, table);
         }
@@ -262,14 +314,13 @@ class PgWrites final : public NativeWrites {
             ids.push_back(QByteArray(PQgetvalue(r.get(), i, 0)).toLongLong());
         }
         std::sort(ids.begin(), ids.end());
-        into.insert(into.end(), ids.begin(), ids.end());
+        source.free.insert(source.free.end(), ids.begin(), ids.end());
     }
 
     PGconn* m_conn;
     QString m_path;
     std::vector<PgStatement*> m_pending;
-    std::unordered_map<QString, std::deque<RowId>> m_identities;
-    std::unordered_map<QString, int> m_blockSizes;
+    std::unordered_map<QString, IdentitySource> m_identities;  // by stored table name
 };
 
 PgStatement::PgStatement(PgWrites& writes, RowWrite shape, bool ordered, std::vector<QString> types)

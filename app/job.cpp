@@ -266,7 +266,7 @@ void Job::keepOutput(const core::RunOutcome& outcome) {
                            "sobre esta base de datos le dará su nombre.")
                 .arg(e.description(), QDir::toNativeSeparators(partial)));
     }
-    publishReport(outcome);
+    publishReport();
     try {
         if (m_bd) {
             engines::clearPublications(*m_bd);
@@ -277,7 +277,7 @@ void Job::keepOutput(const core::RunOutcome& outcome) {
 }
 
 // The completed report takes its name after the drawing; when it cannot, the message says where it is.
-void Job::publishReport(const core::RunOutcome&) {
+void Job::publishReport() {
     if (m_reportPartial.isEmpty()) {
         return;
     }

@@ -90,7 +90,7 @@ class Job {
     void runPass();
     void commit(const core::RunOutcome& outcome);
     void settleCommit(const core::RunError& failure);
-    void publishReport(const core::RunOutcome& outcome);
+    void publishReport();
     void keepOutput(const core::RunOutcome& outcome);
     void keepWhatWasDone(const core::RunOutcome& outcome);
     void undoEverything() noexcept;

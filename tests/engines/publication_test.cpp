@@ -9,20 +9,10 @@
 #include <QTemporaryDir>
 
 #include "engines/publish.h"
+#include "filetext.h"
 
 namespace vexilo::engines {
 namespace {
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 TEST(Checksum, IsCrc32cWhateverTheLengthAndTheWayItIsFed) {
     const QByteArray digits("123456789");

@@ -12,20 +12,10 @@
 
 #include "engines/errors.h"
 #include "engines/replacement.h"
+#include "filetext.h"
 
 namespace vexilo::engines {
 namespace {
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 TEST(Publish, TheNewFileReplacesTheOldOneUnderItsName) {
     QTemporaryDir dir;

@@ -217,7 +217,11 @@ void AttributeIndex::addMslink(std::int64_t n, Pos pos) {
 
 AttributeIndex& AttributeIndexes::table(const QString& table) {
     // Asked for once or twice per text element, nearly always by the same few spellings.
+    if (AttributeIndex* const* known = m_byIdentity.find(table)) {
+        return **known;
+    }
     if (AttributeIndex* known = m_byName.value(table)) {
+        m_byIdentity.remember(table, known);
         return *known;
     }
     auto& slot = m_tables[table.toUpper()];
@@ -226,11 +230,13 @@ AttributeIndex& AttributeIndexes::table(const QString& table) {
         slot->load(m_db.ReadRows(table, kIndexColumns));
     }
     m_byName.insert(table, slot.get());
+    m_byIdentity.remember(table, slot.get());
     return *slot;
 }
 
 AttributeIndex& AttributeIndexes::reload(const QString& name) {
     m_byName.clear();
+    m_byIdentity.clear();
     m_tables.erase(name.toUpper());
     return table(name);
 }

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "catalog/texttable.h"
+#include "core/textidentity.h"
 #include "engines/dao.h"
 
 namespace vexilo::catalog {
@@ -167,6 +168,7 @@ class AttributeIndexes {
     engines::Database& m_db;
     std::map<QString, std::unique_ptr<AttributeIndex>> m_tables;  // by upper-cased name
     QHash<QString, AttributeIndex*> m_byName;                     // the same, by the name as asked
+    core::ByTextIdentity<AttributeIndex*> m_byIdentity;           // the same, by the very text asked
     QHash<QString, QString> m_readBack;                           // "TABLE\ncode" -> stored text
 };
 

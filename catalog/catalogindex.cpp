@@ -1,5 +1,7 @@
 #include "catalog/catalogindex.h"
 
+#include <QSet>
+
 #include "catalog/conversion.h"
 #include "core/normalisation.h"
 
@@ -25,9 +27,19 @@ MsCatalogIndex::MsCatalogIndex(const std::vector<core::RegMsCatalog>& tables, st
     }
 }
 
+std::int32_t MsCatalogIndex::entitynum(const QString& name) const {
+    if (const std::int32_t* known = m_byIdentity.find(name)) {
+        return *known;
+    }
+    const std::int32_t n = m_byName.value(name, 0);
+    m_byIdentity.remember(name, n);
+    return n;
+}
+
 FeatureIndex::FeatureIndex(const std::vector<core::RegFeature>& elements, std::int32_t count)
     : m_count(count) {
     m_byCode.reserve(count);
+    QSet<QString> names;  // one text per name, so a name is always the same text to those who ask
     for (std::int32_t i = 1; i <= count; ++i) {
         const core::RegFeature& e = elements[static_cast<std::size_t>(i)];
         if (e.ftype == kCentroid || e.no_asignar) {
@@ -40,7 +52,7 @@ FeatureIndex::FeatureIndex(const std::vector<core::RegFeature>& elements, std::i
         m_hasCandidate = true;
         const QString name = core::trimSpaces(e.tablename);
         if (!name.isEmpty() && !m_byCode.contains(e.mslink)) {
-            m_byCode.insert(e.mslink, name);
+            m_byCode.insert(e.mslink, *names.insert(name));
         }
     }
 }

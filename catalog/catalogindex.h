@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "core/textidentity.h"
 #include "core/textoutcome.h"
 
 namespace vexilo::catalog {
@@ -21,13 +22,14 @@ class MsCatalogIndex {
     std::int32_t count() const { return m_count; }
     // Entity number of the first entry whose name equals nombre exactly (case-sensitive) and whose
     // entity number is not 0; 0 when there is none.
-    std::int32_t entitynum(const QString& name) const { return m_byName.value(name, 0); }
+    std::int32_t entitynum(const QString& name) const;
     // Name of the first entry with this entity number and a non-empty name; "" when there is none.
     QString tableName(std::int32_t entitynum) const { return m_byEntitynum.value(entitynum); }
 
   private:
     std::int32_t m_count;
     QHash<QString, std::int32_t> m_byName;
+    mutable core::ByTextIdentity<std::int32_t> m_byIdentity;  // the names asked before, as asked
     QHash<std::int32_t, QString> m_byEntitynum;
 };
 
@@ -49,7 +51,7 @@ class FeatureIndex {
   private:
     std::int32_t m_count;
     bool m_hasCandidate = false;
-    QHash<std::int32_t, QString> m_byCode;
+    QHash<std::int32_t, QString> m_byCode;  // equal names share one text (see ByTextIdentity)
     QHash<std::int32_t, core::PassedOver> m_passedOver;
 };
 

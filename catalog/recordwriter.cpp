@@ -7,6 +7,7 @@
 #include "catalog/conversion.h"
 #include "core/errors.h"
 #include "core/normalisation.h"
+#include "engines/errors.h"
 
 namespace vexilo::catalog {
 
@@ -19,6 +20,8 @@ template <typename Write>
 auto write(const QString& table, const QString& detail, Write&& w) {
     try {
         return w();
+    } catch (const engines::DeferredWriteError&) {
+        throw;  // an earlier write's failure, which names its own table
     } catch (const EngineError& e) {
         QString description = e.description() + QStringLiteral(" (tabla %1").arg(table);
         if (!detail.isEmpty()) {

@@ -43,6 +43,7 @@ void Connection::requireOpen() const {
 
 QSqlQuery& Connection::prepared(const QString& sql, const QString& table) {
     requireOpen();
+    flushWrites();  // the engine is the writer's alone while it holds rows
     if (QSqlQuery* known = m_statements.find(sql)) {
         return *known;
     }
@@ -232,9 +233,13 @@ void Connection::commit() {
             QStringLiteral("No hay ninguna transacción abierta en la base de datos '%1'.").arg(m_path));
     }
     if (m_depth == 1) {
+        flushWrites();
         // Statements still stepping would keep the transaction from committing.
         m_statements.finishAll();
         runOnce(m_dialect.commitSql(), QString());
+        if (m_native) {
+            m_native->transactionEnds();
+        }
     }
     --m_depth;
 }
@@ -244,12 +249,15 @@ void Connection::rollback() {
     if (m_depth == 0) {
         return;
     }
-    m_statements.finishAll();
     if (m_native) {
         m_native->discard();  // the rollback would undo them
     }
+    m_statements.finishAll();
     m_depth = 0;
     runOnce(m_dialect.rollbackSql(), QString());
+    if (m_native) {
+        m_native->transactionEnds();
+    }
     forgetSchema();  // tables and fields added by the transaction are gone
 }
 
@@ -277,6 +285,9 @@ void Connection::releaseStatements() {
     // Every QSqlQuery on the connection must be gone before the connection is removed; a server's
     // statements are deallocated on the server as they go, which is a wait too.
     const WatchedStatement watched(waits());
+    if (m_native) {
+        m_native->discard();  // a committed transaction left none; an unfinished one is lost anyway
+    }
     m_writes.clear();
     m_native.reset();
     m_statements.clear();

@@ -12,6 +12,13 @@ using core::Interrupted;
 using core::RunError;
 using core::Stop;
 
+// A write whose failure surfaced after the call that gave it: it already names its own table, and a
+// caller that adds what it was doing must not add it to this one.
+class DeferredWriteError : public EngineError {
+  public:
+    explicit DeferredWriteError(const EngineError& e) : EngineError(e) {}
+};
+
 namespace errnum {
 using namespace core::errnum;
 }  // namespace errnum

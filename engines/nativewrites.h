@@ -28,7 +28,7 @@ class NativeStatement {
     // Runs the statement once with these values, already in their stored form, in the order of its
     // marks. Returns the identity of the row an INSERT added (0 for other statements). An engine failure
     // is an EngineError naming `table` and the database, like any other statement's.
-    virtual RowId run(const std::vector<QVariant>& stored) = 0;
+    virtual RowId run(std::vector<QVariant> stored) = 0;
 };
 
 // What a row write does, for a writer that builds statements of its own (batches) rather than run
@@ -55,6 +55,8 @@ class NativeWrites {
     // What the writer learnt of the tables may no longer hold: a table was created, dropped or altered,
     // or a rollback undid such a change. Called after every held row went out or was dropped.
     virtual void forgetSchema() {}
+    // The connection's transaction was committed or rolled back (every held row went out first).
+    virtual void transactionEnds() {}
 
     // Runs a query that takes no values and hands each of its rows to `row`, every value as the engine's
     // QtSql driver would give it. False, having read nothing, when this engine reads no faster than QtSql.

@@ -102,7 +102,7 @@ class PgStatement final : public NativeStatement {
     PgStatement(const PgStatement&) = delete;
     PgStatement& operator=(const PgStatement&) = delete;
 
-    RowId run(const std::vector<QVariant>& stored) override;
+    RowId run(std::vector<QVariant> stored) override;
 
     bool isInsert() const { return m_shape.insert; }
     const QString& table() const { return m_shape.table; }
@@ -342,7 +342,7 @@ int PgStatement::rowsPerStatement() const {
     return std::max(1, std::min(kMaxRowsPerStatement, kMaxParameters / std::max(1, valuesPerRow())));
 }
 
-RowId PgStatement::run(const std::vector<QVariant>& stored) {
+RowId PgStatement::run(std::vector<QVariant> stored) {
     std::vector<std::optional<QByteArray>> row;
     row.reserve(static_cast<std::size_t>(valuesPerRow()));
     RowId id = 0;

@@ -74,10 +74,10 @@ std::vector<QVariant> storedValues(Connection& c, const QString& storedTable, co
 }
 
 // Runs a prepared write; the identity of the added row for an insert.
-RowId runWrite(Connection& c, PreparedWrite& write, const std::vector<QVariant>& stored,
+RowId runWrite(Connection& c, PreparedWrite& write, std::vector<QVariant> stored,
                const QString& storedTable) {
     if (write.native) {
-        return write.native->run(stored);
+        return write.native->run(std::move(stored));
     }
     QSqlQuery& query = *write.query;
     for (std::size_t i = 0; i < stored.size(); ++i) {
@@ -130,7 +130,7 @@ void updateRow(Connection& c, const QString& storedTable, RowId row, const std::
     });
     std::vector<QVariant> stored = storedValues(c, storedTable, columns, values);
     stored.emplace_back(row);
-    runWrite(c, write, stored, storedTable);
+    runWrite(c, write, std::move(stored), storedTable);
 }
 
 SqlDatabase::SqlDatabase(std::shared_ptr<Connection> connection) : m_connection(std::move(connection)) {}

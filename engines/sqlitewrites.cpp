@@ -5,13 +5,17 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <cstring>
+#include <limits>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engines/connection.h"
 #include "engines/nativewrites.h"
 #include "engines/sqlite.h"
+#include "engines/writerthread.h"
 
 namespace vexilo::engines {
 
@@ -45,116 +49,55 @@ std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
     return static_cast<std::size_t>(p - out.data());
 }
 
-class SqliteStatement final : public NativeStatement {
+class SqliteWrites;
+
+// One prepared row write. Inside a transaction it hands its rows to the connection's writer thread and
+// gives an INSERT's identity before the row is written: SQLite numbers a new row one past the table's
+// highest, and nothing else writes the table while the job's transaction holds the file's write lock.
+// A table whose numbering another rule may decide (AUTOINCREMENT, a row identity given in the row, no
+// row identity at all) is written at once instead.
+class SqliteStatement final : public NativeStatement, public QueuedStatement {
   public:
-    SqliteStatement(const Connection& connection, sqlite3* db, sqlite3_stmt* stmt, QString table)
-        : m_connection(connection),
-          m_db(db),
-          m_stmt(stmt),
-          m_texts(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt))),
-          m_table(std::move(table)) {}
-    ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
+    SqliteStatement(SqliteWrites& owner, sqlite3* db, sqlite3_stmt* stmt, const RowWrite& shape);
+    ~SqliteStatement() override;
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-    RowId run(const std::vector<QVariant>& stored) override {
-        for (std::size_t i = 0; i < stored.size(); ++i) {
-            const int rc = bind(static_cast<int>(i) + 1, stored[i]);
-            if (rc != SQLITE_OK) {
-                fail(rc);
-            }
-        }
-        const int rc = sqlite3_step(m_stmt);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-            fail(rc);
-        }
-        sqlite3_reset(m_stmt);  // never left running: a commit must find no statement active
-        return sqlite3_last_insert_rowid(m_db);
-    }
+    RowId run(std::vector<QVariant> stored) override;
+    void runQueued(const std::vector<QVariant>& stored, RowId expected) override;
+    // The transaction ended, or the table may have changed: decide again on the next row.
+    void forgetQueueing() { m_queueing = Queueing::Undecided; }
 
   private:
-    // The same binding as QtSql's SQLite driver gives each kind of value, so that a value is stored
-    // exactly as the recordsets store it.
-    int bind(int index, const QVariant& v) {
-        if (v.isNull()) {
-            return sqlite3_bind_null(m_stmt, index);
-        }
-        switch (v.typeId()) {
-            case QMetaType::QByteArray: {
-                const QByteArray b = v.toByteArray();
-                return sqlite3_bind_blob(m_stmt, index, b.constData(), static_cast<int>(b.size()),
-                                         SQLITE_TRANSIENT);
-            }
-            case QMetaType::Int:
-            case QMetaType::Bool:
-            case QMetaType::Short:
-            case QMetaType::UShort:
-            case QMetaType::Char:
-            case QMetaType::UChar:
-            case QMetaType::SChar:
-                return sqlite3_bind_int(m_stmt, index, v.toInt());
-            case QMetaType::UInt:
-            case QMetaType::LongLong:
-            case QMetaType::Long:
-                return sqlite3_bind_int64(m_stmt, index, v.toLongLong());
-            case QMetaType::Double:
-            case QMetaType::Float:
-                return sqlite3_bind_double(m_stmt, index, v.toDouble());
-            case QMetaType::QString:
-                return bindText(index, *static_cast<const QString*>(v.constData()));
-            default:
-                return bindText(index, v.toString());
-        }
-    }
+    enum class Queueing { Undecided, Queued, AtOnce };
+    Queueing decideQueueing();
+    RowId runNow(const std::vector<QVariant>& stored);
+    int bind(int index, const QVariant& v);
+    int bindText(int index, const QString& s);
+    [[noreturn]] void fail(int rc);
 
-    // A text goes to the database file as UTF-8, encoded here into the parameter's own buffer, which
-    // outlives the step: SQLite takes it as it is, with no conversion and no copy at the bind. A text
-    // holding any surrogate is left to SQLite's own conversion, so that even a malformed one is stored
-    // as a plain statement stores it.
-    int bindText(int index, const QString& s) {
-        if (static_cast<std::size_t>(index) > m_texts.size()) {
-            return SQLITE_RANGE;
-        }
-        std::string& buffer = m_texts[static_cast<std::size_t>(index - 1)];
-        const std::optional<std::size_t> length = encodeUtf8(s, buffer);
-        if (!length) {
-            return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
-                                       SQLITE_TRANSIENT);
-        }
-        // Given as NUL-terminated (length -1), the text is known to SQLite as such, and a CHECK on its
-        // length reads it in place instead of copying it to add the NUL. A text holding a NUL of its own
-        // goes with its length, so that nothing after that NUL is lost.
-        const bool holdsNul = std::memchr(buffer.data(), 0, *length) != nullptr;
-        return sqlite3_bind_text(m_stmt, index, buffer.data(), holdsNul ? static_cast<int>(*length) : -1,
-                                 SQLITE_STATIC);
-    }
-
-    [[noreturn]] void fail(int rc) {
-        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
-        const int code = sqlite3_extended_errcode(m_db);
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-        m_connection.fail(
-            m_table, [&] { throwSqliteError(code != 0 ? code : rc, text, m_table, m_connection.path()); });
-    }
-
-    const Connection& m_connection;
+    SqliteWrites& m_owner;
     sqlite3* m_db;
     sqlite3_stmt* m_stmt;
     std::vector<std::string> m_texts;  // by parameter: the UTF-8 of the text last bound there
-    QString m_table;
+    RowWrite m_shape;
+    Queueing m_queueing = Queueing::Undecided;
 };
 
 class SqliteWrites final : public NativeWrites {
   public:
     SqliteWrites(const Connection& connection, sqlite3* db) : m_connection(connection), m_db(db) {}
+    ~SqliteWrites() override { m_writer.reset(); }
+
+    const Connection& connection() const { return m_connection; }
 
     std::unique_ptr<NativeStatement> prepareRow(const QString& sql, const RowWrite& shape) override {
-        return std::make_unique<SqliteStatement>(m_connection, m_db, prepareOrThrow(sql, shape.table),
-                                                 shape.table);
+        flush();
+        return std::make_unique<SqliteStatement>(*this, m_db, prepareOrThrow(sql, shape.table), shape);
     }
 
     bool readAll(const QString& sql, const QString& table, const RowReceiver& row) override {
+        flush();
         sqlite3_stmt* stmt = prepareOrThrow(sql, table);
         const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
         std::vector<QVariant> values(static_cast<std::size_t>(sqlite3_column_count(stmt)));
@@ -171,7 +114,108 @@ class SqliteWrites final : public NativeWrites {
         return true;
     }
 
+    void flush() override {
+        refuseWhenBroken();
+        if (m_queued) {
+            m_queued = false;
+            noteFailure([this] { m_writer->drain(); });
+        }
+    }
+    void discard() override {
+        if (m_writer) {
+            m_writer->discard();
+        }
+        m_queued = false;
+        m_broken = false;
+        forgetQueueing();
+    }
+    void forgetSchema() override { forgetQueueing(); }
+    void transactionEnds() override { forgetQueueing(); }
+
+    // Rows are queued only inside a transaction. While rows are queued the transaction is still open
+    // (a commit drains first); otherwise the thread is idle and SQLite can be asked.
+    bool holdsRows() const { return m_queued || sqlite3_get_autocommit(m_db) == 0; }
+    void queue(SqliteStatement& statement, std::vector<QVariant> stored, RowId expected) {
+        if (!m_writer) {
+            m_writer = std::make_unique<WriterThread>();
+        }
+        refuseWhenBroken();
+        m_queued = true;
+        noteFailure([&] { m_writer->push(statement, std::move(stored), expected); });
+    }
+
+    void enrol(SqliteStatement* s) { m_statements.insert(s); }
+    void leave(SqliteStatement* s) {
+        discard();  // a statement goes only once its transaction ended: nothing of it can be queued
+        m_statements.erase(s);
+    }
+
+    // The identity SQLite gives the next row of `table` (stored name): one past the highest, read once
+    // per transaction and counted on from there. Nothing when SQLite would pick one at random.
+    std::optional<RowId> nextIdentity(const QString& table) {
+        if (const auto known = m_nextIdentity.find(table); known != m_nextIdentity.end()) {
+            return known->second;
+        }
+        const std::optional<sqlite3_int64> highest =
+            wholeOf(QLatin1String("SELECT max(rowid) FROM \"") +
+                        QString(table).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'),
+                    table);
+        if (highest && *highest == std::numeric_limits<sqlite3_int64>::max()) {
+            return std::nullopt;
+        }
+        return m_nextIdentity[table] = highest ? *highest + 1 : 1;
+    }
+    RowId takeIdentity(const QString& table) {
+        const std::optional<RowId> next = nextIdentity(table);
+        m_nextIdentity[table] = *next + 1;  // a queued insert's table always has one
+        return *next;
+    }
+    void forgetIdentity(const QString& table) { m_nextIdentity.erase(table); }
+
+    // Runs a query of one whole number on the connection (the thread idle); nothing for a Null.
+    std::optional<sqlite3_int64> wholeOf(const QString& sql, const QString& table) {
+        flush();
+        sqlite3_stmt* stmt = prepareOrThrow(sql, table);
+        const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
+        const int rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            fail(table);
+        }
+        if (rc == SQLITE_DONE || sqlite3_column_type(stmt, 0) == SQLITE_NULL) {
+            return std::nullopt;
+        }
+        return sqlite3_column_int64(stmt, 0);
+    }
+
   private:
+    // A queued row that failed leaves its transaction without it, and the rows queued after it were
+    // dropped: nothing more is written or committed until the transaction is rolled back.
+    template <typename Work>
+    void noteFailure(Work&& work) {
+        try {
+            work();
+        } catch (const DeferredWriteError&) {
+            m_broken = true;
+            throw;
+        }
+    }
+    void refuseWhenBroken() const {
+        if (m_broken) {
+            throw DeferredWriteError(EngineError(
+                errnum::kEngineFailure,
+                QStringLiteral("Una escritura anterior en la base de datos '%1' ha fallado: no se puede "
+                               "seguir ni confirmar nada de esta transacción.")
+                    .arg(m_connection.path())));
+        }
+    }
+
+    void forgetQueueing() {
+        m_nextIdentity.clear();
+        for (SqliteStatement* s : m_statements) {
+            s->forgetQueueing();
+        }
+    }
+
     // A column's value as QtSql's SQLite driver gives it.
     static QVariant columnValue(sqlite3_stmt* stmt, int i) {
         switch (sqlite3_column_type(stmt, i)) {
@@ -213,7 +257,163 @@ class SqliteWrites final : public NativeWrites {
 
     const Connection& m_connection;
     sqlite3* m_db;
+    std::set<SqliteStatement*> m_statements;
+    std::map<QString, RowId> m_nextIdentity;  // by stored table name, in the open transaction
+    bool m_queued = false;                    // rows were queued since the last drain
+    bool m_broken = false;                    // a queued row failed: only a rollback goes on
+    std::unique_ptr<WriterThread> m_writer;   // started by the first queued row
 };
+
+SqliteStatement::SqliteStatement(SqliteWrites& owner, sqlite3* db, sqlite3_stmt* stmt, const RowWrite& shape)
+    : m_owner(owner),
+      m_db(db),
+      m_stmt(stmt),
+      m_texts(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt))),
+      m_shape(shape) {
+    m_owner.enrol(this);
+}
+
+SqliteStatement::~SqliteStatement() {
+    m_owner.leave(this);
+    sqlite3_finalize(m_stmt);
+}
+
+RowId SqliteStatement::run(std::vector<QVariant> stored) {
+    if (m_owner.holdsRows()) {
+        if (m_queueing == Queueing::Undecided) {
+            m_queueing = decideQueueing();
+        }
+        if (m_queueing == Queueing::Queued) {
+            const RowId expected = m_shape.insert ? m_owner.takeIdentity(m_shape.table) : 0;
+            m_owner.queue(*this, std::move(stored), expected);
+            return expected;
+        }
+    }
+    m_owner.flush();
+    if (m_shape.insert) {
+        m_owner.forgetIdentity(m_shape.table);  // this row numbered itself by another rule
+    }
+    return runNow(stored);
+}
+
+void SqliteStatement::runQueued(const std::vector<QVariant>& stored, RowId expected) {
+    const RowId id = runNow(stored);
+    if (m_shape.insert && id != expected) {
+        // Never expected: the row is written, but under another identity than the job was given.
+        throwEngineError(errnum::kEngineFailure,
+                         QStringLiteral("La fila añadida a la tabla '%1' de '%2' no tiene la identidad "
+                                        "esperada (%3 en lugar de %4).")
+                             .arg(m_shape.table, m_owner.connection().path())
+                             .arg(id)
+                             .arg(expected));
+    }
+}
+
+SqliteStatement::Queueing SqliteStatement::decideQueueing() {
+    if (!m_shape.insert) {
+        return Queueing::Queued;
+    }
+    m_owner.flush();
+    const QByteArray table = m_shape.table.toUtf8();
+    const char* type = nullptr;
+    int notNull = 0;
+    int primaryKey = 0;
+    int autoIncrement = 0;
+    // "rowid" names the row identity, or the column that stands for it; a table without one fails.
+    if (sqlite3_table_column_metadata(m_db, "main", table.constData(), "rowid", &type, nullptr, &notNull,
+                                      &primaryKey, &autoIncrement) != SQLITE_OK ||
+        autoIncrement != 0) {
+        return Queueing::AtOnce;
+    }
+    for (const QString& column : m_shape.columns) {
+        if (sqlite3_table_column_metadata(m_db, "main", table.constData(), column.toUtf8().constData(), &type,
+                                          nullptr, &notNull, &primaryKey, &autoIncrement) != SQLITE_OK ||
+            (primaryKey != 0 && type != nullptr && sqlite3_stricmp(type, "INTEGER") == 0)) {
+            return Queueing::AtOnce;  // the row may give its own identity
+        }
+    }
+    return m_owner.nextIdentity(m_shape.table) ? Queueing::Queued : Queueing::AtOnce;
+}
+
+RowId SqliteStatement::runNow(const std::vector<QVariant>& stored) {
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        const int rc = bind(static_cast<int>(i) + 1, stored[i]);
+        if (rc != SQLITE_OK) {
+            fail(rc);
+        }
+    }
+    const int rc = sqlite3_step(m_stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        fail(rc);
+    }
+    sqlite3_reset(m_stmt);  // never left running: a commit must find no statement active
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+// The same binding as QtSql's SQLite driver gives each kind of value, so that a value is stored
+// exactly as the recordsets store it.
+int SqliteStatement::bind(int index, const QVariant& v) {
+    if (v.isNull()) {
+        return sqlite3_bind_null(m_stmt, index);
+    }
+    switch (v.typeId()) {
+        case QMetaType::QByteArray: {
+            const QByteArray b = v.toByteArray();
+            return sqlite3_bind_blob(m_stmt, index, b.constData(), static_cast<int>(b.size()),
+                                     SQLITE_TRANSIENT);
+        }
+        case QMetaType::Int:
+        case QMetaType::Bool:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Char:
+        case QMetaType::UChar:
+        case QMetaType::SChar:
+            return sqlite3_bind_int(m_stmt, index, v.toInt());
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::Long:
+            return sqlite3_bind_int64(m_stmt, index, v.toLongLong());
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return sqlite3_bind_double(m_stmt, index, v.toDouble());
+        case QMetaType::QString:
+            return bindText(index, *static_cast<const QString*>(v.constData()));
+        default:
+            return bindText(index, v.toString());
+    }
+}
+
+// A text goes to the database file as UTF-8, encoded here into the parameter's own buffer, which
+// outlives the step: SQLite takes it as it is, with no conversion and no copy at the bind. A text
+// holding any surrogate is left to SQLite's own conversion, so that even a malformed one is stored
+// as a plain statement stores it.
+int SqliteStatement::bindText(int index, const QString& s) {
+    if (static_cast<std::size_t>(index) > m_texts.size()) {
+        return SQLITE_RANGE;
+    }
+    std::string& buffer = m_texts[static_cast<std::size_t>(index - 1)];
+    const std::optional<std::size_t> length = encodeUtf8(s, buffer);
+    if (!length) {
+        return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
+                                   SQLITE_TRANSIENT);
+    }
+    // Given as NUL-terminated (length -1), the text is known to SQLite as such, and a CHECK on its
+    // length reads it in place instead of copying it to add the NUL. A text holding a NUL of its own
+    // goes with its length, so that nothing after that NUL is lost.
+    const bool holdsNul = std::memchr(buffer.data(), 0, *length) != nullptr;
+    return sqlite3_bind_text(m_stmt, index, buffer.data(), holdsNul ? static_cast<int>(*length) : -1,
+                             SQLITE_STATIC);
+}
+
+void SqliteStatement::fail(int rc) {
+    const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const int code = sqlite3_extended_errcode(m_db);
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    const Connection& c = m_owner.connection();
+    c.fail(m_shape.table, [&] { throwSqliteError(code != 0 ? code : rc, text, m_shape.table, c.path()); });
+}
 
 }  // namespace
 

@@ -52,7 +52,11 @@ RunLogKeys::Key RunLogKeys::keyOf(const QString& table, std::int64_t mslink, con
 }
 
 std::uint32_t RunLogKeys::Names::numberOf(const QString& s, bool create) {
+    if (const std::uint32_t* known = byIdentity.find(s)) {
+        return *known;
+    }
     if (const auto known = bySpelling.constFind(s); known != bySpelling.cend()) {
+        byIdentity.remember(s, *known);
         return *known;
     }
     const QString name = s.toUpper();
@@ -65,6 +69,7 @@ std::uint32_t RunLogKeys::Names::numberOf(const QString& s, bool create) {
         byName.insert(name, n);
     }
     bySpelling.insert(s, n);
+    byIdentity.remember(s, n);
     return n;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/textidentity.h"
 #include "engines/dao.h"
 
 namespace vexilo::schema {
@@ -34,8 +35,9 @@ class RunLogKeys {
     // A job asks about the same few tables and two files hundreds of thousands of times, spelled the
     // same few ways: each spelling is looked up as given, and only a new one is upper-cased.
     struct Names {
-        QHash<QString, std::uint32_t> bySpelling;  // as given -> number
-        QHash<QString, std::uint32_t> byName;      // upper-cased -> number from 1
+        core::ByTextIdentity<std::uint32_t> byIdentity;  // the very texts asked before
+        QHash<QString, std::uint32_t> bySpelling;        // as given -> number
+        QHash<QString, std::uint32_t> byName;            // upper-cased -> number from 1
         // The number of `s`; 0 when its name was never seen and `create` is false.
         std::uint32_t numberOf(const QString& s, bool create);
     };

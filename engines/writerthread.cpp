@@ -1,0 +1,101 @@
+#include "engines/writerthread.h"
+
+namespace vexilo::engines {
+
+WriterThread::WriterThread() : m_thread([this] { loop(); }) {}
+
+WriterThread::~WriterThread() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_incoming.clear();
+    }
+    m_cancel.store(true);
+    m_work.notify_all();
+    m_thread.join();
+}
+
+void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> stored, RowId expected) {
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [this] { return m_incoming.size() < kBound || m_failure; });
+    throwFailure(lock);
+    m_incoming.push_back(Item{&statement, std::move(stored), expected});
+    if (m_incoming.size() == 1) {
+        lock.unlock();
+        m_work.notify_one();
+    }
+}
+
+void WriterThread::drain() {
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [this] { return (m_incoming.empty() && !m_busy) || m_failure; });
+    // A failure ends the batch it was in and drops the rest: wait for the thread to let go of it.
+    m_done.wait(lock, [this] { return !m_busy; });
+    throwFailure(lock);
+}
+
+void WriterThread::discard() {
+    std::unique_lock lock(m_mutex);
+    m_incoming.clear();
+    m_cancel.store(true);
+    m_done.wait(lock, [this] { return !m_busy; });
+    m_cancel.store(false);
+    m_failure = nullptr;
+}
+
+void WriterThread::throwFailure(std::unique_lock<std::mutex>& lock) {
+    if (!m_failure) {
+        return;
+    }
+    // What was held after the failed write goes too: the job ends on this failure.
+    m_done.wait(lock, [this] { return !m_busy; });
+    m_incoming.clear();
+    const std::exception_ptr failure = std::exchange(m_failure, nullptr);
+    std::rethrow_exception(failure);
+}
+
+void WriterThread::loop() {
+    std::vector<Item> batch;
+    for (;;) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_work.wait(lock, [this] { return m_stop || !m_incoming.empty(); });
+            if (m_stop) {
+                return;
+            }
+            batch.swap(m_incoming);
+            m_busy = true;
+        }
+        m_done.notify_all();  // room again
+        std::exception_ptr failure;
+        for (Item& item : batch) {
+            if (m_cancel.load(std::memory_order_relaxed)) {
+                break;
+            }
+            try {
+                item.statement->runQueued(item.stored, item.expected);
+            } catch (const DeferredWriteError&) {
+                failure = std::current_exception();
+            } catch (const EngineError& e) {
+                failure = std::make_exception_ptr(DeferredWriteError(e));
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            if (failure) {
+                break;
+            }
+        }
+        batch.clear();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_busy = false;
+            if (failure) {
+                m_failure = failure;
+                m_incoming.clear();
+            }
+        }
+        m_done.notify_all();
+    }
+}
+
+}  // namespace vexilo::engines

@@ -1,0 +1,68 @@
+#pragma once
+// A thread of its own that runs one connection's row writes in the order they were given while the
+// caller goes on: the job's pass decides every write from its in-memory index and only waits for room
+// in a bounded queue, never for the engine. The caller drains the queue before anything else uses the
+// connection (a read, a commit, a new statement) and learns there of the first write that failed: it is
+// thrown at the next push or drain, as a DeferredWriteError, and every write after it is dropped.
+// Internal to the engine layer.
+
+#include <QVariant>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engines/dao.h"
+#include "engines/errors.h"
+
+namespace vexilo::engines {
+
+// A statement the thread runs: bound from the values, with the identity an INSERT is to give its row
+// (0 for other statements). It throws EngineError as a write run at once would.
+class QueuedStatement {
+  public:
+    virtual ~QueuedStatement() = default;
+    virtual void runQueued(const std::vector<QVariant>& stored, RowId expected) = 0;
+};
+
+class WriterThread {
+  public:
+    // Rows held before the caller waits: a few thousand keep the thread busy while the pass works ahead,
+    // and cost a few megabytes at most.
+    static constexpr std::size_t kBound = 4096;
+
+    WriterThread();
+    // Drops what is left and ends the thread.
+    ~WriterThread();
+    WriterThread(const WriterThread&) = delete;
+    WriterThread& operator=(const WriterThread&) = delete;
+
+    void push(QueuedStatement& statement, std::vector<QVariant> stored, RowId expected);
+    // Returns once every write given has run; throws the first failure (once).
+    void drain();
+    // Drops every write not yet run, waits for the one running, and forgets a failure.
+    void discard();
+
+  private:
+    struct Item {
+        QueuedStatement* statement;
+        std::vector<QVariant> stored;
+        RowId expected;
+    };
+    void loop();
+    void throwFailure(std::unique_lock<std::mutex>& lock);
+
+    std::mutex m_mutex;
+    std::condition_variable m_work;  // to the thread: items or the end
+    std::condition_variable m_done;  // to the caller: room in the queue, or the thread idle
+    std::vector<Item> m_incoming;
+    bool m_busy = false;  // the thread runs a batch
+    bool m_stop = false;
+    std::atomic<bool> m_cancel{false};
+    std::exception_ptr m_failure;
+    std::thread m_thread;  // last: starts once everything above is made
+};
+
+}  // namespace vexilo::engines

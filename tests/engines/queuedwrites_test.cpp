@@ -1,0 +1,120 @@
+// Inside a transaction the embedded engine writes rows on a thread of its own: what a caller sees must
+// not change. An INSERT gives the identity its row gets, whatever the table's numbering; a later read
+// sees every write; a refused row stops the job with the engine's message and drops what followed it;
+// a rollback or a commit leaves the thread with nothing of the transaction.
+
+#include <map>
+
+#include "engines/writerthread.h"
+#include "enginetest.h"
+
+namespace vexilo::testing {
+namespace {
+
+using core::EngineError;
+
+class QueuedWrites : public EngineTest {
+  protected:
+    // Rows added in one transaction: the identities the calls gave against those the table holds.
+    void expectIdentitiesAsStored(const QString& table, const std::vector<engines::FieldValues>& rows) {
+        auto db = open();
+        db->BeginTrans();
+        std::vector<engines::RowId> given;
+        for (const auto& row : rows) {
+            given.push_back(db->InsertRow(table, row));
+        }
+        db->CommitTrans();
+        // Each row by its mslink, which the rows given never repeat.
+        std::map<int, engines::RowId> stored;
+        for (const auto& row : db->ReadRows(table, {"mslink"})) {
+            stored[row.values[0].toInt()] = row.id;
+        }
+        for (std::size_t i = 0; i < given.size(); ++i) {
+            const int mslink = rows[i].back().second.toInt();
+            EXPECT_EQ(given[i], stored[mslink]) << qPrintable(table) << " mslink " << mslink;
+        }
+    }
+};
+
+TEST_F(QueuedWrites, AnInsertGivesTheIdentityItsRowGetsWhateverTheNumbering) {
+    file.createTable("VACIA", {{"mslink", "INTEGER"}, {"tmapa", "TEXT"}});
+    expectIdentitiesAsStored("VACIA", {{{"mslink", 1}}, {{"mslink", 2}}, {{"mslink", 3}}});
+
+    // Rows removed at the end: the next identity is one past those that remain.
+    file.createTable("PODADA", {{"mslink", "INTEGER"}});
+    file.insertRows("PODADA", {{1}, {2}, {3}, {4}});
+    file.exec("DELETE FROM PODADA WHERE mslink >= 3");
+    expectIdentitiesAsStored("PODADA", {{{"mslink", 5}}, {{"mslink", 6}}});
+
+    // A column that stands for the identity, given in the row or not, and AUTOINCREMENT, whose numbers
+    // never come back.
+    file.exec("CREATE TABLE PROPIA (id INTEGER PRIMARY KEY, mslink INTEGER)");
+    file.exec("INSERT INTO PROPIA VALUES (40, 1)");
+    expectIdentitiesAsStored("PROPIA",
+                             {{{"id", 100}, {"mslink", 2}}, {{"mslink", 3}}, {{"id", 7}, {"mslink", 4}}});
+    file.exec("CREATE TABLE CRECIENTE (id INTEGER PRIMARY KEY AUTOINCREMENT, mslink INTEGER)");
+    file.exec("INSERT INTO CRECIENTE (mslink) VALUES (1), (2), (3)");
+    file.exec("DELETE FROM CRECIENTE WHERE id = 3");
+    expectIdentitiesAsStored("CRECIENTE", {{{"mslink", 4}}, {{"mslink", 5}}});
+}
+
+TEST_F(QueuedWrites, ReadsSeeEveryWriteAndARollbackLeavesNothing) {
+    createAttributeTable("PARCELAS");
+    auto db = open();
+    db->BeginTrans();
+    engines::RowId last = 0;
+    for (int i = 1; i <= 3 * static_cast<int>(engines::WriterThread::kBound); ++i) {
+        last = db->InsertRow("PARCELAS", {{"mslink", i}, {"tmapa", QStringLiteral("calle %1").arg(i)}});
+    }
+    db->UpdateRow("PARCELAS", last, {{"tfeature", 9}});
+    const auto rows = db->ReadRows("PARCELAS", {"mslink", "tfeature"});
+    ASSERT_EQ(rows.size(), 3 * engines::WriterThread::kBound);
+    EXPECT_EQ(rows.back().id, last);
+    EXPECT_EQ(rows.back().values[1].toInt(), 9);
+    db->InsertRow("PARCELAS", {{"mslink", 0}});
+    db->Rollback();
+    EXPECT_TRUE(db->ReadRows("PARCELAS", {"mslink"}).empty());
+
+    // After the rollback the numbering starts again from what the table holds.
+    db->BeginTrans();
+    const engines::RowId first = db->InsertRow("PARCELAS", {{"mslink", 1}});
+    db->CommitTrans();
+    const auto kept = db->ReadRows("PARCELAS", {"mslink"});
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].id, first);
+}
+
+TEST_F(QueuedWrites, ARefusedRowEndsTheTransactionAndNothingOfItCanBeCommitted) {
+    file.exec("CREATE TABLE PARCELAS (mslink INTEGER, clasific SMALLINT CHECK (clasific < 100))");
+    auto db = open();
+    db->BeginTrans();
+    db->InsertRow("PARCELAS", {{"mslink", 1}});
+    db->InsertRow("PARCELAS", {{"mslink", 2}, {"clasific", 700}});  // refused by the table's check
+    QStringList messages;
+    for (int i = 3; i < 10; ++i) {
+        try {
+            db->InsertRow("PARCELAS", {{"mslink", i}});
+        } catch (const EngineError& e) {
+            messages << e.description();
+        }
+    }
+    try {
+        db->CommitTrans();
+        ADD_FAILURE() << "a transaction that lost a row was committed";
+    } catch (const EngineError& e) {
+        messages << e.description();
+    }
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_TRUE(messages.front().contains("clasific") && messages.front().contains("PARCELAS"))
+        << qPrintable(messages.front());
+    db->Rollback();
+    EXPECT_TRUE(db->ReadRows("PARCELAS", {"mslink"}).empty());
+    // The rollback makes the connection whole again.
+    db->BeginTrans();
+    db->InsertRow("PARCELAS", {{"mslink", 1}});
+    db->CommitTrans();
+    EXPECT_EQ(db->ReadRows("PARCELAS", {"mslink"}).size(), 1u);
+}
+
+}  // namespace
+}  // namespace vexilo::testing

@@ -1,5 +1,7 @@
 #include "engines/writerthread.h"
 
+#include <QScopeGuard>
+
 namespace vexilo::engines {
 
 WriterThread::WriterThread() : m_thread([this] { loop(); }) {}
@@ -20,7 +22,7 @@ void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> stored
     m_done.wait(lock, [this] { return m_incoming.size() < kBound || m_failure; });
     throwFailure(lock);
     m_incoming.push_back(Item{&statement, std::move(stored), expected});
-    if (m_incoming.size() == 1) {
+    if (m_incoming.size() == kWakeAt) {
         lock.unlock();
         m_work.notify_one();
     }
@@ -28,6 +30,9 @@ void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> stored
 
 void WriterThread::drain() {
     std::unique_lock lock(m_mutex);
+    m_draining = true;
+    m_work.notify_one();
+    const auto over = qScopeGuard([this] { m_draining = false; });
     m_done.wait(lock, [this] { return (m_incoming.empty() && !m_busy) || m_failure; });
     // A failure ends the batch it was in and drops the rest: wait for the thread to let go of it.
     m_done.wait(lock, [this] { return !m_busy; });
@@ -59,7 +64,9 @@ void WriterThread::loop() {
     for (;;) {
         {
             std::unique_lock lock(m_mutex);
-            m_work.wait(lock, [this] { return m_stop || !m_incoming.empty(); });
+            m_work.wait(lock, [this] {
+                return m_stop || m_incoming.size() >= kWakeAt || (m_draining && !m_incoming.empty());
+            });
             if (m_stop) {
                 return;
             }

@@ -32,6 +32,9 @@ class WriterThread {
     // Rows held before the caller waits: a few thousand keep the thread busy while the pass works ahead,
     // and cost a few megabytes at most.
     static constexpr std::size_t kBound = 4096;
+    // Rows gathered before the thread is woken: waking it for every row would cost more in switches
+    // between the two threads than the row itself.
+    static constexpr std::size_t kWakeAt = 512;
 
     WriterThread();
     // Drops what is left and ends the thread.
@@ -58,7 +61,8 @@ class WriterThread {
     std::condition_variable m_work;  // to the thread: items or the end
     std::condition_variable m_done;  // to the caller: room in the queue, or the thread idle
     std::vector<Item> m_incoming;
-    bool m_busy = false;  // the thread runs a batch
+    bool m_busy = false;      // the thread runs a batch
+    bool m_draining = false;  // the caller waits for every row, however few
     bool m_stop = false;
     std::atomic<bool> m_cancel{false};
     std::exception_ptr m_failure;

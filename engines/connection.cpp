@@ -198,6 +198,7 @@ WriteTarget Connection::resolveWrite(const QString& table, const FieldValues& gi
 }
 
 void Connection::forgetSchema() {
+    ++m_schemaGeneration;
     m_targets.forget();
     m_schema.forget();
     if (m_native) {

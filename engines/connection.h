@@ -73,6 +73,8 @@ class Connection {
     // Index of a column named in any case; kFieldNotFound when there is none.
     int requireColumn(const QString& storedTable, const QString& name);
     void forgetSchema();
+    // Changes whenever what was learnt of the tables is forgotten: whoever keeps a resolved write checks it.
+    std::uint64_t schemaGeneration() const { return m_schemaGeneration; }
 
     // The stored table and column indexes of a row write given as (name, value) pairs.
     const WriteTarget& writeTarget(const QString& table, const FieldValues& given) {
@@ -132,6 +134,7 @@ class Connection {
     bool m_open = true;
     int m_depth = 0;  // open transactions: only the outermost begins and commits
     bool m_discardOnClose = false;
+    std::uint64_t m_schemaGeneration = 0;
     StatementCache m_statements;
     SchemaCache m_schema;
     WriteTargets m_targets;

@@ -190,6 +190,18 @@ class Database {
     // Fast write paths for the run's caches: same effect as AddNew/Edit + Update on a dynaset.
     virtual RowId InsertRow(const QString& table, const FieldValues& values) = 0;
     virtual void UpdateRow(const QString& table, RowId row, const FieldValues& values) = 0;
+    // Rows of one shape, prepared once: the run log adds hundreds of thousands of rows of the same
+    // columns, and naming and resolving each column for every row cost more than the row itself.
+    class RowInserter {
+      public:
+        virtual ~RowInserter() = default;
+        // The values in the order of the columns it was prepared with; the same as InsertRow.
+        virtual RowId Insert(std::vector<QVariant> values) = 0;
+    };
+    // Used only while the database is open. Names are resolved at the first row (and again after the
+    // schema changed), failing as InsertRow fails.
+    virtual std::unique_ptr<RowInserter> PrepareInsert(const QString& table,
+                                                       const std::vector<QString>& columns);
     // Every row of a table in stored order, with its identity, reading only the named columns
     // (an absent column reads as Null). For the run's in-memory indexes.
     struct Row {

@@ -42,6 +42,34 @@ Workspace& DBEngine::Workspaces(int index) {
     return *m_default;
 }
 
+namespace {
+
+class InsertThroughRows final : public Database::RowInserter {
+  public:
+    InsertThroughRows(Database& db, QString table, std::vector<QString> columns)
+        : m_db(db), m_table(std::move(table)), m_columns(std::move(columns)) {}
+    RowId Insert(std::vector<QVariant> values) override {
+        FieldValues given;
+        given.reserve(m_columns.size());
+        for (std::size_t i = 0; i < m_columns.size() && i < values.size(); ++i) {
+            given.emplace_back(m_columns[i], std::move(values[i]));
+        }
+        return m_db.InsertRow(m_table, given);
+    }
+
+  private:
+    Database& m_db;
+    QString m_table;
+    std::vector<QString> m_columns;
+};
+
+}  // namespace
+
+std::unique_ptr<Database::RowInserter> Database::PrepareInsert(const QString& table,
+                                                               const std::vector<QString>& columns) {
+    return std::make_unique<InsertThroughRows>(*this, table, columns);
+}
+
 void Database::DeleteTableDef(const QString& table) {
     throwEngineError(
         errnum::kEngineFailure,

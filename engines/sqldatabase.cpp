@@ -93,7 +93,12 @@ RowId runWrite(Connection& c, PreparedWrite& write, std::vector<QVariant> stored
 
 RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
                 const std::vector<QVariant>& values) {
-    PreparedWrite& write = c.preparedWrite(WriteKind::Insert, storedTable, columns, [&] {
+    return runWrite(c, preparedInsert(c, storedTable, columns), storedValues(c, storedTable, columns, values),
+                    storedTable);
+}
+
+PreparedWrite& preparedInsert(Connection& c, const QString& storedTable, const std::vector<int>& columns) {
+    return c.preparedWrite(WriteKind::Insert, storedTable, columns, [&] {
         const SqlDialect& d = c.dialect();
         const std::vector<FieldDef>& fields = c.columns(storedTable);
         QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
@@ -109,7 +114,48 @@ RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int
         }
         return sql + QLatin1String(" (") + names + QLatin1String(") VALUES (") + marks + QLatin1Char(')');
     });
-    return runWrite(c, write, storedValues(c, storedTable, columns, values), storedTable);
+}
+
+namespace {
+
+// The run log's rows: the names resolved and the statement found once, again only after the schema
+// was forgotten (a definition, a rollback).
+class SqlRowInserter final : public Database::RowInserter {
+  public:
+    SqlRowInserter(std::shared_ptr<Connection> connection, const QString& table,
+                   const std::vector<QString>& columns)
+        : m_connection(std::move(connection)), m_table(table) {
+        for (const QString& name : columns) {
+            m_names.emplace_back(name, QVariant());
+        }
+    }
+
+    RowId Insert(std::vector<QVariant> values) override {
+        Connection& c = *m_connection;
+        c.requireOpen();
+        if (m_write == nullptr || m_generation != c.schemaGeneration()) {
+            m_target = c.writeTarget(m_table, m_names);
+            m_write = &preparedInsert(c, m_target.storedTable, m_target.columns);
+            m_generation = c.schemaGeneration();
+        }
+        return runWrite(c, *m_write, storedValues(c, m_target.storedTable, m_target.columns, values),
+                        m_target.storedTable);
+    }
+
+  private:
+    std::shared_ptr<Connection> m_connection;
+    QString m_table;
+    FieldValues m_names;
+    WriteTarget m_target;
+    PreparedWrite* m_write = nullptr;
+    std::uint64_t m_generation = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Database::RowInserter> SqlDatabase::PrepareInsert(const QString& table,
+                                                                  const std::vector<QString>& columns) {
+    return std::make_unique<SqlRowInserter>(m_connection, table, columns);
 }
 
 void updateRow(Connection& c, const QString& storedTable, RowId row, const std::vector<int>& columns,

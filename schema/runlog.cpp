@@ -65,13 +65,14 @@ void AnadeAControlProceso(RunLog& log, const QString& NombreTabla, std::int32_t 
     // The moment is split as a date/time field holds it: Fecha is the day (stored at midnight), Hora the
     // time of day (stored on day zero, 30 December 1899).
     log.refreshMoment();
-    log.m_bd.InsertRow(kControlProceso, {{QStringLiteral("NombreTabla"), NombreTabla},
-                                         {QStringLiteral("mslink"), registro},
-                                         {QStringLiteral("RegistroAtr"), registro_grafico_igual_tabla},
-                                         {QStringLiteral("NombreFichero"), fich_entrada},
-                                         {QStringLiteral("tmapa"), texto_en_mapa},
-                                         {QStringLiteral("Fecha"), log.m_date},
-                                         {QStringLiteral("Hora"), log.m_time}});
+    if (!log.m_rows) {
+        log.m_rows = log.m_bd.PrepareInsert(
+            kControlProceso, {QStringLiteral("NombreTabla"), QStringLiteral("mslink"),
+                              QStringLiteral("RegistroAtr"), QStringLiteral("NombreFichero"),
+                              QStringLiteral("tmapa"), QStringLiteral("Fecha"), QStringLiteral("Hora")});
+    }
+    log.m_rows->Insert({NombreTabla, registro, registro_grafico_igual_tabla, fich_entrada, texto_en_mapa,
+                        log.m_date, log.m_time});
     keys.insert(NombreTabla, registro, fich_entrada);
 }
 

@@ -40,6 +40,7 @@ class RunLog {
     engines::Database& m_bd;
     core::Clock& m_clock;
     std::unique_ptr<RunLogKeys> m_keys;
+    std::unique_ptr<engines::Database::RowInserter> m_rows;  // prepared at the first row
     qint64 m_second = 0;
     bool m_momentKnown = false;
     QDate m_date;

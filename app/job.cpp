@@ -126,6 +126,8 @@ void Job::openDatabase() {
     wait.onWaitOver = [display](const QString&) { display->notice(QString()); };
     wait.interrupted = [display] { return display->interrupted(); };
     m_bd = engines::openHeld(m_in.NombreBdD, wait);
+    // The pass decides every write from its own indexes: the engine may write while it goes on.
+    m_bd->DeferWrites();
     m_bd->BeginTrans();
 }
 

@@ -105,6 +105,13 @@ class Connection {
         return m_writes.keep(kind, storedTable, columns, std::move(write));
     }
 
+    // Rows written inside a transaction may go through the engine's own writer thread (nativewrites.h).
+    void deferWrites() {
+        if (m_native) {
+            m_native->deferWrites();
+        }
+    }
+
     void begin();
     // A transaction that reads one state of the database (Database::BeginSnapshot).
     void beginSnapshot();

@@ -227,6 +227,13 @@ class Database {
     virtual void AddNaturalOrder(const QString& /*table*/) {}
 
     // Grouping of writes: nothing else changes meaning (a write is visible to later reads at once).
+    // From here on, rows written inside a transaction may reach the engine after the call that gave
+    // them, on a thread of the engine's own, while the caller goes on: for a writer that decides every
+    // write itself and never needs to hear of a refused row at once (the job). Every later read, the
+    // commit and the next statement still see or report every row; a refused row is then thrown as a
+    // DeferredWriteError and the transaction can only be rolled back. An engine without such a thread
+    // writes at once as before.
+    virtual void DeferWrites() {}
     virtual void BeginTrans() = 0;
     virtual void CommitTrans() = 0;
     // Undoes every write of the open transaction (the job's, after a failure); nothing without one.

@@ -55,6 +55,8 @@ class NativeWrites {
     // What the writer learnt of the tables may no longer hold: a table was created, dropped or altered,
     // or a rollback undid such a change. Called after every held row went out or was dropped.
     virtual void forgetSchema() {}
+    // From here on rows inside a transaction may be written after the call that gave them (dao.h).
+    virtual void deferWrites() {}
     // The connection's transaction was committed or rolled back (every held row went out first).
     virtual void transactionEnds() {}
 

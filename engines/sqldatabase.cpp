@@ -375,6 +375,10 @@ std::pair<QVariant, QVariant> SqlDatabase::ValueRange(const QString& table, cons
     return range;
 }
 
+void SqlDatabase::DeferWrites() {
+    m_connection->deferWrites();
+}
+
 void SqlDatabase::BeginTrans() {
     m_connection->begin();
 }

@@ -37,6 +37,7 @@ class SqlDatabase final : public Database {
                     const std::function<void(const Row&)>& each) override;
     std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column) override;
 
+    void DeferWrites() override;
     void BeginTrans() override;
     void CommitTrans() override;
     void Rollback() override;

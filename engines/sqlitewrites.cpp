@@ -132,9 +132,11 @@ class SqliteWrites final : public NativeWrites {
     void forgetSchema() override { forgetQueueing(); }
     void transactionEnds() override { forgetQueueing(); }
 
-    // Rows are queued only inside a transaction. While rows are queued the transaction is still open
-    // (a commit drains first); otherwise the thread is idle and SQLite can be asked.
-    bool holdsRows() const { return m_queued || sqlite3_get_autocommit(m_db) == 0; }
+    // Rows are queued only inside a transaction, once the connection's owner allowed it. While rows are
+    // queued the transaction is still open (a commit drains first); otherwise the thread is idle and SQLite
+    // can be asked.
+    bool holdsRows() const { return m_queued || (m_deferred && sqlite3_get_autocommit(m_db) == 0); }
+    void deferWrites() override { m_deferred = true; }
     void queue(SqliteStatement& statement, std::vector<QVariant> stored, RowId expected) {
         if (!m_writer) {
             m_writer = std::make_unique<WriterThread>();
@@ -259,6 +261,7 @@ class SqliteWrites final : public NativeWrites {
     sqlite3* m_db;
     std::set<SqliteStatement*> m_statements;
     std::map<QString, RowId> m_nextIdentity;  // by stored table name, in the open transaction
+    bool m_deferred = false;                  // the owner lets rows be written after the call that gave them
     bool m_queued = false;                    // rows were queued since the last drain
     bool m_broken = false;                    // a queued row failed: only a rollback goes on
     std::unique_ptr<WriterThread> m_writer;   // started by the first queued row

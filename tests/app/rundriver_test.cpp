@@ -275,6 +275,42 @@ TEST_F(RunDriverTest, FailureHalfwayLeavesTheDatabaseAsBeforeAndNoOutput) {
     EXPECT_EQ(testing::readFile(path("mapa_s.bin")), oldOutput);
 }
 
+// A refusal only the engine knows (a number out of its column's range) reaches the job after the pass
+// went on past the refused row: the job still fails on it, with the engine's message naming the table
+// and the field, and keeps nothing.
+TEST_F(RunDriverTest, ARowTheEngineRefusesLaterStillEndsTheJobWithNothingKept) {
+    testing::CatalogTables t;
+    t.msCatalog = {{"CALLES", 7}};
+    t.feature = {{40000, "CALLES"}};
+    testing::createCatalogDatabase(path("b.sqlite"), t);
+    {
+        auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path("b.sqlite"));
+        testing::makeTable(*db, QStringLiteral("CALLES"),
+                           {engines::FieldDef{"mslink", engines::dbLong, 0},
+                            engines::FieldDef{"tcomplet", engines::dbText, 0},
+                            engines::FieldDef{"tmapa", engines::dbText, 100},
+                            engines::FieldDef{"tfeature", engines::dbInteger, 0},  // up to 32767
+                            engines::FieldDef{"clasific", engines::dbInteger, 0}});
+        db->Close();
+    }
+    std::vector<ElementBuilder> elements;
+    for (int i = 0; i < 50; ++i) {
+        elements.push_back(ElementBuilder::t().codigoNul("40000").texto("CALLE " + std::to_string(i)));
+    }
+    testing::writeFile(path("mapa.bin"), testing::concat(elements));
+    chooseAll();
+    session.NombreBdD = path("b.sqlite");
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
+    const QString said = outcome.message + outcome.description;
+    EXPECT_TRUE(said.contains(QStringLiteral("'tfeature'")) && said.contains(QStringLiteral("'CALLES'")))
+        << qPrintable(said);
+    EXPECT_EQ(rowCount(path("b.sqlite"), "CALLES"), 0);
+    EXPECT_EQ(rowCount(path("b.sqlite"), "CONTROLPROCESO"), 0);
+    EXPECT_FALSE(QFileInfo::exists(path("mapa_s.bin")));
+    EXPECT_FALSE(hasPartialOutput());
+}
+
 // A face asks the job to end halfway through its pass: the job ends as a failure ends, whatever it
 // had written, in the database and in the output, undone.
 TEST_F(RunDriverTest, AJobAskedToEndHalfwayEndsAsAFailureEnds) {

@@ -132,22 +132,12 @@ TEST_P(FastPaths, FastWritesStoreValuesAsRecordsetsDoAndFailAsStatementsDo) {
     def.Append(engines::TableDef::CreateField("clasific", engines::dbInteger));
     db->AppendTableDef(def);
     const engines::RowId kept = db->InsertRow("CHEQUEOS", {{"mslink", 1}, {"clasific", 2}});
-    // Inside a transaction a row may be written after the call that gave it: its refusal comes at the
-    // latest with the next read, still naming its field and table, and the rollback undoes the rest.
     db->BeginTrans();
     db->InsertRow("PARCELAS", {{"mslink", 3}, {"tmapa", "dentro"}});
-    EngineError e = engineErrorOf([&] {
-        db->InsertRow("CHEQUEOS", {{"mslink", 4}, {"clasific", 70000}});
-        db->ReadRows("CHEQUEOS", {"mslink"});
-    });
+    EngineError e = engineErrorOf([&] { db->InsertRow("CHEQUEOS", {{"mslink", 4}, {"clasific", 70000}}); });
     EXPECT_EQ(e.number(), errnum::kValueRefused);
     EXPECT_TRUE(e.description().contains("clasific")) << qPrintable(e.description());
-    db->Rollback();
-    db->BeginTrans();
-    e = engineErrorOf([&] {
-        db->UpdateRow("CHEQUEOS", kept, {{"mslink", "no es un número"}});
-        db->ReadRows("CHEQUEOS", {"mslink"});
-    });
+    e = engineErrorOf([&] { db->UpdateRow("CHEQUEOS", kept, {{"mslink", "no es un número"}}); });
     EXPECT_TRUE(e.description().contains("'mslink'") && e.description().contains("CHEQUEOS"))
         << qPrintable(e.description());
     db->Rollback();

@@ -1,7 +1,8 @@
-// Inside a transaction the embedded engine writes rows on a thread of its own: what a caller sees must
-// not change. An INSERT gives the identity its row gets, whatever the table's numbering; a later read
-// sees every write; a refused row stops the job with the engine's message and drops what followed it;
-// a rollback or a commit leaves the thread with nothing of the transaction.
+// Inside a transaction of a database that defers its writes (the job's), the embedded engine writes
+// rows on a thread of its own: what the caller sees must not change. An INSERT gives the identity its
+// row gets, whatever the table's numbering; a later read sees every write; a refused row stops the job
+// with the engine's message and drops what followed it; a rollback or a commit leaves the thread with
+// nothing of the transaction.
 
 #include <map>
 
@@ -15,9 +16,15 @@ using core::EngineError;
 
 class QueuedWrites : public EngineTest {
   protected:
+    std::unique_ptr<engines::Database> openDeferring() {
+        auto db = open();
+        db->DeferWrites();
+        return db;
+    }
+
     // Rows added in one transaction: the identities the calls gave against those the table holds.
     void expectIdentitiesAsStored(const QString& table, const std::vector<engines::FieldValues>& rows) {
-        auto db = open();
+        auto db = openDeferring();
         db->BeginTrans();
         std::vector<engines::RowId> given;
         for (const auto& row : rows) {
@@ -60,7 +67,7 @@ TEST_F(QueuedWrites, AnInsertGivesTheIdentityItsRowGetsWhateverTheNumbering) {
 
 TEST_F(QueuedWrites, ReadsSeeEveryWriteAndARollbackLeavesNothing) {
     createAttributeTable("PARCELAS");
-    auto db = open();
+    auto db = openDeferring();
     db->BeginTrans();
     engines::RowId last = 0;
     for (int i = 1; i <= 3 * static_cast<int>(engines::WriterThread::kBound); ++i) {
@@ -86,7 +93,7 @@ TEST_F(QueuedWrites, ReadsSeeEveryWriteAndARollbackLeavesNothing) {
 
 TEST_F(QueuedWrites, ARefusedRowEndsTheTransactionAndNothingOfItCanBeCommitted) {
     file.exec("CREATE TABLE PARCELAS (mslink INTEGER, clasific SMALLINT CHECK (clasific < 100))");
-    auto db = open();
+    auto db = openDeferring();
     db->BeginTrans();
     db->InsertRow("PARCELAS", {{"mslink", 1}});
     db->InsertRow("PARCELAS", {{"mslink", 2}, {"clasific", 700}});  // refused by the table's check

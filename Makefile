@@ -94,15 +94,21 @@ asan: deps
 # ThreadSanitizer over the test binaries of the layers a second thread runs through: the window runs
 # its jobs off its own thread, through the run driver, the passes and the engines. Any report fails.
 # The tests start helper processes (the Access reader, the test server) while threads run; each child
-# runs another program at once, which die_after_fork=0 allows.
+# runs another program at once, which die_after_fork=0 allows. QProcess starts its child through vfork,
+# and the child's calls pass through the checker on the parent's memory: the thread that started it is
+# then recorded wrongly (its later locks and its end unseen) and reports races that are none. The
+# window's tests of the Access import, whose task starts the reader with QProcess, run everywhere else
+# but here; the test server is started with posix_spawn, which keeps the child out of the checker.
 TSAN_TESTS = test_gui test_app test_passes test_engines
+TSAN_GUI_FILTER = -Form1Import.*:ImportOffer.*
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_TSAN=ON $(LAUNCHER) > /dev/null
 	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS)
 	set -e; for t in $(TSAN_TESTS); do \
-	  echo "== $$t"; \
+	  echo "== $$t"; filter='*'; [ "$$t" = test_gui ] && filter='$(TSAN_GUI_FILTER)'; \
 	  (cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 \
-	    suppressions=$(CURDIR)/tests/tsan.supp" tests/$$t --gtest_brief=1); \
+	    suppressions=$(CURDIR)/tests/tsan.supp" tests/$$t --gtest_brief=1 \
+	    --gtest_filter="$$filter"); \
 	done
 
 # Coverage-guided fuzzing (libFuzzer, clang, AddressSanitizer and UndefinedBehaviorSanitizer) of the

@@ -9,10 +9,10 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 #include <vector>
 
+#include "core/systemerror.h"
 #include "engines/dao.h"
 #include "engines/publication.h"
 #include "engines/publish.h"
@@ -96,7 +96,7 @@ QString keepBackup(const QString& path) {
         return RunError(errnum::kFileAccess,
                         QStringLiteral("No se puede guardar una copia de %1 en %2: %3")
                             .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(backup),
-                                 QString::fromLocal8Bit(std::strerror(error))));
+                                 core::systemReason(error)));
     };
     QString backup = freeBackupName(path);
     const QString copy = partialName(backup);

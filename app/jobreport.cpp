@@ -105,8 +105,8 @@ JobReport::JobReport(const QString& path, const JobReportHead& head)
         }
         m_device = std::move(out);
     } else {
-        // Under this process's partial name, which a later job removes when this process was killed.
-        engines::removeDeadPartials(path);
+        // Under this process's partial name. What a killed job left under its own is removed by the next
+        // job (app::Job) once it has opened the database, which may name it in a committed publication.
         m_partial = engines::partialName(path);
         auto file = std::make_unique<QFile>(m_partial);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 #include <utility>
@@ -118,6 +119,21 @@ QString keepBackup(const QString& path) {
     }
 }
 
+// The copies of `path` that replacements killed while they kept the backup left (a dead process's partial
+// file under a backup's name) go; the copy of a replacement still running stays.
+void removeDeadBackupCopies(const QString& path) {
+    const QFileInfo file(path);
+    const QDir folder = file.absoluteDir();
+    const QRegularExpression copy(QLatin1Char('^') + QRegularExpression::escape(file.fileName()) +
+                                  QStringLiteral("\\.\\d{8}-\\d{6}(-\\d+)?\\.bak\\.parcial-\\d+$"));
+    for (const QString& name :
+         folder.entryList({file.fileName() + QStringLiteral(".*.bak.parcial-*")}, QDir::Files)) {
+        if (copy.match(name).hasMatch()) {
+            removeDeadPartials(folder.filePath(name.left(name.lastIndexOf(QStringLiteral(".parcial-")))));
+        }
+    }
+}
+
 // The file system's identity of a file; {0, 0} when there is none.
 std::pair<dev_t, ino_t> identityOf(const QString& path) {
     struct stat info {};
@@ -160,6 +176,7 @@ NameTakenError::NameTakenError(const QString& path, const QString& backup)
 
 DatabaseReplacement::DatabaseReplacement(const QString& path, JobWaitOptions wait, PublishStep publishStep)
     : m_path(path), m_wait(std::move(wait)), m_publishStep(publishStep) {
+    removeDeadBackupCopies(m_path);
     hold();
 }
 

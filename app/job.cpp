@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "app/fileselection.h"
 #include "app/jobreport.h"
@@ -55,6 +56,11 @@ void closeQuietly(std::unique_ptr<T>& object, Close close) noexcept {
     } catch (...) {
     }
     object.reset();
+}
+
+// A reason as a sentence of its own, for a message that goes on after it.
+QString sentence(const QString& reason) {
+    return reason.endsWith(QLatin1Char('.')) ? reason : reason + QLatin1Char('.');
 }
 
 }  // namespace
@@ -151,15 +157,18 @@ void Job::runPass() {
     passes::LeoBinEntrada(in, m_view, *m_files->file1, *m_files->file3);
 }
 
-// What killed jobs left beside the output: a publication that a job recorded and committed is finished
-// when the database is opened (engines::openHeld); partial files of dead processes that no record names
-// any more go.
+// What killed jobs left beside the output and the report: a publication that a job recorded and
+// committed is finished when the database is opened (engines::openHeld); partial files of dead processes
+// that no record names any more go.
 void Job::removeLeftovers() {
     std::vector<QString> recorded;
     for (const engines::Publication& p : engines::recordedPublications(*m_bd)) {
         recorded.push_back(p.partial);
     }
     engines::removeDeadPartials(m_in.NombreBinSalida, recorded);
+    if (m_jobReport != nullptr) {
+        engines::removeDeadPartials(QFileInfo(m_jobReport->path()).absoluteFilePath(), recorded);
+    }
 }
 
 // Ends the job's transaction: kept, unless the job is only simulated. The output, whole and on the disk
@@ -172,6 +181,7 @@ void Job::commit(const core::RunOutcome& outcome) {
         m_bd->Rollback();
         return;
     }
+    // The record holds full paths: the next job, which finishes the publication, may run elsewhere.
     std::vector<engines::Publication> files;
     if (!m_files->partial.isEmpty()) {
         checkOutputName(m_in.NombreBinSalida);
@@ -181,13 +191,15 @@ void Job::commit(const core::RunOutcome& outcome) {
                                  QStringLiteral("No se puede leer el dibujo de salida escrito en %1.")
                                      .arg(QDir::toNativeSeparators(m_files->partial)));
         }
-        m_publication = {m_files->partial, m_in.NombreBinSalida, *sum};
+        m_publication = {QFileInfo(m_files->partial).absoluteFilePath(),
+                         QFileInfo(m_in.NombreBinSalida).absoluteFilePath(), *sum};
         files.push_back(m_publication);
     }
     if (m_jobReport != nullptr) {
         m_reportPartial = m_jobReport->complete(outcome, TextosProcesados());
         if (!m_reportPartial.isEmpty()) {
-            files.push_back({m_reportPartial, m_jobReport->path(),
+            files.push_back({QFileInfo(m_reportPartial).absoluteFilePath(),
+                             QFileInfo(m_jobReport->path()).absoluteFilePath(),
                              engines::fileSum(m_reportPartial).value_or(engines::FileSum{})});
         }
     }
@@ -200,6 +212,15 @@ void Job::commit(const core::RunOutcome& outcome) {
         settleCommit(e);
     }
     m_files->committed = true;
+    handOverReport();
+}
+
+// Once a committed record names the report's partial file (or may name it), the file is the
+// publication's: the report no longer throws it away, whatever happens to the job after.
+void Job::handOverReport() {
+    if (!m_reportPartial.isEmpty()) {
+        m_jobReport->published();
+    }
 }
 
 // The commit failed, or its answer was lost: whether it took effect is asked of the database itself, on a
@@ -214,6 +235,7 @@ void Job::settleCommit(const core::RunError& failure) {
         recorded = engines::recordedPublications(*m_bd);
     } catch (const core::RunError& e) {
         m_files->unsettled = true;
+        handOverReport();
         throw core::RunError(
             failure.number(),
             QStringLiteral("No se sabe si la base de datos %1 ha guardado los cambios de este trabajo: al "
@@ -231,14 +253,16 @@ void Job::settleCommit(const core::RunError& failure) {
     throw core::RunError(failure.number(),
                          QStringLiteral("La base de datos no ha guardado los cambios de este trabajo: %1 "
                                         "No se ha cambiado nada.")
-                             .arg(failure.description()));
+                             .arg(sentence(failure.description())));
 }
 
 // What a job that ends well or stops does with its output: publishes it, or throws a simulation's away.
 // Once the database has committed, the drawing must not be lost: when it cannot take its name, the
-// message says that the database was updated and where the drawing is.
-// Once the drawing has its name, the record of the publication goes (a record left behind, when that
-// fails, names a file that has its name already: the next job only drops it).
+// message says that the database was updated and where the drawing and the report are.
+// Once the files have their names on the disk, the record of the publication goes (a record left behind,
+// when that fails, names files that have their names already: the next job only drops it). A name that
+// could not be put on the disk keeps the record: should the system lose the name, the next job gives it
+// again.
 void Job::keepOutput(const core::RunOutcome& outcome) {
     if (m_in.options.simulate) {
         m_files->discard();
@@ -250,25 +274,51 @@ void Job::keepOutput(const core::RunOutcome& outcome) {
         return;
     }
     const QString partial = m_files->partial;
+    QString notOnDisk;  // why a name given could not be put on the disk
     try {
         if (!partial.isEmpty()) {
             m_files->publish(m_in.NombreBinSalida);
+            m_outputNamed = true;
         }
     } catch (const engines::NameNotOnDisk& e) {
-        throw core::RunError(
-            e.number(), QStringLiteral("La base de datos ya tiene los cambios de este trabajo y el dibujo de "
-                                       "salida tiene su nombre, %1, pero el sistema no ha podido asegurar "
-                                       "ese nombre en el disco: %2")
-                            .arg(QDir::toNativeSeparators(m_in.NombreBinSalida), e.reason()));
+        m_outputNamed = true;
+        notOnDisk = e.reason();
     } catch (const core::RunError& e) {
-        throw core::RunError(
-            e.number(),
-            QStringLiteral("La base de datos ya tiene los cambios de este trabajo, pero el dibujo de "
-                           "salida no ha podido tomar su nombre: %1 El dibujo está en %2; el próximo trabajo "
-                           "sobre esta base de datos le dará su nombre.")
-                .arg(e.description(), QDir::toNativeSeparators(partial)));
+        const QString where =
+            m_reportPartial.isEmpty()
+                ? QStringLiteral(
+                      "El dibujo está en %1; el próximo trabajo sobre esta base de datos le dará "
+                      "su nombre.")
+                      .arg(QDir::toNativeSeparators(partial))
+                : QStringLiteral(
+                      "El dibujo está en %1 y el informe en %2; el próximo trabajo sobre esta base "
+                      "de datos les dará su nombre.")
+                      .arg(QDir::toNativeSeparators(partial), QDir::toNativeSeparators(m_reportPartial));
+        throw core::RunError(e.number(),
+                             QStringLiteral("La base de datos ya tiene los cambios de este trabajo, "
+                                            "pero el dibujo de salida no ha podido tomar su "
+                                            "nombre: %1 %2")
+                                 .arg(sentence(e.description()), where));
     }
-    publishReport();
+    const QString report = m_reportPartial.isEmpty() ? QString() : m_jobReport->path();
+    publishReport(notOnDisk);
+    if (!notOnDisk.isEmpty()) {
+        const QString names =
+            report.isEmpty()
+                ? QStringLiteral(
+                      "el dibujo de salida tiene su nombre, %1, pero el sistema no "
+                      "ha podido asegurar ese nombre")
+                      .arg(QDir::toNativeSeparators(m_in.NombreBinSalida))
+                : QStringLiteral(
+                      "el dibujo de salida y el informe tienen su nombre, %1 y %2, "
+                      "pero el sistema no ha podido asegurar esos nombres")
+                      .arg(QDir::toNativeSeparators(m_in.NombreBinSalida), QDir::toNativeSeparators(report));
+        throw core::RunError(
+            core::errnum::kFileAccess,
+            QStringLiteral("La base de datos ya tiene los cambios de este trabajo y %1 en el "
+                           "disco: %2.")
+                .arg(names, notOnDisk));
+    }
     try {
         if (m_bd) {
             engines::clearPublications(*m_bd);
@@ -279,14 +329,17 @@ void Job::keepOutput(const core::RunOutcome& outcome) {
 }
 
 // The completed report takes its name after the drawing; when it cannot, the message says where it is.
-void Job::publishReport() {
+// A name that it took but that could not be put on the disk is told through `notOnDisk`.
+void Job::publishReport(QString& notOnDisk) {
     if (m_reportPartial.isEmpty()) {
         return;
     }
     try {
         engines::publishFile(m_reportPartial, m_jobReport->path());
-    } catch (const engines::NameNotOnDisk&) {
-        // The report has its name; the drawing's publication already said what a failing disk means.
+    } catch (const engines::NameNotOnDisk& e) {
+        if (notOnDisk.isEmpty()) {
+            notOnDisk = e.reason();
+        }
     } catch (const core::RunError& e) {
         throw core::RunError(
             e.number(),
@@ -294,7 +347,7 @@ void Job::publishReport() {
                 "La base de datos y el dibujo de salida tienen los cambios de este trabajo, pero el "
                 "informe no ha podido tomar su nombre: %1 El informe está en %2; el próximo trabajo "
                 "sobre esta base de datos le dará su nombre.")
-                .arg(e.description(), QDir::toNativeSeparators(m_reportPartial)));
+                .arg(sentence(e.description()), QDir::toNativeSeparators(m_reportPartial)));
     }
     m_jobReport->published();
     m_reportPartial.clear();
@@ -333,6 +386,7 @@ void Job::undoEverything() noexcept {
 
 void Job::closeAll(core::RunOutcome& outcome) noexcept {
     if (outcome.kind == core::RunOutcome::Kind::Stopped) {
+        m_stopped = true;
         const core::RunOutcome keeping = core::guarded([this, &outcome] { keepWhatWasDone(outcome); });
         if (keeping.kind == core::RunOutcome::Kind::Failed) {
             outcome = keeping;
@@ -342,6 +396,16 @@ void Job::closeAll(core::RunOutcome& outcome) noexcept {
         undoEverything();
     }
     closeQuietly(m_files->file1, [](drawing::BinReader& r) { r.close(); });
+}
+
+Kept Job::kept() const {
+    if (m_files->unsettled) {
+        return Kept::Unknown;
+    }
+    if (!m_files->committed) {
+        return Kept::Nothing;
+    }
+    return m_stopped ? Kept::UpToAStop : Kept::Whole;
 }
 
 // What was read from the database goes before the database closes; a failure while closing is

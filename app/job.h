@@ -40,6 +40,12 @@ struct RunOptions {
     bool simulate = false;
 };
 
+// What the database holds of a job once it has run: the whole job, the work done up to a stop, nothing,
+// or not known (the commit's answer was lost and the database could not be asked: the next job on it
+// settles the job's files either way). A file that could not take its name after the commit does not
+// change it: the next job on the database gives it its name.
+enum class Kept { Nothing, Whole, UpToAStop, Unknown };
+
 struct JobInputs {
     QString NombreBdD;
     QString NombreBin;
@@ -76,6 +82,11 @@ class Job {
     // drawing, and named after the commit (a simulated job's, at its end). Call before run().
     void publishWith(JobReport& report) { m_jobReport = &report; }
 
+    // What the database kept of this job, and whether the output drawing has taken its name; meaningful
+    // once run() has returned.
+    Kept kept() const;
+    bool outputNamed() const { return m_outputNamed; }
+
     std::int32_t TextosProcesados() const { return m_view.TextosProcesados; }
     const core::RunReport& report() const { return m_report; }
     const core::Progress& progress() const { return m_progress; }
@@ -90,7 +101,8 @@ class Job {
     void runPass();
     void commit(const core::RunOutcome& outcome);
     void settleCommit(const core::RunError& failure);
-    void publishReport();
+    void handOverReport();
+    void publishReport(QString& notOnDisk);
     void keepOutput(const core::RunOutcome& outcome);
     void keepWhatWasDone(const core::RunOutcome& outcome);
     void undoEverything() noexcept;
@@ -105,6 +117,8 @@ class Job {
     std::unique_ptr<Files> m_files;
     engines::Publication m_publication;  // what the commit records
     bool m_passStarted = false;          // an orderly stop before the pass leaves an old output as it was
+    bool m_stopped = false;              // the job ended at a stop, keeping what it had done
+    bool m_outputNamed = false;          // the output drawing has its name
     JobReport* m_jobReport = nullptr;
     QString m_reportPartial;  // where the completed report lies until it takes its name
 

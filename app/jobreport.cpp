@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +11,7 @@
 #include "app/version.h"
 #include "core/errors.h"
 #include "core/jsontext.h"
+#include "core/systemerror.h"
 #include "engines/databasename.h"
 #include "engines/publish.h"
 
@@ -101,17 +101,18 @@ JobReport::JobReport(const QString& path, const JobReportHead& head)
     if (path == QLatin1String("-")) {
         auto out = std::make_unique<QFile>();
         if (!out->open(1, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
-            throw writeFailure(path, out->errorString());
+            throw writeFailure(path, core::fileReason(*out, errno));
         }
         m_device = std::move(out);
     } else {
-        // Under this process's partial name, which a later job removes when this process was killed.
-        engines::removeDeadPartials(path);
+        // Under this process's partial name. What a killed job left under its own is removed by the next
+        // job (app::Job) once it has opened the database, which may name it in a committed publication.
         m_partial = engines::partialName(path);
         auto file = std::make_unique<QFile>(m_partial);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            const int error = errno;
             m_partial.clear();
-            throw writeFailure(path, file->errorString());
+            throw writeFailure(path, core::fileReason(*file, error));
         }
         m_device = std::move(file);
     }
@@ -238,18 +239,18 @@ QString JobReport::complete(const core::RunOutcome& outcome, std::int32_t textos
     writeEnd(outcome);
     flush();
     if (!m_device->flush()) {
-        throw writeFailure(m_path, m_device->errorString());
+        throw writeFailure(m_path, core::fileReason(*m_device, errno));
     }
     if (m_partial.isEmpty()) {
         return {};
     }
     auto* file = static_cast<QFile*>(m_device.get());
     if (::fsync(file->handle()) != 0 && errno != EINVAL) {
-        throw writeFailure(m_path, QString::fromLocal8Bit(std::strerror(errno)));
+        throw writeFailure(m_path, core::systemReason(errno));
     }
     m_device->close();
     if (m_device->error() != QFileDevice::NoError) {
-        throw writeFailure(m_path, m_device->errorString());
+        throw writeFailure(m_path, core::fileReason(*m_device, errno));
     }
     return m_partial;
 }
@@ -262,7 +263,7 @@ void JobReport::flushIfFull() {
 
 void JobReport::flush() {
     if (m_device->write(m_buffer) != m_buffer.size()) {
-        throw writeFailure(m_path, m_device->errorString());
+        throw writeFailure(m_path, core::fileReason(*m_device, errno));
     }
     m_buffer.resize(0);
 }

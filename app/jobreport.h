@@ -58,7 +58,8 @@ class JobReport final : public core::TextObserver {
     // The two halves of finish() for a job that publishes the report with its drawing (app::Job):
     // complete() ends the document, puts it on the disk and closes it, and gives the partial file it lies
     // in (empty for the standard output, which has nothing to publish); published() says that the file
-    // has taken its name.
+    // is no longer the report's to throw away: it has taken its name, or a committed record names it for
+    // the next job on the database.
     QString complete(const core::RunOutcome& outcome, std::int32_t textosProcesados);
     void published() { m_partial.clear(); }
     // The report's own name.

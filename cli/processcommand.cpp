@@ -19,6 +19,8 @@
 namespace vexilo::cli {
 namespace {
 
+const QString kNothingDone =
+    QStringLiteral("No se ha cambiado nada: la base de datos y los ficheros de salida quedan como estaban.");
 const QString kNothingChanged =
     QStringLiteral("Simulación: no se ha cambiado nada (ni la base de datos ni ningún fichero de dibujo).");
 
@@ -48,11 +50,12 @@ QTextStream& summaryStream(const Request& request) {
     return request.report == QLatin1String("-") ? errors() : output();
 }
 
-void summary(const app::JobInputs& in, const app::Job& job, const Request& request) {
+// `created`: the output has its name (after a failure past the commit, the message says where it is).
+void summary(const app::JobInputs& in, const app::Job& job, const Request& request, bool created = true) {
     QTextStream& out = summaryStream(request);
     if (request.options.simulate) {
         out << kNothingChanged << '\n' << "Se crearía el fichero : " << in.NombreBinSalida << '\n';
-    } else {
+    } else if (created) {
         out << "Creado el fichero : " << in.NombreBinSalida << '\n';
     }
     out << "Textos Procesados : " << job.TextosProcesados() << '\n';
@@ -64,6 +67,13 @@ void summary(const app::JobInputs& in, const app::Job& job, const Request& reque
 
 bool wasInterrupted(const core::RunOutcome& r) {
     return r.kind == core::RunOutcome::Kind::Failed && r.number == core::errnum::kInterrupted;
+}
+
+// Whether a failure's own text says already that everything stays as it was.
+bool saysNothingChanged(const QString& text) {
+    return text.contains(QStringLiteral("No se ha cambiado nada"), Qt::CaseInsensitive) ||
+           text.contains(QStringLiteral("no se ha hecho nada"), Qt::CaseInsensitive) ||
+           text.contains(QStringLiteral("quedan como estaban"), Qt::CaseInsensitive);
 }
 
 void showEnd(const core::RunOutcome& r, const QString& bin) {
@@ -143,14 +153,28 @@ bool processOne(app::Session& session, ConsoleDisplay& display, const QString& b
             r = written;
         }
     }
-    display.endJob(r.kind == core::RunOutcome::Kind::Finished);
+    // A job whose database kept it whole is done, also when a file of it could not take its name or be
+    // put on the disk after the commit: the warning says what the next job on the database finishes, and
+    // the run goes on.
+    const bool keptWhole = job.kept() == app::Kept::Whole;
+    display.endJob(r.kind == core::RunOutcome::Kind::Finished || keptWhole);
     if (r.kind == core::RunOutcome::Kind::Finished) {
         summary(f, job, request);
+        return true;
+    }
+    if (r.kind == core::RunOutcome::Kind::Failed && keptWhole) {
+        writeError(QStringLiteral("Aviso: ") + asLines(r.description));
+        summary(f, job, request, job.outputNamed());
         return true;
     }
     showEnd(r, bin);
     if (request.options.simulate && !wasInterrupted(r)) {
         writeError(kNothingChanged);
+    } else if (r.kind == core::RunOutcome::Kind::Failed && job.kept() == app::Kept::Nothing &&
+               !saysNothingChanged(core::present(r).message)) {
+        // A failure before the commit leaves the database and the files as they were: the user reads it,
+        // whatever the failure's own text says.
+        writeError(kNothingDone);
     }
     return false;
 }

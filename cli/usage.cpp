@@ -87,8 +87,9 @@ std::vector<Command> makeTable() {
              "CONTROLPROCESO."),
          .closing = QStringLiteral(
              "El modo no distingue mayúsculas de minúsculas. Los mensajes salen por la salida de errores y "
-             "no esperan respuesta. Estado de salida: 0 correcto, 1 tras una parada o un error (los "
-             "ficheros siguientes no se procesan), 2 error de uso.")});
+             "no esperan respuesta. Estado de salida: 0 correcto (un aviso dice si el dibujo o el informe "
+             "de un trabajo guardado aún no tienen su nombre), 1 tras una parada o un error (los ficheros "
+             "siguientes no se procesan), 2 error de uso.")});
     table.push_back(
         {.name = QStringLiteral("volcar"),
          .positionals = {QStringLiteral("FICHERO")},

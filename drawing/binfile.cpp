@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "core/systemerror.h"
 #include "drawing/fields.h"
 
 namespace vexilo::drawing {
@@ -42,12 +43,8 @@ QString writeCause(int error, const QFile& file) {
         case EPERM:
         case EROFS:
             return QStringLiteral("no hay permiso para escribir en él");
-        case EIO:
-            return QStringLiteral("error de lectura o escritura del disco");
-        case 0:
-            return file.errorString();
         default:
-            return QString::fromLocal8Bit(std::strerror(error));
+            return core::fileReason(file, error);
     }
 }
 

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
+#include "core/systemerror.h"
 #include "engines/errors.h"
 
 namespace vexilo::engines {
@@ -21,9 +21,9 @@ namespace vexilo::engines {
 namespace {
 
 [[noreturn]] void cannotPublish(const QString& finalName, int error) {
-    throw RunError(errnum::kFileAccess, QStringLiteral("No se puede dar su nombre al fichero %1: %2")
-                                            .arg(QDir::toNativeSeparators(finalName),
-                                                 QString::fromLocal8Bit(std::strerror(error))));
+    throw RunError(errnum::kFileAccess,
+                   QStringLiteral("No se puede dar su nombre al fichero %1: %2")
+                       .arg(QDir::toNativeSeparators(finalName), core::systemReason(error)));
 }
 
 // fsync of a file or folder by its path; a file system that cannot sync (EINVAL) holds nothing to wait for.
@@ -80,7 +80,7 @@ void publishFile(const QString& written, const QString& finalName) {
     }
     // The rename lasts once the folder that holds the name is on the disk.
     if (const int error = syncPath(QFileInfo(finalName).absolutePath(), O_RDONLY | O_DIRECTORY)) {
-        throw NameNotOnDisk(finalName, QString::fromLocal8Bit(std::strerror(error)));
+        throw NameNotOnDisk(finalName, core::systemReason(error));
     }
 }
 

@@ -7,12 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 #include <vector>
 
+#include "core/systemerror.h"
 #include "engines/dao.h"
 #include "engines/publication.h"
 #include "engines/publish.h"
@@ -96,7 +97,7 @@ QString keepBackup(const QString& path) {
         return RunError(errnum::kFileAccess,
                         QStringLiteral("No se puede guardar una copia de %1 en %2: %3")
                             .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(backup),
-                                 QString::fromLocal8Bit(std::strerror(error))));
+                                 core::systemReason(error)));
     };
     QString backup = freeBackupName(path);
     const QString copy = partialName(backup);
@@ -115,6 +116,21 @@ QString keepBackup(const QString& path) {
             throw failure(backup, error);
         }
         backup = freeBackupName(path);  // another replacement took the name in the same second
+    }
+}
+
+// The copies of `path` that replacements killed while they kept the backup left (a dead process's partial
+// file under a backup's name) go; the copy of a replacement still running stays.
+void removeDeadBackupCopies(const QString& path) {
+    const QFileInfo file(path);
+    const QDir folder = file.absoluteDir();
+    const QRegularExpression copy(QLatin1Char('^') + QRegularExpression::escape(file.fileName()) +
+                                  QStringLiteral("\\.\\d{8}-\\d{6}(-\\d+)?\\.bak\\.parcial-\\d+$"));
+    for (const QString& name :
+         folder.entryList({file.fileName() + QStringLiteral(".*.bak.parcial-*")}, QDir::Files)) {
+        if (copy.match(name).hasMatch()) {
+            removeDeadPartials(folder.filePath(name.left(name.lastIndexOf(QStringLiteral(".parcial-")))));
+        }
     }
 }
 
@@ -160,6 +176,7 @@ NameTakenError::NameTakenError(const QString& path, const QString& backup)
 
 DatabaseReplacement::DatabaseReplacement(const QString& path, JobWaitOptions wait, PublishStep publishStep)
     : m_path(path), m_wait(std::move(wait)), m_publishStep(publishStep) {
+    removeDeadBackupCopies(m_path);
     hold();
 }
 

@@ -51,7 +51,8 @@ class DatabaseReplacement {
     // How the new file takes the name: publishFile, or in a test a step that fails where it is told to.
     using PublishStep = void (*)(const QString& written, const QString& finalName);
 
-    // Holds the database file `path` when it is one now. Past the wait's limit, EngineError
+    // Removes the backup copies that replacements of `path` killed halfway left, then holds the database
+    // file `path` when it is one now. Past the wait's limit, EngineError
     // kHeldByAnother, with nothing done; when the wait's `interrupted` answers true, Interrupted; a file
     // that is no database is not held (no job can run on it).
     DatabaseReplacement(const QString& path, JobWaitOptions wait, PublishStep publishStep = publishFile);

@@ -15,6 +15,8 @@
 #include <functional>
 
 #include "app/fileselection.h"
+#include "app/job.h"
+#include "app/jobreport.h"
 #include "app/rundriver.h"
 #include "support/catalogfixture.h"
 #include "support/elementbuilder.h"
@@ -178,6 +180,53 @@ TEST_F(OutputNameTest, TheNextJobRemovesThePartialFilesOfProcessesThatNoLongerRu
     EXPECT_TRUE(QFile::exists(livePartial));
     EXPECT_TRUE(QFile::exists(otherFile));
     EXPECT_TRUE(QFile::exists(path("mapa_s.bin")));
+}
+
+// A job with a report, on the drawing `bin` of the test's database.
+core::RunOutcome jobWithReport(const QString& database, const QString& bin, const QString& report,
+                               core::Display& display) {
+    const JobInputs in{database, bin, outputNameOf(bin), Mode::No, {}};
+    JobReport written(report, JobReportHead{in.NombreBdD, in.NombreBin, in.NombreBinSalida, in.mode, false});
+    Job job(in, display, &written);
+    job.publishWith(written);
+    return job.run();
+}
+
+// A job killed between its commit and its report's rename leaves the report whole under its partial
+// name, which the committed record names. Until a job has opened the database and finished that
+// publication, the file is no dead process's leftover: a job with the same report that fails before it
+// opens the database (its drawing is missing) leaves it, and the next job gives it its name.
+TEST_F(OutputNameTest, ARecordedReportOutlivesAJobThatFailsBeforeOpeningTheDatabase) {
+    const QString report = path("informe.json");
+    const QString orphan = report + QStringLiteral(".parcial-") + QString::number(deadPid());
+    const testing::Bytes whole(300, 0x7b);
+    testing::writeFile(orphan, whole);
+    {
+        auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(path("b.sqlite"));
+        db->BeginTrans();
+        engines::recordPublications(*db, {{orphan, report, *engines::fileSum(orphan)}});
+        db->CommitTrans();
+        db->Close();
+    }
+    EXPECT_EQ(jobWithReport(path("b.sqlite"), path("falta.bin"), report, display).kind,
+              core::RunOutcome::Kind::Failed);
+    EXPECT_TRUE(QFile::exists(orphan));
+
+    ASSERT_EQ(Command1_Click(session, display, Mode::No).kind, core::RunOutcome::Kind::Finished);
+    EXPECT_EQ(testing::readFile(report), whole);
+    EXPECT_FALSE(QFile::exists(orphan));
+}
+
+// The partial report of a process that no longer runs, which no record names, goes with the next job
+// that writes a report of that name; the job's own report takes the name.
+TEST_F(OutputNameTest, AJobWithAReportRemovesTheDeadPartialReportsNoRecordNames) {
+    const QString report = path("informe.json");
+    const QString dead = report + QStringLiteral(".parcial-") + QString::number(deadPid());
+    testing::writeFile(dead, testing::Bytes(40, 0x7b));
+    ASSERT_EQ(jobWithReport(path("b.sqlite"), path("mapa.bin"), report, display).kind,
+              core::RunOutcome::Kind::Finished);
+    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_TRUE(testing::readFile(report).size() > 40);
 }
 
 }  // namespace

@@ -166,6 +166,8 @@ TEST_F(ProcessStatuses, AnOldOutputStaysUntilTheJobsOwnOutputTakesItsName) {
     const CliOutput failed = runCli({QStringLiteral("procesar"), QStringLiteral("--bdd"),
                                      path("noexiste.sqlite"), QStringLiteral("--bin"), m_sample.drawing});
     EXPECT_EQ(failed.state, 1);
+    EXPECT_TRUE(failed.errors.contains(QStringLiteral("No se ha cambiado nada")))
+        << failed.errors.toStdString();
     EXPECT_EQ(readFile(output), old);
 
     // The drawing is a file too: a job that cannot read it fails, and the old output stays.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -142,6 +143,36 @@ TEST(Replacement, APublicationThatFailsAfterTheRenameKeepsTheBackupAndSaysSo) {
     EXPECT_EQ(read(final), QByteArray("nuevo"));
     EXPECT_EQ(read(final + QStringLiteral(".parcial")), QByteArray("otro"));
     EXPECT_TRUE(backupsIn(dir).isEmpty());
+}
+
+// A replacement killed while it copied the old file leaves the copy under a partial name of the backup;
+// the next replacement of that file removes it, and leaves the copy of a process that runs, the backups,
+// and the copies of other files.
+TEST(Replacement, TheNextReplacementRemovesTheCopiesThatKilledOnesLeft) {
+    QTemporaryDir dir;
+    const QString final = dir.filePath(QStringLiteral("datos.sqlite"));
+    write(final, "viejo");
+    write(final + QStringLiteral(".parcial"), "nuevo");
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);  // a process number nobody has now
+    const QString dead = final + QStringLiteral(".20240510-101010.bak.parcial-%1").arg(child);
+    const QString running = final + QStringLiteral(".20240510-101010-2.bak.parcial-1");  // init
+    const QString backup = final + QStringLiteral(".20240510-101010.bak");
+    const QString otherFile =
+        dir.filePath(QStringLiteral("otros.sqlite.20240510-101010.bak.parcial-%1")).arg(child);
+    for (const QString& p : {dead, running, backup, otherFile}) {
+        write(p, "copia");
+    }
+    DatabaseReplacement(final, {}).publish(final + QStringLiteral(".parcial"));
+    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_TRUE(QFile::exists(running));
+    EXPECT_TRUE(QFile::exists(backup));
+    EXPECT_TRUE(QFile::exists(otherFile));
+    EXPECT_EQ(read(final), QByteArray("nuevo"));
 }
 
 }  // namespace

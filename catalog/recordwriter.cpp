@@ -1,6 +1,7 @@
 #include "catalog/recordwriter.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 #include <limits>
 
 #include "catalog/attributeindex.h"
@@ -23,11 +24,20 @@ auto write(const QString& table, const QString& detail, Write&& w) {
     } catch (const engines::DeferredWriteError&) {
         throw;  // an earlier write's failure, which names its own table
     } catch (const EngineError& e) {
-        QString description = e.description() + QStringLiteral(" (tabla %1").arg(table);
-        if (!detail.isEmpty()) {
-            description += QStringLiteral(", ") + detail;
+        // The engine's own message usually names the table already ("… (tabla 'RIOS')"): only what it
+        // lacks is added.
+        QStringList parts;
+        if (!e.description().contains(QLatin1Char('\'') + table + QLatin1Char('\''), Qt::CaseInsensitive)) {
+            parts << QStringLiteral("tabla %1").arg(table);
         }
-        throw EngineError(e.number(), description + QLatin1Char(')'));
+        if (!detail.isEmpty()) {
+            parts << detail;
+        }
+        if (parts.isEmpty()) {
+            throw;
+        }
+        throw EngineError(e.number(), e.description() + QStringLiteral(" (") +
+                                          parts.join(QStringLiteral(", ")) + QLatin1Char(')'));
     }
 }
 

@@ -254,6 +254,8 @@ TEST_F(RecordWriter, TextLongerThanTheColumnIsAnEngineErrorNamingTableAndText) {
     } catch (const core::EngineError& e) {
         EXPECT_TRUE(e.description().contains(kTable)) << e.description().toStdString();
         EXPECT_TRUE(e.description().contains(longOne));
+        // Named once: the engine's message already names the table.
+        EXPECT_EQ(e.description().count(kTable, Qt::CaseInsensitive), 1) << e.description().toStdString();
     }
     EXPECT_TRUE(stored().empty());
     EXPECT_EQ(add("123", QString(100, QLatin1Char('x'))), 1);  // the column's own size is accepted

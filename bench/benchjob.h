@@ -12,9 +12,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/fileselection.h"
 #include "app/job.h"
@@ -73,7 +75,7 @@ inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Resu
                      const PrepareDatabase& prepare) {
     QuietDisplay display;
     std::int64_t texts = 0;
-    double seconds = 0.0;  // the jobs alone, without preparing their copies
+    std::vector<double> seconds;  // each job alone, without preparing its copy
     for (auto _ : state) {
         state.PauseTiming();
         const app::JobInputs in{prepare(), r.drawing, app::outputNameOf(r.drawing), mode, {}};
@@ -87,7 +89,7 @@ inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Resu
         clock.start();
         app::Job job(in, display);
         const core::RunOutcome end = job.run();
-        seconds += clock.nsecsElapsed() / 1e9;
+        seconds.push_back(clock.nsecsElapsed() / 1e9);
         if (end.kind != core::RunOutcome::Kind::Finished) {
             state.SkipWithError((end.message + end.description).toStdString().c_str());
             return;
@@ -97,8 +99,9 @@ inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Resu
     state.counters["elements"] = static_cast<double>(state.range(0) * 1'000'000);
     state.counters["textos_procesados"] = static_cast<double>(texts);
     state.counters["peak_rss_mb"] = peakMemoryMb();
-    state.counters["job_s"] =
-        state.iterations() > 0 ? seconds / static_cast<double>(state.iterations()) : 0.0;
+    // The median, as the floors are measured: one slow run on a shared machine moves it least.
+    std::sort(seconds.begin(), seconds.end());
+    state.counters["job_s"] = seconds.empty() ? 0.0 : seconds[seconds.size() / 2];
     state.SetBytesProcessed(state.iterations() * QFileInfo(r.drawing).size());
 }
 

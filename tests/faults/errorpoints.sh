@@ -15,22 +15,9 @@ set -uo pipefail
 
 cli=$(realpath "$1")  # the failing job runs inside its own folder
 mode=${2:-no}
-if ! command -v strace > /dev/null || ! command -v sqlite3 > /dev/null; then
-  echo "strace y sqlite3 hacen falta para esta prueba" >&2
-  exit 1
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
+needs strace sqlite3
 
-# The attribute tables and the run log without the moment of each row, the paths made relative.
-dump() {
-  local db=$1 folder=$2
-  for t in CALLES NUEVA PARCELAS RIOS; do
-    sqlite3 "$db" "SELECT * FROM $t ORDER BY rowid" 2> /dev/null
-  done
-  sqlite3 "$db" "SELECT NombreTabla, mslink, RegistroATR, replace(NombreFichero, '$folder/', ''), TMapa
-                 FROM CONTROLPROCESO ORDER BY rowid" 2> /dev/null
-}
 run() {  # folder report [strace arguments...]: full paths
   local folder=$1 report=$2
   shift 2
@@ -45,12 +32,6 @@ runInside() {  # folder [strace arguments...]
   shift
   (cd "$folder" && "$@" "$cli" procesar --bdd muestra.sqlite --bin muestra.bin --modo "$mode" -q \
     --informe informe.json > salida.txt 2>&1)
-}
-reportOf() {  # file folder
-  sed "s#$2/##g" "$1" 2> /dev/null
-}
-recordedPartial() {  # folder final-name
-  sqlite3 "$1/muestra.sqlite" "SELECT parcial FROM vexilo_publicacion WHERE final LIKE '%$2'" 2> /dev/null
 }
 
 "$cli" demo "$work/muestra" --elementos 3000 > /dev/null 2>&1 || { echo "demo failed"; exit 1; }
@@ -169,7 +150,7 @@ for point_kind in pwrite64:EIO write:EIO fsync:EIO fdatasync:EIO rename:EIO unli
         [ "$kept" = 0 ] && [ -e "$f/informe.json" ] && fail "el trabajo siguiente da un informe al trabajo no guardado"
         leftovers=$(ls "$f" | grep -E 'parcial|journal' || true)
         [ -z "$leftovers" ] || fail "quedan ficheros: $leftovers"
-        if [ -n "$(sqlite3 "$f/muestra.sqlite" "SELECT name FROM sqlite_master WHERE name = 'vexilo_publicacion'")" ]; then
+        if holdsPublications "$f"; then
           fail "queda la publicación anotada"
         fi
       fi

@@ -16,12 +16,8 @@ cli=$1
 kind=${2:-nuevo}
 here=$(cd "$(dirname "$0")" && pwd)
 mdb="$here/../data/nwind.mdb"
-if ! command -v strace > /dev/null || ! command -v sqlite3 > /dev/null; then
-  echo "strace y sqlite3 hacen falta para esta prueba" >&2
-  exit 1
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$here/common.sh"
+needs strace sqlite3
 
 "$cli" demo "$work/muestra" --elementos 200 > /dev/null 2>&1 || { echo "demo failed"; exit 1; }
 case "$kind" in

@@ -16,22 +16,9 @@ set -uo pipefail
 cli=$1
 mode=${2:-no}
 report=${3:-}
-if ! command -v strace > /dev/null || ! command -v sqlite3 > /dev/null; then
-  echo "strace y sqlite3 hacen falta para esta prueba" >&2
-  exit 1
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
+needs strace sqlite3
 
-# The attribute tables and the run log without the moment of each row, the paths made relative.
-dump() {
-  local db=$1 folder=$2
-  for t in CALLES NUEVA PARCELAS RIOS; do
-    sqlite3 "$db" "SELECT * FROM $t ORDER BY rowid" 2> /dev/null
-  done
-  sqlite3 "$db" "SELECT NombreTabla, mslink, RegistroATR, replace(NombreFichero, '$folder/', ''), TMapa
-                 FROM CONTROLPROCESO ORDER BY rowid" 2> /dev/null
-}
 run() {  # folder [strace arguments...]
   local folder=$1
   shift
@@ -39,10 +26,6 @@ run() {  # folder [strace arguments...]
   [ -n "$report" ] && extra=(--informe "$folder/informe.json")
   "$@" "$cli" procesar --bdd "$folder/muestra.sqlite" --bin "$folder/muestra.bin" --modo "$mode" -q \
     "${extra[@]}" > "$folder/salida.txt" 2>&1
-}
-# A report with its folder's paths made relative, so that reports of two folders compare.
-reportOf() {  # file folder
-  sed "s#$2/##g" "$1" 2> /dev/null
 }
 
 "$cli" demo "$work/muestra" --elementos 3000 > /dev/null 2>&1 || { echo "demo failed"; exit 1; }
@@ -75,7 +58,7 @@ for call in pwrite64 write fsync fdatasync rename unlink ftruncate; do
     status=$?
     ok=1
     dump "$f/muestra.sqlite" "$f" > "$f/state"
-    recorded=$(sqlite3 "$f/muestra.sqlite" "SELECT parcial FROM vexilo_publicacion WHERE final LIKE '%muestra_s.bin'" 2> /dev/null)
+    recorded=$(recordedPartial "$f" muestra_s.bin)
     if [ "$readonly" = 1 ] && cmp -s "$f/state" "$work/state0"; then
       kept=0
       [ -e "$f/muestra_s.bin" ] || [ -n "$recorded" ] && kept=1
@@ -103,7 +86,7 @@ for call in pwrite64 write fsync fdatasync rename unlink ftruncate; do
         fail "el informe no está entero"
       fi
       if [ "$kept" = 1 ] && [ ! -e "$f/informe.json" ] &&
-         [ -z "$(sqlite3 "$f/muestra.sqlite" "SELECT parcial FROM vexilo_publicacion WHERE final LIKE '%informe.json'" 2> /dev/null)" ]; then
+         [ -z "$(recordedPartial "$f" informe.json)" ]; then
         fail "el trabajo guardado no tiene informe ni informe anotado"
       fi
       [ "$kept" = 0 ] && [ -e "$f/informe.json" ] && fail "hay informe de un trabajo no guardado"
@@ -125,7 +108,7 @@ for call in pwrite64 write fsync fdatasync rename unlink ftruncate; do
       fi
       leftovers=$(ls "$f" | grep -E 'parcial|journal' || true)
       [ -z "$leftovers" ] || fail "quedan ficheros: $leftovers"
-      if [ -n "$(sqlite3 "$f/muestra.sqlite" "SELECT name FROM sqlite_master WHERE name = 'vexilo_publicacion'")" ]; then
+      if holdsPublications "$f"; then
         fail "queda la publicación anotada"
       fi
     fi

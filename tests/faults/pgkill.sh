@@ -15,11 +15,8 @@ set -uo pipefail
 
 cli=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
-if ! command -v strace > /dev/null || ! command -v psql > /dev/null; then
-  echo "strace y psql hacen falta para esta prueba" >&2
-  exit 1
-fi
-work=$(mktemp -d)
+source "$here/common.sh"  # its dump and reportOf are the server's own, below
+needs strace psql
 source "$here/../../scripts/pg-server.sh"
 trap 'para_cluster; rm -rf "$work"' EXIT
 servidor_pg vexilo_muestra

@@ -7,9 +7,8 @@
 set -uo pipefail
 
 cli=$1
-command -v strace > /dev/null || { echo "strace hace falta para esta prueba" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
+needs strace
 
 demo() { "$cli" demo "$1" --elementos "$2" --semilla "$3" > /dev/null 2>&1; }
 run() { "$@"; }  # a shell function: the killed process is reported in the subshell that calls it

@@ -79,10 +79,12 @@ std::shared_ptr<Connection> openFile(const QString& path, const QString& mode, i
     // database all the same, and says so.
     try {
         connection->tables(true);
-        // A page cache of up to 64 MB (SQLite's default is 2 MB): the assignment pass writes into every
-        // attribute table and the log inside one transaction, and a small cache spills dirty pages to
-        // the file and its journal again and again before the commit.
-        connection->runOnce(QStringLiteral("PRAGMA cache_size = -65536"), QString());
+        // A page cache of up to 16 MB (SQLite's default is 2 MB): the assignment pass writes into every
+        // attribute table and the log inside one transaction, and a cache of the default size spills
+        // dirty pages to the file and its journal again and again before the commit. Past 16 MB the
+        // job gets no faster (measured with 64 MB: the same times at 1, 2 and 5 million elements) and
+        // only holds more memory: 50 MB more at the peak of a 5,000,000-element job.
+        connection->runOnce(QStringLiteral("PRAGMA cache_size = -16384"), QString());
     } catch (const EngineError& e) {
         const int primary = e.number() & 0xff;
         if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {

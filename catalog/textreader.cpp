@@ -59,7 +59,7 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
     Table texts;
     for (const engines::Database::Row& row : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
         const std::optional<std::int32_t> number = recordNumber(row.values[0]);
-        if (!number || texts.count(*number) != 0) {
+        if (!number || texts.find(*number) != nullptr) {
             continue;  // a shared number reads as its first record in stored order
         }
         const QVariant& tmapa = row.values[1];
@@ -69,7 +69,7 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
         if (!t.null) {
             t.texto = core::trimSpaces(valor.toString());
         }
-        texts.emplace(*number, std::move(t));
+        texts.add(*number, std::move(t));
     }
     return texts;
 }
@@ -77,14 +77,14 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
 TextResult ObtengoTextoBdD(AttributeTexts& texts, std::int32_t registro, const QString& NombreTabla,
                            QString& TextoEnBdD) {
     const AttributeTexts::Table& table = texts.table(NombreTabla);
-    auto it = table.find(registro);
-    if (it == table.end()) {
+    const AttributeTexts::Text* text = table.find(registro);
+    if (text == nullptr) {
         return TextResult::NoSuchRecord;
     }
-    if (it->second.null) {
+    if (text->null) {
         return TextResult::NoText;
     }
-    TextoEnBdD = it->second.texto;
+    TextoEnBdD = text->texto;
     return TextResult::Found;
 }
 

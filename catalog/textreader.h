@@ -11,8 +11,8 @@
 #include <QString>
 #include <cstdint>
 #include <map>
-#include <unordered_map>
 
+#include "catalog/recordtexts.h"
 #include "engines/dao.h"
 
 namespace vexilo::catalog {
@@ -29,12 +29,8 @@ class AttributeTexts {
   public:
     explicit AttributeTexts(engines::Database& bd) : m_bd(bd) {}
 
-    // A record's text as the reader returns it; `null` when tmapa and tcomplet are both Null.
-    struct Text {
-        QString texto;
-        bool null = false;
-    };
-    using Table = std::unordered_map<std::int32_t, Text>;
+    using Text = RecordText;
+    using Table = RecordTexts;
 
     // The texts of a table, read from the database on the first call for that table. Engine errors (a
     // table that does not exist) propagate; a table lacking mslink, tmapa or tcomplet is an EngineError too.

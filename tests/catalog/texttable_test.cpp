@@ -1,11 +1,14 @@
-// The flat text table under the attribute index: every text added is found again with its own value,
-// through every growth of the table, and a text never added is not found.
+// The flat tables under the attribute index and the rewrite's texts: every key added is found again
+// with its own value, through every growth of the table, and a key never added is not found.
 
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <limits>
 #include <string>
+#include <vector>
 
+#include "catalog/recordtexts.h"
 #include "catalog/texttable.h"
 
 namespace vexilo::catalog {
@@ -52,6 +55,31 @@ TEST(TextTable, AddingAKnownTextGivesTheSameValueAndTheEmptyTextIsAKeyLikeAnyOth
     EXPECT_EQ(table.findOrAdd(u"").n, 9);
     EXPECT_EQ(table.find(u"mayor"), nullptr);  // the caller upper-cases: texts are compared exactly
     EXPECT_EQ(table.size(), 2u);
+}
+
+// Record numbers of every sign, 0 and the extremes included, through many growths: the first text of
+// a number stays, and a number never added is not found.
+TEST(RecordTexts, EveryNumberKeepsItsFirstTextThroughEveryGrowth) {
+    RecordTexts texts;
+    std::vector<std::int32_t> numbers = {0, -1, 1, std::numeric_limits<std::int32_t>::min(),
+                                         std::numeric_limits<std::int32_t>::max()};
+    for (std::int32_t i = 2; i < 20000; ++i) {
+        numbers.push_back(i * 7919);
+        numbers.push_back(-i);
+    }
+    for (const std::int32_t n : numbers) {
+        texts.add(n, RecordText{QString::number(n), n % 3 == 0});
+    }
+    texts.add(0, RecordText{QStringLiteral("otro"), false});  // a second record of a number
+    ASSERT_EQ(texts.size(), numbers.size());
+    for (const std::int32_t n : numbers) {
+        const RecordText* t = texts.find(n);
+        ASSERT_NE(t, nullptr) << n;
+        EXPECT_EQ(t->texto, QString::number(n));
+        EXPECT_EQ(t->null, n % 3 == 0);
+    }
+    EXPECT_EQ(texts.find(2), nullptr);
+    EXPECT_EQ(texts.find(-20000), nullptr);
 }
 
 }  // namespace

@@ -87,7 +87,6 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
 class SqliteWrites final : public NativeWrites {
   public:
     SqliteWrites(const Connection& connection, sqlite3* db) : m_connection(connection), m_db(db) {}
-    ~SqliteWrites() override { m_writer.reset(); }
 
     const Connection& connection() const { return m_connection; }
 
@@ -158,10 +157,8 @@ class SqliteWrites final : public NativeWrites {
         if (const auto known = m_nextIdentity.find(table); known != m_nextIdentity.end()) {
             return known->second;
         }
-        const std::optional<sqlite3_int64> highest =
-            wholeOf(QLatin1String("SELECT max(rowid) FROM \"") +
-                        QString(table).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'),
-                    table);
+        const std::optional<sqlite3_int64> highest = wholeOf(
+            QLatin1String("SELECT max(rowid) FROM ") + m_connection.dialect().quoteIdentifier(table), table);
         if (highest && *highest == std::numeric_limits<sqlite3_int64>::max()) {
             return std::nullopt;
         }
@@ -264,7 +261,8 @@ class SqliteWrites final : public NativeWrites {
     bool m_deferred = false;                  // the owner lets rows be written after the call that gave them
     bool m_queued = false;                    // rows were queued since the last drain
     bool m_broken = false;                    // a queued row failed: only a rollback goes on
-    std::unique_ptr<WriterThread> m_writer;   // started by the first queued row
+    // Started by the first queued row; last, so that its thread ends before anything it uses goes.
+    std::unique_ptr<WriterThread> m_writer;
 };
 
 SqliteStatement::SqliteStatement(SqliteWrites& owner, sqlite3* db, sqlite3_stmt* stmt, const RowWrite& shape)

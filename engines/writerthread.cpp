@@ -34,9 +34,7 @@ void WriterThread::drain() {
     m_work.notify_one();
     const auto over = qScopeGuard([this] { m_draining = false; });
     m_done.wait(lock, [this] { return (m_incoming.empty() && !m_busy) || m_failure; });
-    // A failure ends the batch it was in and drops the rest: wait for the thread to let go of it.
-    m_done.wait(lock, [this] { return !m_busy; });
-    throwFailure(lock);
+    throwFailure(lock);  // which waits for the thread to let go of the failed batch
 }
 
 void WriterThread::discard() {

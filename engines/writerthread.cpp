@@ -114,7 +114,9 @@ void WriterThread::loop() {
             const std::lock_guard lock(m_mutex);
             m_busy = false;
             if (failure) {
-                m_failure = failure;
+                // Moved, not copied: the thread keeps no hold on the failure, which is then freed by the
+                // caller that read it, never here behind a count the race checker does not see.
+                m_failure = std::move(failure);
                 m_incoming.clear();
             }
         }

@@ -67,30 +67,30 @@ bool sameCode(const CodeValue& stored, const CodeValue& code) {
 }
 
 void AttributeIndex::load(const std::vector<engines::Database::Row>& rows) {
-    Q_ASSERT(m_ids.empty());
-    m_byText.reserve(rows.size());
-    m_ids.reserve(rows.size());
-    m_mslinks.reserve(rows.size());
     for (const auto& row : rows) {
-        const auto pos = static_cast<Pos>(m_ids.size());
-        m_ids.push_back(row.id);
-        const std::optional<std::int64_t> mslink = wholeNumber(row.values[kMslink]);
-        m_mslinks.push_back(mslink ? *mslink : kNoMslink);
-        if (!mslink) {
-            continue;
-        }
-        addMslink(*mslink, pos);
-        const QVariant text = recordText(row.values);
-        if (text.isNull() || !fitsInt32(*mslink)) {
-            continue;
-        }
-        ByText& entry = entryFor(textKey(text.toString()));
-        const std::optional<QString> code = codeOf(row.values[kTfeature]);
-        if (code) {
-            entry.owned(*code).push_back(pos);  // rows come in natural order: already sorted
-        } else {
-            entry.unclaimed.push_back(pos);
-        }
+        loadRow(row);
+    }
+}
+
+void AttributeIndex::loadRow(const engines::Database::Row& row) {
+    const auto pos = static_cast<Pos>(m_ids.size());
+    m_ids.push_back(row.id);
+    const std::optional<std::int64_t> mslink = wholeNumber(row.values[kMslink]);
+    m_mslinks.push_back(mslink ? *mslink : kNoMslink);
+    if (!mslink) {
+        return;
+    }
+    addMslink(*mslink, pos);
+    const QVariant text = recordText(row.values);
+    if (text.isNull() || !fitsInt32(*mslink)) {
+        return;
+    }
+    ByText& entry = entryFor(textKey(text.toString()));
+    const std::optional<QString> code = codeOf(row.values[kTfeature]);
+    if (code) {
+        entry.owned(*code).push_back(pos);  // rows come in natural order: already sorted
+    } else {
+        entry.unclaimed.push_back(pos);
     }
 }
 
@@ -227,7 +227,8 @@ AttributeIndex& AttributeIndexes::table(const QString& table) {
     auto& slot = m_tables[table.toUpper()];
     if (!slot) {
         slot = std::make_unique<AttributeIndex>();
-        slot->load(m_db.ReadRows(table, kIndexColumns));
+        // Row by row: a whole table's rows held at once would cost more than the index made of them.
+        m_db.ForEachRow(table, kIndexColumns, [&](const engines::Database::Row& row) { slot->loadRow(row); });
     }
     m_byName.insert(table, slot.get());
     m_byIdentity.remember(table, slot.get());

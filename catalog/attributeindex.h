@@ -79,7 +79,9 @@ class AttributeIndex {
     AttributeIndex(const AttributeIndex&) = delete;
     AttributeIndex& operator=(const AttributeIndex&) = delete;
 
-    // Builds the index, once, from every row of the table in stored order, columns as kIndexColumns.
+    // Builds the index, once, from every row of the table in stored order, columns as kIndexColumns:
+    // row after row as the engine reads them, or all at once.
+    void loadRow(const engines::Database::Row& row);
     void load(const std::vector<engines::Database::Row>& rows);
 
     // The first record in natural order holding `key` whose Tfeature is Null or is the code `codigo`

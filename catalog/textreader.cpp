@@ -57,10 +57,10 @@ const AttributeTexts::Table& AttributeTexts::table(const QString& NombreTabla) {
 AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString& NombreTabla) {
     requireColumns(bd, NombreTabla);
     Table texts;
-    for (const engines::Database::Row& row : bd.ReadRows(NombreTabla, {kMslink, kTmapa, kTcomplet})) {
+    bd.ForEachRow(NombreTabla, {kMslink, kTmapa, kTcomplet}, [&texts](const engines::Database::Row& row) {
         const std::optional<std::int32_t> number = recordNumber(row.values[0]);
         if (!number || texts.find(*number) != nullptr) {
-            continue;  // a shared number reads as its first record in stored order
+            return;  // a shared number reads as its first record in stored order
         }
         const QVariant& tmapa = row.values[1];
         const QVariant& valor = tmapa.isNull() ? row.values[2] : tmapa;
@@ -70,7 +70,7 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
             t.texto = core::trimSpaces(valor.toString());
         }
         texts.add(*number, std::move(t));
-    }
+    });
     return texts;
 }
 

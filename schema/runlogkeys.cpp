@@ -8,22 +8,20 @@
 namespace vexilo::schema {
 
 RunLogKeys::RunLogKeys(engines::Database& db) {
-    const auto rows = db.ReadRows(
-        QStringLiteral("CONTROLPROCESO"),
-        {QStringLiteral("NombreTabla"), QStringLiteral("mslink"), QStringLiteral("NombreFichero")});
-    m_slots.resize(catalog::openaddressing::capacityFor(rows.size()));
-    for (const auto& row : rows) {
+    m_slots.resize(catalog::openaddressing::capacityFor(0));
+    const std::vector<QString> columns{QStringLiteral("NombreTabla"), QStringLiteral("mslink"),
+                                       QStringLiteral("NombreFichero")};
+    db.ForEachRow(QStringLiteral("CONTROLPROCESO"), columns, [this](const engines::Database::Row& row) {
         const QVariant& table = row.values[0];
         const QVariant& file = row.values[2];
         // A stored mslink equals a 32-bit argument only when it is a whole number; anything else
         // (Null, a fraction, a text that is no number) never matches.
         const auto mslink = catalog::wholeFromValue(row.values[1], std::numeric_limits<std::int64_t>::min(),
                                                     std::numeric_limits<std::int64_t>::max());
-        if (table.isNull() || file.isNull() || !mslink) {
-            continue;
+        if (!table.isNull() && !file.isNull() && mslink) {
+            insert(table.toString(), *mslink, file.toString());
         }
-        insert(table.toString(), *mslink, file.toString());
-    }
+    });
 }
 
 bool RunLogKeys::contains(const QString& table, std::int64_t mslink, const QString& file) const {

@@ -92,16 +92,21 @@ class Connection {
             return *known;
         }
         PreparedWrite write;
+        const std::vector<FieldDef>& fields = this->columns(storedTable);
+        std::vector<FieldDef> bound;
+        for (int column : columns) {
+            bound.push_back(fields[static_cast<std::size_t>(column)]);
+        }
         if (m_native) {
             RowWrite row{kind == WriteKind::Insert, storedTable, {}};
-            const std::vector<FieldDef>& fields = this->columns(storedTable);
-            for (int column : columns) {
-                row.columns.push_back(fields[static_cast<std::size_t>(column)].name);
+            for (const FieldDef& f : bound) {
+                row.columns.push_back(f.name);
             }
             write.native = m_native->prepareRow(build(), row);
         } else {
             write.query = &prepared(build(), storedTable);
         }
+        write.form = StoredForm(dialect(), storedTable, std::move(bound));
         return m_writes.keep(kind, storedTable, columns, std::move(write));
     }
 

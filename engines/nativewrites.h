@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engines/dao.h"
+#include "engines/storedform.h"
 
 class QSqlDatabase;
 
@@ -29,6 +30,13 @@ class NativeStatement {
     // marks. Returns the identity of the row an INSERT added (0 for other statements). An engine failure
     // is an EngineError naming `table` and the database, like any other statement's.
     virtual RowId run(std::vector<QVariant> stored) = 0;
+    // The same with the values in the caller's form: `form` (kept as long as the statement) converts
+    // them here, or, for a row the engine holds back, when it is written; a value it refuses is then that
+    // row's failure, met as any held row's.
+    virtual RowId runConverting(std::vector<QVariant> values, const StoredForm& form) {
+        form.convert(values);
+        return run(std::move(values));
+    }
 };
 
 // What a row write does, for a writer that builds statements of its own (batches) rather than run

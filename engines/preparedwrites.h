@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engines/nativewrites.h"
+#include "engines/storedform.h"
 
 namespace vexilo::engines {
 
@@ -20,6 +21,7 @@ enum class WriteKind { Insert, Update };
 struct PreparedWrite {
     QSqlQuery* query = nullptr;  // kept by the connection's statement cache
     std::unique_ptr<NativeStatement> native;
+    StoredForm form;  // of the values it binds, in the order of its marks
 };
 
 class PreparedWrites {

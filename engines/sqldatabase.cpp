@@ -16,31 +16,6 @@ std::vector<QVariant> valuesOf(const FieldValues& given) {
     return values;
 }
 
-// The characters of a text as both engines count them against a declared size: a character outside the
-// basic plane (an emoji) is one, though it takes two UTF-16 units.
-qsizetype characters(const QString& text) {
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate())) {
-            ++n;
-        }
-    }
-    return n;
-}
-
-// A text longer than its field's declared size is refused here too, so that a table that another
-// program created without a check behaves like one this layer created.
-void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString& storedTable) {
-    if (f.type == dbText && f.size > 0 && !value.isNull() && value.toString().size() > f.size &&
-        characters(value.toString()) > f.size) {
-        throwEngineError(
-            errnum::kValueRefused,
-            QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': admite como "
-                           "máximo %3 caracteres.")
-                .arg(f.name, storedTable, QString::number(f.size)));
-    }
-}
-
 // A name the engine would cut short is refused before anything is created, saying the limit.
 void refuseLongName(const SqlDialect& d, const QString& what, const QString& name, const QString& path) {
     const int limit = d.maxNameBytes();
@@ -53,35 +28,21 @@ void refuseLongName(const SqlDialect& d, const QString& what, const QString& nam
     }
 }
 
-// The values in their stored form, in the order of the statement's marks.
-std::vector<QVariant> storedValues(Connection& c, const QString& storedTable, const std::vector<int>& columns,
-                                   const std::vector<QVariant>& values) {
-    const std::vector<FieldDef>& fields = c.columns(storedTable);
-    std::vector<QVariant> stored;
-    stored.reserve(columns.size() + 1);
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const FieldDef& f = fields[static_cast<std::size_t>(columns[i])];
-        refuseOversizedText(f, values[i], storedTable);
-        const QString why = c.dialect().refusal(f, values[i]);
-        if (!why.isEmpty()) {
-            throwEngineError(errnum::kValueRefused,
-                             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': %3")
-                                 .arg(f.name, storedTable, why));
-        }
-        stored.push_back(c.dialect().toStored(values[i], f.type));
+// Runs a prepared write with the values in the caller's form, converted first, or, for a write that
+// the engine may hold back (`later`), when the engine writes it. The identity of the added row for an
+// insert.
+RowId runWrite(Connection& c, PreparedWrite& write, std::vector<QVariant> values, const QString& storedTable,
+               bool later = false) {
+    if (write.native && later) {
+        return write.native->runConverting(std::move(values), write.form);
     }
-    return stored;
-}
-
-// Runs a prepared write; the identity of the added row for an insert.
-RowId runWrite(Connection& c, PreparedWrite& write, std::vector<QVariant> stored,
-               const QString& storedTable) {
+    write.form.convert(values);
     if (write.native) {
-        return write.native->run(std::move(stored));
+        return write.native->run(std::move(values));
     }
     QSqlQuery& query = *write.query;
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-        query.bindValue(static_cast<int>(i), stored[i]);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        query.bindValue(static_cast<int>(i), values[i]);
     }
     c.run(query, storedTable);
     const RowId id = query.lastInsertId().toLongLong();
@@ -93,8 +54,7 @@ RowId runWrite(Connection& c, PreparedWrite& write, std::vector<QVariant> stored
 
 RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
                 const std::vector<QVariant>& values) {
-    return runWrite(c, preparedInsert(c, storedTable, columns), storedValues(c, storedTable, columns, values),
-                    storedTable);
+    return runWrite(c, preparedInsert(c, storedTable, columns), values, storedTable);
 }
 
 PreparedWrite& preparedInsert(Connection& c, const QString& storedTable, const std::vector<int>& columns) {
@@ -138,8 +98,8 @@ class SqlRowInserter final : public Database::RowInserter {
             m_write = &preparedInsert(c, m_target.storedTable, m_target.columns);
             m_generation = c.schemaGeneration();
         }
-        return runWrite(c, *m_write, storedValues(c, m_target.storedTable, m_target.columns, values),
-                        m_target.storedTable);
+        // The log's values are converted with the row: where the engine holds rows back, by its writer.
+        return runWrite(c, *m_write, std::move(values), m_target.storedTable, true);
     }
 
   private:
@@ -174,9 +134,9 @@ void updateRow(Connection& c, const QString& storedTable, RowId row, const std::
         return QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") + sets +
                QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
     });
-    std::vector<QVariant> stored = storedValues(c, storedTable, columns, values);
-    stored.emplace_back(row);
-    runWrite(c, write, std::move(stored), storedTable);
+    std::vector<QVariant> given = values;
+    given.emplace_back(row);
+    runWrite(c, write, std::move(given), storedTable);
 }
 
 SqlDatabase::SqlDatabase(std::shared_ptr<Connection> connection) : m_connection(std::move(connection)) {}

@@ -64,13 +64,15 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
     RowId run(std::vector<QVariant> stored) override;
-    void runQueued(const std::vector<QVariant>& stored, RowId expected) override;
+    RowId runConverting(std::vector<QVariant> values, const StoredForm& form) override;
+    void runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) override;
     // The transaction ended, or the table may have changed: decide again on the next row.
     void forgetQueueing() { m_queueing = Queueing::Undecided; }
 
   private:
     enum class Queueing { Undecided, Queued, AtOnce };
     Queueing decideQueueing();
+    RowId write(std::vector<QVariant> values, const StoredForm* form);
     RowId runNow(const std::vector<QVariant>& stored);
     int bind(int index, const QVariant& v);
     int bindText(int index, const QString& s);
@@ -136,13 +138,14 @@ class SqliteWrites final : public NativeWrites {
     // can be asked.
     bool holdsRows() const { return m_queued || (m_deferred && sqlite3_get_autocommit(m_db) == 0); }
     void deferWrites() override { m_deferred = true; }
-    void queue(SqliteStatement& statement, std::vector<QVariant> stored, RowId expected) {
+    void queue(SqliteStatement& statement, std::vector<QVariant> values, const StoredForm* form,
+               RowId expected) {
         if (!m_writer) {
             m_writer = std::make_unique<WriterThread>();
         }
         refuseWhenBroken();
         m_queued = true;
-        noteFailure([&] { m_writer->push(statement, std::move(stored), expected); });
+        noteFailure([&] { m_writer->push(statement, std::move(values), form, expected); });
     }
 
     void enrol(SqliteStatement* s) { m_statements.insert(s); }
@@ -280,25 +283,40 @@ SqliteStatement::~SqliteStatement() {
 }
 
 RowId SqliteStatement::run(std::vector<QVariant> stored) {
+    return write(std::move(stored), nullptr);
+}
+
+RowId SqliteStatement::runConverting(std::vector<QVariant> values, const StoredForm& form) {
+    return write(std::move(values), &form);
+}
+
+// `form`, when given, converts the values: on the writer thread for a row held back, here otherwise.
+RowId SqliteStatement::write(std::vector<QVariant> values, const StoredForm* form) {
     if (m_owner.holdsRows()) {
         if (m_queueing == Queueing::Undecided) {
             m_queueing = decideQueueing();
         }
         if (m_queueing == Queueing::Queued) {
             const RowId expected = m_shape.insert ? m_owner.takeIdentity(m_shape.table) : 0;
-            m_owner.queue(*this, std::move(stored), expected);
+            m_owner.queue(*this, std::move(values), form, expected);
             return expected;
         }
+    }
+    if (form != nullptr) {
+        form->convert(values);
     }
     m_owner.flush();
     if (m_shape.insert) {
         m_owner.forgetIdentity(m_shape.table);  // this row numbered itself by another rule
     }
-    return runNow(stored);
+    return runNow(values);
 }
 
-void SqliteStatement::runQueued(const std::vector<QVariant>& stored, RowId expected) {
-    const RowId id = runNow(stored);
+void SqliteStatement::runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) {
+    if (form != nullptr) {
+        form->convert(values);
+    }
+    const RowId id = runNow(values);
     if (m_shape.insert && id != expected) {
         // Never expected: the row is written, but under another identity than the job was given.
         throwEngineError(errnum::kEngineFailure,

@@ -35,11 +35,12 @@ WriterThread::~WriterThread() {
     m_thread.join();
 }
 
-void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> stored, RowId expected) {
+void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
+                        RowId expected) {
     std::unique_lock lock(m_mutex);
     m_done.wait(lock, [this] { return m_incoming.size() < kBound || m_failure; });
     throwFailure(lock);
-    m_incoming.push_back(Item{&statement, std::move(stored), expected});
+    m_incoming.push_back(Item{&statement, std::move(values), form, expected});
     if (m_incoming.size() == kWakeAt) {
         lock.unlock();
         m_work.notify_one();
@@ -96,7 +97,7 @@ void WriterThread::loop() {
                 break;
             }
             try {
-                item.statement->runQueued(item.stored, item.expected);
+                item.statement->runQueued(item.values, item.form, item.expected);
             } catch (const DeferredWriteError&) {
                 failure = std::current_exception();
             } catch (const EngineError& e) {
@@ -104,7 +105,7 @@ void WriterThread::loop() {
             } catch (...) {
                 failure = std::current_exception();
             }
-            letGo(item.stored);
+            letGo(item.values);
             if (failure) {
                 break;
             }

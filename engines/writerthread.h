@@ -16,15 +16,17 @@
 
 #include "engines/dao.h"
 #include "engines/errors.h"
+#include "engines/storedform.h"
 
 namespace vexilo::engines {
 
-// A statement the thread runs: bound from the values, with the identity an INSERT is to give its row
-// (0 for other statements). It throws EngineError as a write run at once would.
+// A statement the thread runs: bound from the values, converted first by `form` unless it is null
+// (they are then in their stored form), with the identity an INSERT is to give its row (0 for other
+// statements). It throws EngineError as a write run at once would.
 class QueuedStatement {
   public:
     virtual ~QueuedStatement() = default;
-    virtual void runQueued(const std::vector<QVariant>& stored, RowId expected) = 0;
+    virtual void runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) = 0;
 };
 
 class WriterThread {
@@ -42,7 +44,9 @@ class WriterThread {
     WriterThread(const WriterThread&) = delete;
     WriterThread& operator=(const WriterThread&) = delete;
 
-    void push(QueuedStatement& statement, std::vector<QVariant> stored, RowId expected);
+    // `form`, when given, outlives the row (it is the statement's own).
+    void push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
+              RowId expected);
     // Returns once every write given has run; throws the first failure (once).
     void drain();
     // Drops every write not yet run, waits for the one running, and forgets a failure.
@@ -51,7 +55,8 @@ class WriterThread {
   private:
     struct Item {
         QueuedStatement* statement;
-        std::vector<QVariant> stored;
+        std::vector<QVariant> values;
+        const StoredForm* form;
         RowId expected;
     };
     void loop();

@@ -126,10 +126,46 @@ TEST_F(QueuedWrites, ARefusedRowEndsTheTransactionAndNothingOfItCanBeCommitted) 
     EXPECT_EQ(db->ReadRows("PARCELAS", {"mslink"}).size(), 1u);
 }
 
+// A prepared insert (the run log's) hands its values over as the caller gave them: they are checked and
+// converted when the row is written, by the writer thread, and stored as an insert made at once stores
+// them; a value refused there ends the transaction as any refused row does.
+TEST_F(QueuedWrites, APreparedInsertsValuesAreCheckedAndConvertedWhenTheRowIsWritten) {
+    file.createTable("REGISTRO", {{"mslink", "INTEGER"}, {"tmapa", "VARCHAR(10)"}, {"Fecha", "DATETIME"}});
+    const QDate day(2026, 12, 9);
+    auto db = openDeferring();
+    db->BeginTrans();
+    auto rows = db->PrepareInsert("REGISTRO", {"mslink", "tmapa", "Fecha"});
+    for (int i = 1; i <= 2 * static_cast<int>(engines::WriterThread::kWakeAt); ++i) {
+        rows->Insert({i, QStringLiteral("calle %1").arg(i % 100), day});
+    }
+    rows->Insert({0, QString(), QVariant()});
+    db->CommitTrans();
+    const auto stored = db->ReadRows("REGISTRO", {"mslink", "tmapa", "Fecha"});
+    ASSERT_EQ(stored.size(), 2 * engines::WriterThread::kWakeAt + 1);
+    EXPECT_EQ(stored[6].values[1].toString(), QStringLiteral("calle 7"));
+    EXPECT_EQ(stored[6].values[2].toDateTime(), QDateTime(day, QTime(0, 0)));
+    EXPECT_EQ(stored.back().values[1].toString(), QString(""));  // an empty text, not Null
+    EXPECT_FALSE(stored.back().values[1].isNull());
+
+    db->BeginTrans();
+    rows->Insert({1, QStringLiteral("corta"), day});
+    rows->Insert({2, QStringLiteral("demasiado larga"), day});
+    const core::EngineError refused = engineErrorOf([&] {
+        for (int i = 3; i < 10000; ++i) {
+            rows->Insert({i, QStringLiteral("corta"), day});
+        }
+        db->CommitTrans();
+    });
+    EXPECT_TRUE(refused.description().contains("tmapa") && refused.description().contains("10"))
+        << qPrintable(refused.description());
+    db->Rollback();
+    EXPECT_EQ(db->ReadRows("REGISTRO", {"mslink"}).size(), stored.size());
+}
+
 // A statement that only reads its row's texts, char by char, where the race checker sees it.
 class ReadingStatement : public engines::QueuedStatement {
   public:
-    void runQueued(const std::vector<QVariant>& stored, engines::RowId) override {
+    void runQueued(std::vector<QVariant>& stored, const engines::StoredForm*, engines::RowId) override {
         for (const QVariant& v : stored) {
             for (const QChar c : *static_cast<const QString*>(v.constData())) {
                 sum += c.unicode();
@@ -155,7 +191,7 @@ TEST(WriterThreadTest, ACallerFreesTheTextsItSharedWithRowsTheThreadHasWritten) 
             for (const QChar c : texts.back()) {
                 expected += c.unicode();
             }
-            writer.push(statement, {QVariant(texts.back())}, 0);  // the last one wakes the thread
+            writer.push(statement, {QVariant(texts.back())}, nullptr, 0);  // the last one wakes the thread
         }
         while (statement.rows.load(std::memory_order_relaxed) < engines::WriterThread::kWakeAt) {
             std::this_thread::yield();

@@ -1,0 +1,51 @@
+#include "engines/storedform.h"
+
+#include "engines/connection.h"
+#include "engines/dialect.h"
+
+namespace vexilo::engines {
+
+namespace {
+
+// The characters of a text as both engines count them against a declared size: a character outside the
+// basic plane (an emoji) is one, though it takes two UTF-16 units.
+qsizetype characters(const QString& text) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate())) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+// A text longer than its field's declared size is refused here too, so that a table that another
+// program created without a check behaves like one this layer created.
+void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString& storedTable) {
+    if (f.type == dbText && f.size > 0 && !value.isNull() && value.toString().size() > f.size &&
+        characters(value.toString()) > f.size) {
+        throwEngineError(
+            errnum::kValueRefused,
+            QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': admite como "
+                           "máximo %3 caracteres.")
+                .arg(f.name, storedTable, QString::number(f.size)));
+    }
+}
+
+}  // namespace
+
+void StoredForm::convert(std::vector<QVariant>& values) const {
+    for (std::size_t i = 0; i < m_fields.size() && i < values.size(); ++i) {
+        const FieldDef& f = m_fields[i];
+        refuseOversizedText(f, values[i], m_table);
+        const QString why = m_dialect->refusal(f, values[i]);
+        if (!why.isEmpty()) {
+            throwEngineError(errnum::kValueRefused,
+                             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': %3")
+                                 .arg(f.name, m_table, why));
+        }
+        values[i] = m_dialect->toStored(values[i], f.type);
+    }
+}
+
+}  // namespace vexilo::engines

@@ -22,7 +22,10 @@ QString trimSpaces(const QString& texto) {
 
 void limpia_texto(QString& texto) {
     const qsizetype nul = texto.indexOf(kNul);
-    texto = trimSpaces(nul < 0 ? texto : texto.left(nul));
+    if (nul >= 0) {
+        texto.truncate(nul);  // in place: the text read from a drawing is the caller's own
+    }
+    texto = trimSpaces(texto);
 }
 
 void quitablancos(QString& texto) {

@@ -50,11 +50,14 @@ std::uint8_t fromUnicode(char32_t codePoint) {
 
 QString decode(const std::uint8_t* bytes, std::size_t n) {
     QString text(static_cast<qsizetype>(n), Qt::Uninitialized);
-    QChar* out = text.data();
+    decodeTo(bytes, n, text.data());
+    return text;
+}
+
+void decodeTo(const std::uint8_t* bytes, std::size_t n, QChar* out) {
     for (std::size_t i = 0; i < n; ++i) {
         out[i] = toUnicode(bytes[i]);
     }
-    return text;
 }
 
 QByteArray encode(const QString& text) {

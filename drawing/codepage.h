@@ -19,8 +19,9 @@ QChar toUnicode(std::uint8_t byte);
 // The file byte of one Unicode character; kReplacement when the code page has none.
 std::uint8_t fromUnicode(char32_t codePoint);
 
-// Decodes n bytes into n characters.
+// Decodes n bytes into n characters: a text of its own, or written at `out`, which has room for them.
 QString decode(const std::uint8_t* bytes, std::size_t n);
+void decodeTo(const std::uint8_t* bytes, std::size_t n, QChar* out);
 
 // Encodes a text: one byte per Unicode code point (a surrogate pair is one character and gives one
 // byte), kReplacement for what the code page cannot hold.

@@ -22,8 +22,16 @@ void fill(std::array<T, N>& field, const QString& text) {
 QString chunksText(const Element& e) {
     QString texto;
     texto.reserve(static_cast<qsizetype>(e.chunks.size() * layout::kChunkSize));
+    std::size_t length = 0;
     for (const Record12& chunk : e.chunks) {
-        texto += codepage::decode(chunk.data(), chunk.size());
+        length += chunk.size();
+    }
+    // Every chunk decoded straight into the text: one buffer for the whole text, made once.
+    texto.resize(static_cast<qsizetype>(length));
+    QChar* out = texto.data();
+    for (const Record12& chunk : e.chunks) {
+        codepage::decodeTo(chunk.data(), chunk.size(), out);
+        out += chunk.size();
     }
     return texto;
 }

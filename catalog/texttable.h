@@ -1,12 +1,16 @@
 #pragma once
 // A flat hash table from texts (UTF-16) to values, for the attribute index: the assignment pass looks a
 // text up once or twice per text element, a million times in a large job. The texts and the values
-// take their memory from the caller's arena; the table itself is two arrays, the slots (each the text's
-// hash and its entry) and the entries in the order they were added.
+// take their memory from the caller's arena; the table itself is the slots (each the text's hash and
+// its entry) and the entries in the order they were added, in blocks that never move: an index of
+// 20,000 texts grows without carrying its entries over to a larger array each time.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <memory_resource>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,7 +32,6 @@ class TextTable {
 
     // Room for `count` texts without growing.
     void reserve(std::size_t count) {
-        m_entries.reserve(count);
         if (openaddressing::capacityFor(count) > m_slots.size()) {
             rehash(openaddressing::capacityFor(count));
         }
@@ -49,9 +52,8 @@ class TextTable {
         if (m_slots[at].entry != 0) {
             return m_entries[m_slots[at].entry - 1].value;
         }
-        m_entries.push_back(Entry{Text(key, m_arena), Value(std::pmr::polymorphic_allocator<>(m_arena))});
+        Value& added = m_entries.add(key, std::pmr::polymorphic_allocator<>(m_arena)).value;
         m_slots[at] = Slot{static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(m_entries.size())};
-        Value& added = m_entries.back().value;
         if (openaddressing::mustGrow(m_entries.size(), m_slots.size())) {
             rehash(m_slots.size() * 2);
         }
@@ -66,8 +68,47 @@ class TextTable {
         std::uint32_t entry = 0;  // index in m_entries plus one; 0: an empty slot
     };
     struct Entry {
+        Entry(std::u16string_view k, const std::pmr::polymorphic_allocator<>& a) : key(k, a), value(a) {}
         Text key;
         Value value;
+    };
+
+    // Entries in blocks of a fixed count, each made once and never moved.
+    class Entries {
+      public:
+        Entries() = default;
+        Entries(const Entries&) = delete;
+        Entries& operator=(const Entries&) = delete;
+        ~Entries() {
+            for (std::size_t i = 0; i < m_size; ++i) {
+                (*this)[i].~Entry();
+            }
+        }
+        Entry& operator[](std::size_t i) {
+            return *std::launder(reinterpret_cast<Entry*>(&m_blocks[i / kBlock][i % kBlock]));
+        }
+        const Entry& operator[](std::size_t i) const {
+            return *std::launder(reinterpret_cast<const Entry*>(&m_blocks[i / kBlock][i % kBlock]));
+        }
+        template <typename... Args>
+        Entry& add(Args&&... args) {
+            if (m_size == m_blocks.size() * kBlock) {
+                m_blocks.push_back(std::make_unique<Room[]>(kBlock));
+            }
+            Entry* made =
+                ::new (&m_blocks[m_size / kBlock][m_size % kBlock]) Entry(std::forward<Args>(args)...);
+            ++m_size;
+            return *made;
+        }
+        std::size_t size() const { return m_size; }
+
+      private:
+        static constexpr std::size_t kBlock = 1024;
+        struct Room {
+            alignas(Entry) std::byte bytes[sizeof(Entry)];
+        };
+        std::vector<std::unique_ptr<Room[]>> m_blocks;
+        std::size_t m_size = 0;
     };
 
     static std::size_t hashOf(std::u16string_view key) { return std::hash<std::u16string_view>{}(key); }
@@ -97,7 +138,7 @@ class TextTable {
 
     std::pmr::memory_resource* m_arena;
     std::vector<Slot> m_slots;
-    std::vector<Entry> m_entries;
+    Entries m_entries;
 };
 
 }  // namespace vexilo::catalog

@@ -219,6 +219,14 @@ class SqliteWrites final : public NativeWrites {
     }
 
     // A column's value as QtSql's SQLite driver gives it.
+    static bool isAscii(const unsigned char* bytes, int length) {
+        unsigned char any = 0;
+        for (int k = 0; k < length; ++k) {
+            any |= bytes[k];
+        }
+        return any < 0x80;
+    }
+
     static QVariant columnValue(sqlite3_stmt* stmt, int i) {
         switch (sqlite3_column_type(stmt, i)) {
             case SQLITE_NULL:
@@ -234,7 +242,14 @@ class SqliteWrites final : public NativeWrites {
                                                  : QByteArray(""));
             }
             default: {
-                // UTF-16 from SQLite itself, so that even malformed stored bytes read as they always did.
+                // A text of plain ASCII is the same whatever reads it, and is taken as it is stored;
+                // any other is read in UTF-16 from SQLite itself, so that even malformed stored bytes
+                // read as they always did.
+                const auto* bytes = sqlite3_column_text(stmt, i);
+                const int length = sqlite3_column_bytes(stmt, i);
+                if (bytes != nullptr && isAscii(bytes, length)) {
+                    return QVariant(QString::fromLatin1(reinterpret_cast<const char*>(bytes), length));
+                }
                 const auto* text = static_cast<const QChar*>(sqlite3_column_text16(stmt, i));
                 return QVariant(QString(text, sqlite3_column_bytes16(stmt, i) / 2));
             }

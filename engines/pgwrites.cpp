@@ -156,6 +156,7 @@ class PgWrites final : public NativeWrites {
 
     void flush() override {
         if (m_pending.empty()) {
+            awaitAnswer();
             return;
         }
         std::vector<PgStatement*> order;
@@ -170,6 +171,7 @@ class PgWrites final : public NativeWrites {
             for (PgStatement* s : order) {
                 s->send();
             }
+            awaitAnswer();
         } catch (...) {
             discard();  // the transaction is lost with the failed statement
             throw;
@@ -182,6 +184,46 @@ class PgWrites final : public NativeWrites {
             s->drop();
         }
         m_pending.clear();
+        if (m_unanswered) {
+            // The transaction is undone anyway: the answer is read only to free the connection.
+            m_unanswered.reset();
+            const WatchedStatement watched(waits());
+            while (PGresult* raw = PQgetResult(m_conn)) {
+                PQclear(raw);
+            }
+        }
+    }
+
+    // A write sent inside a transaction (a COPY, a statement of held rows) is not waited for: the job
+    // goes on while the server stores its rows, and the answer is read before anything else is sent on
+    // the connection (here, by every statement of this writer, and by the connection's flush before any
+    // other use). A refusal read then is the held rows' failure, naming their table.
+    void answerLater(const QString& table) { m_unanswered = table; }
+    void awaitAnswer() {
+        if (!m_unanswered) {
+            return;
+        }
+        const QString table = *std::exchange(m_unanswered, std::nullopt);
+        try {
+            readAnswer(table);
+        } catch (const EngineError& e) {
+            throw DeferredWriteError(e);
+        }
+    }
+    // The statement's or the COPY's own result, then the end of its results; the failure is the first
+    // result's.
+    void readAnswer(const QString& table) {
+        const WatchedStatement watched(waits());
+        std::optional<ServerFailure> failure;
+        while (PGresult* raw = PQgetResult(m_conn)) {
+            Result r(raw);
+            if (!failure && !r.ok()) {
+                failure = r.failure(m_conn);
+            }
+        }
+        if (failure) {
+            fail(*failure, table);
+        }
     }
 
     void forgetSchema() override {
@@ -190,7 +232,8 @@ class PgWrites final : public NativeWrites {
         }
     }
 
-    bool holdsRows() const { return PQtransactionStatus(m_conn) == PQTRANS_INTRANS; }
+    // Inside a transaction (a COPY still unanswered shows the transaction as busy).
+    bool holdsRows() const { return m_unanswered || PQtransactionStatus(m_conn) == PQTRANS_INTRANS; }
 
     void held(PgStatement* s) {
         if (std::find(m_pending.begin(), m_pending.end(), s) == m_pending.end()) {
@@ -212,6 +255,9 @@ class PgWrites final : public NativeWrites {
 
     RowId nextIdentity(const QString& table) {
         IdentitySource& source = m_identities[table];
+        if (!source.current || source.free.empty()) {
+            awaitAnswer();
+        }
         if (!source.current) {
             lookUpSequence(table, source);
         }
@@ -247,6 +293,7 @@ class PgWrites final : public NativeWrites {
     Connection& m_connection;
     // Column name -> declared type, hidden columns included.
     std::map<QString, QString> columnTypes(const QString& table) {
+        awaitAnswer();
         const QByteArray name = quotedIdentifier(table).toUtf8();
         const char* values[] = {name.constData()};
         const WatchedStatement watched(waits());
@@ -321,6 +368,7 @@ class PgWrites final : public NativeWrites {
     QString m_path;
     std::vector<PgStatement*> m_pending;
     std::unordered_map<QString, IdentitySource> m_identities;  // by stored table name
+    std::optional<QString> m_unanswered;                       // the table of a COPY not yet answered
 };
 
 PgStatement::PgStatement(PgWrites& writes, RowWrite shape, bool ordered, std::vector<QString> types)
@@ -432,6 +480,7 @@ QString PgStatement::statementFor(int rows) const {
 }
 
 void PgStatement::sendRows(int first, int count) {
+    m_writes.awaitAnswer();
     const QString table = quotedIdentifier(m_shape.table);
     if (valuesPerRow() == 0) {
         // A row of defaults only, for a table without a stored order.
@@ -457,6 +506,13 @@ void PgStatement::sendRows(int first, int count) {
         values.push_back(v ? v->constData() : nullptr);
     }
     const QByteArray sql = statementFor(count).toUtf8();
+    // Inside a transaction the answer is read later, as a COPY's; a statement that could not even be sent
+    // is run again the plain way, which fails with the connection's own reason.
+    if (m_writes.holdsRows() && PQsendQueryParams(m_writes.conn(), sql.constData(), count * perRow, nullptr,
+                                                  values.data(), nullptr, nullptr, 0) == 1) {
+        m_writes.answerLater(m_shape.table);
+        return;
+    }
     Result r(PQexecParams(m_writes.conn(), sql.constData(), count * perRow, nullptr, values.data(), nullptr,
                           nullptr, 0));
     if (!r.ok()) {
@@ -499,6 +555,7 @@ void PgStatement::copyRows(int first, int count) {
                             names + QLatin1String(") FROM STDIN"))
                                .toUtf8();
     PGconn* conn = m_writes.conn();
+    const bool inTransaction = m_writes.holdsRows();
     {
         Result start(PQexec(conn, sql.constData()));
         if (PQresultStatus(start.get()) != PGRES_COPY_IN) {
@@ -517,18 +574,12 @@ void PgStatement::copyRows(int first, int count) {
         data += '\n';
     }
     const bool sent = PQputCopyData(conn, data.constData(), static_cast<int>(data.size())) == 1;
-    PQputCopyEnd(conn, sent ? nullptr : "envío interrumpido");
-    // The COPY's own result, then the end of its results; the failure is the first result's.
-    std::optional<ServerFailure> failure;
-    while (PGresult* raw = PQgetResult(conn)) {
-        Result r(raw);
-        if (!failure && !r.ok()) {
-            failure = r.failure(conn);
-        }
+    const bool ended = PQputCopyEnd(conn, sent ? nullptr : "envío interrumpido") == 1;
+    if (sent && ended && inTransaction) {
+        m_writes.answerLater(m_shape.table);
+        return;
     }
-    if (failure) {
-        m_writes.fail(*failure, m_shape.table);
-    }
+    m_writes.readAnswer(m_shape.table);
 }
 
 void PgStatement::send() {

@@ -6,6 +6,9 @@ namespace vexilo::engines {
 
 void WaitState::statementBegins() {
     const std::lock_guard lock(m_mutex);
+    if (m_depth++ > 0) {
+        return;
+    }
     m_running = true;
     m_started = Clock::now();
     m_cut.store(false);
@@ -15,6 +18,9 @@ void WaitState::statementEnds() {
     bool announced = false;
     {
         const std::lock_guard lock(m_mutex);
+        if (--m_depth > 0) {
+            return;
+        }
         m_running = false;
         announced = std::exchange(m_announced, false);
     }

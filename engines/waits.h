@@ -36,7 +36,8 @@ class WaitState {
 
     const WaitNotice& notice() const { return m_notice; }
 
-    // Around each statement.
+    // Around each statement. A statement within another (the answer to an earlier write read before a
+    // statement is sent) is part of it: the span is the outer one's.
     void statementBegins();
     void statementEnds();
 
@@ -52,6 +53,7 @@ class WaitState {
     WaitNotice m_notice;
     mutable std::mutex m_mutex;  // the watchdog reads what the statement's thread writes
     bool m_running = false;
+    int m_depth = 0;
     Clock::time_point m_started{};
     bool m_announced = false;
     std::atomic<bool> m_cut{false};

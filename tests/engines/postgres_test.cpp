@@ -272,6 +272,31 @@ TEST_F(OnServer, RefusedBatchNamesItsTableAndLeavesNothingWritten) {
     EXPECT_EQ(server.rows("OTRA").size(), 1u);
 }
 
+// A batch sent while the job goes on is not waited for: its refusal comes at a later call (here the
+// next batch), still naming its table and the server's reason, and nothing of the transaction is kept.
+TEST_F(OnServer, ARefusalAnsweredLaterStillNamesItsTableAndLeavesNothingWritten) {
+    server.createTable("LIMITADA", {{"mslink", "INTEGER CONSTRAINT positivo CHECK (mslink > 0)"}});
+    auto db = openServer();
+    db->BeginTrans();
+    int given = 0;
+    const EngineError e = engineErrorOf([&] {
+        for (int i = 1; i <= 100000; ++i) {
+            db->InsertRow("LIMITADA", {{"mslink", i == 5 ? -5 : i}});
+            given = i;
+        }
+    });
+    // Inserts go in batches of 10,000 rows: the call that sent the refused one returned.
+    EXPECT_GE(given, 10000) << "the batch was waited for where it was sent";
+    EXPECT_LT(given, 100000) << "the refusal never came";
+    EXPECT_EQ(e.number(), errnum::kValueRefused);
+    EXPECT_TRUE(e.description().contains("LIMITADA") && e.description().contains("positivo"))
+        << e.description().toStdString();
+    db->Rollback();
+    EXPECT_TRUE(server.rows("LIMITADA").empty());
+    db->InsertRow("LIMITADA", {{"mslink", 7}});
+    EXPECT_EQ(server.rows("LIMITADA").size(), 1u);
+}
+
 // Held rows reach the server with every text as given (the characters a bulk copy escapes, the empty
 // text apart from Null), and held updates of one row keep the last value of each column, whether one
 // statement or two set it.

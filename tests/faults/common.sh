@@ -39,3 +39,46 @@ recordedPartial() {  # folder final-name
 holdsPublications() {  # folder
   [ -n "$(sqlite3 "$1/muestra.sqlite" "SELECT name FROM sqlite_master WHERE name = 'vexilo_publicacion'")" ]
 }
+
+# Which job a dumped state is the database after: 0 (before the job), 1 (after it) or -1 (neither),
+# against $work/state0 and $work/state1. A job that writes nothing to the database (readonly=1, the
+# rewrite) is told kept by its drawing in `folder`, under its name or recorded as `recorded`.
+keptOf() {  # state-file folder recorded
+  if [ "${readonly:-0}" = 1 ] && cmp -s "$1" "$work/state0"; then
+    if [ -e "$2/muestra_s.bin" ] || [ -n "$3" ]; then echo 1; else echo 0; fi
+  elif cmp -s "$1" "$work/state0"; then
+    echo 0
+  elif cmp -s "$1" "$work/state1"; then
+    echo 1
+  else
+    echo -1
+  fi
+}
+
+# What a stopped job left in `folder` of its output drawing and its report: each absent or whole (as in
+# $work/s1); neither for a job the database did not keep; for a kept one, each under its name or as a
+# partial file that the database `where` records. Uses the script's fail, reportOf and recordedPartial.
+checkFilesLeft() {  # folder kept where
+  local f=$1 kept=$2 where=$3 name partial
+  if [ -e "$f/muestra_s.bin" ] && ! cmp -s "$f/muestra_s.bin" "$work/s1/muestra_s.bin"; then
+    fail "el dibujo de salida no está entero"
+  fi
+  if [ -e "$f/informe.json" ] && [ "$(reportOf "$f/informe.json" "$f")" != "$(reportOf "$work/s1/informe.json" "$work/s1")" ]; then
+    fail "el informe no está entero"
+  fi
+  if [ "$kept" = 0 ]; then
+    [ -e "$f/muestra_s.bin" ] && fail "hay dibujo de salida de un trabajo no guardado"
+    [ -e "$f/informe.json" ] && fail "hay informe de un trabajo no guardado"
+  fi
+  if [ "$kept" = 1 ]; then
+    for name in muestra_s.bin informe.json; do
+      if [ ! -e "$f/$name" ]; then
+        partial=$(recordedPartial "$where" "$name")
+        if [ -z "$partial" ] || [ ! -e "$partial" ]; then
+          fail "el trabajo guardado no tiene $name ni un fichero anotado que lo dé"
+        fi
+      fi
+    done
+  fi
+  return 0
+}

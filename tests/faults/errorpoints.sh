@@ -74,17 +74,8 @@ for point_kind in pwrite64:EIO write:EIO fsync:EIO fdatasync:EIO rename:EIO unli
 
     dump "$f/muestra.sqlite" "$f" > "$f/state"
     recorded=$(recordedPartial "$f" muestra_s.bin)
-    if [ "$readonly" = 1 ] && cmp -s "$f/state" "$work/state0"; then
-      kept=0
-      [ -e "$f/muestra_s.bin" ] || [ -n "$recorded" ] && kept=1
-    elif cmp -s "$f/state" "$work/state0"; then
-      kept=0
-    elif cmp -s "$f/state" "$work/state1"; then
-      kept=1
-    else
-      fail "la base de datos no está ni antes ni después del trabajo"
-      kept=-1
-    fi
+    kept=$(keptOf "$f/state" "$f" "$recorded")
+    [ "$kept" = -1 ] && fail "la base de datos no está ni antes ni después del trabajo"
 
     # What the user is told.
     unknown=0
@@ -110,26 +101,7 @@ for point_kind in pwrite64:EIO write:EIO fsync:EIO fdatasync:EIO rename:EIO unli
     fi
 
     # What the failure left.
-    if [ -e "$f/muestra_s.bin" ] && ! cmp -s "$f/muestra_s.bin" "$work/s1/muestra_s.bin"; then
-      fail "el dibujo de salida no está entero"
-    fi
-    if [ -e "$f/informe.json" ] && [ "$(reportOf "$f/informe.json" "$f")" != "$(reportOf "$work/s1/informe.json" "$work/s1")" ]; then
-      fail "el informe no está entero"
-    fi
-    if [ "$kept" = 0 ]; then
-      [ -e "$f/muestra_s.bin" ] && fail "hay dibujo de salida de un trabajo no guardado"
-      [ -e "$f/informe.json" ] && fail "hay informe de un trabajo no guardado"
-    fi
-    if [ "$kept" = 1 ]; then
-      for name in muestra_s.bin informe.json; do
-        if [ ! -e "$f/$name" ]; then
-          partial=$(recordedPartial "$f" "$name")
-          if [ -z "$partial" ] || [ ! -e "$partial" ]; then
-            fail "el trabajo guardado no tiene $name ni un fichero anotado que lo dé"
-          fi
-        fi
-      done
-    fi
+    checkFilesLeft "$f" "$kept" "$f"
 
     # The next job, as the user would run it again.
     if [ "$injected" = 1 ]; then

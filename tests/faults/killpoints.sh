@@ -59,17 +59,8 @@ for call in pwrite64 write fsync fdatasync rename unlink ftruncate; do
     ok=1
     dump "$f/muestra.sqlite" "$f" > "$f/state"
     recorded=$(recordedPartial "$f" muestra_s.bin)
-    if [ "$readonly" = 1 ] && cmp -s "$f/state" "$work/state0"; then
-      kept=0
-      [ -e "$f/muestra_s.bin" ] || [ -n "$recorded" ] && kept=1
-    elif cmp -s "$f/state" "$work/state0"; then
-      kept=0
-    elif cmp -s "$f/state" "$work/state1"; then
-      kept=1
-    else
-      fail "la base de datos no está ni antes ni después del trabajo"
-      kept=-1
-    fi
+    kept=$(keptOf "$f/state" "$f" "$recorded")
+    [ "$kept" = -1 ] && fail "la base de datos no está ni antes ni después del trabajo"
     if [ -e "$f/muestra_s.bin" ] && ! cmp -s "$f/muestra_s.bin" "$work/s1/muestra_s.bin"; then
       fail "el dibujo de salida no está entero"
     fi

@@ -107,34 +107,9 @@ for call in sendto recvfrom write fsync rename unlink; do
     rm -f "$f/traza"
     ok=1
     dump vexilo_p "$f" > "$f/state"
-    if cmp -s "$f/state" "$work/state0"; then
-      kept=0
-    elif cmp -s "$f/state" "$work/state1"; then
-      kept=1
-    else
-      fail "la base de datos del servidor no está ni antes ni después del trabajo"
-      kept=-1
-    fi
-    if [ -e "$f/muestra_s.bin" ] && ! cmp -s "$f/muestra_s.bin" "$work/s1/muestra_s.bin"; then
-      fail "el dibujo de salida no está entero"
-    fi
-    if [ -e "$f/informe.json" ] && [ "$(reportOf "$f/informe.json" "$f")" != "$(reportOf "$work/s1/informe.json" "$work/s1")" ]; then
-      fail "el informe no está entero"
-    fi
-    if [ "$kept" = 0 ]; then
-      [ -e "$f/muestra_s.bin" ] && fail "hay dibujo de salida sin los cambios en la base de datos"
-      [ -e "$f/informe.json" ] && fail "hay informe de un trabajo no guardado"
-    fi
-    if [ "$kept" = 1 ]; then
-      for name in muestra_s.bin informe.json; do
-        if [ ! -e "$f/$name" ]; then
-          partial=$(recordedPartial vexilo_p "$name")
-          if [ -z "$partial" ] || [ ! -e "$partial" ]; then
-            fail "el trabajo guardado no tiene $name ni un fichero anotado que lo dé"
-          fi
-        fi
-      done
-    fi
+    kept=$(keptOf "$f/state" "$f" "")
+    [ "$kept" = -1 ] && fail "la base de datos del servidor no está ni antes ni después del trabajo"
+    checkFilesLeft "$f" "$kept" vexilo_p
     if [ "$injected" = 0 ]; then
       [ "$kept" = 1 ] || fail "el trabajo sin muerte no se ha guardado: $(cat "$f/salida.txt")"
       [ "$ok" = 1 ] && passed=$((passed + 1))

@@ -184,13 +184,8 @@ class PgWrites final : public NativeWrites {
             s->drop();
         }
         m_pending.clear();
-        if (m_unanswered) {
-            // The transaction is undone anyway: the answer is read only to free the connection.
-            m_unanswered.reset();
-            const WatchedStatement watched(waits());
-            while (PGresult* raw = PQgetResult(m_conn)) {
-                PQclear(raw);
-            }
+        if (std::exchange(m_unanswered, std::nullopt)) {
+            (void)answer();  // the transaction is undone anyway: read only to free the connection
         }
     }
 
@@ -210,18 +205,9 @@ class PgWrites final : public NativeWrites {
             throw DeferredWriteError(e);
         }
     }
-    // The statement's or the COPY's own result, then the end of its results; the failure is the first
-    // result's.
+    // Reads the answer to the last write; a refusal names `table`.
     void readAnswer(const QString& table) {
-        const WatchedStatement watched(waits());
-        std::optional<ServerFailure> failure;
-        while (PGresult* raw = PQgetResult(m_conn)) {
-            Result r(raw);
-            if (!failure && !r.ok()) {
-                failure = r.failure(m_conn);
-            }
-        }
-        if (failure) {
+        if (const std::optional<ServerFailure> failure = answer()) {
             fail(*failure, table);
         }
     }
@@ -232,7 +218,7 @@ class PgWrites final : public NativeWrites {
         }
     }
 
-    // Inside a transaction (a COPY still unanswered shows the transaction as busy).
+    // Inside a transaction (a write still unanswered shows the transaction as busy).
     bool holdsRows() const { return m_unanswered || PQtransactionStatus(m_conn) == PQTRANS_INTRANS; }
 
     void held(PgStatement* s) {
@@ -368,7 +354,21 @@ class PgWrites final : public NativeWrites {
     QString m_path;
     std::vector<PgStatement*> m_pending;
     std::unordered_map<QString, IdentitySource> m_identities;  // by stored table name
-    std::optional<QString> m_unanswered;                       // the table of a COPY not yet answered
+    std::optional<QString> m_unanswered;                       // the table of a write not yet answered
+
+    // The statement's or the COPY's own result, then the end of its results; the failure is the first
+    // result's.
+    std::optional<ServerFailure> answer() {
+        const WatchedStatement watched(waits());
+        std::optional<ServerFailure> failure;
+        while (PGresult* raw = PQgetResult(m_conn)) {
+            Result r(raw);
+            if (!failure && !r.ok()) {
+                failure = r.failure(m_conn);
+            }
+        }
+        return failure;
+    }
 };
 
 PgStatement::PgStatement(PgWrites& writes, RowWrite shape, bool ordered, std::vector<QString> types)

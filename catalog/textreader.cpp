@@ -59,8 +59,8 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
     Table texts;
     bd.ForEachRow(NombreTabla, {kMslink, kTmapa, kTcomplet}, [&texts](const engines::Database::Row& row) {
         const std::optional<std::int32_t> number = recordNumber(row.values[0]);
-        if (!number || texts.find(*number) != nullptr) {
-            return;  // a shared number reads as its first record in stored order
+        if (!number) {
+            return;
         }
         const QVariant& tmapa = row.values[1];
         const QVariant& valor = tmapa.isNull() ? row.values[2] : tmapa;
@@ -69,7 +69,7 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
         if (!t.null) {
             t.texto = core::trimSpaces(valor.toString());
         }
-        texts.add(*number, std::move(t));
+        texts.add(*number, std::move(t));  // a shared number reads as its first record in stored order
     });
     return texts;
 }

@@ -30,13 +30,6 @@ class TextTable {
         m_slots.resize(openaddressing::capacityFor(0));
     }
 
-    // Room for `count` texts without growing.
-    void reserve(std::size_t count) {
-        if (openaddressing::capacityFor(count) > m_slots.size()) {
-            rehash(openaddressing::capacityFor(count));
-        }
-    }
-
     // The value of `key`, or null.
     const Value* find(std::u16string_view key) const {
         const std::size_t hash = hashOf(key);

@@ -218,7 +218,6 @@ class SqliteWrites final : public NativeWrites {
         }
     }
 
-    // A column's value as QtSql's SQLite driver gives it.
     static bool isAscii(const unsigned char* bytes, int length) {
         unsigned char any = 0;
         for (int k = 0; k < length; ++k) {
@@ -227,6 +226,7 @@ class SqliteWrites final : public NativeWrites {
         return any < 0x80;
     }
 
+    // A column's value as QtSql's SQLite driver gives it.
     static QVariant columnValue(sqlite3_stmt* stmt, int i) {
         switch (sqlite3_column_type(stmt, i)) {
             case SQLITE_NULL:

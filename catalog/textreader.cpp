@@ -64,21 +64,22 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
         }
         const QVariant& tmapa = row.values[1];
         const QVariant& valor = tmapa.isNull() ? row.values[2] : tmapa;
-        Text t;
-        t.null = valor.isNull();
-        if (!t.null) {
-            t.texto = core::trimSpaces(valor.toString());
+        // A shared number reads as its first record in stored order.
+        if (valor.isNull()) {
+            texts.add(*number, std::nullopt);
+            return;
         }
-        texts.add(*number, std::move(t));  // a shared number reads as its first record in stored order
+        const QString texto = valor.toString();
+        texts.add(*number, core::trimmedSpaces(texto));
     });
     return texts;
 }
 
 TextResult ObtengoTextoBdD(AttributeTexts& texts, std::int32_t registro, const QString& NombreTabla,
-                           QString& TextoEnBdD) {
+                           QStringView& TextoEnBdD) {
     const AttributeTexts::Table& table = texts.table(NombreTabla);
-    const AttributeTexts::Text* text = table.find(registro);
-    if (text == nullptr) {
+    const std::optional<AttributeTexts::Text> text = table.find(registro);
+    if (!text) {
         return TextResult::NoSuchRecord;
     }
     if (text->null) {

@@ -48,8 +48,9 @@ class AttributeTexts {
 
 // Sets TextoEnBdD to the text of the record numbered `registro` in NombreTabla: its tmapa, or its
 // tcomplet when tmapa is Null, without surrounding spaces. An empty tmapa yields the empty text.
-// On any other result than Found TextoEnBdD keeps its value.
+// On any other result than Found TextoEnBdD keeps its value. The text is the one `texts` keeps: the view
+// holds while `texts` lives.
 TextResult ObtengoTextoBdD(AttributeTexts& texts, std::int32_t registro, const QString& NombreTabla,
-                           QString& TextoEnBdD);
+                           QStringView& TextoEnBdD);
 
 }  // namespace vexilo::catalog

@@ -8,7 +8,7 @@ constexpr QChar kNul = QChar(0);
 constexpr qsizetype kCodigoWidth = 7;
 }  // namespace
 
-QString trimSpaces(const QString& texto) {
+QStringView trimmedSpaces(QStringView texto) {
     qsizetype first = 0;
     qsizetype last = texto.size();
     while (first < last && texto.at(first) == kSpace) {
@@ -17,7 +17,12 @@ QString trimSpaces(const QString& texto) {
     while (last > first && texto.at(last - 1) == kSpace) {
         --last;
     }
-    return texto.mid(first, last - first);
+    return texto.sliced(first, last - first);
+}
+
+QString trimSpaces(const QString& texto) {
+    const QStringView trimmed = trimmedSpaces(texto);
+    return trimmed.size() == texto.size() ? texto : trimmed.toString();  // an untrimmed text is shared
 }
 
 void limpia_texto(QString& texto) {

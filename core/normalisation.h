@@ -20,5 +20,7 @@ void completa_codigo(QString& texto);
 
 // Removes every leading and trailing space (code 32 only): the trimming the three above share.
 QString trimSpaces(const QString& texto);
+// The same trimming as a view over `texto`, without a copy.
+QStringView trimmedSpaces(QStringView texto);
 
 }  // namespace vexilo::core

@@ -19,7 +19,7 @@ bool skippedLink(std::int16_t entitynum) {
 }
 
 // Upper-case comparison, character by character, so that no letter's upper form changes the length.
-bool equalIgnoringCase(const QString& a, const QString& b) {
+bool equalIgnoringCase(QStringView a, QStringView b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -67,8 +67,8 @@ struct LinkFindings {
     bool found = false;  // some link's record holds a text: the element gets a decision
     bool missing = false;
     bool noText = false;
-    QString TextoEnBdD;  // the text of the record that decided
-    QString table;       // of the link that decided
+    QStringView TextoEnBdD;  // the text of the record that decided, as the job's texts keep it
+    QString table;           // of the link that decided
     std::int32_t entitynum = 0;
     std::int32_t registro = 0;
 
@@ -126,10 +126,12 @@ void rewriteText(const catalog::Catalog& catalog, catalog::AttributeTexts& texts
     core::quitablancos(texto);
     const LinkFindings links = readLinks(catalog, texts, e, texto);
     core::TextEntry entry;
+    QString textoNuevo;
     if (links.changed) {
         ++view.TextosProcesados;
-        entry.textoNuevo = &links.TextoEnBdD;  // before it is cut into chunks
-        putText(e, links.TextoEnBdD, links.table, links.registro);
+        textoNuevo = links.TextoEnBdD.toString();
+        entry.textoNuevo = &textoNuevo;  // before it is cut into chunks
+        putText(e, textoNuevo, links.table, links.registro);
     }
     entry.decision =
         links.found ? (links.changed ? core::Decision::Rewrite : core::Decision::Keep) : core::Decision::None;

@@ -79,7 +79,10 @@ class TextReaderTest : public ::testing::Test {
         m_bd->InsertRow(table, {{"mslink", mslink}, {"tmapa", tmapa}, {"tcomplet", tcomplet}});
     }
     TextResult read(std::int32_t n, const QString& table, QString& texto) {
-        return ObtengoTextoBdD(*m_texts, n, table, texto);
+        QStringView view = texto;
+        const TextResult result = ObtengoTextoBdD(*m_texts, n, table, view);
+        texto = view.toString();
+        return result;
     }
 
     QTemporaryDir m_dir;

@@ -67,18 +67,23 @@ TEST(RecordTexts, EveryNumberKeepsItsFirstTextThroughEveryGrowth) {
         numbers.push_back(-i);
     }
     for (const std::int32_t n : numbers) {
-        texts.add(n, RecordText{QString::number(n), n % 3 == 0});
+        const QString texto = QString::number(n);
+        texts.add(n, n % 3 == 0 ? std::nullopt : std::optional<QStringView>(texto));
     }
-    texts.add(0, RecordText{QStringLiteral("otro"), false});  // a second record of a number
+    texts.add(0, QStringView(u"otro"));  // a second record of a number
     ASSERT_EQ(texts.size(), numbers.size());
     for (const std::int32_t n : numbers) {
-        const RecordText* t = texts.find(n);
-        ASSERT_NE(t, nullptr) << n;
-        EXPECT_EQ(t->texto, QString::number(n));
+        const std::optional<RecordText> t = texts.find(n);
+        ASSERT_TRUE(t) << n;
         EXPECT_EQ(t->null, n % 3 == 0);
+        EXPECT_EQ(t->texto.toString(), n % 3 == 0 ? QString() : QString::number(n));
     }
-    EXPECT_EQ(texts.find(2), nullptr);
-    EXPECT_EQ(texts.find(-20000), nullptr);
+    texts.add(2, QStringView(u""));  // an empty text is a text, not a Null
+    ASSERT_TRUE(texts.find(2));
+    EXPECT_FALSE(texts.find(2)->null);
+    EXPECT_TRUE(texts.find(2)->texto.isEmpty());
+    EXPECT_FALSE(texts.find(3));
+    EXPECT_FALSE(texts.find(-20000));
 }
 
 }  // namespace

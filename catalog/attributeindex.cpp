@@ -16,22 +16,49 @@ constexpr int kTcomplet = 2;
 constexpr int kTfeature = 3;
 
 // The record number as a whole number; Null, a fraction or a non-number gives nothing.
-std::optional<std::int64_t> wholeNumber(const QVariant& v) {
-    return wholeFromValue(v, std::numeric_limits<std::int64_t>::min(),
-                          std::numeric_limits<std::int64_t>::max());
+std::optional<std::int64_t> wholeNumber(const engines::Database::StoredRow& row) {
+    return wholeFromRow(row, kMslink, std::numeric_limits<std::int64_t>::min(),
+                        std::numeric_limits<std::int64_t>::max());
 }
 
 bool fitsInt32(std::int64_t n) {
     return n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max();
 }
 
-// The record's text: tmapa, or tcomplet when tmapa is Null or "". Null when there is none.
-QVariant recordText(const std::vector<QVariant>& values) {
-    const QVariant& tmapa = values[kTmapa];
-    if (tmapa.isNull() || tmapa.toString().isEmpty()) {
-        return values[kTcomplet];
+// The column of the record's text: tmapa, or tcomplet when tmapa is Null or "".
+std::size_t textColumn(const engines::Database::StoredRow& row) {
+    if (row.isNull(kTmapa)) {
+        return kTcomplet;
     }
-    return tmapa;
+    if (const std::optional<engines::Database::StoredText> stored = row.text(kTmapa)) {
+        return std::visit([](auto t) { return t.isEmpty(); }, *stored) ? kTcomplet : kTmapa;
+    }
+    return row.value(kTmapa).toString().isEmpty() ? kTcomplet : kTmapa;
+}
+
+// A text of plain ASCII into `out` as the key textKey makes of it: trimmed of spaces, upper-cased.
+void asciiKey(QLatin1String texto, std::u16string& out) {
+    const QLatin1String trimmed = core::trimmedSpaces(texto);
+    out.resize(static_cast<std::size_t>(trimmed.size()));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto c =
+            static_cast<char16_t>(static_cast<unsigned char>(trimmed[static_cast<qsizetype>(i)].toLatin1()));
+        out[i] = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - (u'a' - u'A')) : c;
+    }
+}
+
+// The text `stored` into `out` as UTF-16.
+void utf16Of(const engines::Database::StoredText& stored, std::u16string& out) {
+    if (const auto* latin1 = std::get_if<QLatin1String>(&stored)) {
+        out.resize(static_cast<std::size_t>(latin1->size()));
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            out[i] = static_cast<char16_t>(
+                static_cast<unsigned char>((*latin1)[static_cast<qsizetype>(i)].toLatin1()));
+        }
+        return;
+    }
+    const QStringView view = std::get<QStringView>(stored);
+    out.assign(reinterpret_cast<const char16_t*>(view.data()), static_cast<std::size_t>(view.size()));
 }
 
 }  // namespace
@@ -68,30 +95,49 @@ bool sameCode(const CodeValue& stored, const CodeValue& code) {
 
 void AttributeIndex::load(const std::vector<engines::Database::Row>& rows) {
     for (const auto& row : rows) {
-        loadRow(row);
+        loadRow(engines::VariantRow(row));
     }
 }
 
-void AttributeIndex::loadRow(const engines::Database::Row& row) {
+void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
     const auto pos = static_cast<Pos>(m_ids.size());
-    m_ids.push_back(row.id);
-    const std::optional<std::int64_t> mslink = wholeNumber(row.values[kMslink]);
+    m_ids.push_back(row.id());
+    const std::optional<std::int64_t> mslink = wholeNumber(row);
     m_mslinks.push_back(mslink ? *mslink : kNoMslink);
     if (!mslink) {
         return;
     }
     addMslink(*mslink, pos);
-    const QVariant text = recordText(row.values);
-    if (text.isNull() || !fitsInt32(*mslink)) {
+    const std::size_t column = textColumn(row);
+    if (row.isNull(column) || !fitsInt32(*mslink)) {
         return;
     }
-    ByText& entry = entryFor(textKey(text.toString()));
-    const std::optional<QString> code = codeOf(row.values[kTfeature]);
-    if (code) {
-        entry.owned(*code).push_back(pos);  // rows come in natural order: already sorted
-    } else {
+    ByText& entry = m_byText.findOrAdd(keyOf(row, column));
+    if (row.isNull(kTfeature)) {
         entry.unclaimed.push_back(pos);
+        return;
     }
+    // Rows come in natural order: each list stays sorted.
+    if (const std::optional<engines::Database::StoredText> stored = row.text(kTfeature)) {
+        utf16Of(*stored, m_scratch);
+        entry.owned(m_scratch).push_back(pos);
+    } else {
+        entry.owned(view(row.value(kTfeature).toString())).push_back(pos);
+    }
+}
+
+std::u16string_view AttributeIndex::keyOf(const engines::Database::StoredRow& row, std::size_t column) {
+    const std::optional<engines::Database::StoredText> stored = row.text(column);
+    if (stored && std::holds_alternative<QLatin1String>(*stored)) {
+        asciiKey(std::get<QLatin1String>(*stored), m_scratch);
+        return m_scratch;
+    }
+    // Any other text (or a number or date in a text's place) upper-cases as QString does.
+    const QString key =
+        textKey(stored ? std::get<QStringView>(*stored).toString() : row.value(column).toString());
+    m_scratch.assign(reinterpret_cast<const char16_t*>(key.constData()),
+                     static_cast<std::size_t>(key.size()));
+    return m_scratch;
 }
 
 std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& key, const QString& codigo) const {
@@ -127,7 +173,7 @@ void AttributeIndex::claimed(const QString& key, Pos pos, const QString& stored)
         entry.unclaimed.clear();
         entry.nextUnclaimed = 0;
     }
-    insertSorted(entry.owned(stored), pos);
+    insertSorted(entry.owned(view(stored)), pos);
 }
 
 bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::optional<QString>& key,
@@ -140,7 +186,7 @@ bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::op
     m_mslinks.push_back(mslink);
     addMslink(mslink, pos);
     if (key) {
-        entryFor(*key).owned(stored).push_back(pos);  // the last position: still sorted
+        entryFor(*key).owned(view(stored)).push_back(pos);  // the last position: still sorted
     }
     return true;
 }
@@ -194,14 +240,15 @@ std::optional<AttributeIndex::Pos> AttributeIndex::ByText::firstOwned(const Code
     return best;
 }
 
-AttributeIndex::Positions& AttributeIndex::ByText::owned(const QString& stored) {
+AttributeIndex::Positions& AttributeIndex::ByText::owned(std::u16string_view stored) {
     for (auto& [code, positions] : byCode) {
-        if (code == view(stored)) {
+        if (code == stored) {
             return positions;
         }
     }
-    numbers.push_back(codeNumber(stored));
-    return byCode.emplace_back(view(stored), Positions{}).second;
+    numbers.push_back(codeNumber(
+        QString(reinterpret_cast<const QChar*>(stored.data()), static_cast<qsizetype>(stored.size()))));
+    return byCode.emplace_back(stored, Positions{}).second;
 }
 
 void AttributeIndex::insertSorted(Positions& v, Pos pos) {
@@ -228,7 +275,8 @@ AttributeIndex& AttributeIndexes::table(const QString& table) {
     if (!slot) {
         slot = std::make_unique<AttributeIndex>();
         // Row by row: a whole table's rows held at once would cost more than the index made of them.
-        m_db.ForEachRow(table, kIndexColumns, [&](const engines::Database::Row& row) { slot->loadRow(row); });
+        m_db.ForEachStoredRow(table, kIndexColumns,
+                              [&](const engines::Database::StoredRow& row) { slot->loadRow(row); });
     }
     m_byName.insert(table, slot.get());
     m_byIdentity.remember(table, slot.get());

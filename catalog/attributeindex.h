@@ -81,7 +81,7 @@ class AttributeIndex {
 
     // Builds the index, once, from every row of the table in stored order, columns as kIndexColumns:
     // row after row as the engine reads them, or all at once.
-    void loadRow(const engines::Database::Row& row);
+    void loadRow(const engines::Database::StoredRow& row);
     void load(const std::vector<engines::Database::Row>& rows);
 
     // The first record in natural order holding `key` whose Tfeature is Null or is the code `codigo`
@@ -131,9 +131,11 @@ class AttributeIndex {
 
         // The first position among the lists whose Tfeature is the code (sameCode), if any.
         std::optional<Pos> firstOwned(const CodeValue& code) const;
-        Positions& owned(const QString& stored);  // the list of exactly this Tfeature, made when missing
+        Positions& owned(std::u16string_view stored);  // the list of exactly this Tfeature, made when missing
     };
     ByText& entryFor(const QString& key);
+    // The text key of a row's text column, in m_scratch.
+    std::u16string_view keyOf(const engines::Database::StoredRow& row, std::size_t column);
     static void insertSorted(Positions& v, Pos pos);
     void addMslink(std::int64_t n, Pos pos);
     std::optional<std::int64_t> highestInMap() const;
@@ -147,6 +149,7 @@ class AttributeIndex {
     std::pmr::map<std::int64_t, Positions> m_byMslink{&m_arena};  // each sorted by position; no empty entries
     // The highest key of m_byMslink below the limit, kept as numbers come and go: a new record asks.
     std::optional<std::int64_t> m_highestBelowLimit;
+    std::u16string m_scratch;  // a row's key or Tfeature while it is loaded
 };
 
 // The run's indexes, one per attribute table, built on first use from the open database.

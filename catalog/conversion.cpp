@@ -35,6 +35,14 @@ std::optional<std::int64_t> parseWhole(const QString& text, std::int64_t min, st
     return value;
 }
 
+std::optional<std::int64_t> wholeFromRow(const engines::Database::StoredRow& row, std::size_t column,
+                                         std::int64_t min, std::int64_t max) {
+    if (const std::optional<std::int64_t> n = row.integer(column)) {
+        return *n >= min && *n <= max ? n : std::nullopt;
+    }
+    return wholeFromValue(row.value(column), min, max);
+}
+
 std::optional<std::int64_t> wholeFromValue(const QVariant& value, std::int64_t min, std::int64_t max) {
     if (value.isNull()) {
         return std::nullopt;

@@ -4,6 +4,7 @@
 // rewrite looks a number up for every linked text element, hundreds of thousands of times: a lookup
 // reads one slot and the text's own characters, and nothing is allocated or counted per text.
 
+#include <QLatin1String>
 #include <QStringView>
 #include <cstdint>
 #include <limits>
@@ -40,18 +41,42 @@ class RecordTexts {
 
     // Keeps the text (std::nullopt: Null) for `number` unless the number has one already (the first
     // record of a number wins). The characters are copied into the pool.
-    void add(std::int32_t number, std::optional<QStringView> text) {
+    void add(std::int32_t number, std::optional<QStringView> text) { put(number, text ? &*text : nullptr); }
+    void add(std::int32_t number, QLatin1String text) { put(number, &text); }
+
+    std::size_t size() const { return m_size; }
+
+  private:
+    static constexpr std::int32_t kEmpty = -2;  // a slot no number took
+    static constexpr std::int32_t kNull = -1;   // a record whose text is Null
+
+    struct Slot {
+        std::int32_t number = 0;
+        std::uint32_t offset = 0;  // in m_pool
+        std::int32_t length = kEmpty;
+    };
+
+    static QChar widened(QChar c) { return c; }
+    static QChar widened(char c) { return QLatin1Char(c); }
+
+    template <typename View>
+    void put(std::int32_t number, const View* text) {
         const std::size_t at = slotOf(number);
         if (m_slots[at].length != kEmpty) {
             return;
         }
-        if (m_pool.size() + (text ? text->size() : 0) > std::numeric_limits<std::uint32_t>::max()) {
+        const std::size_t length = text != nullptr ? static_cast<std::size_t>(text->size()) : 0;
+        if (m_pool.size() + length > std::numeric_limits<std::uint32_t>::max()) {
             throw std::length_error("attribute texts beyond 4 G characters");  // far beyond any memory
         }
         Slot s{number, static_cast<std::uint32_t>(m_pool.size()), kNull};
-        if (text) {
-            s.length = static_cast<std::int32_t>(text->size());
-            m_pool.insert(m_pool.end(), text->begin(), text->end());
+        if (text != nullptr) {
+            s.length = static_cast<std::int32_t>(length);
+            m_pool.resize(m_pool.size() + length);
+            QChar* out = m_pool.data() + s.offset;
+            for (const auto c : *text) {
+                *out++ = widened(c);
+            }
         }
         m_slots[at] = s;
         ++m_size;
@@ -65,18 +90,6 @@ class RecordTexts {
             }
         }
     }
-
-    std::size_t size() const { return m_size; }
-
-  private:
-    static constexpr std::int32_t kEmpty = -2;  // a slot no number took
-    static constexpr std::int32_t kNull = -1;   // a record whose text is Null
-
-    struct Slot {
-        std::int32_t number = 0;
-        std::uint32_t offset = 0;  // in m_pool
-        std::int32_t length = kEmpty;
-    };
 
     // The slot of `number`, or the empty slot where it would go.
     std::size_t slotOf(std::int32_t number) const {

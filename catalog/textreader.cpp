@@ -17,9 +17,9 @@ const QString kTcomplet = QStringLiteral("tcomplet");
 
 // The record number a stored mslink value answers to, if a query "mslink=N" with a 32-bit N can match
 // it: a whole number (an integral real or a numeric text too), never Null or a fraction.
-std::optional<std::int32_t> recordNumber(const QVariant& v) {
-    const auto n =
-        wholeFromValue(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+std::optional<std::int32_t> recordNumber(const engines::Database::StoredRow& row) {
+    const std::optional<std::int64_t> n = wholeFromRow(row, 0, std::numeric_limits<std::int32_t>::min(),
+                                                       std::numeric_limits<std::int32_t>::max());
     if (!n) {
         return std::nullopt;
     }
@@ -57,21 +57,23 @@ const AttributeTexts::Table& AttributeTexts::table(const QString& NombreTabla) {
 AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString& NombreTabla) {
     requireColumns(bd, NombreTabla);
     Table texts;
-    bd.ForEachRow(NombreTabla, {kMslink, kTmapa, kTcomplet}, [&texts](const engines::Database::Row& row) {
-        const std::optional<std::int32_t> number = recordNumber(row.values[0]);
-        if (!number) {
-            return;
-        }
-        const QVariant& tmapa = row.values[1];
-        const QVariant& valor = tmapa.isNull() ? row.values[2] : tmapa;
-        // A shared number reads as its first record in stored order.
-        if (valor.isNull()) {
-            texts.add(*number, std::nullopt);
-            return;
-        }
-        const QString texto = valor.toString();
-        texts.add(*number, core::trimmedSpaces(texto));
-    });
+    bd.ForEachStoredRow(
+        NombreTabla, {kMslink, kTmapa, kTcomplet}, [&texts](const engines::Database::StoredRow& row) {
+            const std::optional<std::int32_t> number = recordNumber(row);
+            if (!number) {
+                return;
+            }
+            const std::size_t column = row.isNull(1) ? 2 : 1;  // tcomplet when tmapa is Null
+            // A shared number reads as its first record in stored order.
+            if (row.isNull(column)) {
+                texts.add(*number, std::nullopt);
+            } else if (const std::optional<engines::Database::StoredText> stored = row.text(column)) {
+                std::visit([&](auto t) { texts.add(*number, core::trimmedSpaces(t)); }, *stored);
+            } else {
+                const QString texto = row.value(column).toString();  // a number or a date in a text's place
+                texts.add(*number, core::trimmedSpaces(QStringView(texto)));
+            }
+        });
     return texts;
 }
 

@@ -8,7 +8,9 @@ constexpr QChar kNul = QChar(0);
 constexpr qsizetype kCodigoWidth = 7;
 }  // namespace
 
-QStringView trimmedSpaces(QStringView texto) {
+namespace {
+template <typename View>
+View trimmed(View texto) {
     qsizetype first = 0;
     qsizetype last = texto.size();
     while (first < last && texto.at(first) == kSpace) {
@@ -18,6 +20,15 @@ QStringView trimmedSpaces(QStringView texto) {
         --last;
     }
     return texto.sliced(first, last - first);
+}
+}  // namespace
+
+QStringView trimmedSpaces(QStringView texto) {
+    return trimmed(texto);
+}
+
+QLatin1String trimmedSpaces(QLatin1String texto) {
+    return trimmed(texto);
 }
 
 QString trimSpaces(const QString& texto) {

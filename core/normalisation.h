@@ -22,5 +22,6 @@ void completa_codigo(QString& texto);
 QString trimSpaces(const QString& texto);
 // The same trimming as a view over `texto`, without a copy.
 QStringView trimmedSpaces(QStringView texto);
+QLatin1String trimmedSpaces(QLatin1String texto);
 
 }  // namespace vexilo::core

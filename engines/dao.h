@@ -29,11 +29,15 @@
 // Table names coming from the catalog never change a statement: identifiers are always quoted.
 
 #include <QString>
+#include <QStringView>
 #include <QVariant>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "engines/errors.h"
@@ -213,6 +217,29 @@ class Database {
     // a whole table).
     virtual void ForEachRow(const QString& table, const std::vector<QString>& columns,
                             const std::function<void(const Row&)>& each);
+    // A text as the engine holds it: plain ASCII as stored (Latin-1), any other in UTF-16.
+    using StoredText = std::variant<QLatin1String, QStringView>;
+    // A row as ForEachStoredRow hands it: the loaders of the run's in-memory tables read hundreds of
+    // thousands of rows, and a whole number or a text is taken as the engine holds it, without a QVariant
+    // per value. Columns are numbered as the columns asked for; nothing of a row outlives the call.
+    class StoredRow {
+      public:
+        virtual RowId id() const = 0;
+        virtual bool isNull(std::size_t column) const = 0;
+        // The number a column stores as a whole number; nothing for any other value (a real, a text, Null).
+        virtual std::optional<std::int64_t> integer(std::size_t column) const = 0;
+        // The text a column stores as a text that reads as that text; nothing for any other value (a date
+        // column's text reads as a moment, a number is no text).
+        virtual std::optional<StoredText> text(std::size_t column) const = 0;
+        // Any value, as ForEachRow reads it.
+        virtual QVariant value(std::size_t column) const = 0;
+
+      protected:
+        ~StoredRow() = default;
+    };
+    // The rows of ForEachRow, handed over as the engine read them.
+    virtual void ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
+                                  const std::function<void(const StoredRow&)>& each);
     // The least and the greatest value that a column holds, in the engine's order, Nulls left out (two
     // Nulls for a column without values): for a copy that must choose a column type wide enough.
     virtual std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column);
@@ -255,6 +282,20 @@ class Database {
     // simulated does everything and keeps nothing.
     virtual void DiscardOnClose() = 0;
     virtual void Close() = 0;  // commits an open transaction (unless DiscardOnClose), then closes
+};
+
+// A row of values seen as a stored row: a whole number or a text lent as the value holds it.
+class VariantRow final : public Database::StoredRow {
+  public:
+    explicit VariantRow(const Database::Row& row) : m_row(row) {}
+    RowId id() const override { return m_row.id; }
+    bool isNull(std::size_t column) const override { return m_row.values[column].isNull(); }
+    std::optional<std::int64_t> integer(std::size_t column) const override;
+    std::optional<Database::StoredText> text(std::size_t column) const override;
+    QVariant value(std::size_t column) const override { return m_row.values[column]; }
+
+  private:
+    const Database::Row& m_row;
 };
 
 class Workspace {

@@ -78,6 +78,8 @@ class SqlDialect {
     // A stored value as callers see it (a date column's text becomes a QDateTime; Null becomes a
     // null QVariant).
     virtual QVariant fromStored(const QVariant& stored, int fieldType) const = 0;
+    // Whether fromStored keeps a whole number or a text that a column of this type stores as it is.
+    virtual bool readsAsStored(int fieldType) const = 0;
 
     // Tries once, without waiting, to take the database for this connection alone until it closes
     // (Database::HoldForJob). True when taken; false when another connection holds it. Any other

@@ -83,6 +83,27 @@ void Database::ForEachRow(const QString& table, const std::vector<QString>& colu
     }
 }
 
+std::optional<std::int64_t> VariantRow::integer(std::size_t column) const {
+    const QVariant& v = m_row.values[column];
+    if (v.isNull() || (v.metaType().id() != QMetaType::LongLong && v.metaType().id() != QMetaType::Int)) {
+        return std::nullopt;
+    }
+    return v.toLongLong();
+}
+
+std::optional<Database::StoredText> VariantRow::text(std::size_t column) const {
+    const QVariant& v = m_row.values[column];
+    if (v.isNull() || v.metaType().id() != QMetaType::QString) {
+        return std::nullopt;
+    }
+    return QStringView(*static_cast<const QString*>(v.constData()));
+}
+
+void Database::ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
+                                const std::function<void(const StoredRow&)>& each) {
+    ForEachRow(table, columns, [&each](const Row& row) { each(VariantRow(row)); });
+}
+
 void Database::BeginSnapshot() {
     BeginTrans();
 }

@@ -8,8 +8,10 @@
 
 #include <QString>
 #include <QVariant>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engines/dao.h"
@@ -37,6 +39,20 @@ class NativeStatement {
         form.convert(values);
         return run(std::move(values));
     }
+};
+
+// A row of a query as the engine's own reading holds it, columns numbered as the statement's. The
+// integer and the text are those the engine stores as such (nothing for any other value), before the
+// dialect's fromStored; value() is what the engine's QtSql driver would give.
+class StoredValues {
+  public:
+    virtual bool isNull(int column) const = 0;
+    virtual std::optional<std::int64_t> integer(int column) const = 0;
+    virtual std::optional<Database::StoredText> text(int column) const = 0;
+    virtual QVariant value(int column) const = 0;
+
+  protected:
+    ~StoredValues() = default;
 };
 
 // What a row write does, for a writer that builds statements of its own (batches) rather than run
@@ -68,10 +84,10 @@ class NativeWrites {
     // The connection's transaction was committed or rolled back (every held row went out first).
     virtual void transactionEnds() {}
 
-    // Runs a query that takes no values and hands each of its rows to `row`, every value as the engine's
-    // QtSql driver would give it. False, having read nothing, when this engine reads no faster than QtSql.
-    // A failure is an EngineError naming `table`, like any other statement's.
-    using RowReceiver = std::function<void(const std::vector<QVariant>& values)>;
+    // Runs a query that takes no values and hands each of its rows to `row`. False, having read nothing,
+    // when this engine reads no faster than QtSql. A failure is an EngineError naming `table`, like any
+    // other statement's.
+    using RowReceiver = std::function<void(const StoredValues& values)>;
     virtual bool readAll(const QString& sql, const QString& table, const RowReceiver& row) {
         (void)sql;
         (void)table;

@@ -319,6 +319,9 @@ class PostgresDialect final : public SqlDialect {
         }
         return stored;
     }
+    bool readsAsStored(int fieldType) const override {
+        return fieldType != dbDate && !isWholeNumberType(fieldType);  // the driver's whole numbers vary
+    }
 };
 
 }  // namespace

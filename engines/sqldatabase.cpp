@@ -111,6 +111,50 @@ class SqlRowInserter final : public Database::RowInserter {
     std::uint64_t m_generation = 0;
 };
 
+// The current row of a QtSql query: every value as the driver gives it, none lent as stored.
+class QueryValues final : public StoredValues {
+  public:
+    explicit QueryValues(const QSqlQuery& query) : m_query(query) {}
+    bool isNull(int column) const override { return m_query.isNull(column); }
+    std::optional<std::int64_t> integer(int /*column*/) const override { return std::nullopt; }
+    std::optional<Database::StoredText> text(int /*column*/) const override { return std::nullopt; }
+    QVariant value(int column) const override { return m_query.value(column); }
+
+  private:
+    const QSqlQuery& m_query;
+};
+
+// A row read with its identity first, as callers read it: each value as the dialect's fromStored makes
+// it, and a whole number or a text lent as stored where fromStored keeps it.
+class DialectRow final : public Database::StoredRow {
+  public:
+    DialectRow(const StoredValues& values, const std::vector<int>& types, const SqlDialect& dialect)
+        : m_values(values), m_types(types), m_dialect(dialect) {}
+
+    RowId id() const override {
+        const std::optional<std::int64_t> n = m_values.integer(0);
+        return n ? *n : m_values.value(0).toLongLong();
+    }
+    bool isNull(std::size_t column) const override { return m_values.isNull(at(column)); }
+    std::optional<std::int64_t> integer(std::size_t column) const override {
+        return asStored(column) ? m_values.integer(at(column)) : std::nullopt;
+    }
+    std::optional<Database::StoredText> text(std::size_t column) const override {
+        return asStored(column) ? m_values.text(at(column)) : std::nullopt;
+    }
+    QVariant value(std::size_t column) const override {
+        return m_dialect.fromStored(m_values.value(at(column)), m_types[column]);
+    }
+
+  private:
+    static int at(std::size_t column) { return static_cast<int>(column) + 1; }
+    bool asStored(std::size_t column) const { return m_dialect.readsAsStored(m_types[column]); }
+
+    const StoredValues& m_values;
+    const std::vector<int>& m_types;
+    const SqlDialect& m_dialect;
+};
+
 }  // namespace
 
 std::unique_ptr<Database::RowInserter> SqlDatabase::PrepareInsert(const QString& table,
@@ -275,8 +319,27 @@ void SqlDatabase::ForEachRow(const QString& table, const std::vector<QString>& c
     eachRow(table, columns, [&each](Row& row) { each(row); });
 }
 
+void SqlDatabase::ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
+                                   const std::function<void(const StoredRow&)>& each) {
+    readStored(table, columns, each);
+}
+
 void SqlDatabase::eachRow(const QString& table, const std::vector<QString>& columns,
                           const std::function<void(Row&)>& each) {
+    Row row;
+    readStored(table, columns, [&](const StoredRow& stored) {
+        row.id = stored.id();
+        row.values.clear();
+        row.values.reserve(columns.size());
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            row.values.push_back(stored.value(i));
+        }
+        each(row);
+    });
+}
+
+void SqlDatabase::readStored(const QString& table, const std::vector<QString>& columns,
+                             const std::function<void(const StoredRow&)>& each) {
     Connection& c = *m_connection;
     const QString stored = c.resolveTable(table);
     const SqlDialect& d = c.dialect();
@@ -292,27 +355,17 @@ void SqlDatabase::eachRow(const QString& table, const std::vector<QString>& colu
     }
     sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") +
            d.rowIdentity(fields);
-    Row row;
-    const auto hand = [&](auto valueAt) {
-        row.id = valueAt(0).toLongLong();
-        row.values.clear();
-        row.values.reserve(columns.size());
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            row.values.push_back(d.fromStored(valueAt(static_cast<int>(i) + 1), types[i]));
-        }
-        each(row);
-    };
     // An attribute table of a large job is a few hundred thousand rows: read by the engine's own
     // statement when the dialect has one, without QtSql's copy of every row.
-    if (c.readAllNative(sql, stored, [&](const std::vector<QVariant>& values) {
-            hand([&](int i) -> const QVariant& { return values[static_cast<std::size_t>(i)]; });
-        })) {
+    if (c.readAllNative(sql, stored,
+                        [&](const StoredValues& values) { each(DialectRow(values, types, d)); })) {
         return;
     }
     QSqlQuery& query = c.prepared(sql, stored);
     c.run(query, stored);
+    const QueryValues values(query);
     while (query.next()) {
-        hand([&](int i) { return query.value(i); });
+        each(DialectRow(values, types, d));
     }
     c.finishReading(query, stored);
 }

@@ -35,6 +35,8 @@ class SqlDatabase final : public Database {
     std::vector<Row> ReadRows(const QString& table, const std::vector<QString>& columns) override;
     void ForEachRow(const QString& table, const std::vector<QString>& columns,
                     const std::function<void(const Row&)>& each) override;
+    void ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
+                          const std::function<void(const StoredRow&)>& each) override;
     std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column) override;
 
     void DeferWrites() override;
@@ -61,6 +63,9 @@ class SqlDatabase final : public Database {
     // Every row read, handed over to be kept or moved from.
     void eachRow(const QString& table, const std::vector<QString>& columns,
                  const std::function<void(Row&)>& each);
+    // Every row as the engine read it.
+    void readStored(const QString& table, const std::vector<QString>& columns,
+                    const std::function<void(const StoredRow&)>& each);
 
     std::shared_ptr<Connection> m_connection;
 };

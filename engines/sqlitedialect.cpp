@@ -278,6 +278,7 @@ class SqliteDialect final : public SqlDialect {
         }
         return stored;
     }
+    bool readsAsStored(int fieldType) const override { return fieldType != dbDate; }
 };
 
 }  // namespace

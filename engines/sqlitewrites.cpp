@@ -49,6 +49,64 @@ std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
     return static_cast<std::size_t>(p - out.data());
 }
 
+bool isAscii(const unsigned char* bytes, int length) {
+    unsigned char any = 0;
+    for (int k = 0; k < length; ++k) {
+        any |= bytes[k];
+    }
+    return any < 0x80;
+}
+
+// The current row of a stepped statement. A text of plain ASCII is the same whatever reads it, and is
+// taken as it is stored; any other is read in UTF-16 from SQLite itself, so that even malformed stored
+// bytes read as they always did. A text lent is valid until the next row.
+class StatementRow final : public StoredValues {
+  public:
+    explicit StatementRow(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+
+    bool isNull(int column) const override { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+    std::optional<std::int64_t> integer(int column) const override {
+        if (sqlite3_column_type(m_stmt, column) != SQLITE_INTEGER) {
+            return std::nullopt;
+        }
+        return sqlite3_column_int64(m_stmt, column);
+    }
+    std::optional<Database::StoredText> text(int column) const override {
+        if (sqlite3_column_type(m_stmt, column) != SQLITE_TEXT) {
+            return std::nullopt;
+        }
+        const auto* bytes = sqlite3_column_text(m_stmt, column);
+        const int length = sqlite3_column_bytes(m_stmt, column);
+        if (bytes != nullptr && isAscii(bytes, length)) {
+            return QLatin1String(reinterpret_cast<const char*>(bytes), length);
+        }
+        const auto* text = static_cast<const QChar*>(sqlite3_column_text16(m_stmt, column));
+        return QStringView(text, sqlite3_column_bytes16(m_stmt, column) / 2);
+    }
+    // As QtSql's SQLite driver gives it.
+    QVariant value(int column) const override {
+        switch (sqlite3_column_type(m_stmt, column)) {
+            case SQLITE_NULL:
+                return QVariant();
+            case SQLITE_INTEGER:
+                return QVariant(static_cast<qlonglong>(sqlite3_column_int64(m_stmt, column)));
+            case SQLITE_FLOAT:
+                return QVariant(sqlite3_column_double(m_stmt, column));
+            case SQLITE_BLOB: {
+                // SQLite gives no pointer for an empty blob; an empty one is still no Null.
+                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
+                return QVariant(bytes != nullptr ? QByteArray(bytes, sqlite3_column_bytes(m_stmt, column))
+                                                 : QByteArray(""));
+            }
+            default:
+                return std::visit([](auto t) { return QVariant(t.toString()); }, *text(column));
+        }
+    }
+
+  private:
+    sqlite3_stmt* m_stmt;
+};
+
 class SqliteWrites;
 
 // One prepared row write. Inside a transaction it hands its rows to the connection's writer thread and
@@ -101,12 +159,9 @@ class SqliteWrites final : public NativeWrites {
         flush();
         sqlite3_stmt* stmt = prepareOrThrow(sql, table);
         const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
-        std::vector<QVariant> values(static_cast<std::size_t>(sqlite3_column_count(stmt)));
+        const StatementRow values(stmt);
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            for (std::size_t i = 0; i < values.size(); ++i) {
-                values[i] = columnValue(stmt, static_cast<int>(i));
-            }
             row(values);
         }
         if (rc != SQLITE_DONE) {
@@ -215,44 +270,6 @@ class SqliteWrites final : public NativeWrites {
         m_nextIdentity.clear();
         for (SqliteStatement* s : m_statements) {
             s->forgetQueueing();
-        }
-    }
-
-    static bool isAscii(const unsigned char* bytes, int length) {
-        unsigned char any = 0;
-        for (int k = 0; k < length; ++k) {
-            any |= bytes[k];
-        }
-        return any < 0x80;
-    }
-
-    // A column's value as QtSql's SQLite driver gives it.
-    static QVariant columnValue(sqlite3_stmt* stmt, int i) {
-        switch (sqlite3_column_type(stmt, i)) {
-            case SQLITE_NULL:
-                return QVariant();
-            case SQLITE_INTEGER:
-                return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, i)));
-            case SQLITE_FLOAT:
-                return QVariant(sqlite3_column_double(stmt, i));
-            case SQLITE_BLOB: {
-                // SQLite gives no pointer for an empty blob; an empty one is still no Null.
-                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-                return QVariant(bytes != nullptr ? QByteArray(bytes, sqlite3_column_bytes(stmt, i))
-                                                 : QByteArray(""));
-            }
-            default: {
-                // A text of plain ASCII is the same whatever reads it, and is taken as it is stored;
-                // any other is read in UTF-16 from SQLite itself, so that even malformed stored bytes
-                // read as they always did.
-                const auto* bytes = sqlite3_column_text(stmt, i);
-                const int length = sqlite3_column_bytes(stmt, i);
-                if (bytes != nullptr && isAscii(bytes, length)) {
-                    return QVariant(QString::fromLatin1(reinterpret_cast<const char*>(bytes), length));
-                }
-                const auto* text = static_cast<const QChar*>(sqlite3_column_text16(stmt, i));
-                return QVariant(QString(text, sqlite3_column_bytes16(stmt, i) / 2));
-            }
         }
     }
 

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QTemporaryDir>
 #include <QVariant>
 #include <vector>
 
 #include "catalog/attributeindex.h"
+#include "engines/engines.h"
 
 namespace vexilo::catalog {
 namespace {
@@ -133,6 +135,70 @@ TEST(AttributeIndexNumbering, NothingBelowTheLimitGivesNoNumber) {
     EXPECT_EQ(idx.highestBelowLimit(), 12);
     idx.renumbered(12, 60001);
     EXPECT_FALSE(idx.highestBelowLimit().has_value());
+}
+
+// An index is loaded from the rows as the engine stores them, plain ASCII texts keyed without a QString:
+// it must answer exactly as one loaded from the same rows' values, whatever the texts and codes hold.
+TEST(AttributeIndexLoading, FromTheStoredRowsAsFromTheirValues) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::unique_ptr<engines::Database> db = engines::CreateDatabase(dir.filePath("t.db"));
+    engines::TableDef def(QStringLiteral("RIOS"));
+    def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
+    def.Append(engines::TableDef::CreateField("tmapa", engines::dbText));
+    def.Append(engines::TableDef::CreateField("tcomplet", engines::dbText));
+    def.Append(engines::TableDef::CreateField("tfeature", engines::dbText));
+    db->AppendTableDef(def);
+    const QVariant kNull;
+    struct Record {
+        QVariant mslink, tmapa, tcomplet, tfeature;
+    };
+    const std::vector<Record> records = {
+        {1, "calle mayor", kNull, kNull},  {2, "  Calle Mayor ", kNull, "301"},
+        {3, "río", kNull, " 301"},         {4, "straße", kNull, kNull},
+        {5, "", "Camino Real", "0301"},    {6, "   ", kNull, kNull},
+        {7, "x\t", kNull, "ABC"},          {8, kNull, "CALLE MAYOR", "abc"},
+        {9, "Calle  Mayor", kNull, kNull}, {kNull, "calle mayor", kNull, kNull},
+        {70000, "río", kNull, "301"},      {10, "RÍO", kNull, "0301"},
+        {11, "Strasse", kNull, kNull},     {12, "camino real", kNull, "301 "},
+    };
+    for (const Record& r : records) {
+        db->InsertRow(
+            "RIOS",
+            {{"mslink", r.mslink}, {"tmapa", r.tmapa}, {"tcomplet", r.tcomplet}, {"tfeature", r.tfeature}});
+    }
+    AttributeIndexes indexes(*db);
+    const AttributeIndex& stored = indexes.table(QStringLiteral("rios"));
+    AttributeIndex values;
+    values.load(db->ReadRows("RIOS", kIndexColumns));
+
+    ASSERT_EQ(stored.size(), values.size());
+    EXPECT_EQ(stored.highestBelowLimit(), values.highestBelowLimit());
+    const std::vector<QString> keys = {"CALLE MAYOR", "RÍO", "STRASSE",      "STRAßE",     "CAMINO REAL", "",
+                                       "X\t",         "X",   "CALLE  MAYOR", "calle mayor"};
+    const std::vector<QString> codes = {"301", "000301", "ABC", "abc", "302", ""};
+    int found = 0;
+    for (const QString& key : keys) {
+        for (const QString& code : codes) {
+            SCOPED_TRACE(qPrintable(key + QStringLiteral(" / ") + code));
+            const auto a = stored.first(key, code);
+            const auto b = values.first(key, code);
+            ASSERT_EQ(a.has_value(), b.has_value());
+            if (a) {
+                ++found;
+                EXPECT_EQ(a->pos, b->pos);
+                EXPECT_EQ(a->id, b->id);
+                EXPECT_EQ(a->unclaimed, b->unclaimed);
+            }
+        }
+    }
+    EXPECT_EQ(found, 29);
+    // A few answers spelled out: the key is trimmed and upper-cased, "ß" becomes "SS" as QString has it.
+    EXPECT_EQ(stored.first("CALLE MAYOR", "000301")->mslink, 1);  // unclaimed, before record 2
+    EXPECT_EQ(stored.first("STRASSE", "1")->mslink, 4);
+    EXPECT_EQ(stored.first("RÍO", "301")->mslink, 3);
+    EXPECT_EQ(stored.first("", "ABC")->mslink, 6);
+    EXPECT_FALSE(stored.first("STRAßE", "1"));
 }
 
 }  // namespace

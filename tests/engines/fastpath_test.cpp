@@ -203,6 +203,47 @@ TEST_F(FastPaths, IndexReadsGiveWhatRecordsetsGive) {
     }
 }
 
+// The loaders take whole numbers and texts as SQLite stores them: what a stored row lends must be what
+// the same row reads as, and a date column's text, which reads as a moment, is never lent.
+TEST_F(FastPaths, StoredRowsLendOnlyWhatTheirValuesRead) {
+    db->AppendField("PARCELAS", engines::TableDef::CreateField("fecha", engines::dbDate));
+    db.reset();
+    file.insertRows("PARCELAS", {{6, "texto", "ñandú € \U0001F5FA", 2.5, QVariant(), "2024-02-29 10:00:00"},
+                                 {7, QByteArray("\x00\x01", 2), QVariant(), "no es un número", 3, 5},
+                                 {2.5, "", "  x ", 1e300, -1, "no es una fecha"},
+                                 {QVariant(), 42, 7.25, qlonglong(1) << 40, "12", QVariant()}});
+    db = open();
+    const std::vector<QString> columns = {"mslink", "tcomplet", "tmapa", "tfeature", "clasific", "fecha"};
+    const auto rows = db->ReadRows("PARCELAS", columns);
+    std::size_t at = 0;
+    int integers = 0;
+    int texts = 0;
+    db->ForEachStoredRow("PARCELAS", columns, [&](const engines::Database::StoredRow& stored) {
+        ASSERT_LT(at, rows.size());
+        const engines::Database::Row& row = rows[at++];
+        EXPECT_EQ(stored.id(), row.id);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            SCOPED_TRACE(qPrintable(columns[i] + QStringLiteral(" of row %1").arg(row.id)));
+            EXPECT_EQ(stored.value(i), row.values[i]);
+            EXPECT_EQ(stored.isNull(i), row.values[i].isNull());
+            if (const std::optional<std::int64_t> n = stored.integer(i)) {
+                ++integers;
+                EXPECT_EQ(row.values[i].typeId(), QMetaType::LongLong);
+                EXPECT_EQ(*n, row.values[i].toLongLong());
+            }
+            if (const std::optional<engines::Database::StoredText> t = stored.text(i)) {
+                ++texts;
+                EXPECT_NE(columns[i], "fecha");
+                EXPECT_EQ(row.values[i].typeId(), QMetaType::QString);
+                EXPECT_EQ(std::visit([](auto v) { return v.toString(); }, *t), row.values[i].toString());
+            }
+        }
+    });
+    EXPECT_EQ(at, rows.size());
+    EXPECT_EQ(integers, 7);  // three mslink, three clasific, one tfeature; not the date column's 5
+    EXPECT_EQ(texts, 8);     // ASCII and other texts, the empty one included; never the dates
+}
+
 TEST_P(FastPaths, UnknownFieldOrTableIsAnEngineErrorAndWritesNothing) {
     EngineError e = engineErrorOf([&] { db->InsertRow("PARCELAS", {{"mslink", 1}, {"nada", 1}}); });
     EXPECT_EQ(e.number(), errnum::kFieldNotFound);

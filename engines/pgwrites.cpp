@@ -93,6 +93,63 @@ std::optional<QByteArray> serverText(const QVariant& v) {
     }
 }
 
+// `bytes` at the end of `out` in COPY's text form: backslash, tab, newline and carriage return escaped.
+void appendEscaped(QByteArray& out, const char* bytes, qsizetype size) {
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = bytes[i];
+        const char* escape = c == '\\'   ? "\\\\"
+                             : c == '\t' ? "\\t"
+                             : c == '\n' ? "\\n"
+                             : c == '\r' ? "\\r"
+                                         : nullptr;
+        if (escape != nullptr) {
+            out.append(bytes + run, i - run);
+            out.append(escape, 2);
+            run = i + 1;
+        }
+    }
+    out.append(bytes + run, size - run);
+}
+
+// A text of plain ASCII at the end of `out` in COPY's text form, as appendEscaped would put its UTF-8;
+// false, having written nothing, for any other text.
+bool appendAscii(QByteArray& out, const QString& s) {
+    const qsizetype start = out.size();
+    out.resize(start + 2 * s.size());  // room for every character escaped
+    char* p = out.data() + start;
+    for (const QChar qc : s) {
+        const char16_t c = qc.unicode();
+        if (c >= 0x80) {
+            out.resize(start);
+            return false;
+        }
+        const char escaped = c == u'\\' ? '\\' : c == u'\t' ? 't' : c == u'\n' ? 'n' : c == u'\r' ? 'r' : 0;
+        if (escaped != 0) {
+            *p++ = '\\';
+            *p++ = escaped;
+        } else {
+            *p++ = static_cast<char>(c);
+        }
+    }
+    out.resize(p - out.constData());
+    return true;
+}
+
+// One value in COPY's text form, Null as \N.
+void appendCopyValue(QByteArray& line, const QVariant& v) {
+    if (v.typeId() == QMetaType::QString && !v.isNull() &&
+        appendAscii(line, *static_cast<const QString*>(v.constData()))) {
+        return;
+    }
+    const std::optional<QByteArray> text = serverText(v);
+    if (!text) {
+        line += "\\N";
+        return;
+    }
+    appendEscaped(line, text->constData(), text->size());
+}
+
 class PgWrites;
 
 class PgStatement final : public NativeStatement {
@@ -122,7 +179,8 @@ class PgStatement final : public NativeStatement {
   private:
     int valuesPerRow() const;
     int rowsPerStatement() const;
-    void hold(std::vector<std::optional<QByteArray>> row, RowId id);
+    void hold(const std::vector<QVariant>& stored, RowId id);
+    void holdLine(const std::vector<QVariant>& stored, RowId id);
     QString statementFor(int rows) const;
     void sendRows(int first, int count);
     void copyRows(int first, int count);
@@ -131,7 +189,9 @@ class PgStatement final : public NativeStatement {
     RowWrite m_shape;
     bool m_ordered;
     std::vector<QString> m_types;  // an update's column types, for the casts of its value list
-    std::vector<std::optional<QByteArray>> m_values;  // held rows, one after the other
+    std::vector<std::optional<QByteArray>> m_values;  // held rows of an update, one after the other
+    QByteArray m_copy;                                // held rows of an insert, as COPY's lines
+    std::vector<qsizetype> m_lineEnds;                // where each line of m_copy ends
     int m_rows = 0;
     std::unordered_map<RowId, int> m_heldIds;  // an update's rows by identity -> held row
 };
@@ -391,34 +451,17 @@ int PgStatement::rowsPerStatement() const {
 }
 
 RowId PgStatement::run(std::vector<QVariant> stored) {
-    std::vector<std::optional<QByteArray>> row;
-    row.reserve(static_cast<std::size_t>(valuesPerRow()));
-    RowId id = 0;
-    if (m_shape.insert) {
-        if (m_ordered) {
-            id = m_writes.nextIdentity(m_shape.table);
-            row.emplace_back(QByteArray::number(id));
-        }
-        for (const QVariant& v : stored) {
-            row.push_back(serverText(v));
-        }
-    } else {
-        // The identity goes first in an update's value list.
-        id = stored.empty() ? 0 : stored.back().toLongLong();
-        row.emplace_back(QByteArray::number(id));
-        for (std::size_t i = 0; i + 1 < stored.size(); ++i) {
-            row.push_back(serverText(stored[i]));
-        }
-    }
+    const RowId id = m_shape.insert ? (m_ordered ? m_writes.nextIdentity(m_shape.table) : 0)
+                                    : (stored.empty() ? 0 : stored.back().toLongLong());
     if (!m_writes.holdsRows()) {
-        hold(std::move(row), id);
+        hold(stored, id);
         send();
         return m_shape.insert ? id : 0;
     }
     if (!m_shape.insert && m_writes.heldElsewhere(this, id)) {
         m_writes.flush();
     }
-    hold(std::move(row), id);
+    hold(stored, id);
     m_writes.held(this);
     if (m_rows >= rowsPerStatement()) {
         if (m_shape.insert) {
@@ -430,18 +473,47 @@ RowId PgStatement::run(std::vector<QVariant> stored) {
     return m_shape.insert ? id : 0;
 }
 
-void PgStatement::hold(std::vector<std::optional<QByteArray>> row, RowId id) {
-    if (!m_shape.insert) {
-        auto found = m_heldIds.find(id);
-        if (found != m_heldIds.end()) {
-            // The same columns of the same row again: the later values replace the earlier ones.
-            std::move(row.begin(), row.end(),
-                      m_values.begin() + static_cast<qsizetype>(found->second) * valuesPerRow());
-            return;
+void PgStatement::hold(const std::vector<QVariant>& stored, RowId id) {
+    if (m_shape.insert) {
+        if (valuesPerRow() > 0) {
+            holdLine(stored, id);
+        } else {
+            ++m_rows;  // a row of defaults only
         }
-        m_heldIds.emplace(id, m_rows);
+        return;
     }
+    // The identity goes first in an update's value list.
+    std::vector<std::optional<QByteArray>> row;
+    row.reserve(static_cast<std::size_t>(valuesPerRow()));
+    row.emplace_back(QByteArray::number(id));
+    for (std::size_t i = 0; i + 1 < stored.size(); ++i) {
+        row.push_back(serverText(stored[i]));
+    }
+    auto found = m_heldIds.find(id);
+    if (found != m_heldIds.end()) {
+        // The same columns of the same row again: the later values replace the earlier ones.
+        std::move(row.begin(), row.end(),
+                  m_values.begin() + static_cast<qsizetype>(found->second) * valuesPerRow());
+        return;
+    }
+    m_heldIds.emplace(id, m_rows);
     std::move(row.begin(), row.end(), std::back_inserter(m_values));
+    ++m_rows;
+}
+
+// An insert's row as its line of COPY: the stored order first where the table keeps one.
+void PgStatement::holdLine(const std::vector<QVariant>& stored, RowId id) {
+    if (m_ordered) {
+        m_copy += QByteArray::number(id);
+    }
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        if (m_ordered || i > 0) {
+            m_copy += '\t';
+        }
+        appendCopyValue(m_copy, stored[i]);
+    }
+    m_copy += '\n';
+    m_lineEnds.push_back(m_copy.size());
     ++m_rows;
 }
 
@@ -520,32 +592,6 @@ void PgStatement::sendRows(int first, int count) {
     }
 }
 
-// One value in COPY's text form: backslash, tab, newline and carriage return escaped, Null as \N.
-void appendCopyValue(QByteArray& line, const std::optional<QByteArray>& v) {
-    if (!v) {
-        line += "\\N";
-        return;
-    }
-    for (const char c : *v) {
-        switch (c) {
-            case '\\':
-                line += "\\\\";
-                break;
-            case '\t':
-                line += "\\t";
-                break;
-            case '\n':
-                line += "\\n";
-                break;
-            case '\r':
-                line += "\\r";
-                break;
-            default:
-                line += c;
-        }
-    }
-}
-
 void PgStatement::copyRows(int first, int count) {
     QString names = m_ordered ? quotedIdentifier(kNaturalOrderColumn) : QString();
     for (const QString& c : m_shape.columns) {
@@ -562,18 +608,9 @@ void PgStatement::copyRows(int first, int count) {
             m_writes.fail(start, m_shape.table);
         }
     }
-    const int perRow = valuesPerRow();
-    QByteArray data;
-    for (int r = first; r < first + count; ++r) {
-        for (int v = 0; v < perRow; ++v) {
-            if (v > 0) {
-                data += '\t';
-            }
-            appendCopyValue(data, m_values[static_cast<std::size_t>(r * perRow + v)]);
-        }
-        data += '\n';
-    }
-    const bool sent = PQputCopyData(conn, data.constData(), static_cast<int>(data.size())) == 1;
+    const qsizetype from = first == 0 ? 0 : m_lineEnds[static_cast<std::size_t>(first - 1)];
+    const qsizetype to = m_lineEnds[static_cast<std::size_t>(first + count - 1)];
+    const bool sent = PQputCopyData(conn, m_copy.constData() + from, static_cast<int>(to - from)) == 1;
     const bool ended = PQputCopyEnd(conn, sent ? nullptr : "envío interrumpido") == 1;
     if (sent && ended && inTransaction) {
         m_writes.answerLater(m_shape.table);
@@ -598,6 +635,8 @@ void PgStatement::send() {
 
 void PgStatement::drop() {
     m_values.clear();
+    m_copy.clear();
+    m_lineEnds.clear();
     m_heldIds.clear();
     m_rows = 0;
 }

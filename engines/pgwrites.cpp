@@ -37,6 +37,7 @@
 #include "engines/dialect.h"
 #include "engines/nativewrites.h"
 #include "engines/postgres.h"
+#include "engines/writerthread.h"
 
 namespace vexilo::engines {
 
@@ -152,7 +153,7 @@ void appendCopyValue(QByteArray& line, const QVariant& v) {
 
 class PgWrites;
 
-class PgStatement final : public NativeStatement {
+class PgStatement final : public NativeStatement, public QueuedStatement {
   public:
     PgStatement(PgWrites& writes, RowWrite shape, bool ordered, std::vector<QString> types);
     ~PgStatement() override;
@@ -160,6 +161,8 @@ class PgStatement final : public NativeStatement {
     PgStatement& operator=(const PgStatement&) = delete;
 
     RowId run(std::vector<QVariant> stored) override;
+    RowId runConverting(std::vector<QVariant> values, const StoredForm& form) override;
+    void runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) override;
 
     bool isInsert() const { return m_shape.insert; }
     const QString& table() const { return m_shape.table; }
@@ -177,6 +180,10 @@ class PgStatement final : public NativeStatement {
     void drop();
 
   private:
+    RowId write(std::vector<QVariant> values, const StoredForm* form);
+    // Holds (or, outside a transaction, sends) a row in its stored form; an insert's identity is `id`.
+    void accept(const std::vector<QVariant>& stored, RowId id);
+    RowId identityOf(const std::vector<QVariant>& stored);
     int valuesPerRow() const;
     int rowsPerStatement() const;
     void hold(const std::vector<QVariant>& stored, RowId id);
@@ -202,6 +209,7 @@ class PgWrites final : public NativeWrites {
         : m_connection(connection), m_conn(conn), m_path(connection.path()) {}
 
     std::unique_ptr<NativeStatement> prepareRow(const QString& /*sql*/, const RowWrite& shape) override {
+        drainWriter();
         const std::map<QString, QString> types = columnTypes(shape.table);
         const bool ordered = types.count(kNaturalOrderColumn) > 0;
         std::vector<QString> updateTypes;
@@ -215,6 +223,13 @@ class PgWrites final : public NativeWrites {
     }
 
     void flush() override {
+        drainWriter();
+        sendHeld();
+    }
+
+    // Sends every held row and reads every answer; on the connection's own thread (the writer's while
+    // rows are queued).
+    void sendHeld() {
         if (m_pending.empty()) {
             awaitAnswer();
             return;
@@ -240,6 +255,11 @@ class PgWrites final : public NativeWrites {
     }
 
     void discard() override {
+        if (m_writer) {
+            m_writer->discard();
+        }
+        m_queued = false;
+        m_broken = false;
         for (PgStatement* s : m_pending) {
             s->drop();
         }
@@ -281,6 +301,37 @@ class PgWrites final : public NativeWrites {
     // Inside a transaction (a write still unanswered shows the transaction as busy).
     bool holdsRows() const { return m_unanswered || PQtransactionStatus(m_conn) == PQTRANS_INTRANS; }
 
+    // Inside a transaction of a connection whose owner allowed it, rows go to the writer thread, which
+    // holds and sends them as the caller would have: the caller goes on with its pass meanwhile. While
+    // rows are queued the transaction is open (a commit drains first) and the connection is the
+    // thread's alone; otherwise the thread is idle and the connection can be asked.
+    void deferWrites() override { m_deferred = true; }
+    bool queues() const { return m_deferred && (m_queued || holdsRows()); }
+    void queue(PgStatement& statement, std::vector<QVariant> values, const StoredForm* form, RowId expected) {
+        if (!m_writer) {
+            m_writer = std::make_unique<WriterThread>();
+        }
+        refuseWhenBroken();
+        m_queued = true;
+        noteFailure([&] { m_writer->push(statement, std::move(values), form, expected); });
+    }
+    // Waits for the writer thread to have taken every queued row; throws the first failure.
+    void drainWriter() {
+        refuseWhenBroken();
+        if (m_queued) {
+            m_queued = false;
+            noteFailure([this] { m_writer->drain(); });
+        }
+    }
+    // A statement goes only once its transaction ended: nothing of it can be queued.
+    void leave(PgStatement* s) {
+        if (m_writer) {
+            m_writer->discard();
+            m_queued = false;
+        }
+        forget(s);
+    }
+
     void held(PgStatement* s) {
         if (std::find(m_pending.begin(), m_pending.end(), s) == m_pending.end()) {
             m_pending.push_back(s);
@@ -302,6 +353,7 @@ class PgWrites final : public NativeWrites {
     RowId nextIdentity(const QString& table) {
         IdentitySource& source = m_identities[table];
         if (!source.current || source.free.empty()) {
+            drainWriter();
             awaitAnswer();
         }
         if (!source.current) {
@@ -410,11 +462,35 @@ class PgWrites final : public NativeWrites {
         source.free.insert(source.free.end(), ids.begin(), ids.end());
     }
 
+    // A queued row that failed leaves its transaction without it, and the rows queued after it were
+    // dropped: nothing more is written or committed until the transaction is rolled back.
+    template <typename Work>
+    void noteFailure(Work&& work) {
+        try {
+            work();
+        } catch (const DeferredWriteError&) {
+            m_broken = true;
+            throw;
+        }
+    }
+    void refuseWhenBroken() const {
+        if (m_broken) {
+            throw DeferredWriteError(EngineError(
+                errnum::kEngineFailure,
+                QStringLiteral("Una escritura anterior en la base de datos '%1' ha fallado: no se puede "
+                               "seguir ni confirmar nada de esta transacción.")
+                    .arg(m_path)));
+        }
+    }
+
     PGconn* m_conn;
     QString m_path;
     std::vector<PgStatement*> m_pending;
     std::unordered_map<QString, IdentitySource> m_identities;  // by stored table name
     std::optional<QString> m_unanswered;                       // the table of a write not yet answered
+    bool m_deferred = false;  // the owner lets rows be written after the call that gave them
+    bool m_queued = false;    // rows were queued since the last drain
+    bool m_broken = false;    // a queued row failed: only a rollback goes on
 
     // The statement's or the COPY's own result, then the end of its results; the failure is the first
     // result's.
@@ -429,13 +505,16 @@ class PgWrites final : public NativeWrites {
         }
         return failure;
     }
+
+    // Started by the first queued row; last, so that its thread ends before anything it uses goes.
+    std::unique_ptr<WriterThread> m_writer;
 };
 
 PgStatement::PgStatement(PgWrites& writes, RowWrite shape, bool ordered, std::vector<QString> types)
     : m_writes(writes), m_shape(std::move(shape)), m_ordered(ordered), m_types(std::move(types)) {}
 
 PgStatement::~PgStatement() {
-    m_writes.forget(this);
+    m_writes.leave(this);
 }
 
 int PgStatement::valuesPerRow() const {
@@ -451,15 +530,53 @@ int PgStatement::rowsPerStatement() const {
 }
 
 RowId PgStatement::run(std::vector<QVariant> stored) {
-    const RowId id = m_shape.insert ? (m_ordered ? m_writes.nextIdentity(m_shape.table) : 0)
-                                    : (stored.empty() ? 0 : stored.back().toLongLong());
+    return write(std::move(stored), nullptr);
+}
+
+RowId PgStatement::runConverting(std::vector<QVariant> values, const StoredForm& form) {
+    return write(std::move(values), &form);
+}
+
+// `form`, when given, converts the values: on the writer thread for a queued row, here otherwise. An
+// insert's identity is always taken here, so that the caller has it at once.
+RowId PgStatement::write(std::vector<QVariant> values, const StoredForm* form) {
+    if (m_writes.queues()) {
+        const RowId id = m_shape.insert && m_ordered ? m_writes.nextIdentity(m_shape.table) : 0;
+        m_writes.queue(*this, std::move(values), form, id);
+        return id;
+    }
+    if (form != nullptr) {
+        form->convert(values);
+    }
+    const RowId id = identityOf(values);
+    accept(values, id);
+    return m_shape.insert ? id : 0;
+}
+
+void PgStatement::runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) {
+    if (form != nullptr) {
+        form->convert(values);
+    }
+    accept(values, m_shape.insert ? expected : identityOf(values));
+}
+
+// An insert's new identity (0 for a table without a stored order), or the identity of the row an update
+// changes, its last value.
+RowId PgStatement::identityOf(const std::vector<QVariant>& stored) {
+    if (m_shape.insert) {
+        return m_ordered ? m_writes.nextIdentity(m_shape.table) : 0;
+    }
+    return stored.empty() ? 0 : stored.back().toLongLong();
+}
+
+void PgStatement::accept(const std::vector<QVariant>& stored, RowId id) {
     if (!m_writes.holdsRows()) {
         hold(stored, id);
         send();
-        return m_shape.insert ? id : 0;
+        return;
     }
     if (!m_shape.insert && m_writes.heldElsewhere(this, id)) {
-        m_writes.flush();
+        m_writes.sendHeld();
     }
     hold(stored, id);
     m_writes.held(this);
@@ -467,10 +584,9 @@ RowId PgStatement::run(std::vector<QVariant> stored) {
         if (m_shape.insert) {
             send();  // inserts may always go ahead of held updates
         } else {
-            m_writes.flush();
+            m_writes.sendHeld();
         }
     }
-    return m_shape.insert ? id : 0;
 }
 
 void PgStatement::hold(const std::vector<QVariant>& stored, RowId id) {

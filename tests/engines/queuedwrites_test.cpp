@@ -1,5 +1,5 @@
-// Inside a transaction of a database that defers its writes (the job's), the embedded engine writes
-// rows on a thread of its own: what the caller sees must not change. An INSERT gives the identity its
+// Inside a transaction of a database that defers its writes (the job's), both engines write rows on a
+// thread of their own: what the caller sees must not change. An INSERT gives the identity its
 // row gets, whatever the table's numbering; a later read sees every write; a refused row stops the job
 // with the engine's message and drops what followed it; a rollback or a commit leaves the thread with
 // nothing of the transaction.
@@ -68,7 +68,7 @@ TEST_F(QueuedWrites, AnInsertGivesTheIdentityItsRowGetsWhateverTheNumbering) {
     expectIdentitiesAsStored("CRECIENTE", {{{"mslink", 4}}, {{"mslink", 5}}});
 }
 
-TEST_F(QueuedWrites, ReadsSeeEveryWriteAndARollbackLeavesNothing) {
+TEST_P(QueuedWrites, ReadsSeeEveryWriteAndARollbackLeavesNothing) {
     createAttributeTable("PARCELAS");
     auto db = openDeferring();
     db->BeginTrans();
@@ -94,8 +94,8 @@ TEST_F(QueuedWrites, ReadsSeeEveryWriteAndARollbackLeavesNothing) {
     EXPECT_EQ(kept[0].id, first);
 }
 
-TEST_F(QueuedWrites, ARefusedRowEndsTheTransactionAndNothingOfItCanBeCommitted) {
-    file.exec("CREATE TABLE PARCELAS (mslink INTEGER, clasific SMALLINT CHECK (clasific < 100))");
+TEST_P(QueuedWrites, ARefusedRowEndsTheTransactionAndNothingOfItCanBeCommitted) {
+    file.createTable("PARCELAS", {{"mslink", "INTEGER"}, {"clasific", "SMALLINT CHECK (clasific < 100)"}});
     auto db = openDeferring();
     db->BeginTrans();
     db->InsertRow("PARCELAS", {{"mslink", 1}});
@@ -129,7 +129,7 @@ TEST_F(QueuedWrites, ARefusedRowEndsTheTransactionAndNothingOfItCanBeCommitted) 
 // A prepared insert (the run log's) hands its values over as the caller gave them: they are checked and
 // converted when the row is written, by the writer thread, and stored as an insert made at once stores
 // them; a value refused there ends the transaction as any refused row does.
-TEST_F(QueuedWrites, APreparedInsertsValuesAreCheckedAndConvertedWhenTheRowIsWritten) {
+TEST_P(QueuedWrites, APreparedInsertsValuesAreCheckedAndConvertedWhenTheRowIsWritten) {
     file.createTable("REGISTRO", {{"mslink", "INTEGER"}, {"tmapa", "VARCHAR(10)"}, {"Fecha", "DATETIME"}});
     const QDate day(2026, 12, 9);
     auto db = openDeferring();
@@ -161,6 +161,8 @@ TEST_F(QueuedWrites, APreparedInsertsValuesAreCheckedAndConvertedWhenTheRowIsWri
     db->Rollback();
     EXPECT_EQ(db->ReadRows("REGISTRO", {"mslink"}).size(), stored.size());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, QueuedWrites, bothEngines(), engineName);
 
 // A statement that only reads its row's texts, char by char, where the race checker sees it.
 class ReadingStatement : public engines::QueuedStatement {

@@ -46,7 +46,7 @@ namespace {
 constexpr int kMaxParameters = 65535;  // the protocol's limit per statement
 constexpr int kMaxRowsPerStatement = 1000;
 constexpr int kMaxRowsPerCopy = 10000;
-constexpr int kLargestIdentityBlock = 4096;
+constexpr int kLargestIdentityBlock = 65536;
 
 // A result that is cleared with this object.
 class Result {

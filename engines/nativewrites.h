@@ -41,6 +41,16 @@ class NativeStatement {
     }
 };
 
+// Whether stored bytes are plain ASCII: such a text reads the same in Latin-1 and in UTF-8, and is lent
+// as it is stored.
+inline bool isPlainAscii(const unsigned char* bytes, std::size_t length) {
+    unsigned char any = 0;
+    for (std::size_t k = 0; k < length; ++k) {
+        any |= bytes[k];
+    }
+    return any < 0x80;
+}
+
 // A row of a query as the engine's own reading holds it, columns numbered as the statement's. The
 // integer and the text are those the engine stores as such (nothing for any other value), before the
 // dialect's fromStored; value() is what the engine's QtSql driver would give.

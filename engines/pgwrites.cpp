@@ -151,6 +151,80 @@ void appendCopyValue(QByteArray& line, const QVariant& v) {
     appendEscaped(line, text->constData(), text->size());
 }
 
+// The rows of a result, read as QtSql's PostgreSQL driver reads them, for the column types that a read of
+// the run's indexes meets: whole numbers and texts. A text of plain ASCII is lent as the server sent it,
+// any other decoded from UTF-8 once per row and column.
+class ResultRow final : public StoredValues {
+  public:
+    explicit ResultRow(PGresult* r) : m_r(r), m_texts(static_cast<std::size_t>(PQnfields(r))) {}
+
+    // Whether every column has a type read here (otherwise the driver must read the result).
+    bool readable() const {
+        for (int c = 0; c < PQnfields(m_r); ++c) {
+            if (kindOf(c) == Kind::Other) {
+                return false;
+            }
+        }
+        return true;
+    }
+    int rows() const { return PQntuples(m_r); }
+    void moveTo(int row) { m_row = row; }
+
+    bool isNull(int column) const override { return PQgetisnull(m_r, m_row, column) == 1; }
+    // The driver's whole numbers vary with the column's size: none is lent.
+    std::optional<std::int64_t> integer(int /*column*/) const override { return std::nullopt; }
+    std::optional<Database::StoredText> text(int column) const override {
+        if (isNull(column) || kindOf(column) != Kind::Text) {
+            return std::nullopt;
+        }
+        const char* bytes = PQgetvalue(m_r, m_row, column);
+        const int length = PQgetlength(m_r, m_row, column);
+        if (isPlainAscii(reinterpret_cast<const unsigned char*>(bytes), static_cast<std::size_t>(length))) {
+            return QLatin1String(bytes, length);
+        }
+        QString& decoded = m_texts[static_cast<std::size_t>(column)];
+        decoded = QString::fromUtf8(bytes, length);
+        return QStringView(decoded);
+    }
+    QVariant value(int column) const override {
+        if (isNull(column)) {
+            return QVariant();
+        }
+        const char* bytes = PQgetvalue(m_r, m_row, column);
+        switch (kindOf(column)) {
+            case Kind::Int:
+                return QVariant(QByteArray::fromRawData(bytes, PQgetlength(m_r, m_row, column)).toInt());
+            case Kind::LongLong:
+                return QVariant(QByteArray::fromRawData(bytes, PQgetlength(m_r, m_row, column)).toLongLong());
+            default:
+                return QVariant(QString::fromUtf8(bytes, PQgetlength(m_r, m_row, column)));
+        }
+    }
+
+  private:
+    enum class Kind { Int, LongLong, Text, Other };
+    // The type identifiers are the server's own, fixed in its catalog.
+    Kind kindOf(int column) const {
+        switch (PQftype(m_r, column)) {
+            case 21:  // smallint
+            case 23:  // integer
+                return Kind::Int;
+            case 20:  // bigint
+                return Kind::LongLong;
+            case 25:    // text
+            case 1042:  // character
+            case 1043:  // character varying
+                return Kind::Text;
+            default:
+                return Kind::Other;
+        }
+    }
+
+    PGresult* m_r;
+    int m_row = 0;
+    mutable std::vector<QString> m_texts;  // by column: the last text decoded there
+};
+
 class PgWrites;
 
 class PgStatement final : public NativeStatement, public QueuedStatement {
@@ -225,6 +299,25 @@ class PgWrites final : public NativeWrites {
     void flush() override {
         drainWriter();
         sendHeld();
+    }
+
+    // A read of the run's indexes: every row at once (a table's rows are what its index holds anyway).
+    bool readAll(const QString& sql, const QString& table, const RowReceiver& receive) override {
+        flush();
+        const QByteArray text = sql.toUtf8();
+        Result r(PQexec(m_conn, text.constData()));
+        if (!r.ok()) {
+            fail(r, table);
+        }
+        ResultRow row(r.get());
+        if (!row.readable()) {
+            return false;  // read again by the driver, which knows every type
+        }
+        for (int i = 0; i < row.rows(); ++i) {
+            row.moveTo(i);
+            receive(row);
+        }
+        return true;
     }
 
     // Sends every held row and reads every answer; on the connection's own thread (the writer's while

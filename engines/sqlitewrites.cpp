@@ -49,14 +49,6 @@ std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
     return static_cast<std::size_t>(p - out.data());
 }
 
-bool isAscii(const unsigned char* bytes, int length) {
-    unsigned char any = 0;
-    for (int k = 0; k < length; ++k) {
-        any |= bytes[k];
-    }
-    return any < 0x80;
-}
-
 // The current row of a stepped statement. A text of plain ASCII is the same whatever reads it, and is
 // taken as it is stored; any other is read in UTF-16 from SQLite itself, so that even malformed stored
 // bytes read as they always did. A text lent is valid until the next row.
@@ -77,7 +69,7 @@ class StatementRow final : public StoredValues {
         }
         const auto* bytes = sqlite3_column_text(m_stmt, column);
         const int length = sqlite3_column_bytes(m_stmt, column);
-        if (bytes != nullptr && isAscii(bytes, length)) {
+        if (bytes != nullptr && isPlainAscii(bytes, static_cast<std::size_t>(length))) {
             return QLatin1String(reinterpret_cast<const char*>(bytes), length);
         }
         const auto* text = static_cast<const QChar*>(sqlite3_column_text16(m_stmt, column));

@@ -203,6 +203,45 @@ TEST_F(FastPaths, IndexReadsGiveWhatRecordsetsGive) {
     }
 }
 
+// On both engines the index reads use the engine's own reading where it has one: every value must read
+// as a recordset (the engine's QtSql driver) reads it, a date as a moment, and a table with a column of
+// another type is still read whole.
+TEST_P(FastPaths, IndexReadsOfEveryEngineGiveWhatRecordsetsGive) {
+    db->AppendField("PARCELAS", engines::TableDef::CreateField("fecha", engines::dbDate));
+    db->InsertRow("PARCELAS", {{"mslink", 6},
+                               {"tcomplet", "a\tb\nc"},
+                               {"tmapa", "ñandú €"},
+                               {"tfeature", 7},
+                               {"fecha", QDateTime(QDate(2024, 2, 29), QTime(10, 0))}});
+    db->InsertRow("PARCELAS", {{"mslink", -7}, {"tcomplet", ""}, {"clasific", 3}});
+    const std::vector<QString> columns = {"mslink", "tcomplet", "tmapa", "tfeature", "clasific", "fecha"};
+    const auto expectAsRecordsets = [&](const std::vector<QString>& read) {
+        const auto rows = db->ReadRows("PARCELAS", read);
+        auto r = db->OpenRecordset(Query::table("PARCELAS"), engines::dbOpenSnapshot);
+        ASSERT_EQ(rows.size(), 3u);
+        for (const auto& row : rows) {
+            ASSERT_FALSE(r->Eof());
+            EXPECT_EQ(row.id, r->CurrentRowId());
+            for (std::size_t i = 0; i < read.size(); ++i) {
+                SCOPED_TRACE(qPrintable(read[i] + QStringLiteral(" of row %1").arg(row.id)));
+                const QVariant expected = r->Value(read[i]);
+                EXPECT_EQ(row.values[i].isNull(), expected.isNull());
+                if (!expected.isNull()) {
+                    EXPECT_EQ(row.values[i].typeId(), expected.typeId());
+                    EXPECT_EQ(row.values[i], expected);
+                }
+            }
+            r->MoveNext();
+        }
+    };
+    expectAsRecordsets(columns);
+    db->AppendField("PARCELAS", engines::TableDef::CreateField("area", engines::dbDouble));
+    db->UpdateRow("PARCELAS", db->ReadRows("PARCELAS", {"mslink"}).front().id, {{"area", 2.5}});
+    std::vector<QString> withArea = columns;
+    withArea.push_back("area");
+    expectAsRecordsets(withArea);
+}
+
 // The loaders take whole numbers and texts as SQLite stores them: what a stored row lends must be what
 // the same row reads as, and a date column's text, which reads as a moment, is never lent.
 TEST_F(FastPaths, StoredRowsLendOnlyWhatTheirValuesRead) {

@@ -1,5 +1,6 @@
 #include "schema/runlogkeys.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "catalog/conversion.h"
@@ -29,19 +30,55 @@ bool RunLogKeys::contains(const QString& table, std::int64_t mslink, const QStri
     if (key.table == 0 || key.file == 0) {
         return false;
     }
+    if (dense(mslink)) {
+        const Bits* bits = bitsOf(key, false);
+        const auto word = static_cast<std::size_t>(mslink) / 64;
+        return bits != nullptr && word < bits->size() && ((*bits)[word] >> (mslink % 64) & 1) != 0;
+    }
     return m_slots[findSlot(key)].table != 0;
 }
 
 void RunLogKeys::insert(const QString& table, std::int64_t mslink, const QString& file) {
     const Key key = keyOf(table, mslink, file, true);
+    if (dense(mslink)) {
+        Bits& bits = *bitsOf(key, true);
+        const auto word = static_cast<std::size_t>(mslink) / 64;
+        if (word >= bits.size()) {
+            bits.resize(std::max(word + 1, bits.size() * 2));
+        }
+        const std::uint64_t bit = std::uint64_t{1} << (mslink % 64);
+        if ((bits[word] & bit) == 0) {
+            bits[word] |= bit;
+            ++m_count;
+        }
+        return;
+    }
     Key& slot = m_slots[findSlot(key)];
     if (slot.table != 0) {
         return;
     }
     slot = key;
-    if (catalog::openaddressing::mustGrow(++m_count, m_slots.size())) {
+    ++m_count;
+    if (catalog::openaddressing::mustGrow(++m_sparse, m_slots.size())) {
         grow();
     }
+}
+
+RunLogKeys::Bits* RunLogKeys::bitsOf(const Key& k, bool create) const {
+    const std::pair<std::uint32_t, std::uint32_t> pair{k.table, k.file};
+    if (m_lastBits != nullptr && pair == m_last) {
+        return m_lastBits;
+    }
+    auto it = m_bits.find(pair);
+    if (it == m_bits.end()) {
+        if (!create) {
+            return nullptr;
+        }
+        it = m_bits.emplace(pair, Bits{}).first;  // a map's entries stay where they are
+    }
+    m_last = pair;
+    m_lastBits = &it->second;
+    return m_lastBits;
 }
 
 RunLogKeys::Key RunLogKeys::keyOf(const QString& table, std::int64_t mslink, const QString& file,

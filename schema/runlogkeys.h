@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "core/textidentity.h"
@@ -48,12 +50,25 @@ class RunLogKeys {
     std::size_t findSlot(const Key& k) const;  // the key's slot, or the empty slot where it would go
     void grow();
 
+    // Keys with a small record number, as nearly every key is, are bits of one set per table and file: a
+    // look-up reads a set of some kilobytes that stays in the cache, where the slots of a large log are
+    // megabytes read at random. Any other key goes to the slots.
+    static constexpr std::int64_t kDenseLimit = std::int64_t{1} << 22;
+    static bool dense(std::int64_t mslink) { return mslink >= 0 && mslink < kDenseLimit; }
+    using Bits = std::vector<std::uint64_t>;
+    // The set of a table and file; null when none was made and `create` is false.
+    Bits* bitsOf(const Key& k, bool create) const;
+
     mutable Names m_tables;
     mutable Names m_files;
 
     // Open addressing (catalog/openaddressing.h).
     std::vector<Key> m_slots;
-    std::size_t m_count = 0;
+    mutable std::map<std::pair<std::uint32_t, std::uint32_t>, Bits> m_bits;  // by table and file
+    mutable std::pair<std::uint32_t, std::uint32_t> m_last{0, 0};
+    mutable Bits* m_lastBits = nullptr;  // the set of m_last: a job asks about one pair many times in a row
+    std::size_t m_count = 0;             // every key
+    std::size_t m_sparse = 0;            // the keys in m_slots
 };
 
 }  // namespace vexilo::schema

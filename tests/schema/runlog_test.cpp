@@ -133,12 +133,13 @@ namespace {
 TEST_F(RunLog, EveryKeyIsFoundAcrossGrowthPairsAndARereading) {
     const std::vector<std::pair<QString, QString>> pairs = {
         {"CALLE", "a.bin"}, {"PORTAL", "a.bin"}, {"CALLE", "b.bin"}, {"calle", "A.BIN"}};
-    const std::vector<std::int32_t> numbers = {0, -1, 2147483647, -2147483647 - 1};
+    // The extremes, and the numbers either side of where small numbers stop being kept as bits.
+    const std::vector<std::int32_t> numbers = {0, -1, 2147483647, -2147483647 - 1, 4194303, 4194304};
     std::set<std::tuple<QString, std::int32_t, QString>> distinct;  // the oracle: names upper-cased
     auto logAll = [&](int n) {
         for (int i = 0; i < n; ++i) {
             const auto& [table, file] = pairs[static_cast<std::size_t>(i) % pairs.size()];
-            const std::int32_t mslink = i < 4 ? numbers[static_cast<std::size_t>(i)] : i / 3;
+            const std::int32_t mslink = i < 6 ? numbers[static_cast<std::size_t>(i)] : i / 3;
             AnadeAControlProceso(run.log(), table, mslink, file, "t", 0);
             distinct.emplace(table.toUpper(), mslink, file.toUpper());
         }

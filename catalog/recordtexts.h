@@ -1,11 +1,14 @@
 #pragma once
-// The texts of one attribute table by record number, for the text rewrite: a flat table of numbers
-// (open addressing, openaddressing.h) whose slots say where each text lies in one pool of UTF-16. The
-// rewrite looks a number up for every linked text element, hundreds of thousands of times: a lookup
-// reads one slot and the text's own characters, and nothing is allocated or counted per text.
+// The texts of one attribute table by record number, for the text rewrite: where each text lies in one
+// pool of UTF-16, by number. The rewrite looks a number up for every linked text element, hundreds of
+// thousands of times: a lookup reads one place and the text's own characters, and nothing is allocated
+// or counted per text. Small numbers, as record numbers nearly always are, index an array directly (a
+// table's array stays in the cache); any other number goes to a flat table (open addressing,
+// openaddressing.h).
 
 #include <QLatin1String>
 #include <QStringView>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -29,7 +32,7 @@ class RecordTexts {
 
     // The text of record `number`, if the table holds that number.
     std::optional<RecordText> find(std::int32_t number) const {
-        const Slot& s = m_slots[slotOf(number)];
+        const Place& s = placeOf(number);
         if (s.length == kEmpty) {
             return std::nullopt;
         }
@@ -50,41 +53,64 @@ class RecordTexts {
     static constexpr std::int32_t kEmpty = -2;  // a slot no number took
     static constexpr std::int32_t kNull = -1;   // a record whose text is Null
 
-    struct Slot {
-        std::int32_t number = 0;
+    struct Place {
         std::uint32_t offset = 0;  // in m_pool
         std::int32_t length = kEmpty;
+    };
+    struct Slot {
+        std::int32_t number = 0;
+        Place place;
     };
 
     static QChar widened(QChar c) { return c; }
     static QChar widened(char c) { return QLatin1Char(c); }
 
+    // Numbers below this index m_dense: at most a few megabytes for a table, however sparse its numbers.
+    static constexpr std::int32_t kDenseLimit = 1 << 18;
+    static bool dense(std::int32_t number) { return number >= 0 && number < kDenseLimit; }
+
+    const Place& placeOf(std::int32_t number) const {
+        static const Place kNone;
+        if (dense(number)) {
+            const auto at = static_cast<std::size_t>(number);
+            return at < m_dense.size() ? m_dense[at] : kNone;
+        }
+        return m_slots[slotOf(number)].place;
+    }
+
     template <typename View>
     void put(std::int32_t number, const View* text) {
-        const std::size_t at = slotOf(number);
-        if (m_slots[at].length != kEmpty) {
+        if (placeOf(number).length != kEmpty) {
             return;
         }
         const std::size_t length = text != nullptr ? static_cast<std::size_t>(text->size()) : 0;
         if (m_pool.size() + length > std::numeric_limits<std::uint32_t>::max()) {
             throw std::length_error("attribute texts beyond 4 G characters");  // far beyond any memory
         }
-        Slot s{number, static_cast<std::uint32_t>(m_pool.size()), kNull};
+        Place place{static_cast<std::uint32_t>(m_pool.size()), kNull};
         if (text != nullptr) {
-            s.length = static_cast<std::int32_t>(length);
+            place.length = static_cast<std::int32_t>(length);
             m_pool.resize(m_pool.size() + length);
-            QChar* out = m_pool.data() + s.offset;
+            QChar* out = m_pool.data() + place.offset;
             for (const auto c : *text) {
                 *out++ = widened(c);
             }
         }
-        m_slots[at] = s;
         ++m_size;
-        if (openaddressing::mustGrow(m_size, m_slots.size())) {
+        if (dense(number)) {
+            const auto at = static_cast<std::size_t>(number);
+            if (at >= m_dense.size()) {
+                m_dense.resize(std::min<std::size_t>(kDenseLimit, std::max(at + 1, m_dense.size() * 2)));
+            }
+            m_dense[at] = place;
+            return;
+        }
+        m_slots[slotOf(number)] = Slot{number, place};
+        if (openaddressing::mustGrow(++m_sparse, m_slots.size())) {
             std::vector<Slot> old(m_slots.size() * 2);
             old.swap(m_slots);
             for (const Slot& o : old) {
-                if (o.length != kEmpty) {
+                if (o.place.length != kEmpty) {
                     m_slots[slotOf(o.number)] = o;
                 }
             }
@@ -95,11 +121,13 @@ class RecordTexts {
     std::size_t slotOf(std::int32_t number) const {
         const auto hash = static_cast<std::size_t>(openaddressing::mix(static_cast<std::uint32_t>(number)));
         return openaddressing::probe(hash, m_slots.size(), [&](std::size_t i) {
-            return m_slots[i].length == kEmpty || m_slots[i].number == number;
+            return m_slots[i].place.length == kEmpty || m_slots[i].number == number;
         });
     }
 
+    std::vector<Place> m_dense;  // by number
     std::vector<Slot> m_slots;
+    std::size_t m_sparse = 0;  // numbers in m_slots
     std::vector<QChar> m_pool;
     std::size_t m_size = 0;
 };

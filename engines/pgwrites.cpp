@@ -280,7 +280,7 @@ class PgStatement final : public NativeStatement, public QueuedStatement {
 class PgWrites final : public NativeWrites {
   public:
     PgWrites(Connection& connection, PGconn* conn)
-        : m_connection(connection), m_conn(conn), m_path(connection.path()) {}
+        : m_connection(connection), m_conn(conn), m_path(connection.path()), m_queue(m_path) {}
 
     std::unique_ptr<NativeStatement> prepareRow(const QString& /*sql*/, const RowWrite& shape) override {
         drainWriter();
@@ -348,11 +348,7 @@ class PgWrites final : public NativeWrites {
     }
 
     void discard() override {
-        if (m_writer) {
-            m_writer->discard();
-        }
-        m_queued = false;
-        m_broken = false;
+        m_queue.discard();
         for (PgStatement* s : m_pending) {
             s->drop();
         }
@@ -399,29 +395,15 @@ class PgWrites final : public NativeWrites {
     // rows are queued the transaction is open (a commit drains first) and the connection is the
     // thread's alone; otherwise the thread is idle and the connection can be asked.
     void deferWrites() override { m_deferred = true; }
-    bool queues() const { return m_deferred && (m_queued || holdsRows()); }
+    bool queues() const { return m_deferred && (m_queue.holdsRows() || holdsRows()); }
     void queue(PgStatement& statement, std::vector<QVariant> values, const StoredForm* form, RowId expected) {
-        if (!m_writer) {
-            m_writer = std::make_unique<WriterThread>();
-        }
-        refuseWhenBroken();
-        m_queued = true;
-        noteFailure([&] { m_writer->push(statement, std::move(values), form, expected); });
+        m_queue.push(statement, std::move(values), form, expected);
     }
     // Waits for the writer thread to have taken every queued row; throws the first failure.
-    void drainWriter() {
-        refuseWhenBroken();
-        if (m_queued) {
-            m_queued = false;
-            noteFailure([this] { m_writer->drain(); });
-        }
-    }
+    void drainWriter() { m_queue.drain(); }
     // A statement goes only once its transaction ended: nothing of it can be queued.
     void leave(PgStatement* s) {
-        if (m_writer) {
-            m_writer->discard();
-            m_queued = false;
-        }
+        m_queue.discard();
         forget(s);
     }
 
@@ -555,35 +537,12 @@ class PgWrites final : public NativeWrites {
         source.free.insert(source.free.end(), ids.begin(), ids.end());
     }
 
-    // A queued row that failed leaves its transaction without it, and the rows queued after it were
-    // dropped: nothing more is written or committed until the transaction is rolled back.
-    template <typename Work>
-    void noteFailure(Work&& work) {
-        try {
-            work();
-        } catch (const DeferredWriteError&) {
-            m_broken = true;
-            throw;
-        }
-    }
-    void refuseWhenBroken() const {
-        if (m_broken) {
-            throw DeferredWriteError(EngineError(
-                errnum::kEngineFailure,
-                QStringLiteral("Una escritura anterior en la base de datos '%1' ha fallado: no se puede "
-                               "seguir ni confirmar nada de esta transacción.")
-                    .arg(m_path)));
-        }
-    }
-
     PGconn* m_conn;
     QString m_path;
     std::vector<PgStatement*> m_pending;
     std::unordered_map<QString, IdentitySource> m_identities;  // by stored table name
     std::optional<QString> m_unanswered;                       // the table of a write not yet answered
     bool m_deferred = false;  // the owner lets rows be written after the call that gave them
-    bool m_queued = false;    // rows were queued since the last drain
-    bool m_broken = false;    // a queued row failed: only a rollback goes on
 
     // The statement's or the COPY's own result, then the end of its results; the failure is the first
     // result's.
@@ -599,8 +558,7 @@ class PgWrites final : public NativeWrites {
         return failure;
     }
 
-    // Started by the first queued row; last, so that its thread ends before anything it uses goes.
-    std::unique_ptr<WriterThread> m_writer;
+    WriterQueue m_queue;  // last, so that its thread ends before anything it uses goes
 };
 
 PgStatement::PgStatement(PgWrites& writes, RowWrite shape, bool ordered, std::vector<QString> types)

@@ -138,7 +138,8 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
 
 class SqliteWrites final : public NativeWrites {
   public:
-    SqliteWrites(const Connection& connection, sqlite3* db) : m_connection(connection), m_db(db) {}
+    SqliteWrites(const Connection& connection, sqlite3* db)
+        : m_connection(connection), m_db(db), m_queue(connection.path()) {}
 
     const Connection& connection() const { return m_connection; }
 
@@ -162,19 +163,9 @@ class SqliteWrites final : public NativeWrites {
         return true;
     }
 
-    void flush() override {
-        refuseWhenBroken();
-        if (m_queued) {
-            m_queued = false;
-            noteFailure([this] { m_writer->drain(); });
-        }
-    }
+    void flush() override { m_queue.drain(); }
     void discard() override {
-        if (m_writer) {
-            m_writer->discard();
-        }
-        m_queued = false;
-        m_broken = false;
+        m_queue.discard();
         forgetQueueing();
     }
     void forgetSchema() override { forgetQueueing(); }
@@ -183,16 +174,13 @@ class SqliteWrites final : public NativeWrites {
     // Rows are queued only inside a transaction, once the connection's owner allowed it. While rows are
     // queued the transaction is still open (a commit drains first); otherwise the thread is idle and SQLite
     // can be asked.
-    bool holdsRows() const { return m_queued || (m_deferred && sqlite3_get_autocommit(m_db) == 0); }
+    bool holdsRows() const {
+        return m_queue.holdsRows() || (m_deferred && sqlite3_get_autocommit(m_db) == 0);
+    }
     void deferWrites() override { m_deferred = true; }
     void queue(SqliteStatement& statement, std::vector<QVariant> values, const StoredForm* form,
                RowId expected) {
-        if (!m_writer) {
-            m_writer = std::make_unique<WriterThread>();
-        }
-        refuseWhenBroken();
-        m_queued = true;
-        noteFailure([&] { m_writer->push(statement, std::move(values), form, expected); });
+        m_queue.push(statement, std::move(values), form, expected);
     }
 
     void enrol(SqliteStatement* s) { m_statements.insert(s); }
@@ -237,27 +225,6 @@ class SqliteWrites final : public NativeWrites {
     }
 
   private:
-    // A queued row that failed leaves its transaction without it, and the rows queued after it were
-    // dropped: nothing more is written or committed until the transaction is rolled back.
-    template <typename Work>
-    void noteFailure(Work&& work) {
-        try {
-            work();
-        } catch (const DeferredWriteError&) {
-            m_broken = true;
-            throw;
-        }
-    }
-    void refuseWhenBroken() const {
-        if (m_broken) {
-            throw DeferredWriteError(EngineError(
-                errnum::kEngineFailure,
-                QStringLiteral("Una escritura anterior en la base de datos '%1' ha fallado: no se puede "
-                               "seguir ni confirmar nada de esta transacción.")
-                    .arg(m_connection.path())));
-        }
-    }
-
     void forgetQueueing() {
         m_nextIdentity.clear();
         for (SqliteStatement* s : m_statements) {
@@ -286,10 +253,7 @@ class SqliteWrites final : public NativeWrites {
     std::set<SqliteStatement*> m_statements;
     std::map<QString, RowId> m_nextIdentity;  // by stored table name, in the open transaction
     bool m_deferred = false;                  // the owner lets rows be written after the call that gave them
-    bool m_queued = false;                    // rows were queued since the last drain
-    bool m_broken = false;                    // a queued row failed: only a rollback goes on
-    // Started by the first queued row; last, so that its thread ends before anything it uses goes.
-    std::unique_ptr<WriterThread> m_writer;
+    WriterQueue m_queue;                      // last, so that its thread ends before anything it uses goes
 };
 
 SqliteStatement::SqliteStatement(SqliteWrites& owner, sqlite3* db, sqlite3_stmt* stmt, const RowWrite& shape)

@@ -125,4 +125,51 @@ void WriterThread::loop() {
     }
 }
 
+template <typename Work>
+void WriterQueue::noteFailure(Work&& work) {
+    try {
+        work();
+    } catch (const DeferredWriteError&) {
+        m_broken = true;
+        throw;
+    }
+}
+
+void WriterQueue::refuseWhenBroken() const {
+    if (m_broken) {
+        throw DeferredWriteError(EngineError(
+            errnum::kEngineFailure,
+            QStringLiteral(
+                "Una escritura anterior en la base de datos '%1' ha fallado: no se puede seguir ni "
+                "confirmar nada de esta transacción.")
+                .arg(m_path)));
+    }
+}
+
+void WriterQueue::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
+                       RowId expected) {
+    if (!m_thread) {
+        m_thread = std::make_unique<WriterThread>();
+    }
+    refuseWhenBroken();
+    m_queued = true;
+    noteFailure([&] { m_thread->push(statement, std::move(values), form, expected); });
+}
+
+void WriterQueue::drain() {
+    refuseWhenBroken();
+    if (m_queued) {
+        m_queued = false;
+        noteFailure([this] { m_thread->drain(); });
+    }
+}
+
+void WriterQueue::discard() {
+    if (m_thread) {
+        m_thread->discard();
+    }
+    m_queued = false;
+    m_broken = false;
+}
+
 }  // namespace vexilo::engines

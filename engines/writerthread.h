@@ -6,10 +6,12 @@
 // thrown at the next push or drain, as a DeferredWriteError, and every write after it is dropped.
 // Internal to the engine layer.
 
+#include <QString>
 #include <QVariant>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -72,6 +74,34 @@ class WriterThread {
     std::atomic<bool> m_cancel{false};
     std::exception_ptr m_failure;
     std::thread m_thread;  // last: starts once everything above is made
+};
+
+// A connection's writer thread as its writer uses it: started by the first queued row, drained before
+// anything else uses the connection. A queued row that failed leaves its transaction without it, and the
+// rows queued after it were dropped: nothing more is queued or drained (so nothing is committed) until
+// the transaction is rolled back and the queue discarded.
+class WriterQueue {
+  public:
+    explicit WriterQueue(QString path) : m_path(std::move(path)) {}
+
+    // Rows were queued since the last drain: the connection is the thread's.
+    bool holdsRows() const { return m_queued; }
+    void push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
+              RowId expected);
+    // Returns once every queued row was written; throws the first failure.
+    void drain();
+    // Drops every row not yet written and forgets a failure.
+    void discard();
+
+  private:
+    template <typename Work>
+    void noteFailure(Work&& work);
+    void refuseWhenBroken() const;
+
+    QString m_path;
+    bool m_queued = false;
+    bool m_broken = false;
+    std::unique_ptr<WriterThread> m_thread;  // last: its thread ends before anything it uses goes
 };
 
 }  // namespace vexilo::engines

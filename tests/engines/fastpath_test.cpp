@@ -19,6 +19,28 @@ class FastPaths : public EngineTest {
         file.insertRows("PARCELAS", {{5, QVariant(), "cinco", QVariant(), QVariant()}});
         db = open();
     }
+
+    // The index reads of PARCELAS give, row by row and value by value, what a recordset reads.
+    void expectReadsAsRecordsets(const std::vector<QString>& columns, std::size_t count) {
+        const auto rows = db->ReadRows("PARCELAS", columns);
+        auto r = db->OpenRecordset(Query::table("PARCELAS"), engines::dbOpenSnapshot);
+        ASSERT_EQ(rows.size(), count);
+        for (const auto& row : rows) {
+            ASSERT_FALSE(r->Eof());
+            EXPECT_EQ(row.id, r->CurrentRowId());
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                SCOPED_TRACE(qPrintable(columns[i] + QStringLiteral(" of row %1").arg(row.id)));
+                const QVariant read = r->Value(columns[i]);
+                EXPECT_EQ(row.values[i].isNull(), read.isNull());
+                if (!read.isNull()) {
+                    EXPECT_EQ(row.values[i].typeId(), read.typeId());
+                    EXPECT_EQ(row.values[i], read);
+                }
+            }
+            r->MoveNext();
+        }
+    }
+
     std::unique_ptr<engines::Database> db;
 };
 
@@ -183,24 +205,7 @@ TEST_F(FastPaths, IndexReadsGiveWhatRecordsetsGive) {
                                  {2.5, "", "x", 1e300, -1},
                                  {QVariant(), 42, 7.25, qlonglong(1) << 40, "12"}});
     db = open();
-    const std::vector<QString> columns = {"mslink", "tcomplet", "tmapa", "tfeature", "clasific"};
-    const auto rows = db->ReadRows("PARCELAS", columns);
-    auto r = db->OpenRecordset(Query::table("PARCELAS"), engines::dbOpenSnapshot);
-    ASSERT_EQ(rows.size(), 5u);
-    for (const auto& row : rows) {
-        ASSERT_FALSE(r->Eof());
-        EXPECT_EQ(row.id, r->CurrentRowId());
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            SCOPED_TRACE(qPrintable(columns[i] + QStringLiteral(" of row %1").arg(row.id)));
-            const QVariant read = r->Value(columns[i]);
-            EXPECT_EQ(row.values[i].isNull(), read.isNull());
-            if (!read.isNull()) {
-                EXPECT_EQ(row.values[i].typeId(), read.typeId());
-                EXPECT_EQ(row.values[i], read);
-            }
-        }
-        r->MoveNext();
-    }
+    expectReadsAsRecordsets({"mslink", "tcomplet", "tmapa", "tfeature", "clasific"}, 5);
 }
 
 // On both engines the index reads use the engine's own reading where it has one: every value must read
@@ -215,31 +220,12 @@ TEST_P(FastPaths, IndexReadsOfEveryEngineGiveWhatRecordsetsGive) {
                                {"fecha", QDateTime(QDate(2024, 2, 29), QTime(10, 0))}});
     db->InsertRow("PARCELAS", {{"mslink", -7}, {"tcomplet", ""}, {"clasific", 3}});
     const std::vector<QString> columns = {"mslink", "tcomplet", "tmapa", "tfeature", "clasific", "fecha"};
-    const auto expectAsRecordsets = [&](const std::vector<QString>& read) {
-        const auto rows = db->ReadRows("PARCELAS", read);
-        auto r = db->OpenRecordset(Query::table("PARCELAS"), engines::dbOpenSnapshot);
-        ASSERT_EQ(rows.size(), 3u);
-        for (const auto& row : rows) {
-            ASSERT_FALSE(r->Eof());
-            EXPECT_EQ(row.id, r->CurrentRowId());
-            for (std::size_t i = 0; i < read.size(); ++i) {
-                SCOPED_TRACE(qPrintable(read[i] + QStringLiteral(" of row %1").arg(row.id)));
-                const QVariant expected = r->Value(read[i]);
-                EXPECT_EQ(row.values[i].isNull(), expected.isNull());
-                if (!expected.isNull()) {
-                    EXPECT_EQ(row.values[i].typeId(), expected.typeId());
-                    EXPECT_EQ(row.values[i], expected);
-                }
-            }
-            r->MoveNext();
-        }
-    };
-    expectAsRecordsets(columns);
+    expectReadsAsRecordsets(columns, 3);
     db->AppendField("PARCELAS", engines::TableDef::CreateField("area", engines::dbDouble));
     db->UpdateRow("PARCELAS", db->ReadRows("PARCELAS", {"mslink"}).front().id, {{"area", 2.5}});
     std::vector<QString> withArea = columns;
     withArea.push_back("area");
-    expectAsRecordsets(withArea);
+    expectReadsAsRecordsets(withArea, 3);
 }
 
 // The loaders take whole numbers and texts as SQLite stores them: what a stored row lends must be what

@@ -12,17 +12,19 @@ RunLogKeys::RunLogKeys(engines::Database& db) {
     m_slots.resize(catalog::openaddressing::capacityFor(0));
     const std::vector<QString> columns{QStringLiteral("NombreTabla"), QStringLiteral("mslink"),
                                        QStringLiteral("NombreFichero")};
-    db.ForEachRow(QStringLiteral("CONTROLPROCESO"), columns, [this](const engines::Database::Row& row) {
-        const QVariant& table = row.values[0];
-        const QVariant& file = row.values[2];
-        // A stored mslink equals a 32-bit argument only when it is a whole number; anything else
-        // (Null, a fraction, a text that is no number) never matches.
-        const auto mslink = catalog::wholeFromValue(row.values[1], std::numeric_limits<std::int64_t>::min(),
-                                                    std::numeric_limits<std::int64_t>::max());
-        if (!table.isNull() && !file.isNull() && mslink) {
-            insert(table.toString(), *mslink, file.toString());
-        }
-    });
+    db.ForEachStoredRow(
+        QStringLiteral("CONTROLPROCESO"), columns, [this](const engines::Database::StoredRow& row) {
+            if (row.isNull(0) || row.isNull(2)) {
+                return;
+            }
+            // A stored mslink equals a 32-bit argument only when it is a whole number; anything else
+            // (Null, a fraction, a text that is no number) never matches.
+            const auto mslink = catalog::wholeFromRow(row, 1, std::numeric_limits<std::int64_t>::min(),
+                                                      std::numeric_limits<std::int64_t>::max());
+            if (mslink) {
+                insert(Key{*mslink, m_tables.numberOfStored(row, 0), m_files.numberOfStored(row, 2)});
+            }
+        });
 }
 
 bool RunLogKeys::contains(const QString& table, std::int64_t mslink, const QString& file) const {
@@ -39,7 +41,11 @@ bool RunLogKeys::contains(const QString& table, std::int64_t mslink, const QStri
 }
 
 void RunLogKeys::insert(const QString& table, std::int64_t mslink, const QString& file) {
-    const Key key = keyOf(table, mslink, file, true);
+    insert(keyOf(table, mslink, file, true));
+}
+
+void RunLogKeys::insert(const Key& key) {
+    const std::int64_t mslink = key.mslink;
     if (dense(mslink)) {
         Bits& bits = *bitsOf(key, true);
         const auto word = static_cast<std::size_t>(mslink) / 64;
@@ -106,6 +112,25 @@ std::uint32_t RunLogKeys::Names::numberOf(const QString& s, bool create) {
     bySpelling.insert(s, n);
     byIdentity.remember(s, n);
     return n;
+}
+
+std::uint32_t RunLogKeys::Names::numberOfStored(const engines::Database::StoredRow& row, std::size_t column) {
+    // The log holds the same few spellings row after row: they are compared as stored, without a copy.
+    const std::optional<engines::Database::StoredText> stored = row.text(column);
+    if (stored) {
+        for (const auto& [spelling, number] : readSpellings) {
+            if (std::visit([&](auto t) { return QStringView(spelling) == t; }, *stored)) {
+                return number;
+            }
+        }
+    }
+    const QString spelling =
+        stored ? std::visit([](auto t) { return t.toString(); }, *stored) : row.value(column).toString();
+    const std::uint32_t number = numberOf(spelling, true);
+    if (stored && readSpellings.size() < kReadSpellings) {
+        readSpellings.emplace_back(spelling, number);
+    }
+    return number;
 }
 
 std::size_t RunLogKeys::slotHash(const Key& k) {

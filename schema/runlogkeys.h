@@ -42,6 +42,10 @@ class RunLogKeys {
         QHash<QString, std::uint32_t> byName;            // upper-cased -> number from 1
         // The number of `s`; 0 when its name was never seen and `create` is false.
         std::uint32_t numberOf(const QString& s, bool create);
+        // The number of a name read from the log (never Null), made when new.
+        std::uint32_t numberOfStored(const engines::Database::StoredRow& row, std::size_t column);
+        static constexpr std::size_t kReadSpellings = 32;
+        std::vector<std::pair<QString, std::uint32_t>> readSpellings;  // the first ones read from the log
     };
 
     // The key of a row; a key with a 0 part when a name was never seen (only asked, not inserted).
@@ -49,6 +53,7 @@ class RunLogKeys {
     static std::size_t slotHash(const Key& k);
     std::size_t findSlot(const Key& k) const;  // the key's slot, or the empty slot where it would go
     void grow();
+    void insert(const Key& key);
 
     // Keys with a small record number, as nearly every key is, are bits of one set per table and file: a
     // look-up reads a set of some kilobytes that stays in the cache, where the slots of a large log are

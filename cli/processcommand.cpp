@@ -171,7 +171,7 @@ bool processOne(app::Session& session, ConsoleDisplay& display, const QString& b
     if (request.options.simulate && !wasInterrupted(r)) {
         writeError(kNothingChanged);
     } else if (r.kind == core::RunOutcome::Kind::Failed && job.kept() == app::Kept::Nothing &&
-               !saysNothingChanged(core::present(r).message)) {
+               !wasInterrupted(r) && !saysNothingChanged(core::present(r).message)) {
         // A failure before the commit leaves the database and the files as they were: the user reads it,
         // whatever the failure's own text says.
         writeError(kNothingDone);

@@ -192,36 +192,24 @@ bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::op
 }
 
 std::optional<engines::RowId> AttributeIndex::firstWithMslink(std::int64_t n) const {
-    const auto it = m_byMslink.find(n);
-    if (it == m_byMslink.end()) {
+    const std::optional<Pos> pos = m_byMslink.first(n);
+    if (!pos) {
         return std::nullopt;
     }
-    return m_ids[it->second.front()];
+    return m_ids[*pos];
 }
 
 void AttributeIndex::renumbered(std::int64_t from, std::int64_t to) {
-    const auto it = m_byMslink.find(from);
-    if (it == m_byMslink.end() || from == to) {
+    const std::optional<Pos> pos = m_byMslink.first(from);
+    if (!pos || from == to) {
         return;
     }
-    const Pos pos = it->second.front();
-    it->second.erase(it->second.begin());
-    if (it->second.empty()) {
-        m_byMslink.erase(it);
-        if (from == m_highestBelowLimit) {
-            m_highestBelowLimit = highestInMap();
-        }
+    // The highest number below the limit was `from`: none lies between it and the limit.
+    if (m_byMslink.removeFirst(from) && from == m_highestBelowLimit) {
+        m_highestBelowLimit = m_byMslink.highestBelow(from);
     }
-    m_mslinks[pos] = to;
-    addMslink(to, pos);
-}
-
-std::optional<std::int64_t> AttributeIndex::highestInMap() const {
-    auto it = m_byMslink.lower_bound(kNumberingLimit);
-    if (it == m_byMslink.begin()) {
-        return std::nullopt;
-    }
-    return std::prev(it)->first;
+    m_mslinks[*pos] = to;
+    addMslink(to, *pos);
 }
 
 AttributeIndex::ByText& AttributeIndex::entryFor(const QString& key) {
@@ -256,7 +244,7 @@ void AttributeIndex::insertSorted(Positions& v, Pos pos) {
 }
 
 void AttributeIndex::addMslink(std::int64_t n, Pos pos) {
-    insertSorted(m_byMslink[n], pos);
+    m_byMslink.add(n, pos);
     if (n < kNumberingLimit && (!m_highestBelowLimit || n > *m_highestBelowLimit)) {
         m_highestBelowLimit = n;
     }

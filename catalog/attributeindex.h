@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalog/mslinkpositions.h"
 #include "catalog/texttable.h"
 #include "core/textidentity.h"
 #include "engines/dao.h"
@@ -138,7 +139,6 @@ class AttributeIndex {
     std::u16string_view keyOf(const engines::Database::StoredRow& row, std::size_t column);
     static void insertSorted(Positions& v, Pos pos);
     void addMslink(std::int64_t n, Pos pos);
-    std::optional<std::int64_t> highestInMap() const;
 
     static constexpr std::int64_t kNoMslink = std::numeric_limits<std::int64_t>::min();
 
@@ -146,8 +146,8 @@ class AttributeIndex {
     std::vector<engines::RowId> m_ids;            // by position
     std::vector<std::int64_t> m_mslinks;          // by position; kNoMslink when not a whole number
     TextTable<ByText> m_byText{&m_arena};         // by text key
-    std::pmr::map<std::int64_t, Positions> m_byMslink{&m_arena};  // each sorted by position; no empty entries
-    // The highest key of m_byMslink below the limit, kept as numbers come and go: a new record asks.
+    MslinkPositions m_byMslink;
+    // The highest number of m_byMslink below the limit, kept as numbers come and go: a new record asks.
     std::optional<std::int64_t> m_highestBelowLimit;
     std::u16string m_scratch;  // a row's key or Tfeature while it is loaded
 };

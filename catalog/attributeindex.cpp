@@ -36,17 +36,6 @@ std::size_t textColumn(const engines::Database::StoredRow& row) {
     return row.value(kTmapa).toString().isEmpty() ? kTcomplet : kTmapa;
 }
 
-// A text of plain ASCII into `out` as the key textKey makes of it: trimmed of spaces, upper-cased.
-void asciiKey(QLatin1String texto, std::u16string& out) {
-    const QLatin1String trimmed = core::trimmedSpaces(texto);
-    out.resize(static_cast<std::size_t>(trimmed.size()));
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const auto c =
-            static_cast<char16_t>(static_cast<unsigned char>(trimmed[static_cast<qsizetype>(i)].toLatin1()));
-        out[i] = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - (u'a' - u'A')) : c;
-    }
-}
-
 // The text `stored` into `out` as UTF-16.
 void utf16Of(const engines::Database::StoredText& stored, std::u16string& out) {
     if (const auto* latin1 = std::get_if<QLatin1String>(&stored)) {
@@ -61,17 +50,20 @@ void utf16Of(const engines::Database::StoredText& stored, std::u16string& out) {
     out.assign(reinterpret_cast<const char16_t*>(view.data()), static_cast<std::size_t>(view.size()));
 }
 
+// A text of plain ASCII into `out` as the key textKey makes of it: trimmed of spaces, upper-cased.
+void asciiKey(QLatin1String texto, std::u16string& out) {
+    utf16Of(core::trimmedSpaces(texto), out);
+    for (char16_t& c : out) {
+        if (c >= u'a' && c <= u'z') {
+            c = static_cast<char16_t>(c - (u'a' - u'A'));
+        }
+    }
+}
+
 }  // namespace
 
 QString textKey(const QString& texto) {
     return core::trimSpaces(texto).toUpper();
-}
-
-std::optional<QString> codeOf(const QVariant& tfeature) {
-    if (tfeature.isNull()) {
-        return std::nullopt;
-    }
-    return tfeature.toString();
 }
 
 std::optional<std::int32_t> codeNumber(const QString& code) {

@@ -44,8 +44,6 @@ constexpr std::int64_t kNumberingLimit = 60000;
 
 // The comparison key of a text: trimmed of spaces (code 32 only) and upper-cased.
 QString textKey(const QString& texto);
-// The text of a record's Tfeature as a scan reads it (Null stays std::nullopt).
-std::optional<QString> codeOf(const QVariant& tfeature);
 
 // A code as a record's Tfeature is compared with an element's code: its text, and the whole number it
 // reads as. The view is over the text it was made from, which must outlive it.

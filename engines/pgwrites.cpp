@@ -94,19 +94,31 @@ std::optional<QByteArray> serverText(const QVariant& v) {
     }
 }
 
-// `bytes` at the end of `out` in COPY's text form: backslash, tab, newline and carriage return escaped.
+// The letter after the backslash that COPY's text form writes for `c` (backslash, tab, newline, carriage
+// return); 0 for a character written as it is.
+char copyEscape(char16_t c) {
+    switch (c) {
+        case u'\\':
+            return '\\';
+        case u'\t':
+            return 't';
+        case u'\n':
+            return 'n';
+        case u'\r':
+            return 'r';
+        default:
+            return 0;
+    }
+}
+
+// `bytes` at the end of `out` in COPY's text form.
 void appendEscaped(QByteArray& out, const char* bytes, qsizetype size) {
     qsizetype run = 0;
     for (qsizetype i = 0; i < size; ++i) {
-        const char c = bytes[i];
-        const char* escape = c == '\\'   ? "\\\\"
-                             : c == '\t' ? "\\t"
-                             : c == '\n' ? "\\n"
-                             : c == '\r' ? "\\r"
-                                         : nullptr;
-        if (escape != nullptr) {
+        if (const char escaped = copyEscape(static_cast<unsigned char>(bytes[i]))) {
             out.append(bytes + run, i - run);
-            out.append(escape, 2);
+            out.append('\\');
+            out.append(escaped);
             run = i + 1;
         }
     }
@@ -125,8 +137,7 @@ bool appendAscii(QByteArray& out, const QString& s) {
             out.resize(start);
             return false;
         }
-        const char escaped = c == u'\\' ? '\\' : c == u'\t' ? 't' : c == u'\n' ? 'n' : c == u'\r' ? 'r' : 0;
-        if (escaped != 0) {
+        if (const char escaped = copyEscape(c)) {
             *p++ = '\\';
             *p++ = escaped;
         } else {

@@ -1,7 +1,5 @@
 #include "catalog/mslinkpositions.h"
 
-#include <bit>
-
 namespace vexilo::catalog {
 
 void MslinkPositions::add(std::int64_t n, Pos pos) {
@@ -12,12 +10,11 @@ void MslinkPositions::add(std::int64_t n, Pos pos) {
     const auto at = static_cast<std::size_t>(n);
     if (at >= m_places.size()) {
         m_places.resize(std::min<std::size_t>(kDense, std::max(at + 1, m_places.size() * 2)));
-        m_carried.resize((m_places.size() + 63) / 64);
     }
     Place& place = m_places[at];
     if (place.first == kNone) {
         place.first = pos;
-        m_carried[at / 64] |= std::uint64_t{1} << (at % 64);
+        m_carried.insert(at);
         return;
     }
     if (place.more == 0) {
@@ -64,33 +61,18 @@ bool MslinkPositions::removeFirst(std::int64_t n) {
         return false;
     }
     place.first = kNone;
-    m_carried[at / 64] &= ~(std::uint64_t{1} << (at % 64));
+    m_carried.erase(at);
     return true;
 }
 
-std::optional<std::int64_t> MslinkPositions::highestDenseBelow(std::int64_t bound) const {
-    if (bound <= 0 || m_places.empty()) {
-        return std::nullopt;
-    }
-    // The last number to look at, then whole words of the set downwards.
-    const auto last = static_cast<std::size_t>(
-        std::min<std::int64_t>(bound, static_cast<std::int64_t>(m_places.size())) - 1);
-    std::size_t word = last / 64;
-    std::uint64_t bits = m_carried[word] & (~std::uint64_t{0} >> (63 - last % 64));
-    while (true) {
-        if (bits != 0) {
-            return static_cast<std::int64_t>(word * 64 + 63 -
-                                             static_cast<std::size_t>(std::countl_zero(bits)));
-        }
-        if (word == 0) {
-            return std::nullopt;
-        }
-        bits = m_carried[--word];
-    }
-}
-
 std::optional<std::int64_t> MslinkPositions::highestBelow(std::int64_t bound) const {
-    std::optional<std::int64_t> highest = highestDenseBelow(bound);
+    std::optional<std::int64_t> highest;
+    if (bound > 0) {
+        if (const std::optional<std::size_t> dense =
+                m_carried.highestBelow(static_cast<std::size_t>(bound))) {
+            highest = static_cast<std::int64_t>(*dense);
+        }
+    }
     const auto it = m_sparse.lower_bound(bound);
     if (it != m_sparse.begin()) {
         const std::int64_t sparse = std::prev(it)->first;

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+#include "catalog/growingbits.h"
+
 namespace vexilo::catalog {
 
 class MslinkPositions {
@@ -39,10 +41,9 @@ class MslinkPositions {
     static void insertSorted(std::vector<Pos>& v, Pos pos) {
         v.insert(std::upper_bound(v.begin(), v.end(), pos), pos);
     }
-    std::optional<std::int64_t> highestDenseBelow(std::int64_t bound) const;
 
     std::vector<Place> m_places;           // by number, for dense numbers
-    std::vector<std::uint64_t> m_carried;  // a bit per dense number that some record carries
+    GrowingBits m_carried;                 // the dense numbers that some record carries
     std::vector<std::vector<Pos>> m_more;  // the records after the first, for numbers with several
     std::map<std::int64_t, std::vector<Pos>> m_sparse;  // every other number; no empty entries
 };

@@ -1,6 +1,5 @@
 #include "schema/runlogkeys.h"
 
-#include <algorithm>
 #include <limits>
 
 #include "catalog/conversion.h"
@@ -34,8 +33,7 @@ bool RunLogKeys::contains(const QString& table, std::int64_t mslink, const QStri
     }
     if (dense(mslink)) {
         const Bits* bits = bitsOf(key, false);
-        const auto word = static_cast<std::size_t>(mslink) / 64;
-        return bits != nullptr && word < bits->size() && ((*bits)[word] >> (mslink % 64) & 1) != 0;
+        return bits != nullptr && bits->contains(static_cast<std::size_t>(mslink));
     }
     return m_slots[findSlot(key)].table != 0;
 }
@@ -47,14 +45,7 @@ void RunLogKeys::insert(const QString& table, std::int64_t mslink, const QString
 void RunLogKeys::insert(const Key& key) {
     const std::int64_t mslink = key.mslink;
     if (dense(mslink)) {
-        Bits& bits = *bitsOf(key, true);
-        const auto word = static_cast<std::size_t>(mslink) / 64;
-        if (word >= bits.size()) {
-            bits.resize(std::max(word + 1, bits.size() * 2));
-        }
-        const std::uint64_t bit = std::uint64_t{1} << (mslink % 64);
-        if ((bits[word] & bit) == 0) {
-            bits[word] |= bit;
+        if (bitsOf(key, true)->insert(static_cast<std::size_t>(mslink))) {
             ++m_count;
         }
         return;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalog/growingbits.h"
 #include "core/textidentity.h"
 #include "engines/dao.h"
 
@@ -60,7 +61,7 @@ class RunLogKeys {
     // megabytes read at random. Any other key goes to the slots.
     static constexpr std::int64_t kDenseLimit = std::int64_t{1} << 22;
     static bool dense(std::int64_t mslink) { return mslink >= 0 && mslink < kDenseLimit; }
-    using Bits = std::vector<std::uint64_t>;
+    using Bits = catalog::GrowingBits;
     // The set of a table and file; null when none was made and `create` is false.
     Bits* bitsOf(const Key& k, bool create) const;
 

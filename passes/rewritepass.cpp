@@ -18,13 +18,28 @@ bool skippedLink(std::int16_t entitynum) {
     return entitynum == 1 || entitynum == 32765 || entitynum == 32766 || entitynum == 32767;
 }
 
+// Whether two characters have the same upper form. Equal characters and plain ASCII, nearly every
+// character of a map's texts, are settled without the Unicode tables.
+bool sameUpper(QChar a, QChar b) {
+    if (a == b) {
+        return true;
+    }
+    const char16_t x = a.unicode();
+    const char16_t y = b.unicode();
+    if (x < 0x80 && y < 0x80) {
+        const auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
+        return upper(x) == upper(y);
+    }
+    return a.toUpper() == b.toUpper();
+}
+
 // Upper-case comparison, character by character, so that no letter's upper form changes the length.
 bool equalIgnoringCase(QStringView a, QStringView b) {
     if (a.size() != b.size()) {
         return false;
     }
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (a.at(i).toUpper() != b.at(i).toUpper()) {
+        if (!sameUpper(a.at(i), b.at(i))) {
             return false;
         }
     }

@@ -227,6 +227,23 @@ TEST_F(RewritePassTest, DifferenceOnlyInCaseOrSpacingIsLeftAlone) {
     EXPECT_EQ(m_texts, 0);
 }
 
+// Only letters have another upper form: signs one bit apart from each other ("@" and "`", "[" and "{")
+// or from a letter ("Z" and "z" are one letter, "z" and "Z"+32 are not) are different texts.
+TEST_F(RewritePassTest, TextsDifferingInAnAsciiSignAreRewritten) {
+    registro("PARCELAS", 1, "PLAZA @1");
+    registro("PARCELAS", 2, "PORTAL [2]");
+    registro("PARCELAS", 3, "ZONA 7");
+    const auto output = runAndRead({
+        ElementBuilder::t().texto("PLAZA `1").link(kParcels, 1),
+        ElementBuilder::t().texto("PORTAL {2}").link(kParcels, 2),
+        ElementBuilder::t().texto("zona 7").link(kParcels, 3),
+    });
+    ASSERT_EQ(output.size(), 3u);
+    EXPECT_EQ(output[0].rawChunks(), asSystemWrites("PLAZA @1"));
+    EXPECT_EQ(output[1].rawChunks(), asSystemWrites("PORTAL [2]"));
+    EXPECT_EQ(m_texts, 2);  // the third differs only in case
+}
+
 TEST_F(RewritePassTest, UnknownEntityNumberStopsAndKeepsWhatWasWritten) {
     registro("PARCELAS", 1, "Nuevo");
     const auto output = runAndRead({

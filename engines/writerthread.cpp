@@ -1,6 +1,8 @@
 #include "engines/writerthread.h"
 
 #include <QScopeGuard>
+#include <algorithm>
+#include <iterator>
 
 namespace vexilo::engines {
 
@@ -25,6 +27,7 @@ void letGo(std::vector<QVariant>& stored) {
 WriterThread::WriterThread() : m_thread([this] { loop(); }) {}
 
 WriterThread::~WriterThread() {
+    m_pending.clear();
     {
         const std::lock_guard lock(m_mutex);
         m_stop = true;
@@ -37,17 +40,33 @@ WriterThread::~WriterThread() {
 
 void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
                         RowId expected) {
-    std::unique_lock lock(m_mutex);
-    m_done.wait(lock, [this] { return m_incoming.size() < kBound || m_failure; });
-    throwFailure(lock);
-    m_incoming.push_back(Item{&statement, std::move(values), form, expected});
-    if (m_incoming.size() == kWakeAt) {
-        lock.unlock();
-        m_work.notify_one();
+    m_pending.push_back(Item{&statement, std::move(values), form, expected});
+    if (m_pending.size() == kWakeAt) {
+        handOver();
     }
 }
 
+void WriterThread::handOver() {
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [this] { return m_incoming.size() < kBound || m_failure; });
+    if (m_failure) {
+        m_pending.clear();
+        throwFailure(lock);
+    }
+    if (m_incoming.empty()) {
+        m_incoming.swap(m_pending);
+    } else {
+        std::move(m_pending.begin(), m_pending.end(), std::back_inserter(m_incoming));
+        m_pending.clear();
+    }
+    lock.unlock();
+    m_work.notify_one();
+}
+
 void WriterThread::drain() {
+    if (!m_pending.empty()) {
+        handOver();
+    }
     std::unique_lock lock(m_mutex);
     m_draining = true;
     m_work.notify_one();
@@ -57,6 +76,7 @@ void WriterThread::drain() {
 }
 
 void WriterThread::discard() {
+    m_pending.clear();
     std::unique_lock lock(m_mutex);
     m_incoming.clear();
     m_cancel.store(true);

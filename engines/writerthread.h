@@ -37,7 +37,8 @@ class WriterThread {
     // and cost a few megabytes at most.
     static constexpr std::size_t kBound = 4096;
     // Rows gathered before the thread is woken: waking it for every row would cost more in switches
-    // between the two threads than the row itself.
+    // between the two threads than the row itself. The caller gathers them on its own side and hands
+    // them over together, so that the thread's lock is taken once for them all.
     static constexpr std::size_t kWakeAt = 512;
 
     WriterThread();
@@ -46,7 +47,8 @@ class WriterThread {
     WriterThread(const WriterThread&) = delete;
     WriterThread& operator=(const WriterThread&) = delete;
 
-    // `form`, when given, outlives the row (it is the statement's own).
+    // `form`, when given, outlives the row (it is the statement's own). A failure of an earlier row is
+    // thrown when rows are handed over: at every kWakeAt-th push, or at the drain.
     void push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
               RowId expected);
     // Returns once every write given has run; throws the first failure (once).
@@ -62,7 +64,10 @@ class WriterThread {
         RowId expected;
     };
     void loop();
+    void handOver();
     void throwFailure(std::unique_lock<std::mutex>& lock);
+
+    std::vector<Item> m_pending;  // the caller's: rows not yet handed over
 
     std::mutex m_mutex;
     std::condition_variable m_work;  // to the thread: items or the end

@@ -46,6 +46,11 @@ namespace {
 constexpr int kMaxParameters = 65535;  // the protocol's limit per statement
 constexpr int kMaxRowsPerStatement = 1000;
 constexpr int kMaxRowsPerCopy = 10000;
+// A table's identities are taken in blocks that grow fourfold from the first: each block makes the job
+// wait for everything sent so far to be stored, so a table that takes thousands of rows is served in a
+// few blocks, and one that takes a single row leaves at most a few hundred numbers unused (gaps in a
+// 64-bit stored order, which keeps its order).
+constexpr int kFirstIdentityBlock = 256;
 constexpr int kLargestIdentityBlock = 65536;
 
 // A result that is cleared with this object.
@@ -446,7 +451,8 @@ class PgWrites final : public NativeWrites {
             lookUpSequence(table, source);
         }
         if (source.free.empty()) {
-            source.block = std::clamp(source.block * 2, 1, kLargestIdentityBlock);
+            source.block =
+                source.block == 0 ? kFirstIdentityBlock : std::min(source.block * 4, kLargestIdentityBlock);
             fetchIdentities(table, source);
         }
         const RowId id = source.free.front();
@@ -471,7 +477,8 @@ class PgWrites final : public NativeWrites {
         QByteArray oid;        // tells a sequence made again under the same name from the one it replaced
         bool current = false;  // false until looked up, and again once the schema may have changed
         std::deque<RowId> free;
-        int block = 0;  // the size of the last block taken: doubled at each, up to kLargestIdentityBlock
+        int block =
+            0;  // the size of the last block taken: four times larger at each, up to kLargestIdentityBlock
     };
 
     Connection& m_connection;

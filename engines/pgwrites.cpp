@@ -477,8 +477,8 @@ class PgWrites final : public NativeWrites {
         QByteArray oid;        // tells a sequence made again under the same name from the one it replaced
         bool current = false;  // false until looked up, and again once the schema may have changed
         std::deque<RowId> free;
-        int block =
-            0;  // the size of the last block taken: four times larger at each, up to kLargestIdentityBlock
+        // The size of the last block taken: four times larger at each, up to kLargestIdentityBlock.
+        int block = 0;
     };
 
     Connection& m_connection;

@@ -4,6 +4,8 @@
 #include "core/normalisation.h"
 
 #include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <limits>
 
 namespace vexilo::catalog {
@@ -25,13 +27,15 @@ bool fitsInt32(std::int64_t n) {
     return n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max();
 }
 
-// The column of the record's text: tmapa, or tcomplet when tmapa is Null or "".
-std::size_t textColumn(const engines::Database::StoredRow& row) {
+// The column of the record's text: tmapa, or tcomplet when tmapa is Null or "". `tmapa` is tmapa as
+// stored, when it is a stored text.
+std::size_t textColumn(const engines::Database::StoredRow& row,
+                       const std::optional<engines::Database::StoredText>& tmapa) {
     if (row.isNull(kTmapa)) {
         return kTcomplet;
     }
-    if (const std::optional<engines::Database::StoredText> stored = row.text(kTmapa)) {
-        return std::visit([](auto t) { return t.isEmpty(); }, *stored) ? kTcomplet : kTmapa;
+    if (tmapa) {
+        return std::visit([](auto t) { return t.isEmpty(); }, *tmapa) ? kTcomplet : kTmapa;
     }
     return row.value(kTmapa).toString().isEmpty() ? kTcomplet : kTmapa;
 }
@@ -50,6 +54,14 @@ void utf16Of(const engines::Database::StoredText& stored, std::u16string& out) {
     out.assign(reinterpret_cast<const char16_t*>(view.data()), static_cast<std::size_t>(view.size()));
 }
 
+// The decimal digits of `n` into `out`, as QString::number writes them.
+void decimalOf(std::int64_t n, std::u16string& out) {
+    char digits[24];
+    const auto [end, error] = std::to_chars(std::begin(digits), std::end(digits), n);
+    static_cast<void>(error);  // 24 places hold any 64-bit number
+    out.assign(digits, end);
+}
+
 // A text of plain ASCII into `out` as the key textKey makes of it: trimmed of spaces, upper-cased.
 void asciiKey(QLatin1String texto, std::u16string& out) {
     utf16Of(core::trimmedSpaces(texto), out);
@@ -66,9 +78,9 @@ QString textKey(const QString& texto) {
     return core::trimSpaces(texto).toUpper();
 }
 
-std::optional<std::int32_t> codeNumber(const QString& code) {
+std::optional<std::int32_t> codeNumber(QStringView code) {
     const std::optional<std::int64_t> n =
-        parseWhole(core::trimSpaces(code), std::numeric_limits<std::int32_t>::min(),
+        parseWhole(core::trimmedSpaces(code), std::numeric_limits<std::int32_t>::min(),
                    std::numeric_limits<std::int32_t>::max());
     if (!n) {
         return std::nullopt;
@@ -100,11 +112,13 @@ void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
         return;
     }
     addMslink(*mslink, pos);
-    const std::size_t column = textColumn(row);
+    // tmapa is read once, whether it is the record's text or only tells that tcomplet is.
+    const std::optional<engines::Database::StoredText> tmapa = row.text(kTmapa);
+    const std::size_t column = textColumn(row, tmapa);
     if (row.isNull(column) || !fitsInt32(*mslink)) {
         return;
     }
-    ByText& entry = m_byText.findOrAdd(keyOf(row, column));
+    ByText& entry = m_byText.findOrAdd(keyOf(row, column, column == kTmapa ? tmapa : row.text(column)));
     if (row.isNull(kTfeature)) {
         entry.unclaimed.push_back(pos);
         return;
@@ -113,13 +127,17 @@ void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
     if (const std::optional<engines::Database::StoredText> stored = row.text(kTfeature)) {
         utf16Of(*stored, m_scratch);
         entry.owned(m_scratch).push_back(pos);
+    } else if (const std::optional<std::int64_t> number = row.integer(kTfeature)) {
+        // A code kept as a whole number reads as its decimal digits, as its value() would.
+        decimalOf(*number, m_scratch);
+        entry.owned(m_scratch).push_back(pos);
     } else {
         entry.owned(view(row.value(kTfeature).toString())).push_back(pos);
     }
 }
 
-std::u16string_view AttributeIndex::keyOf(const engines::Database::StoredRow& row, std::size_t column) {
-    const std::optional<engines::Database::StoredText> stored = row.text(column);
+std::u16string_view AttributeIndex::keyOf(const engines::Database::StoredRow& row, std::size_t column,
+                                          const std::optional<engines::Database::StoredText>& stored) {
     if (stored && std::holds_alternative<QLatin1String>(*stored)) {
         asciiKey(std::get<QLatin1String>(*stored), m_scratch);
         return m_scratch;
@@ -226,8 +244,7 @@ AttributeIndex::Positions& AttributeIndex::ByText::owned(std::u16string_view sto
             return positions;
         }
     }
-    numbers.push_back(codeNumber(
-        QString(reinterpret_cast<const QChar*>(stored.data()), static_cast<qsizetype>(stored.size()))));
+    numbers.push_back(codeNumber(QStringView(stored.data(), static_cast<qsizetype>(stored.size()))));
     return byCode.emplace_back(stored, Positions{}).second;
 }
 

@@ -54,7 +54,7 @@ struct CodeValue {
 
 // The whole number a code or a Tfeature text reads as: trimmed of spaces (as wholeFromValue trims a
 // text), then an optional sign and decimal digits within 32 bits (as busca_Feature reads a code).
-std::optional<std::int32_t> codeNumber(const QString& code);
+std::optional<std::int32_t> codeNumber(QStringView code);
 CodeValue codeValue(const QString& code);
 
 // Whether a record whose Tfeature reads `stored` belongs to the element's code `code`: the same text, or
@@ -133,8 +133,10 @@ class AttributeIndex {
         Positions& owned(std::u16string_view stored);  // the list of exactly this Tfeature, made when missing
     };
     ByText& entryFor(const QString& key);
-    // The text key of a row's text column, in m_scratch.
-    std::u16string_view keyOf(const engines::Database::StoredRow& row, std::size_t column);
+    // The text key of a row's text column (`stored`: the column as stored, when a stored text), in
+    // m_scratch.
+    std::u16string_view keyOf(const engines::Database::StoredRow& row, std::size_t column,
+                              const std::optional<engines::Database::StoredText>& stored);
     static void insertSorted(Positions& v, Pos pos);
     void addMslink(std::int64_t n, Pos pos);
 

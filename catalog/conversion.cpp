@@ -6,7 +6,7 @@
 
 namespace vexilo::catalog {
 
-std::optional<std::int64_t> parseWhole(const QString& text, std::int64_t min, std::int64_t max) {
+std::optional<std::int64_t> parseWhole(QStringView text, std::int64_t min, std::int64_t max) {
     qsizetype i = 0;
     bool negative = false;
     if (i < text.size() && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+'))) {

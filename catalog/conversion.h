@@ -14,7 +14,7 @@ namespace vexilo::catalog {
 
 // A whole decimal number: an optional sign and one or more ASCII digits, nothing else. Empty text,
 // inner blanks, decimals and values outside [min, max] give nothing.
-std::optional<std::int64_t> parseWhole(const QString& text, std::int64_t min, std::int64_t max);
+std::optional<std::int64_t> parseWhole(QStringView text, std::int64_t min, std::int64_t max);
 
 // A database value as a whole number within [min, max]: integers, integral reals and numeric texts
 // (surrounded by spaces or not). Null, blobs, other texts and fractions give nothing.

@@ -86,7 +86,8 @@ class TextTable {
         template <typename... Args>
         Entry& add(Args&&... args) {
             if (m_size == m_blocks.size() * kBlock) {
-                m_blocks.push_back(std::make_unique<Room[]>(kBlock));
+                // Raw room, not zeroed: each entry is built in place when added.
+                m_blocks.push_back(std::make_unique_for_overwrite<Room[]>(kBlock));
             }
             Entry* made =
                 ::new (&m_blocks[m_size / kBlock][m_size % kBlock]) Entry(std::forward<Args>(args)...);

@@ -227,6 +227,7 @@ class Database {
         virtual RowId id() const = 0;
         virtual bool isNull(std::size_t column) const = 0;
         // The number a column stores as a whole number; nothing for any other value (a real, a text, Null).
+        // When there is one, value() of the column is that number, a text made of it its decimal digits.
         virtual std::optional<std::int64_t> integer(std::size_t column) const = 0;
         // The text a column stores as a text that reads as that text; nothing for any other value (a date
         // column's text reads as a moment, a number is no text).

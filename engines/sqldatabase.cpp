@@ -128,8 +128,11 @@ class QueryValues final : public StoredValues {
 // it, and a whole number or a text lent as stored where fromStored keeps it.
 class DialectRow final : public Database::StoredRow {
   public:
-    DialectRow(const StoredValues& values, const std::vector<int>& types, const SqlDialect& dialect)
-        : m_values(values), m_types(types), m_dialect(dialect) {}
+    // `asStored`: by column, whether the dialect reads the column's type as it is stored (asked once
+    // per query, not once per value).
+    DialectRow(const StoredValues& values, const std::vector<int>& types, const std::vector<char>& asStored,
+               const SqlDialect& dialect)
+        : m_values(values), m_types(types), m_asStored(asStored), m_dialect(dialect) {}
 
     RowId id() const override {
         const std::optional<std::int64_t> n = m_values.integer(0);
@@ -148,10 +151,11 @@ class DialectRow final : public Database::StoredRow {
 
   private:
     static int at(std::size_t column) { return static_cast<int>(column) + 1; }
-    bool asStored(std::size_t column) const { return m_dialect.readsAsStored(m_types[column]); }
+    bool asStored(std::size_t column) const { return m_asStored[column] != 0; }
 
     const StoredValues& m_values;
     const std::vector<int>& m_types;
+    const std::vector<char>& m_asStored;
     const SqlDialect& m_dialect;
 };
 
@@ -355,17 +359,21 @@ void SqlDatabase::readStored(const QString& table, const std::vector<QString>& c
     }
     sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") +
            d.rowIdentity(fields);
+    std::vector<char> asStored;
+    for (const int type : types) {
+        asStored.push_back(d.readsAsStored(type) ? 1 : 0);
+    }
     // An attribute table of a large job is a few hundred thousand rows: read by the engine's own
     // statement when the dialect has one, without QtSql's copy of every row.
     if (c.readAllNative(sql, stored,
-                        [&](const StoredValues& values) { each(DialectRow(values, types, d)); })) {
+                        [&](const StoredValues& values) { each(DialectRow(values, types, asStored, d)); })) {
         return;
     }
     QSqlQuery& query = c.prepared(sql, stored);
     c.run(query, stored);
     const QueryValues values(query);
     while (query.next()) {
-        each(DialectRow(values, types, d));
+        each(DialectRow(values, types, asStored, d));
     }
     c.finishReading(query, stored);
 }

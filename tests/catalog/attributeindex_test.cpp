@@ -137,6 +137,28 @@ TEST(AttributeIndexNumbering, NothingBelowTheLimitGivesNoNumber) {
     EXPECT_FALSE(idx.highestBelowLimit().has_value());
 }
 
+// Asks both indexes every key with every code and expects the same answers; returns how many found a
+// record.
+int sameAnswers(const AttributeIndex& stored, const AttributeIndex& values, const std::vector<QString>& keys,
+                const std::vector<QString>& codes) {
+    int found = 0;
+    for (const QString& key : keys) {
+        for (const QString& code : codes) {
+            SCOPED_TRACE(qPrintable(key + QStringLiteral(" / ") + code));
+            const auto a = stored.first(key, code);
+            const auto b = values.first(key, code);
+            EXPECT_EQ(a.has_value(), b.has_value());
+            if (a && b) {
+                ++found;
+                EXPECT_EQ(a->pos, b->pos);
+                EXPECT_EQ(a->id, b->id);
+                EXPECT_EQ(a->unclaimed, b->unclaimed);
+            }
+        }
+    }
+    return found;
+}
+
 // An index is loaded from the rows as the engine stores them, plain ASCII texts keyed without a QString:
 // it must answer exactly as one loaded from the same rows' values, whatever the texts and codes hold.
 TEST(AttributeIndexLoading, FromTheStoredRowsAsFromTheirValues) {
@@ -176,29 +198,45 @@ TEST(AttributeIndexLoading, FromTheStoredRowsAsFromTheirValues) {
     EXPECT_EQ(stored.highestBelowLimit(), values.highestBelowLimit());
     const std::vector<QString> keys = {"CALLE MAYOR", "RÍO", "STRASSE",      "STRAßE",     "CAMINO REAL", "",
                                        "X\t",         "X",   "CALLE  MAYOR", "calle mayor"};
-    const std::vector<QString> codes = {"301", "000301", "ABC", "abc", "302", ""};
-    int found = 0;
-    for (const QString& key : keys) {
-        for (const QString& code : codes) {
-            SCOPED_TRACE(qPrintable(key + QStringLiteral(" / ") + code));
-            const auto a = stored.first(key, code);
-            const auto b = values.first(key, code);
-            ASSERT_EQ(a.has_value(), b.has_value());
-            if (a) {
-                ++found;
-                EXPECT_EQ(a->pos, b->pos);
-                EXPECT_EQ(a->id, b->id);
-                EXPECT_EQ(a->unclaimed, b->unclaimed);
-            }
-        }
-    }
-    EXPECT_EQ(found, 29);
+    EXPECT_EQ(sameAnswers(stored, values, keys, {"301", "000301", "ABC", "abc", "302", ""}), 29);
     // A few answers spelled out: the key is trimmed and upper-cased, "ß" becomes "SS" as QString has it.
     EXPECT_EQ(stored.first("CALLE MAYOR", "000301")->mslink, 1);  // unclaimed, before record 2
     EXPECT_EQ(stored.first("STRASSE", "1")->mslink, 4);
     EXPECT_EQ(stored.first("RÍO", "301")->mslink, 3);
     EXPECT_EQ(stored.first("", "ABC")->mslink, 6);
     EXPECT_FALSE(stored.first("STRAßE", "1"));
+}
+
+// A code column of whole numbers holds each code as a number: the index takes its decimal digits, as
+// the value of the column reads, and "000301" still finds the record that 301 claimed.
+TEST(AttributeIndexLoading, CodesKeptAsWholeNumbersAsTheirValuesRead) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::unique_ptr<engines::Database> db = engines::CreateDatabase(dir.filePath("t.db"));
+    engines::TableDef def(QStringLiteral("PARCELAS"));
+    def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
+    def.Append(engines::TableDef::CreateField("tmapa", engines::dbText));
+    def.Append(engines::TableDef::CreateField("tcomplet", engines::dbText));
+    def.Append(engines::TableDef::CreateField("tfeature", engines::dbBigInt));
+    db->AppendTableDef(def);
+    const std::vector<std::pair<int, QVariant>> records = {
+        {1, 301}, {2, -301}, {3, 0}, {4, QVariant(qlonglong{1} << 40)}, {5, QVariant()}, {6, 301},
+    };
+    for (const auto& [mslink, code] : records) {
+        db->InsertRow("PARCELAS", {{"mslink", mslink}, {"tmapa", "Huerta"}, {"tfeature", code}});
+    }
+    AttributeIndexes indexes(*db);
+    const AttributeIndex& stored = indexes.table(QStringLiteral("PARCELAS"));
+    AttributeIndex values;
+    values.load(db->ReadRows("PARCELAS", kIndexColumns));
+    const std::vector<QString> codes = {"301", "000301",        "-301", "-0301", "0",
+                                        "000", "1099511627776", " 301", "302"};
+    EXPECT_EQ(sameAnswers(stored, values, {"HUERTA"}, codes), 9);  // the unclaimed record 5 answers any code
+    EXPECT_EQ(stored.first("HUERTA", "000301")->mslink, 1);
+    EXPECT_EQ(stored.first("HUERTA", "-0301")->mslink, 2);
+    EXPECT_EQ(stored.first("HUERTA", "000")->mslink, 3);
+    EXPECT_EQ(stored.first("HUERTA", "1099511627776")->mslink, 4);  // the text, beyond 32 bits
+    EXPECT_EQ(stored.first("HUERTA", "302")->mslink, 5);
 }
 
 }  // namespace

@@ -60,18 +60,24 @@ void decodeTo(const std::uint8_t* bytes, std::size_t n, QChar* out) {
     }
 }
 
-QByteArray encode(const QString& text) {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
+std::size_t encodeTo(QStringView text, std::uint8_t* out, std::size_t capacity) {
+    std::size_t written = 0;
+    for (qsizetype i = 0; i < text.size() && written < capacity; ++i) {
         const QChar c = text.at(i);
         char32_t codePoint = c.unicode();
         if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
             codePoint = QChar::surrogateToUcs4(c, text.at(i + 1));
             ++i;
         }
-        bytes.append(static_cast<char>(fromUnicode(codePoint)));
+        out[written++] = fromUnicode(codePoint);
     }
+    return written;
+}
+
+QByteArray encode(const QString& text) {
+    QByteArray bytes(text.size(), Qt::Uninitialized);  // never more bytes than code units
+    bytes.truncate(static_cast<qsizetype>(encodeTo(text, reinterpret_cast<std::uint8_t*>(bytes.data()),
+                                                   static_cast<std::size_t>(bytes.size()))));
     return bytes;
 }
 

@@ -26,5 +26,7 @@ void decodeTo(const std::uint8_t* bytes, std::size_t n, QChar* out);
 // Encodes a text: one byte per Unicode code point (a surrogate pair is one character and gives one
 // byte), kReplacement for what the code page cannot hold.
 QByteArray encode(const QString& text);
+// The first bytes of encode(text), at most `capacity`, into `out`; returns how many were written.
+std::size_t encodeTo(QStringView text, std::uint8_t* out, std::size_t capacity);
 
 }  // namespace vexilo::drawing::codepage

@@ -8,13 +8,13 @@ namespace vexilo::drawing {
 
 namespace {
 
-// Copies the encoded text into a fixed-width field, cut or padded with spaces.
+// Encodes the text straight into a fixed-width field, cut or padded with spaces.
 template <typename T, std::size_t N>
 void fill(std::array<T, N>& field, const QString& text) {
-    const QByteArray bytes = codepage::encode(text);
-    const std::size_t n = std::min<std::size_t>(N, static_cast<std::size_t>(bytes.size()));
-    std::fill(field.begin(), field.end(), static_cast<T>(' '));
-    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), n, field.begin());
+    static_assert(sizeof(T) == 1);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(field.data());
+    const std::size_t n = codepage::encodeTo(text, bytes, N);
+    std::fill(bytes + n, bytes + N, static_cast<std::uint8_t>(' '));
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ TEST(ElementText, ChunkIsCutOrPaddedWithSpacesInTheFileCodePage) {
               std::string("AB") + std::string(10, '\0'));
     // Characters outside the code page take one byte each, so the cut stays at 12 characters.
     EXPECT_EQ(bytesOf(textChunk(QString::fromUtf8("中中中中中中中中中中中中中"))), std::string(12, '?'));
+    // A character beyond 16 bits is two code units and one byte: the one after it still fits.
+    EXPECT_EQ(bytesOf(textChunk(QString::fromUtf8("ABCDEFGHIJ\xF0\x9F\x97\xBAKL"))), "ABCDEFGHIJ?K");
 }
 
 TEST(ElementText, CodeFieldTakesSevenCharacters) {

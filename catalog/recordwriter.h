@@ -11,6 +11,12 @@
 
 namespace vexilo::catalog {
 
+// Whether every column type gives the code back exactly as written once it is stored: a plain decimal
+// number within 32 bits, without a plus sign, leading zeros or blanks ("-" is allowed, "-0" is not).
+// Text, integer and real columns all read such a code back in this form; any other code is stored in
+// the column's own way and has to be read back.
+bool readsBackAsWritten(QStringView codigo);
+
 // Normalises codigoKora and texto (limpia_texto). Gives back the mslink of the first record, in
 // the table's natural order, that holds the text and whose Tfeature is Null or is the code (sameCode:
 // the same text, or the same whole number, so a numeric column's 301 is the code "000301"); a record

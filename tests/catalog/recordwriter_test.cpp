@@ -112,6 +112,17 @@ TEST_F(RecordWriter, EmptyTableFindsNothingAndNumbersFromOne) {
     EXPECT_EQ(stored(), (std::vector<Rec>{{1, "Algo", N, 123}}));
 }
 
+// What every column type stores and gives back unchanged, so that a claim need not read it back.
+TEST(ReadsBackAsWritten, OnlyPlainDecimalNumbersWithin32Bits) {
+    for (const char* code : {"0", "7", "123", "-1", "-123", "2147483647", "-2147483648", "1000000000"}) {
+        EXPECT_TRUE(readsBackAsWritten(QString::fromLatin1(code))) << code;
+    }
+    for (const char* code : {"", "-", "-0", "00", "0123", "-0123", "+1", " 1", "1 ", "1\n", "12a", "1.0",
+                             "2147483648", "-2147483649", "99999999999", "\xD9\xA1"}) {
+        EXPECT_FALSE(readsBackAsWritten(QString::fromUtf8(code))) << code;
+    }
+}
+
 TEST_F(RecordWriter, NumericCodeColumnTakesTheClaimOfACodeWithLeadingZeros) {
     store({{1, "Sol", N, N}, {2, "Sol", N, N}, {3, "Sol", N, 123}});
     // The claim stores 123, which reads back without the zero: still the code, so it is taken.

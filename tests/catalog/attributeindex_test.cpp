@@ -137,6 +137,19 @@ TEST(AttributeIndexNumbering, NothingBelowTheLimitGivesNoNumber) {
     EXPECT_FALSE(idx.highestBelowLimit().has_value());
 }
 
+// A database in `dir` with one attribute table: mslink, tmapa, tcomplet and a Tfeature of `codeType`.
+std::unique_ptr<engines::Database> attributeTable(const QTemporaryDir& dir, const QString& name,
+                                                  int codeType) {
+    std::unique_ptr<engines::Database> db = engines::CreateDatabase(dir.filePath("t.db"));
+    engines::TableDef def(name);
+    def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
+    def.Append(engines::TableDef::CreateField("tmapa", engines::dbText));
+    def.Append(engines::TableDef::CreateField("tcomplet", engines::dbText));
+    def.Append(engines::TableDef::CreateField("tfeature", codeType));
+    db->AppendTableDef(def);
+    return db;
+}
+
 // Asks both indexes every key with every code and expects the same answers; returns how many found a
 // record.
 int sameAnswers(const AttributeIndex& stored, const AttributeIndex& values, const std::vector<QString>& keys,
@@ -164,13 +177,8 @@ int sameAnswers(const AttributeIndex& stored, const AttributeIndex& values, cons
 TEST(AttributeIndexLoading, FromTheStoredRowsAsFromTheirValues) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    std::unique_ptr<engines::Database> db = engines::CreateDatabase(dir.filePath("t.db"));
-    engines::TableDef def(QStringLiteral("RIOS"));
-    def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
-    def.Append(engines::TableDef::CreateField("tmapa", engines::dbText));
-    def.Append(engines::TableDef::CreateField("tcomplet", engines::dbText));
-    def.Append(engines::TableDef::CreateField("tfeature", engines::dbText));
-    db->AppendTableDef(def);
+    const std::unique_ptr<engines::Database> db =
+        attributeTable(dir, QStringLiteral("RIOS"), engines::dbText);
     const QVariant kNull;
     struct Record {
         QVariant mslink, tmapa, tcomplet, tfeature;
@@ -212,13 +220,8 @@ TEST(AttributeIndexLoading, FromTheStoredRowsAsFromTheirValues) {
 TEST(AttributeIndexLoading, CodesKeptAsWholeNumbersAsTheirValuesRead) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    std::unique_ptr<engines::Database> db = engines::CreateDatabase(dir.filePath("t.db"));
-    engines::TableDef def(QStringLiteral("PARCELAS"));
-    def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
-    def.Append(engines::TableDef::CreateField("tmapa", engines::dbText));
-    def.Append(engines::TableDef::CreateField("tcomplet", engines::dbText));
-    def.Append(engines::TableDef::CreateField("tfeature", engines::dbBigInt));
-    db->AppendTableDef(def);
+    const std::unique_ptr<engines::Database> db =
+        attributeTable(dir, QStringLiteral("PARCELAS"), engines::dbBigInt);
     const std::vector<std::pair<int, QVariant>> records = {
         {1, 301}, {2, -301}, {3, 0}, {4, QVariant(qlonglong{1} << 40)}, {5, QVariant()}, {6, 301},
     };

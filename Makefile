@@ -48,6 +48,7 @@ demo-pg: build
 # (--informe): report_ratio, and the peak memory of each.
 bench: build
 	$(BUILD)/bench/bench_floor
+	$(BUILD)/bench/bench_index
 	$(BUILD)/bench/bench_report
 
 # The job on a PostgreSQL server beside the same job on SQLite, 1,000,000 elements, the three modes

@@ -15,9 +15,10 @@ namespace {
 
 using core::EngineError;
 
-// Runs a write and, when the engine refuses it, says which table (and which text) it was about.
-template <typename Write>
-auto write(const QString& table, const QString& detail, Write&& w) {
+// Runs a write and, when the engine refuses it, says which table (and which text) it was about. The
+// detail is only made for a refusal: a job writes hundreds of thousands of rows.
+template <typename Detail, typename Write>
+auto write(const QString& table, Detail&& detailOf, Write&& w) {
     try {
         return w();
     } catch (const engines::DeferredWriteError&) {
@@ -29,7 +30,7 @@ auto write(const QString& table, const QString& detail, Write&& w) {
         if (!e.description().contains(QLatin1Char('\'') + table + QLatin1Char('\''), Qt::CaseInsensitive)) {
             parts << QStringLiteral("tabla %1").arg(table);
         }
-        if (!detail.isEmpty()) {
+        if (const QString detail = detailOf(); !detail.isEmpty()) {
             parts << detail;
         }
         if (parts.isEmpty()) {
@@ -135,9 +136,11 @@ std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, c
         if (!found->unclaimed) {
             return found->mslink;
         }
-        write(NombreTabla, QString(), [&] {
-            records.db().UpdateRow(NombreTabla, found->id, {{QStringLiteral("Tfeature"), codigoKora}});
-        });
+        write(
+            NombreTabla, [] { return QString(); },
+            [&] {
+                records.db().UpdateRow(NombreTabla, found->id, {{QStringLiteral("Tfeature"), codigoKora}});
+            });
         if (claimed != nullptr) {
             *claimed = true;
         }
@@ -156,11 +159,13 @@ std::int32_t AnadeNuevoRegistro(AttributeIndexes& records, QString& codigo, cons
     AttributeIndex& idx = records.table(NombreTabla);
     const std::int32_t n = RegistroGrafico != 0 ? RegistroGrafico : nextNumber(idx, NombreTabla, texto);
     const std::int32_t code = codeAsNumber(codigo);
-    const engines::RowId id = write(NombreTabla, QStringLiteral("texto \"%1\"").arg(texto), [&] {
-        return records.db().InsertRow(NombreTabla, {{QStringLiteral("mslink"), n},
-                                                    {QStringLiteral("tmapa"), texto},
-                                                    {QStringLiteral("Tfeature"), code}});
-    });
+    const engines::RowId id = write(
+        NombreTabla, [&] { return QStringLiteral("texto \"%1\"").arg(texto); },
+        [&] {
+            return records.db().InsertRow(NombreTabla, {{QStringLiteral("mslink"), n},
+                                                        {QStringLiteral("tmapa"), texto},
+                                                        {QStringLiteral("Tfeature"), code}});
+        });
     // tcomplet is left Null, so a record with an empty tmapa holds no text.
     std::optional<QString> clave;
     if (!texto.isEmpty()) {
@@ -182,9 +187,12 @@ void ModificaRegistro(AttributeIndexes& records, const QString& NombreTabla, std
                              .arg(registro)
                              .arg(NombreTabla));
     }
-    write(NombreTabla, QStringLiteral("registro %1").arg(registro), [&] {
-        records.db().UpdateRow(NombreTabla, *id, {{QStringLiteral("mslink"), registro_grafico_igual_tabla}});
-    });
+    write(
+        NombreTabla, [&] { return QStringLiteral("registro %1").arg(registro); },
+        [&] {
+            records.db().UpdateRow(NombreTabla, *id,
+                                   {{QStringLiteral("mslink"), registro_grafico_igual_tabla}});
+        });
     idx.renumbered(registro, registro_grafico_igual_tabla);
     registro = registro_grafico_igual_tabla;
 }

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QTime>
 #include <QTimeZone>
+#include <vector>
 
 #include "schema/runlogkeys.h"
 
@@ -71,8 +72,17 @@ void AnadeAControlProceso(RunLog& log, const QString& NombreTabla, std::int32_t 
                               QStringLiteral("RegistroAtr"), QStringLiteral("NombreFichero"),
                               QStringLiteral("tmapa"), QStringLiteral("Fecha"), QStringLiteral("Hora")});
     }
-    log.m_rows->Insert({NombreTabla, registro, registro_grafico_igual_tabla, fich_entrada, texto_en_mapa,
-                        log.m_date, log.m_time});
+    // Each value made in its place: a list of values would be copied into the row value by value.
+    std::vector<QVariant> row;
+    row.reserve(7);
+    row.emplace_back(NombreTabla);
+    row.emplace_back(registro);
+    row.emplace_back(registro_grafico_igual_tabla);
+    row.emplace_back(fich_entrada);
+    row.emplace_back(texto_en_mapa);
+    row.emplace_back(log.m_date);
+    row.emplace_back(log.m_time);
+    log.m_rows->Insert(std::move(row));
     keys.insert(NombreTabla, registro, fich_entrada);
 }
 

@@ -26,7 +26,9 @@ namespace vexilo::app {
 struct Job::Files {
     std::unique_ptr<drawing::BinReader> file1;
     std::unique_ptr<drawing::BinWriter> file3;
-    QString partial;         // where file 3 is being written
+    QString partial;  // where file 3 is being written
+    // What file 3 holds once it is closed, counted as it was written: the publication's checksum.
+    std::optional<engines::FileSum> written;
     bool committed = false;  // the database holds the job's changes: the written drawing must stay
     bool unsettled = false;  // whether the database committed is not known: the next job settles it
 
@@ -34,6 +36,13 @@ struct Job::Files {
     void publish(const QString& outputName) {
         engines::publishFile(partial, outputName);
         partial.clear();
+    }
+    // Puts the output on the disk and closes it; what it holds is then known.
+    void closeOutput() {
+        file3->close();
+        const drawing::BinWriter::Written sum = file3->written();
+        written = engines::FileSum{sum.size, sum.crc};
+        file3.reset();
     }
     void discard() {
         if (!partial.isEmpty() && !committed && !unsettled) {
@@ -44,6 +53,15 @@ struct Job::Files {
 };
 
 namespace {
+
+// `written` when the file at `path` can still be opened for reading and holds that many bytes.
+std::optional<engines::FileSum> writtenAndThere(const QString& path, const engines::FileSum& written) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != written.size) {
+        return std::nullopt;
+    }
+    return written;
+}
 
 // Closes one object the job opened and lets it go; a failure while closing is swallowed, so that it
 // cannot hide the failure that ended the job.
@@ -102,9 +120,8 @@ void Job::runSteps() {
 
     // The pass has put the output on the disk; once the database has committed, a failure is a failure
     // of the job, never a success, and the written drawing stays.
-    m_files->file3->close();
+    m_files->closeOutput();
     m_files->file1->close();
-    m_files->file3.reset();
     m_files->file1.reset();
     const core::RunOutcome finished{core::RunOutcome::Kind::Finished, {}, core::Icon::None, 0, {}, {}};
     commit(finished);
@@ -185,7 +202,11 @@ void Job::commit(const core::RunOutcome& outcome) {
     std::vector<engines::Publication> files;
     if (!m_files->partial.isEmpty()) {
         checkOutputName(m_in.NombreBinSalida);
-        const std::optional<engines::FileSum> sum = engines::fileSum(m_files->partial);
+        // Summed as the bytes were written (reading a drawing of a hundred megabytes back only to sum it
+        // cost a tenth of a text rewrite); the file must still be there to be read, whole.
+        const std::optional<engines::FileSum> sum = m_files->written
+                                                        ? writtenAndThere(m_files->partial, *m_files->written)
+                                                        : engines::fileSum(m_files->partial);
         if (!sum) {
             throw core::RunError(core::errnum::kFileAccess,
                                  QStringLiteral("No se puede leer el dibujo de salida escrito en %1.")
@@ -357,8 +378,7 @@ void Job::publishReport(QString& notOnDisk) {
 // database commits, and the output takes its name. A failure in any of these is the job's failure.
 void Job::keepWhatWasDone(const core::RunOutcome& outcome) {
     if (m_files->file3) {
-        m_files->file3->close();
-        m_files->file3.reset();
+        m_files->closeOutput();
     }
     if (!m_passStarted) {
         m_files->discard();  // no element was written: an old output stays as it was

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "core/crc32c.h"
 #include "core/systemerror.h"
 #include "drawing/fields.h"
 
@@ -239,6 +240,7 @@ struct BinWriter::Impl {
     std::vector<std::uint8_t> buf;
     std::size_t used = 0;
     std::int64_t flushed = 0;
+    std::uint32_t crc = 0;  // of the bytes flushed
 
     void flush() {
         if (used == 0) {
@@ -253,6 +255,7 @@ struct BinWriter::Impl {
             writeFailed(path, error, file);
         }
         startWriteback(flushed, n);
+        crc = core::crc32c(crc, buf.data(), static_cast<std::size_t>(n));
         flushed += n;
     }
 
@@ -330,6 +333,10 @@ void BinWriter::write(const Element& e) {
         out.raw(l.reservado);
     }
     m.used += size;
+}
+
+BinWriter::Written BinWriter::written() const {
+    return {m_impl->flushed, m_impl->crc};
 }
 
 std::int64_t BinWriter::position() const {

@@ -76,6 +76,13 @@ class BinWriter {
     // A failed write is a core::RunError naming the file.
     void write(const Element& e);
     std::int64_t position() const;  // bytes written so far, buffered ones included
+    // What the file holds once closed: the size and CRC-32C of every byte the writer put in it (as
+    // the file's own checksum would read, without reading it again).
+    struct Written {
+        std::int64_t size = 0;
+        std::uint32_t crc = 0;
+    };
+    Written written() const;
     // Flushes and waits until the disk holds everything written so far; the file stays open.
     void sync();
     // Flushes to the disk and closes; a failed write or flush is a core::RunError.

@@ -6,10 +6,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/crc32c.h"
+
 namespace vexilo::engines {
 
-// CRC-32C of `size` bytes, continuing from `crc` (0 to start).
-std::uint32_t crc32c(std::uint32_t crc, const unsigned char* data, std::size_t size);
+using core::crc32c;
 
 // The size and checksum of a file as it is on the disk now; nothing when it cannot be read.
 struct FileSum {

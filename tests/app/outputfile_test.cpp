@@ -119,8 +119,8 @@ TEST_F(OutputNameTest, AFolderThatTakesTheNameDuringTheJobUndoesItBeforeTheCommi
 // commit and the renaming of its output, so the renaming is made to fail from the end of the pass, in a
 // way the check of the output's name before the commit cannot see: the partial file's name is given to a
 // link that leads nowhere, and the drawing the job wrote is kept aside under another name.
-// The drawing is read back before the commit, for the record of its publication: a drawing that is not
-// there to be read any more keeps the database as it was, and the message says why.
+// The drawing must still be there to be read before the commit, for the record of its publication: a
+// drawing that is not there any more keeps the database as it was, and the message says why.
 TEST_F(OutputNameTest, ADrawingThatCannotBeReadBackBeforeTheCommitKeepsNothing) {
     QString partial;
     display.atPassEnd = [&] {
@@ -136,6 +136,22 @@ TEST_F(OutputNameTest, ADrawingThatCannotBeReadBackBeforeTheCommitKeepsNothing) 
     EXPECT_TRUE(outcome.description.contains(QStringLiteral("No se puede leer el dibujo de salida")))
         << outcome.description.toStdString();
     EXPECT_TRUE(outcome.description.contains(partial)) << outcome.description.toStdString();
+    EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
+}
+
+// A drawing cut short after the job wrote it is not what the job wrote: nothing is kept, rather than a
+// torn drawing recorded, and later published, as whole.
+TEST_F(OutputNameTest, ADrawingCutShortBeforeTheCommitKeepsNothing) {
+    display.atPassEnd = [&] {
+        ASSERT_EQ(partials().size(), 1);
+        const QString partial = dir.filePath(partials().front());
+        ASSERT_TRUE(QFile::resize(partial, QFileInfo(partial).size() - 1));
+    };
+    const core::RunOutcome outcome = Command1_Click(session, display, Mode::No);
+    ASSERT_EQ(outcome.kind, core::RunOutcome::Kind::Failed);
+    EXPECT_EQ(rowCount(path("b.sqlite"), QStringLiteral("CONTROLPROCESO")), 0);
+    EXPECT_TRUE(outcome.description.contains(QStringLiteral("No se puede leer el dibujo de salida")))
+        << outcome.description.toStdString();
     EXPECT_FALSE(QFile::exists(path("mapa_s.bin")));
 }
 

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "core/crc32c.h"
 #include "tests/support/elementbuilder.h"
 
 namespace vexilo::drawing {
@@ -31,6 +32,28 @@ TEST(BinWriter, OpeningTruncatesALongerExistingFile) {
     out.write(elementC(1));
     out.close();
     EXPECT_EQ(QFileInfo(path).size(), 60);
+}
+
+// The publication records the output's checksum as it was written: it must be what the file holds,
+// across many flushes of a small buffer and an element larger than the buffer.
+TEST(BinWriter, WhatItWroteIsTheFilesSizeAndChecksum) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("salida_s.bin"));
+    {
+        BinWriter out(path, 64);
+        for (int i = 0; i < 40; ++i) {
+            Element e = elementC(i % 7);
+            e.body.assign(e.body.size(), Record12{static_cast<std::uint8_t>(i)});
+            out.write(e);
+        }
+        out.write(elementC(30));
+        out.close();
+        const testing::Bytes bytes = testing::readFile(path);
+        const BinWriter::Written written = out.written();
+        EXPECT_EQ(written.size, static_cast<std::int64_t>(bytes.size()));
+        EXPECT_EQ(written.crc, core::crc32c(0, bytes.data(), bytes.size()));
+        EXPECT_NE(written.crc, 0u);
+    }
 }
 
 TEST(BinWriter, DiskFullIsARunErrorNamingTheFile) {

@@ -3,7 +3,8 @@
 // caller goes on: the job's pass decides every write from its in-memory index and only waits for room
 // in a bounded queue, never for the engine. The caller drains the queue before anything else uses the
 // connection (a read, a commit, a new statement) and learns there of the first write that failed: it is
-// thrown at the next push or drain, as a DeferredWriteError, and every write after it is dropped.
+// thrown at the next hand-over of rows (every kWakeAt-th push) or drain, as a DeferredWriteError, and
+// every write after it is dropped.
 // Internal to the engine layer.
 
 #include <QString>

@@ -66,9 +66,7 @@ void decimalOf(std::int64_t n, std::u16string& out) {
 void asciiKey(QLatin1String texto, std::u16string& out) {
     utf16Of(core::trimmedSpaces(texto), out);
     for (char16_t& c : out) {
-        if (c >= u'a' && c <= u'z') {
-            c = static_cast<char16_t>(c - (u'a' - u'A'));
-        }
+        c = core::asciiUpper(c);
     }
 }
 
@@ -246,10 +244,6 @@ AttributeIndex::Positions& AttributeIndex::ByText::owned(std::u16string_view sto
     }
     numbers.push_back(codeNumber(QStringView(stored.data(), static_cast<qsizetype>(stored.size()))));
     return byCode.emplace_back(stored, Positions{}).second;
-}
-
-void AttributeIndex::insertSorted(Positions& v, Pos pos) {
-    v.insert(std::upper_bound(v.begin(), v.end(), pos), pos);
 }
 
 void AttributeIndex::addMslink(std::int64_t n, Pos pos) {

@@ -24,4 +24,10 @@ QString trimSpaces(const QString& texto);
 QStringView trimmedSpaces(QStringView texto);
 QLatin1String trimmedSpaces(QLatin1String texto);
 
+// The upper form of a plain ASCII character (a-z become A-Z); any other code unit as it is. For plain
+// ASCII it is the upper form QString gives.
+constexpr char16_t asciiUpper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - (u'a' - u'A')) : c;
+}
+
 }  // namespace vexilo::core

@@ -27,8 +27,7 @@ bool sameUpper(QChar a, QChar b) {
     const char16_t x = a.unicode();
     const char16_t y = b.unicode();
     if (x < 0x80 && y < 0x80) {
-        const auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
-        return upper(x) == upper(y);
+        return core::asciiUpper(x) == core::asciiUpper(y);
     }
     return a.toUpper() == b.toUpper();
 }

@@ -137,7 +137,6 @@ class AttributeIndex {
     // m_scratch.
     std::u16string_view keyOf(const engines::Database::StoredRow& row, std::size_t column,
                               const std::optional<engines::Database::StoredText>& stored);
-    static void insertSorted(Positions& v, Pos pos);
     void addMslink(std::int64_t n, Pos pos);
 
     static constexpr std::int64_t kNoMslink = std::numeric_limits<std::int64_t>::min();

@@ -15,6 +15,12 @@
 
 namespace vexilo::catalog {
 
+// Adds `pos` to positions kept in increasing order, after any equal one.
+template <typename Positions>
+void insertSorted(Positions& v, typename Positions::value_type pos) {
+    v.insert(std::upper_bound(v.begin(), v.end(), pos), pos);
+}
+
 class MslinkPositions {
   public:
     using Pos = std::uint32_t;
@@ -38,10 +44,6 @@ class MslinkPositions {
         Pos first = kNone;
         std::uint32_t more = 0;
     };
-    static void insertSorted(std::vector<Pos>& v, Pos pos) {
-        v.insert(std::upper_bound(v.begin(), v.end(), pos), pos);
-    }
-
     std::vector<Place> m_places;           // by number, for dense numbers
     GrowingBits m_carried;                 // the dense numbers that some record carries
     std::vector<std::vector<Pos>> m_more;  // the records after the first, for numbers with several

@@ -172,17 +172,14 @@ void appendCopyValue(QByteArray& line, const QVariant& v) {
 // any other decoded from UTF-8 once per row and column.
 class ResultRow final : public StoredValues {
   public:
-    explicit ResultRow(PGresult* r) : m_r(r), m_texts(static_cast<std::size_t>(PQnfields(r))) {}
+    explicit ResultRow(PGresult* r) : m_r(r), m_texts(static_cast<std::size_t>(PQnfields(r))) {
+        for (int c = 0; c < PQnfields(r); ++c) {
+            m_kinds.push_back(kindOf(PQftype(r, c)));
+        }
+    }
 
     // Whether every column has a type read here (otherwise the driver must read the result).
-    bool readable() const {
-        for (int c = 0; c < PQnfields(m_r); ++c) {
-            if (kindOf(c) == Kind::Other) {
-                return false;
-            }
-        }
-        return true;
-    }
+    bool readable() const { return std::find(m_kinds.begin(), m_kinds.end(), Kind::Other) == m_kinds.end(); }
     int rows() const { return PQntuples(m_r); }
     void moveTo(int row) { m_row = row; }
 
@@ -190,7 +187,7 @@ class ResultRow final : public StoredValues {
     // The driver's whole numbers vary with the column's size: none is lent.
     std::optional<std::int64_t> integer(int /*column*/) const override { return std::nullopt; }
     std::optional<Database::StoredText> text(int column) const override {
-        if (isNull(column) || kindOf(column) != Kind::Text) {
+        if (isNull(column) || kind(column) != Kind::Text) {
             return std::nullopt;
         }
         const char* bytes = PQgetvalue(m_r, m_row, column);
@@ -207,7 +204,7 @@ class ResultRow final : public StoredValues {
             return QVariant();
         }
         const char* bytes = PQgetvalue(m_r, m_row, column);
-        switch (kindOf(column)) {
+        switch (kind(column)) {
             case Kind::Int:
                 return QVariant(QByteArray::fromRawData(bytes, PQgetlength(m_r, m_row, column)).toInt());
             case Kind::LongLong:
@@ -220,8 +217,8 @@ class ResultRow final : public StoredValues {
   private:
     enum class Kind { Int, LongLong, Text, Other };
     // The type identifiers are the server's own, fixed in its catalog.
-    Kind kindOf(int column) const {
-        switch (PQftype(m_r, column)) {
+    static Kind kindOf(Oid type) {
+        switch (type) {
             case 21:  // smallint
             case 23:  // integer
                 return Kind::Int;
@@ -236,8 +233,11 @@ class ResultRow final : public StoredValues {
         }
     }
 
+    Kind kind(int column) const { return m_kinds[static_cast<std::size_t>(column)]; }
+
     PGresult* m_r;
     int m_row = 0;
+    std::vector<Kind> m_kinds;             // by column: read once per result, not once per value
     mutable std::vector<QString> m_texts;  // by column: the last text decoded there
 };
 

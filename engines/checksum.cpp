@@ -3,6 +3,8 @@
 #include <QFile>
 #include <vector>
 
+#include "core/crc32c.h"
+
 namespace vexilo::engines {
 
 std::optional<FileSum> fileSum(const QString& path) {
@@ -21,7 +23,7 @@ std::optional<FileSum> fileSum(const QString& path) {
         if (n == 0) {
             return sum;
         }
-        sum.crc = crc32c(sum.crc, buffer.data(), static_cast<std::size_t>(n));
+        sum.crc = core::crc32c(sum.crc, buffer.data(), static_cast<std::size_t>(n));
         sum.size += n;
     }
 }

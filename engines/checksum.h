@@ -6,11 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/crc32c.h"
-
 namespace vexilo::engines {
-
-using core::crc32c;
 
 // The size and checksum of a file as it is on the disk now; nothing when it cannot be read.
 struct FileSum {

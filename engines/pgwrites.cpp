@@ -252,7 +252,7 @@ class PgStatement final : public NativeStatement, public QueuedStatement {
 
     RowId run(std::vector<QVariant> stored) override;
     RowId runConverting(std::vector<QVariant> values, const StoredForm& form) override;
-    void runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) override;
+    void runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) override;
 
     bool isInsert() const { return m_shape.insert; }
     const QString& table() const { return m_shape.table; }
@@ -272,12 +272,12 @@ class PgStatement final : public NativeStatement, public QueuedStatement {
   private:
     RowId write(std::vector<QVariant> values, const StoredForm* form);
     // Holds (or, outside a transaction, sends) a row in its stored form; an insert's identity is `id`.
-    void accept(const std::vector<QVariant>& stored, RowId id);
-    RowId identityOf(const std::vector<QVariant>& stored);
+    void accept(std::span<const QVariant> stored, RowId id);
+    RowId identityOf(std::span<const QVariant> stored);
     int valuesPerRow() const;
     int rowsPerStatement() const;
-    void hold(const std::vector<QVariant>& stored, RowId id);
-    void holdLine(const std::vector<QVariant>& stored, RowId id);
+    void hold(std::span<const QVariant> stored, RowId id);
+    void holdLine(std::span<const QVariant> stored, RowId id);
     QString statementFor(int rows) const;
     void sendRows(int first, int count);
     void copyRows(int first, int count);
@@ -622,7 +622,7 @@ RowId PgStatement::write(std::vector<QVariant> values, const StoredForm* form) {
     return m_shape.insert ? id : 0;
 }
 
-void PgStatement::runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) {
+void PgStatement::runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) {
     if (form != nullptr) {
         form->convert(values);
     }
@@ -631,14 +631,14 @@ void PgStatement::runQueued(std::vector<QVariant>& values, const StoredForm* for
 
 // An insert's new identity (0 for a table without a stored order), or the identity of the row an update
 // changes, its last value.
-RowId PgStatement::identityOf(const std::vector<QVariant>& stored) {
+RowId PgStatement::identityOf(std::span<const QVariant> stored) {
     if (m_shape.insert) {
         return m_ordered ? m_writes.nextIdentity(m_shape.table) : 0;
     }
     return stored.empty() ? 0 : stored.back().toLongLong();
 }
 
-void PgStatement::accept(const std::vector<QVariant>& stored, RowId id) {
+void PgStatement::accept(std::span<const QVariant> stored, RowId id) {
     if (!m_writes.holdsRows()) {
         hold(stored, id);
         send();
@@ -658,7 +658,7 @@ void PgStatement::accept(const std::vector<QVariant>& stored, RowId id) {
     }
 }
 
-void PgStatement::hold(const std::vector<QVariant>& stored, RowId id) {
+void PgStatement::hold(std::span<const QVariant> stored, RowId id) {
     if (m_shape.insert) {
         if (valuesPerRow() > 0) {
             holdLine(stored, id);
@@ -687,7 +687,7 @@ void PgStatement::hold(const std::vector<QVariant>& stored, RowId id) {
 }
 
 // An insert's row as its line of COPY: the stored order first where the table keeps one.
-void PgStatement::holdLine(const std::vector<QVariant>& stored, RowId id) {
+void PgStatement::holdLine(std::span<const QVariant> stored, RowId id) {
     if (m_ordered) {
         m_copy += QByteArray::number(id);
     }

@@ -115,7 +115,7 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
 
     RowId run(std::vector<QVariant> stored) override;
     RowId runConverting(std::vector<QVariant> values, const StoredForm& form) override;
-    void runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) override;
+    void runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) override;
     // The transaction ended, or the table may have changed: decide again on the next row.
     void forgetQueueing() { m_queueing = Queueing::Undecided; }
 
@@ -123,7 +123,7 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     enum class Queueing { Undecided, Queued, AtOnce };
     Queueing decideQueueing();
     RowId write(std::vector<QVariant> values, const StoredForm* form);
-    RowId runNow(const std::vector<QVariant>& stored);
+    RowId runNow(std::span<const QVariant> stored);
     int bind(int index, const QVariant& v);
     int bindText(int index, const QString& s);
     [[noreturn]] void fail(int rc);
@@ -300,7 +300,7 @@ RowId SqliteStatement::write(std::vector<QVariant> values, const StoredForm* for
     return runNow(values);
 }
 
-void SqliteStatement::runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) {
+void SqliteStatement::runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) {
     if (form != nullptr) {
         form->convert(values);
     }
@@ -342,7 +342,7 @@ SqliteStatement::Queueing SqliteStatement::decideQueueing() {
     return m_owner.nextIdentity(m_shape.table) ? Queueing::Queued : Queueing::AtOnce;
 }
 
-RowId SqliteStatement::runNow(const std::vector<QVariant>& stored) {
+RowId SqliteStatement::runNow(std::span<const QVariant> stored) {
     for (std::size_t i = 0; i < stored.size(); ++i) {
         const int rc = bind(static_cast<int>(i) + 1, stored[i]);
         if (rc != SQLITE_OK) {

@@ -34,7 +34,7 @@ void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString
 
 }  // namespace
 
-void StoredForm::convert(std::vector<QVariant>& values) const {
+void StoredForm::convert(std::span<QVariant> values) const {
     for (std::size_t i = 0; i < m_fields.size() && i < values.size(); ++i) {
         const FieldDef& f = m_fields[i];
         refuseOversizedText(f, values[i], m_table);

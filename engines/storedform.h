@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <span>
 #include <vector>
 
 #include "engines/dao.h"
@@ -24,7 +25,7 @@ class StoredForm {
 
     // Converts the first values, one per field, in place; values after them (an update's row) stay as
     // they are. A refused value is an EngineError naming the field and the table.
-    void convert(std::vector<QVariant>& values) const;
+    void convert(std::span<QVariant> values) const;
 
   private:
     const SqlDialect* m_dialect = nullptr;

@@ -12,7 +12,7 @@ namespace {
 // does not see. Were a row's texts dropped there, the thread's reading of a text it shares with the
 // caller would look unordered with the caller's freeing of it later; each text and byte array a row
 // holds is let go of here instead, where the count and its ordering are seen. Nothing else changes.
-void letGo(std::vector<QVariant>& stored) {
+void letGo(QueuedValues& stored) {
     for (QVariant& v : stored) {
         if (v.typeId() == QMetaType::QString) {
             const QString gone = std::move(*static_cast<QString*>(v.data()));
@@ -40,7 +40,10 @@ WriterThread::~WriterThread() {
 
 void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
                         RowId expected) {
-    m_pending.push_back(Item{&statement, std::move(values), form, expected});
+    m_pending.push_back(Item{&statement,
+                             QueuedValues(std::make_move_iterator(values.begin()),
+                                          std::make_move_iterator(values.end())),
+                             form, expected});
     if (m_pending.size() == kWakeAt) {
         handOver();
     }
@@ -117,7 +120,8 @@ void WriterThread::loop() {
                 break;
             }
             try {
-                item.statement->runQueued(item.values, item.form, item.expected);
+                item.statement->runQueued(std::span(item.values.data(), static_cast<std::size_t>(item.values.size())),
+                                          item.form, item.expected);
             } catch (const DeferredWriteError&) {
                 failure = std::current_exception();
             } catch (const EngineError& e) {

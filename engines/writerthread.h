@@ -8,12 +8,14 @@
 // Internal to the engine layer.
 
 #include <QString>
+#include <QVarLengthArray>
 #include <QVariant>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -29,8 +31,14 @@ namespace vexilo::engines {
 class QueuedStatement {
   public:
     virtual ~QueuedStatement() = default;
-    virtual void runQueued(std::vector<QVariant>& values, const StoredForm* form, RowId expected) = 0;
+    virtual void runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) = 0;
 };
+
+// A queued row's values, kept in the row itself: the hot rows (the run log's, a new record's, a claim)
+// have a few values, and a list of their own would be made on the caller's thread and freed on the
+// writer's, each free a trip into the other thread's memory arena and each allocation a miss of its
+// own cache. The caller's list is emptied and let go of on its own thread.
+using QueuedValues = QVarLengthArray<QVariant, 8>;
 
 class WriterThread {
   public:
@@ -60,7 +68,7 @@ class WriterThread {
   private:
     struct Item {
         QueuedStatement* statement;
-        std::vector<QVariant> values;
+        QueuedValues values;
         const StoredForm* form;
         RowId expected;
     };

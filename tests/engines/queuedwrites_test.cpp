@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(Engines, QueuedWrites, bothEngines(), engineName);
 // A statement that only reads its row's texts, char by char, where the race checker sees it.
 class ReadingStatement : public engines::QueuedStatement {
   public:
-    void runQueued(std::vector<QVariant>& stored, const engines::StoredForm*, engines::RowId) override {
+    void runQueued(std::span<QVariant> stored, const engines::StoredForm*, engines::RowId) override {
         for (const QVariant& v : stored) {
             for (const QChar c : *static_cast<const QString*>(v.constData())) {
                 sum += c.unicode();

@@ -1,9 +1,10 @@
 #pragma once
 // A flat hash table from texts (UTF-16) to values, for the attribute index: the assignment pass looks a
 // text up once or twice per text element, a million times in a large job. The texts and the values
-// take their memory from the caller's arena; the table itself is the slots (each the text's hash and
-// its entry) and the entries in the order they were added, in blocks that never move: an index of
-// 20,000 texts grows without carrying its entries over to a larger array each time.
+// take their memory from the caller's arena; the table itself is the slots (each the text's hash, its
+// entry and where the entry keeps its characters) and the entries in the order they were added, in
+// blocks that never move: an index of 20,000 texts grows without carrying its entries over to a larger
+// array each time.
 
 #include <cstddef>
 #include <cstdint>
@@ -45,18 +46,23 @@ class TextTable {
         if (m_slots[at].entry != 0) {
             return m_entries[m_slots[at].entry - 1].value;
         }
-        Value& added = m_entries.add(key, std::pmr::polymorphic_allocator<>(m_arena)).value;
-        m_slots[at] = Slot{static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(m_entries.size())};
+        Entry& added = m_entries.add(key, std::pmr::polymorphic_allocator<>(m_arena));
+        m_slots[at] = Slot{added.key.data(), static_cast<std::uint32_t>(hash),
+                           static_cast<std::uint32_t>(m_entries.size())};
         if (openaddressing::mustGrow(m_entries.size(), m_slots.size())) {
             rehash(m_slots.size() * 2);
         }
-        return added;
+        return added.value;
     }
 
     std::size_t size() const { return m_entries.size(); }
 
   private:
+    // A slot knows where its entry's characters are (they never move: an entry's key is never changed,
+    // and the entry itself stays where it was made), so that a lookup reads the entry and the text at
+    // once instead of one after the other: each is a miss of its own in a large index.
     struct Slot {
+        const char16_t* chars = nullptr;
         std::uint32_t hash = 0;   // the low half of the text's hash, compared before the text
         std::uint32_t entry = 0;  // index in m_entries plus one; 0: an empty slot
     };
@@ -112,7 +118,8 @@ class TextTable {
         const auto low = static_cast<std::uint32_t>(hash);
         return openaddressing::probe(hash, m_slots.size(), [&](std::size_t i) {
             const Slot& s = m_slots[i];
-            return s.entry == 0 || (s.hash == low && m_entries[s.entry - 1].key == key);
+            return s.entry == 0 || (s.hash == low && m_entries[s.entry - 1].key.size() == key.size() &&
+                                    std::u16string_view(s.chars, key.size()) == key);
         });
     }
 

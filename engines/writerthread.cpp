@@ -40,10 +40,10 @@ WriterThread::~WriterThread() {
 
 void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
                         RowId expected) {
-    m_pending.push_back(Item{&statement,
-                             QueuedValues(std::make_move_iterator(values.begin()),
-                                          std::make_move_iterator(values.end())),
-                             form, expected});
+    m_pending.push_back(
+        Item{&statement,
+             QueuedValues(std::make_move_iterator(values.begin()), std::make_move_iterator(values.end())),
+             form, expected});
     if (m_pending.size() == kWakeAt) {
         handOver();
     }
@@ -120,8 +120,9 @@ void WriterThread::loop() {
                 break;
             }
             try {
-                item.statement->runQueued(std::span(item.values.data(), static_cast<std::size_t>(item.values.size())),
-                                          item.form, item.expected);
+                item.statement->runQueued(
+                    std::span(item.values.data(), static_cast<std::size_t>(item.values.size())), item.form,
+                    item.expected);
             } catch (const DeferredWriteError&) {
                 failure = std::current_exception();
             } catch (const EngineError& e) {

@@ -26,23 +26,34 @@ std::u16string textOf(int i) {
            std::u16string(reinterpret_cast<const char16_t*>(QString::number(i).utf16()));
 }
 
+// A text short enough to be kept inside its entry, as the digits are, and a longer one kept apart.
+std::u16string shortTextOf(int i) {
+    return std::u16string(reinterpret_cast<const char16_t*>(QString::number(i).utf16()));
+}
+
 TEST(TextTable, ThousandsOfTextsAreFoundWithTheirValuesThroughEveryGrowth) {
     std::pmr::monotonic_buffer_resource arena;
     TextTable<Counted> table(&arena);
-    constexpr int kTexts = 5000;  // far past the first table of slots: several growths
+    constexpr int kTexts = 5000;  // far past the first table of slots and the first block of entries
     for (int i = 0; i < kTexts; ++i) {
         Counted& c = table.findOrAdd(textOf(i));
         EXPECT_EQ(c.n, 0);
         c.n = i + 1;
+        table.findOrAdd(shortTextOf(i)).n = -(i + 1);
     }
-    ASSERT_EQ(table.size(), static_cast<std::size_t>(kTexts));
+    ASSERT_EQ(table.size(), static_cast<std::size_t>(2 * kTexts));
     for (int i = 0; i < kTexts; ++i) {
         const Counted* c = std::as_const(table).find(textOf(i));
         ASSERT_NE(c, nullptr) << i;
         EXPECT_EQ(c->n, i + 1);
+        const Counted* s = std::as_const(table).find(shortTextOf(i));
+        ASSERT_NE(s, nullptr) << i;
+        EXPECT_EQ(s->n, -(i + 1));
     }
     EXPECT_EQ(table.find(u"CALLE"), nullptr);
     EXPECT_EQ(table.find(textOf(kTexts)), nullptr);
+    EXPECT_EQ(table.find(u"CALLE B2"), nullptr);  // the start of "CALLE B27"
+    EXPECT_EQ(table.find(shortTextOf(kTexts)), nullptr);
 }
 
 TEST(TextTable, AddingAKnownTextGivesTheSameValueAndTheEmptyTextIsAKeyLikeAnyOther) {

@@ -14,6 +14,7 @@
 #include "core/crc32c.h"
 #include "core/systemerror.h"
 #include "drawing/fields.h"
+#include "drawing/writebehind.h"
 
 namespace vexilo::drawing {
 
@@ -50,10 +51,13 @@ QString writeCause(int error, const QFile& file) {
     }
 }
 
+[[noreturn]] void writeFailed(const QString& path, const QString& cause) {
+    throw RunError(errnum::kFileAccess,
+                   QStringLiteral("No se puede escribir el fichero %1: %2").arg(name(path), cause));
+}
+
 [[noreturn]] void writeFailed(const QString& path, int error, const QFile& file) {
-    throw RunError(
-        errnum::kFileAccess,
-        QStringLiteral("No se puede escribir el fichero %1: %2").arg(name(path), writeCause(error, file)));
+    writeFailed(path, writeCause(error, file));
 }
 
 std::size_t elementSize(const CabeceraElemento& h) {
@@ -234,29 +238,52 @@ void BinReader::close() {
 
 // ---- writer ----
 
+// Two buffers: the walk fills one while the other is written on a thread of its own (WriteBehind). A
+// failed write is reported at the next flush, sync or close, once.
 struct BinWriter::Impl {
     QString path;
     QFile file;
-    std::vector<std::uint8_t> buf;
+    std::vector<std::uint8_t> buf;    // the walk's
+    std::vector<std::uint8_t> spare;  // being written, or free once waited for
     std::size_t used = 0;
-    std::int64_t flushed = 0;
-    std::uint32_t crc = 0;  // of the bytes flushed
+    std::int64_t flushed = 0;  // bytes handed over to be written
+    std::uint32_t crc = 0;     // of the bytes flushed
+    WriteBehind behind{[this](const std::uint8_t* data, std::size_t n, std::int64_t at) {
+        return writeOut(data, n, at);
+    }};  // last: its thread ends before anything it uses goes
+
+    // On the writing thread, the file the walk's thread leaves alone until it waits.
+    QString writeOut(const std::uint8_t* data, std::size_t n, std::int64_t at) {
+        errno = 0;
+        const qint64 written = file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(n));
+        const int error = errno;
+        if (written != static_cast<qint64>(n)) {
+            return writeCause(error, file);
+        }
+        startWriteback(at, static_cast<qint64>(n));
+        return {};
+    }
+
+    void raise(const QString& failure) const {
+        if (!failure.isEmpty()) {
+            writeFailed(path, failure);
+        }
+    }
 
     void flush() {
         if (used == 0) {
             return;
         }
-        const qint64 n = static_cast<qint64>(used);
-        errno = 0;
-        const qint64 written = file.write(reinterpret_cast<const char*>(buf.data()), n);
-        const int error = errno;
+        const std::size_t n = used;
         used = 0;  // a failed flush is reported once, not again on close or destruction
-        if (written != n) {
-            writeFailed(path, error, file);
+        raise(behind.wait());
+        crc = core::crc32c(crc, buf.data(), n);
+        buf.swap(spare);
+        if (buf.size() < spare.size()) {
+            buf.resize(spare.size());
         }
-        startWriteback(flushed, n);
-        crc = core::crc32c(crc, buf.data(), static_cast<std::size_t>(n));
-        flushed += n;
+        behind.start(spare.data(), n, flushed);
+        flushed += static_cast<std::int64_t>(n);
     }
 
     // Asks the system to start putting the bytes just written on the disk while the walk goes on, so
@@ -270,6 +297,7 @@ struct BinWriter::Impl {
     // Everything written so far is on the disk, not only in the system's cache.
     void syncToDisk() {
         flush();
+        raise(behind.wait());
         // A device that cannot be synced (EINVAL) holds nothing to wait for.
         if (::fsync(file.handle()) != 0 && errno != EINVAL) {
             writeFailed(path, errno, file);
@@ -287,6 +315,7 @@ BinWriter::BinWriter(const QString& path, std::size_t bufferSize) : m_impl(std::
             QStringLiteral("No se puede crear el fichero %1: %2").arg(name(path), m.file.errorString()));
     }
     m.buf.resize(std::max<std::size_t>(bufferSize, layout::kFixedPartSize));
+    m.spare.resize(m.buf.size());
 }
 
 BinWriter::~BinWriter() {

@@ -118,19 +118,19 @@ void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
     }
     ByText& entry = m_byText.findOrAdd(keyOf(row, column, column == kTmapa ? tmapa : row.text(column)));
     if (row.isNull(kTfeature)) {
-        entry.unclaimed.push_back(pos);
+        entry.addUnclaimed(pos);
         return;
     }
     // Rows come in natural order: each list stays sorted.
     if (const std::optional<engines::Database::StoredText> stored = row.text(kTfeature)) {
         utf16Of(*stored, m_scratch);
-        entry.owned(m_scratch).push_back(pos);
+        entry.own(m_scratch, pos);
     } else if (const std::optional<std::int64_t> number = row.integer(kTfeature)) {
         // A code kept as a whole number reads as its decimal digits, as its value() would.
         decimalOf(*number, m_scratch);
-        entry.owned(m_scratch).push_back(pos);
+        entry.own(m_scratch, pos);
     } else {
-        entry.owned(view(row.value(kTfeature).toString())).push_back(pos);
+        entry.own(view(row.value(kTfeature).toString()), pos);
     }
 }
 
@@ -155,8 +155,8 @@ std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& key, c
     }
     std::optional<Pos> best;
     bool unclaimed = false;
-    if (entry->nextUnclaimed < entry->unclaimed.size()) {
-        best = entry->unclaimed[entry->nextUnclaimed];
+    if (entry->firstUnclaimed != kNoPos) {
+        best = entry->firstUnclaimed;
         unclaimed = true;
     }
     const std::optional<Pos> owned = entry->firstOwned(codeValue(codigo));
@@ -175,13 +175,9 @@ void AttributeIndex::claimed(const QString& key, Pos pos, const QString& stored)
     ByText& entry = entryFor(key);
     // A claim always takes the first unclaimed record holding the text: no unclaimed record before it
     // can be eligible, since every unclaimed record is.
-    Q_ASSERT(entry.nextUnclaimed < entry.unclaimed.size() && entry.unclaimed[entry.nextUnclaimed] == pos);
-    ++entry.nextUnclaimed;
-    if (entry.nextUnclaimed == entry.unclaimed.size()) {
-        entry.unclaimed.clear();
-        entry.nextUnclaimed = 0;
-    }
-    insertSorted(entry.owned(view(stored)), pos);
+    Q_ASSERT(entry.firstUnclaimed == pos);
+    entry.claimFirst();
+    entry.own(view(stored), pos);
 }
 
 bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::optional<QString>& key,
@@ -194,7 +190,7 @@ bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::op
     m_mslinks.push_back(mslink);
     addMslink(mslink, pos);
     if (key) {
-        entryFor(*key).owned(view(stored)).push_back(pos);  // the last position: still sorted
+        entryFor(*key).own(view(stored), pos);
     }
     return true;
 }
@@ -226,24 +222,39 @@ AttributeIndex::ByText& AttributeIndex::entryFor(const QString& key) {
 
 std::optional<AttributeIndex::Pos> AttributeIndex::ByText::firstOwned(const CodeValue& code) const {
     std::optional<Pos> best;
-    for (std::size_t i = 0; i < byCode.size(); ++i) {
-        const auto& [stored, positions] = byCode[i];
-        if (!positions.empty() && (!best || positions.front() < *best) &&
-            sameCode({stored, numbers[i]}, code)) {
-            best = positions.front();
+    for (const Owned& o : byCode) {
+        if (o.first != kNoPos && (!best || o.first < *best) && sameCode({o.code, o.number}, code)) {
+            best = o.first;
         }
     }
     return best;
 }
 
-AttributeIndex::Positions& AttributeIndex::ByText::owned(std::u16string_view stored) {
-    for (auto& [code, positions] : byCode) {
-        if (code == stored) {
-            return positions;
-        }
+void AttributeIndex::ByText::own(std::u16string_view stored, Pos pos) {
+    auto found = std::find_if(byCode.begin(), byCode.end(), [&](const Owned& o) { return o.code == stored; });
+    if (found == byCode.end()) {
+        byCode.emplace_back(stored,
+                            codeNumber(QStringView(stored.data(), static_cast<qsizetype>(stored.size()))));
+        found = byCode.end() - 1;
     }
-    numbers.push_back(codeNumber(QStringView(stored.data(), static_cast<qsizetype>(stored.size()))));
-    return byCode.emplace_back(stored, Positions{}).second;
+    insertSorted(found->positions, pos);
+    found->first = found->positions.front();
+}
+
+void AttributeIndex::ByText::addUnclaimed(Pos pos) {
+    unclaimed.push_back(pos);
+    firstUnclaimed = unclaimed[nextUnclaimed];
+}
+
+void AttributeIndex::ByText::claimFirst() {
+    ++nextUnclaimed;
+    if (nextUnclaimed == unclaimed.size()) {
+        unclaimed.clear();
+        nextUnclaimed = 0;
+        firstUnclaimed = kNoPos;
+    } else {
+        firstUnclaimed = unclaimed[nextUnclaimed];
+    }
 }
 
 void AttributeIndex::addMslink(std::int64_t n, Pos pos) {

@@ -114,23 +114,45 @@ class AttributeIndex {
         return {reinterpret_cast<const char16_t*>(s.constData()), static_cast<std::size_t>(s.size())};
     }
 
+    static constexpr Pos kNoPos = ~Pos{0};
+
+    // The records of one text whose Tfeature reads `code`, sorted. What a lookup compares (the code, the
+    // number it reads as, the first position) sits together, so that the list itself is read only
+    // when it changes: each is a miss of its own in a large index.
+    struct Owned {
+        using allocator_type = std::pmr::polymorphic_allocator<>;
+        Owned(std::u16string_view stored, std::optional<std::int32_t> n, const allocator_type& a)
+            : code(stored, a), number(n), positions(a) {}
+        Owned(Owned&& o, const allocator_type& a)
+            : code(std::move(o.code), a),
+              number(o.number),
+              first(o.first),
+              positions(std::move(o.positions), a) {}
+
+        Text code;
+        std::optional<std::int32_t> number;  // what `code` reads as (codeNumber), read once
+        Pos first = kNoPos;                  // positions.front()
+        Positions positions;
+    };
+
     // Records holding one text: the unclaimed ones in natural order (consumed from the front: a claim
     // always takes the first of them) and the claimed ones by the text of their Tfeature.
     struct ByText {
         using allocator_type = std::pmr::polymorphic_allocator<>;
-        explicit ByText(const allocator_type& a) : unclaimed(a), byCode(a), numbers(a) {}
+        explicit ByText(const allocator_type& a) : unclaimed(a), byCode(a) {}
 
+        Pos firstUnclaimed = kNoPos;  // unclaimed[nextUnclaimed], kept here for the same reason
         Positions unclaimed;
         std::uint32_t nextUnclaimed = 0;
         // A text is held by few codes, so a short list beats a hash (and costs far less memory).
-        std::pmr::vector<std::pair<Text, Positions>> byCode;  // positions sorted
-        // The number each list's Tfeature reads as (codeNumber), by the same index as byCode: read
-        // once when the list is made, since every text element of the sheet compares against them.
-        std::pmr::vector<std::optional<std::int32_t>> numbers;
+        std::pmr::vector<Owned> byCode;
 
         // The first position among the lists whose Tfeature is the code (sameCode), if any.
         std::optional<Pos> firstOwned(const CodeValue& code) const;
-        Positions& owned(std::u16string_view stored);  // the list of exactly this Tfeature, made when missing
+        // Adds `pos` to the list of exactly this Tfeature (made when missing), in order.
+        void own(std::u16string_view stored, Pos pos);
+        void addUnclaimed(Pos pos);  // after every position already there
+        void claimFirst();           // the first unclaimed one is now owned
     };
     ByText& entryFor(const QString& key);
     // The text key of a row's text column (`stored`: the column as stored, when a stored text), in

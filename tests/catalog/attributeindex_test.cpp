@@ -108,6 +108,30 @@ TEST(AttributeIndexCodes, ClaimsAndAdditionsAreFoundByEveryFormOfTheCode) {
     EXPECT_EQ(firstFound(idx, "3010"), std::nullopt);
 }
 
+// Claims one after another: each takes the next unclaimed record, and a record claimed for a code whose
+// list already holds a later one comes first in that list from then on.
+TEST(AttributeIndexCodes, EachClaimTakesTheNextUnclaimedAndLeadsItsCodeInOrder) {
+    AttributeIndex idx;
+    idx.load({rio(1, 10, QVariant()), rio(2, 20, QStringLiteral("X")), rio(3, 30, QVariant()),
+              rio(4, 40, QVariant())});
+    const auto claim = [&](const char* found, const char* as) {
+        const auto f = idx.first(QStringLiteral("RIO"), QString::fromLatin1(found));
+        ASSERT_TRUE(f && f->unclaimed) << found;
+        idx.claimed(QStringLiteral("RIO"), f->pos, QString::fromLatin1(as));
+    };
+    EXPECT_EQ(firstFound(idx, "X"), 10);  // the unclaimed record comes before X's own
+    claim("Y", "X");
+    EXPECT_EQ(firstFound(idx, "X"), 10);
+    EXPECT_EQ(firstFound(idx, "Y"), 30);
+    claim("Y", "Y");
+    EXPECT_EQ(firstFound(idx, "Y"), 30);
+    EXPECT_EQ(firstFound(idx, "Z"), 40);
+    claim("Z", "Z");
+    EXPECT_EQ(firstFound(idx, "Q"), std::nullopt);  // nothing left unclaimed
+    EXPECT_EQ(firstFound(idx, "X"), 10);
+    EXPECT_EQ(firstFound(idx, "Z"), 40);
+}
+
 TEST(AttributeIndexNumbering, FollowsRenumberingsAndAdditions) {
     AttributeIndex idx;
     idx.load(recordsNumbered({5, 9, 70000, 9}));

@@ -41,7 +41,12 @@ void limpia_texto(QString& texto) {
     if (nul >= 0) {
         texto.truncate(nul);  // in place: the text read from a drawing is the caller's own
     }
-    texto = trimSpaces(texto);
+    const QStringView kept = trimmedSpaces(texto);
+    if (kept.size() != texto.size()) {
+        const qsizetype first = kept.data() - texto.constData();
+        texto.truncate(first + kept.size());
+        texto.remove(0, first);
+    }
 }
 
 void quitablancos(QString& texto) {
@@ -70,8 +75,8 @@ void quitablancos(QString& texto) {
 
 void completa_codigo(QString& texto) {
     texto = trimSpaces(texto);
-    while (texto.size() < kCodigoWidth) {
-        texto.append(kNul);
+    if (texto.size() < kCodigoWidth) {
+        texto.resize(kCodigoWidth, kNul);  // one growth, not one per character
     }
 }
 

@@ -22,6 +22,7 @@
 #include "support/dbdump.h"
 #include "support/dbfixture.h"
 #include "support/pgcluster.h"
+#include "tests/support/processerrors.h"
 #include "tools/sample/sample.h"
 
 namespace vexilo::testing {
@@ -131,10 +132,7 @@ TEST(AroundTheJob, ALockedTableOrASilentServerEndsTheWaitAtTheLimit) {
     // The server's processes stop while a job waits on the lock: the job cannot even ask why it waits.
     QProcess job;
     job.start(QStringLiteral(VEXILO_CLI), processArgs(s.database, s.drawing, "4"));
-    QString errors;
-    while (!errors.contains(QStringLiteral("Esperando")) && job.waitForReadyRead(10000)) {
-        errors += QString::fromUtf8(job.readAllStandardError());
-    }
+    QString errors = readErrorsUntil(job, QStringLiteral("Esperando"));
     const QString folder = PgCluster::instance()->socketFolder();
     QProcess::execute(QStringLiteral("pkill"), {QStringLiteral("-STOP"), QStringLiteral("-f"), folder});
     const bool ended = job.state() == QProcess::NotRunning || job.waitForFinished(30000);
@@ -159,10 +157,7 @@ TEST(AroundTheJob, ALostServerConnectionIsOneSpanishMessage) {
     ASSERT_TRUE(other.run("LOCK TABLE \"MsCatalog\" IN ACCESS EXCLUSIVE MODE"));
     QProcess job;
     job.start(QStringLiteral(VEXILO_CLI), processArgs(s.database, s.drawing, "60"));
-    QString errors;
-    while (!errors.contains(QStringLiteral("Esperando")) && job.waitForReadyRead(10000)) {
-        errors += QString::fromUtf8(job.readAllStandardError());
-    }
+    QString errors = readErrorsUntil(job, QStringLiteral("Esperando"));
     OtherProgram admin(s.database);
     ASSERT_TRUE(
         admin.run("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name <> "

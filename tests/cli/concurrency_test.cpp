@@ -19,6 +19,7 @@
 #include "support/dbfixture.h"
 #include "support/elementbuilder.h"
 #include "support/pgcluster.h"
+#include "tests/support/processerrors.h"
 #include "tools/sample/sample.h"
 
 namespace vexilo::testing {
@@ -94,17 +95,6 @@ QStringList repeatedMslinks(const QString& dbPath) {
     }
     db->Close();
     return repeated;
-}
-
-// Reads a process's standard error until it holds `texto` (or the process ends); everything read.
-QString readErrorsUntil(QProcess& p, const QString& texto) {
-    QString read;
-    p.waitForStarted();
-    while (!read.contains(texto) && p.state() == QProcess::Running) {
-        p.waitForReadyRead(1000);
-        read += QString::fromUtf8(p.readAllStandardError());
-    }
-    return read;
 }
 
 class Concurrency : public ::testing::TestWithParam<Engine> {};

@@ -17,20 +17,11 @@
 #include "support/dbdump.h"
 #include "support/elementbuilder.h"
 #include "support/pgcluster.h"
+#include "tests/support/processerrors.h"
 #include "tools/sample/sample.h"
 
 namespace vexilo::testing {
 namespace {
-
-QString readErrorsUntil(QProcess& p, const QString& texto) {
-    QString read;
-    p.waitForStarted();
-    while (!read.contains(texto) && p.state() == QProcess::Running) {
-        p.waitForReadyRead(1000);
-        read += QString::fromUtf8(p.readAllStandardError());
-    }
-    return read;
-}
 
 // Ends a process and tells what it printed on standard error after `read`.
 QString finish(QProcess& p, QString read) {

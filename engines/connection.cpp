@@ -43,7 +43,7 @@ void Connection::requireOpen() const {
 
 QSqlQuery& Connection::prepared(const QString& sql, const QString& table) {
     requireOpen();
-    flushWrites();  // the engine is the writer's alone while it holds rows
+    flushWrites(table);  // the engine is the writer's alone while it holds rows
     if (QSqlQuery* known = m_statements.find(sql)) {
         return *known;
     }
@@ -60,14 +60,19 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& table) {
     return m_statements.keep(sql, std::move(query));
 }
 
-void Connection::flushWrites() {
-    if (m_native) {
+void Connection::flushWrites(const QString& table) {
+    if (!m_native) {
+        return;
+    }
+    if (table.isEmpty()) {
         m_native->flush();
+    } else {
+        m_native->flushFor(table);
     }
 }
 
 void Connection::run(QSqlQuery& query, const QString& table) {
-    flushWrites();
+    flushWrites(table);
     bool ok = false;
     {
         const WatchedStatement watched(waits());
@@ -86,7 +91,7 @@ bool Connection::readAllNative(const QString& sql, const QString& table,
     if (!m_native) {
         return false;
     }
-    flushWrites();
+    flushWrites(table);
     const WatchedStatement watched(waits());
     return m_native->readAll(sql, table, row);
 }
@@ -101,7 +106,7 @@ void Connection::finishReading(QSqlQuery& query, const QString& table) {
 
 void Connection::runOnce(const QString& sql, const QString& table) {
     requireOpen();
-    flushWrites();
+    flushWrites(table);
     QSqlQuery query(handle());
     bool ok = false;
     {

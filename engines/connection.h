@@ -134,8 +134,9 @@ class Connection {
   private:
     void releaseStatements();
     [[noreturn]] void raise(const QSqlError& error, const QString& table) const;
-    // Rows a writer holds go to the database before any other statement runs, so that it reads them.
-    void flushWrites();
+    // Rows a writer holds go to the database before any other statement runs, so that it reads them:
+    // those of `table` (stored name) for a statement of that table alone, every one for any other.
+    void flushWrites(const QString& table = QString());
     std::vector<QString> readTables();
     std::vector<FieldDef> readColumns(const QString& storedTable);
     WriteTarget resolveWrite(const QString& table, const FieldValues& given);

@@ -84,10 +84,18 @@ class NativeWrites {
     // Puts every held row in the database (nothing to do for an engine that writes at once). A failure
     // is the EngineError the held row would have given, naming its table; the held rows are dropped.
     virtual void flush() {}
+    // What a read of this table alone (stored name) needs: the connection free for it and every held
+    // row of the table in the database. Rows held for other tables may stay held (an engine that holds
+    // none puts everything in, as flush does).
+    virtual void flushFor(const QString& storedTable) {
+        (void)storedTable;
+        flush();
+    }
     // Drops every held row (before a rollback, which would undo them anyway).
     virtual void discard() {}
     // What the writer learnt of the tables may no longer hold: a table was created, dropped or altered,
-    // or a rollback undid such a change. Called after every held row went out or was dropped.
+    // or a rollback undid such a change. Called after every held row of the table changed went out or
+    // was dropped (rows held for other tables may stay held).
     virtual void forgetSchema() {}
     // From here on rows inside a transaction may be written after the call that gave them (dao.h).
     virtual void deferWrites() {}

@@ -29,6 +29,7 @@
 #include <QSqlDriver>
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -43,9 +44,10 @@ namespace vexilo::engines {
 
 namespace {
 
-constexpr int kMaxParameters = 65535;  // the protocol's limit per statement
-constexpr int kMaxRowsPerStatement = 1000;
 constexpr int kMaxRowsPerCopy = 10000;
+// An update's rows go as one array per column, so a statement takes any number of them; each statement
+// reads the whole table once to find its rows, so they go as many at a time as a COPY's.
+constexpr int kMaxRowsPerUpdate = 10000;
 // A table's identities are taken in blocks that grow fourfold from the first: each block makes the job
 // wait for everything sent so far to be stored, so a table that takes thousands of rows is served in a
 // few blocks, and one that takes a single row leaves at most a few hundred numbers unused (gaps in a
@@ -97,6 +99,26 @@ std::optional<QByteArray> serverText(const QVariant& v) {
         default:
             return v.toString().toUtf8();
     }
+}
+
+// A value as an element of an array's text form: Null as NULL, any other quoted, its quotes and
+// backslashes escaped (so that no text, however it reads, is taken for NULL or splits the array).
+void appendArrayElement(QByteArray& array, const std::optional<QByteArray>& value, bool first) {
+    if (!first) {
+        array += ',';
+    }
+    if (!value) {
+        array += "NULL";
+        return;
+    }
+    array += '"';
+    for (const char c : *value) {
+        if (c == '"' || c == '\\') {
+            array += '\\';
+        }
+        array += c;
+    }
+    array += '"';
 }
 
 // The letter after the backslash that COPY's text form writes for `c` (backslash, tab, newline, carriage
@@ -278,7 +300,7 @@ class PgStatement final : public NativeStatement, public QueuedStatement {
     int rowsPerStatement() const;
     void hold(std::span<const QVariant> stored, RowId id);
     void holdLine(std::span<const QVariant> stored, RowId id);
-    QString statementFor(int rows) const;
+    QString updateStatement() const;
     void sendRows(int first, int count);
     void copyRows(int first, int count);
 
@@ -317,9 +339,19 @@ class PgWrites final : public NativeWrites {
         sendHeld();
     }
 
+    // Rows held for other tables stay held: a job loads each table's index when it first meets the table,
+    // and sending every table's few held updates then made each of them a statement that reads its
+    // whole table to find them.
+    void flushFor(const QString& storedTable) override {
+        drainWriter();
+        sendHeld(
+            [&](const PgStatement& s) { return s.table().compare(storedTable, Qt::CaseInsensitive) == 0; });
+    }
+
     // A read of the run's indexes: every row at once (a table's rows are what its index holds anyway).
+    // The read is of `table` alone.
     bool readAll(const QString& sql, const QString& table, const RowReceiver& receive) override {
-        flush();
+        flushFor(table);
         const QByteArray text = sql.toUtf8();
         Result r(PQexec(m_conn, text.constData()));
         if (!r.ok()) {
@@ -336,17 +368,14 @@ class PgWrites final : public NativeWrites {
         return true;
     }
 
-    // Sends every held row and reads every answer; on the connection's own thread (the writer's while
-    // rows are queued).
-    void sendHeld() {
-        if (m_pending.empty()) {
-            awaitAnswer();
-            return;
-        }
+    // Sends every held row (of the statements `which` takes) and reads every answer; on the connection's
+    // own thread (the writer's while rows are queued). A table's inserts go before its updates, which
+    // may change the rows they add.
+    void sendHeld(const std::function<bool(const PgStatement&)>& which = nullptr) {
         std::vector<PgStatement*> order;
         for (bool inserts : {true, false}) {
             for (PgStatement* s : m_pending) {
-                if (s->isInsert() == inserts) {
+                if (s->isInsert() == inserts && (!which || which(*s))) {
                     order.push_back(s);
                 }
             }
@@ -360,7 +389,9 @@ class PgWrites final : public NativeWrites {
             discard();  // the transaction is lost with the failed statement
             throw;
         }
-        m_pending.clear();
+        for (PgStatement* s : order) {
+            forget(s);
+        }
     }
 
     void discard() override {
@@ -592,10 +623,10 @@ int PgStatement::valuesPerRow() const {
 }
 
 int PgStatement::rowsPerStatement() const {
-    if (m_shape.insert && valuesPerRow() > 0) {
-        return kMaxRowsPerCopy;
+    if (!m_shape.insert) {
+        return kMaxRowsPerUpdate;
     }
-    return std::max(1, std::min(kMaxRowsPerStatement, kMaxParameters / std::max(1, valuesPerRow())));
+    return valuesPerRow() > 0 ? kMaxRowsPerCopy : 1;
 }
 
 RowId PgStatement::run(std::vector<QVariant> stored) {
@@ -702,36 +733,23 @@ void PgStatement::holdLine(std::span<const QVariant> stored, RowId id) {
     ++m_rows;
 }
 
-QString PgStatement::statementFor(int rows) const {
-    const int perRow = valuesPerRow();
-    QString list;
-    int mark = 0;
-    for (int r = 0; r < rows; ++r) {
-        list += r == 0 ? QStringLiteral("(") : QStringLiteral(", (");
-        for (int v = 0; v < perRow; ++v) {
-            list += (v == 0 ? QStringLiteral("$") : QStringLiteral(", $")) + QString::number(++mark);
-        }
-        list += QLatin1Char(')');
-    }
-    const QString table = quotedIdentifier(m_shape.table);
-    if (m_shape.insert) {
-        QString names = m_ordered ? quotedIdentifier(kNaturalOrderColumn) : QString();
-        for (const QString& c : m_shape.columns) {
-            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + quotedIdentifier(c);
-        }
-        return QLatin1String("INSERT INTO ") + table + QLatin1String(" (") + names +
-               QLatin1String(") VALUES ") + list;
-    }
+// An update of held rows, given as one text array per value (the identity first), unnested into rows:
+// one short statement whatever the number of rows, where a list of marks for each of a thousand rows
+// took the server longer to read and plan than to run. Each value reaches its column's type through
+// text, as a list of untyped marks did.
+QString PgStatement::updateStatement() const {
     QString sets;
+    QString arrays = QStringLiteral("$1::text[]");
     QString aliases = QStringLiteral("i");
     for (std::size_t i = 0; i < m_shape.columns.size(); ++i) {
         const QString alias = QStringLiteral("c%1").arg(i);
+        arrays += QStringLiteral(", $%1::text[]").arg(i + 2);
         aliases += QStringLiteral(", ") + alias;
         sets += (i == 0 ? QString() : QStringLiteral(", ")) + quotedIdentifier(m_shape.columns[i]) +
                 QLatin1String(" = v.") + alias + QLatin1String("::") + m_types[i];
     }
-    return QLatin1String("UPDATE ") + table + QLatin1String(" AS t SET ") + sets +
-           QLatin1String(" FROM (VALUES ") + list + QLatin1String(") AS v(") + aliases +
+    return QLatin1String("UPDATE ") + quotedIdentifier(m_shape.table) + QLatin1String(" AS t SET ") + sets +
+           QLatin1String(" FROM unnest(") + arrays + QLatin1String(") AS v(") + aliases +
            QLatin1String(") WHERE t.") + quotedIdentifier(kNaturalOrderColumn) +
            QLatin1String(" = v.i::bigint");
 }
@@ -755,23 +773,29 @@ void PgStatement::sendRows(int first, int count) {
         copyRows(first, count);
         return;
     }
-    const int perRow = valuesPerRow();
-    std::vector<const char*> values;
-    values.reserve(static_cast<std::size_t>(count * perRow));
-    for (int i = first * perRow; i < (first + count) * perRow; ++i) {
-        const std::optional<QByteArray>& v = m_values[static_cast<std::size_t>(i)];
-        values.push_back(v ? v->constData() : nullptr);
+    const auto perRow = static_cast<std::size_t>(valuesPerRow());
+    std::vector<QByteArray> arrays(perRow, QByteArray("{"));
+    for (std::size_t row = 0; row < static_cast<std::size_t>(count); ++row) {
+        for (std::size_t v = 0; v < perRow; ++v) {
+            appendArrayElement(arrays[v], m_values[(static_cast<std::size_t>(first) + row) * perRow + v],
+                               row == 0);
+        }
     }
-    const QByteArray sql = statementFor(count).toUtf8();
+    std::vector<const char*> values;
+    for (QByteArray& a : arrays) {
+        a += '}';
+        values.push_back(a.constData());
+    }
+    const QByteArray sql = updateStatement().toUtf8();
+    const int n = static_cast<int>(perRow);
     // Inside a transaction the answer is read later, as a COPY's; a statement that could not even be sent
     // is run again the plain way, which fails with the connection's own reason.
-    if (m_writes.holdsRows() && PQsendQueryParams(m_writes.conn(), sql.constData(), count * perRow, nullptr,
-                                                  values.data(), nullptr, nullptr, 0) == 1) {
+    if (m_writes.holdsRows() && PQsendQueryParams(m_writes.conn(), sql.constData(), n, nullptr, values.data(),
+                                                  nullptr, nullptr, 0) == 1) {
         m_writes.answerLater(m_shape.table);
         return;
     }
-    Result r(PQexecParams(m_writes.conn(), sql.constData(), count * perRow, nullptr, values.data(), nullptr,
-                          nullptr, 0));
+    Result r(PQexecParams(m_writes.conn(), sql.constData(), n, nullptr, values.data(), nullptr, nullptr, 0));
     if (!r.ok()) {
         m_writes.fail(r, m_shape.table);
     }

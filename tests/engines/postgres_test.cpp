@@ -175,6 +175,11 @@ TEST_F(OnServer, HeldWritesAreSeenByLaterReadsAndCommittedTogether) {
         }
     }
     EXPECT_TRUE(server.rows("PARCELAS").empty());  // not committed yet
+    // An index's read of the table alone sees its held rows and the last of their updates.
+    const std::vector<engines::Database::Row> read = db->ReadRows("PARCELAS", {"mslink", "tfeature"});
+    ASSERT_EQ(read.size(), static_cast<std::size_t>(kRows));
+    EXPECT_EQ(read[30].values[1].toInt(), 32);
+    EXPECT_TRUE(read[31].values[1].isNull());
     EXPECT_EQ(db->OpenRecordset(Query::all("CONTROLPROCESO"), dbOpenSnapshot)->RecordCount(), kRows);
     auto r = db->OpenRecordset(Query::mslinkEquals("PARCELAS", 30), dbOpenSnapshot);
     ASSERT_EQ(r->RecordCount(), 1);
@@ -249,7 +254,8 @@ TEST_F(OnServer, ATableMadeAgainUnderItsNameGivesItsRowsIdentitiesOfItsOwn) {
 }
 
 // A refusal that only the server can make comes when the batch is sent: it names the table, and the
-// rollback that follows leaves nothing of the transaction.
+// rollback that follows leaves nothing of the transaction. A read of another table sends only that
+// table's held rows: the refused one goes when its own table is read.
 TEST_F(OnServer, RefusedBatchNamesItsTableAndLeavesNothingWritten) {
     server.createTable("LIMITADA", {{"mslink", "INTEGER CONSTRAINT positivo CHECK (mslink > 0)"}});
     server.createTable("OTRA", {{"mslink", "INTEGER"}});
@@ -260,7 +266,8 @@ TEST_F(OnServer, RefusedBatchNamesItsTableAndLeavesNothingWritten) {
         db->InsertRow("LIMITADA", {{"mslink", i}});
     }
     db->InsertRow("LIMITADA", {{"mslink", -5}});  // held: the server has not seen it yet
-    const EngineError e = engineErrorOf([&] { db->ReadRows("OTRA", {"mslink"}); });
+    EXPECT_EQ(db->ReadRows("OTRA", {"mslink"}).size(), 50u);
+    const EngineError e = engineErrorOf([&] { db->ReadRows("LIMITADA", {"mslink"}); });
     EXPECT_EQ(e.number(), errnum::kValueRefused);
     EXPECT_TRUE(e.description().contains("LIMITADA") && e.description().contains("positivo"))
         << e.description().toStdString();
@@ -332,6 +339,35 @@ TEST_F(OnServer, HeldRowsKeepEveryCharacterAndTheLastValueOfEachColumn) {
     }
     EXPECT_TRUE(rows.back()[1].isNull());
     EXPECT_NE(null, 0);
+}
+
+// Held updates go to the server as arrays of texts: no value may be read as the array's own syntax
+// (a quote, a backslash, a comma, a brace, the word NULL, blanks at the ends) or lose its Null.
+TEST_F(OnServer, HeldUpdatesKeepEveryCharacterAndEveryNull) {
+    server.createTable("TEXTOS", {{"mslink", "INTEGER"}, {"tmapa", "TEXT"}, {"tfeature", "INTEGER"}});
+    const std::vector<QVariant> texts = {"a\"b",       "back\\slash\\", "NULL",     "{x,y}", "",
+                                         "  blancos ", "ñandú € \\\"",  QVariant(), "a,b"};
+    auto db = openServer();
+    db->BeginTrans();
+    std::vector<engines::RowId> ids;
+    for (int i = 0; i < static_cast<int>(texts.size()); ++i) {
+        ids.push_back(db->InsertRow("TEXTOS", {{"mslink", i}, {"tmapa", "antes"}, {"tfeature", 0}}));
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const QVariant number = i % 2 == 0 ? QVariant() : QVariant(static_cast<int>(i));
+        db->UpdateRow("TEXTOS", ids[i], {{"tmapa", texts[i]}, {"tfeature", number}});
+    }
+    db->CommitTrans();
+    const auto rows = server.rows("TEXTOS");
+    ASSERT_EQ(rows.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(rows[i][1].isNull(), texts[i].isNull()) << i;
+        EXPECT_EQ(rows[i][1].toString(), texts[i].toString()) << i;
+        EXPECT_EQ(rows[i][2].isNull(), i % 2 == 0) << i;
+        if (i % 2 != 0) {
+            EXPECT_EQ(rows[i][2].toInt(), static_cast<int>(i)) << i;
+        }
+    }
 }
 
 // Two jobs on one server database: the second waits, says so once, gives up at its limit, and gets the

@@ -623,10 +623,7 @@ int PgStatement::valuesPerRow() const {
 }
 
 int PgStatement::rowsPerStatement() const {
-    if (!m_shape.insert) {
-        return kMaxRowsPerUpdate;
-    }
-    return valuesPerRow() > 0 ? kMaxRowsPerCopy : 1;
+    return m_shape.insert ? kMaxRowsPerCopy : kMaxRowsPerUpdate;
 }
 
 RowId PgStatement::run(std::vector<QVariant> stored) {

@@ -75,6 +75,9 @@ class SqlDialect {
     // A value as it is bound for a column of this type (dates become the engine's date form; a null
     // QVariant stays Null, an empty text stays an empty text).
     virtual QVariant toStored(const QVariant& value, int fieldType) const = 0;
+    // The same in place: an engine that stores most values as given leaves them untouched, with no copy
+    // of their texts (whose counts the job's thread shares with the writer's).
+    virtual void storeInPlace(QVariant& value, int fieldType) const { value = toStored(value, fieldType); }
     // A stored value as callers see it (a date column's text becomes a QDateTime; Null becomes a
     // null QVariant).
     virtual QVariant fromStored(const QVariant& stored, int fieldType) const = 0;

@@ -268,6 +268,22 @@ class SqliteDialect final : public SqlDialect {
         }
     }
 
+    void storeInPlace(QVariant& value, int fieldType) const override {
+        if (value.isValid() && !value.isNull()) {
+            const int type = value.metaType().id();
+            if (type == QMetaType::QString) {
+                if (static_cast<const QString*>(value.constData())->isEmpty()) {
+                    value = QVariant(QStringLiteral(""));
+                }
+                return;
+            }
+            if (type != QMetaType::QDateTime && type != QMetaType::QDate && type != QMetaType::QTime) {
+                return;
+            }
+        }
+        value = toStored(value, fieldType);
+    }
+
     QVariant fromStored(const QVariant& stored, int fieldType) const override {
         if (!stored.isValid() || stored.isNull()) {
             return QVariant();

@@ -22,8 +22,14 @@ qsizetype characters(const QString& text) {
 // A text longer than its field's declared size is refused here too, so that a table that another
 // program created without a check behaves like one this layer created.
 void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString& storedTable) {
-    if (f.type == dbText && f.size > 0 && !value.isNull() && value.toString().size() > f.size &&
-        characters(value.toString()) > f.size) {
+    if (f.type != dbText || f.size <= 0 || value.isNull()) {
+        return;
+    }
+    // A text is measured where it is, not in a copy of its own.
+    const bool isText = value.metaType().id() == QMetaType::QString;
+    const QString converted = isText ? QString() : value.toString();
+    const QString& text = isText ? *static_cast<const QString*>(value.constData()) : converted;
+    if (text.size() > f.size && characters(text) > f.size) {
         throwEngineError(
             errnum::kValueRefused,
             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': admite como "
@@ -44,7 +50,7 @@ void StoredForm::convert(std::span<QVariant> values) const {
                              QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': %3")
                                  .arg(f.name, m_table, why));
         }
-        values[i] = m_dialect->toStored(values[i], f.type);
+        m_dialect->storeInPlace(values[i], f.type);
     }
 }
 

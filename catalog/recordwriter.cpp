@@ -101,26 +101,20 @@ std::int32_t nextNumber(AttributeIndex& idx, const QString& NombreTabla, const Q
 
 }  // namespace
 
-// Checked character by character: a claim asks it every time, and a pattern match cost more than the
-// claim's own bookkeeping.
+// Checked without a pattern: a claim asks it every time, and a pattern match cost more than the claim's
+// own bookkeeping. The number itself is read as every whole number is (parseWhole); what it also
+// accepts is ruled out first: a plus sign, and a leading zero anywhere but in "0" itself ("-0" reads
+// back as "0").
 bool readsBackAsWritten(QStringView codigo) {
-    const QStringView digits = codigo.startsWith(QLatin1Char('-')) ? codigo.mid(1) : codigo;
-    if (digits.isEmpty() || digits.size() > 10 || (digits.size() > 1 && digits.front() == QLatin1Char('0'))) {
+    const bool negative = codigo.startsWith(QLatin1Char('-'));
+    const QStringView digits = negative ? codigo.mid(1) : codigo;
+    if (digits.startsWith(QLatin1Char('+')) ||
+        (digits.startsWith(QLatin1Char('0')) && (digits.size() > 1 || negative))) {
         return false;
     }
-    std::int64_t n = 0;
-    for (const QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-            return false;
-        }
-        n = n * 10 + (c.unicode() - u'0');
-    }
-    const bool negative = digits.size() < codigo.size();
-    if (negative && n == 0) {
-        return false;  // "-0" reads back as "0"
-    }
-    return negative ? -n >= std::numeric_limits<std::int32_t>::min()
-                    : n <= std::numeric_limits<std::int32_t>::max();
+    return parseWhole(codigo, std::numeric_limits<std::int32_t>::min(),
+                      std::numeric_limits<std::int32_t>::max())
+        .has_value();
 }
 
 std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, const QString& NombreTabla,

@@ -8,12 +8,29 @@ namespace vexilo::engines {
 
 namespace {
 
+// What a failed write leaves for the caller to meet: an engine's refusal as a held write's failure.
+template <typename Work>
+std::exception_ptr failureOf(Work&& work) {
+    try {
+        work();
+    } catch (const DeferredWriteError&) {
+        return std::current_exception();
+    } catch (const EngineError& e) {
+        return std::make_exception_ptr(DeferredWriteError(e));
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 // Qt, built without the race checker, counts the references to a text's buffer in code the checker
 // does not see. Were a row's texts dropped there, the thread's reading of a text it shares with the
 // caller would look unordered with the caller's freeing of it later; each text and byte array a row
 // holds is let go of here instead, where the count and its ordering are seen. Nothing else changes.
-void letGo(QueuedValues& stored) {
-    for (QVariant& v : stored) {
+void letGo(std::span<QVariant> values) {
+    for (QVariant& v : values) {
         if (v.typeId() == QMetaType::QString) {
             const QString gone = std::move(*static_cast<QString*>(v.data()));
         } else if (v.typeId() == QMetaType::QByteArray) {
@@ -22,9 +39,7 @@ void letGo(QueuedValues& stored) {
     }
 }
 
-}  // namespace
-
-WriterThread::WriterThread() : m_thread([this] { loop(); }) {}
+WriterThread::WriterThread(BatchEnd end) : m_end(std::move(end)), m_thread([this] { loop(); }) {}
 
 WriterThread::~WriterThread() {
     m_pending.clear();
@@ -114,28 +129,7 @@ void WriterThread::loop() {
             m_busy = true;
         }
         m_done.notify_all();  // room again
-        std::exception_ptr failure;
-        for (Item& item : batch) {
-            if (m_cancel.load(std::memory_order_relaxed)) {
-                break;
-            }
-            try {
-                item.statement->runQueued(
-                    std::span(item.values.data(), static_cast<std::size_t>(item.values.size())), item.form,
-                    item.expected);
-            } catch (const DeferredWriteError&) {
-                failure = std::current_exception();
-            } catch (const EngineError& e) {
-                failure = std::make_exception_ptr(DeferredWriteError(e));
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            letGo(item.values);
-            if (failure) {
-                break;
-            }
-        }
-        batch.clear();
+        std::exception_ptr failure = runBatch(batch);
         {
             const std::lock_guard lock(m_mutex);
             m_busy = false;
@@ -148,6 +142,33 @@ void WriterThread::loop() {
         }
         m_done.notify_all();
     }
+}
+
+// Runs the batch's writes in order up to the first failure, then ends the batch.
+std::exception_ptr WriterThread::runBatch(std::vector<Item>& batch) {
+    std::exception_ptr failure;
+    for (Item& item : batch) {
+        if (m_cancel.load(std::memory_order_relaxed)) {
+            break;
+        }
+        failure = failureOf([&] {
+            item.statement->runQueued(
+                std::span(item.values.data(), static_cast<std::size_t>(item.values.size())), item.form,
+                item.expected);
+        });
+        letGo(std::span(item.values.data(), static_cast<std::size_t>(item.values.size())));
+        if (failure) {
+            break;
+        }
+    }
+    batch.clear();
+    if (m_end) {
+        const bool keep = !failure && !m_cancel.load(std::memory_order_relaxed);
+        if (std::exception_ptr last = failureOf([&] { m_end(keep); }); !failure) {
+            failure = std::move(last);
+        }
+    }
+    return failure;
 }
 
 template <typename Work>
@@ -174,7 +195,7 @@ void WriterQueue::refuseWhenBroken() const {
 void WriterQueue::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
                        RowId expected) {
     if (!m_thread) {
-        m_thread = std::make_unique<WriterThread>();
+        m_thread = std::make_unique<WriterThread>(m_end);
     }
     refuseWhenBroken();
     m_queued = true;

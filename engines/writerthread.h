@@ -13,6 +13,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -40,6 +41,15 @@ class QueuedStatement {
 // own cache. The caller's list is emptied and let go of on its own thread.
 using QueuedValues = QVarLengthArray<QVariant, 8>;
 
+// Lets go of the texts and byte arrays the values hold, on the calling thread (the writer's own, for
+// values a queued row brought), and leaves the values Null.
+void letGo(std::span<QVariant> values);
+
+// Called on the thread at the end of every batch, before the thread counts as idle: with `keep`, puts
+// in the database what the statements gathered during the batch (it throws as a write would);
+// without it (the batch failed or was cancelled), drops it.
+using BatchEnd = std::function<void(bool keep)>;
+
 class WriterThread {
   public:
     // Rows held before the caller waits: a few thousand keep the thread busy while the pass works ahead,
@@ -50,7 +60,7 @@ class WriterThread {
     // them over together, so that the thread's lock is taken once for them all.
     static constexpr std::size_t kWakeAt = 512;
 
-    WriterThread();
+    explicit WriterThread(BatchEnd end = {});
     // Drops what is left and ends the thread.
     ~WriterThread();
     WriterThread(const WriterThread&) = delete;
@@ -75,7 +85,9 @@ class WriterThread {
     void loop();
     void handOver();
     void throwFailure(std::unique_lock<std::mutex>& lock);
+    std::exception_ptr runBatch(std::vector<Item>& batch);
 
+    BatchEnd m_end;
     std::vector<Item> m_pending;  // the caller's: rows not yet handed over
 
     std::mutex m_mutex;
@@ -96,7 +108,7 @@ class WriterThread {
 // the transaction is rolled back and the queue discarded.
 class WriterQueue {
   public:
-    explicit WriterQueue(QString path) : m_path(std::move(path)) {}
+    explicit WriterQueue(QString path, BatchEnd end = {}) : m_path(std::move(path)), m_end(std::move(end)) {}
 
     // Rows were queued since the last drain: the connection is the thread's.
     bool holdsRows() const { return m_queued; }
@@ -113,6 +125,7 @@ class WriterQueue {
     void refuseWhenBroken() const;
 
     QString m_path;
+    BatchEnd m_end;
     bool m_queued = false;
     bool m_broken = false;
     std::unique_ptr<WriterThread> m_thread;  // last: its thread ends before anything it uses goes

@@ -126,6 +126,52 @@ TEST_P(QueuedWrites, ARefusedRowEndsTheTransactionAndNothingOfItCanBeCommitted) 
     EXPECT_EQ(db->ReadRows("PARCELAS", {"mslink"}).size(), 1u);
 }
 
+// Rows of one table keep the order they were given in, whichever statement writes them: an insert of
+// other columns and an update of a row just added come between the rows another insert gathers. A row
+// refused among gathered ones is met as any refused row, and nothing of the transaction is kept.
+TEST_P(QueuedWrites, RowsOfOneTableKeepTheirOrderWhicheverStatementWritesThem) {
+    createAttributeTable("PARCELAS");
+    auto db = openDeferring();
+    db->BeginTrans();
+    std::map<int, engines::RowId> given;  // by mslink
+    for (int i = 1; i <= 100; ++i) {
+        given[i] = db->InsertRow("PARCELAS", {{"mslink", i}, {"tmapa", QStringLiteral("calle %1").arg(i)}});
+        if (i % 3 == 0) {
+            given[1000 + i] = db->InsertRow("PARCELAS", {{"mslink", 1000 + i}});
+        }
+        if (i % 7 == 0) {
+            db->UpdateRow("PARCELAS", given[i], {{"tfeature", i}});
+        }
+    }
+    db->CommitTrans();
+    const auto rows = db->ReadRows("PARCELAS", {"mslink", "tmapa", "tfeature"});
+    ASSERT_EQ(rows.size(), given.size());
+    for (const auto& row : rows) {
+        const int mslink = row.values[0].toInt();
+        EXPECT_EQ(row.id, given[mslink]) << mslink;
+        if (mslink < 1000) {
+            EXPECT_EQ(row.values[1].toString(), QStringLiteral("calle %1").arg(mslink));
+            EXPECT_EQ(row.values[2].toInt(), mslink % 7 == 0 ? mslink : 0) << mslink;
+        } else {
+            EXPECT_TRUE(row.values[1].isNull()) << mslink;
+        }
+    }
+
+    file.createTable("LIMITADA", {{"mslink", "INTEGER"}, {"clasific", "SMALLINT CHECK (clasific < 100)"}});
+    auto again = openDeferring();
+    again->BeginTrans();
+    const core::EngineError refused = engineErrorOf([&] {
+        for (int i = 1; i <= 40; ++i) {
+            again->InsertRow("LIMITADA", {{"mslink", i}, {"clasific", i == 20 ? 700 : 1}});
+        }
+        again->CommitTrans();
+    });
+    EXPECT_TRUE(refused.description().contains("clasific") && refused.description().contains("LIMITADA"))
+        << qPrintable(refused.description());
+    again->Rollback();
+    EXPECT_TRUE(again->ReadRows("LIMITADA", {"mslink"}).empty());
+}
+
 // A prepared insert (the run log's) hands its values over as the caller gave them: they are checked and
 // converted when the row is written, by the writer thread, and stored as an insert made at once stores
 // them; a value refused there ends the transaction as any refused row does.

@@ -1,0 +1,102 @@
+#include "engines/sqlitebinding.h"
+
+#include <QByteArray>
+#include <cstring>
+#include <optional>
+
+namespace vexilo::engines {
+
+namespace {
+
+// `s` as UTF-8 at the start of `out`, which only ever grows, followed by a NUL; its length (without the
+// NUL), or nothing when `s` holds a surrogate code unit.
+std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
+    // Three bytes at most for each UTF-16 unit, and the NUL.
+    const auto need = static_cast<std::size_t>(s.size()) * 3 + 1;
+    if (out.size() < need) {
+        out.resize(need);
+    }
+    char* p = out.data();
+    for (const QChar qc : s) {
+        const char16_t c = qc.unicode();
+        if (c < 0x80) {
+            *p++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return std::nullopt;
+        } else {
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    *p = '\0';
+    return static_cast<std::size_t>(p - out.data());
+}
+
+}  // namespace
+
+SqliteBinding::SqliteBinding(sqlite3_stmt* stmt)
+    : m_stmt(stmt), m_texts(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt))) {}
+
+SqliteBinding::~SqliteBinding() {
+    sqlite3_finalize(m_stmt);
+}
+
+int SqliteBinding::bind(int index, const QVariant& v) {
+    if (v.isNull()) {
+        return sqlite3_bind_null(m_stmt, index);
+    }
+    switch (v.typeId()) {
+        case QMetaType::QByteArray: {
+            const QByteArray b = v.toByteArray();
+            return sqlite3_bind_blob(m_stmt, index, b.constData(), static_cast<int>(b.size()),
+                                     SQLITE_TRANSIENT);
+        }
+        case QMetaType::Int:
+        case QMetaType::Bool:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Char:
+        case QMetaType::UChar:
+        case QMetaType::SChar:
+            return sqlite3_bind_int(m_stmt, index, v.toInt());
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::Long:
+            return sqlite3_bind_int64(m_stmt, index, v.toLongLong());
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return sqlite3_bind_double(m_stmt, index, v.toDouble());
+        case QMetaType::QString:
+            return bindText(index, *static_cast<const QString*>(v.constData()));
+        default:
+            return bindText(index, v.toString());
+    }
+}
+
+// A text goes to the database file as UTF-8, encoded here into the mark's own buffer, which outlives
+// the step: SQLite takes it as it is, with no conversion and no copy at the bind. A text holding any
+// surrogate is left to SQLite's own conversion, so that even a malformed one is stored as a plain
+// statement stores it.
+int SqliteBinding::bindText(int index, const QString& s) {
+    if (index < 1 || static_cast<std::size_t>(index) > m_texts.size()) {
+        return SQLITE_RANGE;
+    }
+    std::string& buffer = m_texts[static_cast<std::size_t>(index - 1)];
+    const std::optional<std::size_t> length = encodeUtf8(s, buffer);
+    if (!length) {
+        return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
+                                   SQLITE_TRANSIENT);
+    }
+    // Given as NUL-terminated (length -1), the text is known to SQLite as such, and a CHECK on its
+    // length reads it in place instead of copying it to add the NUL. A text holding a NUL of its own
+    // goes with its length, so that nothing after that NUL is lost.
+    const bool holdsNul = std::memchr(buffer.data(), 0, *length) != nullptr;
+    return sqlite3_bind_text(m_stmt, index, buffer.data(), holdsNul ? static_cast<int>(*length) : -1,
+                             SQLITE_STATIC);
+}
+
+}  // namespace vexilo::engines

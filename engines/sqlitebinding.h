@@ -1,0 +1,33 @@
+#pragma once
+// A prepared SQLite statement bound from values in their stored form, as QtSql's SQLite driver binds
+// each kind of value, so that a value is stored exactly as the recordsets store it. Internal to the
+// engine layer.
+
+#include <sqlite3.h>
+
+#include <QString>
+#include <QVariant>
+#include <string>
+#include <vector>
+
+namespace vexilo::engines {
+
+class SqliteBinding {
+  public:
+    explicit SqliteBinding(sqlite3_stmt* stmt);
+    ~SqliteBinding();
+    SqliteBinding(const SqliteBinding&) = delete;
+    SqliteBinding& operator=(const SqliteBinding&) = delete;
+
+    sqlite3_stmt* statement() const { return m_stmt; }
+    // Binds `v` to the mark `index` (from 1); SQLite's result code.
+    int bind(int index, const QVariant& v);
+
+  private:
+    int bindText(int index, const QString& s);
+
+    sqlite3_stmt* m_stmt;
+    std::vector<std::string> m_texts;  // by mark: the UTF-8 of the text last bound there
+};
+
+}  // namespace vexilo::engines

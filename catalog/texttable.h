@@ -4,7 +4,9 @@
 // take their memory from the caller's arena; the table itself is the slots (each the text's hash, its
 // entry and where the entry keeps its characters) and the entries in the order they were added, in
 // blocks that never move: an index of 20,000 texts grows without carrying its entries over to a larger
-// array each time.
+// array each time. The arena is a monotonic one, and a Value keeps everything it owns there: the
+// arena's release frees the entries, which are never destroyed one by one (that walk over every entry
+// of a large index only touched memory nothing would read again).
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +29,7 @@ class TextTable {
     using Text = std::pmr::u16string;
 
     // `arena` outlives the table; a Value is built from a polymorphic allocator on it.
-    explicit TextTable(std::pmr::memory_resource* arena) : m_arena(arena) {
+    explicit TextTable(std::pmr::monotonic_buffer_resource* arena) : m_arena(arena) {
         m_slots.resize(openaddressing::capacityFor(0));
     }
 
@@ -78,11 +80,7 @@ class TextTable {
         Entries() = default;
         Entries(const Entries&) = delete;
         Entries& operator=(const Entries&) = delete;
-        ~Entries() {
-            for (std::size_t i = 0; i < m_size; ++i) {
-                (*this)[i].~Entry();
-            }
-        }
+        ~Entries() = default;  // the entries' own memory is the arena's (see above)
         Entry& operator[](std::size_t i) {
             return *std::launder(reinterpret_cast<Entry*>(&m_blocks[i / kBlock][i % kBlock]));
         }

@@ -247,13 +247,14 @@ struct BinWriter::Impl {
     std::vector<std::uint8_t> spare;  // being written, or free once waited for
     std::size_t used = 0;
     std::int64_t flushed = 0;  // bytes handed over to be written
-    std::uint32_t crc = 0;     // of the bytes flushed
+    std::uint32_t crc = 0;     // of the bytes written: the writing thread's until it is waited for
     WriteBehind behind{[this](const std::uint8_t* data, std::size_t n, std::int64_t at) {
         return writeOut(data, n, at);
     }};  // last: its thread ends before anything it uses goes
 
     // On the writing thread, the file the walk's thread leaves alone until it waits.
     QString writeOut(const std::uint8_t* data, std::size_t n, std::int64_t at) {
+        crc = core::crc32c(crc, data, n);
         errno = 0;
         const qint64 written = file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(n));
         const int error = errno;
@@ -277,7 +278,6 @@ struct BinWriter::Impl {
         const std::size_t n = used;
         used = 0;  // a failed flush is reported once, not again on close or destruction
         raise(behind.wait());
-        crc = core::crc32c(crc, buf.data(), n);
         buf.swap(spare);
         if (buf.size() < spare.size()) {
             buf.resize(spare.size());

@@ -76,8 +76,8 @@ class BinWriter {
     // A failed write is a core::RunError naming the file.
     void write(const Element& e);
     std::int64_t position() const;  // bytes written so far, buffered ones included
-    // What the file holds once closed: the size and CRC-32C of every byte the writer put in it (as
-    // the file's own checksum would read, without reading it again).
+    // What the file holds once closed (or synced): the size and CRC-32C of every byte the writer put in
+    // it (as the file's own checksum would read, without reading it again).
     struct Written {
         std::int64_t size = 0;
         std::uint32_t crc = 0;

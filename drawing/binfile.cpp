@@ -97,9 +97,11 @@ struct BinReader::Impl {
     QFile file;
     std::int64_t length = 0;
     std::vector<std::uint8_t> buf;
-    std::size_t begin = 0;       // next unread byte in buf
-    std::size_t end = 0;         // bytes of buf holding file data
-    std::int64_t bufOffset = 0;  // file offset of buf[0]
+    std::size_t begin = 0;        // next unread byte in buf
+    std::size_t end = 0;          // bytes of buf holding file data
+    std::int64_t bufOffset = 0;   // file offset of buf[0]
+    std::size_t lastElement = 0;  // where in buf the carried element last read starts
+    std::size_t lastSize = 0;
 
     std::int64_t position() const { return bufOffset + static_cast<std::int64_t>(begin); }
     std::size_t available() const { return end - begin; }
@@ -187,7 +189,7 @@ bool BinReader::more() const {
     return position() + 1 < length();
 }
 
-bool BinReader::readElement(Element& e) {
+bool BinReader::readElement(Element& e, Contents contents) {
     Impl& m = *m_impl;
     const std::int64_t offset = m.position();
     e.offset = offset;
@@ -216,6 +218,12 @@ bool BinReader::readElement(Element& e) {
     if (!m.ensure(size)) {
         reportCorruption(offset, "el fichero termina dentro del elemento");
     }
+    m.lastElement = m.begin;
+    m.lastSize = size;
+    if (classChar == layout::kClassC && contents == Contents::Headers) {
+        m.begin += size;
+        return true;
+    }
     FieldReader in(m.current(), m.current() + size, offset);
     in.skip(layout::kHeaderSize);
     in.raw(e.block);
@@ -230,6 +238,10 @@ bool BinReader::readElement(Element& e) {
     readLinks(in, e.links, h.numEnlaces);
     m.begin += size;
     return true;
+}
+
+std::span<const std::uint8_t> BinReader::elementBytes() const {
+    return {m_impl->buf.data() + m_impl->lastElement, m_impl->lastSize};
 }
 
 void BinReader::close() {
@@ -268,6 +280,16 @@ struct BinWriter::Impl {
     void raise(const QString& failure) const {
         if (!failure.isEmpty()) {
             writeFailed(path, failure);
+        }
+    }
+
+    // Room for `size` more bytes in the walk's buffer.
+    void makeRoom(std::size_t size) {
+        if (buf.size() - used < size) {
+            flush();
+            if (buf.size() < size) {
+                buf.resize(size);
+            }
         }
     }
 
@@ -338,12 +360,7 @@ void BinWriter::write(const Element& e) {
                 .arg(name(m.path)));
     }
     const std::size_t size = elementSize(h);
-    if (m.buf.size() - m.used < size) {
-        m.flush();
-        if (m.buf.size() < size) {
-            m.buf.resize(size);
-        }
-    }
+    m.makeRoom(size);
     FieldWriter out(m.buf.data() + m.used, m.buf.data() + m.used + size);
     out.raw(h.tipo);
     out.raw(h.codigo);
@@ -362,6 +379,13 @@ void BinWriter::write(const Element& e) {
         out.raw(l.reservado);
     }
     m.used += size;
+}
+
+void BinWriter::writeBytes(std::span<const std::uint8_t> bytes) {
+    Impl& m = *m_impl;
+    m.makeRoom(bytes.size());
+    std::memcpy(m.buf.data() + m.used, bytes.data(), bytes.size());
+    m.used += bytes.size();
 }
 
 BinWriter::Written BinWriter::written() const {

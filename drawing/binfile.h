@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "core/errors.h"
 #include "drawing/element.h"
@@ -51,7 +52,12 @@ class BinReader {
     // exact: c and t are other classes), a T element with numRegistros 0, and a carried element that
     // the file ends inside, and a dropped element whose counts run past the end of the file. A failed read of
     // the file itself is a core::RunError.
-    bool readElement(Element& e);
+    // With Contents::Headers a carried C element is read as far as its header only: its body and links
+    // keep whatever e held, and elementBytes() gives it as the file holds it.
+    enum class Contents { All, Headers };
+    bool readElement(Element& e, Contents contents = Contents::All);
+    // The bytes of the carried element last read, as the file holds them; valid until the next read.
+    std::span<const std::uint8_t> elementBytes() const;
     void close();
 
   private:
@@ -75,6 +81,8 @@ class BinWriter {
     // longer walks, so they are refused (core::RunError, nothing written).
     // A failed write is a core::RunError naming the file.
     void write(const Element& e);
+    // Writes an element's bytes as they are: an element copied unchanged from the input.
+    void writeBytes(std::span<const std::uint8_t> bytes);
     std::int64_t position() const;  // bytes written so far, buffered ones included
     // What the file holds once closed (or synced): the size and CRC-32C of every byte the writer put in
     // it (as the file's own checksum would read, without reading it again).

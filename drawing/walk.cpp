@@ -9,12 +9,21 @@ void walk(BinReader& in, BinWriter& out, const TextHandler& onText, const Progre
     Element e;  // reused: one element in memory, its vectors keep their capacity
     // Checked before the first read, so an empty or one-byte file writes nothing and reports no
     // progress (there is no length to divide by).
+    // Without a handler every element is parsed and written again from its parts; with one, a C element
+    // goes through as the bytes it is.
+    const BinReader::Contents contents = onText ? BinReader::Contents::Headers : BinReader::Contents::All;
     while (in.more()) {
-        if (in.readElement(e)) {
-            if (e.header.elementClass() == layout::kClassT && onText) {
+        if (in.readElement(e, contents)) {
+            if (e.header.elementClass() != layout::kClassT || !onText) {
+                if (contents == BinReader::Contents::Headers) {
+                    out.writeBytes(in.elementBytes());
+                } else {
+                    out.write(e);
+                }
+            } else {
                 onText(e);
+                out.write(e);
             }
-            out.write(e);
         }
         if (progress) {
             progress(lo, std::min(in.position() + 1, lo));

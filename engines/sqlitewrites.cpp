@@ -96,6 +96,12 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     // them, dropping them.
     bool gathersFor(const QString& key) const { return !m_gathered.empty() && key == m_tableKey; }
     const QString& tableKey() const { return m_tableKey; }
+    // Whether this row write may go before the rows `g` gathered for the same table: an update of a row
+    // numbered before them that leaves every row's identity as it is touches none of them.
+    bool mayPass(const SqliteStatement& g, std::span<const QVariant> values) const {
+        return !m_shape.insert && !m_setsIdentity && !values.empty() &&
+               values.back().toLongLong() < g.m_firstGathered;
+    }
     void writeGathered();
     void dropGathered();
 
@@ -116,6 +122,7 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     RowWrite m_shape;
     QString m_tableKey;
     Queueing m_queueing = Queueing::Undecided;
+    bool m_setsIdentity;  // an update that may change a row's identity
     // An insert's rows gathered on the writer thread, one after the other, numbered from
     // m_firstGathered, and the statement that writes m_groupRows of them at once (0: rows go one by one).
     int m_groupRows = 0;
@@ -207,9 +214,9 @@ class SqliteWrites final : public NativeWrites {
             m_gathering.push_back(&s);
         }
     }
-    void beforeWriting(const SqliteStatement& s) {
+    void beforeWriting(const SqliteStatement& s, std::span<const QVariant> values) {
         for (SqliteStatement* g : m_gathering) {
-            if (g != &s && g->gathersFor(s.tableKey())) {
+            if (g != &s && g->gathersFor(s.tableKey()) && !s.mayPass(*g, values)) {
                 g->writeGathered();
             }
         }
@@ -296,6 +303,26 @@ int groupRowsOf(sqlite3* db, const QString& sql, const RowWrite& shape) {
     return rows >= 2 ? rows : 0;
 }
 
+// Whether `column` of `table` is the row identity or the column that stands for it, or a column SQLite
+// does not know (so that nothing is assumed of it).
+bool mayBeIdentity(sqlite3* db, const QByteArray& table, const QString& column) {
+    const char* type = nullptr;
+    int notNull = 0;
+    int primaryKey = 0;
+    int autoIncrement = 0;
+    return sqlite3_table_column_metadata(db, "main", table.constData(), column.toUtf8().constData(), &type,
+                                         nullptr, &notNull, &primaryKey, &autoIncrement) != SQLITE_OK ||
+           (primaryKey != 0 && type != nullptr && sqlite3_stricmp(type, "INTEGER") == 0);
+}
+
+// Whether an update of `shape` may change a row's identity.
+bool setsIdentity(sqlite3* db, const RowWrite& shape) {
+    const QByteArray table = shape.table.toUtf8();
+    return !shape.insert &&
+           std::any_of(shape.columns.begin(), shape.columns.end(),
+                       [&](const QString& column) { return mayBeIdentity(db, table, column); });
+}
+
 }  // namespace
 
 SqliteStatement::SqliteStatement(SqliteWrites& owner, sqlite3_stmt* stmt, QString sql, const RowWrite& shape)
@@ -305,6 +332,7 @@ SqliteStatement::SqliteStatement(SqliteWrites& owner, sqlite3_stmt* stmt, QStrin
       m_sql(std::move(sql)),
       m_shape(shape),
       m_tableKey(shape.table.toCaseFolded()),
+      m_setsIdentity(setsIdentity(m_db, shape)),
       m_groupRows(groupRowsOf(m_db, m_sql, shape)) {
     m_owner.enrol(this);
 }
@@ -347,7 +375,7 @@ void SqliteStatement::runQueued(std::span<QVariant> values, const StoredForm* fo
     if (form != nullptr) {
         form->convert(values);
     }
-    m_owner.beforeWriting(*this);
+    m_owner.beforeWriting(*this, values);
     if (m_groupRows > 0 && values.size() == m_shape.columns.size()) {
         gather(values, expected);
         return;
@@ -442,9 +470,7 @@ SqliteStatement::Queueing SqliteStatement::decideQueueing() {
         return Queueing::AtOnce;
     }
     for (const QString& column : m_shape.columns) {
-        if (sqlite3_table_column_metadata(m_db, "main", table.constData(), column.toUtf8().constData(), &type,
-                                          nullptr, &notNull, &primaryKey, &autoIncrement) != SQLITE_OK ||
-            (primaryKey != 0 && type != nullptr && sqlite3_stricmp(type, "INTEGER") == 0)) {
+        if (mayBeIdentity(m_db, table, column)) {
             return Queueing::AtOnce;  // the row may give its own identity
         }
     }

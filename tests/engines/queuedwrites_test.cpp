@@ -66,6 +66,25 @@ TEST_F(QueuedWrites, AnInsertGivesTheIdentityItsRowGetsWhateverTheNumbering) {
     file.exec("INSERT INTO CRECIENTE (mslink) VALUES (1), (2), (3)");
     file.exec("DELETE FROM CRECIENTE WHERE id = 3");
     expectIdentitiesAsStored("CRECIENTE", {{{"mslink", 4}}, {{"mslink", 5}}});
+
+    // An update that moves a row's identity goes after the rows gathered before it, or they would be
+    // numbered after the row it moved. (The statements are made first: making one sends what is held.)
+    file.exec("CREATE TABLE MOVIDA (id INTEGER PRIMARY KEY, mslink INTEGER)");
+    file.exec("INSERT INTO MOVIDA VALUES (1, 1), (2, 2), (3, 3)");
+    auto db = openDeferring();
+    db->BeginTrans();
+    db->UpdateRow("MOVIDA", 2, {{"id", 200}});
+    const engines::RowId added = db->InsertRow("MOVIDA", {{"mslink", 4}});
+    db->UpdateRow("MOVIDA", 1, {{"id", 300}});
+    db->CommitTrans();
+    std::map<int, engines::RowId> stored;  // by mslink
+    for (const auto& row : db->ReadRows("MOVIDA", {"mslink"})) {
+        stored[row.values[0].toInt()] = row.id;
+    }
+    EXPECT_EQ(added, 201);
+    EXPECT_EQ(stored[4], added);
+    EXPECT_EQ(stored[1], 300);
+    EXPECT_EQ(stored[2], 200);
 }
 
 TEST_P(QueuedWrites, ReadsSeeEveryWriteAndARollbackLeavesNothing) {
@@ -155,6 +174,29 @@ TEST_P(QueuedWrites, RowsOfOneTableKeepTheirOrderWhicheverStatementWritesThem) {
         } else {
             EXPECT_TRUE(row.values[1].isNull()) << mslink;
         }
+    }
+
+    // Updates of rows numbered before the gathered ones may go ahead of them.
+    file.createTable("PREVIA", {{"mslink", "INTEGER"}, {"tfeature", "INTEGER"}});
+    file.insertRows("PREVIA", {{1, 0}, {2, 0}, {3, 0}});
+    auto mixed = openDeferring();
+    const auto old = mixed->ReadRows("PREVIA", {"mslink"});
+    ASSERT_EQ(old.size(), 3u);
+    mixed->BeginTrans();
+    std::vector<engines::RowId> added;
+    for (int i = 1; i <= 40; ++i) {
+        added.push_back(mixed->InsertRow("PREVIA", {{"mslink", 100 + i}}));
+        mixed->UpdateRow("PREVIA", old[static_cast<std::size_t>(i % 3)].id, {{"tfeature", i}});
+    }
+    mixed->CommitTrans();
+    const auto previa = mixed->ReadRows("PREVIA", {"mslink", "tfeature"});
+    ASSERT_EQ(previa.size(), 43u);
+    EXPECT_EQ(previa[0].values[1].toInt(), 39);  // the last of the updates of each old row
+    EXPECT_EQ(previa[1].values[1].toInt(), 40);
+    EXPECT_EQ(previa[2].values[1].toInt(), 38);
+    for (std::size_t k = 0; k < added.size(); ++k) {
+        EXPECT_EQ(previa[3 + k].id, added[k]);
+        EXPECT_EQ(previa[3 + k].values[0].toInt(), 101 + static_cast<int>(k));
     }
 
     file.createTable("LIMITADA", {{"mslink", "INTEGER"}, {"clasific", "SMALLINT CHECK (clasific < 100)"}});

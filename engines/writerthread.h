@@ -42,7 +42,7 @@ class QueuedStatement {
 using QueuedValues = QVarLengthArray<QVariant, 8>;
 
 // Lets go of the texts and byte arrays the values hold, on the calling thread (the writer's own, for
-// values a queued row brought), and leaves the values Null.
+// values a queued row brought); each value is left holding an empty one.
 void letGo(std::span<QVariant> values);
 
 // Called on the thread at the end of every batch, before the thread counts as idle: with `keep`, puts

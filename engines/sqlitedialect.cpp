@@ -248,40 +248,33 @@ class SqliteDialect final : public SqlDialect {
     std::unique_ptr<NativeWrites> nativeWrites(Connection& c) const override { return sqliteNativeWrites(c); }
 
     QVariant toStored(const QVariant& value, int fieldType) const override {
+        QVariant stored = value;
+        storeInPlace(stored, fieldType);
+        return stored;
+    }
+
+    // Most values are stored as given and stay untouched, with no copy of their texts.
+    void storeInPlace(QVariant& value, int fieldType) const override {
         (void)fieldType;  // SQLite converts numbers and texts by the column's affinity
         if (!value.isValid() || value.isNull()) {
-            return QVariant();
+            value = QVariant();
+            return;
         }
         switch (value.metaType().id()) {
             case QMetaType::QDateTime:
             case QMetaType::QDate:
             case QMetaType::QTime:
-                return storedDateTextOf(value);
+                value = storedDateTextOf(value);
+                return;
             case QMetaType::QString:
                 // The driver binds a null QString as Null; the caller gave a text, so an empty one.
-                if (value.toString().isEmpty()) {
-                    return QVariant(QStringLiteral(""));
-                }
-                return value;
-            default:
-                return value;
-        }
-    }
-
-    void storeInPlace(QVariant& value, int fieldType) const override {
-        if (value.isValid() && !value.isNull()) {
-            const int type = value.metaType().id();
-            if (type == QMetaType::QString) {
                 if (static_cast<const QString*>(value.constData())->isEmpty()) {
                     value = QVariant(QStringLiteral(""));
                 }
                 return;
-            }
-            if (type != QMetaType::QDateTime && type != QMetaType::QDate && type != QMetaType::QTime) {
+            default:
                 return;
-            }
         }
-        value = toStored(value, fieldType);
     }
 
     QVariant fromStored(const QVariant& stored, int fieldType) const override {

@@ -111,6 +111,9 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     RowId write(std::vector<QVariant> values, const StoredForm* form);
     RowId runNow(std::span<const QVariant> stored);
     void gather(std::span<QVariant> values, RowId expected);
+    bool groupFull() const {
+        return m_gathered.size() == static_cast<std::size_t>(m_groupRows) * m_shape.columns.size();
+    }
     void writeGroup();
     void checkIdentity(RowId id, RowId expected) const;
     [[noreturn]] void fail(sqlite3_stmt* stmt, int rc);
@@ -406,7 +409,7 @@ void SqliteStatement::gather(std::span<QVariant> values, RowId expected) {
         m_owner.gathers(*this);
     }
     std::move(values.begin(), values.end(), std::back_inserter(m_gathered));
-    if (m_gathered.size() == static_cast<std::size_t>(m_groupRows) * m_shape.columns.size()) {
+    if (groupFull()) {
         writeGroup();
     }
 }
@@ -436,7 +439,7 @@ void SqliteStatement::writeGroup() {
 
 // Rows fewer than a group's go one by one.
 void SqliteStatement::writeGathered() {
-    if (m_gathered.size() == static_cast<std::size_t>(m_groupRows) * m_shape.columns.size()) {
+    if (groupFull()) {
         writeGroup();
         return;
     }

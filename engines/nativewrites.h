@@ -53,11 +53,13 @@ inline bool isPlainAscii(const unsigned char* bytes, std::size_t length) {
 
 // A row of a query as the engine's own reading holds it, columns numbered as the statement's. The
 // integer and the text are those the engine stores as such (nothing for any other value), before the
-// dialect's fromStored; value() is what the engine's QtSql driver would give.
+// dialect's fromStored; value() is what the engine's QtSql driver would give. The integer comes back in
+// `n` (true when there is one): a loader asks for it in every row, and GCC hands a std::optional on from
+// a call through the stack, where its wide read of the narrow writes waits for every earlier store.
 class StoredValues {
   public:
     virtual bool isNull(int column) const = 0;
-    virtual std::optional<std::int64_t> integer(int column) const = 0;
+    virtual bool integer(int column, std::int64_t& n) const = 0;
     virtual std::optional<Database::StoredText> text(int column) const = 0;
     virtual QVariant value(int column) const = 0;
 

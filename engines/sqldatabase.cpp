@@ -116,7 +116,7 @@ class QueryValues final : public StoredValues {
   public:
     explicit QueryValues(const QSqlQuery& query) : m_query(query) {}
     bool isNull(int column) const override { return m_query.isNull(column); }
-    std::optional<std::int64_t> integer(int /*column*/) const override { return std::nullopt; }
+    bool integer(int /*column*/, std::int64_t& /*n*/) const override { return false; }
     std::optional<Database::StoredText> text(int /*column*/) const override { return std::nullopt; }
     QVariant value(int column) const override { return m_query.value(column); }
 
@@ -135,12 +135,16 @@ class DialectRow final : public Database::StoredRow {
         : m_values(values), m_types(types), m_asStored(asStored), m_dialect(dialect) {}
 
     RowId id() const override {
-        const std::optional<std::int64_t> n = m_values.integer(0);
-        return n ? *n : m_values.value(0).toLongLong();
+        std::int64_t n = 0;
+        return m_values.integer(0, n) ? n : m_values.value(0).toLongLong();
     }
     bool isNull(std::size_t column) const override { return m_values.isNull(at(column)); }
     std::optional<std::int64_t> integer(std::size_t column) const override {
-        return asStored(column) ? m_values.integer(at(column)) : std::nullopt;
+        std::int64_t n = 0;
+        if (asStored(column) && m_values.integer(at(column), n)) {
+            return n;
+        }
+        return std::nullopt;
     }
     std::optional<Database::StoredText> text(std::size_t column) const override {
         return asStored(column) ? m_values.text(at(column)) : std::nullopt;

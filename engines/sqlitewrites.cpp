@@ -30,11 +30,12 @@ class StatementRow final : public StoredValues {
     explicit StatementRow(sqlite3_stmt* stmt) : m_stmt(stmt) {}
 
     bool isNull(int column) const override { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
-    std::optional<std::int64_t> integer(int column) const override {
+    bool integer(int column, std::int64_t& n) const override {
         if (sqlite3_column_type(m_stmt, column) != SQLITE_INTEGER) {
-            return std::nullopt;
+            return false;
         }
-        return sqlite3_column_int64(m_stmt, column);
+        n = sqlite3_column_int64(m_stmt, column);
+        return true;
     }
     std::optional<Database::StoredText> text(int column) const override {
         if (sqlite3_column_type(m_stmt, column) != SQLITE_TEXT) {

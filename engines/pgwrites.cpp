@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -48,12 +49,16 @@ constexpr int kMaxRowsPerCopy = 10000;
 // An update's rows go as one array per column, so a statement takes any number of them; each statement
 // reads the whole table once to find its rows, so they go as many at a time as a COPY's.
 constexpr int kMaxRowsPerUpdate = 10000;
-// A table's identities are taken in blocks that grow fourfold from the first: each block makes the job
-// wait for everything sent so far to be stored, so a table that takes thousands of rows is served in a
+// A table's identities are taken in blocks that grow fourfold from the first: a block taken when the
+// last one ran out makes the job wait for everything sent so far to be stored (while rows are queued the
+// next is asked for ahead, PgWrites::askAhead), so a table that takes thousands of rows is served in a
 // few blocks, and one that takes a single row leaves at most a few hundred numbers unused (gaps in a
 // 64-bit stored order, which keeps its order).
 constexpr int kFirstIdentityBlock = 256;
 constexpr int kLargestIdentityBlock = 65536;
+// Identities left of a largest block when the next is asked for ahead (PgWrites::askAhead): twice the
+// rows the writer thread may hold.
+constexpr std::size_t kAskAheadAt = 2 * WriterThread::kBound;
 
 // A result that is cleared with this object.
 class Result {
@@ -207,7 +212,7 @@ class ResultRow final : public StoredValues {
 
     bool isNull(int column) const override { return PQgetisnull(m_r, m_row, column) == 1; }
     // The driver's whole numbers vary with the column's size: none is lent.
-    std::optional<std::int64_t> integer(int /*column*/) const override { return std::nullopt; }
+    bool integer(int /*column*/, std::int64_t& /*n*/) const override { return false; }
     std::optional<Database::StoredText> text(int column) const override {
         if (isNull(column) || kind(column) != Kind::Text) {
             return std::nullopt;
@@ -313,6 +318,32 @@ class PgStatement final : public NativeStatement, public QueuedStatement {
     std::vector<qsizetype> m_lineEnds;                // where each line of m_copy ends
     int m_rows = 0;
     std::unordered_map<RowId, int> m_heldIds;  // an update's rows by identity -> held row
+};
+
+// A block of identities that the writer thread takes in its turn among the queued rows, for the job's
+// thread to take once they are there.
+class IdentitiesAhead final : public QueuedStatement {
+  public:
+    using Take = std::function<std::deque<RowId>()>;
+
+    // Before the ask is queued: the work the thread is to do.
+    void ask(Take take) { m_take = std::move(take); }
+    // On the writer thread.
+    void runQueued(std::span<QVariant> /*values*/, const StoredForm* /*form*/, RowId /*expected*/) override {
+        std::deque<RowId> ids = m_take();
+        const std::lock_guard lock(m_mutex);
+        m_taken = std::move(ids);
+    }
+    // The block, if the thread took it; it is then taken out.
+    std::optional<std::deque<RowId>> take() {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_taken, std::nullopt);
+    }
+
+  private:
+    Take m_take;
+    std::mutex m_mutex;
+    std::optional<std::deque<RowId>> m_taken;
 };
 
 class PgWrites final : public NativeWrites {
@@ -443,7 +474,8 @@ class PgWrites final : public NativeWrites {
     // thread's alone; otherwise the thread is idle and the connection can be asked.
     void deferWrites() override { m_deferred = true; }
     bool queues() const { return m_deferred && (m_queue.holdsRows() || holdsRows()); }
-    void queue(PgStatement& statement, std::vector<QVariant> values, const StoredForm* form, RowId expected) {
+    void queue(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
+               RowId expected) {
         m_queue.push(statement, std::move(values), form, expected);
     }
     // Waits for the writer thread to have taken every queued row; throws the first failure.
@@ -474,20 +506,24 @@ class PgWrites final : public NativeWrites {
 
     RowId nextIdentity(const QString& table) {
         IdentitySource& source = m_identities[table];
+        if (source.current && source.free.empty()) {
+            takeAhead(source, false);
+        }
         if (!source.current || source.free.empty()) {
             drainWriter();
             awaitAnswer();
+            takeAhead(source, true);  // a block taken ahead from a sequence replaced since goes below
         }
         if (!source.current) {
             lookUpSequence(table, source);
         }
         if (source.free.empty()) {
-            source.block =
-                source.block == 0 ? kFirstIdentityBlock : std::min(source.block * 4, kLargestIdentityBlock);
-            fetchIdentities(table, source);
+            source.block = nextBlock(source.block);
+            source.free = takeIdentities(table, source.sequence, source.block);
         }
         const RowId id = source.free.front();
         source.free.pop_front();
+        askAhead(table, source);
         return id;
     }
 
@@ -508,9 +544,61 @@ class PgWrites final : public NativeWrites {
         QByteArray oid;        // tells a sequence made again under the same name from the one it replaced
         bool current = false;  // false until looked up, and again once the schema may have changed
         std::deque<RowId> free;
-        // The size of the last block taken: four times larger at each, up to kLargestIdentityBlock.
+        // The size of the last block taken or asked for: four times larger at each, up to
+        // kLargestIdentityBlock.
         int block = 0;
+        // The next block, asked of the writer thread while the rows are queued and not taken yet (see
+        // askAhead); `blockBefore` is `block` as it was before the ask.
+        bool asked = false;
+        int blockBefore = 0;
+        IdentitiesAhead ahead;
     };
+
+    static int nextBlock(int block) {
+        return block == 0 ? kFirstIdentityBlock : std::min(block * 4, kLargestIdentityBlock);
+    }
+
+    // While rows are queued, a table that takes blocks of the largest size asks the writer thread for
+    // the next one shortly before the last runs out: the thread takes it in its turn among the rows, and
+    // the job goes on. Such a block, taken when the last ran out, made the job wait for every row sent so
+    // far to be stored and then for the server to hand out 65,536 numbers, both threads and the server
+    // idle in turn (a tenth of a server job). The blocks are those the job would have taken when each ran
+    // out, in the same order. A job that ends before giving an asked block leaves its numbers unused, as
+    // it leaves the rest of any block: a few thousand rows ahead (more than the thread lags behind) make
+    // that rare, where asking a smaller table's next, four times larger block once half of its last was
+    // given took more numbers than the job gave.
+    void askAhead(const QString& table, IdentitySource& source) {
+        if (source.asked || !source.current || !queues() || source.block != kLargestIdentityBlock ||
+            source.free.size() > kAskAheadAt) {
+            return;
+        }
+        source.blockBefore = source.block;
+        source.block = nextBlock(source.block);
+        source.asked = true;
+        source.ahead.ask([this, table, sequence = source.sequence, block = source.block] {
+            awaitAnswer();
+            return takeIdentities(table, sequence, block);
+        });
+        queue(source.ahead, {}, nullptr, 0);
+    }
+
+    // The asked block, once the thread took it. After a drain the ask is over either way: when its rows
+    // were dropped (the transaction undone) the block was never taken, and the next is taken here again.
+    void takeAhead(IdentitySource& source, bool drained) {
+        if (!source.asked) {
+            return;
+        }
+        std::optional<std::deque<RowId>> taken = source.ahead.take();
+        if (!taken && !drained) {
+            return;
+        }
+        source.asked = false;
+        if (!taken) {
+            source.block = source.blockBefore;
+            return;
+        }
+        source.free.insert(source.free.end(), taken->begin(), taken->end());
+    }
 
     Connection& m_connection;
     // Column name -> declared type, hidden columns included.
@@ -564,12 +652,13 @@ class PgWrites final : public NativeWrites {
         source.current = true;
     }
 
-    // Takes the next block of identities in increasing order. The sequence's name is bound, not
-    // spliced, and read as a regclass once per statement.
-    void fetchIdentities(const QString& table, IdentitySource& source) {
-        const QByteArray n = QByteArray::number(source.block);
+    // Takes a block of `block` identities, in increasing order. The sequence's name is bound, not
+    // spliced, and read as a regclass once per statement. On the connection's own thread.
+    std::deque<RowId> takeIdentities(const QString& table, const std::optional<QByteArray>& sequence,
+                                     int block) {
+        const QByteArray n = QByteArray::number(block);
         // Without a sequence every identity is Null, read as 0, as nextval of no sequence gives.
-        const char* values[] = {source.sequence ? source.sequence->constData() : nullptr, n.constData()};
+        const char* values[] = {sequence ? sequence->constData() : nullptr, n.constData()};
         const WatchedStatement watched(waits());
         Result r(PQexecParams(m_conn,
                               "SELECT pg_catalog.nextval($1::pg_catalog.regclass) "
@@ -578,12 +667,12 @@ class PgWrites final : public NativeWrites {
         if (!r.ok()) {
             fail(r, table);
         }
-        std::vector<RowId> ids;
+        std::deque<RowId> ids;
         for (int i = 0; i < PQntuples(r.get()); ++i) {
             ids.push_back(QByteArray(PQgetvalue(r.get(), i, 0)).toLongLong());
         }
         std::sort(ids.begin(), ids.end());
-        source.free.insert(source.free.end(), ids.begin(), ids.end());
+        return ids;
     }
 
     PGconn* m_conn;

@@ -253,6 +253,52 @@ TEST_F(OnServer, ATableMadeAgainUnderItsNameGivesItsRowsIdentitiesOfItsOwn) {
     }
 }
 
+// A table that takes hundreds of thousands of queued rows asks for its next block of identities while
+// the rows of the last are still written. The numbers are the sequence's in order, as if each block were
+// taken when the last ran out: none skipped, none given twice, the stored order the order of the inserts,
+// also when the transaction that asked is undone and the next one gives the block.
+TEST_F(OnServer, QueuedRowsTakeTheNextBlockOfIdentitiesAheadAndInOrder) {
+    auto db = openServer();
+    db->BeginTrans();
+    engines::TableDef def("GRANDE");
+    def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
+    db->AppendTableDef(def);
+    db->CommitTrans();
+    server.createTable("OTRA", {{"mslink", "INTEGER"}});
+    db->DeferWrites();
+    // Blocks of 256, 1,024, 4,096 and 16,384, then of 65,536: the next is asked for a few thousand rows
+    // before the first of that size runs out.
+    constexpr int kUndone = 256 + 1024 + 4096 + 16384 + 65536 - 4000;
+    constexpr int kKept = 20000;
+    std::vector<engines::RowId> undone;
+    db->BeginTrans();
+    for (int i = 0; i < kUndone; ++i) {
+        undone.push_back(db->InsertRow("GRANDE", {{"mslink", i}}));
+    }
+    db->ReadRows("OTRA", {"mslink"});  // every queued row written, the asked block with them
+    db->Rollback();
+    std::vector<engines::RowId> kept;
+    db->BeginTrans();
+    for (int i = 0; i < kKept; ++i) {
+        kept.push_back(db->InsertRow("GRANDE", {{"mslink", i}}));
+    }
+    db->CommitTrans();
+    for (std::size_t i = 1; i < undone.size(); ++i) {
+        ASSERT_EQ(undone[i], undone[i - 1] + 1) << i;
+    }
+    // The undone rows' numbers are not given again, and the asked block follows the last one.
+    EXPECT_EQ(kept.front(), undone.back() + 1);
+    for (std::size_t i = 1; i < kept.size(); ++i) {
+        ASSERT_EQ(kept[i], kept[i - 1] + 1) << i;
+    }
+    const auto rows = db->ReadRows("GRANDE", {"mslink"});
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kKept));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].id, kept[i]) << i;
+        ASSERT_EQ(rows[i].values[0].toInt(), static_cast<int>(i)) << "stored order, row " << i;
+    }
+}
+
 // A refusal that only the server can make comes when the batch is sent: it names the table, and the
 // rollback that follows leaves nothing of the transaction. A read of another table sends only that
 // table's held rows: the refused one goes when its own table is read.

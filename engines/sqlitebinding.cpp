@@ -1,31 +1,36 @@
 #include "engines/sqlitebinding.h"
 
 #include <QByteArray>
-#include <cstring>
-#include <optional>
 
 namespace vexilo::engines {
 
 namespace {
 
-// `s` as UTF-8 at the start of `out`, which only ever grows, followed by a NUL; its length (without the
-// NUL), or nothing when `s` holds a surrogate code unit.
-std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
+// `s` as UTF-8 at the start of `out`, which only ever grows, followed by a NUL.
+struct Encoded {
+    std::size_t length = 0;  // without the NUL added
+    bool holdsNul = false;   // `s` holds a NUL of its own
+    bool surrogate = false;  // `s` holds a surrogate code unit: nothing was encoded
+};
+Encoded encodeUtf8(const QString& s, std::string& out) {
     // Three bytes at most for each UTF-16 unit, and the NUL.
     const auto need = static_cast<std::size_t>(s.size()) * 3 + 1;
     if (out.size() < need) {
         out.resize(need);
     }
+    Encoded e;
     char* p = out.data();
     for (const QChar qc : s) {
         const char16_t c = qc.unicode();
         if (c < 0x80) {
+            e.holdsNul |= c == 0;
             *p++ = static_cast<char>(c);
         } else if (c < 0x800) {
             *p++ = static_cast<char>(0xC0 | (c >> 6));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            return std::nullopt;
+            e.surrogate = true;
+            return e;
         } else {
             *p++ = static_cast<char>(0xE0 | (c >> 12));
             *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
@@ -33,7 +38,8 @@ std::optional<std::size_t> encodeUtf8(const QString& s, std::string& out) {
         }
     }
     *p = '\0';
-    return static_cast<std::size_t>(p - out.data());
+    e.length = static_cast<std::size_t>(p - out.data());
+    return e;
 }
 
 }  // namespace
@@ -86,17 +92,16 @@ int SqliteBinding::bindText(int index, const QString& s) {
         return SQLITE_RANGE;
     }
     std::string& buffer = m_texts[static_cast<std::size_t>(index - 1)];
-    const std::optional<std::size_t> length = encodeUtf8(s, buffer);
-    if (!length) {
+    const Encoded encoded = encodeUtf8(s, buffer);
+    if (encoded.surrogate) {
         return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
                                    SQLITE_TRANSIENT);
     }
     // Given as NUL-terminated (length -1), the text is known to SQLite as such, and a CHECK on its
     // length reads it in place instead of copying it to add the NUL. A text holding a NUL of its own
     // goes with its length, so that nothing after that NUL is lost.
-    const bool holdsNul = std::memchr(buffer.data(), 0, *length) != nullptr;
-    return sqlite3_bind_text(m_stmt, index, buffer.data(), holdsNul ? static_cast<int>(*length) : -1,
-                             SQLITE_STATIC);
+    return sqlite3_bind_text(m_stmt, index, buffer.data(),
+                             encoded.holdsNul ? static_cast<int>(encoded.length) : -1, SQLITE_STATIC);
 }
 
 }  // namespace vexilo::engines

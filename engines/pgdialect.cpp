@@ -319,9 +319,9 @@ class PostgresDialect final : public SqlDialect {
         }
         return stored;
     }
-    bool readsAsStored(int fieldType) const override {
-        return fieldType != dbDate && !isWholeNumberType(fieldType);  // the driver's whole numbers vary
-    }
+    // A whole number is read as the server stores it, whatever its size: fromStored only widens the
+    // driver's int or qlonglong to one type.
+    bool readsAsStored(int fieldType) const override { return fieldType != dbDate; }
 };
 
 }  // namespace

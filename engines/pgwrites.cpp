@@ -28,6 +28,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <algorithm>
+#include <charconv>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -211,8 +212,16 @@ class ResultRow final : public StoredValues {
     void moveTo(int row) { m_row = row; }
 
     bool isNull(int column) const override { return PQgetisnull(m_r, m_row, column) == 1; }
-    // The driver's whole numbers vary with the column's size: none is lent.
-    bool integer(int /*column*/, std::int64_t& /*n*/) const override { return false; }
+    // A whole number of any size, as the server writes it: decimal digits after an optional sign.
+    bool integer(int column, std::int64_t& n) const override {
+        if (isNull(column) || (kind(column) != Kind::Int && kind(column) != Kind::LongLong)) {
+            return false;
+        }
+        const char* bytes = PQgetvalue(m_r, m_row, column);
+        const char* end = bytes + PQgetlength(m_r, m_row, column);
+        const auto [stop, error] = std::from_chars(bytes, end, n);
+        return error == std::errc() && stop == end;
+    }
     std::optional<Database::StoredText> text(int column) const override {
         if (isNull(column) || kind(column) != Kind::Text) {
             return std::nullopt;

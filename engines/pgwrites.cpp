@@ -25,6 +25,7 @@
 
 #include <libpq-fe.h>
 
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <algorithm>
@@ -388,24 +389,22 @@ class PgWrites final : public NativeWrites {
             [&](const PgStatement& s) { return s.table().compare(storedTable, Qt::CaseInsensitive) == 0; });
     }
 
-    // A read of the run's indexes: every row at once (a table's rows are what its index holds anyway).
-    // The read is of `table` alone.
+    // A read of the run's indexes (of `table` alone). Inside a transaction the rows come through a
+    // cursor, a few thousand at a time, each part asked for before the one before it is handed on: the
+    // server sends the next rows while the job builds its index from these. Read whole, a table made the
+    // job wait for the server and then the server for the job, table after table. Outside a
+    // transaction, where a cursor cannot live, every row comes at once.
     bool readAll(const QString& sql, const QString& table, const RowReceiver& receive) override {
         flushFor(table);
+        if (PQtransactionStatus(m_conn) == PQTRANS_INTRANS) {
+            return readByParts(sql, table, receive);
+        }
         const QByteArray text = sql.toUtf8();
         Result r(PQexec(m_conn, text.constData()));
         if (!r.ok()) {
             fail(r, table);
         }
-        ResultRow row(r.get());
-        if (!row.readable()) {
-            return false;  // read again by the driver, which knows every type
-        }
-        for (int i = 0; i < row.rows(); ++i) {
-            row.moveTo(i);
-            receive(row);
-        }
-        return true;
+        return handOn(r, receive);
     }
 
     // Sends every held row (of the statements `which` takes) and reads every answer; on the connection's
@@ -546,6 +545,57 @@ class PgWrites final : public NativeWrites {
     }
 
   private:
+    static constexpr const char* kFetchNext = "FETCH 4096 FROM vexilo_lectura";
+
+    bool readByParts(const QString& sql, const QString& table, const RowReceiver& receive) {
+        {
+            const QByteArray declare = ("DECLARE vexilo_lectura NO SCROLL CURSOR FOR " + sql).toUtf8();
+            Result r(PQexec(m_conn, declare.constData()));
+            if (!r.ok()) {
+                fail(r, table);
+            }
+        }
+        bool asked = PQsendQuery(m_conn, kFetchNext) == 1;
+        // However the read ends, no answer is left pending and the cursor goes (in a transaction that a
+        // failure undid, its close fails as harmlessly as anything else would).
+        const auto closed = qScopeGuard([&] {
+            if (asked) {
+                (void)answer();
+            }
+            Result(PQexec(m_conn, "CLOSE vexilo_lectura"));
+        });
+        for (bool first = true;; first = false) {
+            // A part that could not be asked for reads as the connection's failure.
+            Result r(asked ? PQgetResult(m_conn) : nullptr);
+            asked = false;
+            if (const std::optional<ServerFailure> failure = answer(); failure || !r.ok()) {
+                fail(r.ok() ? *failure : r.failure(m_conn), table);
+            }
+            if (first && !ResultRow(r.get()).readable()) {
+                return false;
+            }
+            if (PQntuples(r.get()) == 0) {
+                return true;
+            }
+            asked = PQsendQuery(m_conn, kFetchNext) == 1;
+            handOn(r, receive);
+        }
+    }
+
+    // The rows of `r`, unless a column's type is not one read here: the driver, which knows every
+    // type, then reads them again.
+    static bool handOn(const Result& r, const RowReceiver& receive) {
+        ResultRow row(r.get());
+        if (!row.readable()) {
+            return false;
+        }
+        for (int i = 0; i < row.rows(); ++i) {
+            row.moveTo(i);
+            receive(row);
+        }
+        return true;
+    }
+
     // Where a table's new identities come from: the sequence of its identity column, and the identities
     // taken from it ahead and not given yet.
     struct IdentitySource {

@@ -299,6 +299,59 @@ TEST_F(OnServer, QueuedRowsTakeTheNextBlockOfIdentitiesAheadAndInOrder) {
     }
 }
 
+// Inside a transaction an index read comes through a cursor, in parts: every row reads as a recordset
+// reads it, in stored order, a whole number lent as the number it reads as; a table with a column of
+// another type is read whole by the driver; a read that stops half-way (its receiver throws) leaves the
+// connection ready for the rest of the transaction.
+TEST_F(OnServer, IndexReadsInATransactionComeInPartsAndLeaveTheConnectionReady) {
+    constexpr int kRows = 10000;  // a few parts
+    auto db = openServer();
+    engines::TableDef def("PARTES");
+    def.Append(engines::TableDef::CreateField("mslink", engines::dbLong));
+    def.Append(engines::TableDef::CreateField("tmapa", engines::dbText, 40));
+    def.Append(engines::TableDef::CreateField("area", engines::dbDouble));
+    db->AppendTableDef(def);
+    server.exec(QStringLiteral("INSERT INTO \"PARTES\" (\"mslink\", \"tmapa\", \"area\") SELECT %1 - g, "
+                               "'texto ' || g, g / 4.0 FROM generate_series(1, %1) AS g")
+                    .arg(kRows));
+    db->BeginTrans();
+    for (const std::vector<QString>& columns :
+         {std::vector<QString>{"mslink", "tmapa"}, std::vector<QString>{"mslink", "tmapa", "area"}}) {
+        SCOPED_TRACE(columns.size() == 2 ? "whole numbers and texts" : "a column of another type");
+        const auto rows = db->ReadRows("PARTES", columns);
+        ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
+        auto r = db->OpenRecordset(Query::table("PARTES"), dbOpenSnapshot);
+        for (const auto& row : rows) {
+            ASSERT_FALSE(r->Eof());
+            ASSERT_EQ(row.id, r->CurrentRowId());
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                ASSERT_EQ(row.values[i], r->Value(columns[i])) << qPrintable(columns[i]) << " of " << row.id;
+            }
+            r->MoveNext();
+        }
+    }
+    int lent = 0;
+    db->ForEachStoredRow("PARTES", {"mslink"}, [&](const Database::StoredRow& row) {
+        if (const std::optional<std::int64_t> n = row.integer(0)) {
+            ++lent;
+            EXPECT_EQ(*n, row.value(0).toLongLong());
+        }
+    });
+    EXPECT_EQ(lent, kRows);
+    int seen = 0;
+    EXPECT_THROW(db->ForEachStoredRow("PARTES", {"mslink"},
+                                      [&](const Database::StoredRow&) {
+                                          if (++seen == kRows / 2) {
+                                              throw std::runtime_error("basta");
+                                          }
+                                      }),
+                 std::runtime_error);
+    db->InsertRow("PARTES", {{"mslink", 0}});
+    EXPECT_EQ(db->ReadRows("PARTES", {"mslink"}).size(), static_cast<std::size_t>(kRows) + 1);
+    db->CommitTrans();
+    EXPECT_EQ(server.rows("PARTES").size(), static_cast<std::size_t>(kRows) + 1);
+}
+
 // A refusal that only the server can make comes when the batch is sent: it names the table, and the
 // rollback that follows leaves nothing of the transaction. A read of another table sends only that
 // table's held rows: the refused one goes when its own table is read.

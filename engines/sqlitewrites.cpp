@@ -319,11 +319,10 @@ bool mayBeIdentity(sqlite3* db, const QByteArray& table, const QString& column) 
            (primaryKey != 0 && type != nullptr && sqlite3_stricmp(type, "INTEGER") == 0);
 }
 
-// Whether an update of `shape` may change a row's identity.
-bool setsIdentity(sqlite3* db, const RowWrite& shape) {
+// Whether a row write of `shape` may give a row its identity: it sets a column that may be it.
+bool namesIdentity(sqlite3* db, const RowWrite& shape) {
     const QByteArray table = shape.table.toUtf8();
-    return !shape.insert &&
-           std::any_of(shape.columns.begin(), shape.columns.end(),
+    return std::any_of(shape.columns.begin(), shape.columns.end(),
                        [&](const QString& column) { return mayBeIdentity(db, table, column); });
 }
 
@@ -336,7 +335,7 @@ SqliteStatement::SqliteStatement(SqliteWrites& owner, sqlite3_stmt* stmt, QStrin
       m_sql(std::move(sql)),
       m_shape(shape),
       m_tableKey(shape.table.toCaseFolded()),
-      m_setsIdentity(setsIdentity(m_db, shape)),
+      m_setsIdentity(!shape.insert && namesIdentity(m_db, shape)),
       m_groupRows(groupRowsOf(m_db, m_sql, shape)) {
     m_owner.enrol(this);
 }
@@ -473,10 +472,8 @@ SqliteStatement::Queueing SqliteStatement::decideQueueing() {
         autoIncrement != 0) {
         return Queueing::AtOnce;
     }
-    for (const QString& column : m_shape.columns) {
-        if (mayBeIdentity(m_db, table, column)) {
-            return Queueing::AtOnce;  // the row may give its own identity
-        }
+    if (namesIdentity(m_db, m_shape)) {
+        return Queueing::AtOnce;  // the row may give its own identity
     }
     return m_owner.nextIdentity(m_shape.table) ? Queueing::Queued : Queueing::AtOnce;
 }

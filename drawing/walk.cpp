@@ -14,14 +14,12 @@ void walk(BinReader& in, BinWriter& out, const TextHandler& onText, const Progre
     // progress (there is no length to divide by).
     while (in.more()) {
         if (in.readElement(e, contents)) {
-            if (e.header.elementClass() != layout::kClassT || !onText) {
-                if (contents == BinReader::Contents::Headers) {
-                    out.writeBytes(in.elementBytes());
-                } else {
-                    out.write(e);
-                }
-            } else {
+            if (onText && e.header.elementClass() == layout::kClassT) {
                 onText(e);
+                out.write(e);
+            } else if (contents == BinReader::Contents::Headers) {
+                out.writeBytes(in.elementBytes());
+            } else {
                 out.write(e);
             }
         }

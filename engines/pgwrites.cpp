@@ -564,21 +564,21 @@ class PgWrites final : public NativeWrites {
             }
             Result(PQexec(m_conn, "CLOSE vexilo_lectura"));
         });
-        for (bool first = true;; first = false) {
+        for (;;) {
             // A part that could not be asked for reads as the connection's failure.
             Result r(asked ? PQgetResult(m_conn) : nullptr);
             asked = false;
             if (const std::optional<ServerFailure> failure = answer(); failure || !r.ok()) {
                 fail(r.ok() ? *failure : r.failure(m_conn), table);
             }
-            if (first && !ResultRow(r.get()).readable()) {
-                return false;
-            }
             if (PQntuples(r.get()) == 0) {
                 return true;
             }
             asked = PQsendQuery(m_conn, kFetchNext) == 1;
-            handOn(r, receive);
+            // Every part has the first one's columns: only the first can be refused, before any row.
+            if (!handOn(r, receive)) {
+                return false;
+            }
         }
     }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The pieces of the flat hash tables that the job's hot lookups use (the attribute index's texts, the
 // run log's keys): open addressing with linear probing over a power-of-two table of slots kept at most
-// half full. One block of memory however many keys, no allocation per key, and a probe touches one
-// cache line where a chained table walks nodes scattered over the heap.
+// half full (three quarters for the attribute index's texts, whose slots compare a hash first). One block of
+// memory however many keys, no allocation per key, and a probe touches one cache line where a chained table
+// walks nodes scattered over the heap.
 
 #include <algorithm>
 #include <bit>

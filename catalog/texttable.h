@@ -51,7 +51,10 @@ class TextTable {
         Entry& added = m_entries.add(key, std::pmr::polymorphic_allocator<>(m_arena));
         m_slots[at] = Slot{added.key.data(), static_cast<std::uint32_t>(hash),
                            static_cast<std::uint32_t>(m_entries.size())};
-        if (openaddressing::mustGrow(m_entries.size(), m_slots.size())) {
+        // Three quarters full at most, where the run log's keys stay half full: a slot keeps the text's
+        // hash, so a longer walk only reads more slots, four to a cache line, and the slots of a large
+        // index take half the memory, which the lookups of a job then find nearer at hand.
+        if (m_entries.size() * 4 > m_slots.size() * 3) {
             rehash(m_slots.size() * 2);
         }
         return added.value;

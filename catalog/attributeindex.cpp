@@ -104,6 +104,7 @@ void AttributeIndex::load(const std::vector<engines::Database::Row>& rows) {
 void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
     const auto pos = static_cast<Pos>(m_ids.size());
     m_ids.push_back(row.id());
+    m_nextUnclaimed.push_back(kNoPos);
     const std::optional<std::int64_t> mslink = wholeNumber(row);
     m_mslinks.push_back(mslink ? *mslink : kNoMslink);
     if (!mslink) {
@@ -118,19 +119,19 @@ void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
     }
     ByText& entry = m_byText.findOrAdd(keyOf(row, column, column == kTmapa ? tmapa : row.text(column)));
     if (row.isNull(kTfeature)) {
-        entry.addUnclaimed(pos);
+        addUnclaimed(entry, pos);
         return;
     }
     // Rows come in natural order: each list stays sorted.
     if (const std::optional<engines::Database::StoredText> stored = row.text(kTfeature)) {
         utf16Of(*stored, m_scratch);
-        entry.own(m_scratch, pos);
+        own(entry, m_scratch, pos);
     } else if (const std::optional<std::int64_t> number = row.integer(kTfeature)) {
         // A code kept as a whole number reads as its decimal digits, as its value() would.
         decimalOf(*number, m_scratch);
-        entry.own(m_scratch, pos);
+        own(entry, m_scratch, pos);
     } else {
-        entry.own(view(row.value(kTfeature).toString()), pos);
+        own(entry, view(row.value(kTfeature).toString()), pos);
     }
 }
 
@@ -159,7 +160,7 @@ std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& key, c
         best = entry->firstUnclaimed;
         unclaimed = true;
     }
-    const std::optional<Pos> owned = entry->firstOwned(codeValue(codigo));
+    const std::optional<Pos> owned = firstOwned(*entry, codeValue(codigo));
     if (owned && (!best || *owned < *best)) {
         best = owned;
         unclaimed = false;
@@ -176,8 +177,8 @@ void AttributeIndex::claimed(const QString& key, Pos pos, const QString& stored)
     // A claim always takes the first unclaimed record holding the text: no unclaimed record before it
     // can be eligible, since every unclaimed record is.
     Q_ASSERT(entry.firstUnclaimed == pos);
-    entry.claimFirst();
-    entry.own(view(stored), pos);
+    claimFirst(entry);
+    own(entry, view(stored), pos);
 }
 
 bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::optional<QString>& key,
@@ -187,10 +188,11 @@ bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::op
     }
     const auto pos = static_cast<Pos>(m_ids.size());
     m_ids.push_back(id);
+    m_nextUnclaimed.push_back(kNoPos);
     m_mslinks.push_back(mslink);
     addMslink(mslink, pos);
     if (key) {
-        entryFor(*key).own(view(stored), pos);
+        own(entryFor(*key), view(stored), pos);
     }
     return true;
 }
@@ -220,40 +222,71 @@ AttributeIndex::ByText& AttributeIndex::entryFor(const QString& key) {
     return m_byText.findOrAdd(view(key));
 }
 
-std::optional<AttributeIndex::Pos> AttributeIndex::ByText::firstOwned(const CodeValue& code) const {
+std::optional<AttributeIndex::Pos> AttributeIndex::firstOwned(const ByText& entry,
+                                                              const CodeValue& code) const {
     std::optional<Pos> best;
-    for (const Owned& o : byCode) {
-        if (o.first != kNoPos && (!best || o.first < *best) && sameCode({o.code, o.number}, code)) {
+    auto consider = [&](const Owned& o) {
+        const Code& stored = m_codes[o.code];
+        if ((!best || o.first < *best) && sameCode({stored.text, stored.number}, code)) {
             best = o.first;
+        }
+    };
+    if (entry.owned.code != kNoCode) {
+        consider(entry.owned);
+    }
+    if (entry.more != 0) {
+        for (const Owned& o : m_moreCodes[entry.more - 1]) {
+            consider(o);
         }
     }
     return best;
 }
 
-void AttributeIndex::ByText::own(std::u16string_view stored, Pos pos) {
-    auto found = std::find_if(byCode.begin(), byCode.end(), [&](const Owned& o) { return o.code == stored; });
-    if (found == byCode.end()) {
-        byCode.emplace_back(stored,
-                            codeNumber(QStringView(stored.data(), static_cast<qsizetype>(stored.size()))));
-        found = byCode.end() - 1;
+void AttributeIndex::own(ByText& entry, std::u16string_view stored, Pos pos) {
+    const CodeId code = codeOf(stored);
+    if (entry.owned.code == kNoCode || entry.owned.code == code) {
+        entry.owned.code = code;
+        entry.owned.first = std::min(entry.owned.first, pos);
+        return;
     }
-    insertSorted(found->positions, pos);
-    found->first = found->positions.front();
-}
-
-void AttributeIndex::ByText::addUnclaimed(Pos pos) {
-    unclaimed.push_back(pos);
-    firstUnclaimed = unclaimed[nextUnclaimed];
-}
-
-void AttributeIndex::ByText::claimFirst() {
-    ++nextUnclaimed;
-    if (nextUnclaimed == unclaimed.size()) {
-        unclaimed.clear();
-        nextUnclaimed = 0;
-        firstUnclaimed = kNoPos;
+    if (entry.more == 0) {
+        m_moreCodes.emplace_back();
+        entry.more = static_cast<std::uint32_t>(m_moreCodes.size());
+    }
+    std::vector<Owned>& more = m_moreCodes[entry.more - 1];
+    auto found = std::find_if(more.begin(), more.end(), [&](const Owned& o) { return o.code == code; });
+    if (found == more.end()) {
+        more.push_back(Owned{code, pos});
     } else {
-        firstUnclaimed = unclaimed[nextUnclaimed];
+        found->first = std::min(found->first, pos);
+    }
+}
+
+AttributeIndex::CodeId AttributeIndex::codeOf(std::u16string_view stored) {
+    CodeSlot& slot = m_codeIds.findOrAdd(stored);
+    if (!slot.known) {
+        slot.id = static_cast<CodeId>(m_codes.size());
+        slot.known = true;
+        m_codes.push_back(
+            Code{Text(stored, &m_arena),
+                 codeNumber(QStringView(stored.data(), static_cast<qsizetype>(stored.size())))});
+    }
+    return slot.id;
+}
+
+void AttributeIndex::addUnclaimed(ByText& entry, Pos pos) {
+    if (entry.firstUnclaimed == kNoPos) {
+        entry.firstUnclaimed = pos;
+    } else {
+        m_nextUnclaimed[entry.lastUnclaimed] = pos;
+    }
+    entry.lastUnclaimed = pos;
+}
+
+void AttributeIndex::claimFirst(ByText& entry) {
+    entry.firstUnclaimed = m_nextUnclaimed[entry.firstUnclaimed];
+    if (entry.firstUnclaimed == kNoPos) {
+        entry.lastUnclaimed = kNoPos;
     }
 }
 

@@ -105,55 +105,59 @@ class AttributeIndex {
     std::size_t size() const { return m_ids.size(); }
 
   private:
-    // The index's texts, lists and tree nodes live in one arena, released in a few blocks with the
-    // index: a table of 20,000 records would otherwise be some 100,000 small allocations to make and,
-    // at the job's end, to free one by one.
+    // The index's texts live in one arena, released in a few blocks with the index: a table of 20,000
+    // records would otherwise be some 20,000 small allocations to make and, at the job's end, to free
+    // one by one.
     using Text = std::pmr::u16string;
-    using Positions = std::pmr::vector<Pos>;
     static std::u16string_view view(const QString& s) {
         return {reinterpret_cast<const char16_t*>(s.constData()), static_cast<std::size_t>(s.size())};
     }
 
     static constexpr Pos kNoPos = ~Pos{0};
 
-    // The records of one text whose Tfeature reads `code`, sorted. What a lookup compares (the code, the
-    // number it reads as, the first position) sits together, so that the list itself is read only
-    // when it changes: each is a miss of its own in a large index.
-    struct Owned {
-        using allocator_type = std::pmr::polymorphic_allocator<>;
-        Owned(std::u16string_view stored, std::optional<std::int32_t> n, const allocator_type& a)
-            : code(stored, a), number(n), positions(a) {}
-        Owned(Owned&& o, const allocator_type& a)
-            : code(std::move(o.code), a),
-              number(o.number),
-              first(o.first),
-              positions(std::move(o.positions), a) {}
-
-        Text code;
-        std::optional<std::int32_t> number;  // what `code` reads as (codeNumber), read once
-        Pos first = kNoPos;                  // positions.front()
-        Positions positions;
+    // A Tfeature text as the table's records hold it, kept once for the table however many records
+    // hold it: a table of 20,000 records holds a few hundred different codes.
+    struct Code {
+        Text text;
+        std::optional<std::int32_t> number;  // what `text` reads as (codeNumber), read once
     };
+    using CodeId = std::uint32_t;  // index in m_codes
+    struct CodeSlot {
+        using allocator_type = std::pmr::polymorphic_allocator<>;
+        explicit CodeSlot(const allocator_type& /*a*/) {}
+        CodeId id = 0;
+        bool known = false;
+    };
+
+    // The first record, in natural order, of one text whose Tfeature reads `code`: records are never
+    // taken from a code, so the first of them is all a lookup needs.
+    struct Owned {
+        CodeId code;
+        Pos first;
+    };
+
+    static constexpr CodeId kNoCode = ~CodeId{0};
 
     // Records holding one text: the unclaimed ones in natural order (consumed from the front: a claim
-    // always takes the first of them) and the claimed ones by the text of their Tfeature.
+    // always takes the first of them), linked through m_nextUnclaimed, and the first claimed one of
+    // each Tfeature text. Most texts are held by one record, so an entry is a few numbers: the first
+    // code is kept in it, any other in a list of m_moreCodes.
     struct ByText {
         using allocator_type = std::pmr::polymorphic_allocator<>;
-        explicit ByText(const allocator_type& a) : unclaimed(a), byCode(a) {}
+        explicit ByText(const allocator_type& /*a*/) {}
 
-        Pos firstUnclaimed = kNoPos;  // unclaimed[nextUnclaimed], kept here for the same reason
-        Positions unclaimed;
-        std::uint32_t nextUnclaimed = 0;
-        // A text is held by few codes, so a short list beats a hash (and costs far less memory).
-        std::pmr::vector<Owned> byCode;
-
-        // The first position among the lists whose Tfeature is the code (sameCode), if any.
-        std::optional<Pos> firstOwned(const CodeValue& code) const;
-        // Adds `pos` to the list of exactly this Tfeature (made when missing), in order.
-        void own(std::u16string_view stored, Pos pos);
-        void addUnclaimed(Pos pos);  // after every position already there
-        void claimFirst();           // the first unclaimed one is now owned
+        Pos firstUnclaimed = kNoPos;
+        Pos lastUnclaimed = kNoPos;  // where the next unclaimed one is linked, while the table loads
+        Owned owned{kNoCode, kNoPos};
+        std::uint32_t more = 0;  // 1 + the index of its other codes in m_moreCodes; 0: none
     };
+    void addUnclaimed(ByText& entry, Pos pos);  // after every position already there
+    void claimFirst(ByText& entry);             // the first unclaimed one is now owned
+    // The first position of `entry` whose Tfeature is the code (sameCode), if any.
+    std::optional<Pos> firstOwned(const ByText& entry, const CodeValue& code) const;
+    // `pos` holds the text of `entry` and its Tfeature reads `stored`.
+    void own(ByText& entry, std::u16string_view stored, Pos pos);
+    CodeId codeOf(std::u16string_view stored);
     ByText& entryFor(const QString& key);
     // The text key of a row's text column (`stored`: the column as stored, when a stored text), in
     // m_scratch.
@@ -167,6 +171,10 @@ class AttributeIndex {
     std::vector<engines::RowId> m_ids;            // by position
     std::vector<std::int64_t> m_mslinks;          // by position; kNoMslink when not a whole number
     TextTable<ByText> m_byText{&m_arena};         // by text key
+    std::vector<Code> m_codes;                    // by CodeId
+    std::vector<std::vector<Owned>> m_moreCodes;  // the codes of a text after its first (ByText::more)
+    std::vector<Pos> m_nextUnclaimed;             // by position: the next unclaimed one of its text
+    TextTable<CodeSlot> m_codeIds{&m_arena};      // by code text
     MslinkPositions m_byMslink;
     // The highest number of m_byMslink below the limit, kept as numbers come and go: a new record asks.
     std::optional<std::int64_t> m_highestBelowLimit;

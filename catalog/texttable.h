@@ -8,6 +8,7 @@
 // arena's release frees the entries, which are never destroyed one by one (that walk over every entry
 // of a large index only touched memory nothing would read again).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,8 +27,6 @@ namespace vexilo::catalog {
 template <typename Value>
 class TextTable {
   public:
-    using Text = std::pmr::u16string;
-
     // `arena` outlives the table; a Value is built from a polymorphic allocator on it.
     explicit TextTable(std::pmr::monotonic_buffer_resource* arena) : m_arena(arena) {
         m_slots.resize(openaddressing::capacityFor(0));
@@ -48,9 +47,9 @@ class TextTable {
         if (m_slots[at].entry != 0) {
             return m_entries[m_slots[at].entry - 1].value;
         }
-        Entry& added = m_entries.add(key, std::pmr::polymorphic_allocator<>(m_arena));
-        m_slots[at] = Slot{added.key.data(), static_cast<std::uint32_t>(hash),
-                           static_cast<std::uint32_t>(m_entries.size())};
+        Entry& added = m_entries.add(key, m_arena);
+        m_slots[at] =
+            Slot{added.chars, static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(m_entries.size())};
         // Three quarters full at most, where the run log's keys stay half full: a slot keeps the text's
         // hash, so a longer walk only reads more slots, four to a cache line, and the slots of a large
         // index take half the memory, which the lookups of a job then find nearer at hand.
@@ -72,8 +71,20 @@ class TextTable {
         std::uint32_t entry = 0;  // index in m_entries plus one; 0: an empty slot
     };
     struct Entry {
-        Entry(std::u16string_view k, const std::pmr::polymorphic_allocator<>& a) : key(k, a), value(a) {}
-        Text key;
+        // The key's characters are copied into the arena, without a string object of their own.
+        Entry(std::u16string_view k, std::pmr::memory_resource* arena)
+            : chars(copied(k, arena)), size(k.size()), value(std::pmr::polymorphic_allocator<>(arena)) {}
+        static const char16_t* copied(std::u16string_view k, std::pmr::memory_resource* arena) {
+            if (k.empty()) {
+                return u"";
+            }
+            auto* chars =
+                static_cast<char16_t*>(arena->allocate(k.size() * sizeof(char16_t), alignof(char16_t)));
+            std::copy(k.begin(), k.end(), chars);
+            return chars;
+        }
+        const char16_t* chars;
+        std::size_t size;
         Value value;
     };
 
@@ -119,7 +130,7 @@ class TextTable {
         const auto low = static_cast<std::uint32_t>(hash);
         return openaddressing::probe(hash, m_slots.size(), [&](std::size_t i) {
             const Slot& s = m_slots[i];
-            return s.entry == 0 || (s.hash == low && m_entries[s.entry - 1].key.size() == key.size() &&
+            return s.entry == 0 || (s.hash == low && m_entries[s.entry - 1].size == key.size() &&
                                     std::u16string_view(s.chars, key.size()) == key);
         });
     }

@@ -132,6 +132,38 @@ TEST(AttributeIndexCodes, EachClaimTakesTheNextUnclaimedAndLeadsItsCodeInOrder) 
     EXPECT_EQ(firstFound(idx, "Z"), 40);
 }
 
+// Two texts whose unclaimed records alternate in the table: each text's claims take its own records, in
+// order, and never one of the other text's.
+TEST(AttributeIndexCodes, ClaimsOfInterleavedTextsTakeEachTextsOwnRecordsInOrder) {
+    const auto row = [](engines::RowId id, const char* texto) {
+        return engines::Database::Row{
+            id, {QVariant(qint64(id * 10)), QVariant(QString::fromLatin1(texto)), QVariant(), QVariant()}};
+    };
+    AttributeIndex idx;
+    idx.load({row(1, "RIO"), row(2, "MAR"), row(3, "MAR"), row(4, "RIO"), row(5, "MAR"), row(6, "RIO")});
+    const auto claim = [&](const char* texto) -> std::optional<qint64> {
+        const auto f = idx.first(QString::fromLatin1(texto), QStringLiteral("7"));
+        if (!f) {
+            return std::nullopt;
+        }
+        EXPECT_TRUE(f->unclaimed) << texto;
+        idx.claimed(QString::fromLatin1(texto), f->pos, QStringLiteral("8"));
+        return f->mslink;
+    };
+    EXPECT_EQ(claim("MAR"), 20);
+    EXPECT_EQ(claim("RIO"), 10);
+    EXPECT_EQ(claim("RIO"), 40);
+    EXPECT_EQ(claim("MAR"), 30);
+    EXPECT_EQ(claim("MAR"), 50);
+    EXPECT_EQ(claim("MAR"), std::nullopt);
+    EXPECT_EQ(claim("RIO"), 60);
+    EXPECT_EQ(claim("RIO"), std::nullopt);
+    const auto owned = idx.first(QStringLiteral("RIO"), QStringLiteral("8"));
+    ASSERT_TRUE(owned);
+    EXPECT_FALSE(owned->unclaimed);
+    EXPECT_EQ(owned->mslink, 10);
+}
+
 TEST(AttributeIndexNumbering, FollowsRenumberingsAndAdditions) {
     AttributeIndex idx;
     idx.load(recordsNumbered({5, 9, 70000, 9}));

@@ -122,7 +122,6 @@ void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
         addUnclaimed(entry, pos);
         return;
     }
-    // Rows come in natural order: each list stays sorted.
     if (const std::optional<engines::Database::StoredText> stored = row.text(kTfeature)) {
         utf16Of(*stored, m_scratch);
         own(entry, m_scratch, pos);
@@ -264,9 +263,8 @@ void AttributeIndex::own(ByText& entry, std::u16string_view stored, Pos pos) {
 
 AttributeIndex::CodeId AttributeIndex::codeOf(std::u16string_view stored) {
     CodeSlot& slot = m_codeIds.findOrAdd(stored);
-    if (!slot.known) {
+    if (slot.id == kNoCode) {
         slot.id = static_cast<CodeId>(m_codes.size());
-        slot.known = true;
         m_codes.push_back(
             Code{Text(stored, &m_arena),
                  codeNumber(QStringView(stored.data(), static_cast<qsizetype>(stored.size())))});

@@ -122,11 +122,11 @@ class AttributeIndex {
         std::optional<std::int32_t> number;  // what `text` reads as (codeNumber), read once
     };
     using CodeId = std::uint32_t;  // index in m_codes
+    static constexpr CodeId kNoCode = ~CodeId{0};
     struct CodeSlot {
         using allocator_type = std::pmr::polymorphic_allocator<>;
         explicit CodeSlot(const allocator_type& /*a*/) {}
-        CodeId id = 0;
-        bool known = false;
+        CodeId id = kNoCode;  // until the code is kept
     };
 
     // The first record, in natural order, of one text whose Tfeature reads `code`: records are never
@@ -135,8 +135,6 @@ class AttributeIndex {
         CodeId code;
         Pos first;
     };
-
-    static constexpr CodeId kNoCode = ~CodeId{0};
 
     // Records holding one text: the unclaimed ones in natural order (consumed from the front: a claim
     // always takes the first of them), linked through m_nextUnclaimed, and the first claimed one of

@@ -70,6 +70,35 @@ void asciiKey(QLatin1String texto, std::u16string& out) {
     }
 }
 
+// The upper form of each Latin-1 character as QString::toUpper gives it, or 0 for the one whose upper
+// form is two characters (ß, "SS").
+struct Latin1Upper {
+    Latin1Upper() {
+        for (char16_t c = 0; c < 256; ++c) {
+            const QString upper = QString(QChar(c)).toUpper();
+            of[c] = upper.size() == 1 ? upper.at(0).unicode() : 0;
+        }
+    }
+    char16_t of[256] = {};
+};
+
+// A text of Latin-1 characters into `out` as the key textKey makes of it (trimmed of spaces, upper-cased),
+// without a string of its own; false, with `out` undefined, for a text holding any other character.
+bool latin1Key(QStringView texto, std::u16string& out) {
+    static const Latin1Upper upper;
+    const QStringView trimmed = core::trimmedSpaces(texto);
+    out.resize(static_cast<std::size_t>(trimmed.size()));
+    for (qsizetype i = 0; i < trimmed.size(); ++i) {
+        const char16_t c = trimmed.at(i).unicode();
+        const char16_t u = c < 256 ? upper.of[c] : 0;
+        if (u == 0 && c != 0) {
+            return false;
+        }
+        out[static_cast<std::size_t>(i)] = u;
+    }
+    return true;
+}
+
 }  // namespace
 
 QString textKey(const QString& texto) {
@@ -138,6 +167,9 @@ std::u16string_view AttributeIndex::keyOf(const engines::Database::StoredRow& ro
                                           const std::optional<engines::Database::StoredText>& stored) {
     if (stored && std::holds_alternative<QLatin1String>(*stored)) {
         asciiKey(std::get<QLatin1String>(*stored), m_scratch);
+        return m_scratch;
+    }
+    if (stored && latin1Key(std::get<QStringView>(*stored), m_scratch)) {
         return m_scratch;
     }
     // Any other text (or a number or date in a text's place) upper-cases as QString does.

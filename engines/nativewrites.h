@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,11 +45,18 @@ class NativeStatement {
 // Whether stored bytes are plain ASCII: such a text reads the same in Latin-1 and in UTF-8, and is lent
 // as it is stored.
 inline bool isPlainAscii(const unsigned char* bytes, std::size_t length) {
-    unsigned char any = 0;
-    for (std::size_t k = 0; k < length; ++k) {
+    // Eight bytes at a time: a loader asks it of every text it reads.
+    std::uint64_t any = 0;
+    std::size_t k = 0;
+    for (; k + 8 <= length; k += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + k, 8);
+        any |= word;
+    }
+    for (; k < length; ++k) {
         any |= bytes[k];
     }
-    return any < 0x80;
+    return (any & 0x8080808080808080ULL) == 0;
 }
 
 // A row of a query as the engine's own reading holds it, columns numbered as the statement's. The

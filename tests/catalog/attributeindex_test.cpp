@@ -164,6 +164,37 @@ TEST(AttributeIndexCodes, ClaimsOfInterleavedTextsTakeEachTextsOwnRecordsInOrder
     EXPECT_EQ(owned->mslink, 10);
 }
 
+// A record's text is keyed as textKey keys the element's text, whatever Latin-1 character it holds (ß
+// upper-cases to two letters), and a text beyond Latin-1 as well: each record is found by the key of its
+// own text, or by that of the first record whose text has the same key.
+TEST(AttributeIndexLoading, EveryLatin1CharacterKeysAsTheElementsTextDoes) {
+    std::vector<QString> texts;
+    for (char16_t c = 1; c < 256; ++c) {
+        texts.push_back(QStringLiteral("  x") + QChar(c) + QStringLiteral("y "));
+    }
+    texts.push_back(QStringLiteral(" calle ßa"));
+    texts.push_back(QStringLiteral("CALLE SSA"));
+    texts.push_back(QStringLiteral("Ωmega ñ"));
+    std::vector<engines::Database::Row> rows;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        rows.push_back(
+            {engines::RowId(i + 1), {QVariant(qint64(i + 1)), QVariant(texts[i]), QVariant(), QVariant()}});
+    }
+    AttributeIndex idx;
+    idx.load(rows);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const QString key = textKey(texts[i]);
+        std::size_t first = 0;
+        while (textKey(texts[first]) != key) {
+            ++first;
+        }
+        const auto found = idx.first(key, QStringLiteral("7"));
+        ASSERT_TRUE(found) << i;
+        EXPECT_EQ(found->mslink, static_cast<std::int32_t>(first + 1)) << i;
+    }
+    EXPECT_EQ(idx.first(textKey(QStringLiteral("calle ssa")), QStringLiteral("7"))->mslink, 256);
+}
+
 TEST(AttributeIndexNumbering, FollowsRenumberingsAndAdditions) {
     AttributeIndex idx;
     idx.load(recordsNumbered({5, 9, 70000, 9}));

@@ -62,14 +62,6 @@ void decimalOf(std::int64_t n, std::u16string& out) {
     out.assign(digits, end);
 }
 
-// A text of plain ASCII into `out` as the key textKey makes of it: trimmed of spaces, upper-cased.
-void asciiKey(QLatin1String texto, std::u16string& out) {
-    utf16Of(core::trimmedSpaces(texto), out);
-    for (char16_t& c : out) {
-        c = core::asciiUpper(c);
-    }
-}
-
 // The upper form of each Latin-1 character as QString::toUpper gives it, or 0 for the one whose upper
 // form is two characters (ß, "SS").
 struct Latin1Upper {
@@ -82,11 +74,13 @@ struct Latin1Upper {
     char16_t of[256] = {};
 };
 
-// A text of Latin-1 characters into `out` as the key textKey makes of it (trimmed of spaces, upper-cased),
-// without a string of its own; false, with `out` undefined, for a text holding any other character.
-bool latin1Key(QStringView texto, std::u16string& out) {
+// A text of Latin-1 characters (a stored text of plain ASCII, or any other) into `out` as the key
+// textKey makes of it (trimmed of spaces, upper-cased), without a string of its own; false, with `out`
+// undefined, for a text holding any other character.
+template <typename View>
+bool latin1Key(View texto, std::u16string& out) {
     static const Latin1Upper upper;
-    const QStringView trimmed = core::trimmedSpaces(texto);
+    const View trimmed = core::trimmedSpaces(texto);
     out.resize(static_cast<std::size_t>(trimmed.size()));
     for (qsizetype i = 0; i < trimmed.size(); ++i) {
         const char16_t c = trimmed.at(i).unicode();
@@ -165,11 +159,7 @@ void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
 
 std::u16string_view AttributeIndex::keyOf(const engines::Database::StoredRow& row, std::size_t column,
                                           const std::optional<engines::Database::StoredText>& stored) {
-    if (stored && std::holds_alternative<QLatin1String>(*stored)) {
-        asciiKey(std::get<QLatin1String>(*stored), m_scratch);
-        return m_scratch;
-    }
-    if (stored && latin1Key(std::get<QStringView>(*stored), m_scratch)) {
+    if (stored && std::visit([this](auto t) { return latin1Key(t, m_scratch); }, *stored)) {
         return m_scratch;
     }
     // Any other text (or a number or date in a text's place) upper-cases as QString does.

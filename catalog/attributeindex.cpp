@@ -125,11 +125,8 @@ void AttributeIndex::load(const std::vector<engines::Database::Row>& rows) {
 }
 
 void AttributeIndex::loadRow(const engines::Database::StoredRow& row) {
-    const auto pos = static_cast<Pos>(m_ids.size());
-    m_ids.push_back(row.id());
-    m_nextUnclaimed.push_back(kNoPos);
     const std::optional<std::int64_t> mslink = wholeNumber(row);
-    m_mslinks.push_back(mslink ? *mslink : kNoMslink);
+    const Pos pos = addRecord(row.id(), mslink ? *mslink : kNoMslink);
     if (!mslink) {
         return;
     }
@@ -207,10 +204,7 @@ bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::op
     if (!m_ids.empty() && id <= m_ids.back()) {
         return false;
     }
-    const auto pos = static_cast<Pos>(m_ids.size());
-    m_ids.push_back(id);
-    m_nextUnclaimed.push_back(kNoPos);
-    m_mslinks.push_back(mslink);
+    const Pos pos = addRecord(id, mslink);
     addMslink(mslink, pos);
     if (key) {
         own(entryFor(*key), view(stored), pos);
@@ -292,6 +286,14 @@ AttributeIndex::CodeId AttributeIndex::codeOf(std::u16string_view stored) {
                  codeNumber(QStringView(stored.data(), static_cast<qsizetype>(stored.size())))});
     }
     return slot.id;
+}
+
+AttributeIndex::Pos AttributeIndex::addRecord(engines::RowId id, std::int64_t mslink) {
+    const auto pos = static_cast<Pos>(m_ids.size());
+    m_ids.push_back(id);
+    m_mslinks.push_back(mslink);
+    m_nextUnclaimed.push_back(kNoPos);
+    return pos;
 }
 
 void AttributeIndex::addUnclaimed(ByText& entry, Pos pos) {

@@ -149,6 +149,8 @@ class AttributeIndex {
         Owned owned{kNoCode, kNoPos};
         std::uint32_t more = 0;  // 1 + the index of its other codes in m_moreCodes; 0: none
     };
+    // A record after every other: its place in each array by position.
+    Pos addRecord(engines::RowId id, std::int64_t mslink);
     void addUnclaimed(ByText& entry, Pos pos);  // after every position already there
     void claimFirst(ByText& entry);             // the first unclaimed one is now owned
     // The first position of `entry` whose Tfeature is the code (sameCode), if any.

@@ -39,8 +39,9 @@ class SqlDialect {
 
     // The column definition for a new table or an added column: the quoted name, the type for the
     // field's type code and size, and the constraints that hold a stored value to that type's range
-    // or size (an engine that does not enforce them by itself gets them as checks).
-    virtual QString columnDefinition(const FieldDef& field) const = 0;
+    // or size (an engine that does not enforce them by itself gets them as checks, unless `checked` is
+    // false: TableDef::WrittenByLayerOnly).
+    virtual QString columnDefinition(const FieldDef& field, bool checked) const = 0;
 
     // The field type code (and text size, 0 when unbounded) of a column declared with this type text,
     // also for tables that other programs created.

@@ -107,7 +107,8 @@ class PostgresDialect final : public SqlDialect {
   public:
     QString driverName() const override { return QStringLiteral("QPSQL"); }
 
-    QString columnDefinition(const FieldDef& field) const override {
+    // The server holds every column to its type and size by itself: nothing to leave out.
+    QString columnDefinition(const FieldDef& field, bool /*checked*/) const override {
         const QString column = quoteIdentifier(field.name);
         switch (field.type) {
             case dbInteger:

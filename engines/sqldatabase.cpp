@@ -227,7 +227,8 @@ void SqlDatabase::AppendTableDef(const TableDef& def) {
     }
     QString columns;
     for (const FieldDef& f : def.Fields()) {
-        columns += (columns.isEmpty() ? QString() : QStringLiteral(", ")) + d.columnDefinition(f);
+        columns += (columns.isEmpty() ? QString() : QStringLiteral(", ")) +
+                   d.columnDefinition(f, !def.WrittenByLayerOnly());
     }
     if (columns.isEmpty()) {
         throwEngineError(
@@ -253,7 +254,7 @@ void SqlDatabase::AppendField(const QString& table, const FieldDef& field) {
                          QStringLiteral("Ya existe el campo '%1' en la tabla '%2'.").arg(field.name, stored));
     }
     m_connection->runOnce(QLatin1String("ALTER TABLE ") + d.quoteIdentifier(stored) +
-                              QLatin1String(" ADD COLUMN ") + d.columnDefinition(field),
+                              QLatin1String(" ADD COLUMN ") + d.columnDefinition(field, true),
                           stored);
     m_connection->forgetSchema();
 }

@@ -58,6 +58,56 @@ QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) 
            QString::number(lowest) + QLatin1String(" AND ") + QString::number(highest) + QLatin1String("))");
 }
 
+// The type a column of this field is declared with; describeColumn reads it back as the same field.
+QString declaredType(const FieldDef& field) {
+    switch (field.type) {
+        case dbInteger:
+            return QStringLiteral("SMALLINT");
+        case dbLong:
+            return QStringLiteral("INTEGER");
+        case dbDate:
+            return QStringLiteral("DATETIME");
+        case dbBigInt:
+            return QStringLiteral("BIGINT");
+        case dbBoolean:
+            return QStringLiteral("BOOLEAN");
+        case dbSingle:
+        case dbDouble:
+            return QStringLiteral("REAL");
+        case dbDecimal:
+            // Numeric affinity keeps a whole number whole and an exact decimal as the number it is.
+            return QStringLiteral("NUMERIC");
+        case dbLongBinary:
+            return QStringLiteral("BLOB");
+        default:
+            return field.size > 0 ? QLatin1String("VARCHAR(") + QString::number(field.size) + QLatin1Char(')')
+                                  : QStringLiteral("TEXT");
+    }
+}
+
+// The check that holds a stored value to its field's range or size, which SQLite does not enforce by
+// itself; empty for a field that needs none.
+QString checkOf(const FieldDef& field, const QString& column) {
+    switch (field.type) {
+        case dbInteger:
+            return integerRangeCheck(column, -32768, 32767);
+        case dbLong:
+            return integerRangeCheck(column, -2147483648LL, 2147483647LL);
+        case dbDate:
+        case dbBigInt:
+        case dbBoolean:
+        case dbSingle:
+        case dbDouble:
+        case dbDecimal:
+        case dbLongBinary:
+            return {};
+        default:
+            return field.size > 0 ? QLatin1String("CHECK (length(") + column + QLatin1String(") <= ") +
+                                        QString::number(field.size) + QLatin1Char(')')
+                                  : QString();
+    }
+}
+
 // The job's waits on SQLite: a lock that another program keeps (a reader of a database in WAL mode, a
 // writer of another kind) is waited for here, announced, and given up at the job's limit, instead of
 // SQLite's fixed busy time.
@@ -95,39 +145,12 @@ class SqliteDialect final : public SqlDialect {
   public:
     QString driverName() const override { return QStringLiteral("QSQLITE"); }
 
-    QString columnDefinition(const FieldDef& field) const override {
+    QString columnDefinition(const FieldDef& field, bool checked) const override {
         const QString column = quoteIdentifier(field.name);
-        const QString constraint = QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ');
-        switch (field.type) {
-            case dbInteger:
-                return column + QLatin1String(" SMALLINT") + constraint +
-                       integerRangeCheck(column, -32768, 32767);
-            case dbLong:
-                return column + QLatin1String(" INTEGER") + constraint +
-                       integerRangeCheck(column, -2147483648LL, 2147483647LL);
-            case dbDate:
-                return column + QLatin1String(" DATETIME");
-            case dbBigInt:
-                return column + QLatin1String(" BIGINT");
-            case dbBoolean:
-                return column + QLatin1String(" BOOLEAN");
-            case dbSingle:
-            case dbDouble:
-                return column + QLatin1String(" REAL");
-            case dbDecimal:
-                // Numeric affinity keeps a whole number whole and an exact decimal as the number it is.
-                return column + QLatin1String(" NUMERIC");
-            case dbLongBinary:
-                return column + QLatin1String(" BLOB");
-            default:
-                if (field.size > 0) {
-                    const QString size = QString::number(field.size);
-                    return column + QLatin1String(" VARCHAR(") + size + QLatin1Char(')') + constraint +
-                           QLatin1String("CHECK (length(") + column + QLatin1String(") <= ") + size +
-                           QLatin1Char(')');
-                }
-                return column + QLatin1String(" TEXT");
-        }
+        const QString check = checked ? checkOf(field, column) : QString();
+        return column + QLatin1Char(' ') + declaredType(field) +
+               (check.isEmpty() ? QString()
+                                : QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ') + check);
     }
 
     FieldDef describeColumn(const QString& name, const QString& declaredType) const override {

@@ -25,6 +25,9 @@ void creaTablaControlProceso(engines::Database& bd) {
     def.Append(TableDef::CreateField(QStringLiteral("TMapa"), engines::dbText, 100));
     def.Append(TableDef::CreateField(QStringLiteral("Fecha"), engines::dbDate));
     def.Append(TableDef::CreateField(QStringLiteral("Hora"), engines::dbDate));
+    // Only AnadeAControlProceso writes it, whose numbers are 32-bit and whose texts the engine layer
+    // measures against their fields before binding them: checks in the table would test every row again.
+    def.SetWrittenByLayerOnly();
     bd.AppendTableDef(def);
 }
 

@@ -122,6 +122,30 @@ TEST_F(RunLog, RefusedRowIsNotRemembered) {
     EXPECT_EQ(rows(run).size(), 1u);
 }
 
+// The table the job creates carries no checks of its own: the engine layer's measure of each text
+// against its field is what still keeps a text longer than its field out.
+TEST_F(RunLog, TheCreatedTableRefusesATextLongerThanItsFieldAndKeepsOneThatFits) {
+    CatalogTables t;
+    t.controlProceso = false;
+    CatalogRun bare(t);
+    creaTablaControlProceso(*bare.Bd);
+    const auto refusal = [&](const QString& fichero, const QString& texto) {
+        try {
+            AnadeAControlProceso(bare.log(), "CALLE", 1, fichero, texto, 0);
+        } catch (const core::EngineError& e) {
+            return e.description();
+        }
+        return QString();
+    };
+    EXPECT_TRUE(refusal("a.bin", QString(101, QLatin1Char('x'))).contains("'TMapa'"));
+    EXPECT_TRUE(refusal(QString(256, QLatin1Char('f')), "corto").contains("'NombreFichero'"));
+    EXPECT_TRUE(rows(bare).empty());
+    EXPECT_EQ(refusal(QString(255, QLatin1Char('f')), QString(100, QLatin1Char('x'))), QString());
+    const auto logged = rows(bare);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].values[4].toString().size(), 100);
+}
+
 }  // namespace
 }  // namespace vexilo::schema
 

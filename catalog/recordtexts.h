@@ -62,8 +62,8 @@ class RecordTexts {
         Place place;
     };
 
-    static QChar widened(QChar c) { return c; }
-    static QChar widened(char c) { return QLatin1Char(c); }
+    static char16_t widened(QChar c) { return c.unicode(); }
+    static char16_t widened(char c) { return static_cast<unsigned char>(c); }
 
     // Numbers below this index m_dense: at most a few megabytes for a table, however sparse its numbers.
     static constexpr std::int32_t kDenseLimit = 1 << 18;
@@ -91,7 +91,7 @@ class RecordTexts {
         if (text != nullptr) {
             place.length = static_cast<std::int32_t>(length);
             m_pool.resize(m_pool.size() + length);
-            QChar* out = m_pool.data() + place.offset;
+            char16_t* out = m_pool.data() + place.offset;
             for (const auto c : *text) {
                 *out++ = widened(c);
             }
@@ -128,7 +128,9 @@ class RecordTexts {
     std::vector<Place> m_dense;  // by number
     std::vector<Slot> m_slots;
     std::size_t m_sparse = 0;  // numbers in m_slots
-    std::vector<QChar> m_pool;
+    // Plain UTF-16 units, not QChar: the pool doubles many times while a table loads, and units of a
+    // plain type move as one block where QChars moved one by one.
+    std::vector<char16_t> m_pool;
     std::size_t m_size = 0;
 };
 

@@ -14,6 +14,7 @@
 #include "core/crc32c.h"
 #include "core/systemerror.h"
 #include "drawing/fields.h"
+#include "drawing/readahead.h"
 #include "drawing/writebehind.h"
 
 namespace vexilo::drawing {
@@ -92,67 +93,117 @@ void readLinks(FieldReader& in, std::vector<EnlaceAtributo>& links, std::size_t 
 
 // ---- reader ----
 
+// Two buffers, each a part of the file with room before it: the walk reads one while the next part is
+// read into the other on a thread of its own (ReadAhead). When the walk needs bytes past its buffer, the
+// bytes it has not read yet are copied into the room before the new part and the buffers change places.
 struct BinReader::Impl {
     QString path;
     QFile file;
     std::int64_t length = 0;
-    std::vector<std::uint8_t> buf;
-    std::size_t begin = 0;        // next unread byte in buf
-    std::size_t end = 0;          // bytes of buf holding file data
-    std::int64_t bufOffset = 0;   // file offset of buf[0]
-    std::size_t lastElement = 0;  // where in buf the carried element last read starts
+    std::size_t part = 0;             // bytes read at a time, and the room before them
+    std::vector<std::uint8_t> buf;    // the walk's
+    std::vector<std::uint8_t> spare;  // being filled, its part at offset `part`
+    std::size_t begin = 0;            // next unread byte in buf
+    std::size_t end = 0;              // bytes of buf holding file data
+    std::int64_t bufOffset = 0;       // file offset of buf[0]
+    bool atEnd = false;               // the file's end was read
+    std::size_t lastElement = 0;      // where in buf the carried element last read starts
     std::size_t lastSize = 0;
+    std::unique_ptr<ReadAhead> ahead;  // last: its thread ends before anything it uses goes
 
     std::int64_t position() const { return bufOffset + static_cast<std::int64_t>(begin); }
     std::size_t available() const { return end - begin; }
     const std::uint8_t* current() const { return buf.data() + begin; }
 
-    // Makes n bytes from the current position available in the buffer; false when the file ends first.
-    bool ensure(std::size_t n) {
-        if (available() >= n) {
-            return true;
-        }
-        std::memmove(buf.data(), buf.data() + begin, available());
-        bufOffset += static_cast<std::int64_t>(begin);
-        end -= begin;
-        begin = 0;
-        if (buf.size() < n) {
-            buf.resize(n);
-        }
-        while (end < n) {
-            const qint64 got =
-                file.read(reinterpret_cast<char*>(buf.data() + end), static_cast<qint64>(buf.size() - end));
-            if (got < 0) {
-                throw RunError(
-                    errnum::kFileAccess,
-                    QStringLiteral("No se puede leer el fichero %1: %2").arg(name(path), file.errorString()));
+    // On the reading thread, the file the walk's thread leaves alone until it waits.
+    std::int64_t readPart(std::uint8_t* data, std::size_t n, QString& failure) {
+        std::size_t got = 0;
+        while (got < n) {
+            const qint64 r = file.read(reinterpret_cast<char*>(data + got), static_cast<qint64>(n - got));
+            if (r < 0) {
+                failure = file.errorString();
+                return -1;
             }
-            if (got == 0) {
+            if (r == 0) {
                 break;
             }
-            end += static_cast<std::size_t>(got);
+            got += static_cast<std::size_t>(r);
         }
-        return end >= n;
+        return static_cast<std::int64_t>(got);
     }
 
-    // Moves n bytes forward over a dropped element that starts at `offset`. An element running past the
-    // end of the file is damage, like a carried element cut short.
+    void readNext() { ahead->start(spare.data() + part, part); }
+
+    // Puts the next part of the file after the unread bytes; false when the file has ended.
+    bool refill() {
+        if (atEnd) {
+            return false;
+        }
+        QString failure;
+        const std::int64_t got = ahead->wait(failure);
+        if (got < 0) {
+            throw RunError(errnum::kFileAccess,
+                           QStringLiteral("No se puede leer el fichero %1: %2").arg(name(path), failure));
+        }
+        if (got == 0) {
+            atEnd = true;
+            return false;
+        }
+        const auto n = static_cast<std::size_t>(got);
+        const std::size_t left = available();
+        const std::int64_t partOffset = bufOffset + static_cast<std::int64_t>(end);
+        if (left <= part) {
+            std::memcpy(spare.data() + part - left, buf.data() + begin, left);
+            std::swap(buf, spare);
+            bufOffset = partOffset - static_cast<std::int64_t>(part);
+            begin = part - left;
+            end = part + n;
+        } else {
+            // An element longer than a part: the part goes after it, in a buffer grown for both.
+            std::memmove(buf.data(), buf.data() + begin, left);
+            bufOffset += static_cast<std::int64_t>(begin);
+            begin = 0;
+            if (buf.size() < left + n) {
+                buf.resize(left + n);
+            }
+            std::memcpy(buf.data() + left, spare.data() + part, n);
+            end = left + n;
+        }
+        readNext();
+        return true;
+    }
+
+    // Makes n bytes from the current position available in the buffer; false when the file ends first.
+    bool ensure(std::size_t n) {
+        while (available() < n) {
+            if (!refill()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Moves n bytes forward over a dropped element that starts at `offset`, reading through it (the
+    // part after it is being read already). An element running past the end of the file is damage, like
+    // a carried element cut short.
     void skip(std::size_t n, std::int64_t offset) {
         if (available() >= n) {
             begin += n;
             return;
         }
-        const std::int64_t target = position() + static_cast<std::int64_t>(n);
-        if (target > length) {
+        if (position() + static_cast<std::int64_t>(n) > length) {
             reportCorruption(offset, "el elemento descartado pasa del final del fichero");
         }
-        if (!file.seek(target)) {
-            throw RunError(
-                errnum::kFileAccess,
-                QStringLiteral("No se puede leer el fichero %1: %2").arg(name(path), file.errorString()));
+        std::size_t rest = n - available();
+        begin = end;
+        while (rest > 0) {
+            if (!refill()) {
+                reportCorruption(offset, "el elemento descartado pasa del final del fichero");
+            }
+            const std::size_t taken = std::min(rest, available());
+            begin += taken;
+            rest -= taken;
         }
-        bufOffset = target;
-        begin = end = 0;
     }
 };
 
@@ -174,7 +225,12 @@ BinReader::BinReader(const QString& path, std::size_t bufferSize) : m_impl(std::
             QStringLiteral("No se puede abrir el fichero %1: %2").arg(name(path), m.file.errorString()));
     }
     m.length = m.file.size();
-    m.buf.resize(std::max<std::size_t>(bufferSize, layout::kHeaderSize));
+    m.part = std::max<std::size_t>(bufferSize, layout::kHeaderSize);
+    m.buf.resize(2 * m.part);
+    m.spare.resize(2 * m.part);
+    m.ahead = std::make_unique<ReadAhead>(
+        [&m](std::uint8_t* data, std::size_t n, QString& failure) { return m.readPart(data, n, failure); });
+    m.readNext();
 }
 
 BinReader::~BinReader() = default;
@@ -245,7 +301,13 @@ std::span<const std::uint8_t> BinReader::elementBytes() const {
 }
 
 void BinReader::close() {
-    m_impl->file.close();
+    Impl& m = *m_impl;
+    if (m.ahead->busy()) {
+        QString failure;
+        (void)m.ahead->wait(failure);  // the part read ahead is not needed any more
+    }
+    m.atEnd = true;
+    m.file.close();
 }
 
 // ---- writer ----

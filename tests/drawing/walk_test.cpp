@@ -303,5 +303,29 @@ TEST_F(Walk, TinyBuffersGiveTheSameOutputAsLargeOnes) {
     }
 }
 
+// The next part of the file is read while the walk reads the one before: damage met in any part, a
+// dropped element that spans parts or runs past the end, and a file that ends exactly where a part
+// does stop the walk where one reading of the whole file stops it.
+TEST_F(Walk, PartsReadAheadStopAtDamageWhereOneWholeReadStops) {
+    const Bytes whole = concat(correctElements());
+    Bytes droppedPastTheEnd = whole;
+    const Bytes dropped = ElementBuilder::tipo('C', 'x').records(40).bytes();
+    droppedPastTheEnd.insert(droppedPastTheEnd.end(), dropped.begin(), dropped.end() - 100);
+    const std::vector<Bytes> inputs = {whole, prefix(whole, whole.size() - 30), droppedPastTheEnd};
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const Bytes& input = inputs[i];
+        const WalkOutcome big = walk(input);
+        EXPECT_EQ(big.corruptAt.has_value(), i > 0);
+        for (std::size_t size :
+             {std::size_t{1}, std::size_t{49}, input.size() / 2, input.size(), whole.size()}) {
+            SCOPED_TRACE(::testing::Message() << "input " << i << ", part " << size);
+            const WalkOutcome small = runWalk(input, m_dir.path(), {}, size);
+            EXPECT_EQ(small.corruptAt, big.corruptAt);
+            EXPECT_EQ(small.output, big.output);
+            EXPECT_EQ(small.progress, big.progress);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vexilo::testing

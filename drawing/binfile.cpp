@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -14,8 +15,7 @@
 #include "core/crc32c.h"
 #include "core/systemerror.h"
 #include "drawing/fields.h"
-#include "drawing/readahead.h"
-#include "drawing/writebehind.h"
+#include "drawing/sidethread.h"
 
 namespace vexilo::drawing {
 
@@ -94,7 +94,7 @@ void readLinks(FieldReader& in, std::vector<EnlaceAtributo>& links, std::size_t 
 // ---- reader ----
 
 // Two buffers, each a part of the file with room before it: the walk reads one while the next part is
-// read into the other on a thread of its own (ReadAhead). When the walk needs bytes past its buffer, the
+// read into the other on a thread of its own. When the walk needs bytes past its buffer, the
 // bytes it has not read yet are copied into the room before the new part and the buffers change places.
 struct BinReader::Impl {
     QString path;
@@ -109,7 +109,9 @@ struct BinReader::Impl {
     bool atEnd = false;               // the file's end was read
     std::size_t lastElement = 0;      // where in buf the carried element last read starts
     std::size_t lastSize = 0;
-    std::unique_ptr<ReadAhead> ahead;  // last: its thread ends before anything it uses goes
+    std::int64_t aheadGot = 0;  // what the reading thread read, or a negative count with why:
+    QString aheadFailure;       // both the reading thread's until it is waited for
+    SideThread ahead;           // last: its thread ends before anything it uses goes
 
     std::int64_t position() const { return bufOffset + static_cast<std::int64_t>(begin); }
     std::size_t available() const { return end - begin; }
@@ -132,18 +134,20 @@ struct BinReader::Impl {
         return static_cast<std::int64_t>(got);
     }
 
-    void readNext() { ahead->start(spare.data() + part, part); }
+    void readNext() {
+        ahead.start([this, into = spare.data() + part] { aheadGot = readPart(into, part, aheadFailure); });
+    }
 
     // Puts the next part of the file after the unread bytes; false when the file has ended.
     bool refill() {
         if (atEnd) {
             return false;
         }
-        QString failure;
-        const std::int64_t got = ahead->wait(failure);
+        ahead.wait();
+        const std::int64_t got = aheadGot;
         if (got < 0) {
-            throw RunError(errnum::kFileAccess,
-                           QStringLiteral("No se puede leer el fichero %1: %2").arg(name(path), failure));
+            throw RunError(errnum::kFileAccess, QStringLiteral("No se puede leer el fichero %1: %2")
+                                                    .arg(name(path), std::exchange(aheadFailure, QString())));
         }
         if (got == 0) {
             atEnd = true;
@@ -228,8 +232,6 @@ BinReader::BinReader(const QString& path, std::size_t bufferSize) : m_impl(std::
     m.part = std::max<std::size_t>(bufferSize, layout::kHeaderSize);
     m.buf.resize(2 * m.part);
     m.spare.resize(2 * m.part);
-    m.ahead = std::make_unique<ReadAhead>(
-        [&m](std::uint8_t* data, std::size_t n, QString& failure) { return m.readPart(data, n, failure); });
     m.readNext();
 }
 
@@ -302,18 +304,15 @@ std::span<const std::uint8_t> BinReader::elementBytes() const {
 
 void BinReader::close() {
     Impl& m = *m_impl;
-    if (m.ahead->busy()) {
-        QString failure;
-        (void)m.ahead->wait(failure);  // the part read ahead is not needed any more
-    }
+    m.ahead.wait();  // the part read ahead is not needed any more
     m.atEnd = true;
     m.file.close();
 }
 
 // ---- writer ----
 
-// Two buffers: the walk fills one while the other is written on a thread of its own (WriteBehind). A
-// failed write is reported at the next flush, sync or close, once.
+// Two buffers: the walk fills one while the other is written on a thread of its own. A failed write is
+// reported at the next flush, sync or close, once.
 struct BinWriter::Impl {
     QString path;
     QFile file;
@@ -322,9 +321,8 @@ struct BinWriter::Impl {
     std::size_t used = 0;
     std::int64_t flushed = 0;  // bytes handed over to be written
     std::uint32_t crc = 0;     // of the bytes written: the writing thread's until it is waited for
-    WriteBehind behind{[this](const std::uint8_t* data, std::size_t n, std::int64_t at) {
-        return writeOut(data, n, at);
-    }};  // last: its thread ends before anything it uses goes
+    QString behindFailure;     // why the last write failed: the writing thread's until it is waited for
+    SideThread behind;         // last: its thread ends before anything it uses goes
 
     // On the writing thread, the file the walk's thread leaves alone until it waits.
     QString writeOut(const std::uint8_t* data, std::size_t n, std::int64_t at) {
@@ -339,8 +337,10 @@ struct BinWriter::Impl {
         return {};
     }
 
-    void raise(const QString& failure) const {
-        if (!failure.isEmpty()) {
+    // Waits for the write under way and reports its failure, once.
+    void awaitWrite() {
+        behind.wait();
+        if (const QString failure = std::exchange(behindFailure, QString()); !failure.isEmpty()) {
             writeFailed(path, failure);
         }
     }
@@ -361,12 +361,12 @@ struct BinWriter::Impl {
         }
         const std::size_t n = used;
         used = 0;  // a failed flush is reported once, not again on close or destruction
-        raise(behind.wait());
+        awaitWrite();
         buf.swap(spare);
         if (buf.size() < spare.size()) {
             buf.resize(spare.size());
         }
-        behind.start(spare.data(), n, flushed);
+        behind.start([this, from = spare.data(), n, at = flushed] { behindFailure = writeOut(from, n, at); });
         flushed += static_cast<std::int64_t>(n);
     }
 
@@ -381,7 +381,7 @@ struct BinWriter::Impl {
     // Everything written so far is on the disk, not only in the system's cache.
     void syncToDisk() {
         flush();
-        raise(behind.wait());
+        awaitWrite();
         // A device that cannot be synced (EINVAL) holds nothing to wait for.
         if (::fsync(file.handle()) != 0 && errno != EINVAL) {
             writeFailed(path, errno, file);

@@ -29,7 +29,10 @@ using namespace vexilo;
 class Db {
   public:
     explicit Db(const QString& path) {
-        if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK) {
+        // One thread uses the connection, as the job's own connection is opened (QtSql's driver asks for
+        // no mutex): the library's default would lock a mutex around every call of the floor.
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
             throw std::runtime_error("floor: cannot open the database");
         }
         exec("PRAGMA synchronous = FULL");

@@ -40,8 +40,9 @@ std::vector<std::string> attributeTables(sqlite3* db) {
 // The rows an index is loaded from, read and dropped.
 double floorSeconds(const QString& path, const std::vector<std::string>& tables) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
+    // Without a mutex around every call, as the job's own connection is opened.
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         throw std::runtime_error("index floor: cannot open the database");
     }
     QElapsedTimer timer;

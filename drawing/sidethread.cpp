@@ -22,14 +22,12 @@ void SideThread::start(std::function<void()> work) {
         m_work = std::move(work);
         m_pending = true;
     }
-    m_started = true;
     m_changed.notify_all();
 }
 
 void SideThread::wait() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_pending; });
-    m_started = false;
 }
 
 void SideThread::loop() {

@@ -24,13 +24,10 @@ class SideThread {
     void start(std::function<void()> work);
     // Waits until no work is under way.
     void wait();
-    // Whether work was started and not yet waited for (the caller's own view).
-    bool started() const { return m_started; }
 
   private:
     void loop();
 
-    bool m_started = false;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::function<void()> m_work;

@@ -104,10 +104,10 @@ class TableDef {
     static FieldDef CreateField(const QString& name, int type, int size = 0) { return {name, type, size}; }
     void Append(const FieldDef& field) { m_fields.push_back(field); }
     const std::vector<FieldDef>& Fields() const { return m_fields; }
-    // A table that only this layer's row writes fill: they refuse a text longer than its field before
-    // binding it, and give whole numbers only as the field's type holds them, so the engine is given no
-    // checks of its own that would only test every row again. The run log is one: hundreds of thousands
-    // of rows a job.
+    // A table whose rows only come through this layer's row writes, from a caller that gives whole
+    // numbers only within their fields' range: the writes refuse a text longer than its field before
+    // binding it, so the engine is given no checks of its own that would only test every row again. The
+    // run log is one: hundreds of thousands of rows a job.
     void SetWrittenByLayerOnly() { m_writtenByLayerOnly = true; }
     bool WrittenByLayerOnly() const { return m_writtenByLayerOnly; }
 

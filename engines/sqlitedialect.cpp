@@ -59,7 +59,7 @@ QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) 
 }
 
 // The type a column of this field is declared with; describeColumn reads it back as the same field.
-QString declaredType(const FieldDef& field) {
+QString columnType(const FieldDef& field) {
     switch (field.type) {
         case dbInteger:
             return QStringLiteral("SMALLINT");
@@ -148,7 +148,7 @@ class SqliteDialect final : public SqlDialect {
     QString columnDefinition(const FieldDef& field, bool checked) const override {
         const QString column = quoteIdentifier(field.name);
         const QString check = checked ? checkOf(field, column) : QString();
-        return column + QLatin1Char(' ') + declaredType(field) +
+        return column + QLatin1Char(' ') + columnType(field) +
                (check.isEmpty() ? QString()
                                 : QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ') + check);
     }

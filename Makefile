@@ -100,7 +100,7 @@ asan: deps
 # then recorded wrongly (its later locks and its end unseen) and reports races that are none. The
 # window's tests of the Access import, whose task starts the reader with QProcess, run everywhere else
 # but here; the test server is started with posix_spawn, which keeps the child out of the checker.
-TSAN_TESTS = test_gui test_app test_passes test_engines
+TSAN_TESTS = test_gui test_app test_passes test_drawing test_engines
 TSAN_GUI_FILTER = -Form1Import.*:ImportOffer.*
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILO_TSAN=ON $(LAUNCHER) > /dev/null

@@ -58,53 +58,41 @@ QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) 
            QString::number(lowest) + QLatin1String(" AND ") + QString::number(highest) + QLatin1String("))");
 }
 
-// The type a column of this field is declared with; describeColumn reads it back as the same field.
-QString columnType(const FieldDef& field) {
+// How a column of this field is declared: its type (describeColumn reads it back as the same field),
+// and the check that holds a stored value to the field's range or size, which SQLite does not enforce by
+// itself (empty for a field that needs none).
+struct ColumnSpec {
+    QString type;
+    QString check;
+};
+ColumnSpec columnSpec(const FieldDef& field, const QString& column) {
     switch (field.type) {
         case dbInteger:
-            return QStringLiteral("SMALLINT");
+            return {QStringLiteral("SMALLINT"), integerRangeCheck(column, -32768, 32767)};
         case dbLong:
-            return QStringLiteral("INTEGER");
+            return {QStringLiteral("INTEGER"), integerRangeCheck(column, -2147483648LL, 2147483647LL)};
         case dbDate:
-            return QStringLiteral("DATETIME");
+            return {QStringLiteral("DATETIME"), {}};
         case dbBigInt:
-            return QStringLiteral("BIGINT");
+            return {QStringLiteral("BIGINT"), {}};
         case dbBoolean:
-            return QStringLiteral("BOOLEAN");
+            return {QStringLiteral("BOOLEAN"), {}};
         case dbSingle:
         case dbDouble:
-            return QStringLiteral("REAL");
+            return {QStringLiteral("REAL"), {}};
         case dbDecimal:
             // Numeric affinity keeps a whole number whole and an exact decimal as the number it is.
-            return QStringLiteral("NUMERIC");
+            return {QStringLiteral("NUMERIC"), {}};
         case dbLongBinary:
-            return QStringLiteral("BLOB");
+            return {QStringLiteral("BLOB"), {}};
         default:
-            return field.size > 0 ? QLatin1String("VARCHAR(") + QString::number(field.size) + QLatin1Char(')')
-                                  : QStringLiteral("TEXT");
-    }
-}
-
-// The check that holds a stored value to its field's range or size, which SQLite does not enforce by
-// itself; empty for a field that needs none.
-QString checkOf(const FieldDef& field, const QString& column) {
-    switch (field.type) {
-        case dbInteger:
-            return integerRangeCheck(column, -32768, 32767);
-        case dbLong:
-            return integerRangeCheck(column, -2147483648LL, 2147483647LL);
-        case dbDate:
-        case dbBigInt:
-        case dbBoolean:
-        case dbSingle:
-        case dbDouble:
-        case dbDecimal:
-        case dbLongBinary:
-            return {};
-        default:
-            return field.size > 0 ? QLatin1String("CHECK (length(") + column + QLatin1String(") <= ") +
-                                        QString::number(field.size) + QLatin1Char(')')
-                                  : QString();
+            if (field.size > 0) {
+                const QString size = QString::number(field.size);
+                return {QLatin1String("VARCHAR(") + size + QLatin1Char(')'),
+                        QLatin1String("CHECK (length(") + column + QLatin1String(") <= ") + size +
+                            QLatin1Char(')')};
+            }
+            return {QStringLiteral("TEXT"), {}};
     }
 }
 
@@ -147,10 +135,11 @@ class SqliteDialect final : public SqlDialect {
 
     QString columnDefinition(const FieldDef& field, bool checked) const override {
         const QString column = quoteIdentifier(field.name);
-        const QString check = checked ? checkOf(field, column) : QString();
-        return column + QLatin1Char(' ') + columnType(field) +
-               (check.isEmpty() ? QString()
-                                : QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ') + check);
+        const ColumnSpec spec = columnSpec(field, column);
+        return column + QLatin1Char(' ') + spec.type +
+               (checked && !spec.check.isEmpty()
+                    ? QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ') + spec.check
+                    : QString());
     }
 
     FieldDef describeColumn(const QString& name, const QString& declaredType) const override {

@@ -332,8 +332,9 @@ AttributeIndex& AttributeIndexes::table(const QString& table) {
     if (!slot) {
         slot = std::make_unique<AttributeIndex>();
         // Row by row: a whole table's rows held at once would cost more than the index made of them.
-        m_db.ForEachStoredRow(table, kIndexColumns,
-                              [&](const engines::Database::StoredRow& row) { slot->loadRow(row); });
+        m_db.ForEachStoredRow(
+            table, kIndexColumns, [&](const engines::Database::StoredRow& row) { slot->loadRow(row); },
+            engines::Database::RowHandling::Heavy);
     }
     m_byName.insert(table, slot.get());
     m_byIdentity.remember(table, slot.get());

@@ -58,7 +58,8 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
     requireColumns(bd, NombreTabla);
     Table texts;
     bd.ForEachStoredRow(
-        NombreTabla, {kMslink, kTmapa, kTcomplet}, [&texts](const engines::Database::StoredRow& row) {
+        NombreTabla, {kMslink, kTmapa, kTcomplet},
+        [&texts](const engines::Database::StoredRow& row) {
             const std::optional<std::int32_t> number = recordNumber(row);
             if (!number) {
                 return;
@@ -73,7 +74,8 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
                 const QString texto = row.value(column).toString();  // a number or a date in a text's place
                 texts.add(*number, core::trimmedSpaces(QStringView(texto)));
             }
-        });
+        },
+        engines::Database::RowHandling::Light);
     return texts;
 }
 

@@ -85,15 +85,15 @@ void Connection::run(QSqlQuery& query, const QString& table) {
     }
 }
 
-bool Connection::readAllNative(const QString& sql, const QString& table,
-                               const NativeWrites::RowReceiver& row) {
+bool Connection::readAllNative(const QString& sql, const QString& table, const NativeWrites::RowReceiver& row,
+                               bool detached) {
     requireOpen();
     if (!m_native) {
         return false;
     }
     flushWrites(table);
     const WatchedStatement watched(waits());
-    return m_native->readAll(sql, table, row);
+    return m_native->readAll(sql, table, row, detached);
 }
 
 void Connection::finishReading(QSqlQuery& query, const QString& table) {

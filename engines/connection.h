@@ -44,9 +44,11 @@ class Connection {
     // After the rows of a run query were read: a read that stopped on an error throws (and the
     // statement is finished either way).
     void finishReading(QSqlQuery& query, const QString& table);
-    // The rows of a query read by the dialect's own statement (nativewrites.h); false, having read
-    // nothing, when it has none and the caller must read through prepared().
-    bool readAllNative(const QString& sql, const QString& table, const NativeWrites::RowReceiver& row);
+    // The rows of a query read by the dialect's own statement (nativewrites.h; `detached`: `row` uses
+    // nothing of the connection); false, having read nothing, when it has none and the caller must read
+    // through prepared().
+    bool readAllNative(const QString& sql, const QString& table, const NativeWrites::RowReceiver& row,
+                       bool detached);
     // Runs a statement once (definitions, pragmas): not kept. An empty table: one on the database itself.
     void runOnce(const QString& sql, const QString& table);
 

@@ -245,9 +245,14 @@ class Database {
       protected:
         ~StoredRow() = default;
     };
+    // What a caller of ForEachStoredRow does with each row. Heavy: about as much as the engine does to
+    // read it (building an index), so that the engine may read the next rows on another thread
+    // meanwhile; `each` must then use nothing of the database. Light: little (copying a text), so that
+    // a second thread would only add the cost of handing the rows over.
+    enum class RowHandling { Light, Heavy };
     // The rows of ForEachRow, handed over as the engine read them.
     virtual void ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
-                                  const std::function<void(const StoredRow&)>& each);
+                                  const std::function<void(const StoredRow&)>& each, RowHandling handling);
     // The least and the greatest value that a column holds, in the engine's order, Nulls left out (two
     // Nulls for a column without values): for a copy that must choose a column type wide enough.
     virtual std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column);

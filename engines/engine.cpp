@@ -100,7 +100,8 @@ std::optional<Database::StoredText> VariantRow::text(std::size_t column) const {
 }
 
 void Database::ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
-                                const std::function<void(const StoredRow&)>& each) {
+                                const std::function<void(const StoredRow&)>& each, RowHandling handling) {
+    (void)handling;
     ForEachRow(table, columns, [&each](const Row& row) { each(VariantRow(row)); });
 }
 

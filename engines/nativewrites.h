@@ -114,12 +114,14 @@ class NativeWrites {
 
     // Runs a query that takes no values and hands each of its rows to `row`. False, having read nothing,
     // when this engine reads no faster than QtSql. A failure is an EngineError naming `table`, like any
-    // other statement's.
+    // other statement's. With `detached` the receiver uses nothing of the connection, so that the engine
+    // may read the next rows on another thread while it takes these.
     using RowReceiver = std::function<void(const StoredValues& values)>;
-    virtual bool readAll(const QString& sql, const QString& table, const RowReceiver& row) {
+    virtual bool readAll(const QString& sql, const QString& table, const RowReceiver& row, bool detached) {
         (void)sql;
         (void)table;
         (void)row;
+        (void)detached;
         return false;
     }
 };

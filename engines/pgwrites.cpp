@@ -394,7 +394,9 @@ class PgWrites final : public NativeWrites {
     // server sends the next rows while the job builds its index from these. Read whole, a table made the
     // job wait for the server and then the server for the job, table after table. Outside a
     // transaction, where a cursor cannot live, every row comes at once.
-    bool readAll(const QString& sql, const QString& table, const RowReceiver& receive) override {
+    bool readAll(const QString& sql, const QString& table, const RowReceiver& receive,
+                 bool detached) override {
+        (void)detached;  // the server reads ahead already
         flushFor(table);
         if (PQtransactionStatus(m_conn) == PQTRANS_INTRANS) {
             return readByParts(sql, table, receive);

@@ -329,26 +329,29 @@ void SqlDatabase::ForEachRow(const QString& table, const std::vector<QString>& c
 }
 
 void SqlDatabase::ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
-                                   const std::function<void(const StoredRow&)>& each) {
-    readStored(table, columns, each);
+                                   const std::function<void(const StoredRow&)>& each, RowHandling handling) {
+    readStored(table, columns, each, handling == RowHandling::Heavy);
 }
 
 void SqlDatabase::eachRow(const QString& table, const std::vector<QString>& columns,
                           const std::function<void(Row&)>& each) {
     Row row;
-    readStored(table, columns, [&](const StoredRow& stored) {
-        row.id = stored.id();
-        row.values.clear();
-        row.values.reserve(columns.size());
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            row.values.push_back(stored.value(i));
-        }
-        each(row);
-    });
+    readStored(
+        table, columns,
+        [&](const StoredRow& stored) {
+            row.id = stored.id();
+            row.values.clear();
+            row.values.reserve(columns.size());
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                row.values.push_back(stored.value(i));
+            }
+            each(row);
+        },
+        false);
 }
 
 void SqlDatabase::readStored(const QString& table, const std::vector<QString>& columns,
-                             const std::function<void(const StoredRow&)>& each) {
+                             const std::function<void(const StoredRow&)>& each, bool detached) {
     Connection& c = *m_connection;
     const QString stored = c.resolveTable(table);
     const SqlDialect& d = c.dialect();
@@ -370,8 +373,9 @@ void SqlDatabase::readStored(const QString& table, const std::vector<QString>& c
     }
     // An attribute table of a large job is a few hundred thousand rows: read by the engine's own
     // statement when the dialect has one, without QtSql's copy of every row.
-    if (c.readAllNative(sql, stored,
-                        [&](const StoredValues& values) { each(DialectRow(values, types, asStored, d)); })) {
+    if (c.readAllNative(
+            sql, stored, [&](const StoredValues& values) { each(DialectRow(values, types, asStored, d)); },
+            detached)) {
         return;
     }
     QSqlQuery& query = c.prepared(sql, stored);

@@ -36,7 +36,7 @@ class SqlDatabase final : public Database {
     void ForEachRow(const QString& table, const std::vector<QString>& columns,
                     const std::function<void(const Row&)>& each) override;
     void ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
-                          const std::function<void(const StoredRow&)>& each) override;
+                          const std::function<void(const StoredRow&)>& each, RowHandling handling) override;
     std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column) override;
 
     void DeferWrites() override;
@@ -63,9 +63,9 @@ class SqlDatabase final : public Database {
     // Every row read, handed over to be kept or moved from.
     void eachRow(const QString& table, const std::vector<QString>& columns,
                  const std::function<void(Row&)>& each);
-    // Every row as the engine read it.
+    // Every row as the engine read it; `detached`: `each` uses nothing of the database (nativewrites.h).
     void readStored(const QString& table, const std::vector<QString>& columns,
-                    const std::function<void(const StoredRow&)>& each);
+                    const std::function<void(const StoredRow&)>& each, bool detached);
 
     std::shared_ptr<Connection> m_connection;
 };

@@ -16,6 +16,7 @@
 #include "engines/nativewrites.h"
 #include "engines/sqlite.h"
 #include "engines/sqlitebinding.h"
+#include "engines/sqlitereadahead.h"
 #include "engines/writerthread.h"
 
 namespace vexilo::engines {
@@ -149,14 +150,18 @@ class SqliteWrites final : public NativeWrites {
         return std::make_unique<SqliteStatement>(*this, prepareOrThrow(sql, shape.table), sql, shape);
     }
 
-    bool readAll(const QString& sql, const QString& table, const RowReceiver& row) override {
+    bool readAll(const QString& sql, const QString& table, const RowReceiver& row, bool detached) override {
         flush();
         sqlite3_stmt* stmt = prepareOrThrow(sql, table);
         const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
-        const StatementRow values(stmt);
         int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            row(values);
+        if (detached) {
+            rc = readAhead(stmt, row);
+        } else {
+            const StatementRow values(stmt);
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+                row(values);
+            }
         }
         if (rc != SQLITE_DONE) {
             fail(table);

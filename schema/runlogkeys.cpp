@@ -12,7 +12,8 @@ RunLogKeys::RunLogKeys(engines::Database& db) {
     const std::vector<QString> columns{QStringLiteral("NombreTabla"), QStringLiteral("mslink"),
                                        QStringLiteral("NombreFichero")};
     db.ForEachStoredRow(
-        QStringLiteral("CONTROLPROCESO"), columns, [this](const engines::Database::StoredRow& row) {
+        QStringLiteral("CONTROLPROCESO"), columns,
+        [this](const engines::Database::StoredRow& row) {
             if (row.isNull(0) || row.isNull(2)) {
                 return;
             }
@@ -23,7 +24,8 @@ RunLogKeys::RunLogKeys(engines::Database& db) {
             if (mslink) {
                 insert(Key{*mslink, m_tables.numberOfStored(row, 0), m_files.numberOfStored(row, 2)});
             }
-        });
+        },
+        engines::Database::RowHandling::Heavy);
 }
 
 bool RunLogKeys::contains(const QString& table, std::int64_t mslink, const QString& file) const {

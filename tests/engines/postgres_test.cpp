@@ -331,20 +331,25 @@ TEST_F(OnServer, IndexReadsInATransactionComeInPartsAndLeaveTheConnectionReady) 
         }
     }
     int lent = 0;
-    db->ForEachStoredRow("PARTES", {"mslink"}, [&](const Database::StoredRow& row) {
-        if (const std::optional<std::int64_t> n = row.integer(0)) {
-            ++lent;
-            EXPECT_EQ(*n, row.value(0).toLongLong());
-        }
-    });
+    db->ForEachStoredRow(
+        "PARTES", {"mslink"},
+        [&](const Database::StoredRow& row) {
+            if (const std::optional<std::int64_t> n = row.integer(0)) {
+                ++lent;
+                EXPECT_EQ(*n, row.value(0).toLongLong());
+            }
+        },
+        Database::RowHandling::Heavy);
     EXPECT_EQ(lent, kRows);
     int seen = 0;
-    EXPECT_THROW(db->ForEachStoredRow("PARTES", {"mslink"},
-                                      [&](const Database::StoredRow&) {
-                                          if (++seen == kRows / 2) {
-                                              throw std::runtime_error("basta");
-                                          }
-                                      }),
+    EXPECT_THROW(db->ForEachStoredRow(
+                     "PARTES", {"mslink"},
+                     [&](const Database::StoredRow&) {
+                         if (++seen == kRows / 2) {
+                             throw std::runtime_error("basta");
+                         }
+                     },
+                     Database::RowHandling::Heavy),
                  std::runtime_error);
     db->InsertRow("PARTES", {{"mslink", 0}});
     EXPECT_EQ(db->ReadRows("PARTES", {"mslink"}).size(), static_cast<std::size_t>(kRows) + 1);

@@ -1,0 +1,327 @@
+#include "engines/sqlitereadahead.h"
+
+#include <QByteArray>
+#include <QVarLengthArray>
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vexilo::engines {
+
+namespace {
+
+// A packed value: its tag (1 byte); then a whole number's or a real's 8 bytes, or a text's or a
+// blob's length (4 bytes: bytes, UTF-16 units for a wide text) and its bytes. A wide text's units
+// begin at an even address (one byte of padding when needed; a part's bytes begin at an address of
+// the allocator's alignment), so that they are lent in place.
+enum Tag : unsigned char { kNull, kInteger, kReal, kAscii, kWide, kBlob };
+constexpr std::size_t kNumberBytes = 8;
+constexpr std::size_t kLengthBytes = 4;
+static_assert(sizeof(sqlite3_int64) == kNumberBytes && sizeof(double) == kNumberBytes);
+
+// Parts in use at once, the caller's included: the stepping runs at most this far ahead.
+constexpr std::size_t kParts = 4;
+
+// A part's bytes are made once and reused for every part after: `used` of them hold rows.
+struct Part {
+    std::vector<unsigned char> bytes;
+    std::size_t used = 0;
+    std::size_t rows = 0;
+};
+
+// Room for `size` more bytes at the end of the part's rows.
+unsigned char* room(Part& part, std::size_t size) {
+    if (part.used + size > part.bytes.size()) {
+        part.bytes.resize(std::max(part.used + size, part.bytes.size() * 2));
+    }
+    unsigned char* at = part.bytes.data() + part.used;
+    part.used += size;
+    return at;
+}
+
+void appendTag(Part& part, Tag tag) {
+    *room(part, 1) = tag;
+}
+
+void appendNumber(Part& part, Tag tag, const void* number) {
+    unsigned char* at = room(part, 1 + kNumberBytes);
+    *at = tag;
+    std::memcpy(at + 1, number, kNumberBytes);
+}
+
+void appendSized(Part& part, Tag tag, const void* data, std::size_t bytes) {
+    const bool pad = tag == kWide && (part.used + 1 + kLengthBytes) % 2 != 0;
+    unsigned char* at = room(part, 1 + kLengthBytes + (pad ? 1 : 0) + bytes);
+    *at = tag;
+    const auto length = static_cast<std::uint32_t>(tag == kWide ? bytes / 2 : bytes);
+    std::memcpy(at + 1, &length, kLengthBytes);
+    if (bytes > 0) {
+        std::memcpy(at + 1 + kLengthBytes + (pad ? 1 : 0), data, bytes);
+    }
+}
+
+// A text as a row read in place lends it: plain ASCII as stored; any other in UTF-16 from SQLite itself,
+// so that even malformed stored bytes read as they always did.
+void packText(sqlite3_value* value, Part& part) {
+    const auto* bytes = sqlite3_value_text(value);
+    const int length = sqlite3_value_bytes(value);
+    if (bytes != nullptr && isPlainAscii(bytes, static_cast<std::size_t>(length))) {
+        appendSized(part, kAscii, bytes, static_cast<std::size_t>(length));
+        return;
+    }
+    const void* wide = sqlite3_value_text16(value);
+    appendSized(part, kWide, wide, static_cast<std::size_t>(sqlite3_value_bytes16(value)) & ~std::size_t{1});
+}
+
+// The column's value is read through its sqlite3_value, without the statement's checks around every
+// sqlite3_column_ call (a third of the stepping thread's time): no other thread uses the connection
+// meanwhile.
+void packValue(sqlite3_stmt* stmt, int column, Part& part) {
+    sqlite3_value* value = sqlite3_column_value(stmt, column);
+    switch (sqlite3_value_type(value)) {
+        case SQLITE_NULL:
+            appendTag(part, kNull);
+            return;
+        case SQLITE_INTEGER: {
+            const sqlite3_int64 n = sqlite3_value_int64(value);
+            appendNumber(part, kInteger, &n);
+            return;
+        }
+        case SQLITE_FLOAT: {
+            const double d = sqlite3_value_double(value);
+            appendNumber(part, kReal, &d);
+            return;
+        }
+        case SQLITE_BLOB: {
+            const void* blob = sqlite3_value_blob(value);
+            appendSized(part, kBlob, blob, static_cast<std::size_t>(sqlite3_value_bytes(value)));
+            return;
+        }
+        default:
+            packText(value, part);
+    }
+}
+
+// Steps until the part holds `partBytes` or the statement ends; SQLITE_ROW while rows may follow.
+int fill(sqlite3_stmt* stmt, int columns, std::size_t partBytes, Part& part) {
+    part.used = 0;
+    part.rows = 0;
+    while (part.used < partBytes) {
+        const int rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW) {
+            return rc;
+        }
+        for (int c = 0; c < columns; ++c) {
+            packValue(stmt, c, part);
+        }
+        ++part.rows;
+    }
+    return SQLITE_ROW;
+}
+
+// A packed row as the caller reads it; valid while its part is.
+class PackedRow final : public StoredValues {
+  public:
+    explicit PackedRow(int columns) : m_values(columns) {}
+
+    // Takes the row that begins at `at`; returns where the next one begins.
+    const unsigned char* take(const unsigned char* at) {
+        for (const unsigned char*& value : m_values) {
+            value = at;
+            at = end(at);
+        }
+        return at;
+    }
+
+    bool isNull(int column) const override { return *m_values[column] == kNull; }
+    bool integer(int column, std::int64_t& n) const override {
+        if (*m_values[column] != kInteger) {
+            return false;
+        }
+        std::memcpy(&n, m_values[column] + 1, kNumberBytes);
+        return true;
+    }
+    std::optional<Database::StoredText> text(int column) const override {
+        const unsigned char* value = m_values[column];
+        if (*value == kAscii) {
+            return QLatin1String(reinterpret_cast<const char*>(data(value)), length(value));
+        }
+        if (*value == kWide) {
+            return QStringView(reinterpret_cast<const QChar*>(data(value)), length(value));
+        }
+        return std::nullopt;
+    }
+    // As QtSql's SQLite driver gives it.
+    QVariant value(int column) const override {
+        const unsigned char* value = m_values[column];
+        switch (*value) {
+            case kNull:
+                return QVariant();
+            case kInteger: {
+                std::int64_t n = 0;
+                std::memcpy(&n, value + 1, kNumberBytes);
+                return QVariant(static_cast<qlonglong>(n));
+            }
+            case kReal: {
+                double d = 0;
+                std::memcpy(&d, value + 1, kNumberBytes);
+                return QVariant(d);
+            }
+            case kBlob:
+                // An empty blob is still no Null.
+                return QVariant(length(value) > 0
+                                    ? QByteArray(reinterpret_cast<const char*>(data(value)), length(value))
+                                    : QByteArray(""));
+            default:
+                return std::visit([](auto t) { return QVariant(t.toString()); }, *text(column));
+        }
+    }
+
+  private:
+    static qsizetype length(const unsigned char* value) {
+        std::uint32_t n = 0;
+        std::memcpy(&n, value + 1, kLengthBytes);
+        return static_cast<qsizetype>(n);
+    }
+    static const unsigned char* data(const unsigned char* value) {
+        const unsigned char* at = value + 1 + kLengthBytes;
+        if (*value == kWide && reinterpret_cast<std::uintptr_t>(at) % 2 != 0) {
+            ++at;
+        }
+        return at;
+    }
+    static const unsigned char* end(const unsigned char* value) {
+        switch (*value) {
+            case kNull:
+                return value + 1;
+            case kInteger:
+            case kReal:
+                return value + 1 + kNumberBytes;
+            default:
+                return data(value) + length(value) * (*value == kWide ? 2 : 1);
+        }
+    }
+
+    QVarLengthArray<const unsigned char*, 16> m_values;
+};
+
+void handOn(const Part& part, PackedRow& row, const NativeWrites::RowReceiver& receive) {
+    const unsigned char* at = part.bytes.data();
+    for (std::size_t i = 0; i < part.rows; ++i) {
+        at = row.take(at);
+        receive(row);
+    }
+}
+
+// Steps the rest of a statement on a thread of its own into the parts it is given back, up to kParts
+// ahead of the caller.
+class Stepper {
+  public:
+    Stepper(sqlite3_stmt* stmt, int columns, std::size_t partBytes)
+        : m_stmt(stmt), m_columns(columns), m_partBytes(partBytes) {
+        m_free.resize(kParts - 1);  // the caller fills the first
+        for (Part& part : m_free) {
+            part.bytes.resize(partBytes + partBytes / 4);
+        }
+        m_thread = std::thread([this] { run(); });
+    }
+    // Stops the stepping after the step under way.
+    ~Stepper() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    Stepper(const Stepper&) = delete;
+    Stepper& operator=(const Stepper&) = delete;
+
+    // The next part filled; false once every part was taken, `rc` then the last step's result.
+    bool next(Part& part, int& rc) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_filled.empty() || m_ended; });
+        if (m_filled.empty()) {
+            rc = m_rc;
+            return false;
+        }
+        part = std::move(m_filled.front());
+        m_filled.pop_front();
+        return true;
+    }
+    void giveBack(Part part) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_free.push_back(std::move(part));
+        }
+        m_changed.notify_all();
+    }
+
+  private:
+    void run() {
+        for (;;) {
+            Part part;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_stop || !m_free.empty(); });
+                if (m_stop) {
+                    return;
+                }
+                part = std::move(m_free.back());
+                m_free.pop_back();
+            }
+            const int rc = fill(m_stmt, m_columns, m_partBytes, part);
+            {
+                const std::lock_guard lock(m_mutex);
+                m_filled.push_back(std::move(part));
+                m_ended = rc != SQLITE_ROW;
+                m_rc = rc;
+            }
+            m_changed.notify_all();
+            if (rc != SQLITE_ROW) {
+                return;
+            }
+        }
+    }
+
+    sqlite3_stmt* m_stmt;
+    int m_columns;
+    std::size_t m_partBytes;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Part> m_free;
+    std::deque<Part> m_filled;
+    bool m_ended = false;  // the last part is among m_filled, m_rc its step's result
+    int m_rc = SQLITE_DONE;
+    bool m_stop = false;
+    std::thread m_thread;  // last: starts once everything above is made
+};
+
+}  // namespace
+
+int readAhead(sqlite3_stmt* stmt, const NativeWrites::RowReceiver& row, std::size_t partBytes) {
+    const int columns = sqlite3_column_count(stmt);
+    PackedRow packed(columns);
+    Part part;
+    part.bytes.resize(partBytes + partBytes / 4);
+    int rc = fill(stmt, columns, partBytes, part);
+    if (rc != SQLITE_ROW) {
+        handOn(part, packed, row);
+        return rc;
+    }
+    Stepper stepper(stmt, columns, partBytes);
+    handOn(part, packed, row);
+    stepper.giveBack(std::move(part));
+    while (stepper.next(part, rc)) {
+        handOn(part, packed, row);
+        stepper.giveBack(std::move(part));
+    }
+    return rc;
+}
+
+}  // namespace vexilo::engines

@@ -1,0 +1,29 @@
+#pragma once
+// The rows of a long read stepped by SQLite on a thread of its own while the caller takes the rows
+// read before: finding and decoding the next rows (SQLite's half of a loader's time) and building the
+// caller's in-memory table from the rows before (the other half) go on the two cores at once. The rows
+// cross over packed as they were read, each value in the form a row read in place would show it (a
+// plain ASCII text as stored, any other text in UTF-16), a few thousand rows to a part.
+// Internal to the engine layer.
+
+#include <sqlite3.h>
+
+#include <cstddef>
+
+#include "engines/nativewrites.h"
+
+namespace vexilo::engines {
+
+inline constexpr std::size_t kReadAheadPartBytes = 128 * 1024;
+
+// Steps `stmt` (prepared, not yet stepped) to its end and hands each row to `row` on the calling
+// thread, in order. A read whose rows fit in one part is read on the calling thread alone. Meanwhile
+// nothing else may use the statement's connection, `row` included. Returns SQLITE_DONE, or the result
+// code of the step that failed once every row before it was handed over; the failure's message is the
+// connection's, as after any failed step. An exception from `row` stops the stepping, which ends before
+// the exception goes on.
+// Rows are handed over when a part holds `partBytes`: by default a few thousand rows of a loader's table.
+int readAhead(sqlite3_stmt* stmt, const NativeWrites::RowReceiver& row,
+              std::size_t partBytes = kReadAheadPartBytes);
+
+}  // namespace vexilo::engines

@@ -27,6 +27,7 @@ Connection::~Connection() {
         releaseStatements();
         m_waitWatch.reset();
         QSqlDatabase::removeDatabase(m_name);
+        m_dialect.afterClose(m_path);
     }
 }
 
@@ -285,6 +286,7 @@ void Connection::close() {
     }
     m_waitWatch.reset();
     QSqlDatabase::removeDatabase(m_name);
+    m_dialect.afterClose(m_path);
 }
 
 void Connection::releaseStatements() {

@@ -123,6 +123,10 @@ class SqlDialect {
     // True when the connection to a server is gone: a failed statement then says so plainly, whatever
     // the driver made of it.
     virtual bool connectionLost(const Connection& /*c*/) const { return false; }
+
+    // Once the connection to `path` is closed: settles at once what the engine left beside the database
+    // for its next opening to settle. Never throws; what it cannot settle stays for that opening.
+    virtual void afterClose(const QString& /*path*/) const {}
 };
 
 // The embedded engine's dialect.

@@ -15,6 +15,8 @@
 #include <sqlite3.h>
 
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <algorithm>
@@ -300,6 +302,23 @@ class SqliteDialect final : public SqlDialect {
         return stored;
     }
     bool readsAsStored(int fieldType) const override { return fieldType != dbDate; }
+
+    // A rollback that the disk interrupted (a read of the journal failed) leaves SQLite's connection
+    // unable to finish it: the file keeps the pages the transaction had already written to it, and the
+    // journal that restores them stays beside it, for the next connection to play back before it reads
+    // anything. That next connection is opened here, so that the file alone is the database as it was
+    // as soon as the job says so. Where the disk still fails, the journal stays for the next opening.
+    void afterClose(const QString& path) const override {
+        if (path == QLatin1String(":memory:") || !QFileInfo::exists(path + QStringLiteral("-journal"))) {
+            return;
+        }
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        }
+        sqlite3_close(db);
+    }
 };
 
 }  // namespace

@@ -61,6 +61,8 @@ class FailingReads {
 
     // From now on every read of a main database file on another thread fails.
     void failReads(bool fail) { m_failing = fail; }
+    // The next `count` reads of a journal fail, on any thread.
+    void failJournalReads(int count) { m_journalFailures = count; }
     int failed() const { return m_failed; }
 
   private:
@@ -68,6 +70,7 @@ class FailingReads {
         sqlite3_file base;
         FailingReads* owner;
         bool mainDb;
+        bool journal;
     };
     static sqlite3_file* real(sqlite3_file* f) {
         return reinterpret_cast<sqlite3_file*>(reinterpret_cast<File*>(f) + 1);
@@ -82,6 +85,7 @@ class FailingReads {
             file->base.pMethods = &self->m_methods;
             file->owner = self;
             file->mainDb = (flags & SQLITE_OPEN_MAIN_DB) != 0;
+            file->journal = (flags & SQLITE_OPEN_MAIN_JOURNAL) != 0;
         }
         return rc;
     }
@@ -89,6 +93,9 @@ class FailingReads {
         const auto* file = reinterpret_cast<File*>(f);
         if (file->mainDb && file->owner->m_failing && std::this_thread::get_id() != file->owner->m_thread) {
             ++file->owner->m_failed;
+            return SQLITE_IOERR_READ;
+        }
+        if (file->journal && file->owner->m_journalFailures.fetch_sub(1) > 0) {
             return SQLITE_IOERR_READ;
         }
         return real(f)->pMethods->xRead(real(f), buffer, n, at);
@@ -99,10 +106,36 @@ class FailingReads {
     sqlite3_io_methods m_methods{};
     std::atomic<bool> m_failing{false};
     std::atomic<int> m_failed{0};
+    std::atomic<int> m_journalFailures{0};
     std::thread::id m_thread = std::this_thread::get_id();
 };
 
-class ReadFailure : public EngineTest {};
+class ReadFailure : public EngineTest {
+  protected:
+    QByteArray bytesOfFile() const {
+        QFile f(file.path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Opens the database and writes more than the page cache holds inside a transaction, so that
+    // SQLite writes pages to the file (their former content in the journal) before any commit.
+    std::unique_ptr<engines::Database> openAndSpill() {
+        auto db = open();
+        db->BeginTrans();
+        const QString big(1 << 20, QChar('x'));
+        for (int i = 0; i < 24; ++i) {
+            db->InsertRow("PARCELAS", {{"mslink", i}, {"tcomplet", big}});
+        }
+        return db;
+    }
+    static void closeAfterFailure(engines::Database& db) {
+        db.DiscardOnClose();
+        try {
+            db.Close();  // SQLite may refuse the rollback itself
+        } catch (const core::EngineError& e) {
+            SCOPED_TRACE(e.description().toStdString());
+        }
+    }
+};
 
 TEST_F(ReadFailure, AReadFailingWhereItIsSteppedAheadFailsAsAnyAndTheRollbackLeavesTheDatabaseAsItWas) {
     createAttributeTable("PARCELAS");
@@ -112,21 +145,12 @@ TEST_F(ReadFailure, AReadFailingWhereItIsSteppedAheadFailsAsAnyAndTheRollbackLea
         rows.push_back({i, QStringLiteral("calle %1").arg(i), QStringLiteral("c%1").arg(i), i, 1});
     }
     file.insertRows("CALLES", rows);
-    const QByteArray before = [&] {
-        QFile f(file.path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray before = bytesOfFile();
     ASSERT_FALSE(before.isEmpty());
 
     FailingReads reads;
     {
-        auto db = open();
-        db->BeginTrans();
-        // More than the page cache holds: SQLite writes pages to the file before the commit.
-        const QString big(1 << 20, QChar('x'));
-        for (int i = 0; i < 24; ++i) {
-            db->InsertRow("PARCELAS", {{"mslink", i}, {"tcomplet", big}});
-        }
+        auto db = openAndSpill();
         reads.failReads(true);
         int handed = 0;
         EXPECT_THROW(db->ForEachStoredRow(
@@ -141,17 +165,29 @@ TEST_F(ReadFailure, AReadFailingWhereItIsSteppedAheadFailsAsAnyAndTheRollbackLea
         EXPECT_GT(reads.failed(), 0);  // on the stepping thread
         EXPECT_GT(handed, 0);          // the part read on the caller's own thread
         EXPECT_LT(handed, 20000);
-        db->DiscardOnClose();
-        try {
-            db->Close();  // SQLite may refuse the rollback itself
-        } catch (const core::EngineError& e) {
-            SCOPED_TRACE(e.description().toStdString());
-        }
+        closeAfterFailure(*db);
     }
-    QFile f(file.path());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readAll() == before) << "the file is not the database as it was";
+    EXPECT_TRUE(bytesOfFile() == before) << "the file is not the database as it was";
     EXPECT_FALSE(QFile::exists(file.path() + QStringLiteral("-journal")));
+}
+
+// The disk fails again while SQLite plays its journal back in the rollback: SQLite leaves the file half
+// restored and the journal beside it for the next connection to finish. The close finishes it at once,
+// so that the file alone is the database as it was as soon as the job says nothing was changed.
+TEST_F(ReadFailure, ARollbackThatTheDiskInterruptsIsFinishedWhenTheDatabaseCloses) {
+    createAttributeTable("PARCELAS");
+    const QByteArray before = bytesOfFile();
+    ASSERT_FALSE(before.isEmpty());
+
+    FailingReads reads;
+    {
+        auto db = openAndSpill();
+        reads.failJournalReads(1);
+        closeAfterFailure(*db);
+    }
+    EXPECT_TRUE(bytesOfFile() == before) << "the file is not the database as it was";
+    EXPECT_FALSE(QFile::exists(file.path() + QStringLiteral("-journal")));
+    EXPECT_EQ(open()->ReadRows("PARCELAS", {"mslink"}).size(), 0U);
 }
 
 }  // namespace

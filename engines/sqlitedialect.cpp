@@ -63,11 +63,11 @@ QString integerRangeCheck(const QString& column, qint64 lowest, qint64 highest) 
 // How a column of this field is declared: its type (describeColumn reads it back as the same field),
 // and the check that holds a stored value to the field's range or size, which SQLite does not enforce by
 // itself (empty for a field that needs none).
-struct ColumnSpec {
+struct ColumnTerms {
     QString type;
     QString check;
 };
-ColumnSpec columnSpec(const FieldDef& field, const QString& column) {
+ColumnTerms columnTerms(const FieldDef& field, const QString& column) {
     switch (field.type) {
         case dbInteger:
             return {QStringLiteral("SMALLINT"), integerRangeCheck(column, -32768, 32767)};
@@ -137,10 +137,10 @@ class SqliteDialect final : public SqlDialect {
 
     QString columnDefinition(const FieldDef& field, bool checked) const override {
         const QString column = quoteIdentifier(field.name);
-        const ColumnSpec spec = columnSpec(field, column);
-        return column + QLatin1Char(' ') + spec.type +
-               (checked && !spec.check.isEmpty()
-                    ? QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ') + spec.check
+        const ColumnTerms terms = columnTerms(field, column);
+        return column + QLatin1Char(' ') + terms.type +
+               (checked && !terms.check.isEmpty()
+                    ? QLatin1String(" CONSTRAINT ") + column + QLatin1Char(' ') + terms.check
                     : QString());
     }
 

@@ -13,9 +13,9 @@
 #include <unistd.h>
 
 #include "core/crc32c.h"
+#include "core/sidethread.h"
 #include "core/systemerror.h"
 #include "drawing/fields.h"
-#include "drawing/sidethread.h"
 
 namespace vexilo::drawing {
 
@@ -111,7 +111,7 @@ struct BinReader::Impl {
     std::size_t lastSize = 0;
     std::int64_t aheadGot = 0;  // what the reading thread read, or a negative count with why:
     QString aheadFailure;       // both the reading thread's until it is waited for
-    SideThread ahead;           // last: its thread ends before anything it uses goes
+    core::SideThread ahead;     // last: its thread ends before anything it uses goes
 
     std::int64_t position() const { return bufOffset + static_cast<std::int64_t>(begin); }
     std::size_t available() const { return end - begin; }
@@ -322,7 +322,7 @@ struct BinWriter::Impl {
     std::int64_t flushed = 0;  // bytes handed over to be written
     std::uint32_t crc = 0;     // of the bytes written: the writing thread's until it is waited for
     QString behindFailure;     // why the last write failed: the writing thread's until it is waited for
-    SideThread behind;         // last: its thread ends before anything it uses goes
+    core::SideThread behind;   // last: its thread ends before anything it uses goes
 
     // On the writing thread, the file the walk's thread leaves alone until it waits.
     QString writeOut(const std::uint8_t* data, std::size_t n, std::int64_t at) {

@@ -3,13 +3,12 @@
 #include <QByteArray>
 #include <QVarLengthArray>
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <deque>
-#include <mutex>
-#include <thread>
+#include <utility>
 #include <vector>
+
+#include "core/sidethread.h"
 
 namespace vexilo::engines {
 
@@ -24,15 +23,18 @@ constexpr std::size_t kNumberBytes = 8;
 constexpr std::size_t kLengthBytes = 4;
 static_assert(sizeof(sqlite3_int64) == kNumberBytes && sizeof(double) == kNumberBytes);
 
-// Parts in use at once, the caller's included: the stepping runs at most this far ahead.
-constexpr std::size_t kParts = 4;
-
 // A part's bytes are made once and reused for every part after: `used` of them hold rows.
 struct Part {
     std::vector<unsigned char> bytes;
     std::size_t used = 0;
     std::size_t rows = 0;
 };
+
+Part emptyPart(std::size_t partBytes) {
+    Part part;
+    part.bytes.resize(partBytes + partBytes / 4);
+    return part;
+}
 
 // Room for `size` more bytes at the end of the part's rows.
 unsigned char* room(Part& part, std::size_t size) {
@@ -218,110 +220,30 @@ void handOn(const Part& part, PackedRow& row, const NativeWrites::RowReceiver& r
     }
 }
 
-// Steps the rest of a statement on a thread of its own into the parts it is given back, up to kParts
-// ahead of the caller.
-class Stepper {
-  public:
-    Stepper(sqlite3_stmt* stmt, int columns, std::size_t partBytes)
-        : m_stmt(stmt), m_columns(columns), m_partBytes(partBytes) {
-        m_free.resize(kParts - 1);  // the caller fills the first
-        for (Part& part : m_free) {
-            part.bytes.resize(partBytes + partBytes / 4);
-        }
-        m_thread = std::thread([this] { run(); });
-    }
-    // Stops the stepping after the step under way.
-    ~Stepper() {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    Stepper(const Stepper&) = delete;
-    Stepper& operator=(const Stepper&) = delete;
-
-    // The next part filled; false once every part was taken, `rc` then the last step's result.
-    bool next(Part& part, int& rc) {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_filled.empty() || m_ended; });
-        if (m_filled.empty()) {
-            rc = m_rc;
-            return false;
-        }
-        part = std::move(m_filled.front());
-        m_filled.pop_front();
-        return true;
-    }
-    void giveBack(Part part) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_free.push_back(std::move(part));
-        }
-        m_changed.notify_all();
-    }
-
-  private:
-    void run() {
-        for (;;) {
-            Part part;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return m_stop || !m_free.empty(); });
-                if (m_stop) {
-                    return;
-                }
-                part = std::move(m_free.back());
-                m_free.pop_back();
-            }
-            const int rc = fill(m_stmt, m_columns, m_partBytes, part);
-            {
-                const std::lock_guard lock(m_mutex);
-                m_filled.push_back(std::move(part));
-                m_ended = rc != SQLITE_ROW;
-                m_rc = rc;
-            }
-            m_changed.notify_all();
-            if (rc != SQLITE_ROW) {
-                return;
-            }
-        }
-    }
-
-    sqlite3_stmt* m_stmt;
-    int m_columns;
-    std::size_t m_partBytes;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<Part> m_free;
-    std::deque<Part> m_filled;
-    bool m_ended = false;  // the last part is among m_filled, m_rc its step's result
-    int m_rc = SQLITE_DONE;
-    bool m_stop = false;
-    std::thread m_thread;  // last: starts once everything above is made
-};
-
 }  // namespace
 
 int readAhead(sqlite3_stmt* stmt, const NativeWrites::RowReceiver& row, std::size_t partBytes) {
     const int columns = sqlite3_column_count(stmt);
     PackedRow packed(columns);
-    Part part;
-    part.bytes.resize(partBytes + partBytes / 4);
+    Part part = emptyPart(partBytes);
     int rc = fill(stmt, columns, partBytes, part);
     if (rc != SQLITE_ROW) {
         handOn(part, packed, row);
         return rc;
     }
-    Stepper stepper(stmt, columns, partBytes);
-    handOn(part, packed, row);
-    stepper.giveBack(std::move(part));
-    while (stepper.next(part, rc)) {
+    Part next = emptyPart(partBytes);
+    int nextRc = SQLITE_ROW;
+    core::SideThread stepping;  // after the parts: an exception waits for the part being filled
+    for (;;) {
+        stepping.start([&] { nextRc = fill(stmt, columns, partBytes, next); });
         handOn(part, packed, row);
-        stepper.giveBack(std::move(part));
+        stepping.wait();
+        std::swap(part, next);
+        if (nextRc != SQLITE_ROW) {
+            handOn(part, packed, row);
+            return nextRc;
+        }
     }
-    return rc;
 }
 
 }  // namespace vexilo::engines

@@ -3,7 +3,8 @@
 // read before: finding and decoding the next rows (SQLite's half of a loader's time) and building the
 // caller's in-memory table from the rows before (the other half) go on the two cores at once. The rows
 // cross over packed as they were read, each value in the form a row read in place would show it (a
-// plain ASCII text as stored, any other text in UTF-16), a few thousand rows to a part.
+// plain ASCII text as stored, any other text in UTF-16), a few thousand rows to a part, the stepping
+// one part ahead of the caller.
 // Internal to the engine layer.
 
 #include <sqlite3.h>

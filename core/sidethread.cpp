@@ -1,8 +1,8 @@
-#include "drawing/sidethread.h"
+#include "core/sidethread.h"
 
 #include <utility>
 
-namespace vexilo::drawing {
+namespace vexilo::core {
 
 SideThread::SideThread() : m_thread([this] { loop(); }) {}
 
@@ -47,4 +47,4 @@ void SideThread::loop() {
     }
 }
 
-}  // namespace vexilo::drawing
+}  // namespace vexilo::core

@@ -2,15 +2,16 @@
 // One piece of work at a time on a thread of its own, while the caller goes on: the drawing's reader
 // reads the next part of its file there while the walk reads the part before, and its writer writes
 // the buffer it filled last while the walk fills the other (copying a megabyte in or out of the system's
-// cache took the walk's thread about as long as making it). The work hands its outcome back through
-// state of the caller's that the caller reads only once it has waited.
+// cache took the walk's thread about as long as making it); SQLite steps the next rows of an index's
+// table there while the job builds the index from the rows before. The work hands its outcome back
+// through state of the caller's that the caller reads only once it has waited.
 
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
 
-namespace vexilo::drawing {
+namespace vexilo::core {
 
 class SideThread {
   public:
@@ -36,4 +37,4 @@ class SideThread {
     std::thread m_thread;  // last: starts once everything above is made
 };
 
-}  // namespace vexilo::drawing
+}  // namespace vexilo::core

@@ -45,7 +45,7 @@ Encoded encodeUtf8(const QString& s, std::string& out) {
 }  // namespace
 
 SqliteBinding::SqliteBinding(sqlite3_stmt* stmt)
-    : m_stmt(stmt), m_texts(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt))) {}
+    : m_stmt(stmt), m_marks(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt))) {}
 
 SqliteBinding::~SqliteBinding() {
     sqlite3_finalize(m_stmt);
@@ -87,21 +87,31 @@ int SqliteBinding::bind(int index, const QVariant& v) {
 // the step: SQLite takes it as it is, with no conversion and no copy at the bind. A text holding any
 // surrogate is left to SQLite's own conversion, so that even a malformed one is stored as a plain
 // statement stores it.
+//
+// Many rows repeat a text at the same mark (the run log's file name, its table name, the moment of a
+// second): the very text bound there last time, sharing its characters with the one kept, is bound
+// from the buffer as it stands. Kept, it cannot change: a change of either copy detaches it first.
 int SqliteBinding::bindText(int index, const QString& s) {
-    if (index < 1 || static_cast<std::size_t>(index) > m_texts.size()) {
+    if (index < 1 || static_cast<std::size_t>(index) > m_marks.size()) {
         return SQLITE_RANGE;
     }
-    std::string& buffer = m_texts[static_cast<std::size_t>(index - 1)];
-    const Encoded encoded = encodeUtf8(s, buffer);
-    if (encoded.surrogate) {
-        return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
-                                   SQLITE_TRANSIENT);
+    Mark& mark = m_marks[static_cast<std::size_t>(index - 1)];
+    const bool same = !s.isEmpty() && s.isSharedWith(mark.text) && s.constData() == mark.text.constData() &&
+                      s.size() == mark.text.size();
+    if (!same) {
+        mark.text = QString();  // moved in place, as the copy below: the text let go of here, not in Qt
+        const Encoded encoded = encodeUtf8(s, mark.utf8);
+        if (encoded.surrogate) {
+            return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
+                                       SQLITE_TRANSIENT);
+        }
+        mark.length = encoded.holdsNul ? static_cast<int>(encoded.length) : -1;
+        mark.text = QString(s);
     }
     // Given as NUL-terminated (length -1), the text is known to SQLite as such, and a CHECK on its
     // length reads it in place instead of copying it to add the NUL. A text holding a NUL of its own
     // goes with its length, so that nothing after that NUL is lost.
-    return sqlite3_bind_text(m_stmt, index, buffer.data(),
-                             encoded.holdsNul ? static_cast<int>(encoded.length) : -1, SQLITE_STATIC);
+    return sqlite3_bind_text(m_stmt, index, mark.utf8.data(), mark.length, SQLITE_STATIC);
 }
 
 }  // namespace vexilo::engines

@@ -26,8 +26,15 @@ class SqliteBinding {
   private:
     int bindText(int index, const QString& s);
 
+    // What a mark was last bound to as a text.
+    struct Mark {
+        std::string utf8;  // its UTF-8, followed by a NUL
+        int length = -1;   // as given to SQLite: -1 for NUL-terminated
+        QString text;      // the text itself, null when its UTF-8 is not kept
+    };
+
     sqlite3_stmt* m_stmt;
-    std::vector<std::string> m_texts;  // by mark: the UTF-8 of the text last bound there
+    std::vector<Mark> m_marks;  // by mark
 };
 
 }  // namespace vexilo::engines

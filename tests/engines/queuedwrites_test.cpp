@@ -251,6 +251,44 @@ TEST_P(QueuedWrites, APreparedInsertsValuesAreCheckedAndConvertedWhenTheRowIsWri
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, QueuedWrites, bothEngines(), engineName);
+// The run log gives the same text (its file's name) to row after row: each row stores the text as it
+// was when that row was given, whether the caller then gives it again, changes it in place, shortens
+// it, or puts between its rows a text holding a NUL or a malformed one (which SQLite converts itself).
+TEST_F(QueuedWrites, ATextGivenRowAfterRowIsStoredAsEachRowHadIt) {
+    file.createTable("REGISTRO", {{"mslink", "INTEGER"}, {"tmapa", "VARCHAR(40)"}});
+    auto db = openDeferring();
+    db->BeginTrans();
+    auto rows = db->PrepareInsert("REGISTRO", {"mslink", "tmapa"});
+    QString text = QStringLiteral("calle mayor");
+    std::vector<QString> given;
+    for (int i = 1; i <= 3000; ++i) {
+        if (i % 7 == 0) {
+            text[0] = QChar(u'a' + i % 26);
+        }
+        if (i % 11 == 0) {
+            text.chop(1);
+            text += QChar(u'0' + i % 10);
+        }
+        if (i % 97 == 0) {
+            text = QStringLiteral("ñandú ") + QString::number(i);
+        }
+        const QString once = i % 53 == 0   ? QStringLiteral("a") + QChar(0) + QStringLiteral("b")
+                             : i % 59 == 0 ? QString(QChar(0xD83D)) + QStringLiteral("x")
+                                           : text;
+        rows->Insert({i, once});
+        given.push_back(once);
+    }
+    db->CommitTrans();
+    const auto stored = db->ReadRows("REGISTRO", {"mslink", "tmapa"});
+    ASSERT_EQ(stored.size(), given.size());
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(stored[i].values[0].toInt(), static_cast<int>(i) + 1);
+        if ((i + 1) % 59 != 0 || (i + 1) % 53 == 0) {
+            EXPECT_EQ(stored[i].values[1].toString(), given[i]);
+        }
+    }
+}
 
 // A statement that only reads its row's texts, char by char, where the race checker sees it.
 class ReadingStatement : public engines::QueuedStatement {

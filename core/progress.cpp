@@ -21,6 +21,28 @@ std::int64_t elapsedSeconds(const Progress& f) {
     return ((difference % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
 }
 
+double percentOf(std::int64_t pos, std::int64_t lo) {
+    return static_cast<double>(pos) / static_cast<double>(lo) * 100.0;
+}
+
+// The stretch from `pos` on where the rounded percentage stays that of `shown`, which `pos` itself
+// rounds to. The rounded percentage never falls as the position grows (each step of its reckoning keeps
+// the order of its operands), so the first position where it moves is found by halving.
+QuietStretch quietFrom(std::int64_t pos, std::int64_t lo, double shown) {
+    const double rounded = roundHalfEven(shown);
+    std::int64_t same = pos;
+    std::int64_t moved = lo + 1;  // past the input: as if it moved there
+    while (moved - same > 1) {
+        const std::int64_t mid = same + (moved - same) / 2;
+        if (roundHalfEven(percentOf(mid, lo)) == rounded) {
+            same = mid;
+        } else {
+            moved = mid;
+        }
+    }
+    return QuietStretch{lo, pos, moved, shown};
+}
+
 }  // namespace
 
 std::int32_t secondsOfDay(Clock& clock) {
@@ -55,12 +77,17 @@ void reportProgress(Progress& f, std::int64_t lo, std::int64_t pos) {
     if (pos > lo) {
         pos = lo;
     }
-    const double v = static_cast<double>(pos) / static_cast<double>(lo) * 100.0;
+    const QuietStretch& q = f.quiet;
+    if (lo == q.length && pos >= q.from && pos < q.until && f.PorcentajeAnterior == q.shown) {
+        return;
+    }
+    const double v = percentOf(pos, lo);
     if (roundHalfEven(v) != roundHalfEven(f.PorcentajeAnterior)) {
         BarraDeProgreso(f, v);
         f.PorcentajeAnterior = v;
         porcentaje(f, lo, pos);
     }
+    f.quiet = quietFrom(pos, lo, f.PorcentajeAnterior);
 }
 
 }  // namespace vexilo::core

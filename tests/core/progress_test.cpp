@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "support/recordingdisplay.h"
 #include "support/testservices.h"
 
@@ -126,6 +130,42 @@ TEST_F(ProgressTest, LargeFileIsDisplayedAboutAHundredTimes) {
     EXPECT_LE(displays(), 101);
     EXPECT_LE(display.textWrites[Control::Text4], 101);
     EXPECT_EQ(display.progress.back(), 100);
+}
+
+// Reported after every element, a pass displays exactly where the rule itself (the rounded percentage
+// differs from the last one shown) says, whatever the last job left, the input's length, or a second pass
+// over the same input starting again from its first element.
+TEST_F(ProgressTest, ReportsAfterEveryElementDisplayWhereTheRuleSays) {
+    startAt(36000);
+    struct Pass {
+        std::int64_t lo;
+        double before;  // the last percentage shown, by an earlier job or pass
+    };
+    for (const Pass pass : {Pass{1000, 0.0}, Pass{1000, 100.0}, Pass{7, 42.6}, Pass{200'003, 0.0},
+                            Pass{200'003, 99.6}, Pass{3, 50.0}}) {
+        SCOPED_TRACE(pass.lo);
+        f.PorcentajeAnterior = pass.before;
+        double shown = pass.before;
+        std::vector<int> expected;
+        const std::size_t earlier = display.progress.size();
+        for (std::int64_t pos = 1; pos <= pass.lo + 1; ++pos) {
+            const std::int64_t at = std::min(pos, pass.lo);
+            const double v = static_cast<double>(at) / static_cast<double>(pass.lo) * 100.0;
+            if (std::nearbyint(v) != std::nearbyint(shown)) {
+                expected.push_back(static_cast<int>(std::nearbyint(v)));
+                shown = v;
+            }
+            core::reportProgress(f, pass.lo, pos);
+        }
+        EXPECT_EQ(std::vector<int>(display.progress.begin() + static_cast<std::ptrdiff_t>(earlier),
+                                   display.progress.end()),
+                  expected);
+        EXPECT_DOUBLE_EQ(f.PorcentajeAnterior, shown);
+    }
+    // The same position of a longer input is another percentage.
+    core::reportProgress(f, 100, 50);
+    core::reportProgress(f, 1000, 50);
+    EXPECT_EQ(display.progress.back(), 5);
 }
 
 TEST_F(ProgressTest, PercentageSurvivesIntoTheNextJob) {

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QUrl>
+#include <limits>
 
 #include "enginetest.h"
 #include "support/pgcluster.h"
@@ -443,6 +444,88 @@ TEST_F(OnServer, HeldRowsKeepEveryCharacterAndTheLastValueOfEachColumn) {
     }
     EXPECT_TRUE(rows.back()[1].isNull());
     EXPECT_NE(null, 0);
+}
+
+// Held inserts go to the server in COPY's binary form where every column is a whole number, a text or a
+// timestamp, and in its text form where any column is of another type: either way each value is stored
+// alike, at the ends of each width and of the years a stored date writes in four digits. A moment the
+// binary form does not carry (a year past 9999) goes in the text form in its place among the others.
+TEST_F(OnServer, HeldRowsInEitherFormOfCopyAreStoredAlikeAndInOrder) {
+    const std::vector<Column> columns = {{"mslink", "INTEGER"},
+                                         {"corto", "SMALLINT"},
+                                         {"largo", "BIGINT"},
+                                         {"tmapa", "VARCHAR(20)"},
+                                         {"fecha", "TIMESTAMP(0) WITHOUT TIME ZONE"}};
+    server.createTable("BINARIA", columns);
+    std::vector<Column> withReal = columns;
+    withReal.push_back({"area", "DOUBLE PRECISION"});
+    server.createTable("TEXTUAL", withReal);
+    constexpr qlonglong kMin = std::numeric_limits<qlonglong>::min();
+    constexpr qlonglong kMax = std::numeric_limits<qlonglong>::max();
+    const auto row = [](int mslink, QVariant corto, QVariant largo, QVariant tmapa, QVariant fecha) {
+        return engines::FieldValues{{"mslink", mslink},
+                                    {"corto", std::move(corto)},
+                                    {"largo", std::move(largo)},
+                                    {"tmapa", std::move(tmapa)},
+                                    {"fecha", std::move(fecha)}};
+    };
+    const std::vector<engines::FieldValues> rows = {
+        row(1, -32768, kMin, "", QDateTime(QDate(1, 1, 1), QTime(0, 0))),
+        row(2, 32767, kMax, QStringLiteral("ñandú €\t\\N"),
+            QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59))),
+        row(3, QVariant(), QVariant(), QVariant(), QVariant()),
+        row(4, 0, 0, "x", QDateTime(QDate(10000, 1, 1), QTime(0, 0))),
+        row(5, 1, -1, "y", QTime(0, 26, 25)),
+        row(6, -1, 1, "z", QDate(2024, 2, 29)),
+    };
+    auto db = openServer();
+    db->BeginTrans();
+    for (const QString table : {"BINARIA", "TEXTUAL"}) {
+        for (const auto& r : rows) {
+            db->InsertRow(table, r);
+        }
+    }
+    db->CommitTrans();
+    db.reset();
+    for (const QString table : {"BINARIA", "TEXTUAL"}) {
+        server.exec(
+            QStringLiteral("CREATE TABLE \"VISTA_%1\" AS SELECT mslink, corto, largo, tmapa, fecha::text "
+                           "AS fecha FROM \"%1\" ORDER BY vexilo_orden")
+                .arg(table));
+    }
+    const std::vector<DbRow> binary = server.rows("VISTA_BINARIA");
+    ASSERT_EQ(binary.size(), rows.size());
+    EXPECT_EQ(binary, server.rows("VISTA_TEXTUAL"));
+    EXPECT_EQ(binary[0][2].toLongLong(), kMin);
+    EXPECT_EQ(binary[1][2].toLongLong(), kMax);
+    EXPECT_EQ(binary[1][3].toString(), QStringLiteral("ñandú €\t\\N"));
+    const std::vector<QString> moments = {
+        "0001-01-01 00:00:00",  "9999-12-31 23:59:59", "",
+        "10000-01-01 00:00:00", "1899-12-30 00:26:25", "2024-02-29 00:00:00"};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(binary[i][0].toInt(), static_cast<int>(i) + 1);
+        EXPECT_EQ(binary[i][4].toString(), moments[i]);
+    }
+    EXPECT_TRUE(binary[2][1].isNull() && binary[2][2].isNull() && binary[2][3].isNull() &&
+                binary[2][4].isNull());
+
+    // A text the server refuses (it holds a NUL) is refused alike, naming its table.
+    std::vector<QString> refusals;
+    for (const QString table : {"BINARIA", "TEXTUAL"}) {
+        auto again = openServer();
+        again->BeginTrans();
+        const QString nul = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+        QString refused = engineErrorOf([&] {
+                              again->InsertRow(table, row(7, 1, 1, nul, QVariant()));
+                              again->CommitTrans();
+                          }).description();
+        refusals.push_back(refused.replace(table, QStringLiteral("TABLA")));
+        again->Rollback();
+    }
+    EXPECT_EQ(refusals[0], refusals[1]);
+    EXPECT_TRUE(refusals[0].contains(QStringLiteral("TABLA"))) << qPrintable(refusals[0]);
+    EXPECT_EQ(server.rows("BINARIA").size(), rows.size());
 }
 
 // Held updates go to the server as arrays of texts: no value may be read as the array's own syntax

@@ -26,7 +26,7 @@ std::u16string textOf(int i) {
            std::u16string(reinterpret_cast<const char16_t*>(QString::number(i).utf16()));
 }
 
-// A text short enough to be kept inside its entry, as the digits are, and a longer one kept apart.
+// A short text (digits only), beside the longer ones: each entry keeps its own characters behind it.
 std::u16string shortTextOf(int i) {
     return std::u16string(reinterpret_cast<const char16_t*>(QString::number(i).utf16()));
 }

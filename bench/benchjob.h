@@ -70,14 +70,29 @@ enum class Base { Shared, Copy };
 // The database one job of the benchmark runs on, made ready with the clock stopped (empty: it could
 // not be made).
 using PrepareDatabase = std::function<QString()>;
+// Work timed just before each job, with the job's clock stopped, giving its own seconds: a floor that
+// meets the same moments of a shared machine as the job it is set against.
+using Beside = std::function<double()>;
 
+// The middle one of `seconds` (0 when there are none): one slow run on a shared machine moves it least.
+inline double median(std::vector<double> seconds) {
+    std::sort(seconds.begin(), seconds.end());
+    return seconds.empty() ? 0.0 : seconds[seconds.size() / 2];
+}
+
+// Runs the job once per iteration; with `beside`, run just before each job, also reports floor_s, the
+// median of its runs, and ratio_to_floor, the median of each job's time over the floor's just before it.
 inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Result& r,
-                     const PrepareDatabase& prepare) {
+                     const PrepareDatabase& prepare, const Beside& beside = {}) {
     QuietDisplay display;
     std::int64_t texts = 0;
     std::vector<double> seconds;  // each job alone, without preparing its copy
+    std::vector<double> floors;
     for (auto _ : state) {
         state.PauseTiming();
+        if (beside) {
+            floors.push_back(beside());
+        }
         const app::JobInputs in{prepare(), r.drawing, app::outputNameOf(r.drawing), mode, {}};
         if (in.NombreBdD.isEmpty()) {
             state.SkipWithError("no se pudo preparar la base de datos");
@@ -99,14 +114,24 @@ inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Resu
     state.counters["elements"] = static_cast<double>(state.range(0) * 1'000'000);
     state.counters["textos_procesados"] = static_cast<double>(texts);
     state.counters["peak_rss_mb"] = peakMemoryMb();
-    // The median, as the floors are measured: one slow run on a shared machine moves it least.
-    std::sort(seconds.begin(), seconds.end());
-    state.counters["job_s"] = seconds.empty() ? 0.0 : seconds[seconds.size() / 2];
+    state.counters["job_s"] = median(seconds);
+    if (!floors.empty() && floors.size() == seconds.size()) {
+        // Each job over the floor run just before it: a moment when the machine was slower for both
+        // moves neither the ratio nor the median of the ratios.
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < seconds.size(); ++i) {
+            ratios.push_back(seconds[i] / floors[i]);
+        }
+        state.counters["floor_s"] = median(floors);
+        state.counters["ratio_to_floor"] = median(ratios);
+    }
     state.SetBytesProcessed(state.iterations() * QFileInfo(r.drawing).size());
 }
 
-inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Result& r, Base base) {
-    wholeJob(state, mode, r, [&] { return base == Base::Copy ? workingCopy(r.database) : r.database; });
+inline void wholeJob(benchmark::State& state, app::Mode mode, const sample::Result& r, Base base,
+                     const Beside& beside = {}) {
+    wholeJob(
+        state, mode, r, [&] { return base == Base::Copy ? workingCopy(r.database) : r.database; }, beside);
 }
 
 }  // namespace vexilo::bench

@@ -86,8 +86,7 @@ class TextTable {
         const auto low = static_cast<std::uint32_t>(hash);
         return openaddressing::probe(hash, m_slots.size(), [&](std::size_t i) {
             const Slot& s = m_slots[i];
-            return s.entry == nullptr ||
-                   (s.hash == low && s.entry->size == key.size() && s.entry->key() == key);
+            return s.entry == nullptr || (s.hash == low && s.entry->key() == key);
         });
     }
 

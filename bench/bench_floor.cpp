@@ -6,9 +6,9 @@
 // reads, and the drawing copied. A job's floor is run just before each run of the job (three, one for
 // 5M): ratio_to_floor is the median of each job run's time over the floor run's just before it, so that
 // both meet the same moments of a shared machine; job_s and floor_s are the medians of their runs.
-// BM_Floor and BM_FloorTexto show the floors alone. Targets on a
-// 2-core machine: the default mode within 1.3 times the floor, "Sí" within 1.5, the rewrite within 1.5 times
-// FloorTexto, and twice the input in at most 2.05 times the time.
+// BM_Floor and BM_FloorTexto show the floors alone. Targets on a 2-core machine: the default mode
+// within 1.3 times the floor, "Sí" within 1.5, the rewrite within 1.5 times FloorTexto, and twice the
+// input in at most 2.05 times the time.
 
 #include <sqlite3.h>
 
@@ -164,37 +164,38 @@ void floorWrites(Db& db, const std::map<std::string, std::vector<sqlite3_int64>>
     db.exec("COMMIT");
 }
 
-// One run of the floor of the default and "Sí" jobs: its seconds, the copy of the database made with
-// the clock stopped.
-double floorRun(const sample::Result& r, std::int64_t factor) {
-    const QString copy = bench::workingCopy(r.database);
+// The seconds of `work`, which copies the drawing beside itself; the copy goes afterwards.
+template <typename Work>
+double timedFloor(const sample::Result& r, Work work) {
     QElapsedTimer clock;
     clock.start();
-    {
-        Db db(copy);
-        const auto rows = readAttributeRows(db);
-        copyDrawing(r.drawing, r.drawing + QStringLiteral(".suelo"));
-        floorWrites(db, rows, factor);
-    }
+    work(r.drawing + QStringLiteral(".suelo"));
     const double seconds = clock.nsecsElapsed() / 1e9;
     QFile::remove(r.drawing + QStringLiteral(".suelo"));
     return seconds;
+}
+
+// One run of the floor of the default and "Sí" jobs, the copy of the database made with the clock
+// stopped.
+double floorRun(const sample::Result& r, std::int64_t factor) {
+    const QString copy = bench::workingCopy(r.database);
+    return timedFloor(r, [&](const QString& drawingCopy) {
+        Db db(copy);
+        const auto rows = readAttributeRows(db);
+        copyDrawing(r.drawing, drawingCopy);
+        floorWrites(db, rows, factor);
+    });
 }
 
 // One run of the floor of the text rewrite, which writes nothing to the database: the rows it reads
 // (mslink and both texts of every attribute record), read through SQLite's C interface, and the drawing
 // copied.
 double floorTextoRun(const sample::Result& r) {
-    QElapsedTimer clock;
-    clock.start();
-    {
+    return timedFloor(r, [&](const QString& drawingCopy) {
         Db db(r.database);
         benchmark::DoNotOptimize(readAttributeRows(db));
-        copyDrawing(r.drawing, r.drawing + QStringLiteral(".suelo"));
-    }
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    QFile::remove(r.drawing + QStringLiteral(".suelo"));
-    return seconds;
+        copyDrawing(r.drawing, drawingCopy);
+    });
 }
 
 // The median of three runs of a floor, measured once per floor and size, for the floors' own lines.

@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "engines/errors.h"
+#include "engines/plainrow.h"
 
 namespace vexilo::engines {
 
@@ -208,6 +209,8 @@ class Database {
         virtual ~RowInserter() = default;
         // The values in the order of the columns it was prepared with; the same as InsertRow.
         virtual RowId Insert(std::vector<QVariant> values) = 0;
+        // The same row given as plain values (plainrow.h), stored as the same values in QVariants are.
+        virtual RowId InsertPlain(PlainRow values) { return Insert(variantsOf(values)); }
     };
     // Used only while the database is open. Names are resolved at the first row (and again after the
     // schema changed), failing as InsertRow fails.

@@ -97,6 +97,8 @@ class SqlDialect {
     // names the field even where the engine's own refusal would not say which one it was; empty when
     // the engine itself is left to judge.
     virtual QString refusal(const FieldDef& /*field*/, const QVariant& /*value*/) const { return {}; }
+    // Whether refusal() may refuse anything: true for a dialect that overrides it.
+    virtual bool refusesValues() const { return false; }
 
     // Extra column definitions that every table this layer creates gets (empty: none), and the name
     // of the column among them that keeps the stored order, hidden from a table's fields.

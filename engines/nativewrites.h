@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engines/dao.h"
+#include "engines/plainrow.h"
 #include "engines/storedform.h"
 
 class QSqlDatabase;
@@ -39,6 +40,11 @@ class NativeStatement {
     virtual RowId runConverting(std::vector<QVariant> values, const StoredForm& form) {
         form.convert(values);
         return run(std::move(values));
+    }
+    // The same with plain values: an engine that binds them itself checks them against `form` as it
+    // would check the same values in QVariants; any other is given those QVariants.
+    virtual RowId runPlain(PlainRow values, const StoredForm& form) {
+        return runConverting(variantsOf(values), form);
     }
 };
 

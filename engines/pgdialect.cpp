@@ -253,6 +253,7 @@ class PostgresDialect final : public SqlDialect {
         return conn != nullptr && PQstatus(conn) == CONNECTION_BAD;
     }
 
+    bool refusesValues() const override { return true; }
     QString refusal(const FieldDef& field, const QVariant& value) const override {
         if (!value.isValid() || value.isNull()) {
             return {};

@@ -91,6 +91,17 @@ class SqlRowInserter final : public Database::RowInserter {
     }
 
     RowId Insert(std::vector<QVariant> values) override {
+        // The log's values are converted with the row: where the engine holds rows back, by its writer.
+        return runWrite(*m_connection, write(), std::move(values), m_target.storedTable, true);
+    }
+    RowId InsertPlain(PlainRow values) override {
+        PreparedWrite& prepared = write();
+        return prepared.native ? prepared.native->runPlain(std::move(values), prepared.form)
+                               : Insert(variantsOf(values));
+    }
+
+  private:
+    PreparedWrite& write() {
         Connection& c = *m_connection;
         c.requireOpen();
         if (m_write == nullptr || m_generation != c.schemaGeneration()) {
@@ -98,11 +109,9 @@ class SqlRowInserter final : public Database::RowInserter {
             m_write = &preparedInsert(c, m_target.storedTable, m_target.columns);
             m_generation = c.schemaGeneration();
         }
-        // The log's values are converted with the row: where the engine holds rows back, by its writer.
-        return runWrite(c, *m_write, std::move(values), m_target.storedTable, true);
+        return *m_write;
     }
 
-  private:
     std::shared_ptr<Connection> m_connection;
     QString m_table;
     FieldValues m_names;

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include "engines/datetext.h"
+
 namespace vexilo::engines {
 
 namespace {
@@ -81,6 +83,20 @@ int SqliteBinding::bind(int index, const QVariant& v) {
         default:
             return bindText(index, v.toString());
     }
+}
+
+int SqliteBinding::bind(int index, const PlainValue& v) {
+    switch (v.kind()) {
+        case PlainValue::Kind::Whole:
+            return sqlite3_bind_int64(m_stmt, index, v.number());
+        case PlainValue::Kind::Text:
+            return bindText(index, v.textValue());
+        case PlainValue::Kind::Day:
+            return bindText(index, storedDateText(v.dayValue(), QTime(0, 0)));
+        case PlainValue::Kind::TimeOfDay:
+            return bindText(index, storedDateText(kDayOfTimes, v.timeValue()));
+    }
+    return SQLITE_MISUSE;
 }
 
 // A text goes to the database file as UTF-8, encoded here into the mark's own buffer, which outlives

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "engines/plainrow.h"
+
 namespace vexilo::engines {
 
 class SqliteBinding {
@@ -22,6 +24,8 @@ class SqliteBinding {
     sqlite3_stmt* statement() const { return m_stmt; }
     // Binds `v` to the mark `index` (from 1); SQLite's result code.
     int bind(int index, const QVariant& v);
+    // Binds a plain value in the form the same value in a QVariant is stored in.
+    int bind(int index, const PlainValue& v);
 
   private:
     int bindText(int index, const QString& s);

@@ -90,13 +90,15 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
 
     RowId run(std::vector<QVariant> stored) override;
     RowId runConverting(std::vector<QVariant> values, const StoredForm& form) override;
+    RowId runPlain(PlainRow values, const StoredForm& form) override;
     void runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) override;
+    void runQueuedPlain(std::span<PlainValue> values, const StoredForm* form, RowId expected) override;
     // The transaction ended, or the table may have changed: decide again on the next row.
     void forgetQueueing() { m_queueing = Queueing::Undecided; }
 
     // On the writer thread: whether rows are gathered for the table `key` (folded stored name), writing
     // them, dropping them.
-    bool gathersFor(const QString& key) const { return !m_gathered.empty() && key == m_tableKey; }
+    bool gathersFor(const QString& key) const { return gatheredValues() > 0 && key == m_tableKey; }
     const QString& tableKey() const { return m_tableKey; }
     // Whether this row write may go before the rows `g` gathered for the same table: an update of a row
     // numbered before them that leaves every row's identity as it is touches none of them.
@@ -110,12 +112,25 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
   private:
     enum class Queueing { Undecided, Queued, AtOnce };
     Queueing decideQueueing();
-    RowId write(std::vector<QVariant> values, const StoredForm* form);
-    RowId runNow(std::span<const QVariant> stored);
-    void gather(std::span<QVariant> values, RowId expected);
+    template <typename Row>
+    RowId write(Row values, const StoredForm* form);
+    template <typename Value>
+    RowId runNow(std::span<const Value> stored);
+    template <typename Value>
+    void runHeld(std::span<Value> values, const StoredForm* form, RowId expected);
+    template <typename Value>
+    void gather(std::span<Value> values, RowId expected);
+    // The values gathered: rows given as QVariants or as plain values, never both at once.
+    template <typename Value>
+    std::vector<Value>& gathered();
+    std::size_t gatheredValues() const { return m_gathered.size() + m_gatheredPlain.size(); }
     bool groupFull() const {
-        return m_gathered.size() == static_cast<std::size_t>(m_groupRows) * m_shape.columns.size();
+        return gatheredValues() == static_cast<std::size_t>(m_groupRows) * m_shape.columns.size();
     }
+    template <typename Value>
+    void bindGroup(const std::vector<Value>& values);
+    template <typename Value>
+    void writeOneByOne(const std::vector<Value>& values);
     void writeGroup();
     void checkIdentity(RowId id, RowId expected) const;
     [[noreturn]] void fail(sqlite3_stmt* stmt, int rc);
@@ -132,6 +147,7 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     // m_firstGathered, and the statement that writes m_groupRows of them at once (0: rows go one by one).
     int m_groupRows = 0;
     std::vector<QVariant> m_gathered;
+    std::vector<PlainValue> m_gatheredPlain;
     RowId m_firstGathered = 0;
     std::unique_ptr<SqliteBinding> m_group;
 };
@@ -184,8 +200,8 @@ class SqliteWrites final : public NativeWrites {
         return m_queue.holdsRows() || (m_deferred && sqlite3_get_autocommit(m_db) == 0);
     }
     void deferWrites() override { m_deferred = true; }
-    void queue(SqliteStatement& statement, std::vector<QVariant> values, const StoredForm* form,
-               RowId expected) {
+    template <typename Row>
+    void queue(SqliteStatement& statement, Row values, const StoredForm* form, RowId expected) {
         m_queue.push(statement, std::move(values), form, expected);
     }
 
@@ -357,8 +373,26 @@ RowId SqliteStatement::runConverting(std::vector<QVariant> values, const StoredF
     return write(std::move(values), &form);
 }
 
+RowId SqliteStatement::runPlain(PlainRow values, const StoredForm& form) {
+    return write(std::move(values), &form);
+}
+
+namespace {
+
+// What `form` does to a row's values before they are bound: QVariants are checked and converted to
+// their stored form, plain values checked (the bind gives them their stored form).
+void prepareValues(const StoredForm& form, std::span<QVariant> values) {
+    form.convert(values);
+}
+void prepareValues(const StoredForm& form, std::span<const PlainValue> values) {
+    form.check(values);
+}
+
+}  // namespace
+
 // `form`, when given, converts the values: on the writer thread for a row held back, here otherwise.
-RowId SqliteStatement::write(std::vector<QVariant> values, const StoredForm* form) {
+template <typename Row>
+RowId SqliteStatement::write(Row values, const StoredForm* form) {
     if (m_owner.holdsRows()) {
         if (m_queueing == Queueing::Undecided) {
             m_queueing = decideQueueing();
@@ -370,25 +404,47 @@ RowId SqliteStatement::write(std::vector<QVariant> values, const StoredForm* for
         }
     }
     if (form != nullptr) {
-        form->convert(values);
+        prepareValues(*form, values);
     }
     m_owner.flush();
     if (m_shape.insert) {
         m_owner.forgetIdentity(m_shape.table);  // this row numbered itself by another rule
     }
-    return runNow(values);
+    return runNow(std::span<const typename Row::value_type>(values.data(), values.size()));
 }
 
 void SqliteStatement::runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) {
+    runHeld(values, form, expected);
+}
+
+void SqliteStatement::runQueuedPlain(std::span<PlainValue> values, const StoredForm* form, RowId expected) {
+    runHeld(values, form, expected);
+}
+
+namespace {
+
+// The values by which a held row may pass the rows gathered before it (mayPass): a plain row is an
+// insert's, which never does.
+std::span<const QVariant> passingValues(std::span<QVariant> values) {
+    return values;
+}
+std::span<const QVariant> passingValues(std::span<PlainValue> /*values*/) {
+    return {};
+}
+
+}  // namespace
+
+template <typename Value>
+void SqliteStatement::runHeld(std::span<Value> values, const StoredForm* form, RowId expected) {
     if (form != nullptr) {
-        form->convert(values);
+        prepareValues(*form, values);
     }
-    m_owner.beforeWriting(*this, values);
+    m_owner.beforeWriting(*this, passingValues(values));
     if (m_groupRows > 0 && values.size() == m_shape.columns.size()) {
         gather(values, expected);
         return;
     }
-    checkIdentity(runNow(values), expected);
+    checkIdentity(runNow(std::span<const Value>(values)), expected);
 }
 
 void SqliteStatement::checkIdentity(RowId id, RowId expected) const {
@@ -403,19 +459,42 @@ void SqliteStatement::checkIdentity(RowId id, RowId expected) const {
     }
 }
 
-// Takes the row's values; a row that does not follow the gathered ones in number sends those first.
-void SqliteStatement::gather(std::span<QVariant> values, RowId expected) {
+template <>
+std::vector<QVariant>& SqliteStatement::gathered<QVariant>() {
+    return m_gathered;
+}
+template <>
+std::vector<PlainValue>& SqliteStatement::gathered<PlainValue>() {
+    return m_gatheredPlain;
+}
+
+// Takes the row's values; a row that does not follow the gathered ones in number, or that comes in the
+// other form, sends those first.
+template <typename Value>
+void SqliteStatement::gather(std::span<Value> values, RowId expected) {
     const auto perRow = static_cast<RowId>(m_shape.columns.size());
-    if (!m_gathered.empty() && expected != m_firstGathered + static_cast<RowId>(m_gathered.size()) / perRow) {
+    std::vector<Value>& mine = gathered<Value>();
+    const std::size_t held = gatheredValues();
+    if (held > 0 &&
+        (mine.size() != held || expected != m_firstGathered + static_cast<RowId>(held) / perRow)) {
         writeGathered();
     }
-    if (m_gathered.empty()) {
+    if (mine.empty()) {
         m_firstGathered = expected;
         m_owner.gathers(*this);
     }
-    std::move(values.begin(), values.end(), std::back_inserter(m_gathered));
+    std::move(values.begin(), values.end(), std::back_inserter(mine));
     if (groupFull()) {
         writeGroup();
+    }
+}
+
+template <typename Value>
+void SqliteStatement::bindGroup(const std::vector<Value>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (const int rc = m_group->bind(static_cast<int>(i) + 1, values[i]); rc != SQLITE_OK) {
+            fail(m_group->statement(), rc);
+        }
     }
 }
 
@@ -429,10 +508,10 @@ void SqliteStatement::writeGroup() {
         }
         m_group = std::make_unique<SqliteBinding>(m_owner.prepare(sql, m_shape.table));
     }
-    for (std::size_t i = 0; i < m_gathered.size(); ++i) {
-        if (const int rc = m_group->bind(static_cast<int>(i) + 1, m_gathered[i]); rc != SQLITE_OK) {
-            fail(m_group->statement(), rc);
-        }
+    if (m_gatheredPlain.empty()) {
+        bindGroup(m_gathered);
+    } else {
+        bindGroup(m_gatheredPlain);
     }
     const int rc = sqlite3_step(m_group->statement());
     if (rc != SQLITE_DONE) {
@@ -449,7 +528,16 @@ void SqliteStatement::writeGathered() {
         return;
     }
     const auto done = qScopeGuard([this] { dropGathered(); });
-    const std::span<const QVariant> rows(m_gathered);
+    if (m_gatheredPlain.empty()) {
+        writeOneByOne(m_gathered);
+    } else {
+        writeOneByOne(m_gatheredPlain);
+    }
+}
+
+template <typename Value>
+void SqliteStatement::writeOneByOne(const std::vector<Value>& values) {
+    const std::span<const Value> rows(values);
     const std::size_t perRow = m_shape.columns.size();
     for (std::size_t at = 0; at < rows.size(); at += perRow) {
         checkIdentity(runNow(rows.subspan(at, perRow)), m_firstGathered + static_cast<RowId>(at / perRow));
@@ -459,6 +547,8 @@ void SqliteStatement::writeGathered() {
 void SqliteStatement::dropGathered() {
     letGo(m_gathered);
     m_gathered.clear();
+    letGo(m_gatheredPlain);
+    m_gatheredPlain.clear();
 }
 
 SqliteStatement::Queueing SqliteStatement::decideQueueing() {
@@ -483,7 +573,8 @@ SqliteStatement::Queueing SqliteStatement::decideQueueing() {
     return m_owner.nextIdentity(m_shape.table) ? Queueing::Queued : Queueing::AtOnce;
 }
 
-RowId SqliteStatement::runNow(std::span<const QVariant> stored) {
+template <typename Value>
+RowId SqliteStatement::runNow(std::span<const Value> stored) {
     for (std::size_t i = 0; i < stored.size(); ++i) {
         if (const int rc = m_single.bind(static_cast<int>(i) + 1, stored[i]); rc != SQLITE_OK) {
             fail(m_single.statement(), rc);

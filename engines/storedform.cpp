@@ -21,14 +21,10 @@ qsizetype characters(const QString& text) {
 
 // A text longer than its field's declared size is refused here too, so that a table that another
 // program created without a check behaves like one this layer created.
-void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString& storedTable) {
-    if (f.type != dbText || f.size <= 0 || value.isNull()) {
+void refuseOversizedText(const FieldDef& f, const QString& text, const QString& storedTable) {
+    if (f.type != dbText || f.size <= 0) {
         return;
     }
-    // A text is measured where it is, not in a copy of its own.
-    const bool isText = value.metaType().id() == QMetaType::QString;
-    const QString converted = isText ? QString() : value.toString();
-    const QString& text = isText ? *static_cast<const QString*>(value.constData()) : converted;
     if (text.size() > f.size && characters(text) > f.size) {
         throwEngineError(
             errnum::kValueRefused,
@@ -43,14 +39,36 @@ void refuseOversizedText(const FieldDef& f, const QVariant& value, const QString
 void StoredForm::convert(std::span<QVariant> values) const {
     for (std::size_t i = 0; i < m_fields.size() && i < values.size(); ++i) {
         const FieldDef& f = m_fields[i];
-        refuseOversizedText(f, values[i], m_table);
-        const QString why = m_dialect->refusal(f, values[i]);
-        if (!why.isEmpty()) {
-            throwEngineError(errnum::kValueRefused,
-                             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': %3")
-                                 .arg(f.name, m_table, why));
+        const QVariant& value = values[i];
+        if (f.type == dbText && f.size > 0 && !value.isNull()) {
+            // A text is measured where it is, not in a copy of its own.
+            const bool isText = value.metaType().id() == QMetaType::QString;
+            refuseOversizedText(
+                f, isText ? *static_cast<const QString*>(value.constData()) : value.toString(), m_table);
         }
+        refuseAsDialect(f, value);
         m_dialect->storeInPlace(values[i], f.type);
+    }
+}
+
+void StoredForm::check(std::span<const PlainValue> values) const {
+    for (std::size_t i = 0; i < m_fields.size() && i < values.size(); ++i) {
+        const FieldDef& f = m_fields[i];
+        if (values[i].kind() == PlainValue::Kind::Text) {
+            refuseOversizedText(f, values[i].textValue(), m_table);
+        }
+        if (m_dialect->refusesValues()) {
+            refuseAsDialect(f, values[i].toVariant());
+        }
+    }
+}
+
+void StoredForm::refuseAsDialect(const FieldDef& f, const QVariant& value) const {
+    const QString why = m_dialect->refusal(f, value);
+    if (!why.isEmpty()) {
+        throwEngineError(errnum::kValueRefused,
+                         QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': %3")
+                             .arg(f.name, m_table, why));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engines/dao.h"
+#include "engines/plainrow.h"
 
 namespace vexilo::engines {
 
@@ -26,8 +27,13 @@ class StoredForm {
     // Converts the first values, one per field, in place; values after them (an update's row) stay as
     // they are. A refused value is an EngineError naming the field and the table.
     void convert(std::span<QVariant> values) const;
+    // Checks plain values as convert checks the same values in QVariants; an engine that binds them
+    // itself gives each its stored form as it binds it.
+    void check(std::span<const PlainValue> values) const;
 
   private:
+    void refuseAsDialect(const FieldDef& f, const QVariant& value) const;
+
     const SqlDialect* m_dialect = nullptr;
     QString m_table;
     std::vector<FieldDef> m_fields;

@@ -39,6 +39,18 @@ void letGo(std::span<QVariant> values) {
     }
 }
 
+void letGo(std::span<PlainValue> values) {
+    for (PlainValue& v : values) {
+        v.letGoOfText();
+    }
+}
+
+void QueuedStatement::runQueuedPlain(std::span<PlainValue> values, const StoredForm* form, RowId expected) {
+    std::vector<QVariant> variants = variantsOf(values);
+    const auto gone = qScopeGuard([&] { letGo(variants); });
+    runQueued(variants, form, expected);
+}
+
 WriterThread::WriterThread(BatchEnd end) : m_end(std::move(end)), m_thread([this] { loop(); }) {}
 
 WriterThread::~WriterThread() {
@@ -55,10 +67,19 @@ WriterThread::~WriterThread() {
 
 void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
                         RowId expected) {
-    m_pending.push_back(
-        Item{&statement,
+    pushItem(statement,
              QueuedValues(std::make_move_iterator(values.begin()), std::make_move_iterator(values.end())),
-             form, expected});
+             form, expected);
+}
+
+void WriterThread::push(QueuedStatement& statement, PlainRow values, const StoredForm* form, RowId expected) {
+    pushItem(statement, std::move(values), form, expected);
+}
+
+template <typename Values>
+void WriterThread::pushItem(QueuedStatement& statement, Values values, const StoredForm* form,
+                            RowId expected) {
+    m_pending.push_back(Item{&statement, std::move(values), form, expected});
     if (m_pending.size() == kWakeAt) {
         handOver();
     }
@@ -144,6 +165,17 @@ void WriterThread::loop() {
     }
 }
 
+void WriterThread::run(Item& item) {
+    if (auto* plain = std::get_if<PlainRow>(&item.values)) {
+        item.statement->runQueuedPlain(std::span(plain->data(), static_cast<std::size_t>(plain->size())),
+                                       item.form, item.expected);
+        return;
+    }
+    auto& values = std::get<QueuedValues>(item.values);
+    item.statement->runQueued(std::span(values.data(), static_cast<std::size_t>(values.size())), item.form,
+                              item.expected);
+}
+
 // Runs the batch's writes in order up to the first failure, then ends the batch.
 std::exception_ptr WriterThread::runBatch(std::vector<Item>& batch) {
     std::exception_ptr failure;
@@ -151,12 +183,10 @@ std::exception_ptr WriterThread::runBatch(std::vector<Item>& batch) {
         if (m_cancel.load(std::memory_order_relaxed)) {
             break;
         }
-        failure = failureOf([&] {
-            item.statement->runQueued(
-                std::span(item.values.data(), static_cast<std::size_t>(item.values.size())), item.form,
-                item.expected);
-        });
-        letGo(std::span(item.values.data(), static_cast<std::size_t>(item.values.size())));
+        failure = failureOf([&] { run(item); });
+        std::visit(
+            [](auto& values) { letGo(std::span(values.data(), static_cast<std::size_t>(values.size()))); },
+            item.values);
         if (failure) {
             break;
         }
@@ -194,6 +224,15 @@ void WriterQueue::refuseWhenBroken() const {
 
 void WriterQueue::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
                        RowId expected) {
+    pushRow(statement, std::move(values), form, expected);
+}
+
+void WriterQueue::push(QueuedStatement& statement, PlainRow values, const StoredForm* form, RowId expected) {
+    pushRow(statement, std::move(values), form, expected);
+}
+
+template <typename Values>
+void WriterQueue::pushRow(QueuedStatement& statement, Values values, const StoredForm* form, RowId expected) {
     if (!m_thread) {
         m_thread = std::make_unique<WriterThread>(m_end);
     }

@@ -18,10 +18,12 @@
 #include <mutex>
 #include <span>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "engines/dao.h"
 #include "engines/errors.h"
+#include "engines/plainrow.h"
 #include "engines/storedform.h"
 
 namespace vexilo::engines {
@@ -33,17 +35,21 @@ class QueuedStatement {
   public:
     virtual ~QueuedStatement() = default;
     virtual void runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) = 0;
+    // The same with plain values, checked by `form` unless it is null; by default as their QVariants
+    // (an engine whose statements bind only QVariants is never given plain rows to hold).
+    virtual void runQueuedPlain(std::span<PlainValue> values, const StoredForm* form, RowId expected);
 };
 
-// A queued row's values, kept in the row itself: the hot rows (the run log's, a new record's, a claim)
-// have a few values, and a list of their own would be made on the caller's thread and freed on the
-// writer's, each free a trip into the other thread's memory arena and each allocation a miss of its
-// own cache. The caller's list is emptied and let go of on its own thread.
+// A queued row's values, kept in the row itself: the hot rows (a new record's, a claim, the run log's
+// plain ones) have a few values, and a list of their own would be made on the caller's thread and freed on
+// the writer's, each free a trip into the other thread's memory arena and each allocation a miss of its own
+// cache. The caller's list is emptied and let go of on its own thread.
 using QueuedValues = QVarLengthArray<QVariant, 8>;
 
 // Lets go of the texts and byte arrays the values hold, on the calling thread (the writer's own, for
 // values a queued row brought); each value is left holding an empty one.
 void letGo(std::span<QVariant> values);
+void letGo(std::span<PlainValue> values);
 
 // Called on the thread at the end of every batch, before the thread counts as idle: with `keep`, puts
 // in the database what the statements gathered during the batch (it throws as a write would);
@@ -70,6 +76,7 @@ class WriterThread {
     // thrown when rows are handed over: at every kWakeAt-th push, or at the drain.
     void push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
               RowId expected);
+    void push(QueuedStatement& statement, PlainRow values, const StoredForm* form, RowId expected);
     // Returns once every write given has run; throws the first failure (once).
     void drain();
     // Drops every write not yet run, waits for the one running, and forgets a failure.
@@ -78,10 +85,13 @@ class WriterThread {
   private:
     struct Item {
         QueuedStatement* statement;
-        QueuedValues values;
+        std::variant<QueuedValues, PlainRow> values;
         const StoredForm* form;
         RowId expected;
     };
+    template <typename Values>
+    void pushItem(QueuedStatement& statement, Values values, const StoredForm* form, RowId expected);
+    static void run(Item& item);
     void loop();
     void handOver();
     void throwFailure(std::unique_lock<std::mutex>& lock);
@@ -114,12 +124,15 @@ class WriterQueue {
     bool holdsRows() const { return m_queued; }
     void push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
               RowId expected);
+    void push(QueuedStatement& statement, PlainRow values, const StoredForm* form, RowId expected);
     // Returns once every queued row was written; throws the first failure.
     void drain();
     // Drops every row not yet written and forgets a failure.
     void discard();
 
   private:
+    template <typename Values>
+    void pushRow(QueuedStatement& statement, Values values, const StoredForm* form, RowId expected);
     template <typename Work>
     void noteFailure(Work&& work);
     void refuseWhenBroken() const;

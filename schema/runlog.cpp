@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QTime>
 #include <QTimeZone>
-#include <vector>
 
 #include "schema/runlogkeys.h"
 
@@ -75,17 +74,11 @@ void AnadeAControlProceso(RunLog& log, const QString& NombreTabla, std::int32_t 
                               QStringLiteral("RegistroAtr"), QStringLiteral("NombreFichero"),
                               QStringLiteral("tmapa"), QStringLiteral("Fecha"), QStringLiteral("Hora")});
     }
-    // Each value made in its place: a list of values would be copied into the row value by value.
-    std::vector<QVariant> row;
-    row.reserve(7);
-    row.emplace_back(NombreTabla);
-    row.emplace_back(registro);
-    row.emplace_back(registro_grafico_igual_tabla);
-    row.emplace_back(fich_entrada);
-    row.emplace_back(texto_en_mapa);
-    row.emplace_back(log.m_date);
-    row.emplace_back(log.m_time);
-    log.m_rows->Insert(std::move(row));
+    using engines::PlainValue;
+    log.m_rows->InsertPlain({PlainValue::text(NombreTabla), PlainValue::whole(registro),
+                             PlainValue::whole(registro_grafico_igual_tabla), PlainValue::text(fich_entrada),
+                             PlainValue::text(texto_en_mapa), PlainValue::day(log.m_date),
+                             PlainValue::timeOfDay(log.m_time)});
     keys.insert(NombreTabla, registro, fich_entrada);
 }
 

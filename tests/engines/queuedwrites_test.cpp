@@ -250,6 +250,106 @@ TEST_P(QueuedWrites, APreparedInsertsValuesAreCheckedAndConvertedWhenTheRowIsWri
     EXPECT_EQ(db->ReadRows("REGISTRO", {"mslink"}).size(), stored.size());
 }
 
+// The run log gives its rows as plain values: each stored as the same values given as QVariants are,
+// through the writer thread in groups (rows of both forms mixed, in runs of every length) and at once,
+// and refused alike, with the same message.
+TEST_P(QueuedWrites, PlainRowsAreStoredAndRefusedAsTheSameValuesInQVariants) {
+    using engines::PlainValue;
+    file.createTable(
+        "REGISTRO",
+        {{"mslink", "INTEGER"}, {"tmapa", "VARCHAR(10)"}, {"Fecha", "DATETIME"}, {"Hora", "DATETIME"}});
+    struct Given {
+        std::int64_t n;
+        QString text;
+        QDate day;
+        QTime time;
+    };
+    const std::vector<Given> samples = {
+        {1, QStringLiteral("calle"), QDate(2026, 12, 9), QTime(12, 34, 56)},
+        {-2147483648LL, QString(), QDate(1899, 12, 30), QTime(0, 0)},
+        {2147483647LL, QStringLiteral(""), QDate(9999, 12, 31), QTime(23, 59, 59)},
+        {0, QStringLiteral("ñandú"), QDate(1, 1, 1), QTime(0, 0, 1)},
+        {7, QStringLiteral("ab") + QString::fromUtf16(u"\U0001F600") + QStringLiteral("cdefghi"),
+         QDate(2024, 2, 29), QTime(6, 0)},
+    };
+    auto plain = [](const Given& g) {
+        return engines::PlainRow{PlainValue::whole(g.n), PlainValue::text(g.text), PlainValue::day(g.day),
+                                 PlainValue::timeOfDay(g.time)};
+    };
+    auto variants = [](const Given& g) {
+        return std::vector<QVariant>{QVariant(static_cast<int>(g.n)), g.text, g.day, g.time};
+    };
+    const std::vector<QString> columns = {"mslink", "tmapa", "Fecha", "Hora"};
+
+    // Each sample twice in a row, once in each form; the forms change every 1 to 40 rows.
+    auto db = openDeferring();
+    auto rows = db->PrepareInsert("REGISTRO", columns);
+    db->BeginTrans();
+    std::vector<engines::RowId> given;
+    bool plainFirst = true;
+    for (std::size_t k = 0, run = 0; k < 2000; ++k) {
+        if (++run > k % 41) {
+            plainFirst = !plainFirst;
+            run = 0;
+        }
+        const Given& g = samples[k % samples.size()];
+        given.push_back(plainFirst ? rows->InsertPlain(plain(g)) : rows->Insert(variants(g)));
+        given.push_back(plainFirst ? rows->Insert(variants(g)) : rows->InsertPlain(plain(g)));
+    }
+    db->CommitTrans();
+    // And at once, outside a transaction.
+    given.push_back(rows->InsertPlain(plain(samples[4])));
+    given.push_back(rows->Insert(variants(samples[4])));
+
+    const auto stored = file.rows("REGISTRO");
+    ASSERT_EQ(stored.size(), given.size());
+    for (std::size_t k = 0; k < stored.size(); k += 2) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(stored[k], stored[k + 1]);
+    }
+    const auto read = db->ReadRows("REGISTRO", columns);
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        EXPECT_EQ(read[k].id, given[k]) << k;
+    }
+    const std::size_t last = read.size() - 1;
+    EXPECT_EQ(read[last].values[0].toLongLong(), 7);
+    EXPECT_EQ(read[last].values[2].toDateTime(), QDateTime(QDate(2024, 2, 29), QTime(0, 0)));
+    EXPECT_EQ(read[last].values[3].toDateTime(), QDateTime(QDate(1899, 12, 30), QTime(6, 0)));
+    EXPECT_FALSE(read[1].values[1].isNull());  // a null text given is stored as the empty text
+
+    // Refused alike: a text longer than its field, at once and held; a number wider than its field
+    // (refused by the server, stored by SQLite's INTEGER alike in both forms).
+    auto outcome = [&](const std::function<engines::RowId()>& insert, bool held) {
+        try {
+            if (held) {
+                db->BeginTrans();
+            }
+            insert();
+            if (held) {
+                db->CommitTrans();
+            }
+            return QStringLiteral("guardada");
+        } catch (const core::EngineError& e) {
+            if (held) {
+                db->Rollback();
+            }
+            return e.description();
+        }
+    };
+    const Given tooLong{1, QStringLiteral("demasiado larga"), QDate(2026, 1, 1), QTime(1, 0)};
+    const Given tooWide{4294967296LL, QStringLiteral("ancho"), QDate(2026, 1, 1), QTime(1, 0)};
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held);
+        const QString refused = outcome([&] { return rows->InsertPlain(plain(tooLong)); }, held);
+        EXPECT_TRUE(refused.contains("tmapa") && refused.contains("10")) << qPrintable(refused);
+        EXPECT_EQ(refused, outcome([&] { return rows->Insert(variants(tooLong)); }, held));
+        auto wide = variants(tooWide);
+        wide[0] = QVariant(static_cast<qlonglong>(tooWide.n));
+        EXPECT_EQ(outcome([&] { return rows->InsertPlain(plain(tooWide)); }, held),
+                  outcome([&] { return rows->Insert(wide); }, held));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, QueuedWrites, bothEngines(), engineName);
 // The run log gives the same text (its file's name) to row after row: each row stores the text as it
 // was when that row was given, whether the caller then gives it again, changes it in place, shortens
@@ -301,6 +401,15 @@ class ReadingStatement : public engines::QueuedStatement {
         }
         rows.fetch_add(1, std::memory_order_relaxed);  // tells nothing about the texts: no ordering
     }
+    void runQueuedPlain(std::span<engines::PlainValue> values, const engines::StoredForm*,
+                        engines::RowId) override {
+        for (const engines::PlainValue& v : values) {
+            for (const QChar c : v.textValue()) {
+                sum += c.unicode();
+            }
+        }
+        rows.fetch_add(1, std::memory_order_relaxed);
+    }
     std::atomic<std::size_t> rows{0};
     std::size_t sum = 0;  // the thread's own until a drain
 };
@@ -319,7 +428,13 @@ TEST(WriterThreadTest, ACallerFreesTheTextsItSharedWithRowsTheThreadHasWritten) 
             for (const QChar c : texts.back()) {
                 expected += c.unicode();
             }
-            writer.push(statement, {QVariant(texts.back())}, nullptr, 0);  // the last one wakes the thread
+            // Rows of both forms; the last one wakes the thread.
+            if (i % 2 == 0) {
+                writer.push(statement, {QVariant(texts.back())}, nullptr, 0);
+            } else {
+                writer.push(statement, engines::PlainRow{engines::PlainValue::text(texts.back())}, nullptr,
+                            0);
+            }
         }
         while (statement.rows.load(std::memory_order_relaxed) < engines::WriterThread::kWakeAt) {
             std::this_thread::yield();

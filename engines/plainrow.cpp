@@ -1,0 +1,28 @@
+#include "engines/plainrow.h"
+
+namespace vexilo::engines {
+
+QVariant PlainValue::toVariant() const {
+    switch (m_kind) {
+        case Kind::Whole:
+            return QVariant(static_cast<qlonglong>(m_number));
+        case Kind::Text:
+            return QVariant(m_text);
+        case Kind::Day:
+            return QVariant(dayValue());
+        case Kind::TimeOfDay:
+            return QVariant(timeValue());
+    }
+    return QVariant();
+}
+
+std::vector<QVariant> variantsOf(std::span<const PlainValue> values) {
+    std::vector<QVariant> variants;
+    variants.reserve(values.size());
+    for (const PlainValue& v : values) {
+        variants.push_back(v.toVariant());
+    }
+    return variants;
+}
+
+}  // namespace vexilo::engines

@@ -43,7 +43,7 @@ class NativeStatement {
     }
     // The same with plain values: an engine that binds them itself checks them against `form` as it
     // would check the same values in QVariants; any other is given those QVariants.
-    virtual RowId runPlain(PlainRow values, const StoredForm& form) {
+    virtual RowId runPlain(PlainRow&& values, const StoredForm& form) {
         return runConverting(variantsOf(values), form);
     }
 };

@@ -52,7 +52,15 @@ class PlainValue {
     QString m_text;
 };
 
-// A row's plain values, kept in the row itself: the hot rows have a few values each.
+}  // namespace vexilo::engines
+
+// A plain value is moved as its bytes: a row's values move from the caller to the writer's queue.
+Q_DECLARE_TYPEINFO(vexilo::engines::PlainValue, Q_RELOCATABLE_TYPE);
+
+namespace vexilo::engines {
+
+// A row's plain values, kept in the row itself: the hot rows have a few values each. Handed on by
+// reference to the queue that keeps it, where it is moved once.
 using PlainRow = QVarLengthArray<PlainValue, 8>;
 
 std::vector<QVariant> variantsOf(std::span<const PlainValue> values);

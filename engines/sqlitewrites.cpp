@@ -90,7 +90,7 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
 
     RowId run(std::vector<QVariant> stored) override;
     RowId runConverting(std::vector<QVariant> values, const StoredForm& form) override;
-    RowId runPlain(PlainRow values, const StoredForm& form) override;
+    RowId runPlain(PlainRow&& values, const StoredForm& form) override;
     void runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) override;
     void runQueuedPlain(std::span<PlainValue> values, const StoredForm* form, RowId expected) override;
     // The transaction ended, or the table may have changed: decide again on the next row.
@@ -113,7 +113,7 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     enum class Queueing { Undecided, Queued, AtOnce };
     Queueing decideQueueing();
     template <typename Row>
-    RowId write(Row values, const StoredForm* form);
+    RowId write(Row&& values, const StoredForm* form);
     template <typename Value>
     RowId runNow(std::span<const Value> stored);
     template <typename Value>
@@ -201,7 +201,7 @@ class SqliteWrites final : public NativeWrites {
     }
     void deferWrites() override { m_deferred = true; }
     template <typename Row>
-    void queue(SqliteStatement& statement, Row values, const StoredForm* form, RowId expected) {
+    void queue(SqliteStatement& statement, Row&& values, const StoredForm* form, RowId expected) {
         m_queue.push(statement, std::move(values), form, expected);
     }
 
@@ -373,7 +373,7 @@ RowId SqliteStatement::runConverting(std::vector<QVariant> values, const StoredF
     return write(std::move(values), &form);
 }
 
-RowId SqliteStatement::runPlain(PlainRow values, const StoredForm& form) {
+RowId SqliteStatement::runPlain(PlainRow&& values, const StoredForm& form) {
     return write(std::move(values), &form);
 }
 
@@ -392,7 +392,7 @@ void prepareValues(const StoredForm& form, std::span<const PlainValue> values) {
 
 // `form`, when given, converts the values: on the writer thread for a row held back, here otherwise.
 template <typename Row>
-RowId SqliteStatement::write(Row values, const StoredForm* form) {
+RowId SqliteStatement::write(Row&& values, const StoredForm* form) {
     if (m_owner.holdsRows()) {
         if (m_queueing == Queueing::Undecided) {
             m_queueing = decideQueueing();
@@ -410,7 +410,8 @@ RowId SqliteStatement::write(Row values, const StoredForm* form) {
     if (m_shape.insert) {
         m_owner.forgetIdentity(m_shape.table);  // this row numbered itself by another rule
     }
-    return runNow(std::span<const typename Row::value_type>(values.data(), values.size()));
+    return runNow(
+        std::span<const typename Row::value_type>(values.data(), static_cast<std::size_t>(values.size())));
 }
 
 void SqliteStatement::runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) {

@@ -67,19 +67,27 @@ WriterThread::~WriterThread() {
 
 void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
                         RowId expected) {
-    pushItem(statement,
-             QueuedValues(std::make_move_iterator(values.begin()), std::make_move_iterator(values.end())),
-             form, expected);
+    added(statement, form, expected)
+        .values.emplace<QueuedValues>(std::make_move_iterator(values.begin()),
+                                      std::make_move_iterator(values.end()));
+    handOverWhenDue();
 }
 
-void WriterThread::push(QueuedStatement& statement, PlainRow values, const StoredForm* form, RowId expected) {
-    pushItem(statement, std::move(values), form, expected);
+void WriterThread::push(QueuedStatement& statement, PlainRow&& values, const StoredForm* form,
+                        RowId expected) {
+    added(statement, form, expected).values.emplace<PlainRow>(std::move(values));
+    handOverWhenDue();
 }
 
-template <typename Values>
-void WriterThread::pushItem(QueuedStatement& statement, Values values, const StoredForm* form,
-                            RowId expected) {
-    m_pending.push_back(Item{&statement, std::move(values), form, expected});
+WriterThread::Item& WriterThread::added(QueuedStatement& statement, const StoredForm* form, RowId expected) {
+    Item& item = m_pending.emplace_back();
+    item.statement = &statement;
+    item.form = form;
+    item.expected = expected;
+    return item;
+}
+
+void WriterThread::handOverWhenDue() {
     if (m_pending.size() == kWakeAt) {
         handOver();
     }
@@ -227,12 +235,14 @@ void WriterQueue::push(QueuedStatement& statement, std::vector<QVariant> values,
     pushRow(statement, std::move(values), form, expected);
 }
 
-void WriterQueue::push(QueuedStatement& statement, PlainRow values, const StoredForm* form, RowId expected) {
+void WriterQueue::push(QueuedStatement& statement, PlainRow&& values, const StoredForm* form,
+                       RowId expected) {
     pushRow(statement, std::move(values), form, expected);
 }
 
 template <typename Values>
-void WriterQueue::pushRow(QueuedStatement& statement, Values values, const StoredForm* form, RowId expected) {
+void WriterQueue::pushRow(QueuedStatement& statement, Values&& values, const StoredForm* form,
+                          RowId expected) {
     if (!m_thread) {
         m_thread = std::make_unique<WriterThread>(m_end);
     }

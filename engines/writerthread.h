@@ -76,7 +76,7 @@ class WriterThread {
     // thrown when rows are handed over: at every kWakeAt-th push, or at the drain.
     void push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
               RowId expected);
-    void push(QueuedStatement& statement, PlainRow values, const StoredForm* form, RowId expected);
+    void push(QueuedStatement& statement, PlainRow&& values, const StoredForm* form, RowId expected);
     // Returns once every write given has run; throws the first failure (once).
     void drain();
     // Drops every write not yet run, waits for the one running, and forgets a failure.
@@ -84,13 +84,14 @@ class WriterThread {
 
   private:
     struct Item {
-        QueuedStatement* statement;
+        QueuedStatement* statement = nullptr;
         std::variant<QueuedValues, PlainRow> values;
-        const StoredForm* form;
-        RowId expected;
+        const StoredForm* form = nullptr;
+        RowId expected = 0;
     };
-    template <typename Values>
-    void pushItem(QueuedStatement& statement, Values values, const StoredForm* form, RowId expected);
+    // A new item at the end of the rows not yet handed over, for its values to be made in place.
+    Item& added(QueuedStatement& statement, const StoredForm* form, RowId expected);
+    void handOverWhenDue();
     static void run(Item& item);
     void loop();
     void handOver();
@@ -124,7 +125,7 @@ class WriterQueue {
     bool holdsRows() const { return m_queued; }
     void push(QueuedStatement& statement, std::vector<QVariant> values, const StoredForm* form,
               RowId expected);
-    void push(QueuedStatement& statement, PlainRow values, const StoredForm* form, RowId expected);
+    void push(QueuedStatement& statement, PlainRow&& values, const StoredForm* form, RowId expected);
     // Returns once every queued row was written; throws the first failure.
     void drain();
     // Drops every row not yet written and forgets a failure.
@@ -132,7 +133,7 @@ class WriterQueue {
 
   private:
     template <typename Values>
-    void pushRow(QueuedStatement& statement, Values values, const StoredForm* form, RowId expected);
+    void pushRow(QueuedStatement& statement, Values&& values, const StoredForm* form, RowId expected);
     template <typename Work>
     void noteFailure(Work&& work);
     void refuseWhenBroken() const;

@@ -344,8 +344,24 @@ AttributeIndex& AttributeIndexes::table(const QString& table) {
 AttributeIndex& AttributeIndexes::reload(const QString& name) {
     m_byName.clear();
     m_byIdentity.clear();
-    m_tables.erase(name.toUpper());
+    if (const auto it = m_tables.find(name.toUpper()); it != m_tables.end()) {
+        m_writes.erase(it->second.get());
+        m_tables.erase(it);
+    }
     return table(name);
+}
+
+AttributeIndexes::RecordWrites& AttributeIndexes::writes(const AttributeIndex& index, const QString& table) {
+    RecordWrites& w = m_writes[&index];
+    if (!w.add) {
+        using Checks = engines::Database::Checks;
+        const QString tfeature = QStringLiteral("Tfeature");
+        const QString mslink = QStringLiteral("mslink");
+        w.add = m_db.PrepareInsert(table, {mslink, QStringLiteral("tmapa"), tfeature}, Checks::AtTheCall);
+        w.claim = m_db.PrepareUpdate(table, {tfeature});
+        w.renumber = m_db.PrepareUpdate(table, {mslink});
+    }
+    return w;
 }
 
 std::optional<QString> AttributeIndexes::knownReadBack(const QString& table, const QString& codigo) const {

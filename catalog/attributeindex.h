@@ -198,12 +198,23 @@ class AttributeIndexes {
     std::optional<QString> knownReadBack(const QString& table, const QString& codigo) const;
     void rememberReadBack(const QString& table, const QString& codigo, const QString& stored);
 
+    // The record writer's prepared writes of the table `index` is the index of (named `table`), made on
+    // first use: a job adds, claims and renumbers records by the ten thousand, and naming and resolving
+    // the columns of each write cost more than the write itself.
+    struct RecordWrites {
+        std::unique_ptr<engines::Database::RowInserter> add;      // mslink, tmapa, Tfeature
+        std::unique_ptr<engines::Database::RowUpdater> claim;     // Tfeature
+        std::unique_ptr<engines::Database::RowUpdater> renumber;  // mslink
+    };
+    RecordWrites& writes(const AttributeIndex& index, const QString& table);
+
   private:
     engines::Database& m_db;
     std::map<QString, std::unique_ptr<AttributeIndex>> m_tables;  // by upper-cased name
     QHash<QString, AttributeIndex*> m_byName;                     // the same, by the name as asked
     core::ByTextIdentity<AttributeIndex*> m_byIdentity;           // the same, by the very text asked
     QHash<QString, QString> m_readBack;                           // "TABLE\ncode" -> stored text
+    std::map<const AttributeIndex*, RecordWrites> m_writes;       // by the index of their table
 };
 
 }  // namespace vexilo::catalog

@@ -133,7 +133,8 @@ std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, c
         write(
             NombreTabla, [] { return QString(); },
             [&] {
-                records.db().UpdateRow(NombreTabla, found->id, {{QStringLiteral("Tfeature"), codigoKora}});
+                records.writes(idx, NombreTabla)
+                    .claim->UpdatePlain(found->id, {engines::PlainValue::text(codigoKora)});
             });
         if (claimed != nullptr) {
             *claimed = true;
@@ -156,9 +157,9 @@ std::int32_t AnadeNuevoRegistro(AttributeIndexes& records, QString& codigo, cons
     const engines::RowId id = write(
         NombreTabla, [&] { return QStringLiteral("texto \"%1\"").arg(texto); },
         [&] {
-            return records.db().InsertRow(NombreTabla, {{QStringLiteral("mslink"), n},
-                                                        {QStringLiteral("tmapa"), texto},
-                                                        {QStringLiteral("Tfeature"), code}});
+            using engines::PlainValue;
+            return records.writes(idx, NombreTabla)
+                .add->InsertPlain({PlainValue::whole(n), PlainValue::text(texto), PlainValue::whole(code)});
         });
     // tcomplet is left Null, so a record with an empty tmapa holds no text.
     std::optional<QString> clave;
@@ -184,8 +185,8 @@ void ModificaRegistro(AttributeIndexes& records, const QString& NombreTabla, std
     write(
         NombreTabla, [&] { return QStringLiteral("registro %1").arg(registro); },
         [&] {
-            records.db().UpdateRow(NombreTabla, *id,
-                                   {{QStringLiteral("mslink"), registro_grafico_igual_tabla}});
+            records.writes(idx, NombreTabla)
+                .renumber->UpdatePlain(*id, {engines::PlainValue::whole(registro_grafico_igual_tabla)});
         });
     idx.renumbered(registro, registro_grafico_igual_tabla);
     registro = registro_grafico_igual_tabla;

@@ -212,10 +212,26 @@ class Database {
         // The same row given as plain values (plainrow.h), stored as the same values in QVariants are.
         virtual RowId InsertPlain(PlainRow values) { return Insert(variantsOf(values)); }
     };
+    // When a prepared write checks its values against their fields: when the row is written (on the
+    // engine's writer thread, where the job holds its writes back: the run log's rows), or at the call,
+    // as InsertRow and UpdateRow do (for a caller that names the record a refusal is about).
+    enum class Checks { WhenWritten, AtTheCall };
     // Used only while the database is open. Names are resolved at the first row (and again after the
     // schema changed), failing as InsertRow fails.
     virtual std::unique_ptr<RowInserter> PrepareInsert(const QString& table,
-                                                       const std::vector<QString>& columns);
+                                                       const std::vector<QString>& columns,
+                                                       Checks checks = Checks::WhenWritten);
+    // Updates of the same columns of row after row of one table, prepared once (the job's claims and
+    // renumberings of records); checked at the call.
+    class RowUpdater {
+      public:
+        virtual ~RowUpdater() = default;
+        // The values in the order of the columns it was prepared with; the same as UpdateRow.
+        virtual void UpdatePlain(RowId row, PlainRow values) = 0;
+    };
+    // As PrepareInsert.
+    virtual std::unique_ptr<RowUpdater> PrepareUpdate(const QString& table,
+                                                      const std::vector<QString>& columns);
     // Every row of a table in stored order, with its identity, reading only the named columns
     // (an absent column reads as Null). For the run's in-memory indexes.
     struct Row {

@@ -44,17 +44,36 @@ Workspace& DBEngine::Workspaces(int index) {
 
 namespace {
 
+// The columns paired with a row's values, as InsertRow and UpdateRow take them.
+FieldValues named(const std::vector<QString>& columns, std::vector<QVariant> values) {
+    FieldValues given;
+    given.reserve(columns.size());
+    for (std::size_t i = 0; i < columns.size() && i < values.size(); ++i) {
+        given.emplace_back(columns[i], std::move(values[i]));
+    }
+    return given;
+}
+
 class InsertThroughRows final : public Database::RowInserter {
   public:
     InsertThroughRows(Database& db, QString table, std::vector<QString> columns)
         : m_db(db), m_table(std::move(table)), m_columns(std::move(columns)) {}
     RowId Insert(std::vector<QVariant> values) override {
-        FieldValues given;
-        given.reserve(m_columns.size());
-        for (std::size_t i = 0; i < m_columns.size() && i < values.size(); ++i) {
-            given.emplace_back(m_columns[i], std::move(values[i]));
-        }
-        return m_db.InsertRow(m_table, given);
+        return m_db.InsertRow(m_table, named(m_columns, std::move(values)));
+    }
+
+  private:
+    Database& m_db;
+    QString m_table;
+    std::vector<QString> m_columns;
+};
+
+class UpdateThroughRows final : public Database::RowUpdater {
+  public:
+    UpdateThroughRows(Database& db, QString table, std::vector<QString> columns)
+        : m_db(db), m_table(std::move(table)), m_columns(std::move(columns)) {}
+    void UpdatePlain(RowId row, PlainRow values) override {
+        m_db.UpdateRow(m_table, row, named(m_columns, variantsOf(values)));
     }
 
   private:
@@ -66,8 +85,14 @@ class InsertThroughRows final : public Database::RowInserter {
 }  // namespace
 
 std::unique_ptr<Database::RowInserter> Database::PrepareInsert(const QString& table,
-                                                               const std::vector<QString>& columns) {
+                                                               const std::vector<QString>& columns,
+                                                               Checks /*checks*/) {
     return std::make_unique<InsertThroughRows>(*this, table, columns);
+}
+
+std::unique_ptr<Database::RowUpdater> Database::PrepareUpdate(const QString& table,
+                                                              const std::vector<QString>& columns) {
+    return std::make_unique<UpdateThroughRows>(*this, table, columns);
 }
 
 void Database::DeleteTableDef(const QString& table) {

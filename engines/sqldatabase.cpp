@@ -78,46 +78,93 @@ PreparedWrite& preparedInsert(Connection& c, const QString& storedTable, const s
 
 namespace {
 
-// The run log's rows: the names resolved and the statement found once, again only after the schema
-// was forgotten (a definition, a rollback).
-class SqlRowInserter final : public Database::RowInserter {
+// A prepared row write of a table's columns: the names resolved and the statement found once, again
+// only after the schema was forgotten (a definition, a rollback).
+class ResolvedWrite {
   public:
-    SqlRowInserter(std::shared_ptr<Connection> connection, const QString& table,
-                   const std::vector<QString>& columns)
+    ResolvedWrite(std::shared_ptr<Connection> connection, const QString& table,
+                  const std::vector<QString>& columns)
         : m_connection(std::move(connection)), m_table(table) {
         for (const QString& name : columns) {
             m_names.emplace_back(name, QVariant());
         }
     }
 
-    RowId Insert(std::vector<QVariant> values) override {
-        // The log's values are converted with the row: where the engine holds rows back, by its writer.
-        return runWrite(*m_connection, write(), std::move(values), m_target.storedTable, true);
-    }
-    RowId InsertPlain(PlainRow values) override {
-        PreparedWrite& prepared = write();
-        return prepared.native ? prepared.native->runPlain(std::move(values), prepared.form)
-                               : Insert(variantsOf(values));
-    }
-
-  private:
-    PreparedWrite& write() {
+    Connection& connection() const { return *m_connection; }
+    const QString& storedTable() const { return m_target.storedTable; }
+    // The write, prepared by `prepare` (an insert or an update of the resolved columns) when the
+    // names are resolved.
+    template <typename Prepare>
+    PreparedWrite& write(Prepare prepare) {
         Connection& c = *m_connection;
         c.requireOpen();
         if (m_write == nullptr || m_generation != c.schemaGeneration()) {
             m_target = c.writeTarget(m_table, m_names);
-            m_write = &preparedInsert(c, m_target.storedTable, m_target.columns);
+            m_write = &prepare(c, m_target.storedTable, m_target.columns);
             m_generation = c.schemaGeneration();
         }
         return *m_write;
     }
 
+  private:
     std::shared_ptr<Connection> m_connection;
     QString m_table;
     FieldValues m_names;
     WriteTarget m_target;
     PreparedWrite* m_write = nullptr;
     std::uint64_t m_generation = 0;
+};
+
+// The run log's rows, and the records the job adds.
+class SqlRowInserter final : public Database::RowInserter {
+  public:
+    SqlRowInserter(std::shared_ptr<Connection> connection, const QString& table,
+                   const std::vector<QString>& columns, Database::Checks checks)
+        : m_resolved(std::move(connection), table, columns), m_checks(checks) {}
+
+    RowId Insert(std::vector<QVariant> values) override {
+        // Checked when written: where the engine holds rows back, by its writer.
+        return runWrite(m_resolved.connection(), write(), std::move(values), m_resolved.storedTable(),
+                        m_checks == Database::Checks::WhenWritten);
+    }
+    RowId InsertPlain(PlainRow values) override {
+        PreparedWrite& prepared = write();
+        if (!prepared.native) {
+            return Insert(variantsOf(values));
+        }
+        if (m_checks == Database::Checks::AtTheCall) {
+            prepared.form.check(values);
+        }
+        return prepared.native->runPlain(std::move(values), prepared.form);
+    }
+
+  private:
+    PreparedWrite& write() { return m_resolved.write(preparedInsert); }
+
+    ResolvedWrite m_resolved;
+    Database::Checks m_checks;
+};
+
+// The job's claims and renumberings of records, checked at the call as UpdateRow checks its values.
+class SqlRowUpdater final : public Database::RowUpdater {
+  public:
+    SqlRowUpdater(std::shared_ptr<Connection> connection, const QString& table,
+                  const std::vector<QString>& columns)
+        : m_resolved(std::move(connection), table, columns) {}
+
+    void UpdatePlain(RowId row, PlainRow values) override {
+        PreparedWrite& prepared = m_resolved.write(preparedUpdate);
+        prepared.form.check(values);
+        values.append(PlainValue::whole(row));  // the row's identity, after the values
+        if (prepared.native) {
+            prepared.native->runPlain(std::move(values), prepared.form);
+            return;
+        }
+        runWrite(m_resolved.connection(), prepared, variantsOf(values), m_resolved.storedTable());
+    }
+
+  private:
+    ResolvedWrite m_resolved;
 };
 
 // The current row of a QtSql query: every value as the driver gives it, none lent as stored.
@@ -175,8 +222,14 @@ class DialectRow final : public Database::StoredRow {
 }  // namespace
 
 std::unique_ptr<Database::RowInserter> SqlDatabase::PrepareInsert(const QString& table,
-                                                                  const std::vector<QString>& columns) {
-    return std::make_unique<SqlRowInserter>(m_connection, table, columns);
+                                                                  const std::vector<QString>& columns,
+                                                                  Checks checks) {
+    return std::make_unique<SqlRowInserter>(m_connection, table, columns, checks);
+}
+
+std::unique_ptr<Database::RowUpdater> SqlDatabase::PrepareUpdate(const QString& table,
+                                                                 const std::vector<QString>& columns) {
+    return std::make_unique<SqlRowUpdater>(m_connection, table, columns);
 }
 
 void updateRow(Connection& c, const QString& storedTable, RowId row, const std::vector<int>& columns,
@@ -184,7 +237,13 @@ void updateRow(Connection& c, const QString& storedTable, RowId row, const std::
     if (columns.empty()) {
         return;  // nothing changed: nothing to write
     }
-    PreparedWrite& write = c.preparedWrite(WriteKind::Update, storedTable, columns, [&] {
+    std::vector<QVariant> given = values;
+    given.emplace_back(row);
+    runWrite(c, preparedUpdate(c, storedTable, columns), std::move(given), storedTable);
+}
+
+PreparedWrite& preparedUpdate(Connection& c, const QString& storedTable, const std::vector<int>& columns) {
+    return c.preparedWrite(WriteKind::Update, storedTable, columns, [&] {
         const SqlDialect& d = c.dialect();
         const std::vector<FieldDef>& fields = c.columns(storedTable);
         QString sets;
@@ -195,9 +254,6 @@ void updateRow(Connection& c, const QString& storedTable, RowId row, const std::
         return QLatin1String("UPDATE ") + d.quoteIdentifier(storedTable) + QLatin1String(" SET ") + sets +
                QLatin1String(" WHERE ") + d.rowIdentity(fields) + QLatin1String(" = ?");
     });
-    std::vector<QVariant> given = values;
-    given.emplace_back(row);
-    runWrite(c, write, std::move(given), storedTable);
 }
 
 SqlDatabase::SqlDatabase(std::shared_ptr<Connection> connection) : m_connection(std::move(connection)) {}

@@ -30,8 +30,10 @@ class SqlDatabase final : public Database {
 
     RowId InsertRow(const QString& table, const FieldValues& values) override;
     void UpdateRow(const QString& table, RowId row, const FieldValues& values) override;
-    std::unique_ptr<RowInserter> PrepareInsert(const QString& table,
-                                               const std::vector<QString>& columns) override;
+    std::unique_ptr<RowInserter> PrepareInsert(const QString& table, const std::vector<QString>& columns,
+                                               Checks checks) override;
+    std::unique_ptr<RowUpdater> PrepareUpdate(const QString& table,
+                                              const std::vector<QString>& columns) override;
     std::vector<Row> ReadRows(const QString& table, const std::vector<QString>& columns) override;
     void ForEachRow(const QString& table, const std::vector<QString>& columns,
                     const std::function<void(const Row&)>& each) override;
@@ -87,5 +89,7 @@ RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int
                 const std::vector<QVariant>& values);
 void updateRow(Connection& c, const QString& storedTable, RowId row, const std::vector<int>& columns,
                const std::vector<QVariant>& values);
+// The prepared UPDATE of these columns of a table's row (its identity the last value), made on first use.
+PreparedWrite& preparedUpdate(Connection& c, const QString& storedTable, const std::vector<int>& columns);
 
 }  // namespace vexilo::engines

@@ -101,10 +101,10 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     bool gathersFor(const QString& key) const { return gatheredValues() > 0 && key == m_tableKey; }
     const QString& tableKey() const { return m_tableKey; }
     // Whether this row write may go before the rows `g` gathered for the same table: an update of a row
-    // numbered before them that leaves every row's identity as it is touches none of them.
-    bool mayPass(const SqliteStatement& g, std::span<const QVariant> values) const {
-        return !m_shape.insert && !m_setsIdentity && !values.empty() &&
-               values.back().toLongLong() < g.m_firstGathered;
+    // (`row`: an update's last value) numbered before them that leaves every row's identity as it is
+    // touches none of them.
+    bool mayPass(const SqliteStatement& g, std::optional<RowId> row) const {
+        return !m_shape.insert && !m_setsIdentity && row && *row < g.m_firstGathered;
     }
     void writeGathered();
     void dropGathered();
@@ -239,9 +239,9 @@ class SqliteWrites final : public NativeWrites {
             m_gathering.push_back(&s);
         }
     }
-    void beforeWriting(const SqliteStatement& s, std::span<const QVariant> values) {
+    void beforeWriting(const SqliteStatement& s, std::optional<RowId> row) {
         for (SqliteStatement* g : m_gathering) {
-            if (g != &s && g->gathersFor(s.tableKey()) && !s.mayPass(*g, values)) {
+            if (g != &s && g->gathersFor(s.tableKey()) && !s.mayPass(*g, row)) {
                 g->writeGathered();
             }
         }
@@ -424,13 +424,18 @@ void SqliteStatement::runQueuedPlain(std::span<PlainValue> values, const StoredF
 
 namespace {
 
-// The values by which a held row may pass the rows gathered before it (mayPass): a plain row is an
-// insert's, which never does.
-std::span<const QVariant> passingValues(std::span<QVariant> values) {
-    return values;
+// A row write's last value as a row's identity, as an update gives it (mayPass).
+std::optional<RowId> lastAsRow(std::span<const QVariant> values) {
+    if (values.empty()) {
+        return std::nullopt;
+    }
+    return values.back().toLongLong();
 }
-std::span<const QVariant> passingValues(std::span<PlainValue> /*values*/) {
-    return {};
+std::optional<RowId> lastAsRow(std::span<const PlainValue> values) {
+    if (values.empty() || values.back().kind() != PlainValue::Kind::Whole) {
+        return std::nullopt;
+    }
+    return values.back().number();
 }
 
 }  // namespace
@@ -440,7 +445,7 @@ void SqliteStatement::runHeld(std::span<Value> values, const StoredForm* form, R
     if (form != nullptr) {
         prepareValues(*form, values);
     }
-    m_owner.beforeWriting(*this, passingValues(values));
+    m_owner.beforeWriting(*this, lastAsRow(std::span<const Value>(values)));
     if (m_groupRows > 0 && values.size() == m_shape.columns.size()) {
         gather(values, expected);
         return;

@@ -350,6 +350,88 @@ TEST_P(QueuedWrites, PlainRowsAreStoredAndRefusedAsTheSameValuesInQVariants) {
     }
 }
 
+// The record writer's prepared writes (a new record, a claim, a renumbering) store what InsertRow and
+// UpdateRow store, in order with the rows gathered before them (an update of a record just added waits
+// for it), and refuse a value at the call, with InsertRow's and UpdateRow's message.
+TEST_P(QueuedWrites, PreparedRecordWritesStoreAndRefuseAsInsertRowAndUpdateRow) {
+    using engines::PlainValue;
+    createAttributeTable("PARCELAS");
+    auto db = openDeferring();
+    auto add =
+        db->PrepareInsert("PARCELAS", {"mslink", "tmapa", "Tfeature"}, engines::Database::Checks::AtTheCall);
+    auto claim = db->PrepareUpdate("parcelas", {"TFEATURE"});
+    auto renumber = db->PrepareUpdate("PARCELAS", {"MsLink"});
+    db->BeginTrans();
+    // By i - 1: the record of the prepared write, and its twin written by InsertRow.
+    std::vector<std::pair<engines::RowId, engines::RowId>> twins;
+    for (int i = 1; i <= 300; ++i) {
+        const QString text = QStringLiteral("calle %1").arg(i);
+        const QString code = i % 2 == 0 ? QStringLiteral("0301") : QStringLiteral("-7");
+        // Each record updated right after it was added, while its row is still gathered.
+        const engines::RowId a =
+            add->InsertPlain({PlainValue::whole(i), PlainValue::text(text), PlainValue::whole(i)});
+        if (i % 3 == 0) {
+            claim->UpdatePlain(a, {PlainValue::text(code)});
+        }
+        if (i % 5 == 0) {
+            renumber->UpdatePlain(a, {PlainValue::whole(5000 + i)});
+        }
+        const engines::RowId b =
+            db->InsertRow("PARCELAS", {{"mslink", 1000 + i}, {"tmapa", text}, {"Tfeature", i}});
+        if (i % 3 == 0) {
+            db->UpdateRow("PARCELAS", b, {{"Tfeature", code}});
+        }
+        if (i % 5 == 0) {
+            db->UpdateRow("PARCELAS", b, {{"mslink", 6000 + i}});
+        }
+        twins.emplace_back(a, b);
+    }
+    db->CommitTrans();
+    std::map<engines::RowId, engines::Database::Row> byId;
+    for (auto& row : db->ReadRows("PARCELAS", {"mslink", "tmapa", "Tfeature"})) {
+        byId[row.id] = row;
+    }
+    ASSERT_EQ(byId.size(), 600u);
+    for (const auto& [a, b] : twins) {
+        const auto& mine = byId[a].values;
+        const auto& theirs = byId[b].values;
+        SCOPED_TRACE(mine[1].toString().toStdString());
+        EXPECT_EQ(mine[1], theirs[1]);
+        EXPECT_EQ(mine[2], theirs[2]);
+        EXPECT_EQ(mine[0].toInt() + 1000, theirs[0].toInt());
+    }
+    const auto& first = byId[twins[0].first].values;
+    EXPECT_EQ(first[0].toInt(), 1);
+    EXPECT_EQ(first[2].toInt(), 1);
+    const auto& thirtieth = byId[twins[29].first].values;  // claimed as "0301", then renumbered
+    EXPECT_EQ(thirtieth[0].toInt(), 5030);
+    EXPECT_EQ(thirtieth[2].toInt(), 301);
+
+    // Refused at the call, before anything is held, as InsertRow and UpdateRow refuse.
+    auto outcome = [](const std::function<void()>& work) {
+        try {
+            work();
+            return QStringLiteral("guardada");
+        } catch (const core::EngineError& e) {
+            return e.description();
+        }
+    };
+    const QString tooLong(101, QLatin1Char('x'));
+    db->BeginTrans();
+    const QString refused = outcome([&] {
+        add->InsertPlain({PlainValue::whole(1), PlainValue::text(tooLong), PlainValue::whole(1)});
+    });
+    EXPECT_TRUE(refused.contains("tmapa")) << qPrintable(refused);
+    EXPECT_EQ(refused, outcome([&] {
+                  db->InsertRow("PARCELAS", {{"mslink", 1}, {"tmapa", tooLong}, {"Tfeature", 1}});
+              }));
+    EXPECT_EQ(outcome([&] { claim->UpdatePlain(twins[0].first, {PlainValue::text(QStringLiteral("abc"))}); }),
+              outcome([&] {
+                  db->UpdateRow("PARCELAS", twins[0].first, {{"Tfeature", "abc"}});
+              }));
+    db->Rollback();
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, QueuedWrites, bothEngines(), engineName);
 // The run log gives the same text (its file's name) to row after row: each row stores the text as it
 // was when that row was given, whether the caller then gives it again, changes it in place, shortens

@@ -123,7 +123,7 @@ class SqlRowInserter final : public Database::RowInserter {
         : m_resolved(std::move(connection), table, columns), m_checks(checks) {}
 
     RowId Insert(std::vector<QVariant> values) override {
-        // Checked when written: where the engine holds rows back, by its writer.
+        // Checked when written (where the engine holds rows back, by its writer) or here, as prepared.
         return runWrite(m_resolved.connection(), write(), std::move(values), m_resolved.storedTable(),
                         m_checks == Database::Checks::WhenWritten);
     }

@@ -41,10 +41,16 @@ class NativeStatement {
         form.convert(values);
         return run(std::move(values));
     }
-    // The same with plain values: an engine that binds them itself checks them against `form` as it
-    // would check the same values in QVariants; any other is given those QVariants.
-    virtual RowId runPlain(PlainRow&& values, const StoredForm& form) {
-        return runConverting(variantsOf(values), form);
+    // The same with plain values, checked against `form` as the same values in QVariants would be, at
+    // the call or when the row is written (`checks`), and only then. An engine that binds plain values
+    // itself takes them as they are; any other is given those QVariants.
+    virtual RowId runPlain(PlainRow&& values, const StoredForm& form, Database::Checks checks) {
+        std::vector<QVariant> variants = variantsOf(values);
+        if (checks == Database::Checks::WhenWritten) {
+            return runConverting(std::move(variants), form);
+        }
+        form.convert(variants);
+        return run(std::move(variants));
     }
 };
 

@@ -129,13 +129,8 @@ class SqlRowInserter final : public Database::RowInserter {
     }
     RowId InsertPlain(PlainRow values) override {
         PreparedWrite& prepared = write();
-        if (!prepared.native) {
-            return Insert(variantsOf(values));
-        }
-        if (m_checks == Database::Checks::AtTheCall) {
-            prepared.form.check(values);
-        }
-        return prepared.native->runPlain(std::move(values), prepared.form);
+        return prepared.native ? prepared.native->runPlain(std::move(values), prepared.form, m_checks)
+                               : Insert(variantsOf(values));
     }
 
   private:
@@ -154,10 +149,9 @@ class SqlRowUpdater final : public Database::RowUpdater {
 
     void UpdatePlain(RowId row, PlainRow values) override {
         PreparedWrite& prepared = m_resolved.write(preparedUpdate);
-        prepared.form.check(values);
-        values.append(PlainValue::whole(row));  // the row's identity, after the values
+        values.append(PlainValue::whole(row));  // the row's identity, after the values: never checked
         if (prepared.native) {
-            prepared.native->runPlain(std::move(values), prepared.form);
+            prepared.native->runPlain(std::move(values), prepared.form, Database::Checks::AtTheCall);
             return;
         }
         runWrite(m_resolved.connection(), prepared, variantsOf(values), m_resolved.storedTable());

@@ -90,7 +90,7 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
 
     RowId run(std::vector<QVariant> stored) override;
     RowId runConverting(std::vector<QVariant> values, const StoredForm& form) override;
-    RowId runPlain(PlainRow&& values, const StoredForm& form) override;
+    RowId runPlain(PlainRow&& values, const StoredForm& form, Database::Checks checks) override;
     void runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) override;
     void runQueuedPlain(std::span<PlainValue> values, const StoredForm* form, RowId expected) override;
     // The transaction ended, or the table may have changed: decide again on the next row.
@@ -373,8 +373,13 @@ RowId SqliteStatement::runConverting(std::vector<QVariant> values, const StoredF
     return write(std::move(values), &form);
 }
 
-RowId SqliteStatement::runPlain(PlainRow&& values, const StoredForm& form) {
-    return write(std::move(values), &form);
+// Plain values are bound as they are: checked here, or when written, never twice.
+RowId SqliteStatement::runPlain(PlainRow&& values, const StoredForm& form, Database::Checks checks) {
+    if (checks == Database::Checks::WhenWritten) {
+        return write(std::move(values), &form);
+    }
+    form.check(values);
+    return write(std::move(values), nullptr);
 }
 
 namespace {

@@ -81,7 +81,11 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
 
 TextResult ObtengoTextoBdD(AttributeTexts& texts, std::int32_t registro, const QString& NombreTabla,
                            QStringView& TextoEnBdD) {
-    const AttributeTexts::Table& table = texts.table(NombreTabla);
+    return ObtengoTextoBdD(texts.table(NombreTabla), registro, TextoEnBdD);
+}
+
+TextResult ObtengoTextoBdD(const AttributeTexts::Table& table, std::int32_t registro,
+                           QStringView& TextoEnBdD) {
     const std::optional<AttributeTexts::Text> text = table.find(registro);
     if (!text) {
         return TextResult::NoSuchRecord;

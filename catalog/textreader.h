@@ -52,5 +52,8 @@ class AttributeTexts {
 // holds while `texts` lives.
 TextResult ObtengoTextoBdD(AttributeTexts& texts, std::int32_t registro, const QString& NombreTabla,
                            QStringView& TextoEnBdD);
+// The same, the table's texts already at hand.
+TextResult ObtengoTextoBdD(const AttributeTexts::Table& table, std::int32_t registro,
+                           QStringView& TextoEnBdD);
 
 }  // namespace vexilo::catalog

@@ -1,6 +1,7 @@
 #include "passes/rewritepass.h"
 
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 #include "core/funcionesp.h"
@@ -81,8 +82,8 @@ struct LinkFindings {
     bool found = false;  // some link's record holds a text: the element gets a decision
     bool missing = false;
     bool noText = false;
-    QStringView TextoEnBdD;  // the text of the record that decided, as the job's texts keep it
-    QString table;           // of the link that decided
+    QStringView TextoEnBdD;          // the text of the record that decided, as the job's texts keep it
+    const QString* table = nullptr;  // of the link that decided
     std::int32_t entitynum = 0;
     std::int32_t registro = 0;
 
@@ -97,28 +98,67 @@ struct LinkFindings {
     }
 };
 
-// Reads, link by link, the text the database holds for the element. The last qualifying link whose
-// record holds a text decides whether the text is replaced and by what (left in TextoEnBdD); a link to
-// a missing record, or to a record without any text, contributes nothing.
-LinkFindings readLinks(const catalog::Catalog& catalog, catalog::AttributeTexts& texts,
-                       const drawing::Element& e, const QString& texto) {
-    LinkFindings r;
-    for (const drawing::EnlaceAtributo& link : e.links) {
-        if (skippedLink(link.entitynum)) {
-            continue;
+// The table each entity number names, with its texts: named and read when a link first names it, then
+// known for the rest of the pass (neither the catalog nor the tables change while it runs). A link that
+// names no table, or a table that cannot be read, ends the pass as the link is met.
+class LinkTables {
+  public:
+    struct Table {
+        QString NombreTabla;
+        const catalog::AttributeTexts::Table* texts = nullptr;
+    };
+
+    LinkTables(const catalog::Catalog& catalog, catalog::AttributeTexts& texts)
+        : m_catalog(catalog), m_texts(texts) {}
+
+    const Table& of(const drawing::EnlaceAtributo& link) {
+        if (const auto known = m_known.find(link.entitynum); known != m_known.end()) {
+            return known->second;
         }
-        const std::int32_t registro = link.mslink;
-        const QString NombreTabla = catalog::busca_NombreTabla(catalog, link.entitynum);
+        QString NombreTabla = catalog::busca_NombreTabla(m_catalog, link.entitynum);
         if (NombreTabla.isEmpty()) {
             throw core::Stop(invalidAtrMessage(link));
         }
-        switch (catalog::ObtengoTextoBdD(texts, registro, NombreTabla, r.TextoEnBdD)) {
+        const catalog::AttributeTexts::Table& texts = m_texts.table(NombreTabla);
+        return m_known.emplace(link.entitynum, Table{std::move(NombreTabla), &texts}).first->second;
+    }
+
+  private:
+    const catalog::Catalog& m_catalog;
+    catalog::AttributeTexts& m_texts;
+    std::unordered_map<std::int16_t, Table> m_known;  // a node stays where it is as others are added
+};
+
+// A link of an element that names an attribute record, with its table.
+struct Link {
+    const LinkTables::Table* table = nullptr;
+    std::int32_t entitynum = 0;
+    std::int32_t registro = 0;
+};
+
+// The element's links that name a record, in order, each with its table.
+void resolveLinks(LinkTables& tables, const drawing::Element& e, std::vector<Link>& links) {
+    links.clear();
+    for (const drawing::EnlaceAtributo& link : e.links) {
+        if (!skippedLink(link.entitynum)) {
+            links.push_back({&tables.of(link), link.entitynum, link.mslink});
+        }
+    }
+}
+
+// Reads, link by link, the text the database holds for the element. The last link whose record holds a
+// text decides whether the text is replaced and by what (left in TextoEnBdD); a link to a missing
+// record, or to a record without any text, contributes nothing.
+LinkFindings readLinks(const std::vector<Link>& links, const QString& texto) {
+    LinkFindings r;
+    for (const Link& link : links) {
+        switch (catalog::ObtengoTextoBdD(*link.table->texts, link.registro, r.TextoEnBdD)) {
             case catalog::TextResult::Found:
                 r.changed = !equalIgnoringCase(r.TextoEnBdD, texto);
                 r.found = true;
-                r.table = NombreTabla;
+                r.table = &link.table->NombreTabla;
                 r.entitynum = link.entitynum;
-                r.registro = registro;
+                r.registro = link.registro;
                 break;
             case catalog::TextResult::NoSuchRecord:
                 r.missing = true;
@@ -133,19 +173,20 @@ LinkFindings readLinks(const catalog::Catalog& catalog, catalog::AttributeTexts&
 
 // The treatment of one text element. An element whose links give no text at all is passed over, with
 // the reason: a link to a missing record before one to a record without text, and either before no link.
-void rewriteText(const catalog::Catalog& catalog, catalog::AttributeTexts& texts, PassView& view,
-                 drawing::Element& e) {
+// `found` holds the element's links: the pass's own list, reused from element to element.
+void rewriteText(LinkTables& tables, PassView& view, drawing::Element& e, std::vector<Link>& found) {
+    resolveLinks(tables, e, found);
     QString texto = drawing::chunksText(e);
     core::limpia_texto(texto);
     core::quitablancos(texto);
-    const LinkFindings links = readLinks(catalog, texts, e, texto);
+    const LinkFindings links = readLinks(found, texto);
     core::TextEntry entry;
     QString textoNuevo;
     if (links.changed) {
         ++view.TextosProcesados;
         textoNuevo = links.TextoEnBdD.toString();
         entry.textoNuevo = &textoNuevo;  // before it is cut into chunks
-        putText(e, textoNuevo, links.table, links.registro);
+        putText(e, textoNuevo, *links.table, links.registro);
     }
     entry.decision =
         links.found ? (links.changed ? core::Decision::Rewrite : core::Decision::Keep) : core::Decision::None;
@@ -160,7 +201,7 @@ void rewriteText(const catalog::Catalog& catalog, catalog::AttributeTexts& texts
     entry.codigo = &codigo;
     entry.texto = &texto;
     if (links.found) {
-        entry.tabla = &links.table;
+        entry.tabla = links.table;
         entry.entitynum = links.entitynum;
         entry.registro = links.registro;
     }
@@ -171,8 +212,10 @@ void rewriteText(const catalog::Catalog& catalog, catalog::AttributeTexts& texts
 
 void LeoBinCambiaTextoBin(const catalog::Catalog& catalog, catalog::AttributeTexts& texts, PassView& view,
                           drawing::BinReader& file1, drawing::BinWriter& file3) {
+    LinkTables tables(catalog, texts);
+    std::vector<Link> links;
     runPass(view, file1, file3,
-            [&catalog, &texts, &view](drawing::Element& e) { rewriteText(catalog, texts, view, e); });
+            [&tables, &view, &links](drawing::Element& e) { rewriteText(tables, view, e, links); });
 }
 
 }  // namespace vexilo::passes

@@ -261,6 +261,26 @@ TEST_F(RewritePassTest, UnknownEntityNumberStopsAndKeepsWhatWasWritten) {
     EXPECT_EQ(piece(m_output, output[1]), piece(m_input, read[1]));
 }
 
+// A table is read when a link first names it: one the database lacks ends the pass there, with the
+// engine's error, and the elements before it are in the output.
+TEST_F(RewritePassTest, ATableTheDatabaseLacksEndsThePassAtTheFirstLinkNamingIt) {
+    constexpr std::int16_t kRivers = 9;
+    m_catalog.TablasMsCatalog.push_back({QStringLiteral("RIOS"), kRivers});
+    m_catalog.NumTablasMsCatalog = 3;
+    registro("PARCELAS", 1, "Nuevo");
+    EXPECT_THROW(run({
+                     ElementBuilder::t().seed(1).texto("viejo").link(kParcels, 1),
+                     ElementBuilder::t().seed(2).texto("otro").link(kStreets, 1).link(kParcels, 1),
+                     ElementBuilder::t().seed(3).texto("x").link(kParcels, 1).link(kRivers, 1),
+                     ElementBuilder::t().seed(4).texto("y").link(kParcels, 1),
+                 }),
+                 core::EngineError);
+    const auto output = testing::parseElements(testing::readFile(m_dir.filePath("in_s.bin")));
+    ASSERT_EQ(output.size(), 2u);
+    EXPECT_EQ(output[0].texto(), "Nuevo");
+    EXPECT_EQ(output[1].texto(), "Nuevo");
+}
+
 TEST_F(RewritePassTest, LinksToRecordsWithoutTextNeverEmptyTheElement) {
     registro("PARCELAS", 1, "Nuevo");
     registro("PARCELAS", 2, kNull, kNull);  // holds no text

@@ -100,7 +100,7 @@ class Connection {
             bound.push_back(fields[static_cast<std::size_t>(column)]);
         }
         if (m_native) {
-            RowWrite row{kind == WriteKind::Insert, storedTable, {}};
+            RowWrite row{kind != WriteKind::Update, storedTable, {}, kind != WriteKind::Append};
             for (const FieldDef& f : bound) {
                 row.columns.push_back(f.name);
             }

@@ -221,6 +221,11 @@ class Database {
     virtual std::unique_ptr<RowInserter> PrepareInsert(const QString& table,
                                                        const std::vector<QString>& columns,
                                                        Checks checks = Checks::WhenWritten);
+    // The same for rows whose identity the caller never reads (the run log's), checked when written; a
+    // server engine then lets the server number them as they arrive, in the order they were given,
+    // without taking numbers ahead for them, and Insert returns 0 there.
+    virtual std::unique_ptr<RowInserter> PrepareAppend(const QString& table,
+                                                       const std::vector<QString>& columns);
     // Updates of the same columns of row after row of one table, prepared once (the job's claims and
     // renumberings of records); checked at the call.
     class RowUpdater {

@@ -90,6 +90,11 @@ std::unique_ptr<Database::RowInserter> Database::PrepareInsert(const QString& ta
     return std::make_unique<InsertThroughRows>(*this, table, columns);
 }
 
+std::unique_ptr<Database::RowInserter> Database::PrepareAppend(const QString& table,
+                                                               const std::vector<QString>& columns) {
+    return PrepareInsert(table, columns, Checks::WhenWritten);
+}
+
 std::unique_ptr<Database::RowUpdater> Database::PrepareUpdate(const QString& table,
                                                               const std::vector<QString>& columns) {
     return std::make_unique<UpdateThroughRows>(*this, table, columns);

@@ -94,6 +94,7 @@ struct RowWrite {
     bool insert = true;
     QString table;  // stored name
     std::vector<QString> columns;
+    bool identityRead = true;  // an insert whose caller reads the new row's identity
 };
 
 class NativeWrites {

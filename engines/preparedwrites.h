@@ -15,7 +15,8 @@
 
 namespace vexilo::engines {
 
-enum class WriteKind { Insert, Update };
+// Append: an insert whose new identity nobody reads (Database::PrepareAppend).
+enum class WriteKind { Insert, Append, Update };
 
 // A write runs through the engine's own statement when it has one, else through a QtSql query.
 struct PreparedWrite {

@@ -57,8 +57,9 @@ RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int
     return runWrite(c, preparedInsert(c, storedTable, columns), values, storedTable);
 }
 
-PreparedWrite& preparedInsert(Connection& c, const QString& storedTable, const std::vector<int>& columns) {
-    return c.preparedWrite(WriteKind::Insert, storedTable, columns, [&] {
+PreparedWrite& preparedInsert(Connection& c, const QString& storedTable, const std::vector<int>& columns,
+                              WriteKind kind) {
+    return c.preparedWrite(kind, storedTable, columns, [&] {
         const SqlDialect& d = c.dialect();
         const std::vector<FieldDef>& fields = c.columns(storedTable);
         QString sql = QLatin1String("INSERT INTO ") + d.quoteIdentifier(storedTable);
@@ -115,12 +116,13 @@ class ResolvedWrite {
     std::uint64_t m_generation = 0;
 };
 
-// The run log's rows, and the records the job adds.
+// The run log's rows (appended: their identities are never read), and the records the job adds.
 class SqlRowInserter final : public Database::RowInserter {
   public:
     SqlRowInserter(std::shared_ptr<Connection> connection, const QString& table,
-                   const std::vector<QString>& columns, Database::Checks checks)
-        : m_resolved(std::move(connection), table, columns), m_checks(checks) {}
+                   const std::vector<QString>& columns, Database::Checks checks,
+                   WriteKind kind = WriteKind::Insert)
+        : m_resolved(std::move(connection), table, columns), m_checks(checks), m_kind(kind) {}
 
     RowId Insert(std::vector<QVariant> values) override {
         // Checked when written (where the engine holds rows back, by its writer) or here, as prepared.
@@ -134,10 +136,16 @@ class SqlRowInserter final : public Database::RowInserter {
     }
 
   private:
-    PreparedWrite& write() { return m_resolved.write(preparedInsert); }
+    PreparedWrite& write() {
+        return m_resolved.write([this](Connection& c, const QString& storedTable,
+                                       const std::vector<int>& columns) -> PreparedWrite& {
+            return preparedInsert(c, storedTable, columns, m_kind);
+        });
+    }
 
     ResolvedWrite m_resolved;
     Database::Checks m_checks;
+    WriteKind m_kind;
 };
 
 // The job's claims and renumberings of records, checked at the call as UpdateRow checks its values.
@@ -219,6 +227,12 @@ std::unique_ptr<Database::RowInserter> SqlDatabase::PrepareInsert(const QString&
                                                                   const std::vector<QString>& columns,
                                                                   Checks checks) {
     return std::make_unique<SqlRowInserter>(m_connection, table, columns, checks);
+}
+
+std::unique_ptr<Database::RowInserter> SqlDatabase::PrepareAppend(const QString& table,
+                                                                  const std::vector<QString>& columns) {
+    return std::make_unique<SqlRowInserter>(m_connection, table, columns, Checks::WhenWritten,
+                                            WriteKind::Append);
 }
 
 std::unique_ptr<Database::RowUpdater> SqlDatabase::PrepareUpdate(const QString& table,

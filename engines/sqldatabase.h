@@ -32,6 +32,8 @@ class SqlDatabase final : public Database {
     void UpdateRow(const QString& table, RowId row, const FieldValues& values) override;
     std::unique_ptr<RowInserter> PrepareInsert(const QString& table, const std::vector<QString>& columns,
                                                Checks checks) override;
+    std::unique_ptr<RowInserter> PrepareAppend(const QString& table,
+                                               const std::vector<QString>& columns) override;
     std::unique_ptr<RowUpdater> PrepareUpdate(const QString& table,
                                               const std::vector<QString>& columns) override;
     std::vector<Row> ReadRows(const QString& table, const std::vector<QString>& columns) override;
@@ -83,8 +85,10 @@ std::unique_ptr<SqlDatabase> openDatabaseForJob(const QString& name, std::chrono
 
 // Shared by the fast paths and the recordsets: one row written by its identity, or a new row.
 // `columns` are indexes into the table's columns, `values` the callers' values for them.
-// The prepared INSERT of these columns of a table, made on first use.
-PreparedWrite& preparedInsert(Connection& c, const QString& storedTable, const std::vector<int>& columns);
+// The prepared INSERT of these columns of a table, made on first use; of rows whose identity nobody reads
+// with kind Append.
+PreparedWrite& preparedInsert(Connection& c, const QString& storedTable, const std::vector<int>& columns,
+                              WriteKind kind = WriteKind::Insert);
 RowId insertRow(Connection& c, const QString& storedTable, const std::vector<int>& columns,
                 const std::vector<QVariant>& values);
 void updateRow(Connection& c, const QString& storedTable, RowId row, const std::vector<int>& columns,

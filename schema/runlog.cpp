@@ -69,7 +69,7 @@ void AnadeAControlProceso(RunLog& log, const QString& NombreTabla, std::int32_t 
     // time of day (stored on day zero, 30 December 1899).
     log.refreshMoment();
     if (!log.m_rows) {
-        log.m_rows = log.m_bd.PrepareInsert(
+        log.m_rows = log.m_bd.PrepareAppend(
             kControlProceso, {QStringLiteral("NombreTabla"), QStringLiteral("mslink"),
                               QStringLiteral("RegistroAtr"), QStringLiteral("NombreFichero"),
                               QStringLiteral("tmapa"), QStringLiteral("Fecha"), QStringLiteral("Hora")});

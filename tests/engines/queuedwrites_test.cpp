@@ -214,6 +214,52 @@ TEST_P(QueuedWrites, RowsOfOneTableKeepTheirOrderWhicheverStatementWritesThem) {
     EXPECT_TRUE(again->ReadRows("LIMITADA", {"mslink"}).empty());
 }
 
+// Rows appended (the run log's, whose identities nobody reads: a server numbers them itself) and rows
+// inserted with the identity they get, mixed in one table in every order and beyond a batch: the stored
+// order is the order of the calls, and each inserted row is where its identity says.
+TEST_P(QueuedWrites, AppendedRowsKeepTheirPlaceAmongRowsInsertedInTheSameTable) {
+    createAttributeTable("PARCELAS");
+    auto db = openDeferring();
+    db->BeginTrans();
+    auto appended = db->PrepareAppend("PARCELAS", {"mslink", "tmapa"});
+    std::vector<int> order;  // mslinks in the order given
+    std::map<int, engines::RowId> inserted;
+    int next = 1;
+    const auto insert = [&] {
+        inserted[next] = db->InsertRow("PARCELAS", {{"mslink", next}});
+        order.push_back(next++);
+    };
+    const auto append = [&](int rows) {
+        for (int i = 0; i < rows; ++i) {
+            const engines::RowId given = appended->Insert({next, QStringLiteral("añadida %1").arg(next)});
+            if (currentEngine() == Engine::Postgres) {
+                ASSERT_EQ(given, 0) << "the server numbers an appended row itself";
+            }
+            order.push_back(next++);
+        }
+    };
+    insert();  // takes numbers ahead, which the appends that follow must not pass
+    append(3);
+    insert();
+    append(12000);  // more than one batch
+    insert();
+    db->UpdateRow("PARCELAS", inserted[1], {{"tfeature", 7}});
+    append(1);
+    db->CommitTrans();
+    const auto rows = db->ReadRows("PARCELAS", {"mslink", "tmapa", "tfeature"});
+    ASSERT_EQ(rows.size(), order.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int mslink = rows[i].values[0].toInt();
+        ASSERT_EQ(mslink, order[i]) << "stored order, row " << i;
+        if (const auto it = inserted.find(mslink); it != inserted.end()) {
+            EXPECT_EQ(rows[i].id, it->second) << mslink;
+        } else {
+            EXPECT_EQ(rows[i].values[1].toString(), QStringLiteral("añadida %1").arg(mslink));
+        }
+    }
+    EXPECT_EQ(rows[0].values[2].toInt(), 7);
+}
+
 // A prepared insert (the run log's) hands its values over as the caller gave them: they are checked and
 // converted when the row is written, by the writer thread, and stored as an insert made at once stores
 // them; a value refused there ends the transaction as any refused row does.

@@ -42,12 +42,21 @@ class RecordTexts {
         return RecordText{QStringView(m_pool.data() + s.offset, s.length), false};
     }
 
-    // Keeps the text (std::nullopt: Null) for `number` unless the number has one already (the first
-    // record of a number wins). The characters are copied into the pool.
-    void add(std::int32_t number, std::optional<QStringView> text) { put(number, text ? &*text : nullptr); }
-    void add(std::int32_t number, QLatin1String text) { put(number, &text); }
+    // Keeps the text (std::nullopt: Null) of the record at `order` in the table's stored order for
+    // `number`, unless a record before it holds the number: a shared number reads as its first record,
+    // whatever order the records come in. The characters are copied into the pool.
+    void add(std::int32_t number, std::optional<QStringView> text, std::int64_t order) {
+        put(number, text ? &*text : nullptr, order);
+    }
+    void add(std::int32_t number, QLatin1String text, std::int64_t order) { put(number, &text, order); }
 
     std::size_t size() const { return m_size; }
+
+    // Lets go of what only adding needs, once the table is read: nothing is added after.
+    void loaded() {
+        m_denseOrder.clear();
+        m_denseOrder.shrink_to_fit();
+    }
 
   private:
     static constexpr std::int32_t kEmpty = -2;  // a slot no number took
@@ -60,6 +69,7 @@ class RecordTexts {
     struct Slot {
         std::int32_t number = 0;
         Place place;
+        std::int64_t order = 0;
     };
 
     static char16_t widened(QChar c) { return c.unicode(); }
@@ -79,10 +89,59 @@ class RecordTexts {
     }
 
     template <typename View>
-    void put(std::int32_t number, const View* text) {
-        if (placeOf(number).length != kEmpty) {
+    void put(std::int32_t number, const View* text, std::int64_t order) {
+        const bool known = placeOf(number).length != kEmpty;
+        if (known && order >= orderOf(number)) {
             return;
         }
+        const Place place = pooled(text);
+        if (known) {
+            replace(number, place, order);  // the text it replaces stays in the pool, unused
+            return;
+        }
+        ++m_size;
+        if (dense(number)) {
+            const auto at = static_cast<std::size_t>(number);
+            if (at >= m_dense.size()) {
+                const std::size_t size =
+                    std::min<std::size_t>(kDenseLimit, std::max(at + 1, m_dense.size() * 2));
+                m_dense.resize(size);
+                m_denseOrder.resize(size);
+            }
+            m_dense[at] = place;
+            m_denseOrder[at] = order;
+            return;
+        }
+        m_slots[slotOf(number)] = Slot{number, place, order};
+        if (openaddressing::mustGrow(++m_sparse, m_slots.size())) {
+            std::vector<Slot> old(m_slots.size() * 2);
+            old.swap(m_slots);
+            for (const Slot& o : old) {
+                if (o.place.length != kEmpty) {
+                    m_slots[slotOf(o.number)] = o;
+                }
+            }
+        }
+    }
+
+    std::int64_t orderOf(std::int32_t number) const {
+        return dense(number) ? m_denseOrder[static_cast<std::size_t>(number)] : m_slots[slotOf(number)].order;
+    }
+
+    void replace(std::int32_t number, Place place, std::int64_t order) {
+        if (dense(number)) {
+            m_dense[static_cast<std::size_t>(number)] = place;
+            m_denseOrder[static_cast<std::size_t>(number)] = order;
+            return;
+        }
+        Slot& s = m_slots[slotOf(number)];
+        s.place = place;
+        s.order = order;
+    }
+
+    // The text's characters copied to the end of the pool, and where they lie.
+    template <typename View>
+    Place pooled(const View* text) {
         const std::size_t length = text != nullptr ? static_cast<std::size_t>(text->size()) : 0;
         if (m_pool.size() + length > std::numeric_limits<std::uint32_t>::max()) {
             throw std::length_error("attribute texts beyond 4 G characters");  // far beyond any memory
@@ -96,25 +155,7 @@ class RecordTexts {
                 *out++ = widened(c);
             }
         }
-        ++m_size;
-        if (dense(number)) {
-            const auto at = static_cast<std::size_t>(number);
-            if (at >= m_dense.size()) {
-                m_dense.resize(std::min<std::size_t>(kDenseLimit, std::max(at + 1, m_dense.size() * 2)));
-            }
-            m_dense[at] = place;
-            return;
-        }
-        m_slots[slotOf(number)] = Slot{number, place};
-        if (openaddressing::mustGrow(++m_sparse, m_slots.size())) {
-            std::vector<Slot> old(m_slots.size() * 2);
-            old.swap(m_slots);
-            for (const Slot& o : old) {
-                if (o.place.length != kEmpty) {
-                    m_slots[slotOf(o.number)] = o;
-                }
-            }
-        }
+        return place;
     }
 
     // The slot of `number`, or the empty slot where it would go.
@@ -125,7 +166,8 @@ class RecordTexts {
         });
     }
 
-    std::vector<Place> m_dense;  // by number
+    std::vector<Place> m_dense;              // by number
+    std::vector<std::int64_t> m_denseOrder;  // by number: the stored order of the record kept, for loading
     std::vector<Slot> m_slots;
     std::size_t m_sparse = 0;  // numbers in m_slots
     // Plain UTF-16 units, not QChar: the pool doubles many times while a table loads, and units of a

@@ -65,17 +65,19 @@ AttributeTexts::Table AttributeTexts::read(engines::Database& bd, const QString&
                 return;
             }
             const std::size_t column = row.isNull(1) ? 2 : 1;  // tcomplet when tmapa is Null
-            // A shared number reads as its first record in stored order.
+            // A shared number reads as its first record in stored order, which the identity gives.
+            const engines::RowId order = row.id();
             if (row.isNull(column)) {
-                texts.add(*number, std::nullopt);
+                texts.add(*number, std::nullopt, order);
             } else if (const std::optional<engines::Database::StoredText> stored = row.text(column)) {
-                std::visit([&](auto t) { texts.add(*number, core::trimmedSpaces(t)); }, *stored);
+                std::visit([&](auto t) { texts.add(*number, core::trimmedSpaces(t), order); }, *stored);
             } else {
                 const QString texto = row.value(column).toString();  // a number or a date in a text's place
-                texts.add(*number, core::trimmedSpaces(QStringView(texto)));
+                texts.add(*number, core::trimmedSpaces(QStringView(texto)), order);
             }
         },
-        engines::Database::RowHandling::Light);
+        engines::Database::RowHandling::Light, engines::Database::RowOrder::Any);
+    texts.loaded();
     return texts;
 }
 

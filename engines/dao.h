@@ -274,9 +274,14 @@ class Database {
     // meanwhile; `each` must then use nothing of the database. Light: little (copying a text), so that
     // a second thread would only add the cost of handing the rows over.
     enum class RowHandling { Light, Heavy };
+    // In what order the rows come: the stored order, or any order for a caller that finds each row's
+    // place by its identity (a server then sends the rows as it finds them, without sorting the whole
+    // table before the first).
+    enum class RowOrder { Stored, Any };
     // The rows of ForEachRow, handed over as the engine read them.
     virtual void ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
-                                  const std::function<void(const StoredRow&)>& each, RowHandling handling);
+                                  const std::function<void(const StoredRow&)>& each, RowHandling handling,
+                                  RowOrder order = RowOrder::Stored);
     // The least and the greatest value that a column holds, in the engine's order, Nulls left out (two
     // Nulls for a column without values): for a copy that must choose a column type wide enough.
     virtual std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column);

@@ -130,8 +130,10 @@ std::optional<Database::StoredText> VariantRow::text(std::size_t column) const {
 }
 
 void Database::ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
-                                const std::function<void(const StoredRow&)>& each, RowHandling handling) {
+                                const std::function<void(const StoredRow&)>& each, RowHandling handling,
+                                RowOrder order) {
     (void)handling;
+    (void)order;  // the stored order is one of any
     ForEachRow(table, columns, [&each](const Row& row) { each(VariantRow(row)); });
 }
 

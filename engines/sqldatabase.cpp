@@ -402,8 +402,9 @@ void SqlDatabase::ForEachRow(const QString& table, const std::vector<QString>& c
 }
 
 void SqlDatabase::ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
-                                   const std::function<void(const StoredRow&)>& each, RowHandling handling) {
-    readStored(table, columns, each, handling == RowHandling::Heavy);
+                                   const std::function<void(const StoredRow&)>& each, RowHandling handling,
+                                   RowOrder order) {
+    readStored(table, columns, each, handling == RowHandling::Heavy, order);
 }
 
 void SqlDatabase::eachRow(const QString& table, const std::vector<QString>& columns,
@@ -424,7 +425,8 @@ void SqlDatabase::eachRow(const QString& table, const std::vector<QString>& colu
 }
 
 void SqlDatabase::readStored(const QString& table, const std::vector<QString>& columns,
-                             const std::function<void(const StoredRow&)>& each, bool detached) {
+                             const std::function<void(const StoredRow&)>& each, bool detached,
+                             RowOrder order) {
     Connection& c = *m_connection;
     const QString stored = c.resolveTable(table);
     const SqlDialect& d = c.dialect();
@@ -438,8 +440,10 @@ void SqlDatabase::readStored(const QString& table, const std::vector<QString>& c
                                                 : d.readExpression(fields[static_cast<std::size_t>(index)]));
         types.push_back(index < 0 ? dbText : fields[static_cast<std::size_t>(index)].type);
     }
-    sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored) + QLatin1String(" ORDER BY ") +
-           d.rowIdentity(fields);
+    sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored);
+    if (order == RowOrder::Stored) {
+        sql += QLatin1String(" ORDER BY ") + d.rowIdentity(fields);
+    }
     std::vector<char> asStored;
     for (const int type : types) {
         asStored.push_back(d.readsAsStored(type) ? 1 : 0);

@@ -40,7 +40,8 @@ class SqlDatabase final : public Database {
     void ForEachRow(const QString& table, const std::vector<QString>& columns,
                     const std::function<void(const Row&)>& each) override;
     void ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
-                          const std::function<void(const StoredRow&)>& each, RowHandling handling) override;
+                          const std::function<void(const StoredRow&)>& each, RowHandling handling,
+                          RowOrder order) override;
     std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column) override;
 
     void DeferWrites() override;
@@ -69,7 +70,8 @@ class SqlDatabase final : public Database {
                  const std::function<void(Row&)>& each);
     // Every row as the engine read it; `detached`: `each` uses nothing of the database (nativewrites.h).
     void readStored(const QString& table, const std::vector<QString>& columns,
-                    const std::function<void(const StoredRow&)>& each, bool detached);
+                    const std::function<void(const StoredRow&)>& each, bool detached,
+                    RowOrder order = RowOrder::Stored);
 
     std::shared_ptr<Connection> m_connection;
 };

@@ -6,6 +6,7 @@
 
 #include "catalog/textreader.h"
 #include "engines/dao.h"
+#include "support/dbfixture.h"
 
 namespace vexilo::catalog {
 namespace {
@@ -137,6 +138,26 @@ TEST_F(TextReaderTest, SharedNumberReadsTheFirstRecordInStoredOrder) {
     EXPECT_EQ(read(8, "PARCELAS", texto), TextResult::Found);
     EXPECT_EQ(texto, QStringLiteral("primero"));
     EXPECT_EQ(read(9, "PARCELAS", texto), TextResult::NoText);
+}
+
+// A server keeps the stored order in a column of its own and stores an updated record anew, after the
+// others: a shared number still reads as its first record in the stored order, not the first found.
+TEST(TextReaderOnServer, SharedNumberReadsTheFirstRecordInStoredOrderAfterItWasUpdated) {
+    testing::TestDatabase server(testing::Engine::Postgres);
+    server.createTable("PARCELAS", {{"mslink", "INTEGER"}, {"tcomplet", "TEXT"}, {"tmapa", "VARCHAR(100)"}});
+    server.insertRows(
+        "PARCELAS", {{8, kNull, "primero"}, {8, kNull, "segundo"}, {9, kNull, kNull}, {9, kNull, "segundo"}});
+    server.exec(
+        R"(UPDATE "PARCELAS" SET "tcomplet" = 'tocado' WHERE "tmapa" = 'primero' OR "tmapa" IS NULL)");
+    auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    db->BeginTrans();  // as a job reads: in parts, through a cursor
+    AttributeTexts texts(*db);
+    QStringView view;
+    ASSERT_EQ(ObtengoTextoBdD(texts, 8, "PARCELAS", view), TextResult::Found);
+    EXPECT_EQ(view.toString(), QStringLiteral("primero"));
+    EXPECT_EQ(ObtengoTextoBdD(texts, 9, "PARCELAS", view), TextResult::Found);
+    EXPECT_EQ(view.toString(), QStringLiteral("tocado"));  // tcomplet, as tmapa is Null
+    db->Rollback();
 }
 
 TEST_F(TextReaderTest, EachTableIsReadOnceWhateverTheCaseOfItsName) {

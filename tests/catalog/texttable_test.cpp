@@ -77,11 +77,12 @@ TEST(RecordTexts, EveryNumberKeepsItsFirstTextThroughEveryGrowth) {
         numbers.push_back(i * 7919);
         numbers.push_back(-i);
     }
+    std::int64_t order = 0;
     for (const std::int32_t n : numbers) {
         const QString texto = QString::number(n);
-        texts.add(n, n % 3 == 0 ? std::nullopt : std::optional<QStringView>(texto));
+        texts.add(n, n % 3 == 0 ? std::nullopt : std::optional<QStringView>(texto), ++order);
     }
-    texts.add(0, QStringView(u"otro"));  // a second record of a number
+    texts.add(0, QStringView(u"otro"), ++order);  // a second record of a number
     ASSERT_EQ(texts.size(), numbers.size());
     for (const std::int32_t n : numbers) {
         const std::optional<RecordText> t = texts.find(n);
@@ -89,12 +90,34 @@ TEST(RecordTexts, EveryNumberKeepsItsFirstTextThroughEveryGrowth) {
         EXPECT_EQ(t->null, n % 3 == 0);
         EXPECT_EQ(t->texto.toString(), n % 3 == 0 ? QString() : QString::number(n));
     }
-    texts.add(2, QStringView(u""));  // an empty text is a text, not a Null
+    texts.add(2, QStringView(u""), 0);  // an empty text is a text, not a Null
     ASSERT_TRUE(texts.find(2));
     EXPECT_FALSE(texts.find(2)->null);
     EXPECT_TRUE(texts.find(2)->texto.isEmpty());
     EXPECT_FALSE(texts.find(3));
     EXPECT_FALSE(texts.find(-20000));
+}
+
+// A server hands a table's records over in any order: a shared number still reads as the record first
+// in the stored order, whether its number indexes the array or the flat table, its text or Null, before
+// and after the table grows.
+TEST(RecordTexts, ASharedNumberReadsItsFirstRecordInStoredOrderWhateverOrderTheRecordsCome) {
+    RecordTexts texts;
+    for (const std::int32_t n : {7, -5, 300000000}) {
+        texts.add(n, QStringView(u"tercero"), 30);
+        texts.add(n, n == 7 ? std::nullopt : std::optional<QStringView>(u"primero"), 10);
+        texts.add(n, QLatin1String("segundo"), 20);
+    }
+    for (std::int32_t n = 100; n < 5000; ++n) {  // growth of both
+        texts.add(n, QStringView(u"x"), n);
+        texts.add(-n, QStringView(u"y"), n);
+    }
+    texts.add(-5, QLatin1String("antes"), 1);
+    texts.loaded();
+    EXPECT_TRUE(texts.find(7)->null);
+    EXPECT_EQ(texts.find(-5)->texto.toString(), QStringLiteral("antes"));
+    EXPECT_EQ(texts.find(300000000)->texto.toString(), QStringLiteral("primero"));
+    EXPECT_EQ(texts.size(), 3u + 2u * 4900u);
 }
 
 }  // namespace

@@ -52,7 +52,8 @@ class RecordTexts {
 
     std::size_t size() const { return m_size; }
 
-    // Lets go of what only adding needs, once the table is read: nothing is added after.
+    // Lets go of what only adding needs, once the table is read. A text added after still keeps a number
+    // that has one already.
     void loaded() {
         m_denseOrder.clear();
         m_denseOrder.shrink_to_fit();
@@ -90,6 +91,9 @@ class RecordTexts {
 
     template <typename View>
     void put(std::int32_t number, const View* text, std::int64_t order) {
+        if (m_denseOrder.size() != m_dense.size()) {  // added to after loaded(): the kept texts stay
+            m_denseOrder.resize(m_dense.size(), std::numeric_limits<std::int64_t>::min());
+        }
         const bool known = placeOf(number).length != kEmpty;
         if (known && order >= orderOf(number)) {
             return;

@@ -114,10 +114,13 @@ TEST(RecordTexts, ASharedNumberReadsItsFirstRecordInStoredOrderWhateverOrderTheR
     }
     texts.add(-5, QLatin1String("antes"), 1);
     texts.loaded();
+    texts.add(7, QStringView(u"tarde"), 0);  // after loading: a number keeps its text
+    texts.add(5000, QStringView(u"nuevo"), 0);
+    EXPECT_EQ(texts.find(5000)->texto.toString(), QStringLiteral("nuevo"));
     EXPECT_TRUE(texts.find(7)->null);
     EXPECT_EQ(texts.find(-5)->texto.toString(), QStringLiteral("antes"));
     EXPECT_EQ(texts.find(300000000)->texto.toString(), QStringLiteral("primero"));
-    EXPECT_EQ(texts.size(), 3u + 2u * 4900u);
+    EXPECT_EQ(texts.size(), 4u + 2u * 4900u);
 }
 
 }  // namespace

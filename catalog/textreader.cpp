@@ -41,16 +41,11 @@ void requireColumns(engines::Database& bd, const QString& NombreTabla) {
 }  // namespace
 
 const AttributeTexts::Table& AttributeTexts::table(const QString& NombreTabla) {
-    if (m_last != nullptr && NombreTabla == m_lastName) {
-        return *m_last;
-    }
     const QString clave = NombreTabla.toUpper();  // the engine matches table names without regard to case
     auto it = m_tables.find(clave);
     if (it == m_tables.end()) {
         it = m_tables.emplace(clave, read(m_bd, NombreTabla)).first;
     }
-    m_lastName = NombreTabla;
-    m_last = &it->second;
     return it->second;
 }
 

@@ -41,9 +41,6 @@ class AttributeTexts {
 
     engines::Database& m_bd;
     std::map<QString, Table> m_tables;  // a map's entries stay where they are as others are added
-    // The pass asks about the same table many times in a row: the last answer saves the upper-casing.
-    QString m_lastName;
-    const Table* m_last = nullptr;
 };
 
 // Sets TextoEnBdD to the text of the record numbered `registro` in NombreTabla: its tmapa, or its

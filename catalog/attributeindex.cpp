@@ -319,6 +319,54 @@ void AttributeIndex::addMslink(std::int64_t n, Pos pos) {
     }
 }
 
+namespace {
+
+// A read in the order the engine finds the rows met a record before one it had already handed on.
+struct NotInStoredOrder {};
+
+// The index of `table` from its rows in the order the engine finds them, or nothing when a record comes
+// before one already taken.
+std::unique_ptr<AttributeIndex> loadedAsItLies(engines::Database& db, const QString& table) {
+    using Database = engines::Database;
+    auto index = std::make_unique<AttributeIndex>();
+    std::optional<engines::RowId> last;
+    try {
+        db.ForEachStoredRow(
+            table, kIndexColumns,
+            [&](const Database::StoredRow& row) {
+                if (last && row.id() <= *last) {
+                    throw NotInStoredOrder{};
+                }
+                last = row.id();
+                index->loadRow(row);
+            },
+            Database::RowHandling::Heavy, Database::RowOrder::Any);
+    } catch (const NotInStoredOrder&) {
+        return nullptr;
+    }
+    return index;
+}
+
+// The index of `table`, row by row: a whole table's rows held at once would cost more than the index
+// made of them. A server keeps the stored order in a column of its own and, asked for that order, sorts
+// the whole table before it sends the first row while the job waits (a third of each table's read). A
+// table whose rows were never changed lies in its stored order, so it is read as it lies, and read again
+// in the stored order when a record comes out of turn.
+std::unique_ptr<AttributeIndex> loaded(engines::Database& db, const QString& table) {
+    if (db.LikelyInStoredOrder(table)) {
+        if (std::unique_ptr<AttributeIndex> index = loadedAsItLies(db, table)) {
+            return index;
+        }
+    }
+    auto index = std::make_unique<AttributeIndex>();
+    db.ForEachStoredRow(
+        table, kIndexColumns, [&](const engines::Database::StoredRow& row) { index->loadRow(row); },
+        engines::Database::RowHandling::Heavy, engines::Database::RowOrder::Stored);
+    return index;
+}
+
+}  // namespace
+
 AttributeIndex& AttributeIndexes::table(const QString& table) {
     // Asked for once or twice per text element, nearly always by the same few spellings.
     if (AttributeIndex* const* known = m_byIdentity.find(table)) {
@@ -330,11 +378,7 @@ AttributeIndex& AttributeIndexes::table(const QString& table) {
     }
     auto& slot = m_tables[table.toUpper()];
     if (!slot) {
-        slot = std::make_unique<AttributeIndex>();
-        // Row by row: a whole table's rows held at once would cost more than the index made of them.
-        m_db.ForEachStoredRow(
-            table, kIndexColumns, [&](const engines::Database::StoredRow& row) { slot->loadRow(row); },
-            engines::Database::RowHandling::Heavy);
+        slot = loaded(m_db, table);
     }
     m_byName.insert(table, slot.get());
     m_byIdentity.remember(table, slot.get());

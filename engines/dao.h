@@ -293,6 +293,12 @@ class Database {
     // table with an EngineError saying so, until AddNaturalOrder() gives it the column (existing rows
     // are numbered in the order the server returns them). Nothing is ever added without being asked.
     virtual bool HasNaturalOrder(const QString& /*table*/) { return true; }
+    // Whether a read of the table in any order (RowOrder::Any) is likely to come in its stored order, which
+    // a server gives only by sorting the whole table first: true where the engine reads a table in that
+    // order anyway, and on a server while none of its rows is known to have been changed or removed. A
+    // guess, never a promise: a caller that needs the stored order checks each identity and reads again
+    // in that order when one comes out of turn.
+    virtual bool LikelyInStoredOrder(const QString& /*table*/) { return true; }
     virtual void AddNaturalOrder(const QString& /*table*/) {}
 
     // Grouping of writes: nothing else changes meaning (a write is visible to later reads at once).

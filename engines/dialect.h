@@ -106,6 +106,10 @@ class SqlDialect {
     // Statement (one bound value, the stored table name) that gives a row when the table has its
     // stored-order column; empty when every table has a stored order of its own.
     virtual QString naturalOrderSql() const { return {}; }
+    // Statement (one bound value, the stored table name) that gives how many of the table's rows were
+    // ever changed or removed, as far as the server's statistics know; empty where a table's rows are
+    // read in their stored order whatever was done to them.
+    virtual QString changedRowsSql() const { return {}; }
     // Statement that gives an existing table its stored-order column.
     virtual QString addNaturalOrderSql(const QString& /*storedTable*/) const { return {}; }
 

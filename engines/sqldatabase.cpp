@@ -366,6 +366,21 @@ bool SqlDatabase::HasNaturalOrder(const QString& table) {
     return found;
 }
 
+bool SqlDatabase::LikelyInStoredOrder(const QString& table) {
+    Connection& c = *m_connection;
+    const QString sql = c.dialect().changedRowsSql();
+    if (sql.isEmpty()) {
+        return true;
+    }
+    const QString stored = c.resolveTable(table);
+    QSqlQuery& query = c.prepared(sql, stored);
+    query.bindValue(0, stored);
+    c.run(query, stored);
+    const bool changed = query.next() && query.value(0).toLongLong() > 0;
+    c.finishReading(query, stored);
+    return !changed;
+}
+
 void SqlDatabase::AddNaturalOrder(const QString& table) {
     if (HasNaturalOrder(table)) {
         return;

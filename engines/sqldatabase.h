@@ -24,6 +24,7 @@ class SqlDatabase final : public Database {
     std::vector<FieldDef> Fields(const QString& table) override;
     void DeleteTableDef(const QString& table) override;
     bool HasNaturalOrder(const QString& table) override;
+    bool LikelyInStoredOrder(const QString& table) override;
     void AddNaturalOrder(const QString& table) override;
 
     std::unique_ptr<Recordset> OpenRecordset(const Query& source, RecordsetType type) override;

@@ -11,6 +11,7 @@
 
 #include "catalog/attributeindex.h"
 #include "engines/engines.h"
+#include "support/dbfixture.h"
 
 namespace vexilo::catalog {
 namespace {
@@ -327,6 +328,32 @@ TEST(AttributeIndexLoading, CodesKeptAsWholeNumbersAsTheirValuesRead) {
     EXPECT_EQ(stored.first("HUERTA", "000")->mslink, 3);
     EXPECT_EQ(stored.first("HUERTA", "1099511627776")->mslink, 4);  // the text, beyond 32 bits
     EXPECT_EQ(stored.first("HUERTA", "302")->mslink, 5);
+}
+
+// A server stores a changed record anew, out of its turn, and keeps the stored order in a column of its
+// own, which may also be given out of turn: wherever the rows lie, and whether or not the server's
+// statistics know of a change yet, the index answers as a scan in the stored order would.
+TEST(AttributeIndexOnServer, AnswersInStoredOrderWhereverTheRowsLie) {
+    testing::TestDatabase server(testing::Engine::Postgres);
+    const std::vector<testing::Column> columns = {
+        {"mslink", "INTEGER"}, {"tmapa", "VARCHAR(100)"}, {"tcomplet", "TEXT"}, {"tfeature", "INTEGER"}};
+    const QVariant kNull;
+    server.createTable("CALLES", columns);
+    server.insertRows("CALLES", {{1, "mayor", kNull, kNull}, {2, "mayor", kNull, kNull}});
+    server.exec(R"(UPDATE "CALLES" SET "tcomplet" = 'tocado' WHERE "mslink" = 1)");
+    server.createTable("RIOS", columns);  // never changed: its rows lie as they were added
+    server.exec(R"(INSERT INTO "RIOS" ("vexilo_orden", "mslink", "tmapa", "tfeature") )"
+                R"(VALUES (20, 5, 'ancho', NULL), (30, 6, 'ancho', 7), (10, 4, 'ancho', NULL))");
+    const auto db = engines::DBEngine::instance().Workspaces(0).OpenDatabase(server.path());
+    db->BeginTrans();  // as a job reads: in parts, through a cursor
+    AttributeIndexes indexes(*db);
+    const AttributeIndex& calles = indexes.table(QStringLiteral("CALLES"));
+    EXPECT_EQ(calles.first("MAYOR", "301")->mslink, 1);
+    const AttributeIndex& rios = indexes.table(QStringLiteral("RIOS"));
+    ASSERT_EQ(rios.size(), 3U);
+    EXPECT_EQ(rios.first("ANCHO", "301")->mslink, 4);
+    EXPECT_EQ(rios.first("ANCHO", "301")->pos, 0U);
+    db->Rollback();
 }
 
 }  // namespace

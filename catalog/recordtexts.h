@@ -73,8 +73,11 @@ class RecordTexts {
         std::int64_t order = 0;
     };
 
-    static char16_t widened(QChar c) { return c.unicode(); }
-    static char16_t widened(char c) { return static_cast<unsigned char>(c); }
+    // A text's units as the pool takes them: Latin-1 bytes widen one by one as they are copied.
+    static const char16_t* unitsOf(QStringView text) { return text.utf16(); }
+    static const unsigned char* unitsOf(QLatin1String text) {
+        return reinterpret_cast<const unsigned char*>(text.data());
+    }
 
     // Numbers below this index m_dense: at most a few megabytes for a table, however sparse its numbers.
     static constexpr std::int32_t kDenseLimit = 1 << 18;
@@ -109,6 +112,10 @@ class RecordTexts {
             if (at >= m_dense.size()) {
                 const std::size_t size =
                     std::min<std::size_t>(kDenseLimit, std::max(at + 1, m_dense.size() * 2));
+                // Room for the largest array at once (address space only, until written): grown by
+                // doubling, every new page was zeroed and then copied, a page fault each.
+                m_dense.reserve(kDenseLimit);
+                m_denseOrder.reserve(kDenseLimit);
                 m_dense.resize(size);
                 m_denseOrder.resize(size);
             }
@@ -153,11 +160,8 @@ class RecordTexts {
         Place place{static_cast<std::uint32_t>(m_pool.size()), kNull};
         if (text != nullptr) {
             place.length = static_cast<std::int32_t>(length);
-            m_pool.resize(m_pool.size() + length);
-            char16_t* out = m_pool.data() + place.offset;
-            for (const auto c : *text) {
-                *out++ = widened(c);
-            }
+            const auto* units = unitsOf(*text);
+            m_pool.insert(m_pool.end(), units, units + length);
         }
         return place;
     }

@@ -1,5 +1,7 @@
 #include "engines/sqldatabase.h"
 
+#include <optional>
+
 #include "engines/sqlrecordset.h"
 
 namespace vexilo::engines {
@@ -221,6 +223,20 @@ class DialectRow final : public Database::StoredRow {
     const SqlDialect& m_dialect;
 };
 
+// The first value of the first row of a statement about one table (its one bound value, the table's
+// stored name), if it gives a row.
+std::optional<QVariant> firstValue(Connection& c, const QString& sql, const QString& stored) {
+    QSqlQuery& query = c.prepared(sql, stored);
+    query.bindValue(0, stored);
+    c.run(query, stored);
+    std::optional<QVariant> value;
+    if (query.next()) {
+        value = query.value(0);
+    }
+    c.finishReading(query, stored);
+    return value;
+}
+
 }  // namespace
 
 std::unique_ptr<Database::RowInserter> SqlDatabase::PrepareInsert(const QString& table,
@@ -352,33 +368,18 @@ void SqlDatabase::DeleteTableDef(const QString& table) {
 }
 
 bool SqlDatabase::HasNaturalOrder(const QString& table) {
-    Connection& c = *m_connection;
-    const QString stored = c.resolveTable(table);
-    const QString sql = c.dialect().naturalOrderSql();
-    if (sql.isEmpty()) {
-        return true;
-    }
-    QSqlQuery& query = c.prepared(sql, stored);
-    query.bindValue(0, stored);
-    c.run(query, stored);
-    const bool found = query.next();
-    c.finishReading(query, stored);
-    return found;
+    const QString stored = m_connection->resolveTable(table);
+    const QString sql = m_connection->dialect().naturalOrderSql();
+    return sql.isEmpty() || firstValue(*m_connection, sql, stored).has_value();
 }
 
 bool SqlDatabase::LikelyInStoredOrder(const QString& table) {
-    Connection& c = *m_connection;
-    const QString sql = c.dialect().changedRowsSql();
+    const QString sql = m_connection->dialect().changedRowsSql();
     if (sql.isEmpty()) {
         return true;
     }
-    const QString stored = c.resolveTable(table);
-    QSqlQuery& query = c.prepared(sql, stored);
-    query.bindValue(0, stored);
-    c.run(query, stored);
-    const bool changed = query.next() && query.value(0).toLongLong() > 0;
-    c.finishReading(query, stored);
-    return !changed;
+    const std::optional<QVariant> changed = firstValue(*m_connection, sql, m_connection->resolveTable(table));
+    return !changed || changed->toLongLong() == 0;
 }
 
 void SqlDatabase::AddNaturalOrder(const QString& table) {

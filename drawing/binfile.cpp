@@ -15,6 +15,7 @@
 #include "core/crc32c.h"
 #include "core/sidethread.h"
 #include "core/systemerror.h"
+#include "core/uninitialized.h"
 #include "drawing/fields.h"
 
 namespace vexilo::drawing {
@@ -33,6 +34,10 @@ void reportCorruption(std::int64_t offset, const char* reason) {
 }
 
 namespace {
+
+// The buffers are not zeroed when made: each byte is written before it is read, and the reader's are
+// first written by the reading thread.
+using Bytes = std::vector<std::uint8_t, core::UninitializedAllocator<std::uint8_t>>;
 
 QString name(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -100,14 +105,14 @@ struct BinReader::Impl {
     QString path;
     QFile file;
     std::int64_t length = 0;
-    std::size_t part = 0;             // bytes read at a time, and the room before them
-    std::vector<std::uint8_t> buf;    // the walk's
-    std::vector<std::uint8_t> spare;  // being filled, its part at offset `part`
-    std::size_t begin = 0;            // next unread byte in buf
-    std::size_t end = 0;              // bytes of buf holding file data
-    std::int64_t bufOffset = 0;       // file offset of buf[0]
-    bool atEnd = false;               // the file's end was read
-    std::size_t lastElement = 0;      // where in buf the carried element last read starts
+    std::size_t part = 0;         // bytes read at a time, and the room before them
+    Bytes buf;                    // the walk's
+    Bytes spare;                  // being filled, its part at offset `part`
+    std::size_t begin = 0;        // next unread byte in buf
+    std::size_t end = 0;          // bytes of buf holding file data
+    std::int64_t bufOffset = 0;   // file offset of buf[0]
+    bool atEnd = false;           // the file's end was read
+    std::size_t lastElement = 0;  // where in buf the carried element last read starts
     std::size_t lastSize = 0;
     std::int64_t aheadGot = 0;  // what the reading thread read, or a negative count with why:
     QString aheadFailure;       // both the reading thread's until it is waited for
@@ -316,8 +321,8 @@ void BinReader::close() {
 struct BinWriter::Impl {
     QString path;
     QFile file;
-    std::vector<std::uint8_t> buf;    // the walk's
-    std::vector<std::uint8_t> spare;  // being written, or free once waited for
+    Bytes buf;    // the walk's
+    Bytes spare;  // being written, or free once waited for
     std::size_t used = 0;
     std::int64_t flushed = 0;  // bytes handed over to be written
     std::uint32_t crc = 0;     // of the bytes written: the writing thread's until it is waited for

@@ -51,7 +51,13 @@ void QueuedStatement::runQueuedPlain(std::span<PlainValue> values, const StoredF
     runQueued(variants, form, expected);
 }
 
-WriterThread::WriterThread(BatchEnd end) : m_end(std::move(end)), m_thread([this] { loop(); }) {}
+WriterThread::WriterThread(BatchEnd end) : m_end(std::move(end)) {
+    // The three lists of rows change places as rows are handed over: each gets the room the fullest
+    // holds at once, so that none grows, and moves every row it holds, while the pass waits.
+    m_pending.reserve(kBound + kWakeAt);
+    m_incoming.reserve(kBound + kWakeAt);
+    m_thread = std::thread([this] { loop(); });
+}
 
 WriterThread::~WriterThread() {
     m_pending.clear();
@@ -145,6 +151,7 @@ void WriterThread::throwFailure(std::unique_lock<std::mutex>& lock) {
 
 void WriterThread::loop() {
     std::vector<Item> batch;
+    batch.reserve(kBound + kWakeAt);
     for (;;) {
         {
             std::unique_lock lock(m_mutex);

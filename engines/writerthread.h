@@ -110,7 +110,7 @@ class WriterThread {
     bool m_stop = false;
     std::atomic<bool> m_cancel{false};
     std::exception_ptr m_failure;
-    std::thread m_thread;  // last: starts once everything above is made
+    std::thread m_thread;  // started last, once everything above is made
 };
 
 // A connection's writer thread as its writer uses it: started by the first queued row, drained before

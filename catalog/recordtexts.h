@@ -1,10 +1,10 @@
 #pragma once
 // The texts of one attribute table by record number, for the text rewrite: where each text lies in one
 // pool of UTF-16, by number. The rewrite looks a number up for every linked text element, hundreds of
-// thousands of times: a lookup reads the number's entry, the text's place and its own characters, and
-// nothing is allocated or counted per text. Small numbers, as record numbers nearly always are, index an
-// array directly (a table's array stays in the cache); any other number goes to a flat table (open
-// addressing, openaddressing.h).
+// thousands of times: a lookup reads one place and the text's own characters, and nothing is allocated
+// or counted per text. Small numbers, as record numbers nearly always are, index an array directly (a
+// table's array stays in the cache); any other number goes to a flat table (open addressing,
+// openaddressing.h).
 
 #include <QLatin1String>
 #include <QStringView>
@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "catalog/openaddressing.h"
-#include "catalog/textpool.h"
 
 namespace vexilo::catalog {
 
@@ -33,15 +32,14 @@ class RecordTexts {
 
     // The text of record `number`, if the table holds that number.
     std::optional<RecordText> find(std::int32_t number) const {
-        const std::uint32_t kept = keptOf(number);
-        if (kept == kNone) {
+        const Place& s = placeOf(number);
+        if (s.length == kEmpty) {
             return std::nullopt;
         }
-        const Place& p = m_places[kept - 1];
-        if (p.length == kNull) {
+        if (s.length == kNull) {
             return RecordText{{}, true};
         }
-        return RecordText{m_pool.view(p.offset, static_cast<std::uint32_t>(p.length)), false};
+        return RecordText{QStringView(m_pool.data() + s.offset, s.length), false};
     }
 
     // Keeps the text (std::nullopt: Null) of the record at `order` in the table's stored order for
@@ -52,26 +50,27 @@ class RecordTexts {
     }
     void add(std::int32_t number, QLatin1String text, std::int64_t order) { put(number, &text, order); }
 
-    std::size_t size() const { return m_places.size(); }
+    std::size_t size() const { return m_size; }
 
     // Lets go of what only adding needs, once the table is read. A text added after still keeps a number
     // that has one already.
     void loaded() {
-        m_orders = {};
-        m_loaded = true;
+        m_denseOrder.clear();
+        m_denseOrder.shrink_to_fit();
     }
 
   private:
-    static constexpr std::int32_t kNull = -1;  // the length of a record's text that is Null
-    static constexpr std::uint32_t kNone = 0;  // no kept record: a number's place in m_dense or a slot
+    static constexpr std::int32_t kEmpty = -2;  // a slot no number took
+    static constexpr std::int32_t kNull = -1;   // a record whose text is Null
 
     struct Place {
         std::uint32_t offset = 0;  // in m_pool
-        std::int32_t length = kNull;
+        std::int32_t length = kEmpty;
     };
     struct Slot {
         std::int32_t number = 0;
-        std::uint32_t kept = kNone;
+        Place place;
+        std::int64_t order = 0;
     };
 
     // A text's units as the pool takes them: Latin-1 bytes widen one by one as they are copied.
@@ -80,85 +79,109 @@ class RecordTexts {
         return reinterpret_cast<const unsigned char*>(text.data());
     }
 
-    // Numbers below this index m_dense: at most a megabyte for a table, however sparse its numbers.
+    // Numbers below this index m_dense: at most a few megabytes for a table, however sparse its numbers.
     static constexpr std::int32_t kDenseLimit = 1 << 18;
     static bool dense(std::int32_t number) { return number >= 0 && number < kDenseLimit; }
 
-    // 1 + the index in m_places of the record kept for `number`, or kNone.
-    std::uint32_t keptOf(std::int32_t number) const {
+    const Place& placeOf(std::int32_t number) const {
+        static const Place kNone;
         if (dense(number)) {
             const auto at = static_cast<std::size_t>(number);
             return at < m_dense.size() ? m_dense[at] : kNone;
         }
-        return m_slots[slotOf(number)].kept;
+        return m_slots[slotOf(number)].place;
     }
 
     template <typename View>
     void put(std::int32_t number, const View* text, std::int64_t order) {
-        if (const std::uint32_t kept = keptOf(number); kept != kNone) {
-            if (!m_loaded && order < m_orders[kept - 1]) {
-                m_places[kept - 1] = pooled(text);  // the text it replaces stays in the pool, unused
-                m_orders[kept - 1] = order;
-            }
+        if (m_denseOrder.size() != m_dense.size()) {  // added to after loaded(): the kept texts stay
+            m_denseOrder.resize(m_dense.size(), std::numeric_limits<std::int64_t>::min());
+        }
+        const bool known = placeOf(number).length != kEmpty;
+        if (known && order >= orderOf(number)) {
             return;
         }
-        m_places.push_back(pooled(text));
-        if (!m_loaded) {
-            m_orders.push_back(order);
+        const Place place = pooled(text);
+        if (known) {
+            replace(number, place, order);  // the text it replaces stays in the pool, unused
+            return;
         }
-        const auto kept = static_cast<std::uint32_t>(m_places.size());
+        ++m_size;
         if (dense(number)) {
             const auto at = static_cast<std::size_t>(number);
             if (at >= m_dense.size()) {
+                const std::size_t size =
+                    std::min<std::size_t>(kDenseLimit, std::max(at + 1, m_dense.size() * 2));
                 // Room for the largest array at once (address space only, until written): grown by
                 // doubling, every new page was zeroed and then copied, a page fault each.
                 m_dense.reserve(kDenseLimit);
-                m_dense.resize(std::min<std::size_t>(kDenseLimit, std::max(at + 1, m_dense.size() * 2)));
+                m_denseOrder.reserve(kDenseLimit);
+                m_dense.resize(size);
+                m_denseOrder.resize(size);
             }
-            m_dense[at] = kept;
+            m_dense[at] = place;
+            m_denseOrder[at] = order;
             return;
         }
-        m_slots[slotOf(number)] = Slot{number, kept};
+        m_slots[slotOf(number)] = Slot{number, place, order};
         if (openaddressing::mustGrow(++m_sparse, m_slots.size())) {
             std::vector<Slot> old(m_slots.size() * 2);
             old.swap(m_slots);
             for (const Slot& o : old) {
-                if (o.kept != kNone) {
+                if (o.place.length != kEmpty) {
                     m_slots[slotOf(o.number)] = o;
                 }
             }
         }
     }
 
-    // The text's characters copied into the pool, and where they lie.
+    std::int64_t orderOf(std::int32_t number) const {
+        return dense(number) ? m_denseOrder[static_cast<std::size_t>(number)] : m_slots[slotOf(number)].order;
+    }
+
+    void replace(std::int32_t number, Place place, std::int64_t order) {
+        if (dense(number)) {
+            m_dense[static_cast<std::size_t>(number)] = place;
+            m_denseOrder[static_cast<std::size_t>(number)] = order;
+            return;
+        }
+        Slot& s = m_slots[slotOf(number)];
+        s.place = place;
+        s.order = order;
+    }
+
+    // The text's characters copied to the end of the pool, and where they lie.
     template <typename View>
     Place pooled(const View* text) {
-        if (text == nullptr) {
-            return {};
+        const std::size_t length = text != nullptr ? static_cast<std::size_t>(text->size()) : 0;
+        if (m_pool.size() + length > std::numeric_limits<std::uint32_t>::max()) {
+            throw std::length_error("attribute texts beyond 4 G characters");  // far beyond any memory
         }
-        const auto length = static_cast<std::size_t>(text->size());
-        const auto* units = unitsOf(*text);
-        return {m_pool.append(units, units + length), static_cast<std::int32_t>(length)};
+        Place place{static_cast<std::uint32_t>(m_pool.size()), kNull};
+        if (text != nullptr) {
+            place.length = static_cast<std::int32_t>(length);
+            const auto* units = unitsOf(*text);
+            m_pool.insert(m_pool.end(), units, units + length);
+        }
+        return place;
     }
 
     // The slot of `number`, or the empty slot where it would go.
     std::size_t slotOf(std::int32_t number) const {
         const auto hash = static_cast<std::size_t>(openaddressing::mix(static_cast<std::uint32_t>(number)));
         return openaddressing::probe(hash, m_slots.size(), [&](std::size_t i) {
-            return m_slots[i].kept == kNone || m_slots[i].number == number;
+            return m_slots[i].place.length == kEmpty || m_slots[i].number == number;
         });
     }
 
-    // Each number's record is found through a small index into m_places (four bytes by number where a
-    // place takes eight), so that the array by number, which a sparse table's numbers spread over,
-    // touches half the pages.
-    std::vector<std::uint32_t> m_dense;  // by number
+    std::vector<Place> m_dense;              // by number
+    std::vector<std::int64_t> m_denseOrder;  // by number: the stored order of the record kept, for loading
     std::vector<Slot> m_slots;
-    std::size_t m_sparse = 0;            // numbers in m_slots
-    std::vector<Place> m_places;         // the kept records, as they came
-    std::vector<std::int64_t> m_orders;  // by kept record: its stored order, while loading
-    bool m_loaded = false;
-    TextPool m_pool;
+    std::size_t m_sparse = 0;  // numbers in m_slots
+    // Plain UTF-16 units, not QChar: the pool doubles many times while a table loads, and units of a
+    // plain type move as one block where QChars moved one by one.
+    std::vector<char16_t> m_pool;
+    std::size_t m_size = 0;
 };
 
 }  // namespace vexilo::catalog

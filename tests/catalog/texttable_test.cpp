@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "catalog/recordtexts.h"
-#include "catalog/textpool.h"
 #include "catalog/texttable.h"
 
 namespace vexilo::catalog {
@@ -68,33 +67,6 @@ TEST(TextTable, AddingAKnownTextGivesTheSameValueAndTheEmptyTextIsAKeyLikeAnyOth
     EXPECT_EQ(table.size(), 2u);
 }
 
-// Texts of every length up to twice a block and more, Latin-1 and UTF-16, Null and empty beside them:
-// each reads back whole where it was put, whether it filled a block's end, began a new block or took a run
-// of them, and texts added after a long one still read back.
-TEST(TextPool, TextsOfEveryLengthReadBackWholeAcrossBlocks) {
-    TextPool pool;
-    std::vector<std::pair<std::uint32_t, std::u16string>> put;
-    const auto add = [&](std::size_t length, char16_t unit) {
-        const std::u16string text(length, unit);
-        put.emplace_back(pool.append(text.data(), text.data() + text.size()), text);
-    };
-    const std::string latin(70000, '\xD1');  // a Latin-1 text longer than a block widens as it is copied
-    const auto latinOffset = pool.append(reinterpret_cast<const unsigned char*>(latin.data()),
-                                         reinterpret_cast<const unsigned char*>(latin.data() + latin.size()));
-    for (std::size_t length : {0, 1, 65535, 65536, 65537, 2, 131072 * 2 + 5, 3, 40000, 40000, 0}) {
-        add(length, static_cast<char16_t>(u'a' + put.size()));
-    }
-    for (int i = 0; i < 30000; ++i) {
-        add(static_cast<std::size_t>(i % 13), static_cast<char16_t>(u'A' + i % 26));
-    }
-    for (const auto& [offset, text] : put) {
-        const QStringView read = pool.view(offset, static_cast<std::uint32_t>(text.size()));
-        ASSERT_EQ(std::u16string(read.utf16(), static_cast<std::size_t>(read.size())), text) << text.size();
-        EXPECT_FALSE(read.isNull());
-    }
-    EXPECT_EQ(pool.view(latinOffset, 70000).toString(), QString(70000, QChar(0xD1)));
-}
-
 // Record numbers of every sign, 0 and the extremes included, through many growths: the first text of
 // a number stays, and a number never added is not found.
 TEST(RecordTexts, EveryNumberKeepsItsFirstTextThroughEveryGrowth) {
@@ -149,27 +121,6 @@ TEST(RecordTexts, ASharedNumberReadsItsFirstRecordInStoredOrderWhateverOrderTheR
     EXPECT_EQ(texts.find(-5)->texto.toString(), QStringLiteral("antes"));
     EXPECT_EQ(texts.find(300000000)->texto.toString(), QStringLiteral("primero"));
     EXPECT_EQ(texts.size(), 4u + 2u * 4900u);
-}
-
-// Records that come in stored order for a long while and then out of turn: each number's kept record is
-// weighed by its own stored order, not by the last one met, wherever its number lies.
-TEST(RecordTexts, ARecordOutOfTurnAfterManyInTurnIsWeighedByEachKeptOrder) {
-    RecordTexts texts;
-    for (std::int32_t n = 1; n <= 3000; ++n) {
-        texts.add(n, QStringView(u"antes"), 10 * n);
-        texts.add(n % 7 == 0 ? n : -n, QLatin1String("despues"), 10 * n + 1);  // a later one, or sparse
-    }
-    texts.add(1000, QStringView(u"primero"), 9995);  // before the kept record 1000 (order 10000)
-    texts.add(2000, QStringView(u"tarde"), 20005);   // before the last met, after the kept (20000)
-    texts.add(-2, QLatin1String("primero"), 15);     // before the kept record -2 (order 21)
-    texts.add(-3, QLatin1String("tarde"), 9000);
-    texts.loaded();
-    EXPECT_EQ(texts.find(1000)->texto.toString(), QStringLiteral("primero"));
-    EXPECT_EQ(texts.find(2000)->texto.toString(), QStringLiteral("antes"));
-    EXPECT_EQ(texts.find(7)->texto.toString(), QStringLiteral("antes"));
-    EXPECT_EQ(texts.find(-2)->texto.toString(), QStringLiteral("primero"));
-    EXPECT_EQ(texts.find(-3)->texto.toString(), QStringLiteral("despues"));
-    EXPECT_EQ(texts.size(), 3000u + 3000u - 3000u / 7);
 }
 
 }  // namespace

@@ -52,8 +52,9 @@ void QueuedStatement::runQueuedPlain(std::span<PlainValue> values, const StoredF
 }
 
 WriterThread::WriterThread(BatchEnd end) : m_end(std::move(end)) {
-    // The three lists of rows change places as rows are handed over: each gets the room the fullest
-    // holds at once, so that none grows, and moves every row it holds, while the pass waits.
+    // The three lists of rows change places as rows are handed over: each gets at once the room the
+    // fullest ever needs, so that none grows later (a growth moved every row it held while the pass
+    // waited).
     m_pending.reserve(kBound + kWakeAt);
     m_incoming.reserve(kBound + kWakeAt);
     m_thread = std::thread([this] { loop(); });

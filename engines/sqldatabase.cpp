@@ -379,7 +379,7 @@ bool SqlDatabase::LikelyInStoredOrder(const QString& table) {
         return true;
     }
     const std::optional<QVariant> changed = firstValue(*m_connection, sql, m_connection->resolveTable(table));
-    return !changed || changed->toLongLong() == 0;
+    return !changed || changed->toLongLong() <= 0;
 }
 
 void SqlDatabase::AddNaturalOrder(const QString& table) {

@@ -55,8 +55,8 @@ WriterThread::WriterThread(BatchEnd end) : m_end(std::move(end)) {
     // The three lists of rows change places as rows are handed over: each gets at once the room the
     // fullest ever needs, so that none grows later (a growth moved every row it held while the pass
     // waited).
-    m_pending.reserve(kBound + kWakeAt);
-    m_incoming.reserve(kBound + kWakeAt);
+    m_pending.reserve(kMostHeld);
+    m_incoming.reserve(kMostHeld);
     m_thread = std::thread([this] { loop(); });
 }
 
@@ -152,7 +152,7 @@ void WriterThread::throwFailure(std::unique_lock<std::mutex>& lock) {
 
 void WriterThread::loop() {
     std::vector<Item> batch;
-    batch.reserve(kBound + kWakeAt);
+    batch.reserve(kMostHeld);
     for (;;) {
         {
             std::unique_lock lock(m_mutex);

@@ -65,6 +65,8 @@ class WriterThread {
     // between the two threads than the row itself. The caller gathers them on its own side and hands
     // them over together, so that the thread's lock is taken once for them all.
     static constexpr std::size_t kWakeAt = 512;
+    // The most rows one list ever holds: a full queue and one more hand-over.
+    static constexpr std::size_t kMostHeld = kBound + kWakeAt;
 
     explicit WriterThread(BatchEnd end = {});
     // Drops what is left and ends the thread.

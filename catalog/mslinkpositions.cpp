@@ -2,16 +2,26 @@
 
 namespace vexilo::catalog {
 
+const MslinkPositions::Place* MslinkPositions::placeOf(std::size_t n) const {
+    const std::unique_ptr<Page>& page = m_pages[n >> kPageBits];
+    return page ? &(*page)[n % page->size()] : nullptr;
+}
+
+MslinkPositions::Place& MslinkPositions::placeFor(std::size_t n) {
+    std::unique_ptr<Page>& page = m_pages[n >> kPageBits];
+    if (!page) {
+        page = std::make_unique<Page>();
+    }
+    return (*page)[n % page->size()];
+}
+
 void MslinkPositions::add(std::int64_t n, Pos pos) {
     if (!dense(n)) {
         insertSorted(m_sparse[n], pos);
         return;
     }
     const auto at = static_cast<std::size_t>(n);
-    if (at >= m_places.size()) {
-        m_places.resize(std::min<std::size_t>(kDense, std::max(at + 1, m_places.size() * 2)));
-    }
-    Place& place = m_places[at];
+    Place& place = placeFor(at);
     if (place.first == kNone) {
         place.first = pos;
         m_carried.insert(at);
@@ -35,11 +45,11 @@ std::optional<MslinkPositions::Pos> MslinkPositions::first(std::int64_t n) const
         const auto it = m_sparse.find(n);
         return it == m_sparse.end() ? std::nullopt : std::optional<Pos>(it->second.front());
     }
-    const auto at = static_cast<std::size_t>(n);
-    if (at >= m_places.size() || m_places[at].first == kNone) {
+    const Place* place = placeOf(static_cast<std::size_t>(n));
+    if (place == nullptr || place->first == kNone) {
         return std::nullopt;
     }
-    return m_places[at].first;
+    return place->first;
 }
 
 bool MslinkPositions::removeFirst(std::int64_t n) {
@@ -53,7 +63,7 @@ bool MslinkPositions::removeFirst(std::int64_t n) {
         return true;
     }
     const auto at = static_cast<std::size_t>(n);
-    Place& place = m_places[at];
+    Place& place = placeFor(at);
     if (place.more != 0 && !m_more[place.more - 1].empty()) {
         std::vector<Pos>& more = m_more[place.more - 1];
         place.first = more.front();

@@ -3,11 +3,15 @@
 // record carrying a number (the one a renumbering changes) and the highest number below a limit (the
 // numbering rule of new records). Record numbers are nearly always small: a number in [0, 2^18) has a
 // place in an array, where a tree by number cost a walk of some twenty nodes at random for every record
-// loaded and every renumbering; any other number goes to a map.
+// loaded and every renumbering; any other number goes to a map. The array is made in pages of 1,024
+// numbers as numbers come: a renumbering run carries records to numbers spread up to 2^18, and an array
+// grown by doubling zeroed, moved and faulted in some twice the memory at each step on the walk's thread.
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,7 +48,13 @@ class MslinkPositions {
         Pos first = kNone;
         std::uint32_t more = 0;
     };
-    std::vector<Place> m_places;           // by number, for dense numbers
+    static constexpr int kPageBits = 10;
+    using Page = std::array<Place, std::size_t{1} << kPageBits>;
+    // The place of a dense number: null when its page was never made (no record carries it).
+    const Place* placeOf(std::size_t n) const;
+    Place& placeFor(std::size_t n);  // makes its page when missing
+
+    std::array<std::unique_ptr<Page>, (kDense >> kPageBits)> m_pages;  // dense numbers, by page
     GrowingBits m_carried;                 // the dense numbers that some record carries
     std::vector<std::vector<Pos>> m_more;  // the records after the first, for numbers with several
     std::map<std::int64_t, std::vector<Pos>> m_sparse;  // every other number; no empty entries

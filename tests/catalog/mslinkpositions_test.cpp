@@ -1,6 +1,7 @@
 // The records by number behind the attribute index's numbering: whatever the numbers (small ones kept in
-// an array, negative and large ones in a map, the two sides of the boundary between them), each answer
-// must be what a map of sorted lists gives after the same additions and renumberings.
+// an array made a page of 1,024 at a time, negative and large ones in a map, the two sides of each
+// boundary), each answer must be what a map of sorted lists gives after the same additions and
+// renumberings.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -28,9 +29,9 @@ struct Oracle {
 };
 
 TEST(MslinkPositions, AnswersAsSortedListsByNumberThroughAdditionsAndRemovals) {
-    const std::vector<std::int64_t> numbers = {0,       1,         63,        64,     65,   59999,
-                                               60000,   262143,    262144,    -1,     -64,  1 << 30,
-                                               1000000, INT64_MIN, INT64_MAX, 131072, 4095, 4096};
+    const std::vector<std::int64_t> numbers = {0,         1,      63,   64,   65,      59999,   60000,
+                                               262143,    262144, -1,   -64,  1 << 30, 1000000, INT64_MIN,
+                                               INT64_MAX, 131072, 4095, 4096, 1023,    1024,    2047};
     std::mt19937 random(7);
     MslinkPositions positions;
     Oracle oracle;

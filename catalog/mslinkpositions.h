@@ -4,8 +4,9 @@
 // numbering rule of new records). Record numbers are nearly always small: a number in [0, 2^18) has a
 // place in an array, where a tree by number cost a walk of some twenty nodes at random for every record
 // loaded and every renumbering; any other number goes to a map. The array is made in pages of 1,024
-// numbers as numbers come: a renumbering run carries records to numbers spread up to 2^18, and an array
-// grown by doubling zeroed, moved and faulted in some twice the memory at each step on the walk's thread.
+// numbers as numbers come: a renumbering run carries records to numbers spread up to 2^18, and one array
+// grown by doubling zeroed and moved some twice its final size, a page fault at a time, on the walk's
+// thread.
 
 #include <algorithm>
 #include <array>
@@ -50,7 +51,7 @@ class MslinkPositions {
     };
     static constexpr int kPageBits = 10;
     using Page = std::array<Place, std::size_t{1} << kPageBits>;
-    // The place of a dense number: null when its page was never made (no record carries it).
+    // The place of a dense number: null when no number of its page was ever carried.
     const Place* placeOf(std::size_t n) const;
     Place& placeFor(std::size_t n);  // makes its page when missing
 

@@ -123,5 +123,26 @@ TEST(RecordTexts, ASharedNumberReadsItsFirstRecordInStoredOrderWhateverOrderTheR
     EXPECT_EQ(texts.size(), 4u + 2u * 4900u);
 }
 
+// Records that come in stored order for a long while and then out of turn: each number's kept record is
+// weighed by its own stored order, not by the last one met, wherever its number lies.
+TEST(RecordTexts, ARecordOutOfTurnAfterManyInTurnIsWeighedByEachKeptOrder) {
+    RecordTexts texts;
+    for (std::int32_t n = 1; n <= 3000; ++n) {
+        texts.add(n, QStringView(u"antes"), 10 * n);
+        texts.add(n % 7 == 0 ? n : -n, QLatin1String("despues"), 10 * n + 1);  // a later one, or sparse
+    }
+    texts.add(1000, QStringView(u"primero"), 9995);  // before the kept record 1000 (order 10000)
+    texts.add(2000, QStringView(u"tarde"), 20005);   // before the last met, after the kept (20000)
+    texts.add(-2, QLatin1String("primero"), 15);     // before the kept record -2 (order 21)
+    texts.add(-3, QLatin1String("tarde"), 9000);
+    texts.loaded();
+    EXPECT_EQ(texts.find(1000)->texto.toString(), QStringLiteral("primero"));
+    EXPECT_EQ(texts.find(2000)->texto.toString(), QStringLiteral("antes"));
+    EXPECT_EQ(texts.find(7)->texto.toString(), QStringLiteral("antes"));
+    EXPECT_EQ(texts.find(-2)->texto.toString(), QStringLiteral("primero"));
+    EXPECT_EQ(texts.find(-3)->texto.toString(), QStringLiteral("despues"));
+    EXPECT_EQ(texts.size(), 3000u + 3000u - 3000u / 7);
+}
+
 }  // namespace
 }  // namespace vexilo::catalog

@@ -5,13 +5,17 @@ namespace vexilo::engines {
 QVariant PlainValue::toVariant() const {
     switch (m_kind) {
         case Kind::Whole:
-            return QVariant(static_cast<qlonglong>(m_number));
+            return QVariant(static_cast<qlonglong>(m_value.number));
         case Kind::Text:
             return QVariant(m_text);
         case Kind::Day:
             return QVariant(dayValue());
         case Kind::TimeOfDay:
             return QVariant(timeValue());
+        case Kind::PackedUtf8:
+            return QVariant(QString::fromUtf8(utf8()));
+        case Kind::PackedUtf16:
+            return QVariant(utf16().toString());
     }
     return QVariant();
 }

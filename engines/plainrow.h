@@ -4,21 +4,30 @@
 // dozen calls into QtCore between the caller, the check against its field and the bind, on both of the
 // job's threads. A plain value says once what it is. An engine that binds plain values itself takes
 // them as they are; any other is given the same values as QVariants.
+//
+// A text on its way to a writer thread may be packed: its characters put, in the form the engine binds
+// them, into a block of bytes that the rows handed over together share (packedtexts.h), and the value
+// left as a view of them. The thread then reads one block made in order instead of a text of its own
+// for every value, each made on the other core, and lets go of nothing per value.
 
 #include <QDate>
 #include <QString>
+#include <QStringView>
 #include <QTime>
 #include <QVarLengthArray>
 #include <QVariant>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace vexilo::engines {
 
 class PlainValue {
   public:
-    enum class Kind : std::uint8_t { Whole, Text, Day, TimeOfDay };
+    // PackedUtf8 and PackedUtf16: a text packed, as UTF-8 followed by a NUL, or as UTF-16 when it holds a
+    // surrogate.
+    enum class Kind : std::uint8_t { Whole, Text, Day, TimeOfDay, PackedUtf8, PackedUtf16 };
 
     PlainValue() = default;  // the whole number 0
     static PlainValue whole(std::int64_t n) { return PlainValue(Kind::Whole, n); }
@@ -31,12 +40,34 @@ class PlainValue {
         return PlainValue(Kind::TimeOfDay, t.isValid() ? t.msecsSinceStartOfDay() : -1);
     }
 
+    // A packed text, as viewed where it lies: `holdsNul` when the UTF-8 holds a NUL of its own.
+    static PlainValue packedUtf8(std::string_view utf8, bool holdsNul) {
+        PlainValue v(Kind::PackedUtf8, 0);
+        v.m_value.utf8 = utf8.data();
+        v.m_length = static_cast<std::int32_t>(utf8.size());
+        v.m_holdsNul = holdsNul;
+        return v;
+    }
+    static PlainValue packedUtf16(QStringView units) {
+        PlainValue v(Kind::PackedUtf16, 0);
+        v.m_value.utf16 = units.utf16();
+        v.m_length = static_cast<std::int32_t>(units.size());
+        return v;
+    }
+
     Kind kind() const { return m_kind; }
-    std::int64_t number() const { return m_number; }
+    std::int64_t number() const { return m_value.number; }
+    // Of a Text.
     const QString& textValue() const { return m_text; }
-    QDate dayValue() const { return QDate::fromJulianDay(m_number); }
+    // Of a PackedUtf8 text: its bytes, without the NUL that follows them.
+    std::string_view utf8() const { return {m_value.utf8, static_cast<std::size_t>(m_length)}; }
+    bool holdsNul() const { return m_holdsNul; }
+    // Of a PackedUtf16 text.
+    QStringView utf16() const { return {m_value.utf16, m_length}; }
+    QDate dayValue() const { return QDate::fromJulianDay(m_value.number); }
     QTime timeValue() const {
-        return m_number < 0 ? QTime() : QTime::fromMSecsSinceStartOfDay(static_cast<int>(m_number));
+        return m_value.number < 0 ? QTime()
+                                  : QTime::fromMSecsSinceStartOfDay(static_cast<int>(m_value.number));
     }
     // The same value as a QVariant, for an engine that binds QVariants.
     QVariant toVariant() const;
@@ -44,11 +75,18 @@ class PlainValue {
     void letGoOfText() { const QString gone = std::move(m_text); }
 
   private:
-    PlainValue(Kind kind, std::int64_t number, const QString& text = QString())
-        : m_kind(kind), m_number(number), m_text(text) {}
+    PlainValue(Kind kind, std::int64_t number, const QString& text = QString()) : m_kind(kind), m_text(text) {
+        m_value.number = number;
+    }
 
     Kind m_kind = Kind::Whole;
-    std::int64_t m_number = 0;
+    bool m_holdsNul = false;
+    std::int32_t m_length = 0;  // of a packed text: its UTF-8 bytes, or its UTF-16 units
+    union {
+        std::int64_t number = 0;  // a whole number, a day, a time of day
+        const char* utf8;
+        const char16_t* utf16;
+    } m_value;
     QString m_text;
 };
 

@@ -3,48 +3,9 @@
 #include <QByteArray>
 
 #include "engines/datetext.h"
+#include "engines/utf8text.h"
 
 namespace vexilo::engines {
-
-namespace {
-
-// `s` as UTF-8 at the start of `out`, which only ever grows, followed by a NUL.
-struct Encoded {
-    std::size_t length = 0;  // without the NUL added
-    bool holdsNul = false;   // `s` holds a NUL of its own
-    bool surrogate = false;  // `s` holds a surrogate code unit: nothing was encoded
-};
-Encoded encodeUtf8(const QString& s, std::string& out) {
-    // Three bytes at most for each UTF-16 unit, and the NUL.
-    const auto need = static_cast<std::size_t>(s.size()) * 3 + 1;
-    if (out.size() < need) {
-        out.resize(need);
-    }
-    Encoded e;
-    char* p = out.data();
-    for (const QChar qc : s) {
-        const char16_t c = qc.unicode();
-        if (c < 0x80) {
-            e.holdsNul |= c == 0;
-            *p++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (c >> 6));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            e.surrogate = true;
-            return e;
-        } else {
-            *p++ = static_cast<char>(0xE0 | (c >> 12));
-            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    *p = '\0';
-    e.length = static_cast<std::size_t>(p - out.data());
-    return e;
-}
-
-}  // namespace
 
 SqliteBinding::SqliteBinding(sqlite3_stmt* stmt)
     : m_stmt(stmt), m_marks(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt))) {}
@@ -95,6 +56,14 @@ int SqliteBinding::bind(int index, const PlainValue& v) {
             return bindText(index, storedDateText(v.dayValue(), QTime(0, 0)));
         case PlainValue::Kind::TimeOfDay:
             return bindText(index, storedDateText(kDayOfTimes, v.timeValue()));
+        // A packed text lies where the rows' blocks keep it until the statement is bound again; its
+        // UTF-8 is followed by a NUL, as bindText gives a text.
+        case PlainValue::Kind::PackedUtf8:
+            return sqlite3_bind_text(m_stmt, index, v.utf8().data(),
+                                     v.holdsNul() ? static_cast<int>(v.utf8().size()) : -1, SQLITE_STATIC);
+        case PlainValue::Kind::PackedUtf16:
+            return sqlite3_bind_text16(m_stmt, index, v.utf16().utf16(),
+                                       static_cast<int>(v.utf16().size() * 2), SQLITE_TRANSIENT);
     }
     return SQLITE_MISUSE;
 }
@@ -116,7 +85,10 @@ int SqliteBinding::bindText(int index, const QString& s) {
                       s.size() == mark.text.size();
     if (!same) {
         mark.text = QString();  // moved in place, as the copy below: the text let go of here, not in Qt
-        const Encoded encoded = encodeUtf8(s, mark.utf8);
+        if (const std::size_t room = utf8Room(static_cast<std::size_t>(s.size())); mark.utf8.size() < room) {
+            mark.utf8.resize(room);  // only ever grows
+        }
+        const Utf8Encoded encoded = encodeUtf8(s, mark.utf8.data());
         if (encoded.surrogate) {
             return sqlite3_bind_text16(m_stmt, index, s.utf16(), static_cast<int>(s.size() * 2),
                                        SQLITE_TRANSIENT);

@@ -93,6 +93,8 @@ class SqliteStatement final : public NativeStatement, public QueuedStatement {
     RowId runPlain(PlainRow&& values, const StoredForm& form, Database::Checks checks) override;
     void runQueued(std::span<QVariant> values, const StoredForm* form, RowId expected) override;
     void runQueuedPlain(std::span<PlainValue> values, const StoredForm* form, RowId expected) override;
+    // Rows gathered for a group are written, or dropped, when the batch ends.
+    bool takesPackedTexts() const override { return true; }
     // The transaction ended, or the table may have changed: decide again on the next row.
     void forgetQueueing() { m_queueing = Queueing::Undecided; }
 

@@ -1,5 +1,8 @@
 #include "engines/storedform.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "engines/connection.h"
 #include "engines/dialect.h"
 
@@ -9,7 +12,7 @@ namespace {
 
 // The characters of a text as both engines count them against a declared size: a character outside the
 // basic plane (an emoji) is one, though it takes two UTF-16 units.
-qsizetype characters(const QString& text) {
+qsizetype characters(QStringView text) {
     qsizetype n = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate())) {
@@ -18,19 +21,46 @@ qsizetype characters(const QString& text) {
     }
     return n;
 }
+// Of a packed UTF-8 text, which holds no surrogate: one for each byte that starts a character.
+qsizetype characters(std::string_view utf8) {
+    return std::count_if(utf8.begin(), utf8.end(),
+                         [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+}
 
 // A text longer than its field's declared size is refused here too, so that a table that another
-// program created without a check behaves like one this layer created.
-void refuseOversizedText(const FieldDef& f, const QString& text, const QString& storedTable) {
+// program created without a check behaves like one this layer created. `most` is at least the text's
+// characters: a text that is no longer is not counted.
+template <typename Text>
+void refuseOversizedText(const FieldDef& f, Text text, qsizetype most, const QString& storedTable) {
     if (f.type != dbText || f.size <= 0) {
         return;
     }
-    if (text.size() > f.size && characters(text) > f.size) {
+    if (most > f.size && characters(text) > f.size) {
         throwEngineError(
             errnum::kValueRefused,
             QStringLiteral("El valor no es admisible en el campo '%1' de la tabla '%2': admite como "
                            "máximo %3 caracteres.")
                 .arg(f.name, storedTable, QString::number(f.size)));
+    }
+}
+void refuseOversizedText(const FieldDef& f, QStringView text, const QString& storedTable) {
+    refuseOversizedText(f, text, text.size(), storedTable);
+}
+
+// A plain value's text, if it is one, measured where it lies.
+void refuseOversizedText(const FieldDef& f, const PlainValue& v, const QString& storedTable) {
+    switch (v.kind()) {
+        case PlainValue::Kind::Text:
+            refuseOversizedText(f, QStringView(v.textValue()), storedTable);
+            return;
+        case PlainValue::Kind::PackedUtf8:
+            refuseOversizedText(f, v.utf8(), static_cast<qsizetype>(v.utf8().size()), storedTable);
+            return;
+        case PlainValue::Kind::PackedUtf16:
+            refuseOversizedText(f, v.utf16(), storedTable);
+            return;
+        default:
+            return;
     }
 }
 
@@ -54,9 +84,7 @@ void StoredForm::convert(std::span<QVariant> values) const {
 void StoredForm::check(std::span<const PlainValue> values) const {
     for (std::size_t i = 0; i < m_fields.size() && i < values.size(); ++i) {
         const FieldDef& f = m_fields[i];
-        if (values[i].kind() == PlainValue::Kind::Text) {
-            refuseOversizedText(f, values[i].textValue(), m_table);
-        }
+        refuseOversizedText(f, values[i], m_table);
         if (m_dialect->refusesValues()) {
             refuseAsDialect(f, values[i].toVariant());
         }

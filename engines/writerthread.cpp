@@ -62,10 +62,12 @@ WriterThread::WriterThread(BatchEnd end) : m_end(std::move(end)) {
 
 WriterThread::~WriterThread() {
     m_pending.clear();
+    m_pendingTexts.clear();
     {
         const std::lock_guard lock(m_mutex);
         m_stop = true;
         m_incoming.clear();
+        m_incomingTexts.clear();
     }
     m_cancel.store(true);
     m_work.notify_all();
@@ -82,7 +84,10 @@ void WriterThread::push(QueuedStatement& statement, std::vector<QVariant> values
 
 void WriterThread::push(QueuedStatement& statement, PlainRow&& values, const StoredForm* form,
                         RowId expected) {
-    added(statement, form, expected).values.emplace<PlainRow>(std::move(values));
+    PlainRow& row = added(statement, form, expected).values.emplace<PlainRow>(std::move(values));
+    if (statement.takesPackedTexts()) {
+        packTexts(row, m_pendingTexts);
+    }
     handOverWhenDue();
 }
 
@@ -105,6 +110,7 @@ void WriterThread::handOver() {
     m_done.wait(lock, [this] { return m_incoming.size() < kBound || m_failure; });
     if (m_failure) {
         m_pending.clear();
+        m_pendingTexts.clear();
         throwFailure(lock);
     }
     if (m_incoming.empty()) {
@@ -113,6 +119,7 @@ void WriterThread::handOver() {
         std::move(m_pending.begin(), m_pending.end(), std::back_inserter(m_incoming));
         m_pending.clear();
     }
+    m_incomingTexts.take(m_pendingTexts);
     lock.unlock();
     m_work.notify_one();
 }
@@ -131,8 +138,10 @@ void WriterThread::drain() {
 
 void WriterThread::discard() {
     m_pending.clear();
+    m_pendingTexts.clear();
     std::unique_lock lock(m_mutex);
     m_incoming.clear();
+    m_incomingTexts.clear();
     m_cancel.store(true);
     m_done.wait(lock, [this] { return !m_busy; });
     m_cancel.store(false);
@@ -146,6 +155,7 @@ void WriterThread::throwFailure(std::unique_lock<std::mutex>& lock) {
     // What was held after the failed write goes too: the job ends on this failure.
     m_done.wait(lock, [this] { return !m_busy; });
     m_incoming.clear();
+    m_incomingTexts.clear();
     const std::exception_ptr failure = std::exchange(m_failure, nullptr);
     std::rethrow_exception(failure);
 }
@@ -153,6 +163,7 @@ void WriterThread::throwFailure(std::unique_lock<std::mutex>& lock) {
 void WriterThread::loop() {
     std::vector<Item> batch;
     batch.reserve(kMostHeld);
+    TextBlocks texts;  // the batch's packed texts, let go of once the batch has ended
     for (;;) {
         {
             std::unique_lock lock(m_mutex);
@@ -163,10 +174,12 @@ void WriterThread::loop() {
                 return;
             }
             batch.swap(m_incoming);
+            texts.take(m_incomingTexts);
             m_busy = true;
         }
         m_done.notify_all();  // room again
         std::exception_ptr failure = runBatch(batch);
+        texts.clear();
         {
             const std::lock_guard lock(m_mutex);
             m_busy = false;
@@ -175,6 +188,7 @@ void WriterThread::loop() {
                 // caller that read it, never here behind a count the race checker does not see.
                 m_failure = std::move(failure);
                 m_incoming.clear();
+                m_incomingTexts.clear();
             }
         }
         m_done.notify_all();

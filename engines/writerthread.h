@@ -23,6 +23,7 @@
 
 #include "engines/dao.h"
 #include "engines/errors.h"
+#include "engines/packedtexts.h"
 #include "engines/plainrow.h"
 #include "engines/storedform.h"
 
@@ -38,6 +39,9 @@ class QueuedStatement {
     // The same with plain values, checked by `form` unless it is null; by default as their QVariants
     // (an engine whose statements bind only QVariants is never given plain rows to hold).
     virtual void runQueuedPlain(std::span<PlainValue> values, const StoredForm* form, RowId expected);
+    // Whether its plain rows' texts may come packed (packedtexts.h): the statement binds packed texts
+    // and is done with a row's values once the batch that brought the row has ended.
+    virtual bool takesPackedTexts() const { return false; }
 };
 
 // A queued row's values, kept in the row itself: the hot rows (a new record's, a claim, the run log's
@@ -102,11 +106,13 @@ class WriterThread {
 
     BatchEnd m_end;
     std::vector<Item> m_pending;  // the caller's: rows not yet handed over
+    TextBlocks m_pendingTexts;    // the caller's: the texts packed for them
 
     std::mutex m_mutex;
     std::condition_variable m_work;  // to the thread: items or the end
     std::condition_variable m_done;  // to the caller: room in the queue, or the thread idle
     std::vector<Item> m_incoming;
+    TextBlocks m_incomingTexts;
     bool m_busy = false;      // the thread runs a batch
     bool m_draining = false;  // the caller waits for every row, however few
     bool m_stop = false;

@@ -53,9 +53,8 @@ int SqliteBinding::bind(int index, const PlainValue& v) {
         case PlainValue::Kind::Text:
             return bindText(index, v.textValue());
         case PlainValue::Kind::Day:
-            return bindText(index, storedDateText(v.dayValue(), QTime(0, 0)));
         case PlainValue::Kind::TimeOfDay:
-            return bindText(index, storedDateText(kDayOfTimes, v.timeValue()));
+            return bindMoment(index, v);
         // A packed text lies where the rows' blocks keep it until the statement is bound again; its
         // UTF-8 is followed by a NUL, as bindText gives a text.
         case PlainValue::Kind::PackedUtf8:
@@ -66,6 +65,26 @@ int SqliteBinding::bind(int index, const PlainValue& v) {
                                        static_cast<int>(v.utf16().size() * 2), SQLITE_TRANSIENT);
     }
     return SQLITE_MISUSE;
+}
+
+// The run log's day and time of day change once a second at most: the text of the one bound at the mark
+// last time, while its buffer still holds it, is bound again as it stands.
+int SqliteBinding::bindMoment(int index, const PlainValue& v) {
+    if (index < 1 || static_cast<std::size_t>(index) > m_marks.size()) {
+        return SQLITE_RANGE;
+    }
+    Mark& mark = m_marks[static_cast<std::size_t>(index - 1)];
+    if (mark.moment == v.kind() && mark.momentValue == v.number()) {
+        return sqlite3_bind_text(m_stmt, index, mark.utf8.data(), mark.length, SQLITE_STATIC);
+    }
+    const QString text = v.kind() == PlainValue::Kind::Day ? storedDateText(v.dayValue(), QTime(0, 0))
+                                                           : storedDateText(kDayOfTimes, v.timeValue());
+    const int rc = bindText(index, text);
+    if (rc == SQLITE_OK && !mark.text.isNull()) {  // its UTF-8 kept in the buffer
+        mark.moment = v.kind();
+        mark.momentValue = v.number();
+    }
+    return rc;
 }
 
 // A text goes to the database file as UTF-8, encoded here into the mark's own buffer, which outlives
@@ -85,6 +104,7 @@ int SqliteBinding::bindText(int index, const QString& s) {
                       s.size() == mark.text.size();
     if (!same) {
         mark.text = QString();  // moved in place, as the copy below: the text let go of here, not in Qt
+        mark.moment = PlainValue::Kind::Whole;
         if (const std::size_t room = utf8Room(static_cast<std::size_t>(s.size())); mark.utf8.size() < room) {
             mark.utf8.resize(room);  // only ever grows
         }

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,16 @@ class SqliteBinding {
 
   private:
     int bindText(int index, const QString& s);
+    int bindMoment(int index, const PlainValue& v);
 
     // What a mark was last bound to as a text.
     struct Mark {
         std::string utf8;  // its UTF-8, followed by a NUL
         int length = -1;   // as given to SQLite: -1 for NUL-terminated
         QString text;      // the text itself, null when its UTF-8 is not kept
+        // The day or time of day (its kind and number) whose text the UTF-8 is; Whole: none.
+        PlainValue::Kind moment = PlainValue::Kind::Whole;
+        std::int64_t momentValue = 0;
     };
 
     sqlite3_stmt* m_stmt;

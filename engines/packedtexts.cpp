@@ -11,10 +11,17 @@ namespace vexilo::engines {
 
 char* TextBlocks::room(std::size_t most) {
     if (most > m_left) {
-        const std::size_t size = std::max(most, kBlockBytes);
-        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(size));
-        m_free = m_blocks.back().get();
-        m_left = size;
+        Block block;
+        if (most <= kBlockBytes && !m_spare.empty()) {
+            block = {std::move(m_spare.back()), kBlockBytes};
+            m_spare.pop_back();
+        } else {
+            block.size = std::max(most, kBlockBytes);
+            block.bytes = std::make_unique_for_overwrite<char[]>(block.size);
+        }
+        m_free = block.bytes.get();
+        m_left = block.size;
+        m_blocks.push_back(std::move(block));
     }
     return m_free;
 }
@@ -31,12 +38,48 @@ void TextBlocks::take(TextBlocks& other) {
     other.clear();
     m_free = nullptr;  // the blocks taken may end anywhere: the next text starts a block
     m_left = 0;
+    forgetNoted();
+}
+
+void TextBlocks::giveBack(SpareBlocks& spare) {
+    for (Block& block : m_blocks) {
+        if (block.size == kBlockBytes && spare.size() < kMostSpare) {
+            spare.push_back(std::move(block.bytes));
+        }
+    }
+    clear();
+}
+
+void TextBlocks::reuse(SpareBlocks& spare) {
+    std::move(spare.begin(), spare.end(), std::back_inserter(m_spare));
+    spare.clear();
 }
 
 void TextBlocks::clear() {
     m_blocks.clear();
     m_free = nullptr;
     m_left = 0;
+    forgetNoted();
+}
+
+const PlainValue* TextBlocks::packedBefore(std::size_t at, const QString& text) const {
+    if (at >= kPlacesNoted || text.isEmpty()) {
+        return nullptr;
+    }
+    const Noted& noted = m_noted[at];
+    const bool same = text.isSharedWith(noted.text) && text.constData() == noted.text.constData() &&
+                      text.size() == noted.text.size();
+    return same ? &noted.packed : nullptr;
+}
+
+void TextBlocks::notePacked(std::size_t at, const QString& text, const PlainValue& packed) {
+    if (at < kPlacesNoted) {
+        m_noted[at] = {text, packed};
+    }
+}
+
+void TextBlocks::forgetNoted() {
+    m_noted.fill({});
 }
 
 namespace {
@@ -59,10 +102,19 @@ PlainValue packed(const QString& text, TextBlocks& blocks) {
 
 void packTexts(PlainRow& row, TextBlocks& blocks) {
     constexpr qsizetype kLongest = std::numeric_limits<std::int32_t>::max() / 3;
-    for (PlainValue& v : row) {
-        if (v.kind() == PlainValue::Kind::Text && v.textValue().size() < kLongest) {
-            v = packed(v.textValue(), blocks);  // the text itself let go of here, on the caller's thread
+    for (qsizetype at = 0; at < row.size(); ++at) {
+        PlainValue& v = row[at];
+        if (v.kind() != PlainValue::Kind::Text || v.textValue().size() >= kLongest) {
+            continue;
         }
+        const auto place = static_cast<std::size_t>(at);
+        if (const PlainValue* before = blocks.packedBefore(place, v.textValue())) {
+            v = *before;
+            continue;
+        }
+        const PlainValue made = packed(v.textValue(), blocks);
+        blocks.notePacked(place, v.textValue(), made);
+        v = made;  // the text itself let go of here, on the caller's thread
     }
 }
 

@@ -120,6 +120,7 @@ void WriterThread::handOver() {
         m_pending.clear();
     }
     m_incomingTexts.take(m_pendingTexts);
+    m_pendingTexts.reuse(m_spareTexts);
     lock.unlock();
     m_work.notify_one();
 }
@@ -163,7 +164,7 @@ void WriterThread::throwFailure(std::unique_lock<std::mutex>& lock) {
 void WriterThread::loop() {
     std::vector<Item> batch;
     batch.reserve(kMostHeld);
-    TextBlocks texts;  // the batch's packed texts, let go of once the batch has ended
+    TextBlocks texts;  // the batch's packed texts, given back once the batch has ended
     for (;;) {
         {
             std::unique_lock lock(m_mutex);
@@ -179,9 +180,9 @@ void WriterThread::loop() {
         }
         m_done.notify_all();  // room again
         std::exception_ptr failure = runBatch(batch);
-        texts.clear();
         {
             const std::lock_guard lock(m_mutex);
+            texts.giveBack(m_spareTexts);
             m_busy = false;
             if (failure) {
                 // Moved, not copied: the thread keeps no hold on the failure, which is then freed by the

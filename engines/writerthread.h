@@ -113,8 +113,9 @@ class WriterThread {
     std::condition_variable m_done;  // to the caller: room in the queue, or the thread idle
     std::vector<Item> m_incoming;
     TextBlocks m_incomingTexts;
-    bool m_busy = false;      // the thread runs a batch
-    bool m_draining = false;  // the caller waits for every row, however few
+    SpareBlocks m_spareTexts;  // given back by the thread, for the caller's next texts
+    bool m_busy = false;       // the thread runs a batch
+    bool m_draining = false;   // the caller waits for every row, however few
     bool m_stop = false;
     std::atomic<bool> m_cancel{false};
     std::exception_ptr m_failure;

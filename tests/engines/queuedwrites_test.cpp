@@ -630,6 +630,40 @@ TEST(PackedTexts, EveryTextReadsBackWholeAcrossBlocks) {
     }
 }
 
+// A text given again at the same place of row after row is packed once while its blocks are the
+// caller's; changed in place, or given again once those blocks went to the thread and came back to be
+// packed into anew, it is packed again, never read where an earlier text lay.
+TEST(PackedTexts, ATextGivenAgainIsPackedOnceWhileItsBlocksAreTheCallers) {
+    QString name = QString::fromLatin1("PARCELAS");  // its own characters, as a table name read is
+    engines::TextBlocks pending;
+    const auto packedRow = [&](const QString& first, const QString& second) {
+        engines::PlainRow row{engines::PlainValue::text(first), engines::PlainValue::text(second)};
+        engines::packTexts(row, pending);
+        return row;
+    };
+    const engines::PlainRow a = packedRow(name, QStringLiteral("uno"));
+    const engines::PlainRow b = packedRow(name, QStringLiteral("dos"));
+    EXPECT_EQ(a[0].utf8().data(), b[0].utf8().data());  // packed once
+    name[0] = QChar(u'B');                              // changed in place: the caller's own copy
+    const engines::PlainRow c = packedRow(name, QStringLiteral("tres"));
+    EXPECT_EQ(c[0].toVariant().toString(), QStringLiteral("BARCELAS"));
+    EXPECT_EQ(a[0].toVariant().toString(), QStringLiteral("PARCELAS"));
+
+    // The blocks go to the thread, come back and are packed into again: the text is packed anew.
+    engines::TextBlocks handed;
+    handed.take(pending);
+    engines::SpareBlocks spare;
+    handed.giveBack(spare);
+    ASSERT_FALSE(spare.empty());
+    pending.reuse(spare);
+    // Another text first, over every text the reused block held; then the text noted before.
+    engines::PlainRow d{engines::PlainValue::whole(4), engines::PlainValue::text(QString(100, QChar(u'z')))};
+    engines::packTexts(d, pending);
+    const engines::PlainRow e = packedRow(name, QStringLiteral("cinco"));
+    EXPECT_EQ(d[1].toVariant().toString(), QString(100, QChar(u'z')));
+    EXPECT_EQ(e[0].toVariant().toString(), QStringLiteral("BARCELAS"));
+}
+
 // A statement that reads its rows' packed texts, byte by byte, where the race checker sees it.
 class PackedReadingStatement : public engines::QueuedStatement {
   public:
@@ -647,19 +681,26 @@ class PackedReadingStatement : public engines::QueuedStatement {
 };
 
 // The blocks a caller packs rows' texts into go to the thread with the rows, hand-over after hand-over,
-// and are let go of there: under ThreadSanitizer the caller's writing of each block and the thread's
-// reading of it must be seen in that order, and the texts must arrive as they were given.
+// and come back to be packed into again: under ThreadSanitizer the caller's writing of each block, the
+// thread's reading of it and the caller's writing of it anew must be seen in that order, and the texts
+// must arrive as they were given.
 TEST(WriterThreadTest, TextsPackedByTheCallerReachTheThreadWhole) {
     PackedReadingStatement statement;
     std::size_t expected = 0;
     {
         engines::WriterThread writer;
+        QString name;  // given row after row, as the run log gives its file's name
         for (std::size_t i = 0; i < 5 * engines::WriterThread::kBound; ++i) {
+            if (i % 300 == 0) {
+                name = QStringLiteral("dibujo %1.bin").arg(i);
+            }
             const QByteArray text = QStringLiteral("texto %1").arg(i).repeated(1 + i % 40).toUtf8();
-            for (const char c : text) {
+            for (const char c : text + name.toUtf8()) {
                 expected += static_cast<unsigned char>(c);
             }
-            writer.push(statement, engines::PlainRow{engines::PlainValue::text(QString::fromUtf8(text))},
+            writer.push(statement,
+                        engines::PlainRow{engines::PlainValue::text(QString::fromUtf8(text)),
+                                          engines::PlainValue::text(name)},
                         nullptr, 0);
         }
         writer.drain();

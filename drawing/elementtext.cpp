@@ -21,19 +21,22 @@ void fill(std::array<T, N>& field, const QString& text) {
 
 QString chunksText(const Element& e) {
     QString texto;
-    texto.reserve(static_cast<qsizetype>(e.chunks.size() * layout::kChunkSize));
+    chunksText(e, texto);
+    return texto;
+}
+
+void chunksText(const Element& e, QString& texto) {
     std::size_t length = 0;
     for (const Record12& chunk : e.chunks) {
         length += chunk.size();
     }
-    // Every chunk decoded straight into the text: one buffer for the whole text, made once.
+    // Every chunk decoded straight into the text: one buffer for the whole text.
     texto.resize(static_cast<qsizetype>(length));
     QChar* out = texto.data();
     for (const Record12& chunk : e.chunks) {
         codepage::decodeTo(chunk.data(), chunk.size(), out);
         out += chunk.size();
     }
-    return texto;
 }
 
 QString codeText(const CabeceraElemento& h) {

@@ -11,6 +11,9 @@ namespace vexilo::drawing {
 
 // The element's chunks joined in file order and decoded, NULs included (limpia_texto cuts there).
 QString chunksText(const Element& e);
+// The same into `texto`, whose buffer is used again when nothing else shares it: a pass decodes
+// element after element into one text of its own.
+void chunksText(const Element& e, QString& texto);
 
 // The 7-character code field as text, padding included.
 QString codeText(const CabeceraElemento& h);

@@ -105,8 +105,9 @@ void assign(const AssignmentInputs& in, drawing::Element& e, QString& codigo, QS
     entry.registro = registro;
 }
 
-// The pass's treatment of one carried text element; the walk writes it afterwards.
-void treatText(const AssignmentInputs& in, PassView& view, drawing::Element& e) {
+// The pass's treatment of one carried text element; the walk writes it afterwards. `texto` is the
+// pass's own, reused from element to element.
+void treatText(const AssignmentInputs& in, PassView& view, drawing::Element& e, QString& texto) {
     // The code travels as one text between the lookups: every lookup cleans it (limpia_texto) and the
     // field only ever holds what fits in 7 characters, so storing it back after each call would change
     // nothing that the next call sees.
@@ -121,7 +122,7 @@ void treatText(const AssignmentInputs& in, PassView& view, drawing::Element& e) 
             entry.passedOver = PassedOver::NoEntitynum;
         }
     }
-    QString texto = drawing::chunksText(e);
+    drawing::chunksText(e, texto);
     core::limpia_texto(texto);
     core::quitablancos(texto);
     if (entitynum > 0) {
@@ -141,7 +142,8 @@ void treatText(const AssignmentInputs& in, PassView& view, drawing::Element& e) 
 
 void LeoBinEntrada(const AssignmentInputs& in, PassView& view, drawing::BinReader& file1,
                    drawing::BinWriter& file3) {
-    runPass(view, file1, file3, [&in, &view](drawing::Element& e) { treatText(in, view, e); });
+    QString texto;
+    runPass(view, file1, file3, [&in, &view, &texto](drawing::Element& e) { treatText(in, view, e, texto); });
 }
 
 }  // namespace vexilo::passes

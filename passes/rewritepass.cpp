@@ -173,10 +173,11 @@ LinkFindings readLinks(const std::vector<Link>& links, const QString& texto) {
 
 // The treatment of one text element. An element whose links give no text at all is passed over, with
 // the reason: a link to a missing record before one to a record without text, and either before no link.
-// `found` holds the element's links: the pass's own list, reused from element to element.
-void rewriteText(LinkTables& tables, PassView& view, drawing::Element& e, std::vector<Link>& found) {
+// `found` holds the element's links and `texto` its text: the pass's own, reused from element to element.
+void rewriteText(LinkTables& tables, PassView& view, drawing::Element& e, std::vector<Link>& found,
+                 QString& texto) {
     resolveLinks(tables, e, found);
-    QString texto = drawing::chunksText(e);
+    drawing::chunksText(e, texto);
     core::limpia_texto(texto);
     core::quitablancos(texto);
     const LinkFindings links = readLinks(found, texto);
@@ -214,8 +215,10 @@ void LeoBinCambiaTextoBin(const catalog::Catalog& catalog, catalog::AttributeTex
                           drawing::BinReader& file1, drawing::BinWriter& file3) {
     LinkTables tables(catalog, texts);
     std::vector<Link> links;
-    runPass(view, file1, file3,
-            [&tables, &view, &links](drawing::Element& e) { rewriteText(tables, view, e, links); });
+    QString texto;
+    runPass(view, file1, file3, [&tables, &view, &links, &texto](drawing::Element& e) {
+        rewriteText(tables, view, e, links, texto);
+    });
 }
 
 }  // namespace vexilo::passes

@@ -63,13 +63,10 @@ void TextBlocks::clear() {
 }
 
 const PlainValue* TextBlocks::packedBefore(std::size_t at, const QString& text) const {
-    if (at >= kPlacesNoted || text.isEmpty()) {
+    if (at >= kPlacesNoted || !sameText(text, m_noted[at].text)) {
         return nullptr;
     }
-    const Noted& noted = m_noted[at];
-    const bool same = text.isSharedWith(noted.text) && text.constData() == noted.text.constData() &&
-                      text.size() == noted.text.size();
-    return same ? &noted.packed : nullptr;
+    return &m_noted[at].packed;
 }
 
 void TextBlocks::notePacked(std::size_t at, const QString& text, const PlainValue& packed) {

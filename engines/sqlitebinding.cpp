@@ -94,15 +94,13 @@ int SqliteBinding::bindMoment(int index, const PlainValue& v) {
 //
 // Many rows repeat a text at the same mark (the run log's file name, its table name, the moment of a
 // second): the very text bound there last time, sharing its characters with the one kept, is bound
-// from the buffer as it stands. Kept, it cannot change: a change of either copy detaches it first.
+// from the buffer as it stands.
 int SqliteBinding::bindText(int index, const QString& s) {
     if (index < 1 || static_cast<std::size_t>(index) > m_marks.size()) {
         return SQLITE_RANGE;
     }
     Mark& mark = m_marks[static_cast<std::size_t>(index - 1)];
-    const bool same = !s.isEmpty() && s.isSharedWith(mark.text) && s.constData() == mark.text.constData() &&
-                      s.size() == mark.text.size();
-    if (!same) {
+    if (!sameText(s, mark.text)) {
         mark.text = QString();  // moved in place, as the copy below: the text let go of here, not in Qt
         mark.moment = PlainValue::Kind::Whole;
         if (const std::size_t room = utf8Room(static_cast<std::size_t>(s.size())); mark.utf8.size() < room) {

@@ -2,6 +2,7 @@
 // UTF-16 texts encoded as the database files store them, UTF-8, into room the caller gives: SQLite takes
 // such a text as it is, with no conversion and no copy of its own. Internal to the engine layer.
 
+#include <QString>
 #include <QStringView>
 #include <cstddef>
 
@@ -22,5 +23,13 @@ constexpr std::size_t utf8Room(std::size_t units) {
 // surrogate is left to SQLite's own conversion, so that even a malformed one is stored as a plain
 // statement stores it: the encoding stops there.
 Utf8Encoded encodeUtf8(QStringView s, char* out);
+
+// Whether `s` is the very text `kept` holds, sharing its characters, not only an equal one: its encoding
+// made for `kept` may then be used again. Kept, a text cannot change: a change of either copy detaches
+// it first.
+inline bool sameText(const QString& s, const QString& kept) {
+    return !s.isEmpty() && s.isSharedWith(kept) && s.constData() == kept.constData() &&
+           s.size() == kept.size();
+}
 
 }  // namespace vexilo::engines

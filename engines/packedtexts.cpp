@@ -62,17 +62,33 @@ void TextBlocks::clear() {
     forgetNoted();
 }
 
-const PlainValue* TextBlocks::packedBefore(std::size_t at, const QString& text) const {
+const PlainValue* TextBlocks::packedBefore(std::size_t at, const QString& text) {
     if (at >= kPlacesNoted || !sameText(text, m_noted[at].text)) {
         return nullptr;
     }
+    m_noted[at].given = true;
     return &m_noted[at].packed;
 }
 
 void TextBlocks::notePacked(std::size_t at, const QString& text, const PlainValue& packed) {
-    if (at < kPlacesNoted) {
-        m_noted[at] = {text, packed};
+    if (at >= kPlacesNoted) {
+        return;
     }
+    Unnoted& unnoted = m_unnoted[at];
+    if (unnoted.skip > 0) {
+        --unnoted.skip;
+        return;
+    }
+    Noted& noted = m_noted[at];
+    if (!noted.text.isNull()) {
+        unnoted.ungiven = noted.given ? 0 : unnoted.ungiven + 1;
+    }
+    if (unnoted.ungiven >= kMostUngiven) {
+        unnoted = {0, kSkipped};
+        noted = {};
+        return;
+    }
+    noted = {text, packed, false};
 }
 
 void TextBlocks::forgetNoted() {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -35,7 +36,7 @@ class TextBlocks {
 
     // The text packed last at the place `at` of a row, if it is `text` itself (shared, not only equal)
     // and lies in these blocks: the run log's table and file names, given row after row.
-    const PlainValue* packedBefore(std::size_t at, const QString& text) const;
+    const PlainValue* packedBefore(std::size_t at, const QString& text);
     void notePacked(std::size_t at, const QString& text, const PlainValue& packed);
 
   private:
@@ -50,7 +51,17 @@ class TextBlocks {
     struct Noted {
         QString text;  // held, so that no other text takes its place in memory while it is noted
         PlainValue packed;
+        bool given = false;  // given again since it was noted
     };
+    // A place whose noted texts are replaced without ever being given again (an element's own text,
+    // new in every row) is left unnoted for a while: holding each of its texts cost an atomic count on
+    // every row and kept the text's owner from reusing it.
+    struct Unnoted {
+        std::uint8_t ungiven = 0;  // noted texts in a row replaced without being given again
+        std::uint16_t skip = 0;    // texts still to pass over unnoted
+    };
+    static constexpr std::uint8_t kMostUngiven = 4;
+    static constexpr std::uint16_t kSkipped = 256;
     void forgetNoted();
 
     std::vector<Block> m_blocks;
@@ -58,6 +69,7 @@ class TextBlocks {
     char* m_free = nullptr;  // in the last block
     std::size_t m_left = 0;
     std::array<Noted, kPlacesNoted> m_noted;
+    std::array<Unnoted, kPlacesNoted> m_unnoted;  // kept while the blocks come and go
 };
 
 // Packs the row's texts into `blocks`; a text too long for a packed one stays as it is.

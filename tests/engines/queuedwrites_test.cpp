@@ -664,6 +664,29 @@ TEST(PackedTexts, ATextGivenAgainIsPackedOnceWhileItsBlocksAreTheCallers) {
     EXPECT_EQ(e[0].toVariant().toString(), QStringLiteral("BARCELAS"));
 }
 
+// An element's own text is new in every row: after a few of them its place holds none, so the caller's
+// text is its own again at once (its buffer reused for the next element), while the table's name,
+// given again row after row at the other place, is still packed once.
+TEST(PackedTexts, APlaceWhoseTextsAreNeverGivenAgainStopsHoldingThem) {
+    const QString name = QString::fromLatin1("PARCELAS");
+    engines::TextBlocks pending;
+    std::vector<engines::PlainRow> rows;
+    std::vector<QString> texts;
+    std::vector<bool> held;  // whether something besides the caller held the text once it was packed
+    for (int i = 0; i < 8; ++i) {
+        texts.push_back(QStringLiteral("texto %1").arg(i));
+        rows.push_back({engines::PlainValue::text(name), engines::PlainValue::text(texts.back())});
+        engines::packTexts(rows.back(), pending);
+        held.push_back(!texts.back().isDetached());
+    }
+    EXPECT_TRUE(held.front());
+    EXPECT_FALSE(held.back());
+    EXPECT_EQ(rows.back()[0].utf8().data(), rows.front()[0].utf8().data());  // the name packed once
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i][1].toVariant().toString(), texts[i]);
+    }
+}
+
 // A statement that reads its rows' packed texts, byte by byte, where the race checker sees it.
 class PackedReadingStatement : public engines::QueuedStatement {
   public:

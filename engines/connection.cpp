@@ -97,6 +97,16 @@ bool Connection::readAllNative(const QString& sql, const QString& table, const N
     return m_native->readAll(sql, table, row, detached);
 }
 
+bool Connection::readTogetherNative(std::vector<NativeWrites::Read>& reads) {
+    requireOpen();
+    if (!m_native) {
+        return false;
+    }
+    flushWrites();
+    const WatchedStatement watched(waits());
+    return m_native->readTogether(reads);
+}
+
 void Connection::finishReading(QSqlQuery& query, const QString& table) {
     const QSqlError error = query.lastError();
     query.finish();

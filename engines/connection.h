@@ -49,6 +49,8 @@ class Connection {
     // through prepared().
     bool readAllNative(const QString& sql, const QString& table, const NativeWrites::RowReceiver& row,
                        bool detached);
+    // Several such reads at once (NativeWrites::readTogether); false, having read nothing, as above.
+    bool readTogetherNative(std::vector<NativeWrites::Read>& reads);
     // Runs a statement once (definitions, pragmas): not kept. An empty table: one on the database itself.
     void runOnce(const QString& sql, const QString& table);
 

@@ -33,6 +33,7 @@
 #include <QVariant>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -282,6 +283,20 @@ class Database {
     virtual void ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
                                   const std::function<void(const StoredRow&)>& each, RowHandling handling,
                                   RowOrder order = RowOrder::Stored);
+    // One of several whole tables read together.
+    struct TableRead {
+        QString table;
+        std::vector<QString> columns;
+        std::function<void(const StoredRow&)>
+            each;                    // this read's rows, on one thread, maybe not the caller's
+        std::exception_ptr failure;  // what stopped it (see ForEachStoredRowTogether)
+    };
+    // Reads tables as ForEachStoredRow would, rows in any order and handled Heavy, one after the other;
+    // but where the engine can, on the caller's thread and one more at once: a read's `each` must then
+    // touch nothing that another read's does, nor the database. A read that cannot begin (a table or a
+    // column that does not exist) and one whose `each` throws keep their failure, and the others go on;
+    // a failure of the engine while rows are read is thrown once every read stopped.
+    virtual void ForEachStoredRowTogether(std::vector<TableRead>& reads);
     // The least and the greatest value that a column holds, in the engine's order, Nulls left out (two
     // Nulls for a column without values): for a copy that must choose a column type wide enough.
     virtual std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column);

@@ -137,6 +137,32 @@ void Database::ForEachStoredRow(const QString& table, const std::vector<QString>
     ForEachRow(table, columns, [&each](const Row& row) { each(VariantRow(row)); });
 }
 
+void Database::ForEachStoredRowTogether(std::vector<TableRead>& reads) {
+    struct Stopped {};  // a read's `each` threw: kept as its failure
+    for (TableRead& read : reads) {
+        try {
+            FieldNames(read.table);  // a table that does not exist is refused here, before any statement
+        } catch (const core::EngineError&) {
+            read.failure = std::current_exception();
+            continue;
+        }
+        try {
+            ForEachStoredRow(
+                read.table, read.columns,
+                [&read](const StoredRow& row) {
+                    try {
+                        read.each(row);
+                    } catch (...) {
+                        read.failure = std::current_exception();
+                        throw Stopped{};
+                    }
+                },
+                RowHandling::Heavy, RowOrder::Any);
+        } catch (const Stopped&) {
+        }
+    }
+}
+
 void Database::BeginSnapshot() {
     BeginTrans();
 }

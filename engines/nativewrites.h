@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -135,6 +136,23 @@ class NativeWrites {
         (void)table;
         (void)row;
         (void)detached;
+        return false;
+    }
+    // One of several queries read together.
+    struct Read {
+        QString sql;
+        QString table;
+        RowReceiver row;
+        std::exception_ptr failure;  // what stopped it: a receiver's exception, or its statement refused
+    };
+    // Runs queries that take no values as readAll would, detached, one after the other, but on the
+    // calling thread and one more at once: each query's rows go to its own receiver, on one thread, maybe
+    // not the caller's. A query the engine refuses (a table that does not exist) and one whose receiver
+    // throws keep their failure, and the others go on; a failure while the rows are read (the engine's
+    // EngineError, naming the query's table) is thrown once every query stopped. False, having read
+    // nothing, when this engine cannot.
+    virtual bool readTogether(std::vector<Read>& reads) {
+        (void)reads;
         return false;
     }
 };

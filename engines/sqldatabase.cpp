@@ -440,44 +440,91 @@ void SqlDatabase::eachRow(const QString& table, const std::vector<QString>& colu
         false);
 }
 
+SqlDatabase::StoredQuery SqlDatabase::storedQuery(const QString& table, const std::vector<QString>& columns,
+                                                  RowOrder order) {
+    Connection& c = *m_connection;
+    StoredQuery q;
+    q.stored = c.resolveTable(table);
+    const SqlDialect& d = c.dialect();
+    const std::vector<FieldDef>& fields = c.columns(q.stored);
+    q.sql = QLatin1String("SELECT ") + d.rowIdentity(fields);
+    for (const QString& name : columns) {
+        const int index = c.columnIndex(q.stored, name);
+        // An absent column reads as Null in every row.
+        q.sql +=
+            QLatin1String(", ") +
+            (index < 0 ? QStringLiteral("NULL") : d.readExpression(fields[static_cast<std::size_t>(index)]));
+        q.types.push_back(index < 0 ? dbText : fields[static_cast<std::size_t>(index)].type);
+    }
+    q.sql += QLatin1String(" FROM ") + d.quoteIdentifier(q.stored);
+    if (order == RowOrder::Stored) {
+        q.sql += QLatin1String(" ORDER BY ") + d.rowIdentity(fields);
+    }
+    for (const int type : q.types) {
+        q.asStored.push_back(d.readsAsStored(type) ? 1 : 0);
+    }
+    return q;
+}
+
 void SqlDatabase::readStored(const QString& table, const std::vector<QString>& columns,
                              const std::function<void(const StoredRow&)>& each, bool detached,
                              RowOrder order) {
     Connection& c = *m_connection;
-    const QString stored = c.resolveTable(table);
+    const StoredQuery q = storedQuery(table, columns, order);
     const SqlDialect& d = c.dialect();
-    const std::vector<FieldDef>& fields = c.columns(stored);
-    std::vector<int> types;
-    QString sql = QLatin1String("SELECT ") + d.rowIdentity(fields);
-    for (const QString& name : columns) {
-        const int index = c.columnIndex(stored, name);
-        // An absent column reads as Null in every row.
-        sql += QLatin1String(", ") + (index < 0 ? QStringLiteral("NULL")
-                                                : d.readExpression(fields[static_cast<std::size_t>(index)]));
-        types.push_back(index < 0 ? dbText : fields[static_cast<std::size_t>(index)].type);
-    }
-    sql += QLatin1String(" FROM ") + d.quoteIdentifier(stored);
-    if (order == RowOrder::Stored) {
-        sql += QLatin1String(" ORDER BY ") + d.rowIdentity(fields);
-    }
-    std::vector<char> asStored;
-    for (const int type : types) {
-        asStored.push_back(d.readsAsStored(type) ? 1 : 0);
-    }
     // An attribute table of a large job is a few hundred thousand rows: read by the engine's own
     // statement when the dialect has one, without QtSql's copy of every row.
     if (c.readAllNative(
-            sql, stored, [&](const StoredValues& values) { each(DialectRow(values, types, asStored, d)); },
+            q.sql, q.stored,
+            [&](const StoredValues& values) { each(DialectRow(values, q.types, q.asStored, d)); },
             detached)) {
         return;
     }
-    QSqlQuery& query = c.prepared(sql, stored);
-    c.run(query, stored);
+    QSqlQuery& query = c.prepared(q.sql, q.stored);
+    c.run(query, q.stored);
     const QueryValues values(query);
     while (query.next()) {
-        each(DialectRow(values, types, asStored, d));
+        each(DialectRow(values, q.types, q.asStored, d));
     }
-    c.finishReading(query, stored);
+    c.finishReading(query, q.stored);
+}
+
+void SqlDatabase::ForEachStoredRowTogether(std::vector<TableRead>& reads) {
+    Connection& c = *m_connection;
+    const SqlDialect& d = c.dialect();
+    std::vector<StoredQuery> queries;
+    queries.reserve(reads.size());  // the receivers keep references to them
+    std::vector<NativeWrites::Read> native;
+    std::vector<TableRead*> nativeOf;
+    for (TableRead& read : reads) {
+        try {
+            queries.push_back(storedQuery(read.table, read.columns, RowOrder::Any));
+        } catch (const core::EngineError&) {
+            read.failure = std::current_exception();
+            continue;
+        }
+        const StoredQuery& q = queries.back();
+        const std::function<void(const StoredRow&)>& each = read.each;
+        native.push_back({q.sql,
+                          q.stored,
+                          [&q, &each, &d](const StoredValues& values) {
+                              each(DialectRow(values, q.types, q.asStored, d));
+                          },
+                          {}});
+        nativeOf.push_back(&read);
+    }
+    if (!c.readTogetherNative(native)) {
+        for (TableRead& read : reads) {
+            read.failure = nullptr;
+        }
+        Database::ForEachStoredRowTogether(reads);
+        return;
+    }
+    for (std::size_t i = 0; i < native.size(); ++i) {
+        if (native[i].failure) {
+            nativeOf[i]->failure = native[i].failure;
+        }
+    }
 }
 
 std::pair<QVariant, QVariant> SqlDatabase::ValueRange(const QString& table, const QString& column) {

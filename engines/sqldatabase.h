@@ -43,6 +43,7 @@ class SqlDatabase final : public Database {
     void ForEachStoredRow(const QString& table, const std::vector<QString>& columns,
                           const std::function<void(const StoredRow&)>& each, RowHandling handling,
                           RowOrder order) override;
+    void ForEachStoredRowTogether(std::vector<TableRead>& reads) override;
     std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column) override;
 
     void DeferWrites() override;
@@ -69,6 +70,14 @@ class SqlDatabase final : public Database {
     // Every row read, handed over to be kept or moved from.
     void eachRow(const QString& table, const std::vector<QString>& columns,
                  const std::function<void(Row&)>& each);
+    // The query of ForEachStoredRow, and how its columns read.
+    struct StoredQuery {
+        QString sql;
+        QString stored;  // the table's stored name
+        std::vector<int> types;
+        std::vector<char> asStored;  // by column, whether the dialect reads its type as stored
+    };
+    StoredQuery storedQuery(const QString& table, const std::vector<QString>& columns, RowOrder order);
     // Every row as the engine read it; `detached`: `each` uses nothing of the database (nativewrites.h).
     void readStored(const QString& table, const std::vector<QString>& columns,
                     const std::function<void(const StoredRow&)>& each, bool detached,

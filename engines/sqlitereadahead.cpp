@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -130,6 +132,7 @@ int fill(sqlite3_stmt* stmt, int columns, std::size_t partBytes, Part& part) {
 class PackedRow final : public StoredValues {
   public:
     explicit PackedRow(int columns) : m_values(columns) {}
+    qsizetype columns() const { return m_values.size(); }
 
     // Takes the row that begins at `at`; returns where the next one begins.
     const unsigned char* take(const unsigned char* at) {
@@ -220,7 +223,52 @@ void handOn(const Part& part, PackedRow& row, const NativeWrites::RowReceiver& r
     }
 }
 
+// Reads one statement of several read together, a part at a time; `alone` is held while it steps.
+void readOne(TogetherRead& read, std::mutex& alone, const std::function<std::exception_ptr()>& failed,
+             std::size_t partBytes, Part& part) {
+    try {
+        PackedRow packed(sqlite3_column_count(read.stmt));
+        const auto columns = static_cast<int>(packed.columns());
+        for (;;) {
+            int rc = SQLITE_ROW;
+            {
+                const std::lock_guard<std::mutex> lock(alone);
+                rc = fill(read.stmt, columns, partBytes, part);
+                if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+                    read.failure = failed();
+                    read.stepFailed = true;
+                }
+            }
+            handOn(part, packed, *read.row);
+            if (rc != SQLITE_ROW) {
+                return;
+            }
+        }
+    } catch (...) {
+        read.failure = std::current_exception();
+    }
+}
+
 }  // namespace
+
+void readTogether(std::vector<TogetherRead>& reads,
+                  const std::function<std::exception_ptr(std::size_t)>& failed, std::size_t partBytes) {
+    std::mutex alone;
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        Part part = emptyPart(partBytes);
+        for (std::size_t i = next++; i < reads.size(); i = next++) {
+            if (reads[i].stmt != nullptr) {
+                readOne(
+                    reads[i], alone, [&failed, i] { return failed(i); }, partBytes, part);
+            }
+        }
+    };
+    core::SideThread other;
+    other.start(work);
+    work();
+    other.wait();
+}
 
 int readAhead(sqlite3_stmt* stmt, const NativeWrites::RowReceiver& row, std::size_t partBytes) {
     const int columns = sqlite3_column_count(stmt);

@@ -10,6 +10,9 @@
 #include <sqlite3.h>
 
 #include <cstddef>
+#include <exception>
+#include <functional>
+#include <vector>
 
 #include "engines/nativewrites.h"
 
@@ -26,5 +29,24 @@ inline constexpr std::size_t kReadAheadPartBytes = 128 * 1024;
 // Rows are handed over when a part holds `partBytes`: by default a few thousand rows of a loader's table.
 int readAhead(sqlite3_stmt* stmt, const NativeWrites::RowReceiver& row,
               std::size_t partBytes = kReadAheadPartBytes);
+
+// One of several statements read together.
+struct TogetherRead {
+    sqlite3_stmt* stmt = nullptr;  // prepared, not yet stepped; null: nothing to read
+    const NativeWrites::RowReceiver* row = nullptr;
+    std::exception_ptr failure;  // what stopped the read: its receiver's exception or its failed step
+    bool stepFailed = false;     // the failure is the step's
+};
+
+// Steps every statement to its end on the calling thread and on one thread more: each thread takes the
+// next statement not yet taken, fills a part of its rows while it alone uses the connection, and hands
+// them to the statement's receiver, on that thread, while the other thread steps. A failed step's failure
+// is made by `failed` (given the read's index) at once, still alone on the connection (its message is
+// the connection's), and kept once every row before it was handed over; an exception from a receiver
+// stops its statement. Either way the other statements go on. Meanwhile nothing else may use the
+// connection.
+void readTogether(std::vector<TogetherRead>& reads,
+                  const std::function<std::exception_ptr(std::size_t)>& failed,
+                  std::size_t partBytes = kReadAheadPartBytes);
 
 }  // namespace vexilo::engines

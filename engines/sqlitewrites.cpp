@@ -187,6 +187,50 @@ class SqliteWrites final : public NativeWrites {
         return true;
     }
 
+    bool readTogether(std::vector<Read>& reads) override {
+        flush();
+        std::vector<TogetherRead> together(reads.size());
+        const auto finalize = qScopeGuard([&together] {
+            for (const TogetherRead& t : together) {
+                sqlite3_finalize(t.stmt);  // nothing for a null one
+            }
+        });
+        std::size_t prepared = 0;
+        for (std::size_t i = 0; i < reads.size(); ++i) {
+            try {
+                together[i].stmt = prepareOrThrow(reads[i].sql, reads[i].table);
+                together[i].row = &reads[i].row;
+                ++prepared;
+            } catch (const core::EngineError&) {
+                reads[i].failure = std::current_exception();
+            }
+        }
+        if (prepared == 1) {  // nothing to step meanwhile: stepped ahead of its own rows instead
+            for (std::size_t i = 0; i < reads.size(); ++i) {
+                if (together[i].stmt != nullptr) {
+                    readAheadOne(reads[i], together[i].stmt);
+                }
+            }
+            return true;
+        }
+        engines::readTogether(together, [&](std::size_t i) {
+            try {
+                fail(reads[i].table);
+            } catch (...) {
+                return std::current_exception();
+            }
+        });
+        for (std::size_t i = 0; i < reads.size(); ++i) {
+            if (together[i].stepFailed) {
+                std::rethrow_exception(together[i].failure);
+            }
+            if (together[i].failure) {
+                reads[i].failure = together[i].failure;
+            }
+        }
+        return true;
+    }
+
     void flush() override { m_queue.drain(); }
     void discard() override {
         m_queue.discard();
@@ -294,6 +338,20 @@ class SqliteWrites final : public NativeWrites {
             fail(table);
         }
         return stmt;
+    }
+
+    // One read of several, alone: its receiver's exception is kept, a failed step thrown.
+    void readAheadOne(Read& read, sqlite3_stmt* stmt) {
+        int rc = SQLITE_DONE;
+        try {
+            rc = readAhead(stmt, read.row);
+        } catch (...) {
+            read.failure = std::current_exception();
+            return;
+        }
+        if (rc != SQLITE_DONE) {
+            fail(read.table);
+        }
     }
 
     [[noreturn]] void fail(const QString& table) {

@@ -1,14 +1,17 @@
 // Rows stepped on a thread of their own and handed over in parts must be the rows a statement read in
 // place gives, value for value, whatever a part's size; a failed step and an exception of the caller's
-// must end the read as they end one read in place.
+// must end the read as they end one read in place. Statements read together on two threads must give
+// each its own rows, and a failure must stop its own statement only.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <QString>
 #include <atomic>
+#include <exception>
 #include <limits>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "engines/sqlitereadahead.h"
@@ -91,7 +94,11 @@ using Rows = std::vector<std::vector<Seen>>;
 class ReadAhead : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(sqlite3_open(":memory:", &m_db), SQLITE_OK);
+        // As the job's connection is opened: SQLite's own lock left out, so that only the reader's
+        // keeps two threads from using it at once.
+        ASSERT_EQ(sqlite3_open_v2(":memory:", &m_db,
+                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr),
+                  SQLITE_OK);
         ASSERT_EQ(sqlite3_create_function(m_db, "stop_at", 2, SQLITE_UTF8, this, &stopAt, nullptr, nullptr),
                   SQLITE_OK);
         exec("CREATE TABLE t (a, b, c)");
@@ -255,6 +262,119 @@ TEST_F(ReadAhead, AnExceptionOfTheCallersStopsTheSteppingBeforeItGoesOn) {
     EXPECT_EQ(m_calls.load(), calls);
     int rc = 0;
     EXPECT_EQ(readAheadOf("SELECT a FROM t", 64, rc).size(), 5000U);
+}
+
+// Several statements read together, each with its rows and its end.
+struct Together {
+    std::vector<std::string> sql;
+    std::vector<Rows> rows;
+    std::vector<engines::TogetherRead> reads;
+    std::vector<engines::NativeWrites::RowReceiver> receivers;
+};
+
+class ReadTogether : public ReadAhead {
+  protected:
+    // Reads `sql` together; a receiver throws once it was handed `throwAt` rows (0: never).
+    Together readTogether(std::vector<std::string> sql, std::size_t partBytes, std::size_t throwAt = 0) {
+        Together t;
+        t.sql = std::move(sql);
+        t.rows.resize(t.sql.size());
+        t.reads.resize(t.sql.size());
+        t.receivers.reserve(t.sql.size());
+        for (std::size_t i = 0; i < t.sql.size(); ++i) {
+            sqlite3_stmt* stmt = prepare(t.sql[i].c_str());
+            Rows* rows = &t.rows[i];
+            t.receivers.emplace_back([rows, stmt, throwAt](const StoredValues& row) {
+                if (throwAt != 0 && rows->size() == throwAt) {
+                    throw std::runtime_error("parada");
+                }
+                rows->emplace_back();
+                for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                    rows->back().push_back(seenThrough(row, c));
+                }
+            });
+            t.reads[i].stmt = stmt;
+            t.reads[i].row = &t.receivers.back();
+        }
+        engines::readTogether(
+            t.reads,
+            [this](std::size_t) { return std::make_exception_ptr(std::runtime_error(sqlite3_errmsg(m_db))); },
+            partBytes);
+        for (const engines::TogetherRead& r : t.reads) {
+            EXPECT_EQ(sqlite3_finalize(r.stmt), r.stepFailed ? SQLITE_ERROR : SQLITE_OK);  // its last step's
+        }
+        return t;
+    }
+
+    static std::string messageOf(const std::exception_ptr& failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+    }
+};
+
+const std::vector<std::string> kSeveral = {
+    "SELECT rowid, a, b, c FROM t ORDER BY rowid",   "SELECT c, a FROM t WHERE rowid % 3 = 0",
+    "SELECT rowid FROM t WHERE rowid < 0",           "SELECT b, rowid FROM t ORDER BY rowid DESC",
+    "SELECT a, b, c, rowid FROM t WHERE rowid < 50",
+};
+
+TEST_F(ReadTogether, EveryStatementsRowsReachItsOwnReceiverWhole) {
+    fill(3000);
+    for (const std::size_t partBytes : kPartSizes) {
+        SCOPED_TRACE(partBytes);
+        const Together t = readTogether(kSeveral, partBytes);
+        for (std::size_t i = 0; i < kSeveral.size(); ++i) {
+            SCOPED_TRACE(kSeveral[i]);
+            EXPECT_FALSE(t.reads[i].failure);
+            const Rows expected = readInPlace(kSeveral[i].c_str());
+            ASSERT_EQ(t.rows[i].size(), expected.size());
+            for (std::size_t r = 0; r < expected.size(); ++r) {
+                ASSERT_EQ(t.rows[i][r], expected[r]) << "row " << r;
+            }
+        }
+    }
+}
+
+TEST_F(ReadTogether, AFailedStepEndsItsStatementWithItsMessageAndTheOthersGoOn) {
+    fill(2000);
+    std::vector<std::string> sql = kSeveral;
+    sql.insert(sql.begin() + 1, "SELECT stop_at(rowid, 1500), a FROM t ORDER BY rowid");
+    for (const std::size_t partBytes : kPartSizes) {
+        SCOPED_TRACE(partBytes);
+        const Together t = readTogether(sql, partBytes);
+        ASSERT_TRUE(t.reads[1].failure);
+        EXPECT_TRUE(t.reads[1].stepFailed);
+        EXPECT_EQ(messageOf(t.reads[1].failure), "parada a propósito");
+        ASSERT_EQ(t.rows[1].size(), 1499U);  // every row before the failed step
+        EXPECT_EQ(t.rows[1].back()[0].integer, 1499);
+        for (std::size_t i = 0; i < sql.size(); ++i) {
+            if (i != 1) {
+                EXPECT_FALSE(t.reads[i].failure) << sql[i];
+                EXPECT_EQ(t.rows[i].size(), readInPlace(sql[i].c_str()).size()) << sql[i];
+            }
+        }
+    }
+}
+
+TEST_F(ReadTogether, AReceiversExceptionStopsItsOwnStatementOnly) {
+    fill(2000);
+    const Together t = readTogether(kSeveral, 64, 40);
+    for (std::size_t i = 0; i < kSeveral.size(); ++i) {
+        SCOPED_TRACE(kSeveral[i]);
+        const std::size_t all = readInPlace(kSeveral[i].c_str()).size();
+        if (all > 40) {
+            ASSERT_TRUE(t.reads[i].failure);
+            EXPECT_FALSE(t.reads[i].stepFailed);
+            EXPECT_EQ(messageOf(t.reads[i].failure), "parada");
+            EXPECT_EQ(t.rows[i].size(), 40U);
+        } else {
+            EXPECT_FALSE(t.reads[i].failure);
+            EXPECT_EQ(t.rows[i].size(), all);
+        }
+    }
 }
 
 }  // namespace

@@ -324,23 +324,31 @@ namespace {
 // A read in the order the engine finds the rows met a record before one it had already handed on.
 struct NotInStoredOrder {};
 
+// Loads an index from rows in the order the engine finds them, as long as they come in stored order.
+class AsItLies {
+  public:
+    explicit AsItLies(AttributeIndex& index) : m_index(&index) {}
+    void operator()(const engines::Database::StoredRow& row) {
+        if (m_last && row.id() <= *m_last) {
+            throw NotInStoredOrder{};
+        }
+        m_last = row.id();
+        m_index->loadRow(row);
+    }
+
+  private:
+    AttributeIndex* m_index;
+    std::optional<engines::RowId> m_last;
+};
+
 // The index of `table` from its rows in the order the engine finds them, or nothing when a record comes
 // before one already taken.
 std::unique_ptr<AttributeIndex> loadedAsItLies(engines::Database& db, const QString& table) {
     using Database = engines::Database;
     auto index = std::make_unique<AttributeIndex>();
-    std::optional<engines::RowId> last;
     try {
-        db.ForEachStoredRow(
-            table, kIndexColumns,
-            [&](const Database::StoredRow& row) {
-                if (last && row.id() <= *last) {
-                    throw NotInStoredOrder{};
-                }
-                last = row.id();
-                index->loadRow(row);
-            },
-            Database::RowHandling::Heavy, Database::RowOrder::Any);
+        db.ForEachStoredRow(table, kIndexColumns, AsItLies(*index), Database::RowHandling::Heavy,
+                            Database::RowOrder::Any);
     } catch (const NotInStoredOrder&) {
         return nullptr;
     }
@@ -383,6 +391,28 @@ AttributeIndex& AttributeIndexes::table(const QString& table) {
     m_byName.insert(table, slot.get());
     m_byIdentity.remember(table, slot.get());
     return *slot;
+}
+
+void AttributeIndexes::loadTogether(const std::vector<QString>& tables) {
+    std::vector<QString> keys;
+    std::vector<std::unique_ptr<AttributeIndex>> made;
+    std::vector<engines::Database::TableRead> reads;
+    for (const QString& table : tables) {
+        QString key = table.toUpper();
+        if (m_tables.contains(key) || std::find(keys.begin(), keys.end(), key) != keys.end() ||
+            !m_db.LikelyInStoredOrder(table)) {
+            continue;
+        }
+        keys.push_back(std::move(key));
+        made.push_back(std::make_unique<AttributeIndex>());
+        reads.push_back({table, kIndexColumns, AsItLies(*made.back()), {}});
+    }
+    m_db.ForEachStoredRowTogether(reads);
+    for (std::size_t i = 0; i < reads.size(); ++i) {
+        if (!reads[i].failure) {
+            m_tables[keys[i]] = std::move(made[i]);
+        }
+    }
 }
 
 AttributeIndex& AttributeIndexes::reload(const QString& name) {

@@ -191,6 +191,10 @@ class AttributeIndexes {
 
     // The index of `table` (name matched without regard to case), loaded on first use.
     AttributeIndex& table(const QString& table);
+    // Loads the indexes of `tables` not loaded yet, all at once: on two threads where the engine can. A
+    // table that cannot be read so (one that does not exist, or whose rows do not come in stored order)
+    // is left to be read on first use, which then fails or reads it as before.
+    void loadTogether(const std::vector<QString>& tables);
     // Throws away a table's index and reads it again (for the rare write the index cannot follow).
     AttributeIndex& reload(const QString& table);
 

@@ -168,4 +168,16 @@ QString busca_NombreTabla(const Catalog& catalog, std::int32_t entitynum) {
     return catalog.msCatalogIndex().tableName(entitynum);
 }
 
+std::vector<QString> assignableTables(const Catalog& catalog) {
+    std::vector<QString> tables;
+    for (std::int32_t i = 1; i <= catalog.NumElementosFeature; ++i) {
+        QString name =
+            catalog.featureIndex().tableName(catalog.ElementosFeature[static_cast<std::size_t>(i)].mslink);
+        if (!name.isEmpty() && busca_entitynum(catalog, name) > 0) {
+            tables.push_back(std::move(name));
+        }
+    }
+    return tables;
+}
+
 }  // namespace vexilo::catalog

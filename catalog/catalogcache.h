@@ -66,4 +66,8 @@ std::int32_t busca_entitynum(const Catalog& catalog, const QString& NombreTabla)
 // The name of the first MsCatalog entry with this entity number; "" when there is none.
 QString busca_NombreTabla(const Catalog& catalog, std::int32_t entitynum);
 
+// Every table busca_Feature may give whose name busca_entitynum finds: those whose records a text's code
+// may lead to. In Feature's order; a name may come more than once.
+std::vector<QString> assignableTables(const Catalog& catalog);
+
 }  // namespace vexilo::catalog

@@ -142,6 +142,13 @@ void treatText(const AssignmentInputs& in, PassView& view, drawing::Element& e, 
 
 void LeoBinEntrada(const AssignmentInputs& in, PassView& view, drawing::BinReader& file1,
                    drawing::BinWriter& file3) {
+    // The tables the texts' codes lead to are read all at once before the walk; the run log's own, whose
+    // rows the walk adds to, is read on first use, as every table was.
+    std::vector<QString> tables = catalog::assignableTables(in.catalog);
+    std::erase_if(tables, [](const QString& t) {
+        return t.compare(schema::kControlProceso, Qt::CaseInsensitive) == 0;
+    });
+    in.records.loadTogether(tables);
     QString texto;
     runPass(view, file1, file3, [&in, &view, &texto](drawing::Element& e) { treatText(in, view, e, texto); });
 }

@@ -8,11 +8,7 @@
 
 namespace vexilo::schema {
 
-namespace {
-
-const QString kControlProceso = QStringLiteral("CONTROLPROCESO");
-
-}  // namespace
+namespace {}  // namespace
 
 void creaTablaControlProceso(engines::Database& bd) {
     using engines::TableDef;

@@ -16,6 +16,9 @@ namespace vexilo::schema {
 
 class RunLogKeys;
 
+// The run log's table, as it is created.
+inline const QString kControlProceso = QStringLiteral("CONTROLPROCESO");
+
 // Creates CONTROLPROCESO with its seven fields in order (NombreTabla text 255, mslink 32-bit,
 // RegistroATR 32-bit, NombreFichero text 255, TMapa text 100, Fecha date, Hora date). An engine error
 // propagates.

@@ -330,6 +330,52 @@ TEST(AttributeIndexLoading, CodesKeptAsWholeNumbersAsTheirValuesRead) {
     EXPECT_EQ(stored.first("HUERTA", "302")->mslink, 5);
 }
 
+// Tables loaded all at once, on two threads, answer as tables loaded on first use, each as it was at the
+// call; a table that cannot be loaded so is left to its first use, which fails as it always did.
+TEST(AttributeIndexLoading, TablesLoadedTogetherAnswerAsTablesLoadedOnFirstUse) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::unique_ptr<engines::Database> db =
+        attributeTable(dir, QStringLiteral("RIOS"), engines::dbText);
+    for (const char* name : {"CALLES", "PARCELAS"}) {
+        engines::TableDef def(name);
+        for (const char* column : {"mslink", "tmapa", "tcomplet", "tfeature"}) {
+            def.Append(engines::TableDef::CreateField(column, QLatin1String(column) == QLatin1String("mslink")
+                                                                  ? engines::dbLong
+                                                                  : engines::dbText));
+        }
+        db->AppendTableDef(def);
+    }
+    db->BeginTrans();
+    std::vector<QString> keys;
+    for (int i = 0; i < 3000; ++i) {
+        const QString text = QStringLiteral("Calle %1").arg(i % 700);
+        const QVariant code = i % 3 == 0 ? QVariant() : QVariant(QString::number(300 + i % 5));
+        for (const char* table : {"RIOS", "CALLES", "PARCELAS"}) {
+            db->InsertRow(table, {{"mslink", i % 2000}, {"tmapa", text}, {"tfeature", code}});
+        }
+        keys.push_back(textKey(text));
+    }
+    const std::vector<QString> tables = {"RIOS", "calles", "Calles", "PARCELAS", "NOEXISTE"};
+    AttributeIndexes together(*db);
+    together.loadTogether(tables);
+    db->InsertRow("RIOS", {{"mslink", 1}, {"tmapa", "después"}});
+    AttributeIndexes onFirstUse(*db);
+    keys.resize(700);
+    for (const QString table : {"RIOS", "calles", "Calles", "PARCELAS"}) {
+        SCOPED_TRACE(qPrintable(table));
+        const AttributeIndex& a = together.table(table);
+        const AttributeIndex& b = onFirstUse.table(table);
+        EXPECT_EQ(a.size() + (table == "RIOS" ? 1 : 0), b.size());  // RIOS was loaded before its new record
+        EXPECT_EQ(a.highestBelowLimit(), b.highestBelowLimit());
+        EXPECT_GT(sameAnswers(a, b, keys, {"300", "301", "0302", "999"}), 1000);
+    }
+    EXPECT_FALSE(together.table("RIOS").first("DESPUÉS", "1"));
+    EXPECT_TRUE(onFirstUse.table("RIOS").first("DESPUÉS", "1"));
+    EXPECT_THROW(together.table("NOEXISTE"), core::EngineError);
+    db->Rollback();
+}
+
 // A server stores a changed record anew, out of its turn, and keeps the stored order in a column of its
 // own, which may also be given out of turn: wherever the rows lie, and whether or not the server's
 // statistics know of a change yet, the index answers as a scan in the stored order would.

@@ -12,6 +12,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engines/sqlitereadahead.h"
@@ -100,6 +101,8 @@ class ReadAhead : public ::testing::Test {
                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr),
                   SQLITE_OK);
         ASSERT_EQ(sqlite3_create_function(m_db, "stop_at", 2, SQLITE_UTF8, this, &stopAt, nullptr, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_create_function(m_db, "alone", 1, SQLITE_UTF8, this, &alone, nullptr, nullptr),
                   SQLITE_OK);
         exec("CREATE TABLE t (a, b, c)");
     }
@@ -196,8 +199,21 @@ class ReadAhead : public ::testing::Test {
         sqlite3_result_value(context, args[0]);
     }
 
+    // alone(x): x, noting whether another thread was stepping on the connection meanwhile.
+    static void alone(sqlite3_context* context, int, sqlite3_value** args) {
+        auto* self = static_cast<ReadAhead*>(sqlite3_user_data(context));
+        if (++self->m_inside > 1) {
+            self->m_overlapped = true;
+        }
+        std::this_thread::yield();
+        --self->m_inside;
+        sqlite3_result_value(context, args[0]);
+    }
+
     sqlite3* m_db = nullptr;
     std::atomic<int> m_calls{0};
+    std::atomic<int> m_inside{0};
+    std::atomic<bool> m_overlapped{false};
 };
 
 constexpr std::size_t kPartSizes[] = {1, 7, 64, 4096, engines::kReadAheadPartBytes};
@@ -316,9 +332,11 @@ class ReadTogether : public ReadAhead {
 };
 
 const std::vector<std::string> kSeveral = {
-    "SELECT rowid, a, b, c FROM t ORDER BY rowid",   "SELECT c, a FROM t WHERE rowid % 3 = 0",
-    "SELECT rowid FROM t WHERE rowid < 0",           "SELECT b, rowid FROM t ORDER BY rowid DESC",
-    "SELECT a, b, c, rowid FROM t WHERE rowid < 50",
+    "SELECT alone(rowid), a, b, c FROM t ORDER BY rowid",
+    "SELECT c, alone(a) FROM t WHERE rowid % 3 = 0",
+    "SELECT rowid FROM t WHERE rowid < 0",
+    "SELECT b, alone(rowid) FROM t ORDER BY rowid DESC",
+    "SELECT a, b, c, alone(rowid) FROM t WHERE rowid < 50",
 };
 
 TEST_F(ReadTogether, EveryStatementsRowsReachItsOwnReceiverWhole) {
@@ -336,6 +354,7 @@ TEST_F(ReadTogether, EveryStatementsRowsReachItsOwnReceiverWhole) {
             }
         }
     }
+    EXPECT_FALSE(m_overlapped.load());  // one thread at a time on the connection
 }
 
 TEST_F(ReadTogether, AFailedStepEndsItsStatementWithItsMessageAndTheOthersGoOn) {

@@ -8,8 +8,6 @@
 
 namespace vexilo::schema {
 
-namespace {}  // namespace
-
 void creaTablaControlProceso(engines::Database& bd) {
     using engines::TableDef;
     TableDef def = engines::Database::CreateTableDef(kControlProceso);

@@ -4,6 +4,7 @@
 
 #include "catalog/conversion.h"
 #include "catalog/openaddressing.h"
+#include "schema/runlog.h"
 
 namespace vexilo::schema {
 
@@ -12,7 +13,7 @@ RunLogKeys::RunLogKeys(engines::Database& db) {
     const std::vector<QString> columns{QStringLiteral("NombreTabla"), QStringLiteral("mslink"),
                                        QStringLiteral("NombreFichero")};
     db.ForEachStoredRow(
-        QStringLiteral("CONTROLPROCESO"), columns,
+        kControlProceso, columns,
         [this](const engines::Database::StoredRow& row) {
             if (row.isNull(0) || row.isNull(2)) {
                 return;

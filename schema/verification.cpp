@@ -41,10 +41,10 @@ void Chequea_tablas_principales(engines::Database& bd, core::Display& display, c
         ensureNaturalOrder(bd, display, QStringLiteral("NoAsignar"));
     }
     catalog::MarcaNoAsignar(bd, display, catalog);
-    if (!catalog::findTable(bd, QStringLiteral("CONTROLPROCESO"))) {
+    if (!catalog::findTable(bd, kControlProceso)) {
         creaTablaControlProceso(bd);
     } else {
-        ensureNaturalOrder(bd, display, QStringLiteral("CONTROLPROCESO"));
+        ensureNaturalOrder(bd, display, kControlProceso);
     }
 }
 

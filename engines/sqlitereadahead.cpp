@@ -132,7 +132,6 @@ int fill(sqlite3_stmt* stmt, int columns, std::size_t partBytes, Part& part) {
 class PackedRow final : public StoredValues {
   public:
     explicit PackedRow(int columns) : m_values(columns) {}
-    qsizetype columns() const { return m_values.size(); }
 
     // Takes the row that begins at `at`; returns where the next one begins.
     const unsigned char* take(const unsigned char* at) {
@@ -227,8 +226,8 @@ void handOn(const Part& part, PackedRow& row, const NativeWrites::RowReceiver& r
 void readOne(TogetherRead& read, std::mutex& alone, const std::function<std::exception_ptr()>& failed,
              std::size_t partBytes, Part& part) {
     try {
-        PackedRow packed(sqlite3_column_count(read.stmt));
-        const auto columns = static_cast<int>(packed.columns());
+        const int columns = sqlite3_column_count(read.stmt);
+        PackedRow packed(columns);
         for (;;) {
             int rc = SQLITE_ROW;
             {

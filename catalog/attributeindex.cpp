@@ -187,7 +187,8 @@ std::optional<AttributeIndex::Found> AttributeIndex::first(const QString& key, c
         return std::nullopt;
     }
     // Records in the text index always carry a 32-bit number (see load and added).
-    return Found{*best, m_ids[*best], static_cast<std::int32_t>(m_mslinks[*best]), unclaimed};
+    const Record& record = m_records[*best];
+    return Found{*best, record.id, static_cast<std::int32_t>(record.mslink), unclaimed};
 }
 
 void AttributeIndex::claimed(const QString& key, Pos pos, const QString& stored) {
@@ -201,7 +202,7 @@ void AttributeIndex::claimed(const QString& key, Pos pos, const QString& stored)
 
 bool AttributeIndex::added(engines::RowId id, std::int32_t mslink, const std::optional<QString>& key,
                            const QString& stored) {
-    if (!m_ids.empty() && id <= m_ids.back()) {
+    if (!m_records.empty() && id <= m_records.back().id) {
         return false;
     }
     const Pos pos = addRecord(id, mslink);
@@ -217,7 +218,7 @@ std::optional<engines::RowId> AttributeIndex::firstWithMslink(std::int64_t n) co
     if (!pos) {
         return std::nullopt;
     }
-    return m_ids[*pos];
+    return m_records[*pos].id;
 }
 
 void AttributeIndex::renumbered(std::int64_t from, std::int64_t to) {
@@ -229,7 +230,7 @@ void AttributeIndex::renumbered(std::int64_t from, std::int64_t to) {
     if (m_byMslink.removeFirst(from) && from == m_highestBelowLimit) {
         m_highestBelowLimit = m_byMslink.highestBelow(from);
     }
-    m_mslinks[*pos] = to;
+    m_records[*pos].mslink = to;
     addMslink(to, *pos);
 }
 
@@ -289,10 +290,8 @@ AttributeIndex::CodeId AttributeIndex::codeOf(std::u16string_view stored) {
 }
 
 AttributeIndex::Pos AttributeIndex::addRecord(engines::RowId id, std::int64_t mslink) {
-    const auto pos = static_cast<Pos>(m_ids.size());
-    m_ids.push_back(id);
-    m_mslinks.push_back(mslink);
-    m_nextUnclaimed.push_back(kNoPos);
+    const auto pos = static_cast<Pos>(m_records.size());
+    m_records.push_back(Record{id, mslink});
     return pos;
 }
 
@@ -300,13 +299,13 @@ void AttributeIndex::addUnclaimed(ByText& entry, Pos pos) {
     if (entry.firstUnclaimed == kNoPos) {
         entry.firstUnclaimed = pos;
     } else {
-        m_nextUnclaimed[entry.lastUnclaimed] = pos;
+        m_records[entry.lastUnclaimed].nextUnclaimed = pos;
     }
     entry.lastUnclaimed = pos;
 }
 
 void AttributeIndex::claimFirst(ByText& entry) {
-    entry.firstUnclaimed = m_nextUnclaimed[entry.firstUnclaimed];
+    entry.firstUnclaimed = m_records[entry.firstUnclaimed].nextUnclaimed;
     if (entry.firstUnclaimed == kNoPos) {
         entry.lastUnclaimed = kNoPos;
     }

@@ -102,7 +102,7 @@ class AttributeIndex {
     // The highest record number below kNumberingLimit, if any record has one.
     std::optional<std::int64_t> highestBelowLimit() const { return m_highestBelowLimit; }
 
-    std::size_t size() const { return m_ids.size(); }
+    std::size_t size() const { return m_records.size(); }
 
   private:
     // The index's texts live in one arena, released in a few blocks with the index: a table of 20,000
@@ -137,7 +137,7 @@ class AttributeIndex {
     };
 
     // Records holding one text: the unclaimed ones in natural order (consumed from the front: a claim
-    // always takes the first of them), linked through m_nextUnclaimed, and the first claimed one of
+    // always takes the first of them), linked through Record::nextUnclaimed, and the first claimed one of
     // each Tfeature text. Most texts are held by one record, so an entry is a few numbers: the first
     // code is kept in it, any other in a list of m_moreCodes.
     struct ByText {
@@ -168,12 +168,17 @@ class AttributeIndex {
     static constexpr std::int64_t kNoMslink = std::numeric_limits<std::int64_t>::min();
 
     std::pmr::monotonic_buffer_resource m_arena;  // first: outlives every container below
-    std::vector<engines::RowId> m_ids;            // by position
-    std::vector<std::int64_t> m_mslinks;          // by position; kNoMslink when not a whole number
+    // A record's own numbers, together: a lookup that finds a record reads its id and number, and a
+    // claim its next unclaimed one, where three arrays by position cost a cache miss each.
+    struct Record {
+        engines::RowId id;
+        std::int64_t mslink;         // kNoMslink when not a whole number
+        Pos nextUnclaimed = kNoPos;  // the next unclaimed one of its text
+    };
+    std::vector<Record> m_records;                // by position
     TextTable<ByText> m_byText{&m_arena};         // by text key
     std::vector<Code> m_codes;                    // by CodeId
     std::vector<std::vector<Owned>> m_moreCodes;  // the codes of a text after its first (ByText::more)
-    std::vector<Pos> m_nextUnclaimed;             // by position: the next unclaimed one of its text
     TextTable<CodeSlot> m_codeIds{&m_arena};      // by code text
     MslinkPositions m_byMslink;
     // The highest number of m_byMslink below the limit, kept as numbers come and go: a new record asks.

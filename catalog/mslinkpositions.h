@@ -3,10 +3,11 @@
 // record carrying a number (the one a renumbering changes) and the highest number below a limit (the
 // numbering rule of new records). Record numbers are nearly always small: a number in [0, 2^18) has a
 // place in an array, where a tree by number cost a walk of some twenty nodes at random for every record
-// loaded and every renumbering; any other number goes to a map. The array is made in pages of 1,024
+// loaded and every renumbering; any other number goes to a map. The array is made in pages of 64
 // numbers as numbers come: a renumbering run carries records to numbers spread up to 2^18, and one array
 // grown by doubling zeroed and moved some twice its final size, a page fault at a time, on the walk's
-// thread.
+// thread. Small pages, because those numbers come far apart (one or two to a thousand numbers): a page
+// of 1,024 was 8 KB zeroed for each of them.
 
 #include <algorithm>
 #include <array>
@@ -49,7 +50,7 @@ class MslinkPositions {
         Pos first = kNone;
         std::uint32_t more = 0;
     };
-    static constexpr int kPageBits = 10;
+    static constexpr int kPageBits = 6;
     using Page = std::array<Place, std::size_t{1} << kPageBits>;
     // The place of a dense number: null when no number of its page was ever carried.
     const Place* placeOf(std::size_t n) const;

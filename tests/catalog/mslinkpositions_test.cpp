@@ -1,5 +1,5 @@
 // The records by number behind the attribute index's numbering: whatever the numbers (small ones kept in
-// an array made a page of 1,024 at a time, negative and large ones in a map, the two sides of each
+// an array made a page of 64 at a time, negative and large ones in a map, the two sides of each
 // boundary), each answer must be what a map of sorted lists gives after the same additions and
 // renumberings.
 #include <gtest/gtest.h>

@@ -15,9 +15,10 @@
 // table's (the table dropped and made again, or its creation rolled back) are never given.
 //
 // Held rows go out in this order: every held insert, in the order the statements first held a row,
-// then every held update. An update of a row held by another update statement of the same table that
-// sets any of the same columns sends everything first, so that two writes of one value always reach
-// it in the order they were made; updates of other columns of the row may go in either order.
+// then every held update; a full update statement goes alone, after the held inserts of its table. An
+// update of a row held by another update statement of the same table that sets any of the same columns
+// sends everything first, so that two writes of one value always reach it in the order they were made;
+// updates of other columns of the row may go in either order.
 //
 // This talks to libpq directly, on the very PGconn of QtSql's driver (one session, so one transaction
 // and one view of the data), because QtSql has no way to send many rows in one statement without
@@ -49,9 +50,11 @@ namespace vexilo::engines {
 namespace {
 
 constexpr int kMaxRowsPerCopy = 10000;
-// An update's rows go as one array per column, so a statement takes any number of them; each statement
-// reads the whole table once to find its rows, so they go as many at a time as a COPY's.
-constexpr int kMaxRowsPerUpdate = 10000;
+// An update's rows go as one array per column, so a statement takes any number of them. Each statement
+// reads the whole table once to find its rows, but a full one goes while the job walks on (see
+// PgWrites::sendFull): held to the commit, a job's claims and renumberings of every table made the
+// server's last half second, with the job only waiting.
+constexpr int kMaxRowsPerUpdate = 2000;
 // A table's identities are taken in blocks that grow fourfold from the first: a block taken when the
 // last one ran out makes the job wait for everything sent so far to be stored (while rows are queued the
 // next is asked for ahead, PgWrites::askAhead), so a table that takes thousands of rows is served in a
@@ -442,6 +445,24 @@ class PgWrites final : public NativeWrites {
         }
         for (PgStatement* s : order) {
             forget(s);
+        }
+    }
+
+    // Sends a full update statement's rows, after the held inserts of its table (which may add the rows
+    // it changes), and goes on without waiting for the server: every other statement's rows stay held.
+    // No other held update of the table sets a column of one of its rows (heldElsewhere sent them all
+    // first), so it may go ahead of them.
+    void sendFull(PgStatement& full) {
+        try {
+            for (PgStatement* s : m_pending) {
+                if (s->isInsert() && s->table() == full.table()) {
+                    s->send();
+                }
+            }
+            full.send();
+        } catch (...) {
+            discard();  // the transaction is lost with the failed statement
+            throw;
         }
     }
 
@@ -903,7 +924,7 @@ void PgStatement::accept(std::span<const QVariant> stored, RowId id) {
         if (m_shape.insert) {
             send();  // inserts may always go ahead of held updates
         } else {
-            m_writes.sendHeld();
+            m_writes.sendFull(*this);
         }
     }
 }

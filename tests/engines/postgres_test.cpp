@@ -198,6 +198,36 @@ TEST_F(OnServer, HeldWritesAreSeenByLaterReadsAndCommittedTogether) {
     EXPECT_EQ(server.rows("CONTROLPROCESO").size(), static_cast<std::size_t>(kRows));
 }
 
+// A full update statement goes while the rest stays held: after the held inserts of its table, which
+// add the rows it changes, and ahead of another statement's updates of other columns of those rows.
+TEST_F(OnServer, AFullUpdateGoesAfterItsTablesInsertsAndTheRestStaysRight) {
+    server.createTable("PARCELAS",
+                       {{"mslink", "INTEGER"}, {"tmapa", "VARCHAR(20)"}, {"tfeature", "INTEGER"}});
+    server.createTable("CONTROLPROCESO", {{"mslink", "INTEGER"}});
+    auto db = openServer();
+    db->BeginTrans();
+    constexpr int kRows = 4500;  // two full update statements and some, never a full insert
+    for (int i = 0; i < kRows; ++i) {
+        const engines::RowId id =
+            db->InsertRow("PARCELAS", {{"mslink", i}, {"tmapa", QStringLiteral("t%1").arg(i)}});
+        db->InsertRow("CONTROLPROCESO", {{"mslink", i}});
+        db->UpdateRow("PARCELAS", id, {{"tfeature", i}});
+        if (i % 3 == 0) {
+            db->UpdateRow("PARCELAS", id, {{"tmapa", QStringLiteral("u%1").arg(i)}});
+        }
+    }
+    db->CommitTrans();
+    const std::vector<DbRow> stored = server.rows("PARCELAS");
+    ASSERT_EQ(stored.size(), static_cast<std::size_t>(kRows));
+    for (int i = 0; i < kRows; ++i) {
+        const DbRow& row = stored[static_cast<std::size_t>(i)];
+        ASSERT_EQ(row[0].toInt(), i);
+        ASSERT_EQ(row[1].toString(), QStringLiteral("%1%2").arg(i % 3 == 0 ? "u" : "t").arg(i)) << i;
+        ASSERT_EQ(row[2].toInt(), i) << i;
+    }
+    EXPECT_EQ(server.rows("CONTROLPROCESO").size(), static_cast<std::size_t>(kRows));
+}
+
 // New rows take their identities from the table's own sequence, taken ahead in blocks. A table made
 // again under the same name in one connection (dropped, or its creation rolled back) has a new sequence:
 // no identity taken from the old one may reach it, or its rows would share identities and lose their

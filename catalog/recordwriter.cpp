@@ -134,7 +134,7 @@ std::int32_t busca_en_su_tabla(AttributeIndexes& records, QString& codigoKora, c
             NombreTabla, [] { return QString(); },
             [&] {
                 records.writes(idx, NombreTabla)
-                    .claim->UpdatePlain(found->id, {engines::PlainValue::text(codigoKora)});
+                    .claim->UpdatePlain(found->id, {engines::PlainValue::borrowedText(codigoKora)});
             });
         if (claimed != nullptr) {
             *claimed = true;
@@ -159,7 +159,8 @@ std::int32_t AnadeNuevoRegistro(AttributeIndexes& records, QString& codigo, cons
         [&] {
             using engines::PlainValue;
             return records.writes(idx, NombreTabla)
-                .add->InsertPlain({PlainValue::whole(n), PlainValue::text(texto), PlainValue::whole(code)});
+                .add->InsertPlain(
+                    {PlainValue::whole(n), PlainValue::borrowedText(texto), PlainValue::whole(code)});
         });
     // tcomplet is left Null, so a record with an empty tmapa holds no text.
     std::optional<QString> clave;

@@ -117,7 +117,11 @@ void packTexts(PlainRow& row, TextBlocks& blocks) {
     constexpr qsizetype kLongest = std::numeric_limits<std::int32_t>::max() / 3;
     for (qsizetype at = 0; at < row.size(); ++at) {
         PlainValue& v = row[at];
-        if (v.kind() != PlainValue::Kind::Text || v.textValue().size() >= kLongest) {
+        if (v.kind() != PlainValue::Kind::Text) {
+            continue;
+        }
+        if (v.textValue().size() >= kLongest) {
+            v.ownText();
             continue;
         }
         const auto place = static_cast<std::size_t>(at);

@@ -72,7 +72,7 @@ class TextBlocks {
     std::array<Unnoted, kPlacesNoted> m_unnoted;  // kept while the blocks come and go
 };
 
-// Packs the row's texts into `blocks`; a text too long for a packed one stays as it is.
+// Packs the row's texts into `blocks`; a text too long for a packed one stays a text, the row's own.
 void packTexts(PlainRow& row, TextBlocks& blocks);
 
 }  // namespace vexilo::engines

@@ -7,7 +7,7 @@ QVariant PlainValue::toVariant() const {
         case Kind::Whole:
             return QVariant(static_cast<qlonglong>(m_value.number));
         case Kind::Text:
-            return QVariant(m_text);
+            return QVariant(textValue());
         case Kind::Day:
             return QVariant(dayValue());
         case Kind::TimeOfDay:

@@ -33,6 +33,16 @@ class PlainValue {
     static PlainValue whole(std::int64_t n) { return PlainValue(Kind::Whole, n); }
     // A text, never Null: an empty one is stored as the empty text.
     static PlainValue text(const QString& s) { return PlainValue(Kind::Text, 0, s); }
+    // The same, of a text that the caller keeps as it is until the call it gives the row to returns: the
+    // value does not hold it (the run log's rows gave two atomic counts to each of their texts on the
+    // pass's thread, one to hold it and one to let it go once packed). A writer thread gets it packed,
+    // or a copy of its own (ownText).
+    static PlainValue borrowedText(const QString& s) {
+        PlainValue v(Kind::Text, 0);
+        v.m_value.borrowed = &s;
+        v.m_borrowed = true;
+        return v;
+    }
     // A day, stored at midnight, and a time of day, stored on the day zero of dates, as a QDate and a
     // QTime given in a QVariant are.
     static PlainValue day(QDate d) { return PlainValue(Kind::Day, d.toJulianDay()); }
@@ -58,7 +68,15 @@ class PlainValue {
     Kind kind() const { return m_kind; }
     std::int64_t number() const { return m_value.number; }
     // Of a Text.
-    const QString& textValue() const { return m_text; }
+    const QString& textValue() const { return m_borrowed ? *m_value.borrowed : m_text; }
+    // A borrowed text becomes the value's own.
+    void ownText() {
+        if (m_borrowed) {
+            m_text = *m_value.borrowed;
+            m_borrowed = false;
+            m_value.number = 0;
+        }
+    }
     // Of a PackedUtf8 text: its bytes, without the NUL that follows them.
     std::string_view utf8() const { return {m_value.utf8, static_cast<std::size_t>(m_length)}; }
     bool holdsNul() const { return m_holdsNul; }
@@ -81,11 +99,13 @@ class PlainValue {
 
     Kind m_kind = Kind::Whole;
     bool m_holdsNul = false;
+    bool m_borrowed = false;    // a Text whose QString is the caller's
     std::int32_t m_length = 0;  // of a packed text: its UTF-8 bytes, or its UTF-16 units
     union {
         std::int64_t number = 0;  // a whole number, a day, a time of day
         const char* utf8;
         const char16_t* utf16;
+        const QString* borrowed;
     } m_value;
     QString m_text;
 };

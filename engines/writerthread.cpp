@@ -87,6 +87,10 @@ void WriterThread::push(QueuedStatement& statement, PlainRow&& values, const Sto
     PlainRow& row = added(statement, form, expected).values.emplace<PlainRow>(std::move(values));
     if (statement.takesPackedTexts()) {
         packTexts(row, m_pendingTexts);
+    } else {
+        for (PlainValue& v : row) {
+            v.ownText();
+        }
     }
     handOverWhenDue();
 }

@@ -69,10 +69,10 @@ void AnadeAControlProceso(RunLog& log, const QString& NombreTabla, std::int32_t 
                               QStringLiteral("tmapa"), QStringLiteral("Fecha"), QStringLiteral("Hora")});
     }
     using engines::PlainValue;
-    log.m_rows->InsertPlain({PlainValue::text(NombreTabla), PlainValue::whole(registro),
-                             PlainValue::whole(registro_grafico_igual_tabla), PlainValue::text(fich_entrada),
-                             PlainValue::text(texto_en_mapa), PlainValue::day(log.m_date),
-                             PlainValue::timeOfDay(log.m_time)});
+    log.m_rows->InsertPlain({PlainValue::borrowedText(NombreTabla), PlainValue::whole(registro),
+                             PlainValue::whole(registro_grafico_igual_tabla),
+                             PlainValue::borrowedText(fich_entrada), PlainValue::borrowedText(texto_en_mapa),
+                             PlainValue::day(log.m_date), PlainValue::timeOfDay(log.m_time)});
     keys.insert(NombreTabla, registro, fich_entrada);
 }
 

@@ -426,11 +426,14 @@ TEST_P(QueuedWrites, PreparedRecordWritesStoreAndRefuseAsInsertRowAndUpdateRow) 
     for (int i = 1; i <= 300; ++i) {
         const QString text = QStringLiteral("calle %1").arg(i);
         const QString code = i % 2 == 0 ? QStringLiteral("0301") : QStringLiteral("-7");
-        // Each record updated right after it was added, while its row is still gathered.
-        const engines::RowId a =
-            add->InsertPlain({PlainValue::whole(i), PlainValue::text(text), PlainValue::whole(i)});
+        // Each record updated right after it was added, while its row is still gathered. Every other
+        // record's texts are lent, and gone at the end of the round.
+        auto given = [i](const QString& t) {
+            return i % 2 == 0 ? PlainValue::text(t) : PlainValue::borrowedText(t);
+        };
+        const engines::RowId a = add->InsertPlain({PlainValue::whole(i), given(text), PlainValue::whole(i)});
         if (i % 3 == 0) {
-            claim->UpdatePlain(a, {PlainValue::text(code)});
+            claim->UpdatePlain(a, {given(code)});
         }
         if (i % 5 == 0) {
             renumber->UpdatePlain(a, {PlainValue::whole(5000 + i)});
@@ -729,6 +732,31 @@ TEST(WriterThreadTest, TextsPackedByTheCallerReachTheThreadWhole) {
         writer.drain();
     }
     EXPECT_EQ(statement.sum, expected);
+}
+
+// A borrowed text is the caller's to change once the push returns: the caller writes its next text into
+// the same string, as the pass does with its own, and every row still reaches the thread as it was
+// given, packed or as a copy of its own.
+TEST(WriterThreadTest, BorrowedTextsReachTheThreadAsTheyWereGiven) {
+    ReadingStatement reading;
+    PackedReadingStatement packing;
+    std::size_t expected = 0;
+    {
+        engines::WriterThread writer;
+        QString text;  // the caller's, written anew for every row (ASCII: a unit reads as its byte)
+        for (std::size_t i = 0; i < 3 * engines::WriterThread::kBound; ++i) {
+            text = QStringLiteral("texto %1").arg(i);
+            for (const QChar c : text) {
+                expected += c.unicode();
+            }
+            engines::QueuedStatement& statement =
+                i % 2 == 0 ? static_cast<engines::QueuedStatement&>(reading) : packing;
+            writer.push(statement, engines::PlainRow{engines::PlainValue::borrowedText(text)}, nullptr, 0);
+        }
+        text = QStringLiteral("otro");
+        writer.drain();
+    }
+    EXPECT_EQ(reading.sum + packing.sum, expected);
 }
 
 }  // namespace

@@ -422,10 +422,15 @@ class PgWrites final : public NativeWrites {
         return handOn(r, receive);
     }
 
-    // Sends every held row (of the statements `which` takes) and reads every answer; on the connection's
+    // Whether sendHeld reads the last answer before it returns, or leaves it for the next use of the
+    // connection (awaitAnswer).
+    enum class LastAnswer { Read, Later };
+
+    // Sends every held row (of the statements `which` takes) and reads the answers; on the connection's
     // own thread (the writer's while rows are queued). A table's inserts go before its updates, which
     // may change the rows they add.
-    void sendHeld(const std::function<bool(const PgStatement&)>& which = nullptr) {
+    void sendHeld(const std::function<bool(const PgStatement&)>& which = nullptr,
+                  LastAnswer last = LastAnswer::Read) {
         std::vector<PgStatement*> order;
         for (bool inserts : {true, false}) {
             for (PgStatement* s : m_pending) {
@@ -438,7 +443,9 @@ class PgWrites final : public NativeWrites {
             for (PgStatement* s : order) {
                 s->send();
             }
-            awaitAnswer();
+            if (last == LastAnswer::Read) {
+                awaitAnswer();
+            }
         } catch (...) {
             discard();  // the transaction is lost with the failed statement
             throw;
@@ -452,18 +459,10 @@ class PgWrites final : public NativeWrites {
     // it changes), and goes on without waiting for the server: every other statement's rows stay held.
     // No other held update of the table sets a column of one of its rows (heldElsewhere sent them all
     // first), so it may go ahead of them.
-    void sendFull(PgStatement& full) {
-        try {
-            for (PgStatement* s : m_pending) {
-                if (s->isInsert() && s->table() == full.table()) {
-                    s->send();
-                }
-            }
-            full.send();
-        } catch (...) {
-            discard();  // the transaction is lost with the failed statement
-            throw;
-        }
+    void sendFull(const PgStatement& full) {
+        sendHeld(
+            [&](const PgStatement& s) { return &s == &full || (s.isInsert() && s.table() == full.table()); },
+            LastAnswer::Later);
     }
 
     void discard() override {

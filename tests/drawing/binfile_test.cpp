@@ -56,6 +56,30 @@ TEST(BinWriter, WhatItWroteIsTheFilesSizeAndChecksum) {
     }
 }
 
+// A drawing of tens of megabytes is synced early, on a thread of its own, while more is written: the file
+// holds every byte in order, and the writer can be synced and written to again.
+TEST(BinWriter, ALargeDrawingSyncedWhileItIsWrittenIsWhole) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("salida_s.bin"));
+    BinWriter out(path);
+    testing::Bytes chunk(std::size_t{1} << 20);
+    for (int i = 0; i < 40; ++i) {
+        std::fill(chunk.begin(), chunk.end(), static_cast<std::uint8_t>(i));
+        out.writeBytes(chunk);
+        if (i == 20) {
+            out.sync();
+        }
+    }
+    out.close();
+    const testing::Bytes bytes = testing::readFile(path);
+    ASSERT_EQ(bytes.size(), std::size_t{40} << 20);
+    for (std::size_t i = 0; i < 40; ++i) {
+        EXPECT_EQ(bytes[i << 20], i);
+        EXPECT_EQ(bytes[((i + 1) << 20) - 1], i);
+    }
+    EXPECT_EQ(out.written().crc, core::crc32c(0, bytes.data(), bytes.size()));
+}
+
 TEST(BinWriter, DiskFullIsARunErrorNamingTheFile) {
     if (!QFileInfo::exists(QStringLiteral("/dev/full"))) {
         GTEST_SKIP() << "no /dev/full on this system";

@@ -163,6 +163,7 @@ void Job::verifySchema() {
 void Job::runPass() {
     m_passStarted = true;
     if (m_in.mode == Mode::RewriteText) {
+        m_bd->ReadsOnce();
         m_texts = std::make_unique<catalog::AttributeTexts>(*m_bd);
         passes::LeoBinCambiaTextoBin(m_catalog, *m_texts, m_view, *m_files->file1, *m_files->file3);
         return;

@@ -324,6 +324,9 @@ class Database {
     // DeferredWriteError and the transaction can only be rolled back. An engine without such a thread
     // writes at once as before.
     virtual void DeferWrites() {}
+    // A hint: from here on the caller reads each table once, as a whole, and writes little (the text
+    // rewrite). The engine may keep less of what it reads; nothing changes meaning.
+    virtual void ReadsOnce() {}
     virtual void BeginTrans() = 0;
     virtual void CommitTrans() = 0;
     // Undoes every write of the open transaction (the job's, after a failure); nothing without one.

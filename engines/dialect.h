@@ -72,6 +72,9 @@ class SqlDialect {
     // Statement that writes what a log kept ahead of the file still holds into the file and stops
     // keeping such a log (empty: the engine keeps none beside a file).
     virtual QString leaveWriteAheadLogSql() const { return {}; }
+    // Statement that lets the engine keep little of what it reads, for a caller that reads each table
+    // once (empty: the engine keeps nothing it need be told of).
+    virtual QString readsOnceSql() const { return {}; }
 
     // A value as it is bound for a column of this type (dates become the engine's date form; a null
     // QVariant stays Null, an empty text stays an empty text).

@@ -549,6 +549,13 @@ void SqlDatabase::DeferWrites() {
     m_connection->deferWrites();
 }
 
+void SqlDatabase::ReadsOnce() {
+    const QString sql = m_connection->dialect().readsOnceSql();
+    if (!sql.isEmpty()) {
+        m_connection->runOnce(sql, QString());
+    }
+}
+
 void SqlDatabase::BeginTrans() {
     m_connection->begin();
 }

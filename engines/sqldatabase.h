@@ -47,6 +47,7 @@ class SqlDatabase final : public Database {
     std::pair<QVariant, QVariant> ValueRange(const QString& table, const QString& column) override;
 
     void DeferWrites() override;
+    void ReadsOnce() override;
     void BeginTrans() override;
     void CommitTrans() override;
     void Rollback() override;

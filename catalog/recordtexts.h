@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -20,7 +21,7 @@
 namespace vexilo::catalog {
 
 // A record's text as the reader returns it; `null` when tmapa and tcomplet are both Null. The view is
-// over the table's pool: valid while the table lives and no text is added to it.
+// over the table's pool: valid while the table lives.
 struct RecordText {
     QStringView texto;
     bool null = false;
@@ -39,7 +40,7 @@ class RecordTexts {
         if (s.length == kNull) {
             return RecordText{{}, true};
         }
-        return RecordText{QStringView(m_pool.data() + s.offset, s.length), false};
+        return RecordText{QStringView(unitsAt(s), s.length), false};
     }
 
     // Keeps the text (std::nullopt: Null) of the record at `order` in the table's stored order for
@@ -64,7 +65,7 @@ class RecordTexts {
     static constexpr std::int32_t kNull = -1;   // a record whose text is Null
 
     struct Place {
-        std::uint32_t offset = 0;  // in m_pool
+        std::uint32_t offset = 0;  // in the pool: its block (the high bits) and the place in the block
         std::int32_t length = kEmpty;
     };
     struct Slot {
@@ -150,19 +151,47 @@ class RecordTexts {
         s.order = order;
     }
 
-    // The text's characters copied to the end of the pool, and where they lie.
+    // The pool is made of blocks that never move: a text lies whole in one block, the next text going
+    // to a new block when it does not fit in what is left, and a text longer than a block to a block of
+    // its own. A pool grown as one array wrote every text again to fresh memory at each doubling, and
+    // fresh memory costs a page fault for every four kilobytes (a table's texts are a megabyte or more).
+    static constexpr unsigned kBlockBits = 15;
+    static constexpr std::size_t kBlockUnits = std::size_t{1} << kBlockBits;  // 64 KB
+
+    const char16_t* unitsAt(const Place& p) const {
+        static constexpr char16_t kNone = 0;
+        return p.length == 0 ? &kNone
+                             : m_blocks[p.offset >> kBlockBits].get() + (p.offset & (kBlockUnits - 1));
+    }
+
+    // The text's characters copied to the pool, and where they lie.
     template <typename View>
     Place pooled(const View* text) {
-        const std::size_t length = text != nullptr ? static_cast<std::size_t>(text->size()) : 0;
-        if (m_pool.size() + length > std::numeric_limits<std::uint32_t>::max()) {
-            throw std::length_error("attribute texts beyond 4 G characters");  // far beyond any memory
+        if (text == nullptr) {
+            return Place{0, kNull};
         }
-        Place place{static_cast<std::uint32_t>(m_pool.size()), kNull};
-        if (text != nullptr) {
-            place.length = static_cast<std::int32_t>(length);
-            const auto* units = unitsOf(*text);
-            m_pool.insert(m_pool.end(), units, units + length);
+        const auto length = static_cast<std::size_t>(text->size());
+        if (length == 0) {
+            return Place{0, 0};
         }
+        if (m_blocks.size() >= (std::size_t{1} << (32 - kBlockBits)) - 1) {
+            throw std::length_error("attribute texts beyond 8 GB");  // far beyond any memory
+        }
+        if (length > kBlockUnits) {
+            m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(length));
+            m_blockUsed = kBlockUnits;  // the next text goes to a new block
+            std::copy_n(unitsOf(*text), length, m_blocks.back().get());
+            return Place{static_cast<std::uint32_t>((m_blocks.size() - 1) << kBlockBits),
+                         static_cast<std::int32_t>(length)};
+        }
+        if (m_blocks.empty() || m_blockUsed + length > kBlockUnits) {
+            m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(kBlockUnits));
+            m_blockUsed = 0;
+        }
+        const Place place{static_cast<std::uint32_t>(((m_blocks.size() - 1) << kBlockBits) + m_blockUsed),
+                          static_cast<std::int32_t>(length)};
+        std::copy_n(unitsOf(*text), length, m_blocks.back().get() + m_blockUsed);
+        m_blockUsed += length;
         return place;
     }
 
@@ -177,10 +206,9 @@ class RecordTexts {
     std::vector<Place> m_dense;              // by number
     std::vector<std::int64_t> m_denseOrder;  // by number: the stored order of the record kept, for loading
     std::vector<Slot> m_slots;
-    std::size_t m_sparse = 0;  // numbers in m_slots
-    // Plain UTF-16 units, not QChar: the pool doubles many times while a table loads, and units of a
-    // plain type move as one block where QChars moved one by one.
-    std::vector<char16_t> m_pool;
+    std::size_t m_sparse = 0;                           // numbers in m_slots
+    std::vector<std::unique_ptr<char16_t[]>> m_blocks;  // the pool
+    std::size_t m_blockUsed = 0;                        // units of the last block taken
     std::size_t m_size = 0;
 };
 

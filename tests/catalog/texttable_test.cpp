@@ -98,6 +98,32 @@ TEST(RecordTexts, EveryNumberKeepsItsFirstTextThroughEveryGrowth) {
     EXPECT_FALSE(texts.find(-20000));
 }
 
+// Texts of every length, one longer than a block of the pool (64 KB) and ones that fill a block to its
+// last unit among them, read back whole; a view taken early still reads its text after many more are
+// added; an empty text, the very first, is an empty text.
+TEST(RecordTexts, TextsOfEveryLengthReadBackWholeAndEarlyViewsStay) {
+    RecordTexts texts;
+    texts.add(0, QStringView(u""), 0);
+    const auto textOf = [](std::int32_t n) {
+        const qsizetype length = n == 7 ? 100000 : n == 8 ? 32768 : (n * 37) % 5000;
+        return QString(length, QChar(u'A' + n % 26));
+    };
+    for (std::int32_t n = 1; n < 200; ++n) {
+        texts.add(n, QStringView(textOf(n)), n);
+    }
+    const QStringView early = texts.find(1)->texto;
+    for (std::int32_t n = 200; n < 400; ++n) {
+        texts.add(n, QStringView(textOf(n)), n);
+    }
+    EXPECT_EQ(early.toString(), textOf(1));
+    ASSERT_TRUE(texts.find(0));
+    EXPECT_FALSE(texts.find(0)->null);
+    EXPECT_TRUE(texts.find(0)->texto.isEmpty());
+    for (std::int32_t n = 1; n < 400; ++n) {
+        ASSERT_EQ(texts.find(n)->texto.toString(), textOf(n)) << n;
+    }
+}
+
 // A server hands a table's records over in any order: a shared number still reads as the record first
 // in the stored order, whether its number indexes the array or the flat table, its text or Null, before
 // and after the table grows.

@@ -550,10 +550,7 @@ void SqlDatabase::DeferWrites() {
 }
 
 void SqlDatabase::ReadsOnce() {
-    const QString sql = m_connection->dialect().readsOnceSql();
-    if (!sql.isEmpty()) {
-        m_connection->runOnce(sql, QString());
-    }
+    runIfAny(m_connection->dialect().readsOnceSql());
 }
 
 void SqlDatabase::BeginTrans() {
@@ -581,7 +578,11 @@ void SqlDatabase::DiscardOnClose() {
 }
 
 void SqlDatabase::leaveWriteAheadLog() {
-    const QString sql = m_connection->dialect().leaveWriteAheadLogSql();
+    runIfAny(m_connection->dialect().leaveWriteAheadLogSql());
+}
+
+// A statement of the dialect's that may be empty: the engine has nothing to be told.
+void SqlDatabase::runIfAny(const QString& sql) {
     if (!sql.isEmpty()) {
         m_connection->runOnce(sql, QString());
     }

@@ -68,6 +68,7 @@ class SqlDatabase final : public Database {
     void Close() override;
 
   private:
+    void runIfAny(const QString& sql);
     // Every row read, handed over to be kept or moved from.
     void eachRow(const QString& table, const std::vector<QString>& columns,
                  const std::function<void(Row&)>& each);
